@@ -1,0 +1,46 @@
+# Common compile settings shared by every target of the project.
+add_library(zel_options INTERFACE)
+target_include_directories(zel_options INTERFACE ${PROJECT_SOURCE_DIR})
+if(MSVC)
+  target_compile_options(zel_options INTERFACE /W4 /permissive- /utf-8)
+  if(ZEL_WERROR)
+    target_compile_options(zel_options INTERFACE /WX)
+  endif()
+else()
+  target_compile_options(zel_options INTERFACE -Wall -Wextra -Wpedantic -Wnon-virtual-dtor)
+  if(ZEL_WERROR)
+    target_compile_options(zel_options INTERFACE -Werror)
+  endif()
+  if(ZEL_SANITIZE)
+    target_compile_options(zel_options INTERFACE -fsanitize=address,undefined
+                           -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(zel_options INTERFACE -fsanitize=address,undefined)
+  endif()
+endif()
+
+# zel_glob_sources(<out-var> <dir>...): every .cpp below the given folders.
+function(zel_glob_sources out)
+  set(all)
+  foreach(dir IN LISTS ARGN)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)
+    list(APPEND all ${found})
+  endforeach()
+  set(${out} ${all} PARENT_SCOPE)
+endfunction()
+
+# zel_framework_library(<name> <folder> DEPENDS <libs>...): one shared library per
+# framework folder. On Windows every symbol is exported, as the closed framework
+# libraries it stands in for export their whole interface.
+function(zel_framework_library name folder)
+  cmake_parse_arguments(ARG "" "" "DEPENDS;LINK" ${ARGN})
+  zel_glob_sources(srcs framework/${folder})
+  if(NOT srcs)
+    # Header-only so far: keep the target so that dependents link.
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE zel_options ${ARG_DEPENDS} ${ARG_LINK})
+    return()
+  endif()
+  add_library(${name} SHARED ${srcs})
+  set_target_properties(${name} PROPERTIES WINDOWS_EXPORT_ALL_SYMBOLS ON)
+  target_link_libraries(${name} PUBLIC zel_options ${ARG_DEPENDS} PRIVATE ${ARG_LINK})
+endfunction()

@@ -1,0 +1,6 @@
+#include <gtest/gtest.h>
+#include <cstring>
+
+extern "C" const char* zelLibraryVersion();
+
+TEST(LibraryInfo, ReportsVersion) { EXPECT_STRNE(zelLibraryVersion(), ""); }
