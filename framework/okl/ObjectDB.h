@@ -74,8 +74,13 @@ public:
     ObjectDB& operator=(const ObjectDB&) = delete;
 
 private:
+    friend class OKLProcessor; // attaches and detaches objects silently while applying a block
+
     ObjectDB() = default;
     ~ObjectDB();
+    // Adds or removes a top-level object without telling anyone.
+    OKLObject* attachTop(std::unique_ptr<OKLObject> object);
+    std::unique_ptr<OKLObject> detachTop(OKLObject* object);
 
     static ObjectDB* m_instance;
     std::vector<std::unique_ptr<OKLObject>> m_objects;  // top-level objects, in creation order
