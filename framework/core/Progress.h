@@ -51,7 +51,8 @@ public:
     void start();
     // Sets the step count of the current stage (for counts known only once it begins).
     void setCount(std::int64_t count);
-    // Advances the current stage by n steps; outside any stage it does nothing.
+    // Advances the current stage by n steps. Before any stage has started it begins the
+    // first declared one; with no stage declared it does nothing.
     void increment(std::int64_t n = 1)
     {
         m_done += n;
@@ -67,8 +68,8 @@ public:
     double fraction() const;
     // Completion of the outermost live tracker, or 1 when none is live.
     static double overallFraction();
-    // Highest overall fraction reached by the last outermost tracker (for checks after
-    // it is gone).
+    // Completion that the last outermost tracker had reached by its own stages when it
+    // finished, before finishing forced it to 1 (shows whether nested work added up).
     static double lastOverallFraction() { return s_lastOverall; }
 
     static void setDisplay(Display mode) { s_display = mode; }
@@ -93,6 +94,7 @@ private:
         std::string name;
         double weight = 0.0;
         std::int64_t count = 0;
+        bool complete = false;
     };
 
     void slowIncrement();
@@ -109,16 +111,16 @@ private:
     std::string m_name;
     std::vector<StageInfo> m_stages;
     std::size_t m_current = NO_STAGE;   // index into m_stages
-    std::size_t m_closedUpTo = 0;       // stages [0, m_closedUpTo) are complete
     bool m_currentClosed = false;       // the current stage was completed by an inner tracker
     bool m_finished = false;
     std::int64_t m_done = 0;            // steps done in the current stage
-    std::int64_t m_nextCheck = NO_CHECK; // step at which increment() looks at the display
+    std::int64_t m_nextCheck = 0;        // step at which increment() takes the slow path
     ProgressTracker* m_parent = nullptr; // owned by the caller; outlives this tracker
     ProgressTracker* m_child = nullptr;  // owned by the caller; destroyed before this one
 
     static ProgressTracker* s_innermost; // the most recently constructed live tracker
     static Display s_display;
+    static bool s_active;                // the outermost live tracker draws
     static double s_lastOverall;
 };
 

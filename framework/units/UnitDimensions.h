@@ -48,6 +48,8 @@ public:
     // "1,1,-2,0,0,0,0,0,0,0": integers without a decimal point, other exponents in their
     // shortest form ("0.5").
     std::string commaString() const;
+    // One exponent as commaString writes it.
+    static std::string exponentText(double value);
 
 private:
     std::array<double, NUM_DIMENSIONS> m_values;
