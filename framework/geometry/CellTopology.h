@@ -12,8 +12,15 @@
 //                N = (1-r-s)(1-t), r(1-t), s(1-t), (1-r-s)t, rt, st
 //   hexahedron   bottom 0-3, top 4-7 (4 above 0); (r,s,t) in [0,1]^3, trilinear
 // Faces of a cell are numbered from 0 as in the tables below; each lists its local nodes so
-// that the right-hand rule gives the outward normal for a cell of positive volume in VTK's
-// orientation. Boundary flags address faces by these numbers (bit f = face f).
+// that the right-hand rule gives the outward normal for a cell in VTK's orientation:
+//   tetrahedron  triangle 0-1-2 seen from node 3 is counter-clockwise;
+//   pyramid      base 0-1-2-3 seen from the apex is counter-clockwise;
+//   hexahedron   bottom 0-1-2-3 seen from the top is counter-clockwise;
+//   wedge        triangle 0-1-2 seen from 3-4-5 is clockwise (its normal points away from
+//                the top), so a VTK wedge has a negative Jacobian in (r, s, t) above, while
+//                the other three have a positive one. Code that needs a sign (volumes,
+//                point location) should use the sign of the whole cell's volume.
+// Boundary flags address faces by these numbers (bit f = face f).
 #include <array>
 #include <cstdint>
 #include <span>

@@ -264,7 +264,7 @@ protected:
 
 private:
     struct WeightCache;
-    const WeightCache& weights() const;
+    WeightCache& weights() const;
 
     std::string m_name;
     std::string m_domain;
