@@ -63,7 +63,8 @@ void OKLBuilder::push(const std::string& type, const std::string& name)
 
 void OKLBuilder::pushPath(const std::string& path)
 {
-    for (const OKLPath::Component& c : OKLPath(path).components()) {
+    const OKLPath parsed(path);
+    for (const OKLPath::Component& c : parsed.components()) {
         if (c.type.empty())
             push(c.name, c.name);
         else

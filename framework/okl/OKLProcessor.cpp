@@ -61,7 +61,8 @@ std::vector<LogicalLine> logicalLines(const std::string& text)
 {
     std::vector<std::string> physical;
     std::size_t start = 0;
-    while (start <= text.size()) {
+    // A line end closes a line; it does not open an empty one at the end of the text.
+    while (start < text.size()) {
         const std::size_t nl = text.find('\n', start);
         if (nl == std::string::npos) {
             physical.push_back(text.substr(start));
