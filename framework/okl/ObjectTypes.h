@@ -62,11 +62,14 @@ public:
     // The registration of a type, or null when the type is not registered.
     const ObjectTypeInfo* find(const std::string& type) const;
     // The registration of a type, or the generic fallback (empty type name) when the type
-    // is not registered. The reference stays valid until the type is registered again.
+    // is not registered. Registrations are changed in place, so the reference stays valid
+    // for the life of the process (its content changes with later registrations).
     const ObjectTypeInfo& get(const std::string& type) const;
     std::vector<std::string> getTypeNames() const;
 
-    // Drops every registration and registers the built-in types again (tests).
+    // Forgets every registration, factory and parameter added since start-up and registers
+    // the built-in types again (tests). Types added since keep an empty record (no
+    // category, kinds, parameters or factory), which behaves as the generic fallback.
     void reset();
 
     ObjectTypeRegistry(const ObjectTypeRegistry&) = delete;
