@@ -1,0 +1,387 @@
+#include "framework/geometry/CellShape.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace zel {
+
+namespace {
+
+constexpr std::array<int, 4> kTetSplit[] = {{0, 1, 2, 3}};
+constexpr std::array<int, 4> kPyramidSplit[] = {{0, 1, 2, 4}, {0, 2, 3, 4}};
+constexpr std::array<int, 4> kWedgeSplit[] = {{0, 1, 2, 5}, {0, 1, 5, 4}, {0, 4, 5, 3}};
+constexpr std::array<int, 4> kHexSplit[] = {{0, 1, 2, 6}, {0, 2, 3, 6}, {0, 3, 7, 6},
+                                            {0, 7, 4, 6}, {0, 4, 5, 6}, {0, 5, 1, 6}};
+
+double dist2(const double a[3], const double b[3]) {
+    const double dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];
+    return dx * dx + dy * dy + dz * dz;
+}
+
+double det3(const double m[3][3]) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// Solves m x = b by Cramer's rule; false when m is singular relative to `scale` (the cube
+// of a length that m's columns are measured in).
+bool solve3(const double m[3][3], const double b[3], double x[3], double scale) {
+    const double d = det3(m);
+    if (!(std::fabs(d) > 1e-30 * scale) || !std::isfinite(d)) return false;
+    for (int k = 0; k < 3; ++k) {
+        double mk[3][3];
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) mk[i][j] = j == k ? b[i] : m[i][j];
+        x[k] = det3(mk) / d;
+    }
+    return true;
+}
+
+// Barycentric coordinates of p in tetrahedron (a, b, c, d); false if degenerate.
+bool tetBarycentric(const double* a, const double* b, const double* c, const double* d, const double p[3],
+                    double bary[4], double scale) {
+    double m[3][3], rhs[3], x[3];
+    for (int i = 0; i < 3; ++i) {
+        m[i][0] = b[i] - a[i];
+        m[i][1] = c[i] - a[i];
+        m[i][2] = d[i] - a[i];
+        rhs[i] = p[i] - a[i];
+    }
+    if (!solve3(m, rhs, x, scale)) return false;
+    bary[0] = 1.0 - x[0] - x[1] - x[2];
+    bary[1] = x[0];
+    bary[2] = x[1];
+    bary[3] = x[2];
+    return true;
+}
+
+// Drops negative barycentric coordinates and rescales the rest to sum 1.
+void clampBarycentric(double* b, int n) {
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) {
+        b[i] = std::max(b[i], 0.0);
+        sum += b[i];
+    }
+    if (sum <= 0.0) {
+        for (int i = 0; i < n; ++i) b[i] = 1.0 / n;
+        return;
+    }
+    for (int i = 0; i < n; ++i) b[i] /= sum;
+}
+
+} // namespace
+
+void CellNodes::gather(ShapeType t, const int* nodes, std::span<const TripletF> vertices) {
+    type = t;
+    count = cell::nodeCount(t);
+    for (int i = 0; i < count; ++i) {
+        const TripletF& v = vertices[static_cast<std::size_t>(nodes[i])];
+        x[i][0] = v.x;
+        x[i][1] = v.y;
+        x[i][2] = v.z;
+    }
+}
+
+double CellNodes::size() const {
+    double lo[3] = {x[0][0], x[0][1], x[0][2]}, hi[3] = {x[0][0], x[0][1], x[0][2]};
+    for (int i = 1; i < count; ++i)
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = std::min(lo[k], x[i][k]);
+            hi[k] = std::max(hi[k], x[i][k]);
+        }
+    return std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+}
+
+double CellNodes::magnitude() const {
+    double m = 0.0;
+    for (int i = 0; i < count; ++i)
+        for (int k = 0; k < 3; ++k) m = std::max(m, std::fabs(x[i][k]));
+    return m;
+}
+
+void CellShape::map(const CellNodes& c, const double pc[3], double out[3]) {
+    double n[cell::kMaxCellNodes];
+    cell::shapeFunctions<double>(c.type, pc[0], pc[1], pc[2], n);
+    out[0] = out[1] = out[2] = 0.0;
+    for (int i = 0; i < c.count; ++i)
+        for (int k = 0; k < 3; ++k) out[k] += n[i] * c.x[i][k];
+}
+
+void CellShape::weights(ShapeType type, const double pc[3], double* w) {
+    cell::shapeFunctions<double>(type, pc[0], pc[1], pc[2], w);
+}
+
+void CellShape::centre(ShapeType type, double pc[3]) {
+    switch (type) {
+    case ShapeType::Tetrahedron: pc[0] = pc[1] = pc[2] = 0.25; break;
+    case ShapeType::Pyramid: pc[0] = pc[1] = 0.5; pc[2] = 0.2; break;
+    case ShapeType::Wedge: pc[0] = pc[1] = 1.0 / 3.0; pc[2] = 0.5; break;
+    default: pc[0] = pc[1] = pc[2] = 0.5; break;
+    }
+}
+
+double CellShape::outside(ShapeType type, const double pc[3]) {
+    const double r = pc[0], s = pc[1], t = pc[2];
+    switch (type) {
+    case ShapeType::Tetrahedron: return std::max({-r, -s, -t, r + s + t - 1.0});
+    case ShapeType::Wedge: return std::max({-r, -s, r + s - 1.0, -t, t - 1.0});
+    default: return std::max({-r, r - 1.0, -s, s - 1.0, -t, t - 1.0});
+    }
+}
+
+void CellShape::clamp(ShapeType type, double pc[3]) {
+    switch (type) {
+    case ShapeType::Tetrahedron: {
+        double b[4] = {1.0 - pc[0] - pc[1] - pc[2], pc[0], pc[1], pc[2]};
+        clampBarycentric(b, 4);
+        pc[0] = b[1];
+        pc[1] = b[2];
+        pc[2] = b[3];
+        break;
+    }
+    case ShapeType::Wedge: {
+        double b[3] = {1.0 - pc[0] - pc[1], pc[0], pc[1]};
+        clampBarycentric(b, 3);
+        pc[0] = b[1];
+        pc[1] = b[2];
+        pc[2] = std::clamp(pc[2], 0.0, 1.0);
+        break;
+    }
+    default:
+        for (int k = 0; k < 3; ++k) pc[k] = std::clamp(pc[k], 0.0, 1.0);
+        break;
+    }
+}
+
+bool CellShape::inverse(const CellNodes& c, const double p[3], double pc[3], double tolerance) {
+    const double size = std::max(c.size(), 1e-300);
+    const double scale = size * size * size;
+    double x[3], f[3];
+    map(c, pc, x);
+    for (int k = 0; k < 3; ++k) f[k] = x[k] - p[k];
+    double fn = std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]);
+    for (int iter = 0; iter < 40; ++iter) {
+        if (fn <= tolerance) return true;
+        double d[3 * cell::kMaxCellNodes];
+        cell::shapeDerivatives<double>(c.type, pc[0], pc[1], pc[2], d);
+        double jac[3][3] = {};
+        for (int i = 0; i < c.count; ++i)
+            for (int k = 0; k < 3; ++k)
+                for (int j = 0; j < 3; ++j) jac[k][j] += c.x[i][k] * d[3 * i + j];
+        const double rhs[3] = {-f[0], -f[1], -f[2]};
+        double step[3];
+        if (!solve3(jac, rhs, step, scale)) return false;
+        // Damped step: halve until the residual decreases.
+        double lambda = 1.0;
+        bool improved = false;
+        double trial[3], ft[3], ftn = fn;
+        for (int h = 0; h < 12; ++h) {
+            for (int k = 0; k < 3; ++k) trial[k] = pc[k] + lambda * step[k];
+            map(c, trial, x);
+            for (int k = 0; k < 3; ++k) ft[k] = x[k] - p[k];
+            ftn = std::sqrt(ft[0] * ft[0] + ft[1] * ft[1] + ft[2] * ft[2]);
+            if (ftn < fn) {
+                improved = true;
+                break;
+            }
+            lambda *= 0.5;
+        }
+        if (!improved) return fn <= tolerance;
+        const double moved = lambda * std::max({std::fabs(step[0]), std::fabs(step[1]), std::fabs(step[2])});
+        for (int k = 0; k < 3; ++k) {
+            pc[k] = trial[k];
+            f[k] = ft[k];
+        }
+        fn = ftn;
+        // Far outside the reference cell the map is meaningless for this cell.
+        if (std::fabs(pc[0]) > 1e3 || std::fabs(pc[1]) > 1e3 || std::fabs(pc[2]) > 1e3) return false;
+        if (moved < 1e-14) return fn <= tolerance;
+    }
+    return fn <= tolerance;
+}
+
+double CellShape::parametricTolerance(const CellNodes& c) {
+    const double size = std::max(c.size(), 1e-300);
+    return 1e-6 + 4.0 * FLT_EPSILON * c.magnitude() / size;
+}
+
+std::span<const std::array<int, 4>> CellShape::tetrahedra(ShapeType type) {
+    switch (type) {
+    case ShapeType::Tetrahedron: return kTetSplit;
+    case ShapeType::Pyramid: return kPyramidSplit;
+    case ShapeType::Wedge: return kWedgeSplit;
+    case ShapeType::Hexahedron: return kHexSplit;
+    default: return {};
+    }
+}
+
+CellLocation CellShape::locate(const CellNodes& c, const double p[3], double paramTolerance) {
+    CellLocation loc;
+    const double size = std::max(c.size(), 1e-300);
+    const double scale = size * size * size;
+    if (c.type == ShapeType::Tetrahedron) {
+        double b[4];
+        if (!tetBarycentric(c.x[0], c.x[1], c.x[2], c.x[3], p, b, scale)) return loc;
+        loc.converged = true;
+        loc.pc[0] = b[1];
+        loc.pc[1] = b[2];
+        loc.pc[2] = b[3];
+    } else {
+        if (c.type == ShapeType::Pyramid && dist2(p, c.x[4]) <= 1e-24 * size * size) {
+            // The apex, where the map is singular.
+            loc.pc[0] = loc.pc[1] = 0.5;
+            loc.pc[2] = 1.0;
+            loc.converged = true;
+        } else {
+            centre(c.type, loc.pc);
+            loc.converged = inverse(c, p, loc.pc, 1e-10 * size);
+        }
+    }
+    if (loc.converged) {
+        loc.inside = outside(c.type, loc.pc) <= paramTolerance;
+        if (loc.inside) {
+            clamp(c.type, loc.pc);
+            weights(c.type, loc.pc, loc.weights.data());
+        }
+        return loc;
+    }
+
+    // Newton failed: find the sub-tetrahedron that holds the point.
+    int best = -1;
+    double bestMin = -1e300, bestBary[4] = {};
+    const auto tets = tetrahedra(c.type);
+    for (std::size_t k = 0; k < tets.size(); ++k) {
+        const auto& t = tets[k];
+        double b[4];
+        if (!tetBarycentric(c.x[t[0]], c.x[t[1]], c.x[t[2]], c.x[t[3]], p, b, scale)) continue;
+        const double m = std::min({b[0], b[1], b[2], b[3]});
+        if (m > bestMin) {
+            bestMin = m;
+            best = static_cast<int>(k);
+            std::copy(b, b + 4, bestBary);
+        }
+    }
+    if (best < 0 || bestMin < -paramTolerance) return loc;
+    loc.inside = true;
+    const auto& t = tets[static_cast<std::size_t>(best)];
+    const auto nodePc = cell::nodeParametricCoords(c.type);
+    double pc0[3] = {0, 0, 0};
+    for (int j = 0; j < 4; ++j)
+        for (int k = 0; k < 3; ++k) pc0[k] += bestBary[j] * nodePc[3 * static_cast<std::size_t>(t[j]) + k];
+    double pc[3] = {pc0[0], pc0[1], pc0[2]};
+    if (inverse(c, p, pc, 1e-10 * size) && outside(c.type, pc) <= paramTolerance) {
+        loc.converged = true;
+        clamp(c.type, pc);
+        std::copy(pc, pc + 3, loc.pc);
+        weights(c.type, loc.pc, loc.weights.data());
+        return loc;
+    }
+    // The linear weights of the sub-tetrahedron still interpolate linear fields exactly.
+    clampBarycentric(bestBary, 4);
+    loc.weights.fill(0.0);
+    for (int j = 0; j < 4; ++j) loc.weights[static_cast<std::size_t>(t[j])] += bestBary[j];
+    std::copy(pc0, pc0 + 3, loc.pc);
+    return loc;
+}
+
+CellLocation CellShape::closest(const CellNodes& c, const double p[3]) {
+    CellLocation loc = locate(c, p, parametricTolerance(c));
+    if (loc.inside) return loc;
+
+    double best = 1e300, q[3] = {p[0], p[1], p[2]};
+    for (const auto& face : cell::faces(c.type)) {
+        double out[3], bary[3];
+        if (face.count == 3) {
+            const double d2 = closestPointOnTriangle(p, c.x[face.nodes[0]], c.x[face.nodes[1]], c.x[face.nodes[2]],
+                                                     out, bary);
+            if (d2 < best) {
+                best = d2;
+                std::copy(out, out + 3, q);
+            }
+            continue;
+        }
+        double mid[3] = {0, 0, 0};
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 3; ++k) mid[k] += 0.25 * c.x[face.nodes[static_cast<std::size_t>(j)]][k];
+        for (int j = 0; j < 4; ++j) {
+            const double* a = c.x[face.nodes[static_cast<std::size_t>(j)]];
+            const double* b = c.x[face.nodes[static_cast<std::size_t>((j + 1) % 4)]];
+            const double d2 = closestPointOnTriangle(p, a, b, mid, out, bary);
+            if (d2 < best) {
+                best = d2;
+                std::copy(out, out + 3, q);
+            }
+        }
+    }
+    // Weights at the closest point, which lies on the cell's boundary: accept any slack.
+    CellLocation atQ = locate(c, q, 1e-3);
+    if (!atQ.inside) {
+        // Only for badly shaped cells: fall back on the clamped parametric solution.
+        double pc[3];
+        centre(c.type, pc);
+        inverse(c, q, pc, 1e-10 * std::max(c.size(), 1e-300));
+        clamp(c.type, pc);
+        std::copy(pc, pc + 3, atQ.pc);
+        weights(c.type, pc, atQ.weights.data());
+    }
+    atQ.inside = false;
+    atQ.distance = std::sqrt(best);
+    return atQ;
+}
+
+double closestPointOnTriangle(const double p[3], const double a[3], const double b[3], const double c[3],
+                              double out[3], double bary[3]) {
+    // Regions of the triangle's Voronoi diagram, as in Ericson, Real-Time Collision Detection.
+    double ab[3], ac[3], ap[3];
+    for (int k = 0; k < 3; ++k) {
+        ab[k] = b[k] - a[k];
+        ac[k] = c[k] - a[k];
+        ap[k] = p[k] - a[k];
+    }
+    auto dot = [](const double* u, const double* v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
+    auto finish = [&](double u, double v, double w) {
+        bary[0] = u;
+        bary[1] = v;
+        bary[2] = w;
+        for (int k = 0; k < 3; ++k) out[k] = u * a[k] + v * b[k] + w * c[k];
+        return dist2(out, p);
+    };
+    const double d1 = dot(ab, ap), d2 = dot(ac, ap);
+    if (d1 <= 0.0 && d2 <= 0.0) return finish(1, 0, 0);
+    double bp[3];
+    for (int k = 0; k < 3; ++k) bp[k] = p[k] - b[k];
+    const double d3 = dot(ab, bp), d4 = dot(ac, bp);
+    if (d3 >= 0.0 && d4 <= d3) return finish(0, 1, 0);
+    const double vc = d1 * d4 - d3 * d2;
+    if (vc <= 0.0 && d1 >= 0.0 && d3 <= 0.0) {
+        const double v = d1 / (d1 - d3);
+        return finish(1 - v, v, 0);
+    }
+    double cp[3];
+    for (int k = 0; k < 3; ++k) cp[k] = p[k] - c[k];
+    const double d5 = dot(ab, cp), d6 = dot(ac, cp);
+    if (d6 >= 0.0 && d5 <= d6) return finish(0, 0, 1);
+    const double vb = d5 * d2 - d1 * d6;
+    if (vb <= 0.0 && d2 >= 0.0 && d6 <= 0.0) {
+        const double w = d2 / (d2 - d6);
+        return finish(1 - w, 0, w);
+    }
+    const double va = d3 * d6 - d5 * d4;
+    if (va <= 0.0 && (d4 - d3) >= 0.0 && (d5 - d6) >= 0.0) {
+        const double w = (d4 - d3) / ((d4 - d3) + (d5 - d6));
+        return finish(0, 1 - w, w);
+    }
+    const double sum = va + vb + vc;
+    if (!(std::fabs(sum) > 0.0)) {
+        // Degenerate triangle: the nearest of its vertices.
+        const double da = dist2(p, a), db = dist2(p, b), dc = dist2(p, c);
+        if (da <= db && da <= dc) return finish(1, 0, 0);
+        return db <= dc ? finish(0, 1, 0) : finish(0, 0, 1);
+    }
+    const double denom = 1.0 / sum;
+    const double v = vb * denom, w = vc * denom;
+    return finish(1 - v - w, v, w);
+}
+
+} // namespace zel
