@@ -205,9 +205,8 @@ bool OKLObject::getBoolValue(const std::string& name) const
 int OKLObject::getIntValue(const std::string& name) const
 {
     const std::string value = getValue(name);
-    std::string_view t = StringUtilities::trim(value);
-    std::string trimmed(t);
-    t = trimmed;
+    const std::string trimmed = StringUtilities::trim(value);
+    std::string_view t = trimmed;
     if (!t.empty() && t.front() == '+')
         t.remove_prefix(1);
     int out = 0;

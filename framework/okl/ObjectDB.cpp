@@ -257,10 +257,19 @@ void ObjectDB::notify(NotifyType type, const OKLObject& object)
 {
     // An observer may remove itself (or another) while being told: walk a copy and skip
     // those removed meanwhile.
-    const std::vector<Observer*> observers = m_observers;
-    for (Observer* o : observers)
-        if (std::find(m_observers.begin(), m_observers.end(), o) != m_observers.end())
-            o->objectNotify(type, object);
+    const auto tell = [&](NotifyType what) {
+        const std::vector<Observer*> observers = m_observers;
+        for (Observer* o : observers)
+            if (std::find(m_observers.begin(), m_observers.end(), o) != m_observers.end())
+                o->objectNotify(what, object);
+    };
+    tell(type);
+    const bool objectEvent =
+        type == NotifyObjectCreated || type == NotifyObjectChanged || type == NotifyObjectDeleted;
+    const std::string& t = object.getType();
+    if (objectEvent && (object.getCategory() == "variable" || t == "VARIABLE" || t == "EXPRESSIONS" ||
+                        t == "PHYSICAL CONSTANTS"))
+        tell(NotifyVariablesChanged);
 }
 
 ObjectFactory* ObjectFactory::instance()

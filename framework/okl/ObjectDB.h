@@ -65,6 +65,8 @@ public:
     // Observers are not owned (see Observer.h). Adding one twice has no effect.
     void addObserver(Observer* observer);
     void removeObserver(Observer* observer);
+    // Tells every observer (objectNotify), and adds NotifyVariablesChanged after an object
+    // event of an object that defines names (see Observer.h).
     void notify(NotifyType type, const OKLObject& object);
 
     // True when the object is in the database tree.

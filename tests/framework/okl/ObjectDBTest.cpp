@@ -224,9 +224,14 @@ TEST_F(Database, ObserversHearCreationChangeAndDeletion)
     v->finishParameters();              // ...until finished
     db()->deleteObject("T");
     db()->removeObserver(&obs);
-    EXPECT_EQ(obs.events, (std::vector<Event>{{NotifyObjectCreated, "/SCALAR VARIABLE:T"},
-                                              {NotifyObjectChanged, "/SCALAR VARIABLE:T"},
-                                              {NotifyObjectDeleted, "/SCALAR VARIABLE:T"}}));
+    // A variable changes the names of the expression language as well.
+    const std::string t = "/SCALAR VARIABLE:T";
+    EXPECT_EQ(obs.events, (std::vector<Event>{{NotifyObjectCreated, t},
+                                              {NotifyVariablesChanged, t},
+                                              {NotifyObjectChanged, t},
+                                              {NotifyVariablesChanged, t},
+                                              {NotifyObjectDeleted, t},
+                                              {NotifyVariablesChanged, t}}));
 }
 
 TEST_F(Database, CalcFunctionRunsWhenAnObjectOfItsTypeChanges)
