@@ -246,6 +246,11 @@ void ObjectTypeRegistry::registerBuiltins()
                               P("Render Edge Angle", "0 [degree]"),
                               P("Surface Drawing", "Smooth Shading"),
                               P("Lighting", "True"),
+                              P("File Units", "m"),
+                              P("Use Mid Side Nodes", "False"),
+                              P("Associated Boundary Specified", "False"),
+                              P("Associated Boundary", ""),
+                              P("Maintain Conservative Values", "True"),
                           })));
 
     registerType(makeType("COORD FRAME", "", {},
@@ -273,7 +278,11 @@ void ObjectTypeRegistry::registerBuiltins()
     registerType(makeType("PHYSICAL CONSTANTS", "", {}, {}));
     registerType(makeType("DATA READER", "", {}, {}));
     registerType(makeType("CASE", "", {}, {P("Current Case Name", "")}));
-    registerType(makeType("EXPORT", "", {}, {}));
+    // Settings of the structural load export.
+    registerType(makeType("EXPORT", "", {},
+                          {P("NORVA Specify Reference Temperature", "False"),
+                           P("NORVA Reference Temperature", "300 [K]"),
+                           P("NORVA Supplemental HTC", "0 [W m^-2 K^-1]")}));
     registerType(makeType("VIEWPORT MANAGER", "", {}, {P("Global Edge Colour", "0.0, 0.0, 0.0")}));
 }
 

@@ -5,6 +5,7 @@
 #include "framework/core/StringUtilities.h"
 #include "framework/okl/OKLBuilder.h"
 #include "framework/okl/ParamDefinition.h"
+#include "framework/units/UnitsConverter.h"
 
 #include <cmath>
 
@@ -99,6 +100,21 @@ TEST_F(Objects, TypesGiveDefaults)
     EXPECT_EQ(OKLCoreAPI::instance()->getObjectParamsByPath("L").size(),
               OKLCoreAPI::instance()->getParamsForObjectType("LINE").size());
     EXPECT_THROW(OKLCoreAPI::instance()->getObjectParamsByPath("/LINE:M"), data::notFound);
+
+    // Every default with a unit reads, and converts to its base units.
+    for (const std::string& type : ObjectTypeRegistry::instance()->getTypeNames()) {
+        OKLObject o(type, "x");
+        for (const auto& p : ObjectTypeRegistry::instance()->get(type).params) {
+            const auto open = p.getDefault().find('[');
+            if (open == std::string::npos)
+                continue;
+            SCOPED_TRACE(type + " / " + p.getName());
+            const std::string unit = p.getDefault().substr(open + 1, p.getDefault().find(']') - open - 1);
+            const std::string base = UnitsConverter::instance()->getBaseUnitsOf(unit);
+            EXPECT_EQ(o.getFloatArray(p.getName()).size(), o.getFloatArray(p.getName(), base).size());
+        }
+    }
+    EXPECT_NEAR(OKLObject("EXPORT", "").getFloatValue("NORVA Reference Temperature", "C"), 26.85f, 1e-4f);
 
     // Unsetting brings the default back.
     line->setParameter("Line Samples", "3");
