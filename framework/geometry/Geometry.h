@@ -31,7 +31,9 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,6 +42,8 @@ namespace zel {
 
 class FileReaderBase;
 class Geometry;
+struct ElementWeights;        // GeometrySearch.h
+enum class SearchMode : int;  // CellLocator.h
 
 // One element set: name, shape type, a fixed node count per element, the flat connectivity
 // (#elements by node count, vertex indices into the geometry's vertices) and the element
@@ -240,6 +244,25 @@ public:
     // A copy of the same kind. copyMesh: vertices, lines, sets and weights; copyData: the
     // variables and the interpolant. Identity, flags and parent domains are always copied.
     std::unique_ptr<Geometry> clone(bool copyMesh, bool copyData) const;
+
+    // --- search and cutting (declared here, defined with the search code: GeometrySearch.h)
+    // The cell that holds `point` and the point's weights on the cell's nodes. Mode 1: a
+    // cell that contains it; mode 2: also the nearest cell when it lies just outside. `flag`:
+    // try the cell found by the previous call first (points that come in spatial order).
+    bool findElement(const TripletF& point, ElementWeights& weights, bool flag, SearchMode mode) const;
+    // Fills this line geometry with the crossings of the line through `point` along
+    // `direction` with the cells of `domain`, and the segments between them.
+    bool intersectLineWithGeometry(const Geometry& domain, const TripletF& point, const TripletF& direction,
+                                   std::map<int, double>& hits);
+    // The face edges used by one face only, and their vertices.
+    void getFreeEdges(std::vector<Edge>& edges, std::set<int>& vertices) const;
+    // Keeps the edges that lie on the boundary surfaces (vertices: then theirs).
+    void findFreeEdgesOnBoundaries(const std::vector<Geometry*>& boundaries, std::vector<Edge>& edges,
+                                   std::set<int>& vertices,
+                                   std::vector<std::vector<int>>* verticesPerBoundary = nullptr) const;
+    // Each point's closest point on this surface, as weights on its face's vertices.
+    void projectOnGeometry(const TripletZELVector& points, HybridInterpolant* interpolant,
+                           ProjectionStatistics& statistics);
 
     // --- caches of the search code
     GeometryCacheBase* getCache(CacheSlot slot) const { return m_caches[slot].get(); }
