@@ -559,7 +559,7 @@ private:
         if (count > 1)
             fail(src, n.args[1]->pos - 1, "Syntax error", _("'%s' takes one expression, not %d", function, count));
         if (!n.hasLocation)
-            fail(src, n.end, "Syntax error", _("the calculator function '%s' needs a location: '%s(...)@Location'", function, word));
+            fail(src, n.pos, "Syntax error", _("the calculator function '%s' needs a location: '%s(...)@Location'", function, word));
         if (ExpressionLocatorsInterface* locators = ExpressionInterfaces::locators()) {
             // Paths are the calculator's to look up.
             const bool path = n.location.find_first_of("/:") != std::string::npos;
