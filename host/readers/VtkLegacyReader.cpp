@@ -116,9 +116,15 @@ private:
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         return line;
     }
+    // Line of the next token.
+    std::size_t nextLine()
+    {
+        skipSpace();
+        return m_line;
+    }
     std::size_t requireCount(const char* what)
     {
-        const std::size_t line = m_line;
+        const std::size_t line = nextLine();
         std::string_view t = requireToken(what);
         std::uint64_t value = 0;
         auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
@@ -128,7 +134,7 @@ private:
     }
     ScalarType requireType(const char* what)
     {
-        const std::size_t line = m_line;
+        const std::size_t line = nextLine();
         std::string_view t = requireToken(what);
         auto type = vtkio::legacyScalarType(t);
         if (!type) fail(line, _("%s: unsupported data type '%s'", what, std::string(t)));
@@ -204,7 +210,7 @@ CellList LegacyParser::readCells(const char* keyword, std::size_t line)
         const std::size_t offLine = m_line;
         const ScalarType offType = requireType("OFFSETS");
         std::vector<std::int64_t> offsets = readIndices(first, offType, _("%s OFFSETS", keyword), offLine);
-        const std::size_t connLine = m_line;
+        const std::size_t connLine = nextLine();
         if (upper(token()) != "CONNECTIVITY") fail(m_line, _("%s: CONNECTIVITY expected after the offsets", keyword));
         const ScalarType connType = requireType("CONNECTIVITY");
         list.connectivity = readIndices(second, connType, _("%s CONNECTIVITY", keyword), connLine);
@@ -269,12 +275,12 @@ void LegacyParser::readFieldArrays(std::vector<FieldArray>& into, std::size_t ex
             token();
             skipMetadata();
         }
-        const std::size_t line = m_line;
+        const std::size_t line = nextLine();
         std::string name = decodeName(requireToken("a FIELD array name"));
         if (upper(name) == "NULL_ARRAY") continue;
         const std::size_t components = requireCount("FIELD array");
         const std::size_t tuples = requireCount("FIELD array");
-        const std::size_t typeLine = m_line;
+        const std::size_t typeLine = nextLine();
         std::string_view typeName = requireToken("a FIELD array type");
         auto type = vtkio::legacyScalarType(typeName);
         if (!type) fail(typeLine, _("FIELD array '%s': unsupported data type '%s'", name, std::string(typeName)));
@@ -292,11 +298,11 @@ MeshBlock LegacyParser::parse()
     if (upper(first.substr(0, 14)) != "# VTK DATAFILE") fail(1, "not a VTK legacy file (no '# vtk DataFile' header)");
     if (m_pos >= m_text.size()) fail(m_line, "the file ends after its first line");
     restOfLine();  // title
-    const std::size_t formatLine = m_line;
+    const std::size_t formatLine = nextLine();
     std::string format = upper(token());
     if (format == "BINARY") m_binary = true;
     else if (format != "ASCII") fail(formatLine, _("ASCII or BINARY expected, found '%s'", format));
-    const std::size_t datasetLine = m_line;
+    const std::size_t datasetLine = nextLine();
     if (upper(token()) != "DATASET") fail(datasetLine, "DATASET expected");
     const std::string dataset = upper(token());
     const bool polydata = dataset == "POLYDATA";
@@ -317,7 +323,7 @@ MeshBlock LegacyParser::parse()
     };
 
     while (true) {
-        const std::size_t line = (skipSpace(), m_line);
+        const std::size_t line = nextLine();
         const std::string_view tok = token();
         if (tok.empty()) break;
         const std::string key = upper(tok);
@@ -394,7 +400,7 @@ MeshBlock LegacyParser::parse()
                         fail(line, _("%s: '%s' is not a component count of 1 to 4", what, std::string(next)));
                     components = std::size_t(n);
                 }
-                const std::size_t tableLine = m_line;
+                const std::size_t tableLine = nextLine();
                 if (upper(token()) != "LOOKUP_TABLE")
                     fail(tableLine, _("%s: LOOKUP_TABLE expected after the SCALARS line", what));
                 requireToken("the lookup table name");
