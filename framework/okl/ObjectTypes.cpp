@@ -1,5 +1,7 @@
 #include "framework/okl/ObjectTypes.h"
 
+#include "framework/okl/GeometricObjectTypes.h"
+
 #include <algorithm>
 
 namespace zel {
@@ -284,6 +286,9 @@ void ObjectTypeRegistry::registerBuiltins()
                            P("NORVA Reference Temperature", "300 [K]"),
                            P("NORVA Supplemental HTC", "0 [W m^-2 K^-1]")}));
     registerType(makeType("VIEWPORT MANAGER", "", {}, {P("Global Edge Colour", "0.0, 0.0, 0.0")}));
+
+    // The classes of the geometric objects, and the types only they use.
+    registerGeometricObjectTypes(*this);
 }
 
 } // namespace zel
