@@ -71,19 +71,19 @@ TEST_F(UnitSystemFixture, ConvertsToPreferredUnits)
     // An explicit quantity type decides between quantities of equal dimensions.
     h.setPreferredUnitFor("Torque", "lbf ft");
     float v = 1.0f;
-    std::string units = "kg m^2 s^-2";
+    std::string units("kg m^2 s^-2");
     h.convertToUserUnits(v, units, "Torque");
     EXPECT_EQ(units, "lbf ft");
     EXPECT_NEAR(v, 1.0 / (4.4482216152605 * 0.3048), 1e-6);
-    v = 1.0f;
-    units = "kg m^2 s^-2";
-    h.convertToUserUnits(v, units, "");
-    EXPECT_EQ(units, "J");
+    float w = 1.0f;
+    std::string energyUnits("kg m^2 s^-2");
+    h.convertToUserUnits(w, energyUnits, "");
+    EXPECT_EQ(energyUnits, "J");
     // A quantity type that does not fit the units is ignored.
     double d = 2.0;
-    units = "m";
-    h.convertToUserUnits(d, units, "Torque");
-    EXPECT_EQ(units, "m");
+    std::string lengthUnits("m");
+    h.convertToUserUnits(d, lengthUnits, "Torque");
+    EXPECT_EQ(lengthUnits, "m");
     EXPECT_EQ(d, 2.0);
 
     // Undefined and unknown quantities are left as they are.
@@ -93,8 +93,8 @@ TEST_F(UnitSystemFixture, ConvertsToPreferredUnits)
     EXPECT_EQ(q.getUnits(), "kg m^7");
     EXPECT_EQ(q.getValue(), 4.0f);
     float undefinedValue = UNDEFINED_VALUE;
-    units = "Pa";
-    h.convertToUserUnits(undefinedValue, units, "");
+    std::string pressureUnits("Pa");
+    h.convertToUserUnits(undefinedValue, pressureUnits, "");
     EXPECT_EQ(undefinedValue, UNDEFINED_VALUE);
-    EXPECT_EQ(units, "Pa");
+    EXPECT_EQ(pressureUnits, "Pa");
 }
