@@ -369,6 +369,106 @@ void CellLocator::View::candidates(const TripletF& point, std::vector<std::int64
     }
 }
 
+void CellLocator::View::lineCandidates(const double o[3], const double d[3], std::vector<std::int64_t>& out) const {
+    std::vector<std::int64_t> bins;
+    for (const Level& L : m_levels) {
+        if (L.cells == 0) continue;
+        // Walk the bins along the line over the grid grown by one bin on every side; a cell
+        // whose box the line crosses sits in a bin next to one of those walked.
+        double t0 = -std::numeric_limits<double>::infinity(), t1 = std::numeric_limits<double>::infinity();
+        double lo[3], hi[3];
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = L.origin[k] - L.bin[k];
+            hi[k] = L.origin[k] + double(L.dims[k] + 1) * L.bin[k];
+            if (d[k] == 0.0) {
+                if (o[k] < lo[k] || o[k] > hi[k]) t0 = std::numeric_limits<double>::infinity();
+                continue;
+            }
+            double a = (lo[k] - o[k]) / d[k], b = (hi[k] - o[k]) / d[k];
+            if (a > b) std::swap(a, b);
+            t0 = std::max(t0, a);
+            t1 = std::min(t1, b);
+        }
+        if (!(t0 <= t1)) continue;
+        const double tm = 0.5 * (t0 + t1);
+        std::int64_t idx[3], step[3];
+        double tNext[3], tDelta[3];
+        for (int k = 0; k < 3; ++k) {
+            const double pk = o[k] + tm * d[k];
+            idx[k] = static_cast<std::int64_t>(std::floor((pk - L.origin[k]) / L.bin[k]));
+            idx[k] = std::clamp<std::int64_t>(idx[k], -1, L.dims[k]);
+        }
+        // Walk both ways from the middle of the clipped line.
+        for (int dir = 0; dir < 2; ++dir) {
+            std::int64_t cur[3] = {idx[0], idx[1], idx[2]};
+            const double sign = dir == 0 ? 1.0 : -1.0;
+            for (int k = 0; k < 3; ++k) {
+                const double dk = sign * d[k];
+                if (dk > 0) {
+                    step[k] = 1;
+                    tDelta[k] = L.bin[k] / dk;
+                    tNext[k] = (L.origin[k] + double(cur[k] + 1) * L.bin[k] - (o[k] + tm * d[k])) / dk;
+                } else if (dk < 0) {
+                    step[k] = -1;
+                    tDelta[k] = -L.bin[k] / dk;
+                    tNext[k] = (L.origin[k] + double(cur[k]) * L.bin[k] - (o[k] + tm * d[k])) / dk;
+                } else {
+                    step[k] = 0;
+                    tDelta[k] = tNext[k] = std::numeric_limits<double>::infinity();
+                }
+            }
+            const double span = dir == 0 ? t1 - tm : tm - t0;
+            for (;;) {
+                for (std::int64_t z = std::max<std::int64_t>(cur[2] - 1, 0); z <= std::min(cur[2] + 1, L.dims[2] - 1); ++z)
+                    for (std::int64_t y = std::max<std::int64_t>(cur[1] - 1, 0); y <= std::min(cur[1] + 1, L.dims[1] - 1); ++y)
+                        for (std::int64_t x = std::max<std::int64_t>(cur[0] - 1, 0); x <= std::min(cur[0] + 1, L.dims[0] - 1);
+                             ++x)
+                            bins.push_back(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
+                int k = 0;
+                if (tNext[1] < tNext[k]) k = 1;
+                if (tNext[2] < tNext[k]) k = 2;
+                if (!(tNext[k] <= span)) break;
+                cur[k] += step[k];
+                tNext[k] += tDelta[k];
+                if (cur[k] < -1 || cur[k] > L.dims[k]) break;
+            }
+        }
+    }
+    std::sort(bins.begin(), bins.end());
+    bins.erase(std::unique(bins.begin(), bins.end()), bins.end());
+    for (std::int64_t bin : bins) {
+        // The level and bin coordinates of the bin, for its quantised boxes.
+        std::size_t li = 0;
+        while (li + 1 < m_levels.size() && m_levels[li + 1].firstBin <= bin) ++li;
+        const Level& L = m_levels[li];
+        const std::int64_t rest = bin - L.firstBin;
+        const std::int64_t idx[3] = {rest % L.dims[0], (rest / L.dims[0]) % L.dims[1], rest / (L.dims[0] * L.dims[1])};
+        double base[3], unit[3];
+        for (int k = 0; k < 3; ++k) {
+            base[k] = L.origin[k] + (double(idx[k]) - 0.5) * L.bin[k];
+            unit[k] = 2.0 * L.bin[k] / 255.0;
+        }
+        for (std::uint32_t j = m_offsets[static_cast<std::size_t>(bin)]; j < m_offsets[static_cast<std::size_t>(bin) + 1];
+             ++j) {
+            const auto& b = m_boxes[j];
+            double t0 = -std::numeric_limits<double>::infinity(), t1 = std::numeric_limits<double>::infinity();
+            for (int k = 0; k < 3 && t0 <= t1; ++k) {
+                const double lo = base[k] + (b[static_cast<std::size_t>(k)] - kQuantSlack) * unit[k];
+                const double hi = base[k] + (b[static_cast<std::size_t>(k) + 3] + kQuantSlack) * unit[k];
+                if (d[k] == 0.0) {
+                    if (o[k] < lo || o[k] > hi) t0 = std::numeric_limits<double>::infinity();
+                    continue;
+                }
+                double a = (lo - o[k]) / d[k], c = (hi - o[k]) / d[k];
+                if (a > c) std::swap(a, c);
+                t0 = std::max(t0, a);
+                t1 = std::min(t1, c);
+            }
+            if (t0 <= t1) out.push_back(m_cells[j]);
+        }
+    }
+}
+
 bool findCellBruteForce(const MeshView& mesh, const TripletF& point, SearchMode mode, CellHit& hit) {
     const double p[3] = {point.x, point.y, point.z};
     bool found = false;
@@ -379,6 +479,19 @@ bool findCellBruteForce(const MeshView& mesh, const TripletF& point, SearchMode 
         for (std::int64_t i = 0; i < b.size(); ++i, ++element) {
             CellNodes c;
             c.gather(b.type, b.element(i), mesh.vertices);
+            // A box test that rejects only cells that cannot qualify.
+            const double size = c.size();
+            const double reach = (mode == SearchMode::Nearest ? CellLocator::kNearestFraction : 1e-3) * size;
+            bool near = true;
+            for (int k = 0; k < 3 && near; ++k) {
+                double lo = c.x[0][k], hi = c.x[0][k];
+                for (int j = 1; j < c.count; ++j) {
+                    lo = std::min(lo, c.x[j][k]);
+                    hi = std::max(hi, c.x[j][k]);
+                }
+                near = p[k] >= lo - reach && p[k] <= hi + reach;
+            }
+            if (!near) continue;
             CellLocation loc = CellShape::locate(c, p, CellShape::parametricTolerance(c));
             if (!loc.inside) {
                 if (mode != SearchMode::Nearest) continue;

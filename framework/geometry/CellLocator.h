@@ -70,6 +70,10 @@ public:
         // that make their own exact test). Appends to `out`.
         void candidates(const TripletF& p, std::vector<std::int64_t>& out) const;
 
+        // Elements whose bounding box the infinite line o + t·d may cross (a superset).
+        // Appends to `out`, each element once.
+        void lineCandidates(const double o[3], const double d[3], std::vector<std::int64_t>& out) const;
+
         const MeshView& mesh() const { return *m_mesh; }
 
     private:

@@ -263,7 +263,10 @@ private:
         for (int i = 0; i < n; ++i)
             if (m == 0 || ids[i] != ids[m - 1]) ids[m++] = ids[i];
         while (m > 1 && ids[m - 1] == ids[0]) --m;
-        if (m < 3) return;
+        if (m < 3) {
+            m_dropped = true;
+            return;
+        }
         // Newell's normal, relative to the first vertex for precision.
         const TripletF& o = m_out.vertices[static_cast<std::size_t>(ids[0])];
         double nx = 0, ny = 0, nz = 0, perimeter = 0;

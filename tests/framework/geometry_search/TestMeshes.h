@@ -1,10 +1,13 @@
 #pragma once
 // Small structured meshes of every cell type for the search and cutting tests.
+#include "framework/geometry/Geometry.h"
 #include "framework/geometry/MeshView.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace zel::testmesh {
@@ -87,5 +90,22 @@ inline Mesh box(ShapeType type, int nx, int ny, int nz, float shear = 0.0f, floa
 
 inline constexpr std::array<ShapeType, 4> kCellTypes = {ShapeType::Tetrahedron, ShapeType::Pyramid,
                                                         ShapeType::Wedge, ShapeType::Hexahedron};
+
+} // namespace zel::testmesh
+
+namespace zel::testmesh {
+
+// A domain geometry holding the mesh's cells as one volume set.
+inline std::unique_ptr<Geometry> geometry(const Mesh& m, const std::string& name = "Domain") {
+    auto g = std::make_unique<Geometry>();
+    g->setName(name);
+    TripletZELVector v;
+    v.vector() = m.vertices;
+    g->setVertices(std::move(v));
+    const int n = cell::nodeCount(m.type);
+    ShapeSet* set = g->addFaceSet("cells", m.type, static_cast<int>(m.connectivity.size() / std::size_t(n)));
+    set->editConnectivity() = m.connectivity;
+    return g;
+}
 
 } // namespace zel::testmesh

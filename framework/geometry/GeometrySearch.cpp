@@ -1,0 +1,65 @@
+#include "framework/geometry/GeometrySearch.h"
+
+#include <memory>
+
+namespace zel {
+
+namespace {
+
+MeshView viewOf(const Geometry& geometry, bool cells) {
+    MeshView v;
+    v.vertices = geometry.getVertices().span();
+    for (int s = 0; s < geometry.getNumElementSets(); ++s) {
+        const ShapeSet& set = geometry.getElementSet(s);
+        if (cells ? !set.isVolumeSet() : !set.isFaceSet()) continue;
+        if (set.size() == 0) continue;
+        v.blocks.push_back({set.getShapeType(), set.getNodesPerElement(), set.getConnectivity(), s});
+    }
+    return v;
+}
+
+// The cell index of a geometry and the cell found last (the hint of ordered searches).
+class LocatorCache : public GeometryCacheBase {
+public:
+    LocatorCache(const Geometry& g) : version(g.getMeshVersion()), locator(cellView(g)) {}
+    std::uint64_t version;
+    CellLocator locator;
+    std::int64_t lastCell = -1;
+};
+
+LocatorCache& locatorCache(const Geometry& geometry) {
+    auto* cache = dynamic_cast<LocatorCache*>(geometry.getCache(Geometry::CacheLocator));
+    if (cache == nullptr || cache->version != geometry.getMeshVersion()) {
+        auto fresh = std::make_unique<LocatorCache>(geometry);
+        cache = fresh.get();
+        geometry.setCache(Geometry::CacheLocator, std::move(fresh));
+    }
+    return *cache;
+}
+
+} // namespace
+
+MeshView cellView(const Geometry& geometry) { return viewOf(geometry, true); }
+MeshView faceView(const Geometry& geometry) { return viewOf(geometry, false); }
+
+const CellLocator& GeometrySearch::locator(const Geometry& geometry) { return locatorCache(geometry).locator; }
+
+bool Geometry::findElement(const TripletF& point, ElementWeights& weights, bool flag, SearchMode mode) const {
+    LocatorCache& cache = locatorCache(*this);
+    const CellLocator::View view = cache.locator.view();
+    CellHit hit;
+    if (!view.find(point, mode, hit, flag ? cache.lastCell : -1)) return false;
+    cache.lastCell = hit.element;
+    const ElementBlockView& block = view.mesh().blocks[hit.block];
+    weights.element = {block.setIndex, static_cast<int>(hit.local)};
+    weights.globalId = getElementOffsets()[static_cast<std::size_t>(block.setIndex)] + hit.local;
+    weights.count = hit.nodeCount;
+    for (int i = 0; i < hit.nodeCount; ++i) {
+        weights.nodes[static_cast<std::size_t>(i)] = hit.nodes[i];
+        weights.weights[static_cast<std::size_t>(i)] = static_cast<float>(hit.weights[static_cast<std::size_t>(i)]);
+    }
+    weights.distance = static_cast<float>(hit.distance);
+    return true;
+}
+
+} // namespace zel

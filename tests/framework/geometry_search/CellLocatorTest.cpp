@@ -1,0 +1,201 @@
+#include "framework/geometry/CellLocator.h"
+
+#include "framework/core/Error.h"
+
+#include "TestMeshes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace zel {
+namespace {
+
+// Σ w_i x_i of a hit: the point the weights describe.
+TripletD weightedPoint(const MeshView& mesh, const CellHit& hit) {
+    TripletD p{0, 0, 0};
+    for (int i = 0; i < hit.nodeCount; ++i) {
+        const TripletF& v = mesh.vertices[static_cast<std::size_t>(hit.nodes[i])];
+        p += TripletD(v) * hit.weights[static_cast<std::size_t>(i)];
+    }
+    return p;
+}
+
+double distance(const TripletD& a, const TripletF& b) { return (a - TripletD(b)).length(); }
+
+struct Fixture {
+    testmesh::Mesh mesh;
+    MeshView view;
+    CellLocator locator;
+    explicit Fixture(testmesh::Mesh m) : mesh(std::move(m)), view(mesh.view()), locator(view) {}
+};
+
+TEST(CellLocator, EveryQueryMatchesTheBruteForceTwin) {
+    std::mt19937 rng(2024);
+    for (ShapeType type : testmesh::kCellTypes) {
+        Fixture f(testmesh::box(type, 5, 4, 3, 0.1f, 0.25f, 11));
+        const auto index = f.locator.view();
+        std::uniform_real_distribution<float> u(-0.15f, 1.2f);
+        int located = 0;
+        for (int i = 0; i < 800; ++i) {
+            const TripletF p{u(rng), u(rng), u(rng)};
+            for (SearchMode mode : {SearchMode::Containing, SearchMode::Nearest}) {
+                CellHit a, b;
+                const bool fa = index.find(p, mode, a);
+                const bool fb = findCellBruteForce(f.view, p, mode, b);
+                ASSERT_EQ(fa, fb) << "type " << int(type) << " point " << p.x << " " << p.y << " " << p.z
+                                  << " mode " << int(mode);
+                if (!fa) continue;
+                located += mode == SearchMode::Containing;
+                // Points on a shared face may be given to either cell, and the nearest cell
+                // may tie: compare what the answers mean, not the cell numbers.
+                EXPECT_NEAR(a.distance, b.distance, 1e-9);
+                if (a.distance == 0.0) {
+                    EXPECT_LT(distance(weightedPoint(f.view, a), p), 1e-6);
+                }
+                double sum = 0;
+                for (int k = 0; k < a.nodeCount; ++k) {
+                    EXPECT_GE(a.weights[static_cast<std::size_t>(k)], -1e-12);
+                    sum += a.weights[static_cast<std::size_t>(k)];
+                }
+                EXPECT_NEAR(sum, 1.0, 1e-9);
+            }
+            // The candidate list is a superset of the cells whose box holds the point.
+            std::vector<std::int64_t> cand;
+            index.candidates(p, cand);
+            std::sort(cand.begin(), cand.end());
+            for (std::int64_t e = 0; e < f.mesh.cells(); ++e) {
+                const int* n = f.view.blocks[0].element(e);
+                bool inBox = true;
+                for (int k = 0; k < 3 && inBox; ++k) {
+                    float lo = f.mesh.vertices[static_cast<std::size_t>(n[0])][k], hi = lo;
+                    for (int j = 1; j < cell::nodeCount(type); ++j) {
+                        lo = std::min(lo, f.mesh.vertices[static_cast<std::size_t>(n[j])][k]);
+                        hi = std::max(hi, f.mesh.vertices[static_cast<std::size_t>(n[j])][k]);
+                    }
+                    inBox = p[k] >= lo && p[k] <= hi;
+                }
+                if (inBox) {
+                    EXPECT_TRUE(std::binary_search(cand.begin(), cand.end(), e)) << "cell " << e;
+                }
+            }
+        }
+        EXPECT_GT(located, 250);
+    }
+}
+
+TEST(CellLocator, NodesEdgesAndFacesAreLocatedWithWeightsThatReproduceThePoint) {
+    for (ShapeType type : testmesh::kCellTypes) {
+        Fixture f(testmesh::box(type, 4, 3, 3, 0.1f, 0.2f, 5));
+        const auto index = f.locator.view();
+        std::vector<TripletF> points(f.mesh.vertices.begin(), f.mesh.vertices.end());
+        for (std::int64_t e = 0; e < f.mesh.cells(); ++e) {
+            const int* n = f.view.blocks[0].element(e);
+            for (const auto& edge : cell::edges(type))
+                points.push_back((f.mesh.vertices[static_cast<std::size_t>(n[edge[0]])] +
+                                  f.mesh.vertices[static_cast<std::size_t>(n[edge[1]])]) * 0.5f);
+            for (const auto& face : cell::faces(type)) {
+                if (face.count != 3) continue;   // quadrilateral faces may be warped
+                TripletF c{0, 0, 0};
+                for (int j = 0; j < 3; ++j) c += f.mesh.vertices[static_cast<std::size_t>(n[face.nodes[static_cast<std::size_t>(j)]])];
+                points.push_back(c / 3.0f);
+            }
+        }
+        std::int64_t hint = -1;
+        for (const TripletF& p : points) {
+            CellHit hit;
+            ASSERT_TRUE(index.find(p, SearchMode::Containing, hit, hint)) << int(type) << ": " << p.x << " " << p.y << " " << p.z;
+            EXPECT_EQ(hit.distance, 0.0);
+            EXPECT_LT(distance(weightedPoint(f.view, hit), p), 2e-6);
+            hint = hit.element;
+        }
+    }
+}
+
+TEST(CellLocator, LinearFieldsInterpolateExactly) {
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> u(0.0f, 1.0f);
+    for (ShapeType type : testmesh::kCellTypes) {
+        Fixture f(testmesh::box(type, 6, 5, 4, 0.1f, 0.25f, 9));
+        const auto index = f.locator.view();
+        auto field = [](double x, double y, double z) { return 2.0 * x - 3.0 * y + 0.5 * z + 1.0; };
+        for (int i = 0; i < 500; ++i) {
+            const TripletF p{u(rng) * 1.1f, u(rng), u(rng)};
+            CellHit hit;
+            if (!index.find(p, SearchMode::Containing, hit)) continue;
+            double value = 0;
+            for (int k = 0; k < hit.nodeCount; ++k) {
+                const TripletF& v = f.mesh.vertices[static_cast<std::size_t>(hit.nodes[k])];
+                value += hit.weights[static_cast<std::size_t>(k)] * field(v.x, v.y, v.z);
+            }
+            EXPECT_NEAR(value, field(p.x, p.y, p.z), 1e-5);
+        }
+    }
+}
+
+TEST(CellLocator, JustOutsideIsFoundOnlyByTheTolerantPassAndFarOutsideNever) {
+    for (ShapeType type : testmesh::kCellTypes) {
+        // Cells of size 0.25; the bottom boundary is z = 0.
+        Fixture f(testmesh::box(type, 4, 4, 4));
+        const auto index = f.locator.view();
+        for (float x : {0.1f, 0.37f, 0.5f, 0.9f}) {
+            const TripletF just{x, 0.3f, -0.02f};
+            CellHit hit;
+            EXPECT_FALSE(index.find(just, SearchMode::Containing, hit));
+            ASSERT_TRUE(index.find(just, SearchMode::Nearest, hit)) << int(type) << " x " << x;
+            EXPECT_NEAR(hit.distance, 0.02, 1e-6);
+            // The weights are those of the foot of the point on the boundary.
+            const TripletD foot = weightedPoint(f.view, hit);
+            EXPECT_NEAR(foot.x, x, 1e-6);
+            EXPECT_NEAR(foot.y, 0.3, 1e-6);
+            EXPECT_NEAR(foot.z, 0.0, 1e-6);
+            for (int k = 0; k < hit.nodeCount; ++k) EXPECT_GE(hit.weights[static_cast<std::size_t>(k)], 0.0);
+        }
+        // Beyond a quarter of the cell size (0.0625 for every cell type here: the largest
+        // box extent of each cell is 0.25) nothing is found.
+        for (const TripletF& far : {TripletF{0.5f, 0.5f, -0.07f}, TripletF{2.0f, 0.5f, 0.5f}, TripletF{-5, -5, -5}}) {
+            CellHit hit;
+            EXPECT_FALSE(index.find(far, SearchMode::Nearest, hit));
+            EXPECT_FALSE(findCellBruteForce(f.view, far, SearchMode::Nearest, hit));
+        }
+        CellHit hit;
+        EXPECT_FALSE(index.find(TripletF::undefined(), SearchMode::Nearest, hit));
+    }
+}
+
+TEST(CellLocator, GradedMeshesUseSeveralLevelsAndStayWithinTheMemoryBudget) {
+    // Cells whose size grows by 1.5 per layer in z: sizes spread over two decades.
+    testmesh::Mesh m = testmesh::box(ShapeType::Hexahedron, 20, 20, 12);
+    for (auto& v : m.vertices) v.z = static_cast<float>((std::pow(1.5, v.z * 12.0) - 1.0) / (std::pow(1.5, 12.0) - 1.0));
+    Fixture f(std::move(m));
+    int used = 0;
+    for (const auto& L : f.locator.levels()) used += L.cells > 0;
+    EXPECT_GE(used, 2);
+    EXPECT_LE(double(f.locator.memoryBytes()) / double(f.locator.cellCount()), 16.0);
+    std::mt19937 rng(8);
+    std::uniform_real_distribution<float> u(0.0f, 1.0f);
+    const auto index = f.locator.view();
+    for (int i = 0; i < 400; ++i) {
+        const TripletF p{u(rng), u(rng), u(rng)};
+        CellHit a, b;
+        ASSERT_EQ(index.find(p, SearchMode::Containing, a), findCellBruteForce(f.view, p, SearchMode::Containing, b));
+        EXPECT_LT(distance(weightedPoint(f.view, a), p), 1e-6);
+    }
+}
+
+TEST(CellLocator, EmptyMeshesAndBadConnectivity) {
+    MeshView empty;
+    CellLocator none(empty);
+    CellHit hit;
+    EXPECT_FALSE(none.view().find({0, 0, 0}, SearchMode::Nearest, hit));
+
+    testmesh::Mesh m = testmesh::box(ShapeType::Tetrahedron, 1, 1, 1);
+    m.connectivity[5] = 1000;
+    const MeshView bad = m.view();
+    EXPECT_THROW(CellLocator locator(bad), data::invalid);
+}
+
+} // namespace
+} // namespace zel
