@@ -117,13 +117,14 @@ std::pair<TripletF, TripletF> CoordinateFrameOKLObject::parseCFString(const std:
         return {origin, TripletF(*direction / length)};
     }
 
-    // "<frame>.<axis>" or "<frame> <axis>": the axis is the last character, after a '.' or
-    // blanks.
-    if (trimmed.size() >= 3 && axisIndex(trimmed.substr(trimmed.size() - 1)) >= 0) {
-        const int axis = axisIndex(trimmed.substr(trimmed.size() - 1));
+    // "<frame>.<axis>" or "<frame> <axis>": the axis letter last, after blanks and/or a '.'.
+    const int axis = trimmed.empty() ? -1 : axisIndex(trimmed.substr(trimmed.size() - 1));
+    if (axis >= 0 && trimmed.size() >= 3) {
         const char separator = trimmed[trimmed.size() - 2];
         if (separator == '.' || separator == ' ' || separator == '\t') {
-            const std::string frameName = StringUtilities::trim(trimmed.substr(0, trimmed.size() - 2));
+            std::string frameName = StringUtilities::trim(trimmed.substr(0, trimmed.size() - 1));
+            if (!frameName.empty() && frameName.back() == '.')
+                frameName = StringUtilities::trim(frameName.substr(0, frameName.size() - 1));
             if (!frameName.empty()) {
                 if (StringUtilities::equalsIgnoreCase(frameName, "Global"))
                     return {origin, global.axis(axis)};

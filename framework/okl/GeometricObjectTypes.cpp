@@ -41,11 +41,18 @@ std::vector<P> concat(std::vector<P> own, const std::vector<P>& more)
     return own;
 }
 
+// Not registered, or only as a name (a reset registry keeps the names of its types).
+bool isUndefinedType(const ObjectTypeRegistry& registry, const std::string& type)
+{
+    const ObjectTypeInfo* info = registry.find(type);
+    return !info || (info->category.empty() && info->kinds.empty() && info->params.empty());
+}
+
 } // namespace
 
 void registerGeometricObjectTypes(ObjectTypeRegistry& registry)
 {
-    if (!registry.isRegistered("ISOSURFACE")) {
+    if (isUndefinedType(registry, "ISOSURFACE")) {
         ObjectTypeInfo info;
         info.type = "ISOSURFACE";
         info.category = "geometry";
@@ -53,7 +60,7 @@ void registerGeometricObjectTypes(ObjectTypeRegistry& registry)
         info.params = concat({P("Variable", "Pressure"), P("Value", "0.0")}, drawingParams("Constant"));
         registry.registerType(std::move(info));
     }
-    if (!registry.isRegistered("CONTOUR")) {
+    if (isUndefinedType(registry, "CONTOUR")) {
         ObjectTypeInfo info;
         info.type = "CONTOUR";
         info.kinds = {"geometry"};

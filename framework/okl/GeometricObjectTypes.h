@@ -14,7 +14,8 @@
 //
 // Registers "ISOSURFACE" (category "geometry"; kinds "geometry", "point", "surface",
 // "mesh-density", "edge-based") and "CONTOUR" (no category, so it is no location; kind
-// "geometry"; the parameters of ContourOKLObject.h) unless they are registered already, and
+// "geometry"; the parameters of ContourOKLObject.h) unless they are registered with a
+// category, kinds or parameters already (a reset registry keeps bare names), and
 // sets the factory of every type above. The type registry calls it whenever it registers its
 // built-in types.
 namespace zel {
