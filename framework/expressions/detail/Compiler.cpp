@@ -16,7 +16,7 @@ std::string describeDimensions(const UnitDimensions& dims)
 {
     if (dims.isDimensionless())
         return "dimensionless";
-    return "[" + UnitsConverter::instance()->getBaseUnitName(dims) + "]";
+    return _("[%s]", UnitsConverter::instance()->getBaseUnitName(dims));
 }
 
 namespace {
@@ -87,7 +87,7 @@ std::vector<std::string> segmentsOf(const std::vector<Word>& words, std::size_t 
         if (i == 0 || words[i].dotBefore)
             segs.push_back(words[i].text);
         else
-            segs.back() += " " + words[i].text;
+            segs.back().append(" ").append(words[i].text);
     }
     return segs;
 }
@@ -139,7 +139,7 @@ private:
     }
     static std::string described(const Source& src, const AstNode& n, const UnitDimensions& d)
     {
-        return "'" + snippet(src, n) + "' " + describeDimensions(d);
+        return _("'%s' %s", snippet(src, n), describeDimensions(d));
     }
 
     const IRNode& node(int i) const { return m_prog->nodes[static_cast<std::size_t>(i)]; }
@@ -400,7 +400,7 @@ private:
             if (vars->isVariablePrefix(segs.front())) {
                 std::vector<std::string> rest(segs.begin() + 1, segs.end());
                 if (auto r = resolveVariable(rest, src, pos))
-                    return VarRef{segs.front() + "." + r->needed, r->dims};
+                    return VarRef{_("%s.%s", segs.front(), r->needed), r->dims};
             }
             ExpressionVariablesInterface::SuffixEffect effect;
             if (vars->isVariableSuffix(segs.back(), effect)) {
@@ -411,7 +411,7 @@ private:
                         dims = UnitDimensions();
                     else if (effect.code == ExpressionVariablesInterface::SuffixEffect::ApplyUnits)
                         dims = dims + dimsOfUnits(effect.units, src, pos, _("the operator '%s'", segs.back()));
-                    return VarRef{r->needed + "." + segs.back(), dims};
+                    return VarRef{_("%s.%s", r->needed, segs.back()), dims};
                 }
             }
         }
@@ -423,7 +423,7 @@ private:
                 std::vector<std::string> vec = segs;
                 vec.back() = last.substr(0, blank);
                 if (auto r = resolveVariable(vec, src, pos))
-                    return VarRef{r->needed + " " + comp, r->dims};
+                    return VarRef{_("%s %s", r->needed, comp), r->dims};
             }
         }
         return std::nullopt;
@@ -432,16 +432,16 @@ private:
     int inlineDefinition(const char* kind, const std::string& name, const std::string& text, const Source& src,
                          int pos)
     {
-        const std::string key = std::string(kind) + "\n" + name;
+        const std::string key = _("%s\n%s", kind, name);
         if (std::find(m_chain.begin(), m_chain.end(), key) != m_chain.end()) {
             std::string cycle;
             bool on = false;
             for (const std::string& k : m_chain) {
                 on = on || k == key;
                 if (on)
-                    cycle += "'" + k.substr(k.find('\n') + 1) + "' -> ";
+                    cycle += _("'%s' -> ", k.substr(k.find('\n') + 1));
             }
-            cycle += "'" + name + "'";
+            cycle += _("'%s'", name);
             fail(src, pos, "Error", _("the %s '%s' refers to itself: %s", kind, name, cycle));
         }
         m_chain.push_back(key);

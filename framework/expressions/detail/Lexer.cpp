@@ -45,11 +45,11 @@ std::size_t Lexer::wordEnd(std::size_t from) const
 
 std::string Lexer::describe(const Token& t)
 {
-    switch (t.kind) {
-    case Tok::End: return "end of expression";
-    case Tok::Units: return "'[" + t.text + "]'";
-    default: return "'" + t.text + "'";
-    }
+    if (t.kind == Tok::End)
+        return "end of expression";
+    std::string out = t.kind == Tok::Units ? "'[" : "'";
+    out.append(t.text).append(t.kind == Tok::Units ? "]'" : "'");
+    return out;
 }
 
 Token Lexer::next()

@@ -18,7 +18,7 @@ public:
         if (m_cur.kind != Tok::End) {
             if (m_cur.kind == Tok::RParen)
                 throw SyntaxError{m_cur.pos, "')' without a matching '('"};
-            throw SyntaxError{m_cur.pos, "unexpected " + Lexer::describe(m_cur) + " (missing operator?)"};
+            throw SyntaxError{m_cur.pos, std::string("unexpected ").append(Lexer::describe(m_cur)).append(" (missing operator?)")};
         }
         return node;
     }
@@ -134,7 +134,7 @@ private:
                 throw SyntaxError{m_cur.pos, "empty parentheses"};
             auto inner = parseBinary(0);
             if (m_cur.kind != Tok::RParen)
-                throw SyntaxError{m_cur.pos, "missing ')' before " + Lexer::describe(m_cur)};
+                throw SyntaxError{m_cur.pos, std::string("missing ')' before ").append(Lexer::describe(m_cur))};
             inner->pos = node->pos; // the parentheses belong to the operand in messages
             inner->end = m_cur.end;
             advance();
@@ -145,7 +145,7 @@ private:
         case Tok::RParen: throw SyntaxError{m_cur.pos, "unexpected ')' (an operand is missing)"};
         default: break;
         }
-        throw SyntaxError{m_cur.pos, "unexpected " + Lexer::describe(m_cur) + " (an operand is missing)"};
+        throw SyntaxError{m_cur.pos, std::string("unexpected ").append(Lexer::describe(m_cur)).append(" (an operand is missing)")};
     }
 
     std::unique_ptr<AstNode> parseCall(std::unique_ptr<AstNode> node)
@@ -161,7 +161,7 @@ private:
                     continue;
                 }
                 if (m_cur.kind != Tok::RParen)
-                    throw SyntaxError{m_cur.pos, "missing ')' before " + Lexer::describe(m_cur)};
+                    throw SyntaxError{m_cur.pos, std::string("missing ')' before ").append(Lexer::describe(m_cur))};
                 break;
             }
         }

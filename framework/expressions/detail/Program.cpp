@@ -7,6 +7,11 @@
 #include <cstdint>
 #include <memory>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define ZEL_EXPR_SSE2 1
+#endif
+
 namespace zel::expr {
 
 const char* opName(Op op)
@@ -123,6 +128,54 @@ template <class F> void binarySV(F f, float s, const float* __restrict b, float*
     for (int i = 0; i < n; ++i)
         d[i] = f(s, b[i]);
 }
+// sqrt gets its own kernel: with errno semantics the compiler keeps std::sqrt scalar.
+void sqrtBlock(const float* __restrict a, float* __restrict d, int n)
+{
+    int i = 0;
+#ifdef ZEL_EXPR_SSE2
+    for (; i + 4 <= n; i += 4)
+        _mm_storeu_ps(d + i, _mm_sqrt_ps(_mm_loadu_ps(a + i)));
+#endif
+    for (; i < n; ++i)
+        d[i] = std::sqrt(a[i]);
+}
+void squareBlock(const float* __restrict a, float* __restrict d, int n)
+{
+    for (int i = 0; i < n; ++i)
+        d[i] = a[i] * a[i];
+}
+void unaryOp(Op op, int power, const float* a, float* d, int n)
+{
+    if (op == Op::Sqrt)
+        sqrtBlock(a, d, n);
+    else if (op == Op::PowInt && power == 2)
+        squareBlock(a, d, n);
+    else
+        withUnary(op, power, [&](auto f) { unaryBlock(f, a, d, n); });
+}
+// m[i] becomes non-zero where x[i] is undefined.
+void markUndefined(const float* __restrict x, std::uint32_t* __restrict m, int n)
+{
+    int i = 0;
+#ifdef ZEL_EXPR_SSE2
+    const __m128 u = _mm_set1_ps(kU);
+    for (; i + 4 <= n; i += 4) {
+        const __m128i hit = _mm_castps_si128(_mm_cmpeq_ps(_mm_loadu_ps(x + i), u));
+        __m128i* p = reinterpret_cast<__m128i*>(m + i);
+        _mm_storeu_si128(p, _mm_or_si128(_mm_loadu_si128(p), hit));
+    }
+#endif
+    for (; i < n; ++i)
+        m[i] |= x[i] == kU ? ~0u : 0u;
+}
+// The result block: undefined where marked or where the value is not finite.
+void storeResult(const float* __restrict r, const std::uint32_t* __restrict m, float* __restrict o, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        const float v = r[i];
+        o[i] = (m[i] != 0u || !(std::fabs(v) < kU)) ? kU : v;
+    }
+}
 void selectBlock(const float* __restrict c, const float* __restrict a, const float* __restrict b,
                  float* __restrict d, int n)
 {
@@ -190,7 +243,7 @@ void Program::run(const float* const* inputValues, const float* scalarValues, fl
         for (const Instr& ins : code) {
             float* d = regs + B * static_cast<std::size_t>(ins.dst);
             if (ins.nargs == 1) {
-                withUnary(ins.op, ins.n, [&](auto f) { unaryBlock(f, vec(ins.a[0]), d, n); });
+                unaryOp(ins.op, ins.n, vec(ins.a[0]), d, n);
             } else if (ins.nargs == 2) {
                 const Operand& x = ins.a[0];
                 const Operand& y = ins.a[1];
@@ -219,19 +272,10 @@ void Program::run(const float* const* inputValues, const float* scalarValues, fl
 
         // An undefined input makes the vertex undefined, whatever the operations made of it.
         std::uint32_t* m = mask.get();
-        for (int i = 0; i < n; ++i)
-            m[i] = 0u;
-        for (int k = 0; k < nInputs; ++k) {
-            const float* x = in[static_cast<std::size_t>(k)];
-            for (int i = 0; i < n; ++i)
-                m[i] |= x[i] == kU ? 1u : 0u;
-        }
-        const float* r = vec(result);
-        float* o = out + start;
-        for (int i = 0; i < n; ++i) {
-            const float v = r[i];
-            o[i] = (m[i] != 0u || !(std::fabs(v) < kU)) ? kU : v;
-        }
+        std::fill(m, m + n, 0u);
+        for (int k = 0; k < nInputs; ++k)
+            markUndefined(in[static_cast<std::size_t>(k)], m, n);
+        storeResult(vec(result), m, out + start, n);
     }
 }
 
