@@ -1,0 +1,128 @@
+#pragma once
+// The function calculator: the 22 quantitative functions of the post-processor (area, mass
+// flow, area-weighted average, force, torque, ...) evaluated on a location, a geometric
+// object of the object database, with units.
+//
+// Three callers reach it: the expression language through ExpressionCallbacksInterface
+// ("areaAve(Pressure)@Outlet"), the "calculate" action (CalculateExecutor, which reads the
+// call from the CALCULATOR object) and the exported C functions (zel_calculator.h).
+//
+// A call is a function name and a list of strings in this order: the expression (only when
+// the function takes one), the location, the axis (only when taken), the fluid (only when
+// taken); optional arguments may be left off the end. evaluate never raises: a failure is
+// reported through ErrorProgressReporter and the result is the undefined quantity (value
+// UNDEFINED_VALUE, empty units).
+//
+// One calculator per process, created on first use (instance) and alive until the process
+// ends. Constructing it makes it the expression language's callbacks. Not thread-safe:
+// every call comes on the host's command thread.
+#include "framework/ZelExport.h"
+#include "framework/expressions/ExpressionInterfaces.h"
+#include "framework/expressions/FunctionInfo.h"
+#include "framework/units/Quantity.h"
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zel {
+
+class GeometricOKLObject;
+class OKLObject;
+
+class ZEL_API FunctionCalculator : public ExpressionCallbacksInterface {
+public:
+    // massFlowEverywhere: the four mass-flow functions are offered on every location kind
+    // (onPoint, onLine, onVolume), not only on surfaces. Evaluation checks the kind itself
+    // and still requires a surface.
+    explicit FunctionCalculator(bool massFlowEverywhere);
+    ~FunctionCalculator() override;
+    FunctionCalculator(const FunctionCalculator&) = delete;
+    FunctionCalculator& operator=(const FunctionCalculator&) = delete;
+
+    // The calculator, created with the given flag on the first call; later calls ignore it.
+    static FunctionCalculator* instance(bool massFlowEverywhere);
+
+    // The record of one function (exact, case-sensitive name), or null.
+    const FunctionInfo* getFunctionInfo(const std::string& name) override;
+    // The callback of the expression language: builds the argument list from the non-empty
+    // strings among expression, location, axis and fluid, in that order, and evaluates it.
+    Quantity evaluate(const std::string& function, const std::string& location, const std::string& expression,
+                      const std::string& axis, const std::string& fluid) override;
+    // The whole table, ordered by name (byte order: capitals first).
+    const std::map<std::string, FunctionInfo>& getFunctionInfo() override;
+
+    // Evaluates a call; args as described at the top. Never raises (see there).
+    Quantity evaluate(const std::string& function, const std::vector<std::string>& args);
+
+    // Writes the function table to standard output: an empty line, the header and rule, one
+    // line per function formatted "%-20s %s" (name, then "<Required> " / "[Optional] "
+    // argument words, the location always as "[Location] "), and one more empty line.
+    void printHelp() const;
+    // The same text (what printHelp writes).
+    std::string helpText() const;
+
+    // Reads a call from the calculator object's parameters "Function", "Expression",
+    // "Location", "Axis" and "Fluid" (only those the function takes; empty values are kept).
+    // data::notFound for a function that is not in the table.
+    void getArgsFromObj(std::string& function, std::vector<std::string>& args, OKLObject& object);
+    // Writes a call into the calculator object's parameters; parameters the call does not
+    // give are set to the empty string. internal::error for a function that is not in the
+    // table ("Function" is set all the same); data::error when args lacks the location.
+    void updateObjFromArgs(const std::string& function, const std::vector<std::string>& args, OKLObject& object);
+
+    // Required and maximum argument count of a function record.
+    static int requiredArgCount(const FunctionInfo& info);
+    static int maximumArgCount(const FunctionInfo& info);
+
+private:
+    // One call with its arguments by role.
+    struct Call {
+        std::string function;
+        std::string expression;
+        std::string location;
+        std::string axis;
+        std::string fluid;
+    };
+    using Evaluation = Quantity (FunctionCalculator::*)(const Call&, GeometricOKLObject&);
+
+    Quantity evaluateCall(const std::string& function, const std::vector<std::string>& args);
+
+    Quantity evalMassFlow(const Call&, GeometricOKLObject&);
+    Quantity evalArea(const Call&, GeometricOKLObject&);
+    Quantity evalVolume(const Call&, GeometricOKLObject&);
+    Quantity evalCount(const Call&, GeometricOKLObject&);
+    Quantity evalMassFlowAve(const Call&, GeometricOKLObject&);
+    Quantity evalMassFlowAveAbs(const Call&, GeometricOKLObject&);
+    Quantity evalMassFlowInt(const Call&, GeometricOKLObject&);
+    Quantity evalAreaAve(const Call&, GeometricOKLObject&);
+    Quantity evalVolumeAve(const Call&, GeometricOKLObject&);
+    Quantity evalAreaInt(const Call&, GeometricOKLObject&);
+    Quantity evalVolumeInt(const Call&, GeometricOKLObject&);
+    Quantity evalAve(const Call&, GeometricOKLObject&);
+    Quantity evalSum(const Call&, GeometricOKLObject&);
+    Quantity evalMinVal(const Call&, GeometricOKLObject&);
+    Quantity evalMaxVal(const Call&, GeometricOKLObject&);
+    Quantity evalProbe(const Call&, GeometricOKLObject&);
+    Quantity evalLength(const Call&, GeometricOKLObject&);
+    Quantity evalLengthInt(const Call&, GeometricOKLObject&);
+    Quantity evalLengthAve(const Call&, GeometricOKLObject&);
+    Quantity evalForce(const Call&, GeometricOKLObject&);
+    Quantity evalForceNorm(const Call&, GeometricOKLObject&);
+    Quantity evalTorque(const Call&, GeometricOKLObject&);
+
+    // The massFlowAve family: absolute for massFlowAveAbs.
+    Quantity massFlowAverage(const Call&, GeometricOKLObject&, bool absolute);
+    // (minimum, maximum) of the expression over a point location.
+    std::pair<Quantity, Quantity> rangeOf(GeometricOKLObject& location, const std::string& expression);
+    // The base units of an expression: of its variable object when one exists (empty when
+    // the definition store does not know it), else of the expression's dimensions.
+    static std::string unitsOfExpression(const std::string& name);
+
+    static FunctionCalculator* m_instance;  // created on first use, never destroyed
+
+    std::map<std::string, FunctionInfo> m_functions;
+};
+
+} // namespace zel
