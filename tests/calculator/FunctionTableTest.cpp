@@ -1,0 +1,215 @@
+// The function table, the argument layout of the calculator object and the help listing.
+#include "tests/calculator/CalcTestSupport.h"
+
+#include "framework/core/Error.h"
+#include "framework/expressions/ExpressionInterfaces.h"
+
+namespace zel::test {
+namespace {
+
+using AU = ArgumentUse;
+
+TEST(FunctionTable, HoldsTheTwentyTwoFunctionsWithTheirArgumentsKindsAndDimensions) {
+    FunctionCalculator calculator(false);
+    struct Expected {
+        const char* name;
+        AU expression, axis, fluid;
+        const char* kinds;  // p l s v
+        double m, l, t;
+    };
+    const AU N = AU::NotTaken, O = AU::Optional, R = AU::Required;
+    const Expected table[] = {
+        {"volume", N, N, N, "v", 0, 3, 0},           {"length", N, N, N, "l", 0, 1, 0},
+        {"count", N, N, N, "p", 0, 0, 0},            {"massFlow", N, N, O, "s", 1, 0, -1},
+        {"force", N, R, O, "s", 1, 1, -2},           {"torque", N, R, O, "s", 1, 2, -2},
+        {"forceNorm", N, R, O, "l", 1, 1, -2},       {"area", N, O, N, "s", 0, 2, 0},
+        {"volumeAve", R, N, N, "v", 0, 0, 0},        {"volumeInt", R, N, N, "v", 0, 3, 0},
+        {"lengthAve", R, N, N, "l", 0, 0, 0},        {"lengthInt", R, N, N, "l", 0, 1, 0},
+        {"ave", R, N, N, "p", 0, 0, 0},              {"sum", R, N, N, "p", 0, 0, 0},
+        {"probe", R, N, N, "p", 0, 0, 0},            {"minVal", R, N, N, "p", 0, 0, 0},
+        {"maxVal", R, N, N, "p", 0, 0, 0},           {"massFlowAve", R, N, O, "s", 0, 0, 0},
+        {"massFlowAveAbs", R, N, O, "s", 0, 0, 0},   {"massFlowInt", R, N, O, "s", 1, 0, -1},
+        {"areaAve", R, O, N, "s", 0, 0, 0},          {"areaInt", R, O, N, "s", 0, 2, 0},
+    };
+    const auto& all = calculator.getFunctionInfo();
+    EXPECT_EQ(all.size(), 22u);
+    for (const Expected& e : table) {
+        SCOPED_TRACE(e.name);
+        const FunctionInfo* info = calculator.getFunctionInfo(e.name);
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info, &all.at(e.name));
+        EXPECT_EQ(info->expressionArg, e.expression);
+        EXPECT_EQ(info->axisArg, e.axis);
+        EXPECT_EQ(info->fluidArg, e.fluid);
+        const std::string kinds = e.kinds;
+        EXPECT_EQ(info->onPoint, kinds == "p");
+        EXPECT_EQ(info->onLine, kinds == "l");
+        EXPECT_EQ(info->onSurface, kinds == "s");
+        EXPECT_EQ(info->onVolume, kinds == "v");
+        EXPECT_EQ(info->dimensions, UnitDimensions(e.m, e.l, e.t));
+    }
+    // Exact, case-sensitive names; "range" exists only inside minVal and maxVal.
+    EXPECT_EQ(calculator.getFunctionInfo("AREA"), nullptr);
+    EXPECT_EQ(calculator.getFunctionInfo("Area"), nullptr);
+    EXPECT_EQ(calculator.getFunctionInfo("range"), nullptr);
+    EXPECT_EQ(calculator.getFunctionInfo(""), nullptr);
+    // Byte order: capitals sort first, so "areaAve" precedes "areaInt" and "maxVal" follows "massFlowInt".
+    std::vector<std::string> names;
+    for (const auto& [name, info] : all) names.push_back(name);
+    EXPECT_EQ(names.front(), "area");
+    EXPECT_EQ(names[1], "areaAve");
+    EXPECT_EQ(names.back(), "volumeInt");
+
+    // Argument counts: areaAve 2-3, force 2-3, massFlow 1-2, count 1.
+    const std::pair<const char*, std::pair<int, int>> counts[] = {
+        {"areaAve", {2, 3}}, {"force", {2, 3}}, {"massFlow", {1, 2}}, {"count", {1, 1}}, {"torque", {2, 3}}};
+    for (const auto& [name, range] : counts) {
+        const FunctionInfo& info = *calculator.getFunctionInfo(name);
+        EXPECT_EQ(FunctionCalculator::requiredArgCount(info), range.first) << name;
+        EXPECT_EQ(FunctionCalculator::maximumArgCount(info), range.second) << name;
+    }
+}
+
+TEST(FunctionTable, MassFlowEverywhereOffersTheMassFlowFunctionsOnEveryKind) {
+    for (const bool everywhere : {false, true}) {
+        FunctionCalculator calculator(everywhere);
+        for (const char* name : {"massFlow", "massFlowAve", "massFlowAveAbs", "massFlowInt"}) {
+            const FunctionInfo& info = *calculator.getFunctionInfo(name);
+            EXPECT_TRUE(info.onSurface) << name;
+            EXPECT_EQ(info.onPoint, everywhere) << name;
+            EXPECT_EQ(info.onLine, everywhere) << name;
+            EXPECT_EQ(info.onVolume, everywhere) << name;
+        }
+        // Other functions do not change.
+        EXPECT_FALSE(calculator.getFunctionInfo("areaAve")->onPoint);
+    }
+}
+
+TEST(FunctionTable, InstanceIsCreatedOnceAndServesTheExpressionLanguage) {
+    FunctionCalculator* first = FunctionCalculator::instance(true);
+    EXPECT_EQ(FunctionCalculator::instance(false), first);
+    ExpressionInterfaces::setCallbacks(first);
+    EXPECT_EQ(ExpressionInterfaces::callbacks(), first);
+}
+
+TEST(FunctionTable, HelpListsEveryFunctionInTheFixedLayout) {
+    const std::string expected =
+        "\n"
+        "Function Name        Arguments <required> [optional]\n"
+        "-------------        -------------------------------\n"
+        "area                 [Location] [Axis] \n"
+        "areaAve              <Expression> [Location] [Axis] \n"
+        "areaInt              <Expression> [Location] [Axis] \n"
+        "ave                  <Expression> [Location] \n"
+        "count                [Location] \n"
+        "force                [Location] <Axis> [Fluid] \n"
+        "forceNorm            [Location] <Axis> [Fluid] \n"
+        "length               [Location] \n"
+        "lengthAve            <Expression> [Location] \n"
+        "lengthInt            <Expression> [Location] \n"
+        "massFlow             [Location] [Fluid] \n"
+        "massFlowAve          <Expression> [Location] [Fluid] \n"
+        "massFlowAveAbs       <Expression> [Location] [Fluid] \n"
+        "massFlowInt          <Expression> [Location] [Fluid] \n"
+        "maxVal               <Expression> [Location] \n"
+        "minVal               <Expression> [Location] \n"
+        "probe                <Expression> [Location] \n"
+        "sum                  <Expression> [Location] \n"
+        "torque               [Location] <Axis> [Fluid] \n"
+        "volume               [Location] \n"
+        "volumeAve            <Expression> [Location] \n"
+        "volumeInt            <Expression> [Location] \n"
+        "\n";
+    FunctionCalculator calculator(false);
+    testing::internal::CaptureStdout();
+    calculator.printHelp();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
+    EXPECT_EQ(calculator.helpText(), expected);
+}
+
+class CalculatorObjectTest : public CalcTest {
+protected:
+    OKLObject& object(const std::vector<std::pair<std::string, std::string>>& params) {
+        return *addObject("CALCULATOR", "CALCULATOR", params);
+    }
+};
+
+TEST_F(CalculatorObjectTest, GetArgsFromObjTakesOnlyTheArgumentsTheFunctionTakes) {
+    OKLObject& calc = object({{"Function", "massFlow"},
+                              {"Expression", "Pressure"},
+                              {"Location", "Outlet"},
+                              {"Axis", "X"}});
+    std::string function;
+    std::vector<std::string> args{"stale"};
+    calculator->getArgsFromObj(function, args, calc);
+    EXPECT_EQ(function, "massFlow");
+    EXPECT_EQ(args, (std::vector<std::string>{"Outlet", ""}));  // location, empty fluid
+
+    calc.setParameter("Function", "count");
+    calculator->getArgsFromObj(function, args, calc);
+    EXPECT_EQ(args, (std::vector<std::string>{"Outlet"}));
+
+    calc.setParameter("Function", "areaAve");
+    calc.setParameter("Fluid", "Water");
+    calculator->getArgsFromObj(function, args, calc);
+    EXPECT_EQ(args, (std::vector<std::string>{"Pressure", "Outlet", "X"}));
+
+    calc.setParameter("Function", "torque");
+    calculator->getArgsFromObj(function, args, calc);
+    EXPECT_EQ(args, (std::vector<std::string>{"Outlet", "X", "Water"}));
+
+    calc.setParameter("Function", "Area");
+    try {
+        calculator->getArgsFromObj(function, args, calc);
+        ADD_FAILURE() << "no exception";
+    } catch (const data::notFound& e) {
+        EXPECT_EQ(e.getClassName(), "functionCalculator");
+        EXPECT_EQ(e.getOperation(), "getArgsFromObj");
+        EXPECT_EQ(e.getMessage(), "Function named 'Area' does not exist.");
+        EXPECT_EQ(e.getErrorType(), ErrError);
+    }
+}
+
+TEST_F(CalculatorObjectTest, UpdateObjFromArgsWritesEveryCallParameter) {
+    OKLObject& calc = object({{"Expression", "old"}, {"Axis", "old"}, {"Fluid", "old"}});
+    calculator->updateObjFromArgs("area", {"Wall"}, calc);
+    EXPECT_EQ(calc.getValue("Function"), "area");
+    EXPECT_EQ(calc.getValue("Expression"), "");
+    EXPECT_EQ(calc.getValue("Location"), "Wall");
+    EXPECT_EQ(calc.getValue("Axis"), "");
+    EXPECT_EQ(calc.getValue("Fluid"), "");
+
+    calculator->updateObjFromArgs("massFlowAve", {"Pressure", "Outlet", "Water"}, calc);
+    EXPECT_EQ(calc.getValue("Expression"), "Pressure");
+    EXPECT_EQ(calc.getValue("Location"), "Outlet");
+    EXPECT_EQ(calc.getValue("Axis"), "");
+    EXPECT_EQ(calc.getValue("Fluid"), "Water");
+
+    calculator->updateObjFromArgs("force", {"Wall", "Y", "Air"}, calc);
+    EXPECT_EQ(calc.getValue("Expression"), "");
+    EXPECT_EQ(calc.getValue("Axis"), "Y");
+    EXPECT_EQ(calc.getValue("Fluid"), "Air");
+
+    // What getArgsFromObj reads back is the call written.
+    std::string function;
+    std::vector<std::string> args;
+    calculator->getArgsFromObj(function, args, calc);
+    EXPECT_EQ(function, "force");
+    EXPECT_EQ(args, (std::vector<std::string>{"Wall", "Y", "Air"}));
+
+    // An unknown function still sets "Function", then fails.
+    try {
+        calculator->updateObjFromArgs("nope", {"Wall"}, calc);
+        ADD_FAILURE() << "no exception";
+    } catch (const internal::error& e) {
+        EXPECT_EQ(e.getClassName(), "functionCalculator");
+        EXPECT_EQ(e.getOperation(), "updateObjFromArgs");
+        EXPECT_EQ(e.getMessage(), "Function named 'nope' does not exist.");
+    }
+    EXPECT_EQ(calc.getValue("Function"), "nope");
+    // A call without its location is refused rather than read out of range.
+    EXPECT_THROW(calculator->updateObjFromArgs("areaAve", {"Pressure"}, calc), data::error);
+}
+
+} // namespace
+} // namespace zel::test
