@@ -1,0 +1,350 @@
+#include "locators/LineCalcFunc.h"
+
+#include "framework/core/Error.h"
+#include "framework/core/Format.h"
+#include "framework/geometry/Geometry.h"
+#include "framework/geometry/Interpolant.h"
+#include "framework/okl/GeometricOKLObject.h"
+#include "locators/LocatorCalcFunc.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <numeric>
+#include <unordered_set>
+
+namespace zel {
+
+namespace {
+
+const char* const kClass = "LineCalcFunc";
+
+// Segment k of a connectivity.
+Edge segment(const IntZELVector& lines, std::size_t k)
+{
+    return Edge(lines[2 * k], lines[2 * k + 1]);
+}
+
+// For every vertex, the segments that use it, ascending (compressed rows).
+struct Adjacency {
+    std::vector<std::uint32_t> offsets;  // #V + 1
+    std::vector<std::uint32_t> segments;
+
+    Adjacency(const std::vector<Edge>& edges, std::size_t vertexCount) : offsets(vertexCount + 1, 0)
+    {
+        for (const Edge& e : edges) {
+            ++offsets[std::size_t(e[0]) + 1];
+            if (e[1] != e[0]) ++offsets[std::size_t(e[1]) + 1];
+        }
+        std::partial_sum(offsets.begin(), offsets.end(), offsets.begin());
+        segments.resize(offsets.back());
+        std::vector<std::uint32_t> fill(offsets.begin(), offsets.end() - 1);
+        for (std::size_t k = 0; k < edges.size(); ++k) {
+            segments[fill[std::size_t(edges[k][0])]++] = std::uint32_t(k);
+            if (edges[k][1] != edges[k][0]) segments[fill[std::size_t(edges[k][1])]++] = std::uint32_t(k);
+        }
+    }
+    std::span<const std::uint32_t> of(int vertex) const
+    {
+        return std::span<const std::uint32_t>(segments).subspan(offsets[std::size_t(vertex)],
+                                                                offsets[std::size_t(vertex) + 1] -
+                                                                    offsets[std::size_t(vertex)]);
+    }
+};
+
+constexpr std::size_t kNone = std::size_t(-1);
+
+} // namespace
+
+// ------------------------------------------------------------------------------ actions
+
+void LineCalcFunc::operator()(OKLObject* object, const std::string& action)
+{
+    auto* line = dynamic_cast<GeometricOKLObject*>(object);
+    if (line == nullptr) throw internal::error(kClass, "operator()", "Cast to GeometricOKLObject failed.", ErrError);
+
+    if (action == "top") {
+        LocatorFrame::rebuild(*line, [&] {
+            if (line->getValue("Line Type") == "Cut")
+                calcCutLine(*line);
+            else
+                calcSampleLine(*line);
+        });
+    } else if (action == "colour") {
+        line->recolour();
+    } else if (action == "render") {
+        std::vector<std::string> names = line->getDomainNameList();
+        names.emplace_back();
+        LocatorFrame::renderLines(*line, names, kClass);
+        line->updateDefaultLegend();
+        line->clearChangeFlags();
+    }
+}
+
+// ------------------------------------------------------------------------ sample line
+
+void LineCalcFunc::calcSampleLine(GeometricOKLObject& object) const
+{
+    const TripletF p1 = LocatorFrame::readPoint(object, "Point 1", kClass, "calcSampleLine");
+    const TripletF p2 = LocatorFrame::readPoint(object, "Point 2", kClass, "calcSampleLine");
+    const int samples = object.getIntValue("Line Samples");
+    if (samples < 2)
+        throw data::invalid(kClass, "calcSampleLine", _("Sample line requires at least %d samples.", 2), ErrError);
+
+    GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("", nullptr));
+    TripletZELVector vertices;
+    IntZELVector lines;
+    vertices.reserve(std::size_t(samples));
+    lines.reserve(2 * std::size_t(samples - 1));
+    // Repeated addition in single precision: the last sample may differ from Point 2 by
+    // rounding, as users of earlier releases saw it.
+    const TripletF step = (p2 - p1) / float(samples - 1);
+    TripletF p = p1;
+    vertices.push_back(p);
+    for (int i = 1; i < samples; ++i) {
+        p += step;
+        vertices.push_back(p);
+        lines.push_back(i - 1);
+        lines.push_back(i);
+    }
+    geometry->setVertices(std::move(vertices));
+    geometry->setLines(std::move(lines));
+    geometry->setName(object.getName());
+    geometry->setInterpolant(
+        LocatorFrame::makeInterpolant(geometry->getVertices(), object.getDomainNameList(), false, m_flag));
+    LocatorFrame::attach(object, "", geometry);
+}
+
+// --------------------------------------------------------------------------- cut line
+
+void LineCalcFunc::calcCutLine(GeometricOKLObject& object) const
+{
+    const std::vector<std::string> domains = object.getDomainNameList();
+    if (domains.empty()) throw data::invalid(kClass, "calcCutLine", "No domains exist.", ErrError);
+
+    const TripletF p1 = LocatorFrame::readPoint(object, "Point 1", kClass, "calcCutLine");
+    const TripletF p2 = LocatorFrame::readPoint(object, "Point 2", kClass, "calcCutLine");
+    const TripletF direction = (p2 - p1).normalised();
+    if (direction.length() == 0.0f)
+        throw internal::error(kClass, "calcCutLine", "Points defining the line are coincident.", ErrError);
+
+    for (const std::string& domain : domains) {
+        const Geometry* domainGeometry = LocatorFrame::findDomainGeometry(domain, kClass, "calcCutLine");
+        if (domainGeometry == nullptr) continue;
+
+        GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("", nullptr));
+        geometry->setDomain(domain);
+        std::map<int, double> hits;  // cell -> chord length inside it
+        geometry->intersectLineWithGeometry(*domainGeometry, p1, direction, hits);
+        if (hits.empty()) continue;  // the auto-pointer frees the empty geometry
+
+        double longest = 0.0;
+        for (const auto& [cell, chord] : hits) longest = std::max(longest, chord);
+        const float tolerance = static_cast<float>(0.0001 * longest);
+
+        TripletZELVector& vertices = geometry->getModifiableVertices();
+        IntZELVector& lines = geometry->getModifiableLines();
+        if (mergeVertices(vertices, lines, tolerance)) {
+            do {
+                chainStep(vertices, lines);
+            } while (mergeVertices(vertices, lines, tolerance));
+        } else {
+            chainStep(vertices, lines);
+        }
+        orderAlongLine(vertices, lines, direction);
+
+        geometry->setInterpolant(LocatorFrame::makeInterpolant(geometry->getVertices(), {domain}, true, m_flag));
+        LocatorFrame::attach(object, domain, geometry);
+    }
+}
+
+// ------------------------------------------------------------------- the cut-line steps
+
+bool LineCalcFunc::mergeVertices(TripletZELVector& vertices, IntZELVector& lines, float tolerance)
+{
+    if (lines.empty()) return false;
+    const std::size_t n = vertices.size();
+
+    // record[j]: the lowest i < j closer than the tolerance, or -1. Candidates come from a
+    // sweep along the axis of largest extent (two points closer than the tolerance are
+    // closer than it along any axis), so the work is not quadratic unless every vertex
+    // crowds into one tolerance-wide slab.
+    std::vector<int> record(n, -1);
+    if (n > 1 && tolerance > 0.0f) {
+        int axis = 0;
+        {
+            const TripletF lo = vertices.getMinExtents(), hi = vertices.getMaxExtents();
+            float widest = -1.0f;
+            for (int a = 0; a < 3; ++a)
+                if (hi[a] - lo[a] > widest) widest = hi[a] - lo[a], axis = a;
+        }
+        std::vector<std::uint32_t> order(n);
+        std::iota(order.begin(), order.end(), 0u);
+        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return vertices[a][axis] < vertices[b][axis];
+        });
+        const double tol = tolerance;
+        const double tol2 = tol * tol;
+        auto closer = [&](std::size_t i, std::size_t j) {
+            const TripletD d = TripletD(vertices[i]) - TripletD(vertices[j]);
+            return d.lengthSquared() < tol2;
+        };
+        for (std::size_t p = 0; p < n; ++p) {
+            const std::size_t j = order[p];
+            const double key = vertices[j][axis];
+            int best = -1;
+            for (std::size_t q = p; q-- > 0;) {
+                if (key - double(vertices[order[q]][axis]) >= tol) break;
+                const std::size_t i = order[q];
+                if (i < j && (best < 0 || int(i) < best) && closer(i, j)) best = int(i);
+            }
+            for (std::size_t q = p + 1; q < n; ++q) {
+                if (double(vertices[order[q]][axis]) - key >= tol) break;
+                const std::size_t i = order[q];
+                if (i < j && (best < 0 || int(i) < best) && closer(i, j)) best = int(i);
+            }
+            record[j] = best;
+        }
+    }
+
+    bool changed = false;
+    for (int& index : lines) {
+        assert(index >= 0 && std::size_t(index) < n);
+        if (record[std::size_t(index)] >= 0) {
+            index = record[std::size_t(index)];
+            changed = true;
+        }
+    }
+
+    // Drop collapsed segments, and repeats of a kept segment in either direction.
+    std::unordered_set<std::uint64_t> kept;
+    std::size_t out = 0;
+    const std::size_t segments = lines.size() / 2;
+    for (std::size_t k = 0; k < segments; ++k) {
+        const Edge e = segment(lines, k);
+        if (e[0] == e[1] || !kept.insert(e.key()).second) {
+            changed = true;
+            continue;
+        }
+        lines[2 * out] = e[0];
+        lines[2 * out + 1] = e[1];
+        ++out;
+    }
+    lines.resize(2 * out);
+
+    if (changed) renumberByFirstUse(vertices, lines);
+    return changed;
+}
+
+void LineCalcFunc::chainSegments(IntZELVector& lines)
+{
+    const std::size_t count = lines.size() / 2;
+    if (count == 0) return;
+    std::vector<Edge> edges(count);
+    int maxVertex = -1;
+    for (std::size_t k = 0; k < count; ++k) {
+        edges[k] = segment(lines, k);
+        maxVertex = std::max({maxVertex, edges[k][0], edges[k][1]});
+    }
+    const Adjacency adjacency(edges, std::size_t(maxVertex) + 1);
+    std::vector<char> used(count, 0);
+
+    // The first unused segment at or after `from` that shares a vertex with segment `end`.
+    // A pass over all segments in order adds each one that touches the current end, so the
+    // next one added is exactly this; between the two nothing touches the end.
+    auto nextTouching = [&](std::size_t end, std::size_t from) {
+        std::size_t best = kNone;
+        for (int side = 0; side < 2; ++side) {
+            for (std::uint32_t k : adjacency.of(edges[end][side])) {
+                if (k >= best) break;  // ascending: nothing lower follows in this list
+                if (k < from || used[k]) continue;
+                best = k;
+                break;
+            }
+        }
+        return best;
+    };
+    // Passes over the segments, growing one end of the chain, until a pass adds nothing.
+    auto grow = [&](std::deque<std::size_t>& chain, bool atTail) {
+        for (bool added = true; added;) {
+            added = false;
+            for (std::size_t from = 0;;) {
+                const std::size_t end = atTail ? chain.back() : chain.front();
+                const std::size_t k = nextTouching(end, from);
+                if (k == kNone) break;
+                used[k] = 1;
+                if (atTail)
+                    chain.push_back(k);
+                else
+                    chain.push_front(k);
+                added = true;
+                from = k + 1;
+            }
+        }
+    };
+
+    IntZELVector chained;
+    chained.reserve(lines.size());
+    std::size_t first = 0;
+    while (true) {
+        while (first < count && used[first]) ++first;
+        if (first == count) break;
+        std::deque<std::size_t> chain{first};
+        used[first] = 1;
+        grow(chain, true);
+        grow(chain, false);
+        for (std::size_t k : chain) {
+            chained.push_back(edges[k][0]);
+            chained.push_back(edges[k][1]);
+        }
+    }
+    lines.swap(chained);
+}
+
+void LineCalcFunc::chainStep(TripletZELVector& vertices, IntZELVector& lines)
+{
+    chainSegments(lines);
+    renumberByFirstUse(vertices, lines);
+}
+
+void LineCalcFunc::renumberByFirstUse(TripletZELVector& vertices, IntZELVector& lines)
+{
+    std::vector<int> newIndex(vertices.size(), -1);
+    TripletZELVector renumbered;
+    renumbered.reserve(vertices.size());
+    for (int& index : lines) {
+        assert(index >= 0 && std::size_t(index) < vertices.size());
+        int& target = newIndex[std::size_t(index)];
+        if (target < 0) {
+            target = static_cast<int>(renumbered.size());
+            renumbered.push_back(vertices[std::size_t(index)]);
+        }
+        index = target;
+    }
+    vertices.swap(renumbered);
+}
+
+void LineCalcFunc::orderAlongLine(TripletZELVector& vertices, IntZELVector& lines, const TripletF& direction)
+{
+    const std::size_t n = vertices.size();
+    std::vector<float> key(n);
+    for (std::size_t i = 0; i < n; ++i) key[i] = vertices[i].dot(direction);
+    std::vector<std::uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key[a] < key[b]; });
+
+    std::vector<int> newIndex(n);
+    TripletZELVector sorted;
+    sorted.reserve(n);
+    for (std::size_t r = 0; r < n; ++r) {
+        newIndex[order[r]] = static_cast<int>(r);
+        sorted.push_back(vertices[order[r]]);
+    }
+    for (int& index : lines) index = newIndex[std::size_t(index)];
+    vertices.swap(sorted);
+}
+
+} // namespace zel

@@ -1,0 +1,237 @@
+#pragma once
+// Test doubles of the locator tests: a concrete storage whose solver variables are analytic
+// fields of the vertex position, hand-built domain meshes (boxes of hexahedra, optionally
+// sheared, and boxes of tetrahedra), and a fixture that registers the storage, a definition
+// store and the calc functions, and clears the database, the reporter and the viewer.
+#include "datastorage/DataStorageBase.h"
+#include "domain/DomainGeometryBase.h"
+#include "expressions/VariableDefStoreBase.h"
+#include "framework/core/Error.h"
+#include "framework/core/Format.h"
+#include "framework/core/Reporter.h"
+#include "framework/geometry/Geometry.h"
+#include "framework/geometry/Interpolant.h"
+#include "framework/geometry/Variable.h"
+#include "framework/geometry/Visitor.h"
+#include "framework/okl/CalcBase.h"
+#include "framework/okl/GeometricOKLObject.h"
+#include "framework/okl/ObjectDB.h"
+#include "framework/viewer/ViewerInterface.h"
+#include "locators/LocatorRegistration.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace zel::test {
+
+using ScalarField = std::function<double(const TripletD&)>;
+
+// The linear field of the benchmark figures: f = 1 + 2x + 3y - z.
+inline double benchField(const TripletD& p) { return 1.0 + 2.0 * p.x + 3.0 * p.y - p.z; }
+
+// A storage whose solver holds the scalar fields given to it, evaluated at the vertices of
+// the domain mesh when first asked for.
+class LocatorStorage : public DataStorageBase {
+public:
+    ~LocatorStorage() override { deleteAllVariables(); }
+    std::vector<std::string> getFluidNames() override { return {"Water"}; }
+    std::vector<std::string> getAllPhases() override { return {"Water"}; }
+
+    std::map<std::string, ScalarField> fields;
+
+protected:
+    Variable* makeExternalVariable(const std::string& name, const std::string& domain, bool&) override {
+        const auto field = fields.find(name);
+        if (field == fields.end()) return nullptr;
+        const TripletZELVector& vertices = getGeometry(domain)->getVertices();
+        auto v = std::make_unique<ScalarVariable>(VarTypeConservative);
+        FloatZELVector& values = v->values(VarTypeConservative);
+        values.resize(vertices.size());
+        for (std::size_t i = 0; i < vertices.size(); ++i)
+            values[i] = static_cast<float>(field->second(TripletD(vertices[i])));
+        v->setName(name);
+        v->setDomain(domain);
+        return v.release();
+    }
+};
+
+// nx × ny × nz hexahedra over [lo, hi] in one set "hexes"; `shear` adds shear·y to x.
+// Vertex (i, j, k) is i + (nx+1)·(j + (ny+1)·k).
+inline std::unique_ptr<DomainGeometryBase> makeHexBox(const std::string& name, int nx, int ny, int nz,
+                                                     TripletF lo = {0, 0, 0}, TripletF hi = {1, 1, 1},
+                                                     float shear = 0.0f) {
+    auto domain = std::make_unique<DomainGeometryBase>();
+    domain->setName(name);
+    domain->setDomain(name);
+    TripletZELVector vertices;
+    vertices.reserve(std::size_t(nx + 1) * std::size_t(ny + 1) * std::size_t(nz + 1));
+    for (int k = 0; k <= nz; ++k)
+        for (int j = 0; j <= ny; ++j)
+            for (int i = 0; i <= nx; ++i) {
+                const float x = lo.x + (hi.x - lo.x) * float(i) / float(nx);
+                const float y = lo.y + (hi.y - lo.y) * float(j) / float(ny);
+                const float z = lo.z + (hi.z - lo.z) * float(k) / float(nz);
+                vertices.push_back({x + shear * y, y, z});
+            }
+    domain->setVertices(std::move(vertices));
+    ShapeSet* hexes = domain->addFaceSet("hexes", ShapeType::Hexahedron, nx * ny * nz);
+    std::vector<int>& conn = hexes->editConnectivity();
+    auto id = [&](int i, int j, int k) { return i + (nx + 1) * (j + (ny + 1) * k); };
+    std::size_t c = 0;
+    for (int k = 0; k < nz; ++k)
+        for (int j = 0; j < ny; ++j)
+            for (int i = 0; i < nx; ++i) {
+                const int n[8] = {id(i, j, k),     id(i + 1, j, k),     id(i + 1, j + 1, k),     id(i, j + 1, k),
+                                  id(i, j, k + 1), id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)};
+                for (int m = 0; m < 8; ++m) conn[c++] = n[m];
+            }
+    return domain;
+}
+
+// n³ cubes over [lo, hi], each split into six tetrahedra along its main diagonal (the same
+// split in every cube, so the faces match), in one set "tets".
+inline std::unique_ptr<DomainGeometryBase> makeTetBox(const std::string& name, int n, TripletF lo = {0, 0, 0},
+                                                     TripletF hi = {1, 1, 1}) {
+    auto domain = makeHexBox(name, n, n, n, lo, hi);
+    const TripletZELVector& v = domain->getVertices();
+    std::vector<int> tets;
+    auto id = [&](int i, int j, int k) { return i + (n + 1) * (j + (n + 1) * k); };
+    const int perms[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+    for (int k = 0; k < n; ++k)
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i)
+                for (const auto& p : perms) {
+                    int at[3] = {i, j, k};
+                    int t[4];
+                    t[0] = id(at[0], at[1], at[2]);
+                    for (int s = 0; s < 3; ++s) {
+                        ++at[p[s]];
+                        t[s + 1] = id(at[0], at[1], at[2]);
+                    }
+                    // VTK orientation: 0-1-2 counter-clockwise seen from 3.
+                    const TripletF a = v[std::size_t(t[1])] - v[std::size_t(t[0])];
+                    const TripletF b = v[std::size_t(t[2])] - v[std::size_t(t[0])];
+                    const TripletF c = v[std::size_t(t[3])] - v[std::size_t(t[0])];
+                    if (a.cross(b).dot(c) < 0.0f) std::swap(t[1], t[2]);
+                    tets.insert(tets.end(), t, t + 4);
+                }
+    domain->removeFaceSet("hexes");
+    ShapeSet* set = domain->addFaceSet("tets", ShapeType::Tetrahedron, static_cast<int>(tets.size() / 4));
+    set->editConnectivity() = std::move(tets);
+    return domain;
+}
+
+class LocatorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ObjectDB::instance()->clear();
+        ErrorProgressReporter::instance()->clear();
+        ViewerInterface::instance()->clear();
+        CalcRegistry::instance()->clear();
+        storage = std::make_unique<LocatorStorage>();
+        storage->registerInstance(storage.get());
+        defs = std::make_unique<VariableDefStoreBase>();
+        VariableDefStoreBase::registerInstance(defs.get());
+        registerLocatorCalcFuncs();
+    }
+    void TearDown() override {
+        ObjectDB::instance()->clear();
+        CalcRegistry::instance()->clear();
+        defs.reset();
+        storage.reset();
+        ErrorProgressReporter::instance()->clear();
+        ViewerInterface::instance()->clear();
+    }
+
+    // Registers a domain mesh and its "DOMAIN" object.
+    DomainGeometryBase* addDomain(std::unique_ptr<DomainGeometryBase> domain) {
+        DomainGeometryBase* raw = domain.get();
+        const std::string name = domain->getName();
+        storage->setGeometry(domain.release());
+        addObject("DOMAIN", name);
+        return raw;
+    }
+    // A solver variable: its object and its values.
+    void addField(const std::string& name, ScalarField field) {
+        storage->fields[name] = std::move(field);
+        addObject("SCALAR VARIABLE", name, {{"Boundary Values", "Conservative"}});
+    }
+    // Adds an object to the database; setting parameters this way runs no calc function.
+    static OKLObject* addObject(const std::string& type, const std::string& name,
+                                const std::vector<std::pair<std::string, std::string>>& params = {}) {
+        std::unique_ptr<OKLObject> object = ObjectFactory::instance()->createObject(type, name);
+        for (const auto& [param, value] : params) object->setParameter(param, value);
+        return ObjectDB::instance()->addObject(std::move(object));
+    }
+    template <typename T>
+    static T* addTyped(const std::string& type, const std::string& name,
+                       const std::vector<std::pair<std::string, std::string>>& params = {}) {
+        auto* object = dynamic_cast<T*>(addObject(type, name, params));
+        EXPECT_NE(object, nullptr);
+        return object;
+    }
+    // Runs the calc function registered for the object's type.
+    static void run(OKLObject& object, const std::string& action = "top") {
+        ASSERT_TRUE(CalcRegistry::instance()->run(object, action));
+    }
+
+    // Σ area·value / Σ area over the object's geometries, and Σ area.
+    static double areaAve(GeometricOKLObject& object, const std::string& variable) {
+        AreaVisitor visitor(variable);
+        object.acceptVisitor(visitor);
+        return visitor.getAverage();
+    }
+    static double area(GeometricOKLObject& object) {
+        AreaVisitor visitor;
+        object.acceptVisitor(visitor);
+        return visitor.getTotalWeight();
+    }
+    static double lengthAve(GeometricOKLObject& object, const std::string& variable) {
+        LengthVisitor visitor(variable);
+        object.acceptVisitor(visitor);
+        return visitor.getAverage();
+    }
+    static double length(GeometricOKLObject& object) {
+        LengthVisitor visitor;
+        object.acceptVisitor(visitor);
+        return visitor.getTotalWeight();
+    }
+
+    static const std::vector<ErrorProgressReporter::Report>& reports() {
+        return ErrorProgressReporter::instance()->getReports();
+    }
+    static std::string lastReport() {
+        return reports().empty() ? std::string("(none)") : reports().back().toString();
+    }
+
+    std::unique_ptr<LocatorStorage> storage;
+    std::unique_ptr<VariableDefStoreBase> defs;
+};
+
+// Runs `f`, which must raise an Error of family E with exactly this message.
+template <typename E, typename F>
+void expectError(F&& f, const std::string& message, const std::string& className = std::string()) {
+    try {
+        f();
+        ADD_FAILURE() << "no error; expected: " << message;
+    } catch (const E& e) {
+        EXPECT_EQ(e.getMessage(), message);
+        if (!className.empty()) {
+            EXPECT_EQ(e.getClassName(), className);
+        }
+        EXPECT_EQ(e.getErrorType(), ErrError);
+    } catch (const Error& e) {
+        ADD_FAILURE() << "wrong family " << e.family() << ": " << e.what();
+    }
+}
+
+} // namespace zel::test
