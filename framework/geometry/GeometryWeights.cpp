@@ -108,8 +108,8 @@ void faceWeights(const Vec* p, int k, double* area, Vec* vec) {
 void cellWeights(ShapeType type, const Vec* p, double* vol) {
     const int n = cell::nodeCount(type);
     double local[cell::kMaxCellNodes] = {};
-    double N[cell::kMaxCellNodes];
-    double dN[3 * cell::kMaxCellNodes];
+    double N[cell::kMaxCellNodes] = {};
+    double dN[3 * cell::kMaxCellNodes] = {};
     auto addPoint = [&](double r, double s, double t, double w) {
         cell::shapeFunctions(type, r, s, t, N);
         cell::shapeDerivatives(type, r, s, t, dN);
