@@ -7,6 +7,15 @@
 #include <cmath>
 #include <limits>
 
+#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+#include <xmmintrin.h>
+#define ZEL_PREFETCH(p) _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0)
+#elif defined(__GNUC__) || defined(__clang__)
+#define ZEL_PREFETCH(p) __builtin_prefetch(p)
+#else
+#define ZEL_PREFETCH(p) ((void)(p))
+#endif
+
 namespace zel {
 
 namespace {
@@ -45,10 +54,7 @@ CellLocator::CellLocator(const MeshView& mesh) {
     const std::int64_t n = m_blocks.total();
     if (n > std::numeric_limits<std::int32_t>::max())
         throw data::invalid("CellLocator", "CellLocator", _("Too many cells to index: %d.", n));
-    if (n == 0) {
-        m_offsets.assign(1, 0);
-        return;
-    }
+    if (n == 0) return;
     const auto verts = m_mesh.vertices;
     for (const auto& b : m_mesh.blocks)
         for (int node : b.connectivity)
@@ -102,86 +108,121 @@ CellLocator::CellLocator(const MeshView& mesh) {
         if (bins > double(n)) {
             const double f = std::cbrt(bins / double(n));
             for (int k = 0; k < 3; ++k) bin0[k] *= f;
-            // ceil() may still leave a few more bins than cells; grow until it does not.
-            for (;;) {
-                bins = 1.0;
-                for (int k = 0; k < 3; ++k) bins *= std::max(1.0, std::ceil(extent[k] / bin0[k]));
-                if (bins <= double(n) * 1.05 + 8) break;
-                for (int k = 0; k < 3; ++k) bin0[k] *= 1.02;
-            }
         }
     }
 
-    // Levels until one bin covers the mesh.
-    std::int64_t totalBins = 0;
-    for (int level = 0;; ++level) {
-        Level L{};
-        const double f = std::ldexp(1.0, level);
-        bool single = true;
-        for (int k = 0; k < 3; ++k) {
-            L.bin[k] = bin0[k] * f;
-            L.dims[k] = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(extent[k] / L.bin[k])));
-            // Centre the grid on the mesh.
-            L.origin[k] = 0.5 * (m_lo[k] + m_hi[k]) - 0.5 * double(L.dims[k]) * L.bin[k];
-            if (L.dims[k] > 1 || L.bin[k] < extent[k]) single = false;
-        }
-        L.firstBin = totalBins;
-        totalBins += L.dims[0] * L.dims[1] * L.dims[2];
-        m_levels.push_back(L);
-        if (single || level > 60) break;
-    }
-
-    // Level and bin of every cell.
+    // Levels, and the bin of every cell. A bin record costs 14 bytes and every cell after
+    // the first of its bin 10 more: with many empty bins (a mesh that fills little of its
+    // box) the bins are made coarser until the index fits its budget.
     std::vector<std::uint32_t> binOf(static_cast<std::size_t>(n));
-    m_offsets.assign(static_cast<std::size_t>(totalBins) + 1, 0);
-    for (std::size_t e = 0; e < boxes.size(); ++e) {
-        const Box& b = boxes[e];
-        std::size_t level = 0;
-        while (level + 1 < m_levels.size()) {
-            const Level& L = m_levels[level];
-            if (b.hi[0] - b.lo[0] <= L.bin[0] && b.hi[1] - b.lo[1] <= L.bin[1] && b.hi[2] - b.lo[2] <= L.bin[2]) break;
-            ++level;
+    std::vector<std::uint8_t> levelOf(static_cast<std::size_t>(n));
+    std::vector<std::uint32_t> count;
+    std::int64_t totalBins = 0;
+    for (int attempt = 0;; ++attempt) {
+        m_levels.clear();
+        for (int level = 0;; ++level) {
+            Level L{};
+            const double f = std::ldexp(1.0, level);
+            bool single = true;
+            for (int k = 0; k < 3; ++k) {
+                L.bin[k] = bin0[k] * f;
+                L.inverse[k] = 1.0 / L.bin[k];
+                L.dims[k] = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(extent[k] / L.bin[k])));
+                // Centre the grid on the mesh.
+                L.origin[k] = 0.5 * (m_lo[k] + m_hi[k]) - 0.5 * double(L.dims[k]) * L.bin[k];
+                if (L.dims[k] > 1 || L.bin[k] < extent[k]) single = false;
+            }
+            m_levels.push_back(L);
+            if (single || level > 60) break;
         }
-        Level& L = m_levels[level];
-        std::int64_t idx[3];
-        for (int k = 0; k < 3; ++k) {
-            const double c = 0.5 * (double(b.lo[k]) + double(b.hi[k]));
-            idx[k] = std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor((c - L.origin[k]) / L.bin[k])), 0,
-                                              L.dims[k] - 1);
+        // Level and bin within the level of every cell; then only levels that hold cells
+        // get bins.
+        for (std::size_t e = 0; e < boxes.size(); ++e) {
+            const Box& b = boxes[e];
+            std::size_t level = 0;
+            while (level + 1 < m_levels.size()) {
+                const Level& L = m_levels[level];
+                if (b.hi[0] - b.lo[0] <= L.bin[0] && b.hi[1] - b.lo[1] <= L.bin[1] && b.hi[2] - b.lo[2] <= L.bin[2])
+                    break;
+                ++level;
+            }
+            Level& L = m_levels[level];
+            std::int64_t idx[3];
+            for (int k = 0; k < 3; ++k) {
+                const double c = 0.5 * (double(b.lo[k]) + double(b.hi[k]));
+                idx[k] = std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor((c - L.origin[k]) * L.inverse[k])),
+                                                  0, L.dims[k] - 1);
+            }
+            const double e3 = std::max({b.hi[0] - b.lo[0], b.hi[1] - b.lo[1], b.hi[2] - b.lo[2]});
+            L.reach = std::max(L.reach, kNearestFraction * e3);
+            ++L.cells;
+            levelOf[e] = static_cast<std::uint8_t>(level);
+            binOf[e] = static_cast<std::uint32_t>((idx[2] * L.dims[1] + idx[1]) * L.dims[0] + idx[0]);
         }
-        const double e3 = std::max({b.hi[0] - b.lo[0], b.hi[1] - b.lo[1], b.hi[2] - b.lo[2]});
-        L.reach = std::max(L.reach, kNearestFraction * e3);
-        ++L.cells;
-        const std::int64_t bin = L.firstBin + (idx[2] * L.dims[1] + idx[1]) * L.dims[0] + idx[0];
-        binOf[e] = static_cast<std::uint32_t>(bin);
-        ++m_offsets[static_cast<std::size_t>(bin) + 1];
+        totalBins = 0;
+        for (Level& L : m_levels) {
+            L.firstBin = totalBins;
+            if (L.cells > 0) totalBins += L.dims[0] * L.dims[1] * L.dims[2];
+        }
+        if (totalBins >= std::int64_t(std::numeric_limits<std::uint32_t>::max()))
+            throw data::invalid("CellLocator", "CellLocator", "Too many bins for the cell index.");
+        count.assign(static_cast<std::size_t>(totalBins), 0);
+        for (std::size_t e = 0; e < boxes.size(); ++e) {
+            binOf[e] += static_cast<std::uint32_t>(m_levels[levelOf[e]].firstBin);
+            ++count[binOf[e]];
+        }
+        std::int64_t occupied = 0;
+        for (std::uint32_t c : count) occupied += c > 0;
+        const double bytes = double(totalBins + 1) * sizeof(BinRecord) + double(n - occupied) * sizeof(Entry);
+        if (bytes <= 15.5 * double(n) + 64.0 || attempt >= 12) break;
+        for (int k = 0; k < 3; ++k) bin0[k] *= 1.25;
     }
-    for (std::size_t i = 1; i < m_offsets.size(); ++i) m_offsets[i] += m_offsets[i - 1];
 
-    // Counting sort into bin order, quantising each box relative to its grown bin.
-    m_cells.resize(static_cast<std::size_t>(n));
-    m_boxes.resize(static_cast<std::size_t>(n));
-    std::vector<std::uint32_t> fill(m_offsets.begin(), m_offsets.end() - 1);
-    std::size_t level = 0;
-    for (std::size_t e = 0; e < boxes.size(); ++e) {
-        const std::uint32_t bin = binOf[e];
-        level = 0;
-        while (level + 1 < m_levels.size() && m_levels[level + 1].firstBin <= std::int64_t(bin)) ++level;
-        const Level& L = m_levels[level];
-        std::int64_t rest = std::int64_t(bin) - L.firstBin;
-        const std::int64_t idx[3] = {rest % L.dims[0], (rest / L.dims[0]) % L.dims[1], rest / (L.dims[0] * L.dims[1])};
-        const std::uint32_t pos = fill[bin]++;
-        m_cells[pos] = static_cast<std::int32_t>(e);
-        auto& q = m_boxes[pos];
-        for (int k = 0; k < 3; ++k) {
-            const double base = L.origin[k] + (double(idx[k]) - 0.5) * L.bin[k];
-            const double unit = 2.0 * L.bin[k] / 255.0;
-            const double lo = std::floor((double(boxes[e].lo[k]) - base) / unit);
-            const double hi = std::ceil((double(boxes[e].hi[k]) - base) / unit);
-            q[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(std::clamp(lo, 0.0, 255.0));
-            q[static_cast<std::size_t>(k) + 3] = static_cast<std::uint8_t>(std::clamp(hi, 0.0, 255.0));
-        }
+    // Bin order (counting sort); the first cell of a bin goes into the bin's record, the
+    // others into the overflow list.
+    std::vector<std::uint32_t> start(static_cast<std::size_t>(totalBins) + 1, 0);
+    for (std::size_t b = 0; b < count.size(); ++b) start[b + 1] = start[b] + count[b];
+    std::vector<std::int32_t> order(static_cast<std::size_t>(n));
+    {
+        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        for (std::size_t e = 0; e < boxes.size(); ++e) order[fill[binOf[e]]++] = static_cast<std::int32_t>(e);
     }
+    m_records.resize(static_cast<std::size_t>(totalBins) + 1);
+    m_overflow.clear();
+    m_overflow.reserve(static_cast<std::size_t>(n) - std::count_if(count.begin(), count.end(), [](std::uint32_t c) { return c > 0; }));
+    for (std::size_t li = 0; li < m_levels.size(); ++li) {
+        const Level& L = m_levels[li];
+        if (L.cells == 0) continue;
+        for (std::int64_t z = 0; z < L.dims[2]; ++z)
+            for (std::int64_t y = 0; y < L.dims[1]; ++y)
+                for (std::int64_t x = 0; x < L.dims[0]; ++x) {
+                    const std::size_t bin = static_cast<std::size_t>(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
+                    BinRecord& rec = m_records[bin];
+                    rec.setRest(static_cast<std::uint32_t>(m_overflow.size()));
+                    rec.first.setElement(-1);
+                    const std::int64_t idx[3] = {x, y, z};
+                    for (std::uint32_t j = start[bin]; j < start[bin + 1]; ++j) {
+                        const std::int32_t e = order[j];
+                        Entry entry;
+                        entry.setElement(e);
+                        for (int k = 0; k < 3; ++k) {
+                            const double base = L.origin[k] + (double(idx[k]) - 0.5) * L.bin[k];
+                            const double unit = 2.0 * L.bin[k] / 255.0;
+                            const double lo = std::floor((double(boxes[std::size_t(e)].lo[k]) - base) / unit);
+                            const double hi = std::ceil((double(boxes[std::size_t(e)].hi[k]) - base) / unit);
+                            entry.box[k] = static_cast<std::uint8_t>(std::clamp(lo, 0.0, 255.0));
+                            entry.box[k + 3] = static_cast<std::uint8_t>(std::clamp(hi, 0.0, 255.0));
+                        }
+                        if (j == start[bin])
+                            rec.first = entry;
+                        else
+                            m_overflow.push_back(entry);
+                    }
+                }
+    }
+    m_records.back().setRest(static_cast<std::uint32_t>(m_overflow.size()));
+    m_records.back().first.setElement(-1);
+    m_cellCount = n;
 }
 
 CellLocator::View CellLocator::view() const {
@@ -189,9 +230,9 @@ CellLocator::View CellLocator::view() const {
     v.m_mesh = &m_mesh;
     v.m_blocks = &m_blocks;
     v.m_levels = m_levels;
-    v.m_offsets = m_offsets;
-    v.m_cells = m_cells;
-    v.m_boxes = m_boxes;
+    v.m_records = m_records;
+    v.m_overflow = m_overflow;
+    v.m_cellCount = m_cellCount;
     for (int k = 0; k < 3; ++k) {
         v.m_lo[k] = m_lo[k];
         v.m_hi[k] = m_hi[k];
@@ -200,8 +241,8 @@ CellLocator::View CellLocator::view() const {
 }
 
 std::size_t CellLocator::memoryBytes() const {
-    return m_offsets.capacity() * sizeof(std::uint32_t) + m_cells.capacity() * sizeof(std::int32_t) +
-           m_boxes.capacity() * sizeof(m_boxes[0]) + m_levels.capacity() * sizeof(Level) + sizeof(*this);
+    return m_records.capacity() * sizeof(BinRecord) + m_overflow.capacity() * sizeof(Entry) +
+           m_levels.capacity() * sizeof(Level) + sizeof(*this);
 }
 
 void CellLocator::View::fillHit(std::int64_t element, const CellLocation& loc, CellHit& hit) const {
@@ -227,9 +268,9 @@ bool CellLocator::View::tryCell(std::int64_t element, const double p[3], CellHit
 }
 
 bool CellLocator::View::find(const TripletF& point, SearchMode mode, CellHit& hit, std::int64_t hint) const {
-    if (m_cells.empty() || point.isUndefined()) return false;
+    if (m_cellCount == 0 || point.isUndefined()) return false;
     const double p[3] = {point.x, point.y, point.z};
-    if (hint >= 0 && hint < static_cast<std::int64_t>(m_cells.size()) && tryCell(hint, p, hit)) return true;
+    if (hint >= 0 && hint < m_cellCount && tryCell(hint, p, hit)) return true;
     if (findContaining(p, hit)) return true;
     return mode == SearchMode::Nearest && findNearest(p, hit);
 }
@@ -240,37 +281,61 @@ bool CellLocator::View::findContaining(const double p[3], CellHit& hit) const {
         const double slack = 1e-6 * (m_hi[k] - m_lo[k]) + 1e-6 * std::fabs(p[k]);
         if (p[k] < m_lo[k] - slack || p[k] > m_hi[k] + slack) return false;
     }
+    // The search is bound by memory latency, not arithmetic: the records of all
+    // neighbouring bins are requested first (independent loads that the processor
+    // overlaps), and only then are the candidates' nodes fetched.
     for (const Level& L : m_levels) {
         if (L.cells == 0) continue;
         std::int64_t first[3], last[3];
+        double t[3];
         for (int k = 0; k < 3; ++k) {
-            const double t = (p[k] - L.origin[k]) / L.bin[k];
-            const double fl = std::floor(t);
+            t[k] = (p[k] - L.origin[k]) * L.inverse[k];
+            const double fl = std::floor(t[k]);
             // Cell centres lie within half a bin of p (a little more for points on faces).
             const std::int64_t i = static_cast<std::int64_t>(fl);
-            first[k] = std::max<std::int64_t>(t - fl < 0.51 ? i - 1 : i, 0);
-            last[k] = std::min<std::int64_t>(t - fl >= 0.49 ? i + 1 : i, L.dims[k] - 1);
+            first[k] = std::max<std::int64_t>(t[k] - fl < 0.51 ? i - 1 : i, 0);
+            last[k] = std::min<std::int64_t>(t[k] - fl >= 0.49 ? i + 1 : i, L.dims[k] - 1);
         }
+        std::size_t bins[27];   // 3 x 3 x 3 for points within 1% of a bin centre plane
+        float qs[27][3];
+        int nb = 0;
         for (std::int64_t z = first[2]; z <= last[2]; ++z)
             for (std::int64_t y = first[1]; y <= last[1]; ++y)
                 for (std::int64_t x = first[0]; x <= last[0]; ++x) {
                     const std::size_t bin = static_cast<std::size_t>(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
-                    const std::uint32_t begin = m_offsets[bin], end = m_offsets[bin + 1];
-                    if (begin == end) continue;
-                    const std::int64_t idx[3] = {x, y, z};
-                    float q[3];
-                    for (int k = 0; k < 3; ++k) {
-                        const double base = L.origin[k] + (double(idx[k]) - 0.5) * L.bin[k];
-                        q[k] = static_cast<float>((p[k] - base) * 255.0 / (2.0 * L.bin[k]));
-                    }
-                    for (std::uint32_t j = begin; j < end; ++j) {
-                        const auto& b = m_boxes[j];
-                        if (q[0] < b[0] - kQuantSlack || q[0] > b[3] + kQuantSlack || q[1] < b[1] - kQuantSlack ||
-                            q[1] > b[4] + kQuantSlack || q[2] < b[2] - kQuantSlack || q[2] > b[5] + kQuantSlack)
-                            continue;
-                        if (tryCell(m_cells[j], p, hit)) return true;
-                    }
+                    ZEL_PREFETCH(&m_records[bin]);
+                    bins[nb] = bin;
+                    // p in the units of the boxes: 255 per grown bin (two bins wide), from
+                    // the grown bin's lower corner.
+                    qs[nb][0] = static_cast<float>(127.5 * (t[0] - double(x) + 0.5));
+                    qs[nb][1] = static_cast<float>(127.5 * (t[1] - double(y) + 0.5));
+                    qs[nb][2] = static_cast<float>(127.5 * (t[2] - double(z) + 0.5));
+                    ++nb;
                 }
+        std::int32_t cand[32];
+        int nc = 0;
+        auto consider = [&](const Entry& e, const float* q) {
+            if (q[0] < e.box[0] - kQuantSlack || q[0] > e.box[3] + kQuantSlack || q[1] < e.box[1] - kQuantSlack ||
+                q[1] > e.box[4] + kQuantSlack || q[2] < e.box[2] - kQuantSlack || q[2] > e.box[5] + kQuantSlack)
+                return false;
+            cand[nc++] = e.element();
+            return nc == 32;
+        };
+        auto flush = [&] {
+            for (int c = 0; c < nc; ++c)
+                if (tryCell(cand[c], p, hit)) return true;
+            nc = 0;
+            return false;
+        };
+        for (int b = 0; b < nb; ++b) {
+            const BinRecord& rec = m_records[bins[b]];
+            if (rec.first.element() < 0) continue;
+            if (consider(rec.first, qs[b]) && flush()) return true;
+            const std::uint32_t end = m_records[bins[b] + 1].rest();
+            for (std::uint32_t j = rec.rest(); j < end; ++j)
+                if (consider(m_overflow[j], qs[b]) && flush()) return true;
+        }
+        if (flush()) return true;
     }
     return false;
 }
@@ -296,27 +361,28 @@ bool CellLocator::View::findNearest(const double p[3], CellHit& hit) const {
             for (std::int64_t y = first[1]; y <= last[1]; ++y)
                 for (std::int64_t x = first[0]; x <= last[0]; ++x) {
                     const std::size_t bin = static_cast<std::size_t>(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
-                    const std::uint32_t begin = m_offsets[bin], end = m_offsets[bin + 1];
-                    if (begin == end) continue;
+                    if (m_records[bin].first.element() < 0) continue;
                     const std::int64_t idx[3] = {x, y, z};
                     double base[3], unit[3];
                     for (int k = 0; k < 3; ++k) {
                         base[k] = L.origin[k] + (double(idx[k]) - 0.5) * L.bin[k];
                         unit[k] = 2.0 * L.bin[k] / 255.0;
                     }
-                    for (std::uint32_t j = begin; j < end; ++j) {
-                        const auto& b = m_boxes[j];
+                    const std::uint32_t end = m_records[bin + 1].rest();
+                    for (std::uint32_t j = m_records[bin].rest() - 1; j != end; ++j) {
+                        const Entry& entry = j + 1 == m_records[bin].rest() ? m_records[bin].first : m_overflow[j];
+                        const std::uint8_t* b = entry.box;
                         double lo[3], hi[3], size = 0.0;
                         for (int k = 0; k < 3; ++k) {
-                            lo[k] = base[k] + b[static_cast<std::size_t>(k)] * unit[k];
-                            hi[k] = base[k] + b[static_cast<std::size_t>(k) + 3] * unit[k];
+                            lo[k] = base[k] + b[k] * unit[k];
+                            hi[k] = base[k] + b[k + 3] * unit[k];
                             size = std::max(size, hi[k] - lo[k]);
                         }
                         const double tol = kNearestFraction * size + 2.0 * std::max({unit[0], unit[1], unit[2]});
                         if (p[0] < lo[0] - tol || p[0] > hi[0] + tol || p[1] < lo[1] - tol || p[1] > hi[1] + tol ||
                             p[2] < lo[2] - tol || p[2] > hi[2] + tol)
                             continue;
-                        const std::int64_t element = m_cells[j];
+                        const std::int64_t element = entry.element();
                         const std::size_t block = m_blocks->blockOf(element);
                         const ElementBlockView& eb = m_mesh->blocks[block];
                         CellNodes c;
@@ -358,12 +424,15 @@ void CellLocator::View::candidates(const TripletF& point, std::vector<std::int64
                         const double base = L.origin[k] + (double(idx[k]) - 0.5) * L.bin[k];
                         q[k] = static_cast<float>((p[k] - base) * 255.0 / (2.0 * L.bin[k]));
                     }
-                    for (std::uint32_t j = m_offsets[bin]; j < m_offsets[bin + 1]; ++j) {
-                        const auto& b = m_boxes[j];
+                    if (m_records[bin].first.element() < 0) continue;
+                    const std::uint32_t end = m_records[bin + 1].rest();
+                    for (std::uint32_t j = m_records[bin].rest() - 1; j != end; ++j) {
+                        const Entry& entry = j + 1 == m_records[bin].rest() ? m_records[bin].first : m_overflow[j];
+                        const std::uint8_t* b = entry.box;
                         if (q[0] < b[0] - kQuantSlack || q[0] > b[3] + kQuantSlack || q[1] < b[1] - kQuantSlack ||
                             q[1] > b[4] + kQuantSlack || q[2] < b[2] - kQuantSlack || q[2] > b[5] + kQuantSlack)
                             continue;
-                        out.push_back(m_cells[j]);
+                        out.push_back(entry.element());
                     }
                 }
     }
@@ -423,7 +492,8 @@ void CellLocator::View::lineCandidates(const double o[3], const double d[3], std
                     for (std::int64_t y = std::max<std::int64_t>(cur[1] - 1, 0); y <= std::min(cur[1] + 1, L.dims[1] - 1); ++y)
                         for (std::int64_t x = std::max<std::int64_t>(cur[0] - 1, 0); x <= std::min(cur[0] + 1, L.dims[0] - 1);
                              ++x)
-                            bins.push_back(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
+                            bins.push_back((L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x) * 64 +
+                                           static_cast<std::int64_t>(&L - m_levels.data()));
                 int k = 0;
                 if (tNext[1] < tNext[k]) k = 1;
                 if (tNext[2] < tNext[k]) k = 2;
@@ -436,11 +506,10 @@ void CellLocator::View::lineCandidates(const double o[3], const double d[3], std
     }
     std::sort(bins.begin(), bins.end());
     bins.erase(std::unique(bins.begin(), bins.end()), bins.end());
-    for (std::int64_t bin : bins) {
-        // The level and bin coordinates of the bin, for its quantised boxes.
-        std::size_t li = 0;
-        while (li + 1 < m_levels.size() && m_levels[li + 1].firstBin <= bin) ++li;
-        const Level& L = m_levels[li];
+    for (std::int64_t packed : bins) {
+        // The bin, and its level and coordinates for its quantised boxes.
+        const std::int64_t bin = packed / 64;
+        const Level& L = m_levels[static_cast<std::size_t>(packed % 64)];
         const std::int64_t rest = bin - L.firstBin;
         const std::int64_t idx[3] = {rest % L.dims[0], (rest / L.dims[0]) % L.dims[1], rest / (L.dims[0] * L.dims[1])};
         double base[3], unit[3];
@@ -448,13 +517,16 @@ void CellLocator::View::lineCandidates(const double o[3], const double d[3], std
             base[k] = L.origin[k] + (double(idx[k]) - 0.5) * L.bin[k];
             unit[k] = 2.0 * L.bin[k] / 255.0;
         }
-        for (std::uint32_t j = m_offsets[static_cast<std::size_t>(bin)]; j < m_offsets[static_cast<std::size_t>(bin) + 1];
-             ++j) {
-            const auto& b = m_boxes[j];
+        const BinRecord& rec = m_records[static_cast<std::size_t>(bin)];
+        if (rec.first.element() < 0) continue;
+        const std::uint32_t end = m_records[static_cast<std::size_t>(bin) + 1].rest();
+        for (std::uint32_t j = rec.rest() - 1; j != end; ++j) {
+            const Entry& entry = j + 1 == rec.rest() ? rec.first : m_overflow[j];
+            const std::uint8_t* b = entry.box;
             double t0 = -std::numeric_limits<double>::infinity(), t1 = std::numeric_limits<double>::infinity();
             for (int k = 0; k < 3 && t0 <= t1; ++k) {
-                const double lo = base[k] + (b[static_cast<std::size_t>(k)] - kQuantSlack) * unit[k];
-                const double hi = base[k] + (b[static_cast<std::size_t>(k) + 3] + kQuantSlack) * unit[k];
+                const double lo = base[k] + (b[k] - kQuantSlack) * unit[k];
+                const double hi = base[k] + (b[k + 3] + kQuantSlack) * unit[k];
                 if (d[k] == 0.0) {
                     if (o[k] < lo || o[k] > hi) t0 = std::numeric_limits<double>::infinity();
                     continue;
@@ -464,7 +536,7 @@ void CellLocator::View::lineCandidates(const double o[3], const double d[3], std
                 t0 = std::max(t0, a);
                 t1 = std::min(t1, c);
             }
-            if (t0 <= t1) out.push_back(m_cells[j]);
+            if (t0 <= t1) out.push_back(entry.element());
         }
     }
 }

@@ -6,10 +6,11 @@
 // the finest level whose bins are at least as large as the cell's bounding box, the bin
 // that holds the box centre. A cell's box therefore lies inside its bin grown by half a bin
 // on every side, so a query visits at most 2 x 2 x 2 bins per level, and no cell is stored
-// twice whatever the spread of cell sizes. Per cell, in bin order, the index keeps the cell
-// number and its bounding box quantised to 8 bits relative to the grown bin, which rejects
-// most candidates without touching the mesh. Memory: 4 + 6 bytes per cell plus 4 bytes per
-// bin (fewer bins than cells), i.e. at most about 15 bytes per cell beyond the mesh.
+// twice whatever the spread of cell sizes. Per cell the index keeps its number and its
+// bounding box quantised to 8 bits relative to the grown bin, which rejects most candidates
+// without touching the mesh. A bin's record holds its first cell; further cells of the bin
+// follow in an overflow list. Memory: 14 bytes per bin and 10 per further cell; the build
+// coarsens the bins until that is at most 15.5 bytes per cell beyond the mesh.
 //
 // The builder (CellLocator) owns the flat arrays; CellLocator::View is the cheap const
 // query over them and the borrowed mesh.
@@ -18,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -46,9 +48,38 @@ public:
     // largest bounding-box extent of the cell.
     static constexpr double kNearestFraction = 0.25;
 
+    // One indexed cell: its box quantised to 8 bits per side relative to its grown bin
+    // (low x, y, z, then high x, y, z) and its element number, packed in 10 bytes so that a
+    // candidate's box and number come in one memory access.
+    struct Entry {
+        std::uint8_t box[6];
+        std::uint8_t cell[4];
+        std::int32_t element() const {
+            std::int32_t e;
+            std::memcpy(&e, cell, sizeof e);
+            return e;
+        }
+        void setElement(std::int32_t e) { std::memcpy(cell, &e, sizeof e); }
+    };
+
+    // A bin: where its further cells start in the overflow list, and its first cell
+    // (element -1: the bin is empty). 14 bytes, so that most queries find a bin and its
+    // only cell in one memory access.
+    struct BinRecord {
+        std::uint8_t restAt[4];
+        Entry first;
+        std::uint32_t rest() const {
+            std::uint32_t r;
+            std::memcpy(&r, restAt, sizeof r);
+            return r;
+        }
+        void setRest(std::uint32_t r) { std::memcpy(restAt, &r, sizeof r); }
+    };
+
     struct Level {
         double origin[3];        // lower corner of bin (0, 0, 0)
         double bin[3];           // bin size per axis
+        double inverse[3];       // 1 / bin
         std::int64_t dims[3];    // bins per axis
         std::int64_t firstBin;   // index of bin (0, 0, 0) in the offsets
         double reach;            // largest nearest-search tolerance of its cells
@@ -86,9 +117,9 @@ public:
         const MeshView* m_mesh = nullptr;
         const BlockIndex* m_blocks = nullptr;
         std::span<const Level> m_levels;
-        std::span<const std::uint32_t> m_offsets;
-        std::span<const std::int32_t> m_cells;
-        std::span<const std::array<std::uint8_t, 6>> m_boxes;
+        std::span<const BinRecord> m_records;
+        std::span<const Entry> m_overflow;
+        std::int64_t m_cellCount = 0;
         double m_lo[3] = {0, 0, 0};
         double m_hi[3] = {0, 0, 0};
     };
@@ -96,16 +127,16 @@ public:
     View view() const;
     // Bytes held by the index (not counting the mesh).
     std::size_t memoryBytes() const;
-    std::int64_t cellCount() const { return static_cast<std::int64_t>(m_cells.size()); }
+    std::int64_t cellCount() const { return m_cellCount; }
     std::span<const Level> levels() const { return m_levels; }
 
 private:
     MeshView m_mesh;
     BlockIndex m_blocks;
     std::vector<Level> m_levels;
-    std::vector<std::uint32_t> m_offsets;              // #bins + 1, over all levels
-    std::vector<std::int32_t> m_cells;                 // element numbers in bin order
-    std::vector<std::array<std::uint8_t, 6>> m_boxes;  // quantised boxes, same order
+    std::vector<BinRecord> m_records;   // #bins + 1 over all levels (the last: end of the overflow)
+    std::vector<Entry> m_overflow;      // the cells after the first of each bin, in bin order
+    std::int64_t m_cellCount = 0;
     double m_lo[3] = {0, 0, 0};
     double m_hi[3] = {0, 0, 0};
 };

@@ -81,22 +81,42 @@ void CellNodes::gather(ShapeType t, const int* nodes, std::span<const TripletF> 
         x[i][1] = v.y;
         x[i][2] = v.z;
     }
+    updateBounds();
+}
+
+namespace {
+void bounds(const CellNodes& c, double& size, double& magnitude) {
+    double lo[3] = {c.x[0][0], c.x[0][1], c.x[0][2]}, hi[3] = {c.x[0][0], c.x[0][1], c.x[0][2]};
+    for (int i = 1; i < c.count; ++i)
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = c.x[i][k] < lo[k] ? c.x[i][k] : lo[k];
+            hi[k] = c.x[i][k] > hi[k] ? c.x[i][k] : hi[k];
+        }
+    size = 0.0;
+    magnitude = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        size = std::max(size, hi[k] - lo[k]);
+        magnitude = std::max(magnitude, std::max(std::fabs(lo[k]), std::fabs(hi[k])));
+    }
+}
+} // namespace
+
+void CellNodes::updateBounds() {
+    bounds(*this, m_size, m_magnitude);
+    m_bounded = true;
 }
 
 double CellNodes::size() const {
-    double lo[3] = {x[0][0], x[0][1], x[0][2]}, hi[3] = {x[0][0], x[0][1], x[0][2]};
-    for (int i = 1; i < count; ++i)
-        for (int k = 0; k < 3; ++k) {
-            lo[k] = std::min(lo[k], x[i][k]);
-            hi[k] = std::max(hi[k], x[i][k]);
-        }
-    return std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+    if (m_bounded) return m_size;
+    double s, m;
+    bounds(*this, s, m);
+    return s;
 }
 
 double CellNodes::magnitude() const {
-    double m = 0.0;
-    for (int i = 0; i < count; ++i)
-        for (int k = 0; k < 3; ++k) m = std::max(m, std::fabs(x[i][k]));
+    if (m_bounded) return m_magnitude;
+    double s, m;
+    bounds(*this, s, m);
     return m;
 }
 
@@ -154,40 +174,129 @@ void CellShape::clamp(ShapeType type, double pc[3]) {
     }
 }
 
+namespace {
+
+// The map of every cell type written in the monomials 1, r, s, t, rs, rt, st, rst:
+// x(r,s,t) = a[0] + a[1] r + a[2] s + a[3] t + a[4] rs + a[5] rt + a[6] st + a[7] rst.
+// (A pyramid is a hexahedron whose top face collapsed into the apex; a wedge and a
+// tetrahedron have some coefficients zero.) Evaluating the map and its Jacobian this way
+// costs a few dozen operations, which is what makes Newton cheap.
+struct Polynomial {
+    double a[8][3];
+
+    explicit Polynomial(const CellNodes& c) {
+        const auto& x = c.x;
+        auto set = [&](int m, auto f) {
+            for (int k = 0; k < 3; ++k) a[m][k] = f(k);
+        };
+        switch (c.type) {
+        case ShapeType::Hexahedron:
+        case ShapeType::Pyramid: {
+            const int t4 = 4, t5 = c.type == ShapeType::Pyramid ? 4 : 5, t6 = c.type == ShapeType::Pyramid ? 4 : 6,
+                      t7 = c.type == ShapeType::Pyramid ? 4 : 7;
+            set(0, [&](int k) { return x[0][k]; });
+            set(1, [&](int k) { return x[1][k] - x[0][k]; });
+            set(2, [&](int k) { return x[3][k] - x[0][k]; });
+            set(3, [&](int k) { return x[t4][k] - x[0][k]; });
+            set(4, [&](int k) { return x[0][k] - x[1][k] + x[2][k] - x[3][k]; });
+            set(5, [&](int k) { return x[0][k] - x[1][k] - x[t4][k] + x[t5][k]; });
+            set(6, [&](int k) { return x[0][k] - x[3][k] - x[t4][k] + x[t7][k]; });
+            set(7, [&](int k) { return -x[0][k] + x[1][k] - x[2][k] + x[3][k] + x[t4][k] - x[t5][k] + x[t6][k] - x[t7][k]; });
+            break;
+        }
+        case ShapeType::Wedge:
+            set(0, [&](int k) { return x[0][k]; });
+            set(1, [&](int k) { return x[1][k] - x[0][k]; });
+            set(2, [&](int k) { return x[2][k] - x[0][k]; });
+            set(3, [&](int k) { return x[3][k] - x[0][k]; });
+            set(4, [](int) { return 0.0; });
+            set(5, [&](int k) { return x[0][k] - x[1][k] - x[3][k] + x[4][k]; });
+            set(6, [&](int k) { return x[0][k] - x[2][k] - x[3][k] + x[5][k]; });
+            set(7, [](int) { return 0.0; });
+            break;
+        default:   // tetrahedron
+            set(0, [&](int k) { return x[0][k]; });
+            set(1, [&](int k) { return x[1][k] - x[0][k]; });
+            set(2, [&](int k) { return x[2][k] - x[0][k]; });
+            set(3, [&](int k) { return x[3][k] - x[0][k]; });
+            for (int m = 4; m < 8; ++m) set(m, [](int) { return 0.0; });
+            break;
+        }
+    }
+
+    void value(const double q[3], double out[3]) const {
+        const double r = q[0], s = q[1], t = q[2];
+        for (int k = 0; k < 3; ++k)
+            out[k] = a[0][k] + a[1][k] * r + a[2][k] * s + a[3][k] * t + a[4][k] * r * s + a[5][k] * r * t +
+                     a[6][k] * s * t + a[7][k] * r * s * t;
+    }
+    // jac[k][j] = d x_k / d q_j.
+    void jacobian(const double q[3], double jac[3][3]) const {
+        const double r = q[0], s = q[1], t = q[2];
+        for (int k = 0; k < 3; ++k) {
+            jac[k][0] = a[1][k] + a[4][k] * s + a[5][k] * t + a[7][k] * s * t;
+            jac[k][1] = a[2][k] + a[4][k] * r + a[6][k] * t + a[7][k] * r * t;
+            jac[k][2] = a[3][k] + a[5][k] * r + a[6][k] * s + a[7][k] * r * s;
+        }
+    }
+};
+
+double norm2(const double v[3]) { return v[0] * v[0] + v[1] * v[1] + v[2] * v[2]; }
+
+// x = m^-1 b through the adjugate; false when m is singular relative to `scale`.
+bool solveAdjugate(const double m[3][3], const double b[3], double x[3], double scale) {
+    const double c00 = m[1][1] * m[2][2] - m[1][2] * m[2][1];
+    const double c01 = m[1][2] * m[2][0] - m[1][0] * m[2][2];
+    const double c02 = m[1][0] * m[2][1] - m[1][1] * m[2][0];
+    const double det = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
+    if (!(std::fabs(det) > 1e-30 * scale) || !std::isfinite(det)) return false;
+    const double inv = 1.0 / det;
+    const double c10 = m[0][2] * m[2][1] - m[0][1] * m[2][2];
+    const double c11 = m[0][0] * m[2][2] - m[0][2] * m[2][0];
+    const double c12 = m[0][1] * m[2][0] - m[0][0] * m[2][1];
+    const double c20 = m[0][1] * m[1][2] - m[0][2] * m[1][1];
+    const double c21 = m[0][2] * m[1][0] - m[0][0] * m[1][2];
+    const double c22 = m[0][0] * m[1][1] - m[0][1] * m[1][0];
+    x[0] = (c00 * b[0] + c10 * b[1] + c20 * b[2]) * inv;
+    x[1] = (c01 * b[0] + c11 * b[1] + c21 * b[2]) * inv;
+    x[2] = (c02 * b[0] + c12 * b[1] + c22 * b[2]) * inv;
+    return true;
+}
+
+} // namespace
+
 bool CellShape::inverse(const CellNodes& c, const double p[3], double pc[3], double tolerance) {
+    const Polynomial poly(c);
     const double size = std::max(c.size(), 1e-300);
     const double scale = size * size * size;
+    const double tol2 = tolerance * tolerance;
     double x[3], f[3];
-    map(c, pc, x);
+    poly.value(pc, x);
     for (int k = 0; k < 3; ++k) f[k] = x[k] - p[k];
-    double fn = std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]);
+    double fn = norm2(f);
     for (int iter = 0; iter < 40; ++iter) {
-        if (fn <= tolerance) return true;
-        double d[3 * cell::kMaxCellNodes];
-        cell::shapeDerivatives<double>(c.type, pc[0], pc[1], pc[2], d);
-        double jac[3][3] = {};
-        for (int i = 0; i < c.count; ++i)
-            for (int k = 0; k < 3; ++k)
-                for (int j = 0; j < 3; ++j) jac[k][j] += c.x[i][k] * d[3 * i + j];
+        if (fn <= tol2) return true;
+        double jac[3][3];
+        poly.jacobian(pc, jac);
         const double rhs[3] = {-f[0], -f[1], -f[2]};
         double step[3];
-        if (!solve3(jac, rhs, step, scale)) return false;
+        if (!solveAdjugate(jac, rhs, step, scale)) return false;
         // Damped step: halve until the residual decreases.
         double lambda = 1.0;
         bool improved = false;
         double trial[3], ft[3], ftn = fn;
         for (int h = 0; h < 12; ++h) {
             for (int k = 0; k < 3; ++k) trial[k] = pc[k] + lambda * step[k];
-            map(c, trial, x);
+            poly.value(trial, x);
             for (int k = 0; k < 3; ++k) ft[k] = x[k] - p[k];
-            ftn = std::sqrt(ft[0] * ft[0] + ft[1] * ft[1] + ft[2] * ft[2]);
+            ftn = norm2(ft);
             if (ftn < fn) {
                 improved = true;
                 break;
             }
             lambda *= 0.5;
         }
-        if (!improved) return fn <= tolerance;
+        if (!improved) return fn <= tol2;
         const double moved = lambda * std::max({std::fabs(step[0]), std::fabs(step[1]), std::fabs(step[2])});
         for (int k = 0; k < 3; ++k) {
             pc[k] = trial[k];
@@ -196,9 +305,9 @@ bool CellShape::inverse(const CellNodes& c, const double p[3], double pc[3], dou
         fn = ftn;
         // Far outside the reference cell the map is meaningless for this cell.
         if (std::fabs(pc[0]) > 1e3 || std::fabs(pc[1]) > 1e3 || std::fabs(pc[2]) > 1e3) return false;
-        if (moved < 1e-14) return fn <= tolerance;
+        if (moved < 1e-14) return fn <= tol2;
     }
-    return fn <= tolerance;
+    return fn <= tol2;
 }
 
 double CellShape::parametricTolerance(const CellNodes& c) {

@@ -22,12 +22,21 @@ struct CellNodes {
     int count = 0;
     double x[cell::kMaxCellNodes][3] = {};
 
-    // Gathers the `count` nodes of `type` listed in `nodes` (indices into `vertices`).
+    // Gathers the `count` nodes of `type` listed in `nodes` (indices into `vertices`) and
+    // records their bounds.
     void gather(ShapeType t, const int* nodes, std::span<const TripletF> vertices);
+    // Records the bounds of x (gather does it; call it after filling x by hand, or the
+    // bounds are computed on every call).
+    void updateBounds();
     // Largest extent of the nodes' bounding box.
     double size() const;
     // Largest absolute coordinate of the nodes (the scale of float rounding).
     double magnitude() const;
+
+private:
+    bool m_bounded = false;
+    double m_size = 0.0;
+    double m_magnitude = 0.0;
 };
 
 // Where a point lies with respect to one cell.
