@@ -1,0 +1,68 @@
+#pragma once
+// Puts a case read from files (CaseData) into the library: one DomainGeometryBase per
+// volume block in the registry with a "DOMAIN" object; one "BOUNDARY" object per boundary
+// patch, whose BoundaryGeometry lies on the domain's nodes (VertexInterpolant) and whose
+// faces set the domain's boundary flags; one variable object per field (vectors with their
+// three component objects); the solver values in the concrete storage.
+//
+//   CaseStorage& storage = ...;                       // registered
+//   LoadedCase c = loadCase(storage, readCase("elbow_200.vtm"), {});
+//
+// Domains: a volume block named "internal" (foamToVTK) takes the name of its enclosing
+// group, or at the top the case file's name without time index ("elbow_200.vtm": "elbow");
+// other blocks keep their names. Patches belong to the volume
+// block of the same group, else to the domain all of whose boundary nodes they lie on.
+// Patch points are matched to the domain's boundary nodes by position (within 1e-5 of the
+// domain's size); a point that matches none is an error. Patch faces that are cell faces of
+// the domain set its boundary flags and are oriented outward (away from their cell); faces
+// made of several cell faces keep the file's order and are reported.
+//
+// A domain without patches gets one boundary of all its free faces, "Boundary" (or
+// "<domain> Boundary" when the case has several domains); with patches, free faces that no
+// patch covers become "Default Boundary" (OpenFOAM's "empty" sides of 2D cases are not
+// exported by foamToVTK and land there).
+//
+// Boundary types come from the patch name (case-insensitive): "inlet" INLET, "outlet"
+// OUTLET, "opening" OPENING, "sym" SYMMETRY, "periodic" / "cyclic" PERIODIC, "wall" WALL,
+// "empty" / "front" / "back" SYMMETRY, else WALL; a session changes them with
+// "BOUNDARY: name / Boundary Type = ... / END".
+//
+// Point arrays become variables through the name table (NameTable.h); arrays that exist only
+// as cell data are averaged to the vertices (each vertex the mean of the cells around it).
+// Kinematic arrays (p, p_rgh, wallShearStress) are multiplied by `density` when it is given.
+// Arrays that a patch carries stay on its boundary geometry (they are the solver's face
+// values there, sharper than the volume's point values).
+//
+// All or nothing: any fault throws (data::invalid naming the file and the block) before the
+// registry or the object database changed, or undoes what was added.
+#include "host/CaseStorage.h"
+#include "host/readers/CaseData.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zel::host {
+
+struct LoadOptions {
+    // Multiplies the kinematic arrays and is the density where the case has no "rho".
+    std::optional<double> density;
+};
+
+struct LoadedCase {
+    std::vector<std::string> domains;
+    std::vector<std::string> boundaries;
+    std::vector<std::string> variables;  // variable objects created (components included)
+    std::vector<std::string> warnings;   // also reported through ErrorProgressReporter
+};
+
+LoadedCase loadCase(CaseStorage& storage, const CaseData& data, const LoadOptions& options = {});
+
+// The boundary type for a patch name (see above): "INLET", "OUTLET", ...
+std::string boundaryTypeForName(const std::string& patchName);
+
+// Declares the variable objects that every case has: coordinates, "Density", "Area",
+// "Normal", "Mass Flow", "Force" and "momentum flow" (with components). Idempotent.
+std::vector<std::string> declareDerivedVariables();
+
+} // namespace zel::host

@@ -1,0 +1,202 @@
+#include "host/Host.h"
+
+#include "calculator/CalculateExecutor.h"
+#include "calculator/FunctionCalculator.h"
+#include "domain/DomainGeometryBase.h"
+#include "framework/core/Error.h"
+#include "framework/core/Format.h"
+#include "framework/core/Reporter.h"
+#include "framework/expressions/ExpressionEvaluator.h"
+#include "framework/okl/ActionExecutor.h"
+#include "framework/okl/CalcBase.h"
+#include "framework/okl/GeometricOKLObject.h"
+#include "framework/okl/OKLCoreAPI.h"
+#include "framework/okl/ObjectDB.h"
+#include "framework/viewer/ViewerInterface.h"
+#include "host/NameTable.h"
+#include "host/readers/CaseReader.h"
+#include "locators/LocatorRegistration.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace zel::host {
+namespace {
+
+constexpr const char* kClass = "Host";
+
+// The "calculate" action of the library, with each result recorded in the Host.
+class RecordingCalculate : public ActionExecutor {
+public:
+    explicit RecordingCalculate(Host& host) : m_host(host) {}
+
+    void invoke(const std::vector<std::string>& action) override {
+        m_inner.invoke(action);
+        if (action.size() > 1 && action[1] == "help") return;
+        OKLObject* calculator = ObjectDB::instance()->getTopObjectByName("CALCULATOR");
+        if (calculator == nullptr) return;
+        ResultRow row;
+        std::vector<std::string> args;
+        if (action.size() > 1) {
+            row.function = action[1];
+            args.assign(action.begin() + 2, action.end());
+        } else {
+            FunctionCalculator::instance(false)->getArgsFromObj(row.function, args, *calculator);
+            while (!args.empty() && args.back().empty()) args.pop_back();
+        }
+        row.call = row.function;
+        for (const std::string& a : args) row.call += ", " + a;
+        const FunctionInfo* info = FunctionCalculator::instance(false)->getFunctionInfo(row.function);
+        // The location is the first argument after the expression, when the function takes one.
+        const std::size_t at = info != nullptr && info->expressionArg != ArgumentUse::NotTaken ? 1 : 0;
+        if (at < args.size()) row.location = args[at];
+        const std::string value = calculator->getValue("Result");
+        row.units = calculator->getValue("Result Units");
+        try {
+            std::size_t used = 0;
+            const double v = std::stod(value, &used);
+            if (used > 0 && !isUndefined(static_cast<float>(v))) row.value = v;
+        } catch (const std::exception&) {
+            // "undefined": no value
+        }
+        m_host.recordResult(std::move(row));
+    }
+
+private:
+    Host& m_host;
+    CalculateExecutor m_inner;
+};
+
+bool isErrorReport(int type) { return type == ErrError || type == ErrInternal || type == ErrStdException; }
+
+} // namespace
+
+Host::Host() {
+    ObjectDB::instance()->clear();
+    m_reportsAtStart = ErrorProgressReporter::instance()->count();
+    m_storage = std::make_unique<CaseStorage>();
+    m_storage->registerInstance(m_storage.get());
+    m_defs = std::make_unique<CaseDefStore>();
+    VariableDefStoreBase::registerInstance(m_defs.get());
+    // TODO: load and process the variable library (VariableDefs::process) and create the
+    // ExpressionServer once the expression support offers them; until then the store knows
+    // the variables through their objects only.
+    FunctionCalculator::instance(false);
+    registerLocatorCalcFuncs();
+    ActionDispatcher::instance()->registerExecutor("calculate", std::make_shared<RecordingCalculate>(*this));
+    ObjectDB::instance()->addObject(ObjectFactory::instance()->createObject("CALCULATOR", ""));
+}
+
+Host::~Host() {
+    ActionDispatcher::instance()->unregisterExecutor("calculate");
+    ViewerInterface::instance()->clear();
+    ObjectDB::instance()->clear();
+    CalcRegistry::instance()->clear();
+    m_defs.reset();
+    m_storage.reset();
+}
+
+LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& options, bool progressBar) {
+    ReadOptions read;
+    const bool bar = progressBar && isatty(STDERR_FILENO) != 0;
+    int shown = -1;
+    if (bar)
+        read.progress = [&](double fraction) {
+            const int percent = static_cast<int>(fraction * 100.0 + 0.5);
+            if (percent == shown) return;
+            shown = percent;
+            const int filled = percent * 40 / 100;
+            std::fprintf(stderr, "\rreading %s [%s%s] %3d%%", file.filename().string().c_str(),
+                         std::string(std::size_t(filled), '#').c_str(), std::string(std::size_t(40 - filled), ' ').c_str(),
+                         percent);
+            if (percent >= 100) std::fprintf(stderr, "\n");
+            std::fflush(stderr);
+        };
+    const CaseData data = readCase(file, read);
+    return loadCase(data, options);
+}
+
+LoadedCase Host::loadCase(const CaseData& data, const LoadOptions& options) {
+    return host::loadCase(*m_storage, data, options);
+}
+
+void Host::runSession(const std::string& text, const std::string& source) {
+    try {
+        OKLCoreAPI::instance()->processOKL(text, OKLCoreAPI::ModeUpdate);
+    } catch (const Error& e) {
+        std::vector<std::pair<std::string, Geometry*>> domains;
+        m_storage->getGeometries(domains);
+        for (auto& [name, g] : domains)
+            if (auto* d = dynamic_cast<DomainGeometryBase*>(g)) d->addBoundaryTypes();
+        throw data::invalid(kClass, "runSession", _("%s: %s", source, e.what()), ErrError);
+    }
+    std::vector<std::pair<std::string, Geometry*>> domains;
+    m_storage->getGeometries(domains);
+    for (auto& [name, g] : domains)
+        if (auto* d = dynamic_cast<DomainGeometryBase*>(g)) d->addBoundaryTypes();
+}
+
+void Host::runSessionFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw data::notFound(kClass, "runSessionFile", _("Cannot open the session file '%s'.", file.string()),
+                             ErrError);
+    std::ostringstream text;
+    text << in.rdbuf();
+    runSession(text.str(), file.string());
+}
+
+const ResultRow& Host::evaluate(const std::string& expression) {
+    ResultRow row;
+    row.call = expression;
+    row.function = expression;
+    try {
+        const Quantity q = ExpressionEvaluator::evalSingleValue(expression, std::string());
+        if (!q.isUndefined()) row.value = q.getValue();
+        row.units = q.getUnits();
+    } catch (const Error& e) {
+        ErrorProgressReporter::instance()->reportError(e);
+    }
+    m_results.push_back(std::move(row));
+    return m_results.back();
+}
+
+std::vector<std::string> Host::writeVtk(const std::filesystem::path& folder) {
+    ViewerInterface::instance()->clear();
+    std::vector<std::string> fields;
+    for (const std::string& name : ObjectDB::instance()->getNamesByCategory("variable"))
+        if (name != "Mass Flow" && name != "Force" && name != "momentum flow") fields.push_back(name);
+    for (OKLObject* object : ObjectDB::instance()->getTopObjects()) {
+        auto* geometric = dynamic_cast<GeometricOKLObject*>(object);
+        if (geometric == nullptr || object->getType() == "DOMAIN") continue;
+        for (const std::string& g : geometric->getGeometryNames()) {
+            Geometry* geometry = geometric->getGeometry(g);
+            if (geometry == nullptr) continue;
+            for (const std::string& field : fields) {
+                // Components are written as part of their vectors.
+                OKLObject* vo = ObjectDB::instance()->getObjectByName(field);
+                if (vo != nullptr && vo->hasParam("Recipe") && vo->getValue("Recipe") == "Vector Component") continue;
+                try {
+                    geometry->getVariable(field, false);
+                } catch (const Error&) {
+                    // a variable that this geometry cannot provide is left out
+                }
+            }
+        }
+        geometric->renderPlane();
+    }
+    std::filesystem::create_directories(folder);
+    return ViewerInterface::instance()->writeVTK(folder.string());
+}
+
+std::size_t Host::errorCount() const {
+    const auto& reports = ErrorProgressReporter::instance()->getReports();
+    std::size_t n = 0;
+    for (std::size_t i = m_reportsAtStart; i < reports.size(); ++i)
+        if (isErrorReport(reports[i].getErrorType())) ++n;
+    return n;
+}
+
+} // namespace zel::host

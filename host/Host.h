@@ -1,0 +1,96 @@
+#pragma once
+// zelpost's start-up and session runner.
+//
+// Constructing a Host brings the library up in the order the library expects:
+//   1. the concrete storage (CaseStorage) and definition store (CaseDefStore), each
+//      registered once;
+//   2. the variable definitions of the solver names (the name table) in the store;
+//   3. the calculator (FunctionCalculator::instance), which makes itself the expression
+//      language's callbacks;
+//   4. one calc function per location type (registerLocatorCalcFuncs);
+//   5. the "calculate" action (CalculateExecutor), wrapped so that every result is recorded;
+//   6. the CALCULATOR object.
+// Destroying it clears the object database, withdraws both registrations and the action.
+// One Host at a time per process (the registries are process-wide).
+//
+//   Host host;
+//   host.loadCase("VTK/elbow_200.vtm", {});
+//   host.runSession("PLANE: Plane 1\n  Option = XY Plane\nEND\n> calculate area, Plane 1\n", "inline");
+//   for (const ResultRow& r : host.results()) ...
+#include "expressions/VariableDefStoreBase.h"
+#include "host/CaseLoader.h"
+#include "host/CaseStorage.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zel {
+class CalculateExecutor;
+}
+
+namespace zel::host {
+
+// The definition store: the operator words of the expression language are those of the
+// library's table.
+class CaseDefStore : public VariableDefStoreBase {
+public:
+    const std::vector<std::pair<std::string, std::string>>& getVariableSuffixes() override {
+        return getOperatorTable();
+    }
+};
+
+// One result: a calculation of the "calculate" action or an expression.
+struct ResultRow {
+    std::string call;      // as given: "areaAve, Pressure, Plane 1" or the expression text
+    std::string function;  // "areaAve"; for an expression the text itself
+    std::string location;  // empty for an expression
+    std::optional<double> value;  // empty when undefined
+    std::string units;
+    // Filled by the demo: the exact value and |value - exact| / |exact|.
+    std::optional<double> analytic;
+};
+
+class Host {
+public:
+    Host();
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    CaseStorage& storage() { return *m_storage; }
+
+    // Reads and loads a case file (readCase, then loadCase). With `progressBar`, a bar on
+    // the standard error stream follows the reading.
+    LoadedCase loadCase(const std::filesystem::path& file, const LoadOptions& options, bool progressBar = false);
+    LoadedCase loadCase(const CaseData& data, const LoadOptions& options);
+
+    // Applies command text (docs/command-language.md). Failures pass on as data::invalid
+    // naming `source` and the failure's own message. Boundary types are re-read afterwards.
+    void runSession(const std::string& text, const std::string& source);
+    void runSessionFile(const std::filesystem::path& file);
+
+    // Evaluates one expression to a single value (base SI units) and records it.
+    const ResultRow& evaluate(const std::string& expression);
+
+    const std::vector<ResultRow>& results() const { return m_results; }
+    std::vector<ResultRow>& results() { return m_results; }
+    void recordResult(ResultRow row) { m_results.push_back(std::move(row)); }
+
+    // Writes the geometry of every location and boundary (with the solver variables on
+    // it) as VTK files into `folder`; returns the files.
+    std::vector<std::string> writeVtk(const std::filesystem::path& folder);
+
+    // Number of error reports (not warnings or notices) since the Host was made.
+    std::size_t errorCount() const;
+
+private:
+    std::unique_ptr<CaseStorage> m_storage;
+    std::unique_ptr<CaseDefStore> m_defs;
+    std::vector<ResultRow> m_results;
+    std::size_t m_reportsAtStart = 0;
+};
+
+} // namespace zel::host

@@ -1,0 +1,55 @@
+#pragma once
+// How the arrays of a solver export are named in the post-processor: the table that turns
+// OpenFOAM / VTK array names ("p", "U", "alpha.water") into variable names ("Pressure",
+// "Velocity", "water.Volume Fraction") with their physical dimensions.
+//
+// The table (also printed by `zelpost --help` and documented in the README):
+//
+//   file array          variable                 dimensions   kinematic
+//   p                   Pressure                 M L^-1 T^-2  yes (scaled by --density)
+//   p_rgh               Pressure Hydrostatic     M L^-1 T^-2  yes
+//   U                   Velocity                 L T^-1
+//   T                   Temperature              K
+//   rho                 Density                  M L^-3
+//   wallShearStress     Wall Shear               M L^-1 T^-2  yes
+//   k                   Turbulence Kinetic Energy L^2 T^-2
+//   epsilon             Turbulence Eddy Dissipation L^2 T^-3
+//   omega               Turbulence Eddy Frequency T^-1
+//   nut                 Kinematic Eddy Viscosity L^2 T^-1
+//   nuTilda             Spalart Allmaras Variable L^2 T^-1
+//   alphat              Eddy Heat Diffusivity    M L^-1 T^-1
+//   yPlus               Yplus                    -
+//   alpha.<phase>       <phase>.Volume Fraction  -
+//   vorticity           Vorticity                T^-1
+//   Q                   Q Criterion              T^-2
+//
+// Any other array keeps its name and is dimensionless. Names the framework's command
+// language cannot hold ('/', ':', '=', '#') have those characters replaced by '_'.
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zel::host {
+
+struct VariableName {
+    std::string name;        // the variable's name in the post-processor
+    std::string fileName;    // the array's name in the file
+    std::string phase;       // the phase of a volume fraction ("water" for alpha.water), else empty
+    // Exponents of mass, length, time, temperature (the other dimensions are 0).
+    std::array<int, 4> dimensions{0, 0, 0, 0};
+    // Kinematic in an incompressible solver's output (divided by the density): the reader
+    // multiplies these by the density given on the command line.
+    bool kinematic = false;
+};
+
+// The post-processor name of a file array (see the table above).
+VariableName mapArrayName(std::string_view fileName);
+
+// "1, -1, -2, 0, 0, 0, 0, 0, 0, 0": the "Variable Dimensions" text of a variable object.
+std::string dimensionsText(const std::array<int, 4>& dimensions);
+
+// The rows of the table, for --help.
+std::vector<VariableName> nameTable();
+
+} // namespace zel::host

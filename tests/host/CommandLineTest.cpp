@@ -1,0 +1,131 @@
+// zelpost's command line end to end: help, bad arguments, a legacy VTK case with a session
+// and expressions, JSON output, VTK output, and non-zero exits on every kind of failure.
+#include "tests/host/HostTestSupport.h"
+
+#include "host/CommandLine.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace zel::host::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path scratch() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const fs::path dir = fs::temp_directory_path() / "zel_host_cli" / info->name();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+void write(const fs::path& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary);
+    out << text;
+}
+
+// A unit cube of one hexahedron as a legacy ASCII file, p = 1 + 2x, U = (2, 0, 0).
+std::string cubeVtk() {
+    std::string t = "# vtk DataFile Version 3.0\ncube\nASCII\nDATASET UNSTRUCTURED_GRID\nPOINTS 8 float\n";
+    const int c[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    for (const auto& p : c) t += std::to_string(p[0]) + " " + std::to_string(p[1]) + " " + std::to_string(p[2]) + "\n";
+    t += "CELLS 1 9\n8 0 1 2 3 4 5 6 7\nCELL_TYPES 1\n12\nPOINT_DATA 8\nSCALARS p float 1\nLOOKUP_TABLE default\n";
+    for (const auto& p : c) t += std::to_string(1 + 2 * p[0]) + "\n";
+    t += "VECTORS U float\n";
+    for (int i = 0; i < 8; ++i) t += "2 0 0\n";
+    return t;
+}
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+CliRun zelpost(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = runZelpost(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(CommandLine, HelpAndBadArguments) {
+    const CliRun help = zelpost({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* part : {"usage:", "--json", "--vtk-out", "--density", "wallShearStress", "Wall Shear",
+                             "alpha.<phase>", "Mass Flow"})
+        EXPECT_NE(help.out.find(part), std::string::npos) << part;
+    EXPECT_EQ(zelpost({}).status, 2);
+    EXPECT_EQ(zelpost({"--frobnicate"}).status, 2);
+    EXPECT_EQ(zelpost({"case.vtu", "--vtk-out"}).status, 2);
+    const CliRun density = zelpost({"case.vtu", "--density", "-3"});
+    EXPECT_EQ(density.status, 2);
+    EXPECT_NE(density.err.find("--density needs a positive number, not '-3'"), std::string::npos) << density.err;
+}
+
+TEST(CommandLine, SessionsAndExpressionsOnALegacyCase) {
+    const fs::path dir = scratch();
+    write(dir / "cube.vtk", cubeVtk());
+    write(dir / "s.zel",
+          "PLANE: Mid\n  Option = YZ Plane\n  X = 0.25 [m]\nEND\n"
+          "> calculate areaAve, Pressure, Mid\n"
+          "> calculate massFlow, Mid\n"
+          "CALCULATOR:\n  Function = area\n  Location = Boundary\nEND\n"
+          "> calculate\n");
+    const CliRun r = zelpost({(dir / "cube.vtk").string(), (dir / "s.zel").string(), "-e", "1 [m] + 2 [m]", "--json",
+                       "--density", "3", "--vtk-out", (dir / "out").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.front(), '[');
+    EXPECT_NE(r.out.find("{\"call\": \"areaAve, Pressure, Mid\", \"function\": \"areaAve\", \"location\": \"Mid\", "
+                         "\"value\": 4.5, \"units\": \"Pa\"}"),
+              std::string::npos)
+        << r.out;
+    // ρ U A with the density of the command line.
+    EXPECT_NE(r.out.find("\"call\": \"massFlow, Mid\", \"function\": \"massFlow\", \"location\": \"Mid\", "
+                         "\"value\": 6,"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"call\": \"area, Boundary\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"value\": 6, \"units\": \"m^2\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"call\": \"1 [m] + 2 [m]\""), std::string::npos) << r.out;
+    std::size_t files = 0;
+    for (const auto& f : fs::directory_iterator(dir / "out")) files += f.path().extension() == ".vtk";
+    EXPECT_EQ(files, 2u);  // the plane and the boundary
+}
+
+TEST(CommandLine, EveryFailureGivesANonZeroStatus) {
+    const fs::path dir = scratch();
+    write(dir / "cube.vtk", cubeVtk());
+    // A case that is not there.
+    const CliRun missing = zelpost({(dir / "none.vtk").string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("none.vtk"), std::string::npos) << missing.err;
+    // A malformed case file.
+    write(dir / "bad.vtk", cubeVtk().substr(0, 200));
+    EXPECT_EQ(zelpost({(dir / "bad.vtk").string()}).status, 1);
+    // A session with a syntax error names the file and line.
+    write(dir / "bad.zel", "PLANE: P\n  Option = YZ Plane\n");
+    const CliRun bad = zelpost({(dir / "cube.vtk").string(), (dir / "bad.zel").string()});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("bad.zel"), std::string::npos) << bad.err;
+    // A calculation that fails (no such location) is reported and undefined.
+    write(dir / "nowhere.zel", "> calculate area, Nowhere\n");
+    const CliRun nowhere = zelpost({(dir / "cube.vtk").string(), (dir / "nowhere.zel").string(), "--json"});
+    EXPECT_EQ(nowhere.status, 1);
+    EXPECT_NE(nowhere.out.find("\"value\": null"), std::string::npos) << nowhere.out;
+    // A session file that is not there.
+    EXPECT_EQ(zelpost({(dir / "cube.vtk").string(), (dir / "none.zel").string()}).status, 1);
+}
+
+TEST(CommandLine, DemoPrintsResultsBesideAnalyticValues) {
+    const CliRun table = zelpost({"--demo"});
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_NE(table.out.find("analytic"), std::string::npos);
+    EXPECT_NE(table.out.find("rel. error"), std::string::npos);
+    EXPECT_NE(table.out.find("Slice Pyramid"), std::string::npos);
+    const CliRun json = zelpost({"--demo", "--json"});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_NE(json.out.find("\"relative error\": "), std::string::npos);
+}
+
+} // namespace
+} // namespace zel::host::test

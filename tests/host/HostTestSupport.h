@@ -1,0 +1,99 @@
+#pragma once
+// Helpers of the host tests: a fresh Host per test, small hand-made cases, result lookup.
+#include "domain/DomainGeometryBase.h"
+#include "framework/core/Reporter.h"
+#include "framework/geometry/Geometry.h"
+#include "framework/okl/GeometricOKLObject.h"
+#include "framework/okl/ObjectDB.h"
+#include "host/Host.h"
+#include "host/readers/CaseData.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace zel::host::test {
+
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ErrorProgressReporter::instance()->clear();
+        host = std::make_unique<Host>();
+    }
+    void TearDown() override {
+        host.reset();
+        ErrorProgressReporter::instance()->clear();
+    }
+    static GeometricOKLObject* object(const std::string& name) {
+        return dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name));
+    }
+    // The single geometry of a boundary object.
+    static Geometry* boundaryGeometry(const std::string& name) {
+        GeometricOKLObject* o = object(name);
+        if (o == nullptr || o->getNumGeometries() != 1) return nullptr;
+        return o->getGeometry(o->getGeometryNames().front());
+    }
+    DomainGeometryBase* domain(const std::string& name) {
+        return dynamic_cast<DomainGeometryBase*>(host->storage().getGeometry(name));
+    }
+    // The value of the last result whose call is `call`.
+    double result(const std::string& call) {
+        for (auto it = host->results().rbegin(); it != host->results().rend(); ++it)
+            if (it->call == call) {
+                EXPECT_TRUE(it->value.has_value()) << call << " is undefined";
+                return it->value.value_or(0.0);
+            }
+        ADD_FAILURE() << "no result for " << call;
+        return 0.0;
+    }
+    static std::string reports() {
+        std::string out;
+        for (const auto& r : ErrorProgressReporter::instance()->getReports()) out += r.toString() + "\n";
+        return out;
+    }
+
+    std::unique_ptr<Host> host;
+};
+
+// A unit cube [0,1]^3 of one hexahedron split into `n`^3 hexahedra, with point data
+// p = 1 + 2x + 3y - z and U = (1, 0, 0) and a cell array "c" = cell index.
+inline CaseData cubeCase(int n = 2) {
+    CaseData data;
+    data.sourceFile = "cube.vtu";
+    MeshBlock b;
+    b.name = "cube";
+    b.path = "cube";
+    b.sourceFile = "cube.vtu";
+    std::vector<float> pts, p, u;
+    auto id = [&](int i, int j, int k) { return i + (n + 1) * (j + (n + 1) * k); };
+    for (int k = 0; k <= n; ++k)
+        for (int j = 0; j <= n; ++j)
+            for (int i = 0; i <= n; ++i) {
+                const float x = float(i) / float(n), y = float(j) / float(n), z = float(k) / float(n);
+                pts.insert(pts.end(), {x, y, z});
+                p.push_back(1 + 2 * x + 3 * y - z);
+                u.insert(u.end(), {1.0f, 0.0f, 0.0f});
+            }
+    b.points = RealArray(pts);
+    std::vector<float> c;
+    for (int k = 0; k < n; ++k)
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i) {
+                b.cells.types.push_back(VtkHexahedron);
+                for (int q : {id(i, j, k), id(i + 1, j, k), id(i + 1, j + 1, k), id(i, j + 1, k), id(i, j, k + 1),
+                              id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)})
+                    b.cells.connectivity.push_back(q);
+                b.cells.offsets.push_back(std::int64_t(b.cells.connectivity.size()));
+                c.push_back(float(c.size()));
+            }
+    b.pointData.push_back({"p", 1, RealArray(p)});
+    b.pointData.push_back({"U", 3, RealArray(u)});
+    b.cellData.push_back({"c", 1, RealArray(c)});
+    validateBlock(b);
+    data.blocks.push_back(std::move(b));
+    return data;
+}
+
+} // namespace zel::host::test
