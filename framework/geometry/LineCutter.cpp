@@ -16,49 +16,133 @@ struct Piece {
     std::int64_t element;
 };
 
-// The parameter interval of the line inside one cell; false when the line misses it or
-// only touches it.
-bool clipCell(const CellNodes& c, const double o[3], const double d[3], double& t0, double& t1) {
-    double centre[3] = {0, 0, 0};
-    for (int i = 0; i < c.count; ++i)
-        for (int k = 0; k < 3; ++k) centre[k] += c.x[i][k] / c.count;
-    const double size = std::max(c.size(), 1e-300);
-    const double dlen = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    t0 = -std::numeric_limits<double>::infinity();
-    t1 = std::numeric_limits<double>::infinity();
-    for (const auto& f : cell::faces(c.type)) {
-        // Plane through the face centre with the face's mean (Newell) normal.
-        double fc[3] = {0, 0, 0}, n[3] = {0, 0, 0};
-        for (int j = 0; j < f.count; ++j) {
-            const double* a = c.x[f.nodes[static_cast<std::size_t>(j)]];
-            const double* b = c.x[f.nodes[static_cast<std::size_t>((j + 1) % f.count)]];
-            n[0] += (a[1] - b[1]) * (a[2] + b[2]);
-            n[1] += (a[2] - b[2]) * (a[0] + b[0]);
-            n[2] += (a[0] - b[0]) * (a[1] + b[1]);
-            for (int k = 0; k < 3; ++k) fc[k] += a[k] / f.count;
-        }
-        const double nlen = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        if (!(nlen > 1e-24 * size * size)) continue;   // collapsed face
-        for (double& v : n) v /= nlen;
-        // Outward: away from the cell centre, whatever the cell's orientation.
-        const double side = n[0] * (fc[0] - centre[0]) + n[1] * (fc[1] - centre[1]) + n[2] * (fc[2] - centre[2]);
-        if (side < 0)
-            for (double& v : n) v = -v;
-        const double num = n[0] * (fc[0] - o[0]) + n[1] * (fc[1] - o[1]) + n[2] * (fc[2] - o[2]);
-        const double den = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
-        if (std::fabs(den) <= 1e-12 * dlen) {
-            // Parallel to the face: outside when beyond its plane (on it counts as inside).
-            if (num < -1e-9 * size) return false;
-            continue;
-        }
-        const double t = num / den;
-        if (den > 0)
-            t1 = std::min(t1, t);
-        else
-            t0 = std::max(t0, t);
+double dot3(const double* a, const double* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// Crossings of the line o + t·d with triangle (a, b, c), with a little slack on its edges so
+// that a line through an edge or a node is seen by every face that meets there.
+void crossTriangle(const double* a, const double* b, const double* c, const double o[3], const double d[3],
+                   std::vector<double>& ts) {
+    double e1[3], e2[3], pv[3], tv[3], qv[3];
+    for (int k = 0; k < 3; ++k) {
+        e1[k] = b[k] - a[k];
+        e2[k] = c[k] - a[k];
     }
-    // Touching at a node or an edge leaves an interval of (almost) zero length.
-    return t1 - t0 > 1e-7 * size / dlen;
+    pv[0] = d[1] * e2[2] - d[2] * e2[1];
+    pv[1] = d[2] * e2[0] - d[0] * e2[2];
+    pv[2] = d[0] * e2[1] - d[1] * e2[0];
+    const double det = dot3(e1, pv);
+    const double scale = std::sqrt(dot3(e1, e1) * dot3(e2, e2) * dot3(d, d));
+    if (!(std::fabs(det) > 1e-12 * scale)) return;   // the line lies in the triangle's plane
+    const double inv = 1.0 / det;
+    for (int k = 0; k < 3; ++k) tv[k] = o[k] - a[k];
+    const double u = dot3(tv, pv) * inv;
+    qv[0] = tv[1] * e1[2] - tv[2] * e1[1];
+    qv[1] = tv[2] * e1[0] - tv[0] * e1[2];
+    qv[2] = tv[0] * e1[1] - tv[1] * e1[0];
+    const double v = dot3(d, qv) * inv;
+    constexpr double eps = 1e-9;
+    if (u < -eps || v < -eps || u + v > 1.0 + eps) return;
+    ts.push_back(dot3(e2, qv) * inv);
+}
+
+// Crossings of the line with the bilinear quadrilateral (p00, p10, p11, p01): the
+// quadrilateral faces of the cells are these patches, shared exactly by neighbouring cells.
+void crossBilinear(const double* p00, const double* p10, const double* p11, const double* p01, const double o[3],
+                   const double d[3], std::vector<double>& ts) {
+    // Two directions normal to the line turn x(u, v) = line into two bilinear equations.
+    double n1[3], n2[3];
+    const int m = std::fabs(d[0]) < std::fabs(d[1]) ? (std::fabs(d[0]) < std::fabs(d[2]) ? 0 : 2)
+                                                      : (std::fabs(d[1]) < std::fabs(d[2]) ? 1 : 2);
+    double axis[3] = {0, 0, 0};
+    axis[m] = 1.0;
+    n1[0] = d[1] * axis[2] - d[2] * axis[1];
+    n1[1] = d[2] * axis[0] - d[0] * axis[2];
+    n1[2] = d[0] * axis[1] - d[1] * axis[0];
+    n2[0] = d[1] * n1[2] - d[2] * n1[1];
+    n2[1] = d[2] * n1[0] - d[0] * n1[2];
+    n2[2] = d[0] * n1[1] - d[1] * n1[0];
+    double a0[3], e1[3], e2[3], e3[3];
+    for (int k = 0; k < 3; ++k) {
+        a0[k] = p00[k] - o[k];
+        e1[k] = p10[k] - p00[k];
+        e2[k] = p01[k] - p00[k];
+        e3[k] = p00[k] - p10[k] + p11[k] - p01[k];
+    }
+    const double A1 = dot3(a0, n1), B1 = dot3(e1, n1), C1 = dot3(e2, n1), D1 = dot3(e3, n1);
+    const double A2 = dot3(a0, n2), B2 = dot3(e1, n2), C2 = dot3(e2, n2), D2 = dot3(e3, n2);
+    const double qa = B1 * D2 - B2 * D1;
+    const double qb = A1 * D2 + B1 * C2 - A2 * D1 - B2 * C1;
+    const double qc = A1 * C2 - A2 * C1;
+    const double scale = std::max({std::fabs(qa), std::fabs(qb), std::fabs(qc)});
+    if (!(scale > 0.0)) return;   // the line lies in the patch or the patch is degenerate
+    double roots[2];
+    int nr = 0;
+    if (std::fabs(qa) <= 1e-12 * scale) {
+        if (std::fabs(qb) <= 1e-12 * scale) return;
+        roots[nr++] = -qc / qb;
+    } else {
+        const double disc = qb * qb - 4.0 * qa * qc;
+        if (disc < -1e-12 * qb * qb) return;
+        const double sq = std::sqrt(std::max(disc, 0.0));
+        // The stable pair of roots.
+        const double q = -0.5 * (qb + (qb >= 0 ? sq : -sq));
+        roots[nr++] = q / qa;
+        if (q != 0.0) roots[nr++] = qc / q;
+    }
+    constexpr double eps = 1e-9;
+    for (int r = 0; r < nr; ++r) {
+        const double u = roots[r];
+        if (u < -eps || u > 1.0 + eps) continue;
+        const double den1 = C1 + D1 * u, den2 = C2 + D2 * u;
+        double v;
+        if (std::fabs(den1) >= std::fabs(den2)) {
+            if (den1 == 0.0) continue;
+            v = -(A1 + B1 * u) / den1;
+        } else {
+            v = -(A2 + B2 * u) / den2;
+        }
+        if (v < -eps || v > 1.0 + eps) continue;
+        double x[3];
+        for (int k = 0; k < 3; ++k) x[k] = p00[k] + u * e1[k] + v * e2[k] + u * v * e3[k];
+        double rel[3] = {x[0] - o[0], x[1] - o[1], x[2] - o[2]};
+        ts.push_back(dot3(rel, d) / dot3(d, d));
+    }
+}
+
+// The parameter intervals of the line inside one cell, appended as pairs to `out`. The
+// breaks are the crossings with the cell's faces (triangles, bilinear quadrilaterals);
+// each piece between two breaks is inside when its midpoint is (the cell's own map
+// decides), so warped and non-convex cells are cut exactly where their faces are.
+void clipCell(const CellNodes& c, const double o[3], const double d[3], std::vector<double>& ts,
+              std::vector<std::pair<double, double>>& out) {
+    ts.clear();
+    for (const auto& f : cell::faces(c.type)) {
+        if (f.count == 3)
+            crossTriangle(c.x[f.nodes[0]], c.x[f.nodes[1]], c.x[f.nodes[2]], o, d, ts);
+        else
+            crossBilinear(c.x[f.nodes[0]], c.x[f.nodes[1]], c.x[f.nodes[2]], c.x[f.nodes[3]], o, d, ts);
+    }
+    if (ts.size() < 2) return;
+    std::sort(ts.begin(), ts.end());
+    const double dlen = std::sqrt(dot3(d, d));
+    const double minLength = 1e-7 * c.size() / dlen;
+    const double tol = CellShape::parametricTolerance(c);
+    bool open = false;
+    double start = 0.0, end = 0.0;
+    for (std::size_t i = 0; i + 1 < ts.size(); ++i) {
+        if (ts[i + 1] - ts[i] <= minLength) continue;   // one crossing seen by two faces
+        const double tm = 0.5 * (ts[i] + ts[i + 1]);
+        const double mid[3] = {o[0] + tm * d[0], o[1] + tm * d[1], o[2] + tm * d[2]};
+        if (CellShape::locate(c, mid, tol).inside) {
+            if (!open) start = ts[i];
+            open = true;
+            end = ts[i + 1];
+        } else if (open) {
+            out.emplace_back(start, end);
+            open = false;
+        }
+    }
+    if (open) out.emplace_back(start, end);
 }
 
 } // namespace
@@ -78,16 +162,23 @@ void LineCutter::cut(const CellLocator& locator, const TripletD& point, const Tr
 
     std::vector<Piece> pieces;
     double minChord = std::numeric_limits<double>::infinity();
+    std::vector<double> scratch;
+    std::vector<std::pair<double, double>> intervals;
     for (std::int64_t e : cand) {
         const std::size_t b = blocks.blockOf(e);
         const ElementBlockView& block = mesh.blocks[b];
         CellNodes c;
         c.gather(block.type, block.element(e - blocks.start(b)), mesh.vertices);
-        double t0, t1;
-        if (!clipCell(c, o, d, t0, t1)) continue;
-        pieces.push_back({t0, t1, e});
-        out.chords.emplace_back(e, (t1 - t0) * dlen);
-        minChord = std::min(minChord, t1 - t0);
+        intervals.clear();
+        clipCell(c, o, d, scratch, intervals);
+        if (intervals.empty()) continue;
+        double chord = 0.0;
+        for (const auto& [t0, t1] : intervals) {
+            pieces.push_back({t0, t1, e});
+            chord += (t1 - t0) * dlen;
+            minChord = std::min(minChord, t1 - t0);
+        }
+        out.chords.emplace_back(e, chord);
     }
     if (pieces.empty()) return;
 

@@ -2,11 +2,13 @@
 // The crossings of an infinite straight line with the volume cells of a mesh.
 //
 // The cells whose boxes the line may cross come from the cell index (a walk along the line
-// through its bins); each is clipped exactly against the planes of its faces (a warped
-// quadrilateral face by the plane through its centre with its mean normal). A cell that
-// the line only touches at a node or along an edge gives no segment; a segment that lies in
-// a face or along an edge shared by several cells is kept once. The end points of the
-// segments, merged where neighbouring cells meet, are the vertices, ordered along the line.
+// through its bins). In each, the line is broken where it crosses the cell's faces
+// (triangles, and quadrilaterals as the bilinear patches that neighbouring cells share),
+// and a piece between two breaks belongs to the cell when its midpoint does: warped and
+// non-convex cells are cut exactly along their faces. A cell that the line only touches at a
+// node or along an edge gives no segment; a segment that lies in a face or along an edge
+// shared by several cells is kept once. The end points of the segments, merged where
+// neighbouring cells meet, are the vertices, ordered along the line.
 #include "framework/geometry/CellLocator.h"
 
 #include <cstdint>
