@@ -10,7 +10,7 @@
 //   "Force"          p a + τ |a| per vertex (N): the force of the fluid on the boundary,
 //                    from "Pressure" (pushing along the outward normal, i.e. into the wall)
 //                    and "Wall Shear" τ (the stress the fluid exerts on the wall, pointing
-//                    along the flow next to it, as OpenFOAM's wallShearStress). Either
+//                    along the flow next to it: OpenFOAM's wallShearStress negated). Either
 //                    may be missing; with neither there is no force.
 //   "momentum flow"  Force + (Mass Flow) U per vertex (N): the rate at which the fluid's
 //                    momentum leaves through the boundary plus the force it exerts there;

@@ -142,9 +142,10 @@ std::map<std::string, DomainField> fieldsOf(const MeshBlock& block, const LoadOp
     auto add = [&](const FieldArray& array, std::vector<float> values) {
         const VariableName mapped = mapArrayName(array.name);
         if (out.count(mapped.name) != 0) return;
-        if (mapped.kinematic && options.density)
+        const double factor = mapped.factor * (mapped.kinematic && options.density ? *options.density : 1.0);
+        if (factor != 1.0)
             for (float& v : values)
-                if (!isUndefined(v)) v = static_cast<float>(v * *options.density);
+                if (!isUndefined(v)) v = static_cast<float>(v * factor);
         out[mapped.name] = DomainField{array.components, std::move(values)};
     };
     auto usable = [&](const FieldArray& array) {

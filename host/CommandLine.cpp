@@ -140,7 +140,8 @@ std::string helpText() {
          "\n"
          "Variables (file array -> variable):\n";
     for (const VariableName& row : nameTable())
-        s << "  " << std::left << std::setw(18) << row.fileName << row.name << (row.kinematic ? "  (kinematic)" : "")
+        s << "  " << std::left << std::setw(18) << row.fileName << row.name << (row.factor < 0 ? " (negated: the fluid's stress on the wall)" : "")
+          << (row.kinematic ? "  (kinematic)" : "")
           << "\n";
     s << "  other arrays keep their names; cell data without point data are averaged to the vertices.\n"
          "Derived: X, Y, Z, Density, Area, Normal, and on boundaries Mass Flow (rho U.n A, outward normal:\n"
@@ -154,9 +155,10 @@ std::string helpText() {
 
 void printTable(const std::vector<ResultRow>& rows, std::ostream& out) {
     const bool analytic = std::any_of(rows.begin(), rows.end(), [](const ResultRow& r) { return r.analytic.has_value(); });
+    auto function = [](const ResultRow& r) { return r.extra.empty() ? r.function : r.function + " (" + r.extra + ")"; };
     std::size_t wf = 8, wl = 8;
     for (const ResultRow& r : rows) {
-        wf = std::max(wf, r.function.size());
+        wf = std::max(wf, function(r).size());
         wl = std::max(wl, r.location.size());
     }
     out << std::left << std::setw(int(wf)) << "function" << "  " << std::setw(int(wl)) << "location" << "  "
@@ -164,7 +166,7 @@ void printTable(const std::vector<ResultRow>& rows, std::ostream& out) {
     if (analytic) out << std::right << std::setw(14) << "analytic" << "  " << std::setw(10) << "rel. error";
     out << "\n";
     for (const ResultRow& r : rows) {
-        out << std::left << std::setw(int(wf)) << r.function << "  " << std::setw(int(wl)) << r.location << "  "
+        out << std::left << std::setw(int(wf)) << function(r) << "  " << std::setw(int(wl)) << r.location << "  "
             << std::right << std::setw(14) << (r.value ? number(*r.value) : std::string("undefined")) << "  " << std::left
             << std::setw(14) << r.units;
         if (analytic) {

@@ -52,6 +52,8 @@ public:
         // The location is the first argument after the expression, when the function takes one.
         const std::size_t at = info != nullptr && info->expressionArg != ArgumentUse::NotTaken ? 1 : 0;
         if (at < args.size()) row.location = args[at];
+        for (std::size_t i = at + 1; i < args.size(); ++i)
+            row.extra += (row.extra.empty() ? "" : ", ") + args[i];
         const std::string value = calculator->getValue("Result");
         row.units = calculator->getValue("Result Units");
         try {

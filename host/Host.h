@@ -47,6 +47,7 @@ struct ResultRow {
     std::string call;      // as given: "areaAve, Pressure, Plane 1" or the expression text
     std::string function;  // "areaAve"; for an expression the text itself
     std::string location;  // empty for an expression
+    std::string extra;     // the arguments after the location (axis, fluid), joined by ", "
     std::optional<double> value;  // empty when undefined
     std::string units;
     // Filled by the demo: the exact value and |value - exact| / |exact|.

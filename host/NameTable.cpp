@@ -47,6 +47,7 @@ VariableName mapArrayName(std::string_view fileName) {
             out.name = row.name;
             out.dimensions = row.dims;
             out.kinematic = row.kinematic;
+            if (fileName == "wallShearStress") out.factor = -1.0;
             return out;
         }
     if (fileName.size() > 6 && fileName.substr(0, 6) == "alpha.") {

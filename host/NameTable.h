@@ -11,7 +11,7 @@
 //   U                   Velocity                 L T^-1
 //   T                   Temperature              K
 //   rho                 Density                  M L^-3
-//   wallShearStress     Wall Shear               M L^-1 T^-2  yes
+//   wallShearStress     Wall Shear (negated)     M L^-1 T^-2  yes
 //   k                   Turbulence Kinetic Energy L^2 T^-2
 //   epsilon             Turbulence Eddy Dissipation L^2 T^-3
 //   omega               Turbulence Eddy Frequency T^-1
@@ -22,6 +22,10 @@
 //   alpha.<phase>       <phase>.Volume Fraction  -
 //   vorticity           Vorticity                T^-1
 //   Q                   Q Criterion              T^-2
+//
+// "Wall Shear" is the stress the fluid exerts on the wall (along the flow next to it);
+// OpenFOAM's wallShearStress is the stress of the wall on the fluid (n·R with the Reynolds
+// stress R = -τ), so its values are negated on loading.
 //
 // Any other array keeps its name and is dimensionless. Names the framework's command
 // language cannot hold ('/', ':', '=', '#') have those characters replaced by '_'.
@@ -41,6 +45,8 @@ struct VariableName {
     // Kinematic in an incompressible solver's output (divided by the density): the reader
     // multiplies these by the density given on the command line.
     bool kinematic = false;
+    // Multiplies the values on loading (-1 turns OpenFOAM's wall shear around, see above).
+    double factor = 1.0;
 };
 
 // The post-processor name of a file array (see the table above).

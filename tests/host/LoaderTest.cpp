@@ -189,10 +189,11 @@ TEST_F(HostTest, WallForceIsPressurePlusShearAndMomentumFlowAddsTheFlux) {
     options.density = 2.0;
     host->loadCase(data, options);
     host->runSession("> calculate force, wall, X\n> calculate force, wall, Y\n> calculate force, wall, Z\n", "test");
-    // ∫p dA over y = 0 with p = 2 (1 + 2x - z): 3, pushing the wall to -y; shear 2 * (0.5, 0, 0.25).
-    EXPECT_NEAR(result("force, wall, X"), 1.0, 1e-5);
+    // ∫p dA over y = 0 with p = 2 (1 + 2x - z): 3, pushing the wall to -y; the shear is the
+    // file's wall-on-fluid stress turned around, times the density: -2 (0.5, 0, 0.25).
+    EXPECT_NEAR(result("force, wall, X"), -1.0, 1e-5);
     EXPECT_NEAR(result("force, wall, Y"), -3.0, 1e-5);
-    EXPECT_NEAR(result("force, wall, Z"), 0.5, 1e-5);
+    EXPECT_NEAR(result("force, wall, Z"), -0.5, 1e-5);
 
     Geometry* g = boundaryGeometry("wall");
     ASSERT_NE(g, nullptr);
