@@ -3,6 +3,8 @@
 #include "calculator/CalculateExecutor.h"
 #include "calculator/FunctionCalculator.h"
 #include "domain/DomainGeometryBase.h"
+#include "expressions/ExpressionServer.h"
+#include "expressions/library/VariableLibrary.h"
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/core/Reporter.h"
@@ -82,9 +84,8 @@ Host::Host() {
     m_storage->registerInstance(m_storage.get());
     m_defs = std::make_unique<CaseDefStore>();
     VariableDefStoreBase::registerInstance(m_defs.get());
-    // TODO: load and process the variable library (VariableDefs::process) and create the
-    // ExpressionServer once the expression support offers them; until then the store knows
-    // the variables through their objects only.
+    VariableLibrary::load();
+    m_server = std::make_unique<ExpressionServer>();
     FunctionCalculator::instance(false);
     registerLocatorCalcFuncs();
     ActionDispatcher::instance()->registerExecutor("calculate", std::make_shared<RecordingCalculate>(*this));
@@ -96,6 +97,7 @@ Host::~Host() {
     ViewerInterface::instance()->clear();
     ObjectDB::instance()->clear();
     CalcRegistry::instance()->clear();
+    m_server.reset();
     m_defs.reset();
     m_storage.reset();
 }
@@ -121,19 +123,24 @@ LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& 
 }
 
 LoadedCase Host::loadCase(const CaseData& data, const LoadOptions& options) {
-    return host::loadCase(*m_storage, data, options);
+    LoadedCase loaded = host::loadCase(*m_storage, data, options);
+    m_server->resetVariableUpdateFlags();  // new variable objects, new phases
+    return loaded;
 }
 
 void Host::runSession(const std::string& text, const std::string& source) {
     try {
         OKLCoreAPI::instance()->processOKL(text, OKLCoreAPI::ModeUpdate);
     } catch (const Error& e) {
+        m_server->resetVariableUpdateFlags();
         std::vector<std::pair<std::string, Geometry*>> domains;
         m_storage->getGeometries(domains);
         for (auto& [name, g] : domains)
             if (auto* d = dynamic_cast<DomainGeometryBase*>(g)) d->addBoundaryTypes();
         throw data::invalid(kClass, "runSession", _("%s: %s", source, e.what()), ErrError);
     }
+    // A session may have declared user variables or expressions.
+    m_server->resetVariableUpdateFlags();
     std::vector<std::pair<std::string, Geometry*>> domains;
     m_storage->getGeometries(domains);
     for (auto& [name, g] : domains)

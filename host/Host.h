@@ -4,7 +4,9 @@
 // Constructing a Host brings the library up in the order the library expects:
 //   1. the concrete storage (CaseStorage) and definition store (CaseDefStore), each
 //      registered once;
-//   2. the variable definitions of the solver names (the name table) in the store;
+//   2. the built-in variable library, loaded into the store (VariableLibrary::load), and the
+//      expression server, which answers the expression language from the store and the
+//      object database;
 //   3. the calculator (FunctionCalculator::instance), which makes itself the expression
 //      language's callbacks;
 //   4. one calc function per location type (registerLocatorCalcFuncs);
@@ -28,7 +30,7 @@
 #include <vector>
 
 namespace zel {
-class CalculateExecutor;
+class ExpressionServer;
 }
 
 namespace zel::host {
@@ -90,6 +92,7 @@ public:
 private:
     std::unique_ptr<CaseStorage> m_storage;
     std::unique_ptr<CaseDefStore> m_defs;
+    std::unique_ptr<ExpressionServer> m_server;
     std::vector<ResultRow> m_results;
     std::size_t m_reportsAtStart = 0;
 };

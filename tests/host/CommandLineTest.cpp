@@ -71,8 +71,9 @@ TEST(CommandLine, SessionsAndExpressionsOnALegacyCase) {
           "> calculate massFlow, Mid\n"
           "CALCULATOR:\n  Function = area\n  Location = Boundary\nEND\n"
           "> calculate\n");
-    const CliRun r = zelpost({(dir / "cube.vtk").string(), (dir / "s.zel").string(), "-e", "1 [m] + 2 [m]", "--json",
-                       "--density", "3", "--vtk-out", (dir / "out").string()});
+    const CliRun r = zelpost({(dir / "cube.vtk").string(), (dir / "s.zel").string(), "-e", "1 [m] + 2 [m]",
+                              "areaAve(Pressure)@Mid", "massFlow()@Mid / 2", "--json", "--density", "3", "--vtk-out",
+                              (dir / "out").string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.front(), '[');
     EXPECT_NE(r.out.find("{\"call\": \"areaAve, Pressure, Mid\", \"function\": \"areaAve\", \"location\": \"Mid\", "
@@ -86,7 +87,19 @@ TEST(CommandLine, SessionsAndExpressionsOnALegacyCase) {
         << r.out;
     EXPECT_NE(r.out.find("\"call\": \"area, Boundary\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"value\": 6, \"units\": \"m^2\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"call\": \"1 [m] + 2 [m]\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"call\": \"1 [m] + 2 [m]\", \"function\": \"1 [m] + 2 [m]\", \"location\": \"\", "
+                         "\"value\": 3, \"units\": \"m\""),
+              std::string::npos)
+        << r.out;
+    // Calculator functions in expressions, in base units.
+    EXPECT_NE(r.out.find("\"call\": \"areaAve(Pressure)@Mid\", \"function\": \"areaAve(Pressure)@Mid\", "
+                         "\"location\": \"\", \"value\": 4.5, \"units\": \"kg m^-1 s^-2\""),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"call\": \"massFlow()@Mid / 2\", \"function\": \"massFlow()@Mid / 2\", "
+                         "\"location\": \"\", \"value\": 3, \"units\": \"kg s^-1\""),
+              std::string::npos)
+        << r.out;
     std::size_t files = 0;
     for (const auto& f : fs::directory_iterator(dir / "out")) files += f.path().extension() == ".vtk";
     EXPECT_EQ(files, 2u);  // the plane and the boundary
