@@ -304,6 +304,30 @@ TEST(CaseReader, PixelsVoxelsAndPolyhedraInAnUnstructuredGrid)
     EXPECT_EQ(b.name, "cells");
 }
 
+TEST(CaseReader, EmptyPatchAsFoamToVtkWritesIt)
+{
+    // A patch without faces: zero-length arrays with their size headers (UInt64 0).
+    const std::string vtp = R"(<VTKFile type='PolyData' version='0.1' byte_order='LittleEndian' header_type='UInt64'>
+  <PolyData>
+    <Piece NumberOfPoints='0' NumberOfPolys='0'>
+      <Points><DataArray type='Float32' Name='Points' NumberOfComponents='3' format='binary'>AAAAAAAAAAA=</DataArray></Points>
+      <Polys>
+        <DataArray type='Int32' Name='connectivity' format='binary'>AAAAAAAAAAA=</DataArray>
+        <DataArray type='Int32' Name='offsets' format='binary'>AAAAAAAAAAA=</DataArray>
+      </Polys>
+      <PointData><DataArray type='Float32' Name='p' format='binary'>AAAAAAAAAAA=</DataArray></PointData>
+    </Piece>
+  </PolyData>
+</VTKFile>
+)";
+    const MeshBlock b = parseVtkXmlDataSet(vtp, "frontAndBack.vtp");
+    EXPECT_EQ(b.kind, BlockKind::Empty);
+    EXPECT_EQ(b.numPoints(), 0u);
+    EXPECT_EQ(b.numCells(), 0u);
+    ASSERT_EQ(b.pointData.size(), 1u);
+    EXPECT_EQ(b.pointData[0].tuples(), 0u);
+}
+
 TEST(CaseReader, LegacyAttributesOfEveryKind)
 {
     // Names with escaped blanks, optional component counts, colour scalars, normals, tensors,
