@@ -155,17 +155,5 @@ TEST_F(LibraryTest, LoadingTwiceFailsAndKeepsTheSecondCopy) {
     EXPECT_NE(ObjectDB::instance()->getObjectByPath("/LIBRARY"), nullptr);
 }
 
-TEST_F(LibraryTest, UserLevelsOfferTheCommonVariablesFirst) {
-    std::vector<std::string> basic;
-    store.getUserLevelVars(1, basic);
-    for (const char* name : {"Pressure", "Temperature", "Velocity", "Velocity X", "Velocity Z", "Wall Shear",
-                             "Wall Heat Transfer Coefficient", "X Coordinate"})
-        EXPECT_NE(std::find(basic.begin(), basic.end(), name), basic.end()) << name;
-    std::vector<std::string> specialist;
-    store.getUserLevelVars(3, specialist);
-    EXPECT_NE(std::find(specialist.begin(), specialist.end(), "momentum flow Y"), specialist.end());
-    EXPECT_EQ(std::find(specialist.begin(), specialist.end(), "Pressure"), specialist.end());
-}
-
 } // namespace
 } // namespace zel::exprtest
