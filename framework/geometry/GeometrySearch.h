@@ -1,5 +1,23 @@
 #pragma once
-// Point location on geometries: Geometry::findElement and the views and caches behind it.
+// Search and cutting on geometries: what the Geometry members declared in Geometry.h do.
+//
+//   findElement(point, weights, flag, mode)   the cell of the geometry's volume sets that
+//       holds the point (CellLocator.h): mode 1 (SearchMode::Containing) a cell containing
+//       it within a parametric slack of about 1e-6; mode 2 (SearchMode::Nearest) else the
+//       nearest cell within a quarter of that cell's largest box extent, with the weights of
+//       the point's foot on the cell. `flag`: try the cell found by the previous call first
+//       (points that come in spatial order, e.g. along a cut line). Weights: barycentric in
+//       tetrahedra, the inverse of the isoparametric map elsewhere (CellShape.h).
+//   intersectLineWithGeometry(domain, point, direction, hits)   fills this line geometry
+//       with the crossings of the infinite line with the domain's cells, ordered along the
+//       direction, and one segment per crossed cell (LineCutter.h). `hits` receives, per
+//       crossed cell (key: its element id, Geometry::getElementOffsets numbering), the length
+//       of the line inside it: its largest value is the size of the largest crossed cell
+//       along the line, the scale of a merge tolerance. False when the line misses.
+//   getFreeEdges / findFreeEdgesOnBoundaries   FreeEdges.cpp.
+//   projectOnGeometry(points, interpolant, statistics)   Projection.h.
+// GeometryIntersector::intersectWithGeometry (the slice by a plane) and Octree have headers
+// of their own.
 //
 // A geometry's cell index (CellLocator) is built on the first search and kept in the
 // geometry's locator cache slot; it is rebuilt when the mesh changes (getMeshVersion). The
