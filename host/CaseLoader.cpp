@@ -77,7 +77,10 @@ struct FaceKeyHash {
 FaceKey keyOf(std::span<const int> nodes) {
     FaceKey k;
     for (std::size_t i = 0; i < nodes.size() && i < 4; ++i) k.n[i] = nodes[i];
-    std::sort(k.n.begin(), k.n.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(nodes.size(), 4)));
+    // Insertion sort of at most four nodes (std::sort here trips g++ 12's -Warray-bounds at -O3).
+    const std::size_t count = std::min<std::size_t>(nodes.size(), 4);
+    for (std::size_t a = 1; a < count; ++a)
+        for (std::size_t b = a; b > 0 && k.n[b] < k.n[b - 1]; --b) std::swap(k.n[b], k.n[b - 1]);
     return k;
 }
 
@@ -621,14 +624,12 @@ LoadedCase loadCase(CaseStorage& storage, const CaseData& data, const LoadOption
     // ---- commit; any failure from here on undoes what was added
     Rollback rollback{storage, {}, {}, &result.variables};
     for (DomainBuild& d : domains) {
-        DomainGeometryBase* raw = d.geometry.get();
         storage.setGeometry(d.geometry.release());
         rollback.geometries.push_back(d.name);
         storage.setDomainFields(d.name, std::move(d.fields));
         db.addObject(ObjectFactory::instance()->createObject("DOMAIN", d.name));
         rollback.objects.push_back(d.name);
         result.domains.push_back(d.name);
-        (void)raw;
     }
     for (BoundaryBuild& b : boundaries) {
         auto object = ObjectFactory::instance()->createObject("BOUNDARY", b.name);

@@ -166,7 +166,10 @@ CaseData makeDemoCase(const DemoParameters& P) {
             for (int k = 0; k < lf.count; ++k) face.push_back(m.cells[c][std::size_t(lf.nodes[std::size_t(k)])]);
             std::array<int, 4> key{-1, -1, -1, -1};
             std::copy(face.begin(), face.end(), key.begin());
-            std::sort(key.begin(), key.begin() + lf.count);
+            // Insertion sort of at most four nodes (std::sort here trips g++ 12's -Warray-bounds at -O3).
+            for (int a = 1; a < lf.count; ++a)
+                for (int b = a; b > 0 && key[std::size_t(b)] < key[std::size_t(b - 1)]; --b)
+                    std::swap(key[std::size_t(b)], key[std::size_t(b - 1)]);
             auto& entry = faces[key];
             if (entry.second++ == 0) entry.first = face;
         }
