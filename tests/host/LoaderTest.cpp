@@ -264,3 +264,31 @@ TEST_F(HostTest, BoundaryTypesFromPatchNames) {
 
 } // namespace
 } // namespace zel::host::test
+
+namespace zel::host::test {
+namespace {
+
+TEST_F(HostTest, VolumeFractionsMakePhasesWhoseMassFlowsAddUp) {
+    CaseData data = cubeCase(2);
+    MeshBlock& b = data.blocks[0];
+    b.pointData.push_back({"alpha.water", 1, RealArray(std::vector<float>(b.numPoints(), 0.25f))});
+    b.pointData.push_back({"alpha.air", 1, RealArray(std::vector<float>(b.numPoints(), 0.75f))});
+    data.blocks.push_back(facePatch("outlet", 2, 1.0f, false));
+    host->loadCase(data, {});
+    EXPECT_EQ(host->storage().getAllPhases(), (std::vector<std::string>{"air", "water"}));
+    EXPECT_TRUE(ObjectDB::instance()->hasObject("water.Volume Fraction"));
+    host->runSession("> calculate massFlow, outlet, water\n"
+                     "> calculate massFlow, outlet, air\n"
+                     "> calculate massFlow, outlet\n"
+                     "PLANE: Cut\n  Option = YZ Plane\n  X = 0.3 [m]\nEND\n"
+                     "> calculate massFlow, Cut, water\n",
+                     "test");
+    EXPECT_NEAR(result("massFlow, outlet, water"), 0.25, 1e-5);
+    EXPECT_NEAR(result("massFlow, outlet, air"), 0.75, 1e-5);
+    EXPECT_NEAR(result("massFlow, outlet"), 1.0, 1e-5);
+    EXPECT_NEAR(result("massFlow, Cut, water"), 0.25, 1e-5);
+    EXPECT_EQ(host->errorCount(), 0u) << reports();
+}
+
+} // namespace
+} // namespace zel::host::test
