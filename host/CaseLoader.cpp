@@ -332,7 +332,9 @@ private:
     using Cell = std::array<std::int64_t, 3>;
     struct CellHash {
         std::size_t operator()(const Cell& c) const {
-            return std::size_t(c[0] * 73856093) ^ std::size_t(c[1] * 19349663) ^ std::size_t(c[2] * 83492791);
+            // Unsigned: the products wrap instead of overflowing.
+            return std::size_t(std::uint64_t(c[0]) * 73856093u ^ std::uint64_t(c[1]) * 19349663u ^
+                               std::uint64_t(c[2]) * 83492791u);
         }
     };
     Cell cellOf(const TripletD& p) const {
@@ -624,7 +626,8 @@ LoadedCase loadCase(CaseStorage& storage, const CaseData& data, const LoadOption
     // ---- commit; any failure from here on undoes what was added
     Rollback rollback{storage, {}, {}, &result.variables};
     for (DomainBuild& d : domains) {
-        storage.setGeometry(d.geometry.release());
+        storage.setGeometry(d.geometry.get());  // the registry owns it once this returns
+        d.geometry.release();
         rollback.geometries.push_back(d.name);
         storage.setDomainFields(d.name, std::move(d.fields));
         db.addObject(ObjectFactory::instance()->createObject("DOMAIN", d.name));
