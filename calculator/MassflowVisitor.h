@@ -8,8 +8,9 @@
 // named) are the values of the variable "<prefix>Mass Flow" when an object of that name
 // exists and the geometry provides it; otherwise the data storage computes them from the
 // mesh (DataStorageBase::getMassFlow), which needs an interpolant that can calculate flows
-// (data::error otherwise). With no fluid given the sums run over all phases of the domain,
-// so the mass flow is that of the mixture.
+// (data::error otherwise; a geometry without interpolant has no domain and cannot have its
+// flows calculated). With no fluid given the sums run over all phases of the domain, so the
+// mass flow is that of the mixture.
 #include "framework/ZelExport.h"
 #include "framework/geometry/Visitor.h"
 
