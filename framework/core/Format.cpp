@@ -68,17 +68,17 @@ namespace {
 
 // Runs snprintf on one conversion whose argument type matches by construction.
 template <typename T>
-void appendOne(std::string& out, const std::string& spec, T value)
+void appendOne(std::string& out, const std::string& directive, T value)
 {
     char small[128];
-    int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    int n = std::snprintf(small, sizeof small, directive.c_str(), value);
     if (n < 0) return;
     if (static_cast<size_t>(n) < sizeof small) {
         out.append(small, static_cast<size_t>(n));
         return;
     }
     std::string big(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    std::snprintf(big.data(), big.size(), directive.c_str(), value);
     big.resize(static_cast<size_t>(n));
     out += big;
 }
@@ -104,11 +104,11 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
             ++i;
             continue;
         }
-        // Parse %[flags][width][.precision][length]conversion into a clean spec.
+        // Parse %[flags][width][.precision][length]conversion into a clean directive.
         size_t j = i + 1;
-        std::string spec = "%";
+        std::string directive = "%";
         while (j < format.size() && std::string_view("-+ #0").find(format[j]) != std::string_view::npos)
-            spec += format[j++];
+            directive += format[j++];
         auto readNumberOrStar = [&]() {
             if (j < format.size() && format[j] == '*') {
                 ++j;
@@ -116,21 +116,21 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
                 long long v = a ? a->asInt() : 0;
                 if (v > 4096) v = 4096;      // a width or precision beyond this is a mistake
                 if (v < -4096) v = -4096;
-                spec += std::to_string(v);
+                directive += std::to_string(v);
                 return;
             }
             std::string digits;
             while (j < format.size() && format[j] >= '0' && format[j] <= '9') digits += format[j++];
             if (digits.size() > 4) digits = "4096";
-            spec += digits;
+            directive += digits;
         };
         readNumberOrStar();
         if (j < format.size() && format[j] == '.') {
-            spec += '.';
+            directive += '.';
             ++j;
             readNumberOrStar();
-            if (spec.back() == '.') spec += '0';
-            else if (spec[spec.size() - 2] == '.' && spec.back() == '-') spec.back() = '0';
+            if (directive.back() == '.') directive += '0';
+            else if (directive[directive.size() - 2] == '.' && directive.back() == '-') directive.back() = '0';
         }
         while (j < format.size() && std::string_view("hlLqjzt").find(format[j]) != std::string_view::npos) ++j;
         if (j >= format.size()) { // dangling '%': print the rest as it stands
@@ -143,13 +143,13 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
         case 'd': case 'i': {
             const FormatArg* a = take();
             if (!a) { out += missing; break; }
-            appendOne(out, spec + "lld", static_cast<long long>(a->asInt()));
+            appendOne(out, directive + "lld", static_cast<long long>(a->asInt()));
             break;
         }
         case 'u': case 'x': case 'X': case 'o': {
             const FormatArg* a = take();
             if (!a) { out += missing; break; }
-            appendOne(out, spec + "ll" + conv, static_cast<unsigned long long>(a->asUInt()));
+            appendOne(out, directive + "ll" + conv, static_cast<unsigned long long>(a->asUInt()));
             break;
         }
         case 'c': {
@@ -157,28 +157,28 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
             if (!a) { out += missing; break; }
             if (a->kind() == FormatArg::Str) {
                 std::string s = a->asString();
-                appendOne(out, spec + "c", static_cast<int>(s.empty() ? ' ' : static_cast<unsigned char>(s[0])));
+                appendOne(out, directive + "c", static_cast<int>(s.empty() ? ' ' : static_cast<unsigned char>(s[0])));
             } else {
-                appendOne(out, spec + "c", static_cast<int>(static_cast<unsigned char>(a->asInt() & 0xff)));
+                appendOne(out, directive + "c", static_cast<int>(static_cast<unsigned char>(a->asInt() & 0xff)));
             }
             break;
         }
         case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'a': case 'A': {
             const FormatArg* a = take();
             if (!a) { out += missing; break; }
-            appendOne(out, spec + conv, a->asFloat());
+            appendOne(out, directive + conv, a->asFloat());
             break;
         }
         case 's': {
             const FormatArg* a = take();
             std::string s = a ? a->asString() : std::string(missing);
-            appendOne(out, spec + "s", s.c_str());
+            appendOne(out, directive + "s", s.c_str());
             break;
         }
         case 'p': {
             const FormatArg* a = take();
             if (!a) { out += missing; break; }
-            appendOne(out, spec + "p", a->kind() == FormatArg::Ptr ? a->asPtr() : nullptr);
+            appendOne(out, directive + "p", a->kind() == FormatArg::Ptr ? a->asPtr() : nullptr);
             break;
         }
         case 'n':
@@ -186,7 +186,7 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
             break;
         default: // unknown conversion: keep the text as written
             out += '%';
-            out += spec.substr(1);
+            out += directive.substr(1);
             out += conv;
             break;
         }
