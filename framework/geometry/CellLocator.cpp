@@ -40,6 +40,19 @@ Box cellBox(const ElementBlockView& b, std::int64_t i, std::span<const TripletF>
     return box;
 }
 
+// floor and ceil without a library call (they are in the inner loops): exact for the bin
+// coordinates here, which stay far below 2^62 in magnitude once clamped.
+inline std::int64_t floorToInt(double x) {
+    x = std::clamp(x, -4.0e18, 4.0e18);
+    const auto i = static_cast<std::int64_t>(x);
+    return static_cast<double>(i) > x ? i - 1 : i;
+}
+inline std::int64_t ceilToInt(double x) {
+    x = std::clamp(x, -4.0e18, 4.0e18);
+    const auto i = static_cast<std::int64_t>(x);
+    return static_cast<double>(i) < x ? i + 1 : i;
+}
+
 // Slack of the quantised box test, in quantisation units: covers the rounding of the query
 // point's own quantisation.
 constexpr double kQuantSlack = 0.02;
@@ -150,8 +163,7 @@ CellLocator::CellLocator(const MeshView& mesh) {
             std::int64_t idx[3];
             for (int k = 0; k < 3; ++k) {
                 const double c = 0.5 * (double(b.lo[k]) + double(b.hi[k]));
-                idx[k] = std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor((c - L.origin[k]) * L.inverse[k])),
-                                                  0, L.dims[k] - 1);
+                idx[k] = std::clamp<std::int64_t>(floorToInt((c - L.origin[k]) * L.inverse[k]), 0, L.dims[k] - 1);
             }
             const double e3 = std::max({b.hi[0] - b.lo[0], b.hi[1] - b.lo[1], b.hi[2] - b.lo[2]});
             L.reach = std::max(L.reach, kNearestFraction * e3);
@@ -208,10 +220,10 @@ CellLocator::CellLocator(const MeshView& mesh) {
                         for (int k = 0; k < 3; ++k) {
                             const double base = L.origin[k] + (double(idx[k]) - 0.5) * L.bin[k];
                             const double unit = 2.0 * L.bin[k] / 255.0;
-                            const double lo = std::floor((double(boxes[std::size_t(e)].lo[k]) - base) / unit);
-                            const double hi = std::ceil((double(boxes[std::size_t(e)].hi[k]) - base) / unit);
-                            entry.box[k] = static_cast<std::uint8_t>(std::clamp(lo, 0.0, 255.0));
-                            entry.box[k + 3] = static_cast<std::uint8_t>(std::clamp(hi, 0.0, 255.0));
+                            const std::int64_t lo = floorToInt((double(boxes[std::size_t(e)].lo[k]) - base) / unit);
+                            const std::int64_t hi = ceilToInt((double(boxes[std::size_t(e)].hi[k]) - base) / unit);
+                            entry.box[k] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(lo, 0, 255));
+                            entry.box[k + 3] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(hi, 0, 255));
                         }
                         if (j == start[bin])
                             rec.first = entry;
@@ -223,6 +235,8 @@ CellLocator::CellLocator(const MeshView& mesh) {
     m_records.back().setRest(static_cast<std::uint32_t>(m_overflow.size()));
     m_records.back().first.setElement(-1);
     m_cellCount = n;
+    for (std::size_t li = 0; li < m_levels.size(); ++li)
+        if (m_levels[li].cells > 0) m_filled.push_back(static_cast<std::uint8_t>(li));
 }
 
 CellLocator::View CellLocator::view() const {
@@ -233,6 +247,7 @@ CellLocator::View CellLocator::view() const {
     v.m_records = m_records;
     v.m_overflow = m_overflow;
     v.m_cellCount = m_cellCount;
+    v.m_filled = m_filled;
     for (int k = 0; k < 3; ++k) {
         v.m_lo[k] = m_lo[k];
         v.m_hi[k] = m_hi[k];
@@ -284,15 +299,15 @@ bool CellLocator::View::findContaining(const double p[3], CellHit& hit) const {
     // The search is bound by memory latency, not arithmetic: the records of all
     // neighbouring bins are requested first (independent loads that the processor
     // overlaps), and only then are the candidates' nodes fetched.
-    for (const Level& L : m_levels) {
-        if (L.cells == 0) continue;
+    for (std::uint8_t li : m_filled) {
+        const Level& L = m_levels[li];
         std::int64_t first[3], last[3];
         double t[3];
         for (int k = 0; k < 3; ++k) {
             t[k] = (p[k] - L.origin[k]) * L.inverse[k];
-            const double fl = std::floor(t[k]);
+            const std::int64_t i = floorToInt(t[k]);
+            const double fl = static_cast<double>(i);
             // Cell centres lie within half a bin of p (a little more for points on faces).
-            const std::int64_t i = static_cast<std::int64_t>(fl);
             first[k] = std::max<std::int64_t>(t[k] - fl < 0.51 ? i - 1 : i, 0);
             last[k] = std::min<std::int64_t>(t[k] - fl >= 0.49 ? i + 1 : i, L.dims[k] - 1);
         }
@@ -351,9 +366,9 @@ bool CellLocator::View::findNearest(const double p[3], CellHit& hit) const {
             // level's reach.
             const double r = 0.5 * L.bin[k] + L.reach;
             first[k] = std::max<std::int64_t>(
-                static_cast<std::int64_t>(std::floor((p[k] - r - L.origin[k]) / L.bin[k])), 0);
+                floorToInt((p[k] - r - L.origin[k]) * L.inverse[k]), 0);
             last[k] = std::min<std::int64_t>(
-                static_cast<std::int64_t>(std::floor((p[k] + r - L.origin[k]) / L.bin[k])), L.dims[k] - 1);
+                floorToInt((p[k] + r - L.origin[k]) * L.inverse[k]), L.dims[k] - 1);
             if (first[k] > last[k]) empty = true;
         }
         if (empty) continue;
@@ -408,9 +423,9 @@ void CellLocator::View::candidates(const TripletF& point, std::vector<std::int64
         for (int k = 0; k < 3; ++k) {
             const double r = 0.5 * L.bin[k];
             first[k] = std::max<std::int64_t>(
-                static_cast<std::int64_t>(std::floor((p[k] - r - L.origin[k]) / L.bin[k])), 0);
+                floorToInt((p[k] - r - L.origin[k]) * L.inverse[k]), 0);
             last[k] = std::min<std::int64_t>(
-                static_cast<std::int64_t>(std::floor((p[k] + r - L.origin[k]) / L.bin[k])), L.dims[k] - 1);
+                floorToInt((p[k] + r - L.origin[k]) * L.inverse[k]), L.dims[k] - 1);
             if (first[k] > last[k]) empty = true;
         }
         if (empty) continue;
@@ -464,7 +479,7 @@ void CellLocator::View::lineCandidates(const double o[3], const double d[3], std
         double tNext[3], tDelta[3];
         for (int k = 0; k < 3; ++k) {
             const double pk = o[k] + tm * d[k];
-            idx[k] = static_cast<std::int64_t>(std::floor((pk - L.origin[k]) / L.bin[k]));
+            idx[k] = floorToInt((pk - L.origin[k]) * L.inverse[k]);
             idx[k] = std::clamp<std::int64_t>(idx[k], -1, L.dims[k]);
         }
         // Walk both ways from the middle of the clipped line.

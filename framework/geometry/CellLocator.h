@@ -120,6 +120,7 @@ public:
         std::span<const BinRecord> m_records;
         std::span<const Entry> m_overflow;
         std::int64_t m_cellCount = 0;
+        std::span<const std::uint8_t> m_filled;
         double m_lo[3] = {0, 0, 0};
         double m_hi[3] = {0, 0, 0};
     };
@@ -137,6 +138,7 @@ private:
     std::vector<BinRecord> m_records;   // #bins + 1 over all levels (the last: end of the overflow)
     std::vector<Entry> m_overflow;      // the cells after the first of each bin, in bin order
     std::int64_t m_cellCount = 0;
+    std::vector<std::uint8_t> m_filled;   // the levels that hold cells
     double m_lo[3] = {0, 0, 0};
     double m_hi[3] = {0, 0, 0};
 };

@@ -75,13 +75,29 @@ void clampBarycentric(double* b, int n) {
 void CellNodes::gather(ShapeType t, const int* nodes, std::span<const TripletF> vertices) {
     type = t;
     count = cell::nodeCount(t);
+    float lo[3], hi[3];
+    {
+        const TripletF& v = vertices[static_cast<std::size_t>(nodes[0])];
+        lo[0] = hi[0] = v.x;
+        lo[1] = hi[1] = v.y;
+        lo[2] = hi[2] = v.z;
+    }
     for (int i = 0; i < count; ++i) {
         const TripletF& v = vertices[static_cast<std::size_t>(nodes[i])];
         x[i][0] = v.x;
         x[i][1] = v.y;
         x[i][2] = v.z;
+        lo[0] = std::min(lo[0], v.x);
+        lo[1] = std::min(lo[1], v.y);
+        lo[2] = std::min(lo[2], v.z);
+        hi[0] = std::max(hi[0], v.x);
+        hi[1] = std::max(hi[1], v.y);
+        hi[2] = std::max(hi[2], v.z);
     }
-    updateBounds();
+    m_size = std::max({double(hi[0]) - lo[0], double(hi[1]) - lo[1], double(hi[2]) - lo[2]});
+    m_magnitude = std::max({std::fabs(lo[0]), std::fabs(lo[1]), std::fabs(lo[2]), std::fabs(hi[0]), std::fabs(hi[1]),
+                            std::fabs(hi[2])});
+    m_bounded = true;
 }
 
 namespace {

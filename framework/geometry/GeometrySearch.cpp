@@ -1,6 +1,7 @@
 #include "framework/geometry/GeometrySearch.h"
 
 #include <memory>
+#include <vector>
 
 namespace zel {
 
@@ -21,9 +22,14 @@ MeshView viewOf(const Geometry& geometry, bool cells) {
 // The cell index of a geometry and the cell found last (the hint of ordered searches).
 class LocatorCache : public GeometryCacheBase {
 public:
-    LocatorCache(const Geometry& g) : version(g.getMeshVersion()), locator(cellView(g)) {}
+    explicit LocatorCache(const Geometry& g) : version(g.getMeshVersion()), locator(cellView(g)) {
+        const auto offsets = g.getElementOffsets();
+        for (const ElementBlockView& b : locator.view().mesh().blocks)
+            firstId.push_back(offsets[static_cast<std::size_t>(b.setIndex)]);
+    }
     std::uint64_t version;
     CellLocator locator;
+    std::vector<std::int64_t> firstId;   // per block of the index: the element id of its first cell
     std::int64_t lastCell = -1;
 };
 
@@ -52,7 +58,7 @@ bool Geometry::findElement(const TripletF& point, ElementWeights& weights, bool 
     cache.lastCell = hit.element;
     const ElementBlockView& block = view.mesh().blocks[hit.block];
     weights.element = {block.setIndex, static_cast<int>(hit.local)};
-    weights.globalId = getElementOffsets()[static_cast<std::size_t>(block.setIndex)] + hit.local;
+    weights.globalId = cache.firstId[hit.block] + hit.local;
     weights.count = hit.nodeCount;
     for (int i = 0; i < hit.nodeCount; ++i) {
         weights.nodes[static_cast<std::size_t>(i)] = hit.nodes[i];
