@@ -21,7 +21,9 @@
 //
 // A geometry's cell index (CellLocator) is built on the first search and kept in the
 // geometry's locator cache slot; it is rebuilt when the mesh changes (getMeshVersion). The
-// search code only borrows the geometry's arrays (MeshView), it never copies the mesh.
+// search code only borrows the geometry's arrays (MeshView), it never copies the mesh. The
+// caches (and the last-cell hint) are kept without locks: one thread per geometry, as every
+// call comes from the host's command thread.
 #include "framework/geometry/CellLocator.h"
 #include "framework/geometry/Geometry.h"
 
