@@ -44,13 +44,14 @@ public:
 
     // Nesting of variable requests (a user variable whose expression needs another, and so
     // on) is followed by plain recursion up to this depth; deeper chains are resolved by an
-    // explicit walk of their dependencies (see getVariable), so the depth of the call stack
-    // stays bounded whatever the length of the chain.
+    // explicit walk of their dependencies (VariableResolution.cpp), so the depth of the call
+    // stack stays bounded whatever the length of the chain.
     static constexpr std::size_t kRecursionStep = 16;
     // Hard limit of nested requests that the dependency walk could not foresee (variables of
     // the provider or of the concrete storage that ask for others); beyond it getVariable
-    // fails instead of exhausting the stack.
-    static constexpr std::size_t kMaxNesting = 512;
+    // fails instead of exhausting the stack (each level takes a few hundred bytes of stack;
+    // 256 of them stay well inside the 1 MB default stack of a Windows thread).
+    static constexpr std::size_t kMaxNesting = 256;
 
     DataStorageBase();
     // Slot order of the virtual operations is part of the host interface:

@@ -97,11 +97,11 @@ TEST_F(BoundaryTest, FacesEnteredOutOfOrderKeepTheFirstBoundary) {
     d->initialiseBoundaryFlags();
     // Entered in descending order with repeats; the flat map must sort and keep firsts.
     for (int e = 63; e >= 0; --e)
-        for (int f = 5; f >= 0; --f) d->setBoundaryFlag(0, unsigned(e), unsigned(f), "b" + std::to_string((e + f) % 3));
+        for (int f = 5; f >= 0; --f) d->setBoundaryFlag(0, unsigned(e), unsigned(f), numbered("b", (e + f) % 3));
     for (int e = 0; e < 64; e += 7) d->setBoundaryFlag(0, unsigned(e), 1, "late");
     for (int e = 0; e < 64; ++e) {
         EXPECT_EQ(d->getBoundaryFlags(0, unsigned(e)), 0b111111);
-        for (int f = 0; f < 6; ++f) EXPECT_EQ(d->getBoundaryName(0, unsigned(e), unsigned(f)), "b" + std::to_string((e + f) % 3));
+        for (int f = 0; f < 6; ++f) EXPECT_EQ(d->getBoundaryName(0, unsigned(e), unsigned(f)), numbered("b", (e + f) % 3));
     }
     std::ostringstream text;
     d->printBoundaryData(text);
@@ -131,13 +131,13 @@ TEST_F(BoundaryTest, TypesFromTheBoundaryObjects) {
         ++face;
     };
     for (const auto& [kind, type] : cases) {
-        addObject("BOUNDARY", "b " + kind, {{"Boundary Type", kind}});
-        flag("b " + kind);
+        addObject("BOUNDARY", cat("b ", kind), {{"Boundary Type", kind}});
+        flag(cat("b ", kind));
         expected.push_back(type);
     }
     for (const auto& [kind, type] : interfaces) {
-        addObject("BOUNDARY", "i " + kind, {{"Boundary Type", "INTERFACE"}, {"Interface Type", kind}});
-        flag("i " + kind);
+        addObject("BOUNDARY", cat("i ", kind), {{"Boundary Type", "INTERFACE"}, {"Interface Type", kind}});
+        flag(cat("i ", kind));
         expected.push_back(type);
     }
     // No object; an interface without an interface type (reading it fails).
@@ -169,7 +169,7 @@ TEST_F(BoundaryTest, TypesFromTheBoundaryObjects) {
 TEST_F(BoundaryTest, AtMost32767Boundaries) {
     auto d = makeBoxDomain("Many", 1, 1, 1);
     d->initialiseBoundaryFlags();
-    for (int i = 0; i < B::kMaxBoundaries; ++i) d->setBoundaryFlag(0, 0, unsigned(i % 6), "b" + std::to_string(i));
+    for (int i = 0; i < B::kMaxBoundaries; ++i) d->setBoundaryFlag(0, 0, unsigned(i % 6), numbered("b", i));
     EXPECT_EQ(d->getBoundaries().size(), 32767u);
     // A known name still works; a new one fails and changes nothing.
     d->setBoundaryFlag(0, 0, 0, "b32766");
