@@ -267,18 +267,6 @@ TEST_F(BoundaryTest, RecordsAndCopies) {
     EXPECT_THROW(d->getVolumePatch(1), internal::badParam);
     EXPECT_THROW(d->getVolumePatch(-1), internal::badParam);
 
-    kvodi::DIFaceSet set;
-    set.name = "inlet";
-    set.type = "INLET";
-    set.faces.push_back({0, elemFaceIndex(1, 2)});
-    d->setDIFaceSetVec({set});
-    ASSERT_EQ(d->getDIFaceSetVec().size(), 1u);
-    EXPECT_EQ(d->getDIFaceSetVec()[0].faces[0].face, elemFaceIndex(1, 2));
-    d->setFaceTotal(-3);
-    d->setNodeTotal(12);
-    EXPECT_EQ(d->getFaceTotal(), -3);
-    EXPECT_EQ(d->getNodeTotal(), 12);
-
     // A copy of the mesh is a domain geometry with the same boundary data.
     d->initialiseBoundaryFlags();
     d->setBoundaryFlag(0, 1, 3, "top");
