@@ -305,10 +305,14 @@ public:
             if (r.count == 1)
                 for (int n : key.n)
                     if (n >= 0) nodes.insert(n);
-        for (int n : nodes) m_grid[cellOf(TripletD(m_vertices[std::size_t(n)]))].push_back(n);
+        for (int n : nodes) {
+            const TripletD p(m_vertices[std::size_t(n)]);
+            if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) m_grid[cellOf(p)].push_back(n);
+        }
     }
     // The boundary node at `p`, or -1.
     int find(const TripletD& p) const {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return -1;
         const auto c = cellOf(p);
         int best = -1;
         double bestD = m_tol;
@@ -401,6 +405,13 @@ struct Rollback {
     bool armed = true;
     ~Rollback() {
         if (!armed) return;
+        try {
+            undo();
+        } catch (const std::exception&) {
+            // Already unwinding from the load's own failure, which is the one to report.
+        }
+    }
+    void undo() {
         ObjectDB& db = *ObjectDB::instance();
         if (variables != nullptr)
             for (auto it = variables->rbegin(); it != variables->rend(); ++it)
