@@ -3,6 +3,7 @@
 #include "tests/host/HostTestSupport.h"
 
 #include "host/CommandLine.h"
+#include "host/Host.h"
 
 #include <filesystem>
 #include <fstream>
@@ -127,6 +128,31 @@ TEST(CommandLine, EveryFailureGivesANonZeroStatus) {
     EXPECT_NE(nowhere.out.find("\"value\": null"), std::string::npos) << nowhere.out;
     // A session file that is not there.
     EXPECT_EQ(zelpost({(dir / "cube.vtk").string(), (dir / "none.zel").string()}).status, 1);
+}
+
+TEST(CommandLine, JsonEscapesTextsAndWritesUndefinedAsNull) {
+    ResultRow undefined;
+    undefined.call = "areaAve(\"a\\b\")\n";
+    undefined.function = "f";
+    ResultRow exact;
+    exact.call = exact.function = "area, P";
+    exact.location = "P";
+    exact.value = 0.5;
+    exact.units = "m^2";
+    exact.analytic = 0.25;
+    std::ostringstream json;
+    printJson({undefined, exact}, json);
+    EXPECT_EQ(json.str(),
+              "[\n  {\"call\": \"areaAve(\\\"a\\\\b\\\")\\n\", \"function\": \"f\", \"location\": \"\", \"value\": null, "
+              "\"units\": \"\"},\n  {\"call\": \"area, P\", \"function\": \"area, P\", \"location\": \"P\", "
+              "\"value\": 0.5, \"units\": \"m^2\", \"analytic\": 0.25, \"relative error\": 1}\n]\n");
+    std::ostringstream empty;
+    printJson({}, empty);
+    EXPECT_EQ(empty.str(), "[]\n");
+    std::ostringstream table;
+    printTable({undefined, exact}, table);
+    EXPECT_NE(table.str().find("undefined"), std::string::npos);
+    EXPECT_NE(table.str().find("1.00e+00"), std::string::npos);  // the relative error column
 }
 
 TEST(CommandLine, DemoPrintsResultsBesideAnalyticValues) {
