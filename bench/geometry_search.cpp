@@ -2,6 +2,8 @@
 // unit cube sheared by x += 0.1 y (1,000,000 cells, 1,030,301 nodes).
 //   BM_LocateMillionPoints  index build + findElement of 1,000,000 random points (fixed
 //                           seed, all inside) with a field interpolated at each
+//   BM_LocateMillionPointsBatched  the same through Geometry::findElements, which searches
+//                           the points in groups with their memory reads overlapped
 //   BM_IndexBuild           the index build alone; counter bytes_per_cell
 //   BM_PlaneCut             GeometryIntersector::intersectWithGeometry through (0.5, 0.5, 0.5)
 //                           with normal (0.3, 0.4, 0.866) (cut points merged, edge
@@ -10,6 +12,8 @@
 // bench/vtk_reference.py measures VTK on the same mesh and queries.
 #include "framework/geometry/GeometryIntersector.h"
 #include "framework/geometry/GeometrySearch.h"
+
+#include "ShearedCube.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,63 +25,35 @@ namespace {
 
 using namespace zel;
 
-constexpr int kN = 100;
-
-std::unique_ptr<Geometry> makeMesh() {
-    auto g = std::make_unique<Geometry>();
-    g->setName("Bench");
-    TripletZELVector v;
-    v.reserve(std::size_t(kN + 1) * (kN + 1) * (kN + 1));
-    for (int k = 0; k <= kN; ++k)
-        for (int j = 0; j <= kN; ++j)
-            for (int i = 0; i <= kN; ++i) {
-                const float x = float(i) / kN, y = float(j) / kN, z = float(k) / kN;
-                v.push_back({x + 0.1f * y, y, z});
-            }
-    g->setVertices(std::move(v));
-    ShapeSet* set = g->addFaceSet("hexahedra", ShapeType::Hexahedron, kN * kN * kN);
-    std::vector<int>& c = set->editConnectivity();
-    auto id = [](int i, int j, int k) { return (k * (kN + 1) + j) * (kN + 1) + i; };
-    std::size_t p = 0;
-    for (int k = 0; k < kN; ++k)
-        for (int j = 0; j < kN; ++j)
-            for (int i = 0; i < kN; ++i) {
-                const int h[8] = {id(i, j, k),     id(i + 1, j, k),     id(i + 1, j + 1, k),     id(i, j + 1, k),
-                                  id(i, j, k + 1), id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)};
-                for (int a : h) c[p++] = a;
-            }
-    return g;
-}
-
 const Geometry& mesh() {
-    static const std::unique_ptr<Geometry> g = makeMesh();
+    static const std::unique_ptr<Geometry> g = [] {
+        auto m = std::make_unique<Geometry>();
+        m->setName("Bench");
+        bench::fillShearedCube(*m);
+        return m;
+    }();
     return *g;
 }
 
-// Random points of the sheared cube: (u + 0.1 v, v, w) for u, v, w uniform in [0, 1).
 const std::vector<TripletF>& points() {
-    static const std::vector<TripletF> pts = [] {
-        std::mt19937 rng(12345);
-        std::uniform_real_distribution<float> u(0.0f, 1.0f);
-        std::vector<TripletF> p(1000000);
-        for (auto& q : p) {
-            const float a = u(rng), b = u(rng), c = u(rng);
-            q = {a + 0.1f * b, b, c};
-        }
-        return p;
-    }();
+    static const std::vector<TripletF> pts = bench::shearedCubePoints();
     return pts;
 }
 
-void BM_LocateMillionPoints(benchmark::State& state) {
-    const Geometry& g = mesh();
-    const auto& pts = points();
-    // A field at the nodes: x + 2y + 3z, interpolated at each point.
+// A field at the nodes, x + 2y + 3z, interpolated at each located point.
+std::vector<float> nodeField(const Geometry& g) {
     std::vector<float> field(g.getVertices().size());
     for (std::size_t i = 0; i < field.size(); ++i) {
         const TripletF& v = g.getVertices()[i];
         field[i] = v.x + 2.0f * v.y + 3.0f * v.z;
     }
+    return field;
+}
+
+void BM_LocateMillionPoints(benchmark::State& state) {
+    const Geometry& g = mesh();
+    const auto& pts = points();
+    const std::vector<float> field = nodeField(g);
     for (auto _ : state) {
         g.setCache(Geometry::CacheLocator, nullptr);   // the index build is part of the figure
         double sum = 0.0;
@@ -96,6 +72,28 @@ void BM_LocateMillionPoints(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LocateMillionPoints)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same points through the many-point search (Geometry::findElements).
+void BM_LocateMillionPointsBatched(benchmark::State& state) {
+    const Geometry& g = mesh();
+    const auto& pts = points();
+    const std::vector<float> field = nodeField(g);
+    std::vector<ElementWeights> found(pts.size());
+    for (auto _ : state) {
+        g.setCache(Geometry::CacheLocator, nullptr);   // the index build is part of the figure
+        const std::size_t located = g.findElements(pts, found, SearchMode::Containing);
+        double sum = 0.0;
+        for (const ElementWeights& w : found) {
+            float value = 0.0f;
+            for (int i = 0; i < w.count; ++i)
+                value += w.weights[std::size_t(i)] * field[std::size_t(w.nodes[std::size_t(i)])];
+            sum += value;
+        }
+        state.counters["located"] = double(located);
+        state.counters["mean_value"] = located ? sum / double(located) : 0.0;
+    }
+}
+BENCHMARK(BM_LocateMillionPointsBatched)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_IndexBuild(benchmark::State& state) {
     const Geometry& g = mesh();

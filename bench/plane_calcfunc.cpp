@@ -21,6 +21,8 @@
 #include "framework/okl/PlaneOKLObject.h"
 #include "locators/LocatorRegistration.h"
 
+#include "ShearedCube.h"
+
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -28,8 +30,6 @@
 namespace {
 
 using namespace zel;
-
-constexpr int kN = 100;
 
 class BenchStorage : public DataStorageBase {
 public:
@@ -55,26 +55,7 @@ std::unique_ptr<DomainGeometryBase> makeMesh() {
     auto g = std::make_unique<DomainGeometryBase>();
     g->setName("Bench");
     g->setDomain("Bench");
-    TripletZELVector v;
-    v.reserve(std::size_t(kN + 1) * (kN + 1) * (kN + 1));
-    for (int k = 0; k <= kN; ++k)
-        for (int j = 0; j <= kN; ++j)
-            for (int i = 0; i <= kN; ++i) {
-                const float x = float(i) / kN, y = float(j) / kN, z = float(k) / kN;
-                v.push_back({x + 0.1f * y, y, z});
-            }
-    g->setVertices(std::move(v));
-    ShapeSet* set = g->addFaceSet("hexahedra", ShapeType::Hexahedron, kN * kN * kN);
-    std::vector<int>& c = set->editConnectivity();
-    auto id = [](int i, int j, int k) { return (k * (kN + 1) + j) * (kN + 1) + i; };
-    std::size_t p = 0;
-    for (int k = 0; k < kN; ++k)
-        for (int j = 0; j < kN; ++j)
-            for (int i = 0; i < kN; ++i) {
-                const int h[8] = {id(i, j, k),     id(i + 1, j, k),     id(i + 1, j + 1, k),     id(i, j + 1, k),
-                                  id(i, j, k + 1), id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)};
-                for (int a : h) c[p++] = a;
-            }
+    bench::fillShearedCube(*g);
     return g;
 }
 

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <span>
+#include <vector>
 
 namespace zel {
 
@@ -40,32 +42,41 @@ ExternalInterpolant* DomainGeometryBase::makeExternalInterpolant(const TripletZE
     progress.add("Vertex Iteration", 1.0, static_cast<std::int64_t>(n));
     progress.start("Vertex Iteration");
 
-    ElementWeights hit;
+    // Points go through the first domain's many-point search a chunk at a time (it overlaps
+    // the memory reads of neighbouring queries); the few it does not locate are searched one
+    // by one in the other domains, every domain strictly first, so that a point inside one
+    // domain is never taken by the tolerant search of a neighbour that merely lies close.
+    constexpr std::size_t kChunk = 1024;
+    std::vector<ElementWeights> found(std::min(kChunk, n));
     std::array<NodeWeight, cell::kMaxCellNodes> nodes;
     const int domainCount = static_cast<int>(domains.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        progress.increment();
-        const TripletF& point = points[i];
-        int holder = -1;
-        // Every domain strictly first, so that a point inside one domain is never taken by the
-        // tolerant search of a neighbour that merely lies close.
-        for (SearchMode mode : {SearchMode::Containing, SearchMode::Nearest}) {
-            for (int k = 0; k < domainCount; ++k) {
-                if (domains[static_cast<std::size_t>(k)]->findElement(point, hit, flag, mode)) {
-                    holder = k;
-                    break;
+    for (std::size_t at = 0; at < n; at += kChunk) {
+        const std::size_t m = std::min(kChunk, n - at);
+        const std::span<const TripletF> chunk = points.span().subspan(at, m);
+        if (domainCount > 0) domains.front()->findElements(chunk, found, SearchMode::Containing);
+        for (std::size_t i = 0; i < m; ++i) {
+            ElementWeights& hit = found[i];
+            int holder = hit.count > 0 ? 0 : -1;
+            for (SearchMode mode : {SearchMode::Containing, SearchMode::Nearest}) {
+                if (holder >= 0) break;
+                for (int k = mode == SearchMode::Containing ? 1 : 0; k < domainCount; ++k) {
+                    if (domains[static_cast<std::size_t>(k)]->findElement(chunk[i], hit, flag, mode)) {
+                        holder = k;
+                        break;
+                    }
                 }
             }
-            if (holder >= 0) break;
+            if (holder < 0) {
+                interpolant->pushVertex(-1, {});
+                continue;
+            }
+            for (int j = 0; j < hit.count; ++j)
+                nodes[static_cast<std::size_t>(j)] = NodeWeight{hit.nodes[static_cast<std::size_t>(j)],
+                                                                hit.weights[static_cast<std::size_t>(j)]};
+            interpolant->pushVertex(holder,
+                                    std::span<const NodeWeight>(nodes.data(), static_cast<std::size_t>(hit.count)));
         }
-        if (holder < 0) {
-            interpolant->pushVertex(-1, {});
-            continue;
-        }
-        for (int j = 0; j < hit.count; ++j)
-            nodes[static_cast<std::size_t>(j)] = NodeWeight{hit.nodes[static_cast<std::size_t>(j)],
-                                                            hit.weights[static_cast<std::size_t>(j)]};
-        interpolant->pushVertex(holder, std::span<const NodeWeight>(nodes.data(), static_cast<std::size_t>(hit.count)));
+        progress.increment(static_cast<std::int64_t>(m));
     }
     progress.finish();
     return interpolant.release(); // the caller owns it

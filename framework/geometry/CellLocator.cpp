@@ -290,12 +290,35 @@ bool CellLocator::View::find(const TripletF& point, SearchMode mode, CellHit& hi
     return mode == SearchMode::Nearest && findNearest(p, hit);
 }
 
-bool CellLocator::View::findContaining(const double p[3], CellHit& hit) const {
-    // Outside the mesh box (with the slack of the parametric test) nothing can hold p.
+bool CellLocator::View::inMeshBox(const double p[3]) const {
     for (int k = 0; k < 3; ++k) {
         const double slack = 1e-6 * (m_hi[k] - m_lo[k]) + 1e-6 * std::fabs(p[k]);
-        if (p[k] < m_lo[k] - slack || p[k] > m_hi[k] + slack) return false;
+        if (!(p[k] >= m_lo[k] - slack && p[k] <= m_hi[k] + slack)) return false;
     }
+    return true;
+}
+
+void CellLocator::View::binRange(const Level& L, const double p[3], std::int64_t first[3], std::int64_t last[3],
+                                 double t[3]) {
+    for (int k = 0; k < 3; ++k) {
+        t[k] = (p[k] - L.origin[k]) * L.inverse[k];
+        const std::int64_t i = floorToInt(t[k]);
+        const double fl = static_cast<double>(i);
+        // Cell centres lie within half a bin of p (a little more for points on faces).
+        first[k] = std::max<std::int64_t>(t[k] - fl < 0.51 ? i - 1 : i, 0);
+        last[k] = std::min<std::int64_t>(t[k] - fl >= 0.49 ? i + 1 : i, L.dims[k] - 1);
+    }
+}
+
+// Whether the quantised box of an entry may hold q (p in the units of the entry's grown bin).
+static inline bool boxMayHold(const CellLocator::Entry& e, const float* q) {
+    return !(q[0] < e.box[0] - kQuantSlack || q[0] > e.box[3] + kQuantSlack || q[1] < e.box[1] - kQuantSlack ||
+             q[1] > e.box[4] + kQuantSlack || q[2] < e.box[2] - kQuantSlack || q[2] > e.box[5] + kQuantSlack);
+}
+
+bool CellLocator::View::findContaining(const double p[3], CellHit& hit) const {
+    // Outside the mesh box (with the slack of the parametric test) nothing can hold p.
+    if (!inMeshBox(p)) return false;
     // The search is bound by memory latency, not arithmetic: the records of all
     // neighbouring bins are requested first (independent loads that the processor
     // overlaps), and only then are the candidates' nodes fetched.
@@ -303,14 +326,7 @@ bool CellLocator::View::findContaining(const double p[3], CellHit& hit) const {
         const Level& L = m_levels[li];
         std::int64_t first[3], last[3];
         double t[3];
-        for (int k = 0; k < 3; ++k) {
-            t[k] = (p[k] - L.origin[k]) * L.inverse[k];
-            const std::int64_t i = floorToInt(t[k]);
-            const double fl = static_cast<double>(i);
-            // Cell centres lie within half a bin of p (a little more for points on faces).
-            first[k] = std::max<std::int64_t>(t[k] - fl < 0.51 ? i - 1 : i, 0);
-            last[k] = std::min<std::int64_t>(t[k] - fl >= 0.49 ? i + 1 : i, L.dims[k] - 1);
-        }
+        binRange(L, p, first, last, t);
         std::size_t bins[27];   // 3 x 3 x 3 for points within 1% of a bin centre plane
         float qs[27][3];
         int nb = 0;
@@ -330,9 +346,7 @@ bool CellLocator::View::findContaining(const double p[3], CellHit& hit) const {
         std::int32_t cand[32];
         int nc = 0;
         auto consider = [&](const Entry& e, const float* q) {
-            if (q[0] < e.box[0] - kQuantSlack || q[0] > e.box[3] + kQuantSlack || q[1] < e.box[1] - kQuantSlack ||
-                q[1] > e.box[4] + kQuantSlack || q[2] < e.box[2] - kQuantSlack || q[2] > e.box[5] + kQuantSlack)
-                return false;
+            if (!boxMayHold(e, q)) return false;
             cand[nc++] = e.element();
             return nc == 32;
         };
@@ -353,6 +367,126 @@ bool CellLocator::View::findContaining(const double p[3], CellHit& hit) const {
         if (flush()) return true;
     }
     return false;
+}
+
+void CellLocator::View::prefetchBins(const double p[3], bool overflow) const {
+    for (std::uint8_t li : m_filled) {
+        const Level& L = m_levels[li];
+        std::int64_t first[3], last[3];
+        double t[3];
+        binRange(L, p, first, last, t);
+        for (std::int64_t z = first[2]; z <= last[2]; ++z)
+            for (std::int64_t y = first[1]; y <= last[1]; ++y)
+                for (std::int64_t x = first[0]; x <= last[0]; ++x) {
+                    const std::size_t bin = static_cast<std::size_t>(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
+                    if (!overflow) {
+                        ZEL_PREFETCH(&m_records[bin]);
+                    } else {
+                        const std::uint32_t rest = m_records[bin].rest();
+                        if (rest < m_records[bin + 1].rest()) ZEL_PREFETCH(&m_overflow[rest]);
+                    }
+                }
+    }
+}
+
+int CellLocator::View::firstCandidates(const double p[3], std::int32_t* out, int max, bool& more) const {
+    int n = 0;
+    more = false;
+    for (std::uint8_t li : m_filled) {
+        const Level& L = m_levels[li];
+        std::int64_t first[3], last[3];
+        double t[3];
+        binRange(L, p, first, last, t);
+        for (std::int64_t z = first[2]; z <= last[2]; ++z)
+            for (std::int64_t y = first[1]; y <= last[1]; ++y)
+                for (std::int64_t x = first[0]; x <= last[0]; ++x) {
+                    const std::size_t bin = static_cast<std::size_t>(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
+                    const BinRecord& rec = m_records[bin];
+                    if (rec.first.element() < 0) continue;
+                    const float q[3] = {static_cast<float>(127.5 * (t[0] - double(x) + 0.5)),
+                                        static_cast<float>(127.5 * (t[1] - double(y) + 0.5)),
+                                        static_cast<float>(127.5 * (t[2] - double(z) + 0.5))};
+                    auto consider = [&](const Entry& e) {
+                        if (!boxMayHold(e, q)) return false;
+                        if (n == max) return more = true;
+                        out[n++] = e.element();
+                        return false;
+                    };
+                    if (consider(rec.first)) return n;
+                    const std::uint32_t end = m_records[bin + 1].rest();
+                    for (std::uint32_t j = rec.rest(); j < end; ++j)
+                        if (consider(m_overflow[j])) return n;
+                }
+    }
+    return n;
+}
+
+const int* CellLocator::View::cellNodes(std::int64_t element, int& count) const {
+    const std::size_t block = m_blocks->blockOf(element);
+    const ElementBlockView& b = m_mesh->blocks[block];
+    count = b.nodesPerElement;
+    return b.element(element - m_blocks->start(block));
+}
+
+std::size_t CellLocator::View::findMany(std::span<const TripletF> points, SearchMode mode,
+                                        std::span<CellHit> hits) const {
+    if (hits.size() < points.size())
+        throw data::invalid("CellLocator", "findMany",
+                            _("%d results for %d points.", hits.size(), points.size()));
+    // Points per group: enough reads in flight to cover the memory latency, few enough
+    // that a group's records, connectivity and nodes stay in the first-level cache.
+    constexpr int kGroup = 16;
+    // Candidates per point whose connectivity is requested ahead (and the nodes of the
+    // first, which usually holds the point); a point with more goes through find()'s own
+    // loop once these fail.
+    constexpr int kAhead = 3;
+    std::size_t located = 0;
+    for (std::size_t g0 = 0; g0 < points.size(); g0 += kGroup) {
+        const int m = static_cast<int>(std::min<std::size_t>(kGroup, points.size() - g0));
+        double p[kGroup][3];
+        bool searchable[kGroup];
+        for (int i = 0; i < m; ++i) {
+            const TripletF& q = points[g0 + static_cast<std::size_t>(i)];
+            p[i][0] = q.x;
+            p[i][1] = q.y;
+            p[i][2] = q.z;
+            searchable[i] = m_cellCount > 0 && !q.isUndefined() && inMeshBox(p[i]);
+            if (searchable[i]) prefetchBins(p[i], false);
+        }
+        for (int i = 0; i < m; ++i)
+            if (searchable[i]) prefetchBins(p[i], true);
+        std::int32_t cand[kGroup][kAhead];
+        int count[kGroup];
+        bool more[kGroup];
+        for (int i = 0; i < m; ++i) {
+            count[i] = 0;
+            more[i] = false;
+            if (!searchable[i]) continue;
+            count[i] = firstCandidates(p[i], cand[i], kAhead, more[i]);
+            for (int c = 0; c < count[i]; ++c) {
+                int nodes = 0;
+                ZEL_PREFETCH(cellNodes(cand[i][c], nodes));
+            }
+        }
+        for (int i = 0; i < m; ++i) {
+            if (count[i] == 0) continue;
+            int nodes = 0;
+            const int* n = cellNodes(cand[i][0], nodes);
+            for (int j = 0; j < nodes; ++j) ZEL_PREFETCH(&m_mesh->vertices[static_cast<std::size_t>(n[j])]);
+        }
+        for (int i = 0; i < m; ++i) {
+            CellHit& hit = hits[g0 + static_cast<std::size_t>(i)];
+            hit = CellHit{};
+            bool found = false;
+            for (int c = 0; c < count[i] && !found; ++c) found = tryCell(cand[i][c], p[i], hit);
+            if (!found && more[i]) found = findContaining(p[i], hit);
+            if (!found && mode == SearchMode::Nearest && m_cellCount > 0 && !points[g0 + std::size_t(i)].isUndefined())
+                found = findNearest(p[i], hit);
+            if (!found) hit = CellHit{};
+            located += found;
+        }
+    }
+    return located;
 }
 
 bool CellLocator::View::findNearest(const double p[3], CellHit& hit) const {

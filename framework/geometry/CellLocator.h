@@ -97,6 +97,14 @@ public:
         // none lies within its tolerance).
         bool find(const TripletF& p, SearchMode mode, CellHit& hit, std::int64_t hint = -1) const;
 
+        // Locates every point: hits[i] for points[i], element -1 where no cell holds it.
+        // The answers are find()'s without a hint, point by point. Points go through the
+        // stages of the search (bins, candidates, their nodes) in groups, and the memory reads
+        // of a stage are requested for the whole group before any is used: for points in no
+        // spatial order this hides most of the memory latency that bounds find(). Returns the
+        // number of points located. `hits` holds at least points.size() entries.
+        std::size_t findMany(std::span<const TripletF> points, SearchMode mode, std::span<CellHit> hits) const;
+
         // Elements whose bounding box may contain p (a superset; for tests and callers
         // that make their own exact test). Appends to `out`.
         void candidates(const TripletF& p, std::vector<std::int64_t>& out) const;
@@ -110,6 +118,18 @@ public:
     private:
         friend class CellLocator;
         bool tryCell(std::int64_t element, const double p[3], CellHit& hit) const;
+        // Whether p lies in the mesh box grown by the slack of the parametric test.
+        bool inMeshBox(const double p[3]) const;
+        // The bins of level L whose cells may hold p: [first, last] per axis; t is p in bin units.
+        static void binRange(const Level& L, const double p[3], std::int64_t first[3], std::int64_t last[3],
+                             double t[3]);
+        // Requests the records of p's bins (overflow false), or, once they have come, the
+        // overflow entries of those bins, for a later firstCandidates.
+        void prefetchBins(const double p[3], bool overflow) const;
+        // The first `max` candidates for p, in the order findContaining tries them; `more`
+        // tells whether further ones follow.
+        int firstCandidates(const double p[3], std::int32_t* out, int max, bool& more) const;
+        const int* cellNodes(std::int64_t element, int& count) const;
         bool findContaining(const double p[3], CellHit& hit) const;
         bool findNearest(const double p[3], CellHit& hit) const;
         void fillHit(std::int64_t element, const CellLocation& loc, CellHit& hit) const;

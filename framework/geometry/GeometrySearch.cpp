@@ -1,5 +1,9 @@
 #include "framework/geometry/GeometrySearch.h"
 
+#include "framework/core/Error.h"
+#include "framework/core/Format.h"
+
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -50,12 +54,8 @@ MeshView faceView(const Geometry& geometry) { return viewOf(geometry, false); }
 
 const CellLocator& GeometrySearch::locator(const Geometry& geometry) { return locatorCache(geometry).locator; }
 
-bool Geometry::findElement(const TripletF& point, ElementWeights& weights, bool flag, SearchMode mode) const {
-    LocatorCache& cache = locatorCache(*this);
-    const CellLocator::View view = cache.locator.view();
-    CellHit hit;
-    if (!view.find(point, mode, hit, flag ? cache.lastCell : -1)) return false;
-    cache.lastCell = hit.element;
+namespace {
+void toWeights(const LocatorCache& cache, const CellLocator::View& view, const CellHit& hit, ElementWeights& weights) {
     const ElementBlockView& block = view.mesh().blocks[hit.block];
     weights.element = {block.setIndex, static_cast<int>(hit.local)};
     weights.globalId = cache.firstId[hit.block] + hit.local;
@@ -65,7 +65,43 @@ bool Geometry::findElement(const TripletF& point, ElementWeights& weights, bool 
         weights.weights[static_cast<std::size_t>(i)] = static_cast<float>(hit.weights[static_cast<std::size_t>(i)]);
     }
     weights.distance = static_cast<float>(hit.distance);
+}
+} // namespace
+
+bool Geometry::findElement(const TripletF& point, ElementWeights& weights, bool flag, SearchMode mode) const {
+    LocatorCache& cache = locatorCache(*this);
+    const CellLocator::View view = cache.locator.view();
+    CellHit hit;
+    if (!view.find(point, mode, hit, flag ? cache.lastCell : -1)) return false;
+    cache.lastCell = hit.element;
+    toWeights(cache, view, hit, weights);
     return true;
+}
+
+std::size_t Geometry::findElements(std::span<const TripletF> points, std::span<ElementWeights> weights,
+                                   SearchMode mode) const {
+    if (weights.size() < points.size())
+        throw data::invalid("Geometry", "findElements", _("%d results for %d points.", weights.size(), points.size()));
+    LocatorCache& cache = locatorCache(*this);
+    const CellLocator::View view = cache.locator.view();
+    // The hits of one chunk at a time: a fixed buffer, whatever the number of points.
+    constexpr std::size_t kChunk = 256;
+    std::vector<CellHit> hits(std::min(kChunk, points.size()));
+    std::size_t located = 0;
+    for (std::size_t at = 0; at < points.size(); at += kChunk) {
+        const std::size_t n = std::min(kChunk, points.size() - at);
+        located += view.findMany(points.subspan(at, n), mode, hits);
+        for (std::size_t i = 0; i < n; ++i) {
+            ElementWeights& w = weights[at + i];
+            if (hits[i].element < 0) {
+                w = ElementWeights{};
+                continue;
+            }
+            toWeights(cache, view, hits[i], w);
+            cache.lastCell = hits[i].element;
+        }
+    }
+    return located;
 }
 
 } // namespace zel

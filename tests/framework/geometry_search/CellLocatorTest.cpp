@@ -1,4 +1,5 @@
 #include "framework/geometry/CellLocator.h"
+#include "framework/geometry/GeometrySearch.h"
 
 #include "framework/core/Error.h"
 
@@ -183,6 +184,73 @@ TEST(CellLocator, GradedMeshesUseSeveralLevelsAndStayWithinTheMemoryBudget) {
         ASSERT_EQ(index.find(p, SearchMode::Containing, a), findCellBruteForce(f.view, p, SearchMode::Containing, b));
         EXPECT_LT(distance(weightedPoint(f.view, a), p), 1e-6);
     }
+}
+
+TEST(CellLocator, ManyPointSearchGivesTheSingleSearchAnswers) {
+    // Random points inside, outside, just outside and undefined, nodes (shared by several
+    // cells), in no spatial order; a graded mesh so that several levels are searched; and a
+    // geometry of two cell sets for the element numbering of Geometry::findElements.
+    std::mt19937 rng(77);
+    std::vector<testmesh::Mesh> meshes;
+    for (ShapeType type : testmesh::kCellTypes) meshes.push_back(testmesh::box(type, 6, 5, 4, 0.1f, 0.25f, 4));
+    testmesh::Mesh graded = testmesh::box(ShapeType::Hexahedron, 12, 12, 10);
+    for (auto& v : graded.vertices) v.z = static_cast<float>((std::pow(1.6, v.z * 10.0) - 1.0) / (std::pow(1.6, 10.0) - 1.0));
+    meshes.push_back(std::move(graded));
+    for (const testmesh::Mesh& m : meshes) {
+        Fixture f(m);
+        const auto index = f.locator.view();
+        std::uniform_real_distribution<float> u(-0.1f, 1.25f);
+        std::vector<TripletF> points;
+        for (int i = 0; i < 700; ++i) points.push_back({u(rng), u(rng), u(rng)});
+        for (std::size_t i = 0; i < m.vertices.size(); i += 3) points.push_back(m.vertices[i]);
+        points.push_back(TripletF::undefined());
+        points.push_back({0.5f, 0.5f, -0.01f});
+        std::shuffle(points.begin(), points.end(), rng);
+        for (SearchMode mode : {SearchMode::Containing, SearchMode::Nearest}) {
+            std::vector<CellHit> many(points.size());
+            const std::size_t located = index.findMany(points, mode, many);
+            std::size_t expected = 0;
+            for (std::size_t i = 0; i < points.size(); ++i) {
+                CellHit one;
+                const bool found = index.find(points[i], mode, one);
+                expected += found;
+                ASSERT_EQ(many[i].element, found ? one.element : -1) << "point " << i;
+                if (!found) continue;
+                EXPECT_EQ(many[i].nodes, one.nodes);
+                EXPECT_EQ(many[i].distance, one.distance);
+                EXPECT_EQ(many[i].weights, one.weights);
+            }
+            EXPECT_EQ(located, expected);
+        }
+        std::vector<CellHit> tooFew(3);
+        EXPECT_THROW(index.findMany(points, SearchMode::Containing, tooFew), data::invalid);
+    }
+
+    // Geometry::findElements: element sets and global ids as findElement gives them.
+    testmesh::Mesh tets = testmesh::box(ShapeType::Tetrahedron, 3, 3, 3, 0.0f, 0.2f, 5);
+    auto g = testmesh::geometry(tets);
+    ShapeSet* second = g->addFaceSet("hexahedra", ShapeType::Hexahedron, 1);
+    const int hex[8] = {0, 1, 5, 4, 16, 17, 21, 20};   // a cell overlapping the first of the box
+    std::copy(std::begin(hex), std::end(hex), second->editConnectivity().begin());
+    std::vector<TripletF> points;
+    std::uniform_real_distribution<float> u(-0.2f, 1.2f);
+    for (int i = 0; i < 400; ++i) points.push_back({u(rng), u(rng), u(rng)});
+    std::vector<ElementWeights> many(points.size());
+    const std::size_t located = g->findElements(points, many, SearchMode::Nearest);
+    std::size_t expected = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        ElementWeights one;
+        const bool found = g->findElement(points[i], one, false, SearchMode::Nearest);
+        expected += found;
+        ASSERT_EQ(many[i].count, found ? one.count : 0) << "point " << i;
+        EXPECT_EQ(many[i].globalId, found ? one.globalId : -1);
+        if (!found) continue;
+        EXPECT_EQ(many[i].element.set, one.element.set);
+        EXPECT_EQ(many[i].element.element, one.element.element);
+        EXPECT_EQ(many[i].weights, one.weights);
+    }
+    EXPECT_EQ(located, expected);
+    EXPECT_GT(located, 200u);
 }
 
 TEST(CellLocator, EmptyMeshesAndBadConnectivity) {
