@@ -41,14 +41,16 @@ Box cellBox(const ElementBlockView& b, std::int64_t i, std::span<const TripletF>
 }
 
 // floor and ceil without a library call (they are in the inner loops): exact for the bin
-// coordinates here, which stay far below 2^62 in magnitude once clamped.
+// coordinates here, which stay far below 2^62 in magnitude once clamped. NaN clamps to the
+// lower bound, so that no caller's bad input reaches an undefined conversion.
+inline double clampBinCoordinate(double x) { return x > -4.0e18 ? (x < 4.0e18 ? x : 4.0e18) : -4.0e18; }
 inline std::int64_t floorToInt(double x) {
-    x = std::clamp(x, -4.0e18, 4.0e18);
+    x = clampBinCoordinate(x);
     const auto i = static_cast<std::int64_t>(x);
     return static_cast<double>(i) > x ? i - 1 : i;
 }
 inline std::int64_t ceilToInt(double x) {
-    x = std::clamp(x, -4.0e18, 4.0e18);
+    x = clampBinCoordinate(x);
     const auto i = static_cast<std::int64_t>(x);
     return static_cast<double>(i) < x ? i + 1 : i;
 }
@@ -282,8 +284,14 @@ bool CellLocator::View::tryCell(std::int64_t element, const double p[3], CellHit
     return true;
 }
 
+// Points that no search can place: the undefined marker, and NaN or infinite coordinates
+// (which would otherwise reach the integer bin arithmetic).
+static inline bool searchablePoint(const TripletF& p) {
+    return !p.isUndefined() && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
 bool CellLocator::View::find(const TripletF& point, SearchMode mode, CellHit& hit, std::int64_t hint) const {
-    if (m_cellCount == 0 || point.isUndefined()) return false;
+    if (m_cellCount == 0 || !searchablePoint(point)) return false;
     const double p[3] = {point.x, point.y, point.z};
     if (hint >= 0 && hint < m_cellCount && tryCell(hint, p, hit)) return true;
     if (findContaining(p, hit)) return true;
@@ -444,13 +452,14 @@ std::size_t CellLocator::View::findMany(std::span<const TripletF> points, Search
     for (std::size_t g0 = 0; g0 < points.size(); g0 += kGroup) {
         const int m = static_cast<int>(std::min<std::size_t>(kGroup, points.size() - g0));
         double p[kGroup][3];
-        bool searchable[kGroup];
+        bool finite[kGroup], searchable[kGroup];
         for (int i = 0; i < m; ++i) {
             const TripletF& q = points[g0 + static_cast<std::size_t>(i)];
             p[i][0] = q.x;
             p[i][1] = q.y;
             p[i][2] = q.z;
-            searchable[i] = m_cellCount > 0 && !q.isUndefined() && inMeshBox(p[i]);
+            finite[i] = m_cellCount > 0 && searchablePoint(q);
+            searchable[i] = finite[i] && inMeshBox(p[i]);
             if (searchable[i]) prefetchBins(p[i], false);
         }
         for (int i = 0; i < m; ++i)
@@ -480,8 +489,7 @@ std::size_t CellLocator::View::findMany(std::span<const TripletF> points, Search
             bool found = false;
             for (int c = 0; c < count[i] && !found; ++c) found = tryCell(cand[i][c], p[i], hit);
             if (!found && more[i]) found = findContaining(p[i], hit);
-            if (!found && mode == SearchMode::Nearest && m_cellCount > 0 && !points[g0 + std::size_t(i)].isUndefined())
-                found = findNearest(p[i], hit);
+            if (!found && mode == SearchMode::Nearest && finite[i]) found = findNearest(p[i], hit);
             if (!found) hit = CellHit{};
             located += found;
         }

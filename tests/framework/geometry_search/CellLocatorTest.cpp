@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 
 namespace zel {
@@ -205,6 +206,9 @@ TEST(CellLocator, ManyPointSearchGivesTheSingleSearchAnswers) {
         for (std::size_t i = 0; i < m.vertices.size(); i += 3) points.push_back(m.vertices[i]);
         points.push_back(TripletF::undefined());
         points.push_back({0.5f, 0.5f, -0.01f});
+        // Coordinates no search can place (they must not reach the bin arithmetic).
+        points.push_back({std::nanf(""), 0.5f, 0.5f});
+        points.push_back({0.5f, std::numeric_limits<float>::infinity(), 0.5f});
         std::shuffle(points.begin(), points.end(), rng);
         for (SearchMode mode : {SearchMode::Containing, SearchMode::Nearest}) {
             std::vector<CellHit> many(points.size());
