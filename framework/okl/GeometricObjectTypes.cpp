@@ -4,10 +4,12 @@
 #include "framework/okl/CoordinateFrameOKLObject.h"
 #include "framework/okl/DomainOKLObject.h"
 #include "framework/okl/ExpressionsOKLObject.h"
+#include "framework/okl/FileVariableObjects.h"
 #include "framework/okl/GenericOKLObject.h"
 #include "framework/okl/ObjectTypes.h"
 #include "framework/okl/PlaneOKLObject.h"
 #include "framework/okl/SymbolGeometricOKLObject.h"
+#include "framework/geometry/UserGeometryReader.h"
 
 namespace zel {
 
@@ -70,6 +72,10 @@ void registerGeometricObjectTypes(ObjectTypeRegistry& registry)
         registry.registerType(std::move(info));
     }
 
+    // A boundary-intersection polyline computes the boundary variables along it when set.
+    if (const ObjectTypeInfo* polyline = registry.find("POLYLINE"); polyline && !polyline->findParam("Add Local Variable"))
+        registry.addParams("POLYLINE", {P("Add Local Variable", "False")});
+
     registry.setFactory("DOMAIN", factoryOf<DomainOKLObject>());
     for (const char* type : {"BOUNDARY", "LINE", "POLYLINE", "USER SURFACE", "ISOSURFACE"})
         registry.setFactory(type, factoryOf<GeometricOKLObject>());
@@ -82,6 +88,9 @@ void registerGeometricObjectTypes(ObjectTypeRegistry& registry)
     for (const char* type :
          {"VARIABLE", "SCALAR VARIABLE", "VECTOR VARIABLE", "USER SCALAR VARIABLE", "USER VECTOR VARIABLE"})
         registry.setFactory(type, factoryOf<GenericOKLObject>());
+
+    // Point-list files declare their variables as objects of this database.
+    UserGeometryReader::setObjectGenerator(&declareFileVariables);
 }
 
 } // namespace zel

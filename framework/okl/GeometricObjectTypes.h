@@ -16,8 +16,9 @@
 // "mesh-density", "edge-based") and "CONTOUR" (no category, so it is no location; kind
 // "geometry"; the parameters of ContourOKLObject.h) unless they are registered with a
 // category, kinds or parameters already (a reset registry keeps bare names), and
-// sets the factory of every type above. The type registry calls it whenever it registers its
-// built-in types.
+// sets the factory of every type above; installs declareFileVariables as the object generator
+// of point-list files (UserGeometryReader). The type registry calls it whenever it registers
+// its built-in types.
 namespace zel {
 
 class ObjectTypeRegistry;
