@@ -1,0 +1,549 @@
+#include "locators/UserSurfaceCalcFunc.h"
+
+#include "framework/core/Error.h"
+#include "framework/core/Format.h"
+#include "framework/core/Progress.h"
+#include "framework/core/Reporter.h"
+#include "framework/core/StringUtilities.h"
+#include "framework/geometry/Geometry.h"
+#include "framework/geometry/Interpolant.h"
+#include "framework/okl/ContourOKLObject.h"
+#include "framework/okl/GeometricOKLObject.h"
+#include "framework/okl/ObjectDB.h"
+#include "framework/viewer/Colour.h"
+#include "framework/viewer/GraphicObject.h"
+#include "framework/viewer/ViewerInterface.h"
+#include "locators/LocatorCalcFunc.h"
+#include "locators/UserSurfaceGeometryReader.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace zel {
+
+namespace {
+
+const char* const kClass = "UserSurfaceCalcFunc";
+
+// The face sets of a file surface, in the order the readers fill them.
+constexpr std::array<std::pair<const char*, ShapeType>, 4> kFileFaceSets = {{
+    {"TRIANGLE", ShapeType::Triangle},
+    {"QUAD", ShapeType::Quadrilateral},
+    {"PENTAGON", ShapeType::Pentagon},
+    {"HEXAGON", ShapeType::Hexagon},
+}};
+
+// A vector parameter of at least three floats (the first three are used), in `units`.
+TripletF readVector(const OKLObject& object, const std::string& name, const std::string& units,
+                    const char* operation)
+{
+    const std::vector<float> values = object.getFloatArray(name, units);
+    if (values.size() < 3)
+        throw data::invalid(kClass, operation, _("Parameter '%s' must be defined by %d float values.", name, 3),
+                            ErrError);
+    return {values[0], values[1], values[2]};
+}
+
+// The surface named by "Surface Name", which the offset and transformed surfaces copy.
+GeometricOKLObject& findSourceSurface(const OKLObject& object, const char* operation)
+{
+    const std::string name = object.getValue("Surface Name");
+    OKLObject* source = ObjectDB::instance()->getObjectByName(name);
+    if (source == nullptr)
+        throw internal::badParam(kClass, operation, _("Cannot find OKL object for surface  '%s'.", name), ErrError);
+    auto* geometric = dynamic_cast<GeometricOKLObject*>(source);
+    if (geometric == nullptr)
+        throw internal::badParam(kClass, operation,
+                                 _("Bad cast of %s '%s' to %s.", "OKLObject", name, "GeometricOKLObject"), ErrError);
+    return *geometric;
+}
+
+// The geometry names of a source surface: its domains, then the empty name when it has a
+// geometry that spans no single domain.
+std::vector<std::string> sourceGeometryNames(const GeometricOKLObject& source)
+{
+    std::vector<std::string> names = source.getDomainNameList();
+    if (source.getGeometry("") != nullptr) names.emplace_back();
+    return names;
+}
+
+// Appends the mesh of `from` to `into`: vertices, lines and elements, the element sets
+// joined by name (a set of `from` whose name `into` lacks is added).
+void appendMesh(Geometry& into, const Geometry& from)
+{
+    const int offset = into.getNumVertices();
+    TripletZELVector& vertices = into.getModifiableVertices();
+    for (const TripletF& p : from.getVertices()) vertices.push_back(p);
+    IntZELVector& lines = into.getModifiableLines();
+    for (int index : from.getLines()) lines.push_back(index + offset);
+    for (int s = 0; s < from.getNumElementSets(); ++s) {
+        const ShapeSet& set = from.getElementSet(s);
+        ShapeSet* target = into.getFaceSet(set.getName());
+        if (target == nullptr || target->getShapeType() != set.getShapeType() ||
+            target->getNodesPerElement() != set.getNodesPerElement()) {
+            if (target != nullptr)
+                throw internal::error(kClass, "doTransformedSurface",
+                                      _("Element sets '%s' of the source geometries differ in shape.", set.getName()),
+                                      ErrError);
+            target = into.addFaceSet(set.getName(), set.getShapeType(), 0, set.getNodesPerElement());
+        }
+        std::vector<int>& connectivity = target->editConnectivity();
+        const std::size_t first = connectivity.size();
+        const std::span<const int> source = set.getConnectivity();
+        connectivity.insert(connectivity.end(), source.begin(), source.end());
+        for (std::size_t k = first; k < connectivity.size(); ++k) connectivity[k] += offset;
+        // The element count (and numbers) follow the longer connectivity.
+        target->resize(static_cast<int>(connectivity.size()) / std::max(1, target->getNodesPerElement()));
+    }
+}
+
+} // namespace
+
+unsigned UserSurfaceCalcFunc::s_buildsInProgress = 0;
+
+unsigned UserSurfaceCalcFunc::getBuildsInProgress() { return s_buildsInProgress; }
+
+// ------------------------------------------------------------------------------ actions
+
+void UserSurfaceCalcFunc::operator()(OKLObject* object, const std::string& action)
+{
+    auto* surface = dynamic_cast<GeometricOKLObject*>(object);
+    if (surface == nullptr) throw internal::error(kClass, "operator()", "Cast to GeometricOKLObject failed.", ErrError);
+
+    if (action == "top") {
+        LocatorFrame::rebuild(*surface, [&] { build(*surface); });
+    } else if (action == "colour") {
+        surface->recolour();
+    } else if (action == "render") {
+        render(surface);
+        surface->updateDefaultLegend();
+        surface->clearChangeFlags();
+    }
+}
+
+void UserSurfaceCalcFunc::build(GeometricOKLObject& object) const
+{
+    // The count only names the progress of nested builds (a surface made from a surface);
+    // a build that fails is not counted down.
+    ++s_buildsInProgress;
+    ProgressTracker progress("User Surface " + StringUtilities::toString(s_buildsInProgress));
+
+    const std::string option = object.getValue("Option");
+    if (option == "From File") {
+        progress.add("Load Data", 0.2);
+        progress.add("Interpolant Calculation", 0.8);
+        doFileSurface(object, progress);
+    } else if (option == "From Contour") {
+        progress.add("Do Contour Surface", 1.0);
+        progress.start("Do Contour Surface");
+        doContourSurface(&object);
+    } else if (option == "Transformed Surface") {
+        progress.add("Do Transformed Surface", 1.0);
+        progress.start("Do Transformed Surface");
+        doTransformedSurface(&object);
+    } else if (option == "Offset From Surface") {
+        progress.add("Do Offset Surface", 1.0);
+        progress.start("Do Offset Surface");
+        doOffsetSurface(&object);
+    } else if (option == "Boundary Intersection" || option == "NORVA") {
+        // TODO: the boundary strip and the load-file surface are not built yet.
+        throw data::invalid(kClass, "operator()",
+                            _("User surface '%s': option '%s' is not available in this build.", object.getName(),
+                              option),
+                            ErrError);
+    }
+    progress.finish();
+    --s_buildsInProgress;
+}
+
+// ---------------------------------------------------------------------------- from file
+
+void UserSurfaceCalcFunc::doFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const
+{
+    GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("ExternalGeometry", nullptr));
+    auto* external = dynamic_cast<ExternalGeometry*>(geometry.get());
+    if (external == nullptr)
+        throw internal::error(kClass, "doFileSurface", _("Cast to %s failed.", "ExternalGeometry"), ErrError);
+    progress.start("Load Data");
+    const std::string file = object.getValue("Input File");
+    auto reader = std::make_unique<UserSurfaceGeometryReader>();
+    reader->initialize(file, object.getName());
+    UserSurfaceGeometryReader* fileReader = reader.get();  // owned by the geometry from here on
+    external->setFileReader(std::move(reader));
+    loadData(fileReader, external);
+
+    progress.start("Interpolant Calculation");
+    geometry->setInterpolant(
+        LocatorFrame::makeInterpolant(geometry->getVertices(), object.getDomainNameList(), false, m_flag));
+    geometry->setName(object.getName());
+    LocatorFrame::attach(object, "", geometry);
+    fileReader->generateOKLObjects();
+}
+
+void UserSurfaceCalcFunc::loadData(UserSurfaceGeometryReader* reader, Geometry* geometry)
+{
+    std::array<ShapeSet*, kFileFaceSets.size()> sets{};
+    for (std::size_t s = 0; s < kFileFaceSets.size(); ++s) {
+        sets[s] = geometry->addFaceSet(kFileFaceSets[s].first, kFileFaceSets[s].second, 1);
+        if (sets[s] == nullptr)
+            throw internal::nullPointer(kClass, "loadData",
+                                        _("Could not create faceset '%s', already exists.", kFileFaceSets[s].first),
+                                        ErrError);
+    }
+    reader->readUserSurfaceFile(geometry->getModifiableVertices(), sets.data());
+    geometry->invalidateVertexData();
+}
+
+// ------------------------------------------------------------------------- from contour
+
+void UserSurfaceCalcFunc::doContourSurface(GeometricOKLObject* object) const
+{
+    const char* const operation = "doContourSurface";
+    const int level = object->getIntValue("Contour Level");
+    const std::string name = object->getValue("Contour Name");
+    OKLObject* found = ObjectDB::instance()->getObjectByName(name);
+    if (found == nullptr)
+        throw internal::badParam(kClass, operation, _("Cannot find OKL object for contour  '%s'.", name), ErrError);
+    auto* geometric = dynamic_cast<GeometricOKLObject*>(found);
+    if (geometric == nullptr)
+        throw internal::badParam(kClass, operation,
+                                 _("Bad cast of %s '%s' to %s.", "OKLObject", name, "GeometricOKLObject"), ErrError);
+    auto* contour = dynamic_cast<ContourOKLObject*>(geometric);
+    if (contour == nullptr)
+        throw internal::nullPointer(kClass, operation,
+                                    _("Can't cast GeometricOKLObject for %s to ContourOKLObject.", name), ErrError);
+
+    std::vector<std::string> domains = object->getDomainNameList();
+    if (domains.empty())
+        throw data::invalid(kClass, operation, "Empty domain list found in Domain List parameter.", ErrError);
+    domains.emplace_back();
+
+    for (const std::string& domain : domains) {
+        GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("", nullptr));
+        geometry->setName(object->getName());
+        geometry->setDomain(domain);
+        Geometry* source = contour->getGeometry(domain);
+        if (source != nullptr) {
+            auto* levels = dynamic_cast<ContourGeometry*>(source);
+            if (levels == nullptr)
+                throw internal::error(kClass, operation, _("Cast to %s failed.", "ContourGeometry"), ErrError);
+            collectFringeFaces(geometry.get(), levels, level, domain);
+        }
+        if (geometry->getNumVertices() > 0) LocatorFrame::attach(*object, domain, geometry);
+    }
+}
+
+int UserSurfaceCalcFunc::collectFringeFaces(Geometry* output, ContourGeometry* contour, int level,
+                                            const std::string& domain)
+{
+    const char* const operation = "collectFringeFaces";
+    HybridInterpolant* target = nullptr;
+    if (Interpolant* existing = output->getInterpolant()) {
+        target = dynamic_cast<HybridInterpolant*>(existing);
+        if (target == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("%s %s does not have a hybrid interpolant.", "User Surface", output->getName()),
+                                        ErrError);
+    } else {
+        auto fresh = std::make_unique<HybridInterpolant>(domain);
+        target = fresh.get();
+        output->setInterpolant(std::move(fresh));
+    }
+    Interpolant* contourInterpolant = contour->getInterpolant();
+    if (contourInterpolant == nullptr)
+        throw internal::nullPointer(kClass, operation,
+                                    _("%s %s does not have an interpolant.", "Contour", contour->getName()), ErrError);
+    auto* sourceInterpolant = dynamic_cast<HybridInterpolant*>(contourInterpolant);
+    if (sourceInterpolant == nullptr)
+        throw internal::error(kClass, operation,
+                              _("%s %s does not have a HybridInterpolant.", "Contour", contour->getName()), ErrError);
+
+    if (level < 1 || level > contour->getNumLevels()) {
+        ErrorProgressReporter::instance()->reportError(
+            ErrorMsg(kClass, operation, _("Requested contour level %d does not exist.", level), ErrWarning));
+        return 0;
+    }
+    const std::vector<ContourGeometry::FringeFace>& fringe = contour->getLevel(level - 1).fringeFaces;
+
+    // The faces of the level grouped by shape type (ascending), each group a flat list of
+    // contour vertex indices.
+    std::map<ShapeType, std::vector<int>> groups;
+    for (const ContourGeometry::FringeFace& face : fringe) {
+        const std::string setName = contour->getName() + ":" + ContourGeometry::faceSetSuffix(face.count);
+        const ShapeSet* set = contour->getFaceSet(setName);
+        if (set == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("Could not find FaceSet %s on %s %s.", setName, "Contour", contour->getName()),
+                                        ErrError);
+        const std::span<const int> nodes = set->getElement(face.face);
+        std::vector<int>& group = groups[set->getShapeType()];
+        group.insert(group.end(), nodes.begin(), nodes.end());
+    }
+
+    // The output's sources are the contour's, so that the copied weights keep their meaning.
+    std::vector<int> sourceIndex(sourceInterpolant->getNumSources());
+    for (std::size_t k = 0; k < sourceIndex.size(); ++k)
+        sourceIndex[k] = target->addSource(sourceInterpolant->getSource(k));
+
+    std::vector<int> renumbered(std::size_t(contour->getNumVertices()), -1);
+    const TripletZELVector& contourVertices = contour->getVertices();
+    TripletZELVector& vertices = output->getModifiableVertices();
+    for (auto& [type, nodes] : groups) {
+        for (int& node : nodes) {
+            int& mapped = renumbered[std::size_t(node)];
+            if (mapped < 0) {
+                mapped = static_cast<int>(vertices.size());
+                vertices.push_back(contourVertices[std::size_t(node)]);
+                const NodeDefinition definition = sourceInterpolant->getInternalData(std::size_t(node));
+                target->pushVertex(definition.source < 0 ? -1 : sourceIndex[std::size_t(definition.source)],
+                                   definition.nodes);
+            }
+            node = mapped;
+        }
+    }
+    for (auto& [type, nodes] : groups) {
+        const std::string setName = _("%s:%d", domain, static_cast<int>(type));
+        ShapeSet* set = output->addFaceSet(setName, type, 0);
+        if (set == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("Could not create faceset '%s', already exists.", setName), ErrError);
+        const int count = static_cast<int>(nodes.size()) / cell::nodeCount(type);
+        set->resize(count);
+        set->editConnectivity() = std::move(nodes);
+    }
+    return static_cast<int>(fringe.size());
+}
+
+// -------------------------------------------------------------------------- offset
+
+void UserSurfaceCalcFunc::doOffsetSurface(GeometricOKLObject* object) const
+{
+    const char* const operation = "doOffsetSurface";
+    GeometricOKLObject& source = findSourceSurface(*object, operation);
+    const std::vector<std::string> names = sourceGeometryNames(source);
+
+    const std::string type = object->getValue("Offset Type");
+    const float distance = object->getFloatValue("Offset Distance", LocatorFrame::lengthUnits());
+    const std::string variable = object->getValue("Offset Mode") == "Variable" ? object->getValue("Offset Variable")
+                                                                              : std::string();
+    const TripletF direction = readVector(*object, "Offset Direction", "", operation).normalised();
+
+    for (const std::string& name : names) {
+        Geometry* original = source.getGeometry(name);
+        if (original == nullptr) continue;
+        GeometryAutoPtr copy(original->clone(true, false));
+        offsetGeometry(original, copy.get(), type, distance, direction, variable);
+        if (copy->getNumVertices() == 0) continue;
+        // A piece of one domain is located in that domain; a whole-surface geometry in the
+        // offset surface's own domains.
+        const std::vector<std::string> domains = name.empty() ? object->getDomainNameList()
+                                                              : std::vector<std::string>{name};
+        copy->setInterpolant(LocatorFrame::makeInterpolant(copy->getVertices(), domains, false, m_flag));
+        copy->setName(object->getName());
+        LocatorFrame::attach(*object, name, copy);
+    }
+}
+
+void UserSurfaceCalcFunc::offsetGeometry(Geometry* source, Geometry* copy, const std::string& type, float distance,
+                                         const TripletF& direction, const std::string& variable)
+{
+    const bool normal = type == "Normal";
+    if (!normal && type != "Translational") return;
+
+    const FloatZELVector* values = nullptr;
+    if (!variable.empty()) {
+        if (const Variable* v = source->getVariable(variable, false)) values = v->getFloatValues(VarTypeVertex);
+    }
+    const std::size_t count = std::size_t(copy->getNumVertices());
+    // A variable that does not cover every vertex is not used.
+    if (values != nullptr && values->size() < count) values = nullptr;
+
+    const TripletZELVector* normals = normal ? &source->getVertexNormals() : nullptr;
+    TripletZELVector& vertices = copy->getModifiableVertices();
+    for (std::size_t i = 0; i < count; ++i) {
+        double amount = distance;
+        if (values != nullptr) {
+            const float value = (*values)[i];
+            if (isUndefined(value)) continue;
+            amount = value;
+        }
+        const TripletF& along = normal ? (*normals)[i] : direction;
+        TripletF& p = vertices[i];
+        p.x = static_cast<float>(p.x + double(along.x) * amount);
+        p.y = static_cast<float>(p.y + double(along.y) * amount);
+        p.z = static_cast<float>(p.z + double(along.z) * amount);
+    }
+}
+
+// ----------------------------------------------------------------------- transformed
+
+void UserSurfaceCalcFunc::doTransformedSurface(GeometricOKLObject* object) const
+{
+    const char* const operation = "doTransformedSurface";
+    GeometricOKLObject& source = findSourceSurface(*object, operation);
+    const std::vector<std::string> names = sourceGeometryNames(source);
+
+    const bool applyRotation = object->getBoolValue("Apply Rotation");
+    const bool applyTranslation = object->getBoolValue("Apply Translation");
+    const bool applyScale = object->getBoolValue("Apply Scale");
+    const float scale = object->getFloatValue("Scale Factor");
+    const std::string length = LocatorFrame::lengthUnits();
+    const TripletF translation = readVector(*object, "Translation Vector", length, operation);
+    const float angle = object->getFloatValue("Rotation Angle", "radian");
+
+    TripletF from{0.0f, 0.0f, 0.0f};
+    TripletF to{1.0f, 0.0f, 0.0f};
+    if (object->getValue("Rotation Axis Type") == "Principal Axis") {
+        const std::string axis = object->getValue("Principal Axis");
+        to = axis == "X" ? TripletF{1, 0, 0} : axis == "Y" ? TripletF{0, 1, 0} : TripletF{0, 0, 1};
+    } else {
+        from = readVector(*object, "Rotation Axis From", length, operation);
+        to = readVector(*object, "Rotation Axis To", length, operation);
+        if (from == to)
+            throw data::invalid(kClass, operation, "Rotation axis cannot be defined via two coincident points.",
+                                ErrError);
+    }
+
+    // The copies of all source geometries become one geometry: a second one handed over
+    // under the same name would replace the first.
+    GeometryAutoPtr joined;
+    std::vector<std::string> domains = object->getDomainNameList();
+    for (const std::string& name : names) {
+        Geometry* original = source.getGeometry(name);
+        if (original == nullptr) continue;
+        GeometryAutoPtr copy(original->clone(true, false));
+        transformGeometry(original, copy.get(), applyScale, applyTranslation, applyRotation, scale, translation, from,
+                          to, angle);
+        if (copy->getNumVertices() == 0) continue;
+        if (!name.empty() && std::find(domains.begin(), domains.end(), name) == domains.end()) domains.push_back(name);
+        if (joined)
+            appendMesh(*joined, *copy);
+        else
+            joined = std::move(copy);
+    }
+    if (!joined) return;
+    joined->setInterpolant(LocatorFrame::makeInterpolant(joined->getVertices(), domains, false, m_flag));
+    joined->setName(object->getName());
+    LocatorFrame::attach(*object, "", joined);
+}
+
+void UserSurfaceCalcFunc::transformGeometry(Geometry* /*source*/, Geometry* copy, bool applyScale,
+                                            bool applyTranslation, bool applyRotation, float scale,
+                                            const TripletF& translation, const TripletF& axisFrom,
+                                            const TripletF& axisTo, float angle)
+{
+    if (copy->getNumVertices() == 0) return;
+    TripletZELVector& vertices = copy->getModifiableVertices();
+    if (applyScale) {
+        const TripletF centre = (vertices.getMinExtents() + vertices.getMaxExtents()) * 0.5f;
+        ZELMatrix3 matrix;
+        matrix.setScaleMatrix(scale);
+        for (TripletF& p : vertices) p = centre + matrix.multVec(p - centre);
+    }
+    if (applyRotation) {
+        const TripletF axis = (axisTo - axisFrom).normalised();
+        ZELMatrix3 matrix;
+        matrix.setRotationMatrix(axis, angle);
+        for (TripletF& p : vertices) p = axisFrom + matrix.multVec(p - axisFrom);
+    }
+    if (applyTranslation)
+        for (TripletF& p : vertices) p += translation;
+}
+
+// --------------------------------------------------------------------------- render
+
+void UserSurfaceCalcFunc::render(GeometricOKLObject* object)
+{
+    ViewerInterface* viewer = ViewerInterface::instance();
+    const std::string path = object->getPath();
+    try {
+        object->purgeFromViewer();
+        std::vector<std::string> names = object->getDomainNameList();
+        if (object->getGeometry("") != nullptr) names.emplace_back();
+        for (const std::string& name : names) {
+            GraphicObject graphic;
+            graphic.setPath(path);
+            graphic.setDomain(name);
+            ColourMap* map = ColourMapDB::instance()->getMap(object->hasParam("Colour Map")
+                                                                 ? object->getValue("Colour Map")
+                                                                 : std::string());
+            graphic.setColourMap(map);
+            Geometry* geometry = object->getGeometry(name);
+            if (geometry == nullptr) {
+                viewer->deleteFromViewer(path, name, -1, false);
+                continue;
+            }
+            graphic.setGeometry(geometry);
+            const bool changed = object->isGeometryChanged() || object->isRenderChanged();
+            const bool drawLines = object->getBoolValue("Draw Lines");
+            if (drawLines && (changed || geometry->getNumLines() == 0)) {
+                geometry->calculateLines(object->getFloatValue("Render Edge Angle", "degree"));
+                graphic.setChanged(true);
+            }
+            if (changed) graphic.setChanged(true);
+
+            const std::string mode = object->getValue("Colour Mode");
+            graphic.setColourMode(mode);
+            graphic.setConstantColour(map->addCustomColour(Colour::fromValues(object->getFloatArray("Colour"))));
+            if (mode != "Constant") {
+                std::string variableName;
+                if (mode == "Variable") {
+                    variableName = object->getValue("Colour Variable");
+                    if (variableName.empty()) {
+                        object->setParameter("Colour Variable", "Pressure");
+                        variableName = "Pressure";
+                    }
+                } else {
+                    variableName = object->getValue("Variable");
+                }
+                // "<variable> on <location>": a variable that another location made.
+                GeometricOKLObject* holder = object;
+                const std::size_t on = variableName.rfind(" on ");
+                if (on != std::string::npos) {
+                    auto* other = dynamic_cast<GeometricOKLObject*>(
+                        ObjectDB::instance()->getObjectByName(variableName.substr(on + 4)));
+                    if (other != nullptr && other != object) holder = other;
+                }
+                Variable* variable = holder->getVariable(variableName, name);
+                if (variable == nullptr)
+                    throw internal::nullPointer(kClass, "render", _("Couldn't find variable %s", variableName),
+                                                ErrError);
+                if (variable->getGlobalType() != VarTypeLocal && !ObjectDB::instance()->hasObject(variableName))
+                    throw internal::nullPointer(kClass, "render", _("Couldn't find variable okl object %s", variableName),
+                                                ErrError);
+                graphic.setColourVariable(variable);
+                graphic.setVariableColouring(object->useVariableColouring());
+                float min = 0.0f, max = 0.0f;
+                if (object->getColourRange(min, max)) graphic.setColourRange(min, max);
+            }
+
+            graphic.setDrawFaces(object->getBoolValue("Draw Faces"));
+            std::vector<float> lineColour = object->getFloatArray("Line Colour");
+            if (object->hasParam("Line Colour Mode") && object->getValue("Line Colour Mode") == "Default") {
+                const OKLObject* viewport = ObjectDB::instance()->getObjectByName("VIEWPORT MANAGER");
+                if (viewport != nullptr && viewport->hasParam("Global Edge Colour"))
+                    lineColour = viewport->getFloatArray("Global Edge Colour");
+            }
+            graphic.setLineColour(map->addCustomColour(Colour::fromValues(lineColour)));
+            graphic.setLineWidth(object->getFloatValue("Line Width"));
+            graphic.setDrawLines(drawLines);
+            graphic.setSurfaceDrawing(object->getValue("Surface Drawing"));
+            graphic.setLighting(object->getBoolValue("Lighting"));
+            if (object->hasParam("Colour Scale")) graphic.setColourScale(object->getValue("Colour Scale"));
+            graphic.setTransparency(object->getValue("Transparency"));
+            graphic.setVisible(object->getBoolValue("Visibility"));
+            graphic.setSpecularLighting(object->getBoolValue("Specular Lighting"));
+            graphic.setCullingMode(object->getValue("Culling Mode"));
+            object->draw(&graphic);
+        }
+    } catch (...) {
+        viewer->deleteFromViewer(path, ViewerInterface::AllGeometries, -1, false);
+        throw;
+    }
+}
+
+} // namespace zel

@@ -1,0 +1,97 @@
+#pragma once
+// The calc function of "USER SURFACE" objects. "Option" selects how the surface is made:
+//
+//   "From File"              read from a user surface file ("Input File",
+//                            UserSurfaceGeometryReader); one ExternalGeometry under the empty
+//                            geometry name, located in the object's domains; the file's
+//                            variables are served by the reader the geometry keeps.
+//   "From Contour"           the fringe faces of level "Contour Level" (1-based) of the
+//                            contour "Contour Name"; one geometry per domain of the object
+//                            (and one under the empty name for the contour's whole-location
+//                            geometry) that interpolates through the contour's location
+//                            surfaces.
+//   "Offset From Surface"    the geometries of "Surface Name" moved along their vertex normals
+//                            ("Offset Type" = "Normal") or along "Offset Direction"
+//                            ("Translational") by "Offset Distance", or by the value of
+//                            "Offset Variable" at each vertex when "Offset Mode" = "Variable";
+//                            one geometry per geometry of the source, under the same name.
+//   "Transformed Surface"    the geometries of "Surface Name" scaled about the centre of
+//                            their bounding box ("Apply Scale", "Scale Factor"), rotated about
+//                            an axis ("Apply Rotation", "Rotation Angle", "Rotation Axis
+//                            Type", "Principal Axis" or "Rotation Axis From"/"To") and
+//                            translated ("Apply Translation", "Translation Vector"), in that
+//                            order; the copies are joined into one geometry under the empty
+//                            name, located in the object's domains and the source's.
+//   "Boundary Intersection", "NORVA"
+//                            not available in this build: data::invalid.
+//   anything else            nothing is built ("Patran Import" included).
+//
+// A source geometry under the empty name (a file surface) spans no single domain: its offset
+// copy is located in the offset surface's own domains.
+//
+// The contour surface's interpolant points at the geometries of the contour's locations,
+// which those objects own: rebuild the user surface after its contour (which is rebuilt
+// after its locations), as the database does when they change in that order.
+#include "framework/ZelExport.h"
+#include "framework/geometry/Containers.h"
+#include "framework/okl/CalcBase.h"
+
+#include <string>
+
+namespace zel {
+
+class ContourGeometry;
+class GeometricOKLObject;
+class Geometry;
+class ProgressTracker;
+class UserSurfaceGeometryReader;
+
+class ZEL_API UserSurfaceCalcFunc : public CalcBase {
+public:
+    // `flag` is passed as the last flag of every external interpolant the surface asks for.
+    UserSurfaceCalcFunc() = default;
+    explicit UserSurfaceCalcFunc(bool flag) : m_flag(flag) {}
+    UserSurfaceCalcFunc(const UserSurfaceCalcFunc&) = default;
+    UserSurfaceCalcFunc& operator=(const UserSurfaceCalcFunc&) = default;
+    ~UserSurfaceCalcFunc() override = default;
+
+    // "top" rebuilds, "colour" recolours, "render" draws, "glyph" and other actions do
+    // nothing. internal::error "Cast to GeometricOKLObject failed." when the object is not a
+    // geometric object. A failed "top" leaves the object without geometry and passes on.
+    void operator()(OKLObject* object, const std::string& action) override;
+    CalcBase* clone() const override { return new UserSurfaceCalcFunc(*this); }
+
+    bool getFlag() const { return m_flag; }
+    // Builds in progress; a build's progress is named "User Surface <count>".
+    static unsigned getBuildsInProgress();
+
+    // Moves every vertex of `copy` (a mesh copy of `source`, same vertex order): "Normal"
+    // along the source's vertex normal, "Translational" along `direction` (unit length), by
+    // `distance`, or by the source's scalar variable `variable` at the vertex when that is
+    // named and the source provides it per vertex (a vertex whose value is undefined stays).
+    // Any other type moves nothing.
+    static void offsetGeometry(Geometry* source, Geometry* copy, const std::string& type, float distance,
+                               const TripletF& direction, const std::string& variable);
+    // Scales `copy` about the centre of its bounding box by `scale`, rotates it by `angle`
+    // radians about the axis from `axisFrom` to `axisTo` (right-hand rule), translates it by
+    // `translation`; each step only when applied. `source` is the geometry copied (unused:
+    // the copy holds the mesh).
+    static void transformGeometry(Geometry* source, Geometry* copy, bool applyScale, bool applyTranslation,
+                                  bool applyRotation, float scale, const TripletF& translation,
+                                  const TripletF& axisFrom, const TripletF& axisTo, float angle);
+
+private:
+    void build(GeometricOKLObject& object) const;
+    void doFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const;
+    static void loadData(UserSurfaceGeometryReader* reader, Geometry* geometry);
+    void doContourSurface(GeometricOKLObject* object) const;
+    static int collectFringeFaces(Geometry* output, ContourGeometry* contour, int level, const std::string& domain);
+    void doOffsetSurface(GeometricOKLObject* object) const;
+    void doTransformedSurface(GeometricOKLObject* object) const;
+    static void render(GeometricOKLObject* object);
+
+    bool m_flag = true;
+    static unsigned s_buildsInProgress;
+};
+
+} // namespace zel

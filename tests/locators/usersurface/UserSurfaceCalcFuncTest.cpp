@@ -1,0 +1,460 @@
+// User surfaces in a box domain with linear fields: surfaces from files (exact areas and
+// averages, file variables), offset and transformed copies against their analytic areas and
+// positions, the fringe strip of a contour level, the options that build nothing or are not
+// available, error messages, and the render step.
+#include "tests/locators/LocatorTestSupport.h"
+
+#include "framework/okl/ContourOKLObject.h"
+#include "locators/UserSurfaceCalcFunc.h"
+
+#include <cmath>
+#include <fstream>
+#include <numbers>
+
+namespace zel::test {
+namespace {
+
+using Params = std::vector<std::pair<std::string, std::string>>;
+
+std::string writeFile(const std::string& name, const std::string& text) {
+    const std::string path = ::testing::TempDir() + "zel_usersurface_calc_" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// The rectangle [0.2, 0.8] x [0.1, 0.7] at z = 0.5 as two triangles, counter-clockwise seen
+// from +z, with a column "Heat" = 300 + 10 x.
+const char* const kRectangle =
+    "X [m], Y [m], Z [m], Heat [K]\n"
+    "0.2, 0.1, 0.5, 302\n"
+    "0.8, 0.1, 0.5, 308\n"
+    "0.8, 0.7, 0.5, 308\n"
+    "0.2, 0.7, 0.5, 302\n"
+    "[Faces]\n"
+    "0 1 2\n"
+    "0 2 3\n";
+constexpr double kRectArea = 0.36;
+
+// f = 1 + 2x + 3y - z at the rectangle's centroid (0.5, 0.4, 0.5).
+constexpr double kRectAve = 2.7;
+
+// A regular polygon of n rim points of radius r about (cx, cy, z) and its centre point, as a
+// fan of triangles; the last face is the first six rim points as one hexagon range.
+std::string discFile(int n, double r, double cx, double cy, double z) {
+    std::string text = "[Data]\n";
+    text += std::to_string(cx) + " " + std::to_string(cy) + " " + std::to_string(z) + "\n";
+    for (int k = 0; k < n; ++k) {
+        const double a = 2.0 * std::numbers::pi * k / n;
+        text += std::to_string(cx + r * std::cos(a)) + " " + std::to_string(cy + r * std::sin(a)) + " " +
+                std::to_string(z) + "\n";
+    }
+    text += "[Faces]\n";
+    for (int k = 0; k < n; ++k) text += "0, " + std::to_string(1 + k) + ", " + std::to_string(1 + (k + 1) % n) + "\n";
+    return text;
+}
+
+class UserSurfaceTest : public LocatorTest {
+protected:
+    void SetUp() override {
+        LocatorTest::SetUp();
+        box = addDomain(makeHexBox("Box", 4, 4, 4));
+        addField("F", benchField);
+    }
+    GeometricOKLObject* addSurface(const std::string& name, const Params& params) {
+        return addTyped<GeometricOKLObject>("USER SURFACE", name, params);
+    }
+    GeometricOKLObject* fileSurface(const std::string& name, const std::string& text, Params more = {}) {
+        more.insert(more.begin(), {"Input File", writeFile(name, text)});
+        auto* s = addSurface(name, more);
+        run(*s);
+        return s;
+    }
+    // Vertices of the object's geometry `name`.
+    static std::vector<TripletF> vertices(GeometricOKLObject& object, const std::string& name = "") {
+        const Geometry* g = object.getGeometry(name);
+        EXPECT_NE(g, nullptr);
+        return g ? std::vector<TripletF>(g->getVertices().begin(), g->getVertices().end()) : std::vector<TripletF>();
+    }
+    DomainGeometryBase* box = nullptr;
+};
+
+void expectNear(const TripletF& a, const TripletD& b, double tol = 2e-6) {
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(a[k], b[k], tol) << "component " << k;
+}
+
+// ------------------------------------------------------------------------------ from file
+
+TEST_F(UserSurfaceTest, FileSurfaceHasTheExactAreaAndAverageOfALinearField) {
+    auto* s = fileSurface("rect", kRectangle);
+    ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{""});
+    const Geometry* g = s->getGeometry("");
+    ASSERT_NE(dynamic_cast<const ExternalGeometry*>(g), nullptr);
+    EXPECT_EQ(g->getName(), "rect");
+    EXPECT_EQ(g->getInterpolant()->getDomains(), std::vector<std::string>{"Box"});
+    EXPECT_EQ(g->getFaceSetNames(), (std::vector<std::string>{"TRIANGLE", "QUAD", "PENTAGON", "HEXAGON"}));
+    // Single-precision coordinates and weights: a few float epsilons of the sums.
+    EXPECT_NEAR(area(*s), kRectArea, 1e-6);
+    EXPECT_NEAR(areaAve(*s, "F"), kRectAve, 2e-6);
+    // The file's own column, served by the reader that the geometry keeps.
+    EXPECT_NEAR(areaAve(*s, "Heat"), 305.0, 1e-4);
+    EXPECT_EQ(UserSurfaceCalcFunc::getBuildsInProgress(), 0u);
+
+    // A disc of 12 rim points: the polygon's area, the field at its centre.
+    auto* disc = fileSurface("disc", discFile(12, 0.3, 0.45, 0.55, 0.25));
+    EXPECT_NEAR(area(*disc), 0.5 * 12 * 0.09 * std::sin(2 * std::numbers::pi / 12), 2e-6);
+    EXPECT_NEAR(areaAve(*disc, "F"), 1 + 0.9 + 1.65 - 0.25, 4e-6);
+}
+
+TEST_F(UserSurfaceTest, PolygonFacesOfTheFileWeighLikeTheirTriangles) {
+    // The unit-square-in-the-box hexagon 0..5 and the same hexagon as a fan of triangles.
+    const std::string points =
+        "0.1 0.1 0.5\n0.5 0.05 0.5\n0.9 0.1 0.5\n0.9 0.9 0.5\n0.5 0.95 0.5\n0.1 0.9 0.5\n[Faces]\n";
+    auto* hex = fileSurface("hex", points + "0-5\n");
+    auto* fan = fileSurface("fan", points + "0 1 2\n0 2 3\n0 3 4\n0 4 5\n");
+    EXPECT_NEAR(area(*hex), area(*fan), 1e-6);
+    EXPECT_NEAR(area(*hex), 0.8 * 0.8 + 2 * 0.5 * 0.8 * 0.05, 1e-6);
+    EXPECT_NEAR(areaAve(*hex, "F"), areaAve(*fan, "F"), 2e-6);
+}
+
+TEST_F(UserSurfaceTest, BadFilesLeaveNoGeometryAndNameTheProblem) {
+    auto* s = fileSurface("good", kRectangle);
+    ASSERT_TRUE(s->hasGeometry(""));
+
+    s->setParameter("Input File", writeFile("nofaces", "0 0 0\n1 0 0\n1 1 0\n"));
+    expectError<data::invalid>([&] { run(*s); }, "Faces connectivity is not supplied.  Cannot create User Surface.",
+                               "UserSurfaceGeometryReader");
+    EXPECT_EQ(s->getNumGeometries(), 0u);
+
+    s->setParameter("Input File", writeFile("badline", "0 0 0\n1 0 0\n1 1 0\n[Faces]\n0 1 3\n"));
+    expectError<data::invalid>([&] { run(*s); },
+                               "Face connectivity index out of range on line 5, should be within: 0..2");
+    EXPECT_EQ(s->getNumGeometries(), 0u);
+
+    // The point list's own errors name the file and the line.
+    const std::string bad = writeFile("badpoint", "0 0 0\n1 zero 0\n[Faces]\n");
+    s->setParameter("Input File", bad);
+    try {
+        run(*s);
+        ADD_FAILURE() << "no error";
+    } catch (const data::invalid& e) {
+        EXPECT_NE(e.getMessage().find(bad), std::string::npos) << e.getMessage();
+        EXPECT_NE(e.getMessage().find("line 2"), std::string::npos) << e.getMessage();
+    }
+    s->setParameter("Input File", ::testing::TempDir() + "zel_usersurface_no_such_file");
+    EXPECT_THROW(run(*s), data::notFound);
+    EXPECT_EQ(s->getNumGeometries(), 0u);
+}
+
+// ---------------------------------------------------------------------------- options
+
+TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrAreNotAvailable) {
+    for (const char* option : {"Patran Import", "Something Else"}) {
+        auto* s = addSurface(std::string("S ") + option, {{"Option", option}});
+        EXPECT_NO_THROW(run(*s));
+        EXPECT_EQ(s->getNumGeometries(), 0u);
+    }
+    for (const char* option : {"Boundary Intersection", "NORVA"}) {
+        auto* s = addSurface(std::string("T ") + option, {{"Option", option}});
+        expectError<data::invalid>([&] { run(*s); },
+                                   std::string("User surface 'T ") + option + "': option '" + option +
+                                       "' is not available in this build.",
+                                   "UserSurfaceCalcFunc");
+        EXPECT_EQ(s->getNumGeometries(), 0u);
+    }
+    UserSurfaceCalcFunc calc;
+    auto* plain = addObject("VIEWPORT MANAGER", "VM");
+    expectError<internal::error>([&] { calc(plain, "top"); }, "Cast to GeometricOKLObject failed.",
+                                 "UserSurfaceCalcFunc");
+    // Unknown actions and "glyph" do nothing.
+    auto* s = fileSurface("actions", kRectangle);
+    calc(s, "glyph");
+    calc(s, "no such action");
+    EXPECT_TRUE(s->hasGeometry(""));
+    std::unique_ptr<CalcBase> copy(UserSurfaceCalcFunc(false).clone());
+    EXPECT_FALSE(dynamic_cast<UserSurfaceCalcFunc&>(*copy).getFlag());
+}
+
+// ------------------------------------------------------------------------------ offset
+
+TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
+    fileSurface("rect", kRectangle);
+    auto* normal = addSurface("up", {{"Option", "Offset From Surface"}, {"Surface Name", "rect"},
+                                     {"Offset Type", "Normal"}, {"Offset Distance", "100 [mm]"}});
+    run(*normal);
+    for (const TripletF& p : vertices(*normal)) EXPECT_NEAR(p.z, 0.6, 1e-6);
+    EXPECT_NEAR(area(*normal), kRectArea, 1e-6);
+    EXPECT_NEAR(areaAve(*normal, "F"), kRectAve - 0.1, 2e-6);
+    EXPECT_EQ(normal->getGeometry("")->getName(), "up");
+    EXPECT_EQ(normal->getGeometry("")->getInterpolant()->getDomains(), std::vector<std::string>{"Box"});
+
+    // The direction is normalised.
+    auto* side = addSurface("side", {{"Option", "Offset From Surface"}, {"Surface Name", "rect"},
+                                     {"Offset Type", "Translational"}, {"Offset Distance", "0.1"},
+                                     {"Offset Direction", "2, 0, 0"}});
+    run(*side);
+    EXPECT_NEAR(areaAve(*side, "F"), kRectAve + 0.2, 2e-6);
+    for (const TripletF& p : vertices(*side)) EXPECT_TRUE(std::fabs(p.x - 0.3f) < 1e-6f || std::fabs(p.x - 0.9f) < 1e-6f);
+
+    // Any other type leaves the copy where the source is.
+    side->setParameter("Offset Type", "None");
+    run(*side);
+    EXPECT_NEAR(areaAve(*side, "F"), kRectAve, 2e-6);
+
+    side->setParameter("Offset Direction", "1, 0");
+    expectError<data::invalid>([&] { run(*side); }, "Parameter 'Offset Direction' must be defined by 3 float values.",
+                               "UserSurfaceCalcFunc");
+    EXPECT_EQ(side->getNumGeometries(), 0u);
+}
+
+TEST_F(UserSurfaceTest, OffsetOfASlicePlaneKeepsItsDomainPieces) {
+    addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
+    run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
+    auto* s = addSurface("lifted", {{"Option", "Offset From Surface"}, {"Surface Name", "Mid"},
+                                    {"Offset Type", "Translational"}, {"Offset Distance", "0.2"},
+                                    {"Offset Direction", "0, 0, 1"}});
+    run(*s);
+    ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{"Box"});
+    EXPECT_NEAR(area(*s), 1.0, 1e-6);
+    // f at (0.5, 0.5, 0.7).
+    EXPECT_NEAR(areaAve(*s, "F"), 1 + 1 + 1.5 - 0.7, 2e-6);
+}
+
+TEST_F(UserSurfaceTest, OffsetByAVariableLeavesUndefinedVerticesInPlace) {
+    Geometry source;
+    source.setVertices(TripletZELVector{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    source.addFaceSet("t", ShapeType::Triangle, 1)->setElement(0, std::vector<int>{0, 1, 2});
+    const float lift[3] = {0.5f, UNDEFINED_VALUE, 0.25f};
+    auto variable = std::make_unique<ScalarVariable>(lift, 3);
+    variable->setName("Lift");
+    source.addVariable(std::move(variable));
+
+    std::unique_ptr<Geometry> copy = source.clone(true, false);
+    UserSurfaceCalcFunc::offsetGeometry(&source, copy.get(), "Normal", 9.0f, {1, 0, 0}, "Lift");
+    expectNear(copy->getVertices()[0], {0, 0, 0.5});
+    expectNear(copy->getVertices()[1], {1, 0, 0});
+    expectNear(copy->getVertices()[2], {0, 1, 0.25});
+
+    // Translational: the direction times the value; a variable the source lacks moves every
+    // vertex by the distance.
+    copy = source.clone(true, false);
+    UserSurfaceCalcFunc::offsetGeometry(&source, copy.get(), "Translational", 9.0f, {0, 1, 0}, "Lift");
+    expectNear(copy->getVertices()[0], {0, 0.5, 0});
+    expectNear(copy->getVertices()[1], {1, 0, 0});
+    copy = source.clone(true, false);
+    UserSurfaceCalcFunc::offsetGeometry(&source, copy.get(), "Translational", 2.0f, {0, 1, 0}, "Missing");
+    expectNear(copy->getVertices()[1], {1, 2, 0});
+}
+
+// ------------------------------------------------------------------------- transformed
+
+TEST_F(UserSurfaceTest, TransformedSurfaceScalesRotatesAndTranslatesInThatOrder) {
+    fileSurface("rect", kRectangle);
+    const std::vector<TripletF> source = vertices(*static_cast<GeometricOKLObject*>(
+        ObjectDB::instance()->getObjectByName("rect")));
+    auto* t = addSurface("t", {{"Option", "Transformed Surface"}, {"Surface Name", "rect"}});
+
+    // All switches off: an exact copy.
+    run(*t);
+    EXPECT_EQ(vertices(*t), source);
+    EXPECT_EQ(t->getGeometry("")->getName(), "t");
+
+    // Scale by 2 about the centre of the bounding box (0.5, 0.4, 0.5).
+    t->setParameter("Apply Scale", "True");
+    t->setParameter("Scale Factor", "2");
+    run(*t);
+    EXPECT_NEAR(area(*t), 4 * kRectArea, 1e-5);
+    const TripletZELVector& scaled = t->getGeometry("")->getVertices();
+    expectNear(scaled.getMinExtents(), {-0.1, -0.2, 0.5});
+    expectNear(scaled.getMaxExtents(), {1.1, 1.0, 0.5});
+
+    // A quarter turn about the vertical line through (0.5, 0.5): the centroid (0.5, 0.4)
+    // goes to (0.6, 0.5).
+    t->setParameter("Apply Scale", "False");
+    t->setParameter("Apply Rotation", "True");
+    t->setParameter("Rotation Angle", "90 [degree]");
+    t->setParameter("Rotation Axis Type", "Two Points");
+    t->setParameter("Rotation Axis From", "500, 500, 0 [mm]");
+    t->setParameter("Rotation Axis To", "0.5, 0.5, 1");
+    run(*t);
+    EXPECT_NEAR(area(*t), kRectArea, 1e-6);
+    EXPECT_NEAR(areaAve(*t, "F"), 1 + 1.2 + 1.5 - 0.5, 4e-6);
+
+    // Then translated by (0, 0, -0.25).
+    t->setParameter("Apply Translation", "True");
+    t->setParameter("Translation Vector", "0, 0, -250 [mm]");
+    run(*t);
+    EXPECT_NEAR(areaAve(*t, "F"), 1 + 1.2 + 1.5 - 0.25, 4e-6);
+    for (const TripletF& p : vertices(*t)) EXPECT_NEAR(p.z, 0.25, 1e-6);
+
+    // Principal axes about the origin: "Y" turns (0.2, 0.1, 0.5) by 90° to (0.5, 0.1, -0.2).
+    t->setParameter("Apply Translation", "False");
+    t->setParameter("Rotation Axis Type", "Principal Axis");
+    t->setParameter("Principal Axis", "Y");
+    run(*t);
+    expectNear(vertices(*t)[0], {0.5, 0.1, -0.2});
+    t->setParameter("Principal Axis", "X");
+    run(*t);
+    expectNear(vertices(*t)[0], {0.2, -0.5, 0.1});
+}
+
+TEST_F(UserSurfaceTest, TransformedSurfaceRejectsBadAxesAndVectors) {
+    fileSurface("rect", kRectangle);
+    auto* t = addSurface("t", {{"Option", "Transformed Surface"}, {"Surface Name", "rect"},
+                               {"Rotation Axis Type", "Two Points"}, {"Rotation Axis From", "1, 2, 3"},
+                               {"Rotation Axis To", "1000, 2000, 3000 [mm]"}});
+    // Checked even when the rotation is not applied.
+    expectError<data::invalid>([&] { run(*t); }, "Rotation axis cannot be defined via two coincident points.",
+                               "UserSurfaceCalcFunc");
+    EXPECT_EQ(t->getNumGeometries(), 0u);
+    t->setParameter("Rotation Axis To", "1, 2");
+    expectError<data::invalid>([&] { run(*t); }, "Parameter 'Rotation Axis To' must be defined by 3 float values.");
+    t->setParameter("Rotation Axis Type", "Principal Axis");
+    t->setParameter("Translation Vector", "1");
+    expectError<data::invalid>([&] { run(*t); }, "Parameter 'Translation Vector' must be defined by 3 float values.");
+
+    t->setParameter("Surface Name", "nothing");
+    expectError<internal::badParam>([&] { run(*t); }, "Cannot find OKL object for surface  'nothing'.");
+    addObject("VIEWPORT MANAGER", "VM");
+    t->setParameter("Surface Name", "VM");
+    expectError<internal::badParam>([&] { run(*t); }, "Bad cast of OKLObject 'VM' to GeometricOKLObject.");
+}
+
+TEST_F(UserSurfaceTest, TransformedCopiesOfSeveralDomainsAreJoined) {
+    addDomain(makeHexBox("Right", 3, 3, 3, {1, 0, 0}, {2, 1, 1}));
+    addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
+    auto* plane = dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid"));
+    run(*plane);
+    ASSERT_EQ(plane->getNumGeometries(), 2u);
+    auto* t = addSurface("t", {{"Option", "Transformed Surface"}, {"Surface Name", "Mid"},
+                               {"Apply Translation", "True"}, {"Translation Vector", "0, 0, 0.1"}});
+    run(*t);
+    ASSERT_EQ(t->getGeometryNames(), std::vector<std::string>{""});
+    EXPECT_NEAR(area(*t), 2.0, 1e-5);
+    // f over [0, 2] x [0, 1] at z = 0.6: its centre (1, 0.5).
+    EXPECT_NEAR(areaAve(*t, "F"), 1 + 2 + 1.5 - 0.6, 4e-6);
+    EXPECT_EQ(t->getGeometry("")->getInterpolant()->getDomains(), (std::vector<std::string>{"Box", "Right"}));
+}
+
+// ----------------------------------------------------------------------------- contour
+
+class ContourSurfaceTest : public UserSurfaceTest {
+protected:
+    void SetUp() override {
+        UserSurfaceTest::SetUp();
+        addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
+        run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
+        // F on the plane runs from 0.5 to 5.5: six levels 0.5, 1.5, ..., 5.5.
+        contour = addTyped<ContourOKLObject>("CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "F"},
+                                                              {"Number of Contours", "6"}});
+        contour->calculateContours();
+    }
+    ContourOKLObject* contour = nullptr;
+};
+
+TEST_F(ContourSurfaceTest, FringeFacesOfALevelAreTheBandOfTheLinearField) {
+    auto* s = addSurface("band", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "2"}});
+    run(*s);
+    ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{"Box"});
+    // Level 2 holds 1.5 <= F < 2.5 on z = 0.5, i.e. 1 <= 2x + 3y < 2: the area between
+    // two triangles of areas 1/12 and 4/12; the mean of s = 2x + 3y there is 14/9.
+    EXPECT_NEAR(area(*s), 0.25, 1e-6);
+    EXPECT_NEAR(areaAve(*s, "F"), 0.5 + 14.0 / 9.0, 4e-6);
+    const Geometry* g = s->getGeometry("Box");
+    EXPECT_EQ(g->getInterpolant()->getKind(), InterpolantKind::Hybrid);
+    for (const std::string& name : g->getFaceSetNames()) EXPECT_EQ(name.rfind("Box:", 0), 0u) << name;
+    for (const TripletF& p : g->getVertices()) {
+        const double v = 2.0 * p.x + 3.0 * p.y;
+        EXPECT_GE(v, 1.0 - 1e-5);
+        EXPECT_LE(v, 2.0 + 1e-5);
+    }
+    // Every vertex is used by a face.
+    std::vector<bool> used(std::size_t(g->getNumVertices()), false);
+    for (const std::string& name : g->getFaceSetNames())
+        for (int n : g->getFaceSet(name)->getConnectivity()) used[std::size_t(n)] = true;
+    EXPECT_EQ(std::count(used.begin(), used.end(), false), 0);
+
+    // The bands of all levels tile the plane.
+    double total = 0.0;
+    for (int level = 1; level <= 6; ++level) {
+        s->setParameter("Contour Level", std::to_string(level));
+        run(*s);
+        total += area(*s);
+    }
+    EXPECT_NEAR(total, 1.0, 1e-5);
+}
+
+TEST_F(ContourSurfaceTest, MissingLevelsAreReportedAndBadContoursRaise) {
+    auto* s = addSurface("band", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "0"}});
+    for (const char* level : {"0", "7"}) {
+        s->setParameter("Contour Level", level);
+        const std::size_t before = reports().size();
+        EXPECT_NO_THROW(run(*s));
+        EXPECT_EQ(s->getNumGeometries(), 0u);
+        ASSERT_EQ(reports().size(), before + 1);
+        EXPECT_EQ(reports().back().getMessage(), std::string("Requested contour level ") + level + " does not exist.");
+        EXPECT_EQ(reports().back().getErrorType(), ErrWarning);
+    }
+    s->setParameter("Contour Level", "1");
+    s->setParameter("Contour Name", "none");
+    expectError<internal::badParam>([&] { run(*s); }, "Cannot find OKL object for contour  'none'.");
+    addObject("VIEWPORT MANAGER", "VM");
+    s->setParameter("Contour Name", "VM");
+    expectError<internal::badParam>([&] { run(*s); }, "Bad cast of OKLObject 'VM' to GeometricOKLObject.");
+    s->setParameter("Contour Name", "Mid");
+    expectError<internal::nullPointer>([&] { run(*s); }, "Can't cast GeometricOKLObject for Mid to ContourOKLObject.");
+    s->setParameter("Contour Name", "C");
+    s->setParameter("Domain List", "");
+    expectError<data::invalid>([&] { run(*s); }, "Empty domain list found in Domain List parameter.");
+}
+
+// ------------------------------------------------------------------------------ render
+
+TEST_F(UserSurfaceTest, RenderDrawsTheSurfaceWithItsSettings) {
+    auto* s = fileSurface("rect", kRectangle, {{"Draw Lines", "True"}, {"Line Colour Mode", "Custom"},
+                                               {"Culling Mode", "Back Faces"}});
+    run(*s, "render");
+    const DrawnItem* item = ViewerInterface::instance()->getItem(s->getPath(), "");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->getNumPolygons(), 2u);
+    // Feature lines at 0°: the four free edges (the diagonal joins coplanar faces).
+    EXPECT_EQ(item->getNumLines(), 4u);
+    EXPECT_TRUE(item->graphic.getDrawLines());
+    EXPECT_EQ(item->graphic.getCullingMode(), "Back Faces");
+    EXPECT_FALSE(s->isGeometryChanged());
+    // The domain of its list has no geometry: nothing is drawn for it.
+    EXPECT_EQ(ViewerInterface::instance()->getItem(s->getPath(), "Box"), nullptr);
+
+    s->setParameter("Colour Mode", "Variable");
+    s->setParameter("Colour Variable", "F");
+    run(*s, "render");
+    item = ViewerInterface::instance()->getItem(s->getPath(), "");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->graphic.getColourVariableName(), "F");
+
+    // An empty colour variable is taken as "Pressure".
+    addField("Pressure", [](const TripletD&) { return 1e5; });
+    s->setParameter("Colour Variable", "");
+    run(*s, "render");
+    EXPECT_EQ(s->getValue("Colour Variable"), "Pressure");
+    EXPECT_EQ(ViewerInterface::instance()->getItem(s->getPath(), "")->graphic.getColourVariableName(), "Pressure");
+
+    // The file's own column: its reader declared it in the database.
+    s->setParameter("Colour Variable", "Heat");
+    run(*s, "render");
+    EXPECT_EQ(ViewerInterface::instance()->getItem(s->getPath(), "")->graphic.getColourVariableName(), "Heat");
+
+    // "<variable> on <location>" is taken from that location, which has no geometry of
+    // this name.
+    addObject("PLANE", "Mid", {{"Option", "XY Plane"}});
+    run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
+    s->setParameter("Colour Variable", "F on Mid");
+    expectError<internal::nullPointer>([&] { run(*s, "render"); }, "Couldn't find variable F on Mid",
+                                       "UserSurfaceCalcFunc");
+    EXPECT_EQ(ViewerInterface::instance()->getItem(s->getPath(), ""), nullptr);
+    // A coordinate is computed on the geometry but is no variable of the database.
+    s->setParameter("Colour Variable", "X");
+    expectError<internal::nullPointer>([&] { run(*s, "render"); }, "Couldn't find variable okl object X");
+}
+
+} // namespace
+} // namespace zel::test
