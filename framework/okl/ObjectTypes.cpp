@@ -248,6 +248,8 @@ void ObjectTypeRegistry::registerBuiltins()
                               P("Render Edge Angle", "0 [degree]"),
                               P("Surface Drawing", "Smooth Shading"),
                               P("Lighting", "True"),
+                              P("Specular Lighting", "True"),
+                              P("Culling Mode", "No Culling"),
                               P("File Units", "m"),
                               P("Use Mid Side Nodes", "False"),
                               P("Associated Boundary Specified", "False"),
