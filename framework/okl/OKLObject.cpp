@@ -87,6 +87,12 @@ OKLObject::OKLObject(const std::string& type, const std::string& name) : m_type(
 
 OKLObject::~OKLObject() = default;
 
+std::uint64_t OKLObject::nextAttachStamp()
+{
+    static std::uint64_t last = 0; // the database is single-threaded
+    return ++last;
+}
+
 std::string OKLObject::getPathComponent() const
 {
     return isSingleton() ? m_name : m_type + ":" + m_name;
@@ -147,14 +153,28 @@ OKLObject* OKLObject::addChild(std::unique_ptr<OKLObject> child)
         throw data::duplicate(kClass, "addChild",
                               _("Object '%s' already has a child named '%s'.", getPath(), child->m_name));
     child->m_parent = this;
+    child->m_attachStamp = nextAttachStamp();
     m_children.push_back(std::move(child));
-    return m_children.back().get();
+    OKLObject* added = m_children.back().get();
+    if (m_nameSlot != kNotIndexed) {
+        // A child of an object in the database is in the database: its names go into the
+        // index. Should that fail (memory), the child goes as if never added.
+        try {
+            ObjectDB::instance()->indexTree(*added);
+        } catch (...) {
+            m_children.pop_back();
+            throw;
+        }
+    }
+    return added;
 }
 
 std::unique_ptr<OKLObject> OKLObject::releaseChild(const OKLObject* child)
 {
     for (auto it = m_children.begin(); it != m_children.end(); ++it) {
         if (it->get() == child) {
+            if ((*it)->m_nameSlot != kNotIndexed)
+                ObjectDB::instance()->unindexTree(**it);
             std::unique_ptr<OKLObject> out = std::move(*it);
             m_children.erase(it);
             out->m_parent = nullptr;
@@ -294,17 +314,9 @@ void OKLObject::clearParameters()
     m_params.clear();
 }
 
-const OKLObject* OKLObject::root() const
-{
-    const OKLObject* o = this;
-    while (o->m_parent)
-        o = o->m_parent;
-    return o;
-}
-
 void OKLObject::finishParameters()
 {
-    if (root()->m_inDatabase)
+    if (m_nameSlot != kNotIndexed) // in the database tree
         ObjectDB::instance()->objectChanged(*this);
 }
 

@@ -15,6 +15,8 @@
 // to single settings and finishParameters to act once after a series of settings.
 #include "framework/units/Quantity.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -131,8 +133,6 @@ private:
     friend class OKLProcessor;  // restores the set parameters when a block fails
 
     const std::string* findSetValue(const std::string& name) const;
-    // The root of the tree this object is in (itself when top-level).
-    const OKLObject* root() const;
 
     std::string m_type;
     std::string m_name;
@@ -140,6 +140,16 @@ private:
     std::vector<std::unique_ptr<OKLObject>> m_children;
     std::vector<std::pair<std::string, std::string>> m_params;  // set parameters, in setting order
     bool m_inDatabase = false;  // a top-level object of ObjectDB (set by ObjectDB)
+
+    // Kept by ObjectDB's name index (see ObjectDB.h): the place of this object in the list
+    // of objects of its name while it is anywhere in the database tree, kNotIndexed otherwise.
+    static constexpr std::size_t kNotIndexed = static_cast<std::size_t>(-1);
+    std::size_t m_nameSlot = kNotIndexed;
+    // When the object was last given an owner (a parent, or the top level): owners append,
+    // so siblings are held in the order of their stamps, which tells the walk order of two
+    // objects without searching their owners' lists.
+    static std::uint64_t nextAttachStamp();
+    std::uint64_t m_attachStamp = 0;
 };
 
 } // namespace zel

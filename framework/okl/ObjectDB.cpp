@@ -7,6 +7,7 @@
 #include "framework/okl/ObjectTypes.h"
 
 #include <algorithm>
+#include <cassert>
 #include <functional>
 
 namespace zel {
@@ -49,27 +50,92 @@ ObjectDB::~ObjectDB() = default;
 
 OKLObject* ObjectDB::getTopObjectByName(const std::string& name) const
 {
-    for (const auto& o : m_objects)
-        if (o->getName() == name)
-            return o.get();
-    return nullptr;
+    const auto it = m_topByName.find(name);
+    return it == m_topByName.end() ? nullptr : it->second;
 }
 
 OKLObject* ObjectDB::getObjectByName(const std::string& name) const
 {
     if (OKLObject* top = getTopObjectByName(name))
         return top;
-    OKLObject* found = nullptr;
-    for (const auto& o : m_objects) {
-        if (walk(*o, [&](OKLObject& x) {
-                if (x.getName() != name)
-                    return false;
-                found = &x;
-                return true;
-            }))
-            break;
+    const auto it = m_byName.find(name);
+    if (it == m_byName.end())
+        return nullptr;
+    OKLObject* first = nullptr;
+    for (OKLObject* o : it->second)
+        if (!first || walksBefore(*o, *first))
+            first = o;
+    return first;
+}
+
+bool ObjectDB::walksBefore(const OKLObject& a, const OKLObject& b)
+{
+    const auto depth = [](const OKLObject* o) {
+        std::size_t d = 0;
+        for (; o->m_parent; o = o->m_parent)
+            ++d;
+        return d;
+    };
+    const std::size_t da = depth(&a), db = depth(&b);
+    const OKLObject* x = &a;
+    const OKLObject* y = &b;
+    for (std::size_t d = da; d > db; --d)
+        x = x->m_parent;
+    for (std::size_t d = db; d > da; --d)
+        y = y->m_parent;
+    if (x == y) // one holds the other (or they are one): parents walk before their children
+        return da < db;
+    // Up to the siblings where the two lines part: owners append, so the earlier stamp is
+    // the earlier sibling.
+    while (x->m_parent != y->m_parent) {
+        x = x->m_parent;
+        y = y->m_parent;
     }
-    return found;
+    return x->m_attachStamp < y->m_attachStamp;
+}
+
+void ObjectDB::indexTree(OKLObject& root)
+{
+    std::vector<OKLObject*> tree{&root};
+    for (std::size_t i = 0; i < tree.size(); ++i)
+        for (const auto& c : tree[i]->m_children)
+            tree.push_back(c.get());
+    try {
+        for (OKLObject* o : tree) {
+            assert(o->m_nameSlot == OKLObject::kNotIndexed);
+            std::vector<OKLObject*>& holders = m_byName[o->m_name];
+            holders.push_back(o);
+            o->m_nameSlot = holders.size() - 1;
+        }
+    } catch (...) {
+        unindexTree(root);
+        throw;
+    }
+}
+
+void ObjectDB::unindexTree(OKLObject& root) noexcept
+{
+    // Iterative, unlike the walks, so that no depth of tree can break it. The stack is its
+    // only allocation; running out of memory there ends the program rather than leaving
+    // the index wrong.
+    std::vector<OKLObject*> pending{&root};
+    while (!pending.empty()) {
+        OKLObject* o = pending.back();
+        pending.pop_back();
+        for (const auto& c : o->m_children)
+            pending.push_back(c.get());
+        if (o->m_nameSlot == OKLObject::kNotIndexed)
+            continue; // indexTree failed before it came to this one
+        const auto it = m_byName.find(o->m_name);
+        assert(it != m_byName.end() && o->m_nameSlot < it->second.size() && it->second[o->m_nameSlot] == o);
+        std::vector<OKLObject*>& holders = it->second;
+        holders[o->m_nameSlot] = holders.back();
+        holders[o->m_nameSlot]->m_nameSlot = o->m_nameSlot;
+        holders.pop_back();
+        o->m_nameSlot = OKLObject::kNotIndexed;
+        if (holders.empty())
+            m_byName.erase(it);
+    }
 }
 
 OKLObject* ObjectDB::getObjectByPath(const std::string& path) const
@@ -147,12 +213,7 @@ std::vector<OKLObject*> ObjectDB::getObjectsWithParameter(const std::string& par
 
 bool ObjectDB::contains(const OKLObject* object) const
 {
-    if (!object)
-        return false;
-    const OKLObject* root = object;
-    while (root->getParent())
-        root = root->getParent();
-    return root->m_inDatabase;
+    return object && object->m_nameSlot != OKLObject::kNotIndexed;
 }
 
 OKLObject* ObjectDB::addObject(std::unique_ptr<OKLObject> object, OKLObject* parent)
@@ -183,18 +244,34 @@ OKLObject* ObjectDB::addObject(std::unique_ptr<OKLObject> object, OKLObject* par
 
 OKLObject* ObjectDB::attachTop(std::unique_ptr<OKLObject> object)
 {
-    object->m_inDatabase = true;
-    m_objects.push_back(std::move(object));
-    return m_objects.back().get();
+    OKLObject* o = object.get();
+    const bool unique = m_topByName.emplace(o->getName(), o).second;
+    assert(unique);
+    try {
+        indexTree(*o);
+        m_objects.push_back(std::move(object));
+    } catch (...) {
+        unindexTree(*o);
+        if (unique)
+            m_topByName.erase(o->getName());
+        throw;
+    }
+    o->m_inDatabase = true;
+    o->m_attachStamp = OKLObject::nextAttachStamp();
+    return o;
 }
 
 std::unique_ptr<OKLObject> ObjectDB::detachTop(OKLObject* object)
 {
-    auto it = std::find_if(m_objects.begin(), m_objects.end(), [&](const auto& o) { return o.get() == object; });
-    if (it == m_objects.end())
+    // From the back: clear() and the rollback of a block detach the newest first.
+    auto it = std::find_if(m_objects.rbegin(), m_objects.rend(), [&](const auto& o) { return o.get() == object; });
+    if (it == m_objects.rend())
         return nullptr;
     std::unique_ptr<OKLObject> out = std::move(*it);
-    m_objects.erase(it);
+    m_objects.erase(std::next(it).base());
+    unindexTree(*out);
+    if (const auto top = m_topByName.find(out->getName()); top != m_topByName.end() && top->second == out.get())
+        m_topByName.erase(top);
     out->m_inDatabase = false;
     return out;
 }

@@ -5,7 +5,12 @@
 // Look-ups by name: getObjectByName and hasObject find a top-level object of that name
 // first; failing that, an object of that name anywhere below, the first met in a
 // depth-first walk in creation order (names are unique among siblings, so a nested name
-// is ambiguous only when two parents hold children of the same name).
+// is ambiguous only when two parents hold children of the same name). An index of the names
+// of every object in the tree answers them without walking: constant time for a name that
+// one object has, depth times the number of holders when several share it. Names are fixed
+// when an object is made, so only changes of the tree touch the index: adding and deleting
+// here, clear, command blocks (and their rollback), and OKLObject::addChild/releaseChild on
+// any object of the database, which keep it themselves.
 // Listings (getNamesByType, getNamesByCategory, getObjectsByType, getObjectsWithParameter)
 // walk the whole tree depth first, parents before children, in creation order.
 #include "framework/okl/OKLObject.h"
@@ -13,6 +18,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace zel {
@@ -69,7 +75,7 @@ public:
     // event of an object that defines names (see Observer.h).
     void notify(NotifyType type, const OKLObject& object);
 
-    // True when the object is in the database tree.
+    // True when the object is in the database tree (at any depth).
     bool contains(const OKLObject* object) const;
 
     ObjectDB(const ObjectDB&) = delete;
@@ -77,16 +83,30 @@ public:
 
 private:
     friend class OKLProcessor; // attaches and detaches objects silently while applying a block
+    friend class OKLObject;    // keeps the name index when children come and go
 
     ObjectDB() = default;
     ~ObjectDB();
-    // Adds or removes a top-level object without telling anyone.
+    // Adds or removes a top-level object without telling anyone. The caller makes sure
+    // that no top-level object has the name already.
     OKLObject* attachTop(std::unique_ptr<OKLObject> object);
     std::unique_ptr<OKLObject> detachTop(OKLObject* object);
+
+    // Enter or remove an object and everything below it in the name index. indexTree
+    // leaves the index as it was when it fails (memory).
+    void indexTree(OKLObject& root);
+    void unindexTree(OKLObject& root) noexcept;
+    // True when a comes before b in the depth-first walk (see above).
+    static bool walksBefore(const OKLObject& a, const OKLObject& b);
 
     static ObjectDB* m_instance;
     std::vector<std::unique_ptr<OKLObject>> m_objects;  // top-level objects, in creation order
     std::vector<Observer*> m_observers;                 // not owned
+    // The name index: every object of the tree by name, in no particular order (each
+    // object holds its place, OKLObject::m_nameSlot); and the top-level object of each name.
+    // The objects are owned by the tree.
+    std::unordered_map<std::string, std::vector<OKLObject*>> m_byName;
+    std::unordered_map<std::string, OKLObject*> m_topByName;
 };
 
 // Builds objects by type through the factory registered for the type (ObjectTypes.h), or
