@@ -4,6 +4,7 @@
 #include "locators/LineCalcFunc.h"
 #include "locators/PlaneCalcFunc.h"
 #include "locators/PointCalcFunc.h"
+#include "locators/PolylineCalcFunc.h"
 #include "locators/UserSurfaceCalcFunc.h"
 
 #include <memory>
@@ -16,6 +17,7 @@ void registerLocatorCalcFuncs(bool propagateErrors, bool interpolantFlag)
     registry->registerCalcFunc("LINE", std::make_unique<LineCalcFunc>(interpolantFlag));
     registry->registerCalcFunc("PLANE", std::make_unique<PlaneCalcFunc>(propagateErrors, interpolantFlag));
     registry->registerCalcFunc("POINT", std::make_unique<PointCalcFunc>(propagateErrors, interpolantFlag));
+    registry->registerCalcFunc("POLYLINE", std::make_unique<PolylineCalcFunc>(interpolantFlag));
     registry->registerCalcFunc("USER SURFACE", std::make_unique<UserSurfaceCalcFunc>(interpolantFlag));
 }
 
