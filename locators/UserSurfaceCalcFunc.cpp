@@ -10,6 +10,8 @@
 #include "framework/okl/ContourOKLObject.h"
 #include "framework/okl/GeometricOKLObject.h"
 #include "framework/okl/ObjectDB.h"
+#include "domain/DomainGeometryBase.h"
+#include "framework/geometry/Octree.h"
 #include "framework/viewer/Colour.h"
 #include "framework/viewer/GraphicObject.h"
 #include "framework/viewer/ViewerInterface.h"
@@ -17,6 +19,8 @@
 #include "locators/UserSurfaceGeometryReader.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <set>
 #include <array>
 #include <map>
 #include <memory>
@@ -149,8 +153,12 @@ void UserSurfaceCalcFunc::build(GeometricOKLObject& object) const
         progress.add("Do Offset Surface", 1.0);
         progress.start("Do Offset Surface");
         doOffsetSurface(&object);
-    } else if (option == "Boundary Intersection" || option == "NORVA") {
-        // TODO: the boundary strip and the load-file surface are not built yet.
+    } else if (option == "Boundary Intersection") {
+        progress.add("Do Intersection", 1.0);
+        progress.start("Do Intersection");
+        doIntersection(&object);
+    } else if (option == "NORVA") {
+        // TODO: surfaces from a structural solver's load file need its reader.
         throw data::invalid(kClass, "operator()",
                             _("User surface '%s': option '%s' is not available in this build.", object.getName(),
                               option),
@@ -452,6 +460,316 @@ void UserSurfaceCalcFunc::transformGeometry(Geometry* /*source*/, Geometry* copy
     }
     if (applyTranslation)
         for (TripletF& p : vertices) p += translation;
+}
+
+// ---------------------------------------------------------------- boundary intersection
+
+namespace {
+
+// A problem with the user surface's own settings: reported, and nothing is built.
+void reportIntersection(const std::string& message)
+{
+    ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "doIntersection", message, ErrWarning));
+}
+
+// One boundary's faces that the strip keeps, grouped by shape type: flat lists of the
+// boundary's vertex indices.
+using FaceGroups = std::map<ShapeType, std::vector<int>>;
+
+} // namespace
+
+void UserSurfaceCalcFunc::doIntersection(GeometricOKLObject* object) const
+{
+    const char* const operation = "doIntersection";
+    const std::string& surfaceName = object->getName();
+    const std::vector<std::string> domains = object->getDomainNameList();
+    if (domains.empty()) {
+        reportIntersection(_("Cannot create user surface '%s'. Domain List is not provided.", surfaceName));
+        return;
+    }
+    const std::vector<std::string> locations = StringUtilities::stringToVector(object->getValue("Location"), ",");
+    if (locations.empty()) {
+        reportIntersection(_("Cannot create user surface '%s'. Location is not provided.", surfaceName));
+        return;
+    }
+    if (locations.size() > 1)
+        reportIntersection(_("Cannot create user surface '%s'.\nBoundary Intersection mode currently supports only "
+                             "one location.",
+                             surfaceName));
+    const std::vector<std::string> boundaryNames =
+        StringUtilities::stringToVector(object->getValue("Boundary List"), ",");
+    if (boundaryNames.empty()) {
+        reportIntersection(_("Cannot create user surface '%s'. Boundary List is not provided.", surfaceName));
+        return;
+    }
+
+    ObjectDB* db = ObjectDB::instance();
+    const std::string& locationName = locations.front();
+    OKLObject* found = db->getObjectByName(locationName);
+    if (found == nullptr) {
+        reportIntersection(_("Cannot create user surface '%s'. Location '%s' is not found.", surfaceName, locationName));
+        return;
+    }
+    auto* location = dynamic_cast<GeometricOKLObject*>(found);
+    if (location == nullptr)
+        throw internal::nullPointer(kClass, operation,
+                                    _("Can't cast locator OKLObject for %s to GeometricOKLObject.", locationName),
+                                    ErrError);
+    if (location->getObjectType() == "PLANE") {
+        if (location->getValue("Plane Type") == "Sample") {
+            reportIntersection(_("%s Boundary Intersection requires Plane:%s to be a Slice Plane. Plane:%s is a Sample "
+                                 "Plane.",
+                                 "User Surface", locationName, locationName));
+            return;
+        }
+    } else if (!location->isA("edge-based")) {
+        reportIntersection(_("%s Boundary Intersection requires a Location object of type Isosurface or Slice Plane. "
+                             "%s is a %s.",
+                             "User Surface", locationName, location->getObjectType()));
+        return;
+    }
+
+    for (const std::string& domain : domains) {
+        Geometry* cut = location->getGeometry(domain);
+        if (cut == nullptr) continue;
+        std::vector<Geometry*> boundaries;
+        for (const std::string& boundaryName : boundaryNames) {
+            OKLObject* named = db->getObjectByName(boundaryName);
+            if (named == nullptr) {
+                reportIntersection(
+                    _("Cannot create user surface '%s'. Boundary '%s' is not found.", surfaceName, boundaryName));
+                continue;
+            }
+            auto* boundary = dynamic_cast<GeometricOKLObject*>(named);
+            if (boundary == nullptr)
+                throw internal::nullPointer(kClass, operation,
+                                            _("Can't cast boundary OKLObject for %s to GeometricOKLObject.",
+                                              boundaryName),
+                                            ErrError);
+            if (!boundary->isA("region2d")) {
+                reportIntersection(
+                    _("Cannot create user surface '%s'. '%s' is not a boundary.", surfaceName, boundaryName));
+                continue;
+            }
+            const std::vector<std::string> boundaryDomains = boundary->getDomainNameList();
+            if (std::find(boundaryDomains.begin(), boundaryDomains.end(), domain) == boundaryDomains.end()) continue;
+            Geometry* faces = boundary->getGeometry(domain);
+            if (faces == nullptr)
+                throw internal::nullPointer(kClass, operation,
+                                            _("Boundary %s is listed in domain %s, but no geometry was found.",
+                                              boundaryName, domain),
+                                            ErrError);
+            boundaries.push_back(faces);
+        }
+        if (boundaries.empty()) continue;
+
+        OKLObject* domainNamed = db->getObjectByName(domain);
+        if (domainNamed == nullptr)
+            throw internal::nullPointer(kClass, operation, _("Cannot find OKL object for domain '%s'.", domain),
+                                        ErrError);
+        auto* domainObject = dynamic_cast<GeometricOKLObject*>(domainNamed);
+        if (domainObject == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("Bad cast of %s '%s' to %s.", "OKLObject", domain, "GeometricOKLObject"),
+                                        ErrError);
+        Geometry* mesh = domainObject->getGeometry(domain);
+        if (mesh == nullptr)
+            throw internal::nullPointer(kClass, operation, _("Cannot get geometry for domain '%s'.", domain), ErrError);
+        auto* domainGeometry = dynamic_cast<DomainGeometryBase*>(mesh);
+        if (domainGeometry == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("Bad cast of %s '%s' to %s.", "Geometry", domain, "DomainGeometry"), ErrError);
+
+        GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("", nullptr));
+        geometry->setName(surfaceName);
+        geometry->setDomain(domain);
+        calcIntersect(geometry.get(), boundaries, cut, domain, domainGeometry);
+        if (geometry->getNumVertices() > 0) LocatorFrame::attach(*object, domain, geometry);
+    }
+}
+
+void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>& boundaries, Geometry* location,
+                                        const std::string& domain, DomainGeometryBase* domainGeometry)
+{
+    const char* const operation = "calcIntersect";
+    if (output == nullptr || location == nullptr || domainGeometry == nullptr)
+        throw internal::nullPointer(kClass, operation, "Null pointers provided to function.", ErrError);
+
+    // The location's free edges that lie on the boundaries, and their vertices per boundary.
+    std::vector<Edge> edges;
+    std::set<int> freeVertices;
+    location->getFreeEdges(edges, freeVertices);
+    std::vector<std::vector<int>> onBoundary;
+    location->findFreeEdgesOnBoundaries(boundaries, edges, freeVertices, &onBoundary);
+
+    Interpolant* locationInterpolant = location->getInterpolant();
+    if (locationInterpolant == nullptr)
+        throw internal::nullPointer(kClass, operation,
+                                    _("%s %s does not have an interpolant.", "Locator", location->getName()), ErrError);
+    auto* edgeData = dynamic_cast<EdgeInterpolant*>(locationInterpolant);
+    if (edgeData == nullptr)
+        throw internal::nullPointer(kClass, operation,
+                                    _("%s %s does not have an edge interpolant.", "Locator", location->getName()),
+                                    ErrError);
+
+    // The mesh nodes at the ends of the edges that the location crosses on each boundary; a
+    // location vertex that sits on a node (weight 1 or 0) touches that node alone.
+    const std::size_t nodeCount = domainGeometry->getVertices().size();
+    std::vector<std::vector<int>> touched(boundaries.size());
+    for (std::size_t b = 0; b < boundaries.size(); ++b) {
+        std::vector<int>& nodes = touched[b];
+        for (int vertex : onBoundary[b]) {
+            if (vertex < 0 || std::size_t(vertex) >= edgeData->getNumVertices())
+                throw data::invalid(kClass, operation,
+                                    _("Index count %d exceeded vector size %d for free vertex by boundary calculation.",
+                                      vertex + 1, static_cast<int>(edgeData->getNumVertices())),
+                                    ErrError);
+            const EdgeInterpolantData& data = edgeData->getInternalData(std::size_t(vertex));
+            if (data.weightA > 1e-6f && data.nodeA >= 0 && std::size_t(data.nodeA) < nodeCount)
+                nodes.push_back(data.nodeA);
+            if (data.weightA < 0.999999f && data.nodeB >= 0 && std::size_t(data.nodeB) < nodeCount)
+                nodes.push_back(data.nodeB);
+        }
+        std::sort(nodes.begin(), nodes.end());
+        nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+    }
+
+    VertexInterpolant* target = nullptr;
+    if (Interpolant* existing = output->getInterpolant()) {
+        target = dynamic_cast<VertexInterpolant*>(existing);
+        if (target == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("%s %s does not have a vertex interpolant.", "User Surface", output->getName()),
+                                        ErrError);
+    } else {
+        auto fresh = std::make_unique<VertexInterpolant>(domain);
+        target = fresh.get();
+        output->setInterpolant(std::move(fresh));
+    }
+
+    // Faces of each boundary that touch its touched nodes.
+    const bool useOctree = std::getenv("ZEL_NO_OCTREE") == nullptr;
+    const TripletZELVector& meshPoints = domainGeometry->getVertices();
+    std::vector<FaceGroups> selected(boundaries.size());
+    ProgressTracker progress("Boundary Intersection");
+    for (const Geometry* boundary : boundaries)
+        progress.add(boundary->getName(), 1.0 / static_cast<double>(boundaries.size()));
+    for (std::size_t b = 0; b < boundaries.size(); ++b) {
+        Geometry& boundary = *boundaries[b];
+        progress.start(boundary.getName());
+        if (touched[b].empty()) continue;
+        const auto* nodesOf = dynamic_cast<const VertexInterpolant*>(boundary.getInterpolant());
+        const std::vector<std::string> setNames = boundary.getFaceSetNames();
+        ProgressTracker setProgress(boundary.getName());
+        for (const std::string& setName : setNames) setProgress.add(setName, 1.0 / static_cast<double>(setNames.size()));
+        for (const std::string& setName : setNames) {
+            const ShapeSet* set = boundary.getFaceSet(setName);
+            if (set == nullptr)
+                throw internal::nullPointer(kClass, operation,
+                                            _("Could not find FaceSet %s on %s %s.", setName, "Boundary",
+                                              boundary.getName()),
+                                            ErrError);
+            setProgress.start(setName);
+            if (!set->isFaceSet() || set->size() == 0) continue;
+            std::vector<char> keep(std::size_t(set->size()), 0);
+            if (useOctree) {
+                Octree octree;
+                octree.Construct(boundary, *set);
+                for (int node : touched[b]) {
+                    octree.IntersectWithPoint(meshPoints[std::size_t(node)]);
+                    for (int face = octree.GetNextIntersection(); face >= 0; face = octree.GetNextIntersection())
+                        keep[std::size_t(face)] = 1;
+                }
+            } else if (nodesOf != nullptr) {
+                for (int face = 0; face < set->size(); ++face)
+                    for (int vertex : set->getElement(face))
+                        if (std::binary_search(touched[b].begin(), touched[b].end(),
+                                               nodesOf->getInternalData(std::size_t(vertex)))) {
+                            keep[std::size_t(face)] = 1;
+                            break;
+                        }
+            }
+            std::vector<int>& group = selected[b][set->getShapeType()];
+            for (int face = 0; face < set->size(); ++face)
+                if (keep[std::size_t(face)]) {
+                    const std::span<const int> nodes = set->getElement(face);
+                    group.insert(group.end(), nodes.begin(), nodes.end());
+                }
+        }
+    }
+
+    // Append the selected faces' vertices with their interpolation and momentum flow.
+    auto momentum = std::make_unique<VectorVariable>();
+    momentum->setName("momentum flow");
+    momentum->setDomain(domain);
+    TripletZELVector flows;
+    FaceGroups faces;
+    TripletZELVector& vertices = output->getModifiableVertices();
+    for (std::size_t b = 0; b < boundaries.size(); ++b) {
+        FaceGroups& groups = selected[b];
+        bool any = false;
+        for (const auto& [type, nodes] : groups) any = any || !nodes.empty();
+        if (!any) continue;
+        Geometry& boundary = *boundaries[b];
+        if (boundary.getInterpolant() == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("%s %s does not have an interpolant.", "Boundary", boundary.getName()),
+                                        ErrError);
+        const auto* nodesOf = dynamic_cast<const VertexInterpolant*>(boundary.getInterpolant());
+        if (nodesOf == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("%s %s does not have a VertexInterpolant.", "Boundary", boundary.getName()),
+                                        ErrError);
+        const TripletZELVector* values = nullptr;
+        Variable* variable = boundary.findVariable("momentum flow");
+        if (variable == nullptr && ObjectDB::instance()->hasObject("momentum flow"))
+            variable = boundary.getVariable("momentum flow", false);
+        if (variable != nullptr) {
+            auto* vector = dynamic_cast<VectorVariable*>(variable);
+            if (vector == nullptr)
+                throw data::invalid(kClass, operation,
+                                    _("Bad cast of %s '%s' to %s.", "variable", "momentum flow", "VectorVariable"),
+                                    ErrError);
+            values = vector->getTripletValues(VarTypeVertex);
+            const int found = values != nullptr ? static_cast<int>(values->size()) : 0;
+            if (found != boundary.getNumVertices())
+                throw data::invalid(kClass, operation,
+                                    _("Data consistency error.  Expected %d momentum flow values, found %d",
+                                      boundary.getNumVertices(), found),
+                                    ErrError);
+            momentum->setTimestep(vector->getTimestep());
+            momentum->setGlobalType(vector->getGlobalType());
+        }
+
+        std::vector<int> renumbered(std::size_t(boundary.getNumVertices()), -1);
+        const TripletZELVector& points = boundary.getVertices();
+        for (auto& [type, nodes] : groups) {
+            for (int& node : nodes) {
+                int& mapped = renumbered[std::size_t(node)];
+                if (mapped < 0) {
+                    mapped = static_cast<int>(vertices.size());
+                    vertices.push_back(points[std::size_t(node)]);
+                    target->pushVertex(nodesOf->getInternalData(std::size_t(node)));
+                    flows.push_back(values != nullptr ? (*values)[std::size_t(node)] : TripletF::undefined());
+                }
+                node = mapped;
+            }
+            std::vector<int>& all = faces[type];
+            all.insert(all.end(), nodes.begin(), nodes.end());
+        }
+    }
+    for (auto& [type, nodes] : faces) {
+        if (nodes.empty()) continue;
+        const std::string setName = _("%s:%d", domain, static_cast<int>(type));
+        ShapeSet* set = output->addFaceSet(setName, type, 0);
+        if (set == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("Could not create faceset '%s', already exists.", setName), ErrError);
+        set->resize(static_cast<int>(nodes.size()) / cell::nodeCount(type));
+        set->editConnectivity() = std::move(nodes);
+    }
+    momentum->setTripletValues(std::move(flows), VarTypeVertex);
+    output->addVariable(std::move(momentum));
 }
 
 // --------------------------------------------------------------------------- render

@@ -22,8 +22,16 @@
 //                            translated ("Apply Translation", "Translation Vector"), in that
 //                            order; the copies are joined into one geometry under the empty
 //                            name, located in the object's domains and the source's.
-//   "Boundary Intersection", "NORVA"
-//                            not available in this build: data::invalid.
+//   "Boundary Intersection"  the strip of faces of the boundaries of "Boundary List" that
+//                            the slice plane or isosurface "Location" touches where it meets
+//                            them: one geometry per domain of the object, with the
+//                            boundaries' own faces, vertex interpolation and "momentum flow"
+//                            values, so that flows on it agree with those on the boundaries.
+//                            Faces are found with an octree over each boundary face set, or,
+//                            when the environment variable ZEL_NO_OCTREE is set, by the mesh
+//                            nodes they share with the touched nodes. Missing parameters and
+//                            objects are reported as warnings and build nothing.
+//   "NORVA"                  not available in this build: data::invalid.
 //   anything else            nothing is built ("Patran Import" included).
 //
 // A source geometry under the empty name (a file surface) spans no single domain: its offset
@@ -37,10 +45,12 @@
 #include "framework/okl/CalcBase.h"
 
 #include <string>
+#include <vector>
 
 namespace zel {
 
 class ContourGeometry;
+class DomainGeometryBase;
 class GeometricOKLObject;
 class Geometry;
 class ProgressTracker;
@@ -88,6 +98,11 @@ private:
     static int collectFringeFaces(Geometry* output, ContourGeometry* contour, int level, const std::string& domain);
     void doOffsetSurface(GeometricOKLObject* object) const;
     void doTransformedSurface(GeometricOKLObject* object) const;
+    void doIntersection(GeometricOKLObject* object) const;
+    // Fills `output` with the faces of `boundaries` (their geometries of `domain`, not owned)
+    // that touch the mesh nodes of the edges that `location`'s free edges cross on them.
+    static void calcIntersect(Geometry* output, std::vector<Geometry*>& boundaries, Geometry* location,
+                              const std::string& domain, DomainGeometryBase* domainGeometry);
     static void render(GeometricOKLObject* object);
 
     bool m_flag = true;

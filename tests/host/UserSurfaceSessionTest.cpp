@@ -1,6 +1,6 @@
 // User surfaces in zelpost sessions: a surface file on the cube case with the exact area and
 // average of its linear pressure, an offset copy, a bad file refused with its line, and the
-// example session on the OpenFOAM elbow.
+// example session on the OpenFOAM elbow (file, offset, transformed and boundary strip).
 #include "tests/host/HostTestSupport.h"
 
 #include "framework/core/Error.h"
@@ -90,6 +90,9 @@ TEST_F(HostTest, UserSurfaceExampleOnTheElbow) {
     // The turned copy covers the same ground, facing the other way.
     EXPECT_NEAR(result("area, Section Turned, X"), -result("area, Section, X"), 1e-3);
     EXPECT_NEAR(result("areaAve, Pressure, Section Turned"), result("areaAve, Pressure, Section"), 1e-6);
+    // The wall strip: wall faces, through which nothing flows.
+    EXPECT_GT(result("area, Wall Strip"), 1.0);
+    EXPECT_EQ(result("massFlow, Wall Strip"), 0.0);
 }
 
 } // namespace

@@ -153,14 +153,10 @@ TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrAreNotAvailable) {
         EXPECT_NO_THROW(run(*s));
         EXPECT_EQ(s->getNumGeometries(), 0u);
     }
-    for (const char* option : {"Boundary Intersection", "NORVA"}) {
-        auto* s = addSurface(std::string("T ") + option, {{"Option", option}});
-        expectError<data::invalid>([&] { run(*s); },
-                                   std::string("User surface 'T ") + option + "': option '" + option +
-                                       "' is not available in this build.",
-                                   "UserSurfaceCalcFunc");
-        EXPECT_EQ(s->getNumGeometries(), 0u);
-    }
+    auto* norva = addSurface("T", {{"Option", "NORVA"}});
+    expectError<data::invalid>([&] { run(*norva); }, "User surface 'T': option 'NORVA' is not available in this build.",
+                               "UserSurfaceCalcFunc");
+    EXPECT_EQ(norva->getNumGeometries(), 0u);
     UserSurfaceCalcFunc calc;
     auto* plain = addObject("VIEWPORT MANAGER", "VM");
     expectError<internal::error>([&] { calc(plain, "top"); }, "Cast to GeometricOKLObject failed.",
