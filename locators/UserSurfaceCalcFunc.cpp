@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <set>
 #include <array>
+#include <cassert>
 #include <map>
 #include <memory>
 #include <utility>
@@ -52,18 +53,24 @@ TripletF readVector(const OKLObject& object, const std::string& name, const std:
     return {values[0], values[1], values[2]};
 }
 
-// The surface named by "Surface Name", which the offset and transformed surfaces copy.
-GeometricOKLObject& findSourceSurface(const OKLObject& object, const char* operation)
+// The geometric object `name` that a surface is made from (`what`: "surface", "contour").
+// internal::badParam when there is no such object or it is not a geometric object.
+GeometricOKLObject& findGeometricSource(const std::string& name, const char* what, const char* operation)
 {
-    const std::string name = object.getValue("Surface Name");
     OKLObject* source = ObjectDB::instance()->getObjectByName(name);
     if (source == nullptr)
-        throw internal::badParam(kClass, operation, _("Cannot find OKL object for surface  '%s'.", name), ErrError);
+        throw internal::badParam(kClass, operation, _("Cannot find OKL object for %s  '%s'.", what, name), ErrError);
     auto* geometric = dynamic_cast<GeometricOKLObject*>(source);
     if (geometric == nullptr)
         throw internal::badParam(kClass, operation,
                                  _("Bad cast of %s '%s' to %s.", "OKLObject", name, "GeometricOKLObject"), ErrError);
     return *geometric;
+}
+
+// The surface named by "Surface Name", which the offset and transformed surfaces copy.
+GeometricOKLObject& findSourceSurface(const OKLObject& object, const char* operation)
+{
+    return findGeometricSource(object.getValue("Surface Name"), "surface", operation);
 }
 
 // The geometry names of a source surface: its domains, then the empty name when it has a
@@ -105,6 +112,81 @@ void appendMesh(Geometry& into, const Geometry& from)
     }
 }
 
+// Faces grouped by shape type (ascending), each group a flat list of vertex indices.
+using FaceGroups = std::map<ShapeType, std::vector<int>>;
+
+// The output's interpolant of kind T, made for `domain` when it has none yet.
+// internal::nullPointer "User Surface <name> does not have a <kind> interpolant." when it
+// has one of another kind.
+template <typename T>
+T& outputInterpolant(Geometry& output, const std::string& domain, const char* operation, const char* kind)
+{
+    if (Interpolant* existing = output.getInterpolant()) {
+        auto* typed = dynamic_cast<T*>(existing);
+        if (typed == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("%s %s does not have a %s interpolant.", "User Surface", output.getName(), kind),
+                                        ErrError);
+        return *typed;
+    }
+    auto fresh = std::make_unique<T>(domain);
+    T& typed = *fresh;
+    output.setInterpolant(std::move(fresh));
+    return typed;
+}
+
+// The interpolant of kind T of a geometry that a surface is made from (`role`: "Contour",
+// "Locator", "Boundary"; `kind`: how messages name T). internal::nullPointer when it has
+// none, internal::error when it has one of another kind.
+template <typename T>
+const T& sourceInterpolant(const Geometry& source, const char* role, const char* kind, const char* operation)
+{
+    const Interpolant* interpolant = source.getInterpolant();
+    if (interpolant == nullptr)
+        throw internal::nullPointer(kClass, operation, _("%s %s does not have an interpolant.", role, source.getName()),
+                                    ErrError);
+    const auto* typed = dynamic_cast<const T*>(interpolant);
+    if (typed == nullptr)
+        throw internal::error(kClass, operation, _("%s %s does not have %s.", role, source.getName(), kind), ErrError);
+    return *typed;
+}
+
+// Renumbers the source vertices that `groups` use (faces in group order, vertices in face
+// order) to new vertices appended to `vertices`, and calls added(source vertex) for each new
+// one in that order. The groups then hold the new indices.
+template <typename Added>
+void appendUsedVertices(FaceGroups& groups, const TripletZELVector& sourcePoints, TripletZELVector& vertices,
+                        Added&& added)
+{
+    std::vector<int> renumbered(sourcePoints.size(), -1);
+    for (auto& [type, nodes] : groups)
+        for (int& node : nodes) {
+            assert(node >= 0 && std::size_t(node) < renumbered.size());
+            int& mapped = renumbered[std::size_t(node)];
+            if (mapped < 0) {
+                mapped = static_cast<int>(vertices.size());
+                vertices.push_back(sourcePoints[std::size_t(node)]);
+                added(node);
+            }
+            node = mapped;
+        }
+}
+
+// One face set "<domain>:<shape type>" per non-empty group, holding its faces.
+void addFaceGroups(Geometry& output, FaceGroups& groups, const std::string& domain, const char* operation)
+{
+    for (auto& [type, nodes] : groups) {
+        if (nodes.empty()) continue;
+        const std::string setName = _("%s:%d", domain, static_cast<int>(type));
+        ShapeSet* set = output.addFaceSet(setName, type, 0);
+        if (set == nullptr)
+            throw internal::nullPointer(kClass, operation,
+                                        _("Could not create faceset '%s', already exists.", setName), ErrError);
+        set->resize(static_cast<int>(nodes.size()) / cell::nodeCount(type));
+        set->editConnectivity() = std::move(nodes);
+    }
+}
+
 } // namespace
 
 unsigned UserSurfaceCalcFunc::s_buildsInProgress = 0;
@@ -129,6 +211,26 @@ void UserSurfaceCalcFunc::operator()(OKLObject* object, const std::string& actio
     }
 }
 
+// The modes built in one progress step.
+struct UserSurfaceCalcFunc::OneStepMode {
+    const char* option;
+    const char* step;
+    void (UserSurfaceCalcFunc::*build)(GeometricOKLObject*) const;
+};
+
+const UserSurfaceCalcFunc::OneStepMode* UserSurfaceCalcFunc::findOneStepMode(const std::string& option)
+{
+    static constexpr OneStepMode kModes[] = {
+        {"Boundary Intersection", "Do Intersection", &UserSurfaceCalcFunc::doIntersection},
+        {"From Contour", "Do Contour Surface", &UserSurfaceCalcFunc::doContourSurface},
+        {"Transformed Surface", "Do Transformed Surface", &UserSurfaceCalcFunc::doTransformedSurface},
+        {"Offset From Surface", "Do Offset Surface", &UserSurfaceCalcFunc::doOffsetSurface},
+    };
+    for (const OneStepMode& mode : kModes)
+        if (option == mode.option) return &mode;
+    return nullptr;
+}
+
 void UserSurfaceCalcFunc::build(GeometricOKLObject& object) const
 {
     // The count only names the progress of nested builds (a surface made from a surface);
@@ -141,22 +243,10 @@ void UserSurfaceCalcFunc::build(GeometricOKLObject& object) const
         progress.add("Load Data", 0.2);
         progress.add("Interpolant Calculation", 0.8);
         doFileSurface(object, progress);
-    } else if (option == "From Contour") {
-        progress.add("Do Contour Surface", 1.0);
-        progress.start("Do Contour Surface");
-        doContourSurface(&object);
-    } else if (option == "Transformed Surface") {
-        progress.add("Do Transformed Surface", 1.0);
-        progress.start("Do Transformed Surface");
-        doTransformedSurface(&object);
-    } else if (option == "Offset From Surface") {
-        progress.add("Do Offset Surface", 1.0);
-        progress.start("Do Offset Surface");
-        doOffsetSurface(&object);
-    } else if (option == "Boundary Intersection") {
-        progress.add("Do Intersection", 1.0);
-        progress.start("Do Intersection");
-        doIntersection(&object);
+    } else if (const OneStepMode* mode = findOneStepMode(option)) {
+        progress.add(mode->step, 1.0);
+        progress.start(mode->step);
+        (this->*mode->build)(&object);
     } else if (option == "NORVA") {
         // TODO: surfaces from a structural solver's load file need its reader.
         throw data::invalid(kClass, "operator()",
@@ -213,14 +303,7 @@ void UserSurfaceCalcFunc::doContourSurface(GeometricOKLObject* object) const
     const char* const operation = "doContourSurface";
     const int level = object->getIntValue("Contour Level");
     const std::string name = object->getValue("Contour Name");
-    OKLObject* found = ObjectDB::instance()->getObjectByName(name);
-    if (found == nullptr)
-        throw internal::badParam(kClass, operation, _("Cannot find OKL object for contour  '%s'.", name), ErrError);
-    auto* geometric = dynamic_cast<GeometricOKLObject*>(found);
-    if (geometric == nullptr)
-        throw internal::badParam(kClass, operation,
-                                 _("Bad cast of %s '%s' to %s.", "OKLObject", name, "GeometricOKLObject"), ErrError);
-    auto* contour = dynamic_cast<ContourOKLObject*>(geometric);
+    auto* contour = dynamic_cast<ContourOKLObject*>(&findGeometricSource(name, "contour", operation));
     if (contour == nullptr)
         throw internal::nullPointer(kClass, operation,
                                     _("Can't cast GeometricOKLObject for %s to ContourOKLObject.", name), ErrError);
@@ -249,26 +332,9 @@ int UserSurfaceCalcFunc::collectFringeFaces(Geometry* output, ContourGeometry* c
                                             const std::string& domain)
 {
     const char* const operation = "collectFringeFaces";
-    HybridInterpolant* target = nullptr;
-    if (Interpolant* existing = output->getInterpolant()) {
-        target = dynamic_cast<HybridInterpolant*>(existing);
-        if (target == nullptr)
-            throw internal::nullPointer(kClass, operation,
-                                        _("%s %s does not have a hybrid interpolant.", "User Surface", output->getName()),
-                                        ErrError);
-    } else {
-        auto fresh = std::make_unique<HybridInterpolant>(domain);
-        target = fresh.get();
-        output->setInterpolant(std::move(fresh));
-    }
-    Interpolant* contourInterpolant = contour->getInterpolant();
-    if (contourInterpolant == nullptr)
-        throw internal::nullPointer(kClass, operation,
-                                    _("%s %s does not have an interpolant.", "Contour", contour->getName()), ErrError);
-    auto* sourceInterpolant = dynamic_cast<HybridInterpolant*>(contourInterpolant);
-    if (sourceInterpolant == nullptr)
-        throw internal::error(kClass, operation,
-                              _("%s %s does not have a HybridInterpolant.", "Contour", contour->getName()), ErrError);
+    HybridInterpolant& target = outputInterpolant<HybridInterpolant>(*output, domain, operation, "hybrid");
+    const HybridInterpolant& contourInterpolant =
+        sourceInterpolant<HybridInterpolant>(*contour, "Contour", "a HybridInterpolant", operation);
 
     if (level < 1 || level > contour->getNumLevels()) {
         ErrorProgressReporter::instance()->reportError(
@@ -277,9 +343,7 @@ int UserSurfaceCalcFunc::collectFringeFaces(Geometry* output, ContourGeometry* c
     }
     const std::vector<ContourGeometry::FringeFace>& fringe = contour->getLevel(level - 1).fringeFaces;
 
-    // The faces of the level grouped by shape type (ascending), each group a flat list of
-    // contour vertex indices.
-    std::map<ShapeType, std::vector<int>> groups;
+    FaceGroups groups;
     for (const ContourGeometry::FringeFace& face : fringe) {
         const std::string setName = contour->getName() + ":" + ContourGeometry::faceSetSuffix(face.count);
         const ShapeSet* set = contour->getFaceSet(setName);
@@ -293,36 +357,15 @@ int UserSurfaceCalcFunc::collectFringeFaces(Geometry* output, ContourGeometry* c
     }
 
     // The output's sources are the contour's, so that the copied weights keep their meaning.
-    std::vector<int> sourceIndex(sourceInterpolant->getNumSources());
+    std::vector<int> sourceIndex(contourInterpolant.getNumSources());
     for (std::size_t k = 0; k < sourceIndex.size(); ++k)
-        sourceIndex[k] = target->addSource(sourceInterpolant->getSource(k));
+        sourceIndex[k] = target.addSource(contourInterpolant.getSource(k));
 
-    std::vector<int> renumbered(std::size_t(contour->getNumVertices()), -1);
-    const TripletZELVector& contourVertices = contour->getVertices();
-    TripletZELVector& vertices = output->getModifiableVertices();
-    for (auto& [type, nodes] : groups) {
-        for (int& node : nodes) {
-            int& mapped = renumbered[std::size_t(node)];
-            if (mapped < 0) {
-                mapped = static_cast<int>(vertices.size());
-                vertices.push_back(contourVertices[std::size_t(node)]);
-                const NodeDefinition definition = sourceInterpolant->getInternalData(std::size_t(node));
-                target->pushVertex(definition.source < 0 ? -1 : sourceIndex[std::size_t(definition.source)],
-                                   definition.nodes);
-            }
-            node = mapped;
-        }
-    }
-    for (auto& [type, nodes] : groups) {
-        const std::string setName = _("%s:%d", domain, static_cast<int>(type));
-        ShapeSet* set = output->addFaceSet(setName, type, 0);
-        if (set == nullptr)
-            throw internal::nullPointer(kClass, operation,
-                                        _("Could not create faceset '%s', already exists.", setName), ErrError);
-        const int count = static_cast<int>(nodes.size()) / cell::nodeCount(type);
-        set->resize(count);
-        set->editConnectivity() = std::move(nodes);
-    }
+    appendUsedVertices(groups, contour->getVertices(), output->getModifiableVertices(), [&](int node) {
+        const NodeDefinition definition = contourInterpolant.getInternalData(std::size_t(node));
+        target.pushVertex(definition.source < 0 ? -1 : sourceIndex[std::size_t(definition.source)], definition.nodes);
+    });
+    addFaceGroups(*output, groups, domain, operation);
     return static_cast<int>(fringe.size());
 }
 
@@ -472,10 +515,6 @@ void reportIntersection(const std::string& message)
     ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "doIntersection", message, ErrWarning));
 }
 
-// One boundary's faces that the strip keeps, grouped by shape type: flat lists of the
-// boundary's vertex indices.
-using FaceGroups = std::map<ShapeType, std::vector<int>>;
-
 } // namespace
 
 void UserSurfaceCalcFunc::doIntersection(GeometricOKLObject* object) const
@@ -602,15 +641,8 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
     std::vector<std::vector<int>> onBoundary;
     location->findFreeEdgesOnBoundaries(boundaries, edges, freeVertices, &onBoundary);
 
-    Interpolant* locationInterpolant = location->getInterpolant();
-    if (locationInterpolant == nullptr)
-        throw internal::nullPointer(kClass, operation,
-                                    _("%s %s does not have an interpolant.", "Locator", location->getName()), ErrError);
-    auto* edgeData = dynamic_cast<EdgeInterpolant*>(locationInterpolant);
-    if (edgeData == nullptr)
-        throw internal::nullPointer(kClass, operation,
-                                    _("%s %s does not have an edge interpolant.", "Locator", location->getName()),
-                                    ErrError);
+    const EdgeInterpolant& edgeData =
+        sourceInterpolant<EdgeInterpolant>(*location, "Locator", "an edge interpolant", operation);
 
     // The mesh nodes at the ends of the edges that the location crosses on each boundary; a
     // location vertex that sits on a node (weight 1 or 0) touches that node alone.
@@ -619,12 +651,12 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
     for (std::size_t b = 0; b < boundaries.size(); ++b) {
         std::vector<int>& nodes = touched[b];
         for (int vertex : onBoundary[b]) {
-            if (vertex < 0 || std::size_t(vertex) >= edgeData->getNumVertices())
+            if (vertex < 0 || std::size_t(vertex) >= edgeData.getNumVertices())
                 throw data::invalid(kClass, operation,
                                     _("Index count %d exceeded vector size %d for free vertex by boundary calculation.",
-                                      vertex + 1, static_cast<int>(edgeData->getNumVertices())),
+                                      vertex + 1, static_cast<int>(edgeData.getNumVertices())),
                                     ErrError);
-            const EdgeInterpolantData& data = edgeData->getInternalData(std::size_t(vertex));
+            const EdgeInterpolantData& data = edgeData.getInternalData(std::size_t(vertex));
             if (data.weightA > 1e-6f && data.nodeA >= 0 && std::size_t(data.nodeA) < nodeCount)
                 nodes.push_back(data.nodeA);
             if (data.weightA < 0.999999f && data.nodeB >= 0 && std::size_t(data.nodeB) < nodeCount)
@@ -634,18 +666,7 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
         nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
     }
 
-    VertexInterpolant* target = nullptr;
-    if (Interpolant* existing = output->getInterpolant()) {
-        target = dynamic_cast<VertexInterpolant*>(existing);
-        if (target == nullptr)
-            throw internal::nullPointer(kClass, operation,
-                                        _("%s %s does not have a vertex interpolant.", "User Surface", output->getName()),
-                                        ErrError);
-    } else {
-        auto fresh = std::make_unique<VertexInterpolant>(domain);
-        target = fresh.get();
-        output->setInterpolant(std::move(fresh));
-    }
+    VertexInterpolant& target = outputInterpolant<VertexInterpolant>(*output, domain, operation, "vertex");
 
     // Faces of each boundary that touch its touched nodes.
     const bool useOctree = std::getenv("ZEL_NO_OCTREE") == nullptr;
@@ -658,7 +679,9 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
         Geometry& boundary = *boundaries[b];
         progress.start(boundary.getName());
         if (touched[b].empty()) continue;
-        const auto* nodesOf = dynamic_cast<const VertexInterpolant*>(boundary.getInterpolant());
+        // The strip keeps the boundary's own vertex interpolation, so it must have one.
+        const VertexInterpolant& nodesOf =
+            sourceInterpolant<VertexInterpolant>(boundary, "Boundary", "a VertexInterpolant", operation);
         const std::vector<std::string> setNames = boundary.getFaceSetNames();
         ProgressTracker setProgress(boundary.getName());
         for (const std::string& setName : setNames) setProgress.add(setName, 1.0 / static_cast<double>(setNames.size()));
@@ -680,11 +703,11 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
                     for (int face = octree.GetNextIntersection(); face >= 0; face = octree.GetNextIntersection())
                         keep[std::size_t(face)] = 1;
                 }
-            } else if (nodesOf != nullptr) {
+            } else {
                 for (int face = 0; face < set->size(); ++face)
                     for (int vertex : set->getElement(face))
                         if (std::binary_search(touched[b].begin(), touched[b].end(),
-                                               nodesOf->getInternalData(std::size_t(vertex)))) {
+                                               nodesOf.getInternalData(std::size_t(vertex)))) {
                             keep[std::size_t(face)] = 1;
                             break;
                         }
@@ -711,15 +734,7 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
         for (const auto& [type, nodes] : groups) any = any || !nodes.empty();
         if (!any) continue;
         Geometry& boundary = *boundaries[b];
-        if (boundary.getInterpolant() == nullptr)
-            throw internal::nullPointer(kClass, operation,
-                                        _("%s %s does not have an interpolant.", "Boundary", boundary.getName()),
-                                        ErrError);
-        const auto* nodesOf = dynamic_cast<const VertexInterpolant*>(boundary.getInterpolant());
-        if (nodesOf == nullptr)
-            throw internal::nullPointer(kClass, operation,
-                                        _("%s %s does not have a VertexInterpolant.", "Boundary", boundary.getName()),
-                                        ErrError);
+        const auto& nodesOf = static_cast<const VertexInterpolant&>(*boundary.getInterpolant());  // checked above
         const TripletZELVector* values = nullptr;
         Variable* variable = boundary.findVariable("momentum flow");
         if (variable == nullptr && ObjectDB::instance()->hasObject("momentum flow"))
@@ -741,33 +756,16 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
             momentum->setGlobalType(vector->getGlobalType());
         }
 
-        std::vector<int> renumbered(std::size_t(boundary.getNumVertices()), -1);
-        const TripletZELVector& points = boundary.getVertices();
+        appendUsedVertices(groups, boundary.getVertices(), vertices, [&](int node) {
+            target.pushVertex(nodesOf.getInternalData(std::size_t(node)));
+            flows.push_back(values != nullptr ? (*values)[std::size_t(node)] : TripletF::undefined());
+        });
         for (auto& [type, nodes] : groups) {
-            for (int& node : nodes) {
-                int& mapped = renumbered[std::size_t(node)];
-                if (mapped < 0) {
-                    mapped = static_cast<int>(vertices.size());
-                    vertices.push_back(points[std::size_t(node)]);
-                    target->pushVertex(nodesOf->getInternalData(std::size_t(node)));
-                    flows.push_back(values != nullptr ? (*values)[std::size_t(node)] : TripletF::undefined());
-                }
-                node = mapped;
-            }
             std::vector<int>& all = faces[type];
             all.insert(all.end(), nodes.begin(), nodes.end());
         }
     }
-    for (auto& [type, nodes] : faces) {
-        if (nodes.empty()) continue;
-        const std::string setName = _("%s:%d", domain, static_cast<int>(type));
-        ShapeSet* set = output->addFaceSet(setName, type, 0);
-        if (set == nullptr)
-            throw internal::nullPointer(kClass, operation,
-                                        _("Could not create faceset '%s', already exists.", setName), ErrError);
-        set->resize(static_cast<int>(nodes.size()) / cell::nodeCount(type));
-        set->editConnectivity() = std::move(nodes);
-    }
+    addFaceGroups(*output, faces, domain, operation);
     momentum->setTripletValues(std::move(flows), VarTypeVertex);
     output->addVariable(std::move(momentum));
 }

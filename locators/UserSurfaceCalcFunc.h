@@ -91,6 +91,8 @@ public:
                                   const TripletF& axisFrom, const TripletF& axisTo, float angle);
 
 private:
+    struct OneStepMode;
+    static const OneStepMode* findOneStepMode(const std::string& option);
     void build(GeometricOKLObject& object) const;
     void doFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const;
     static void loadData(UserSurfaceGeometryReader* reader, Geometry* geometry);
