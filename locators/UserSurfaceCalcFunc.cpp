@@ -1,5 +1,6 @@
 #include "locators/UserSurfaceCalcFunc.h"
 
+#include "domain/DomainGeometryBase.h"
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/core/Progress.h"
@@ -7,11 +8,10 @@
 #include "framework/core/StringUtilities.h"
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/Interpolant.h"
+#include "framework/geometry/Octree.h"
 #include "framework/okl/ContourOKLObject.h"
 #include "framework/okl/GeometricOKLObject.h"
 #include "framework/okl/ObjectDB.h"
-#include "domain/DomainGeometryBase.h"
-#include "framework/geometry/Octree.h"
 #include "framework/viewer/Colour.h"
 #include "framework/viewer/GraphicObject.h"
 #include "framework/viewer/ViewerInterface.h"
@@ -19,12 +19,12 @@
 #include "locators/UserSurfaceGeometryReader.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <set>
 #include <array>
 #include <cassert>
+#include <cstdlib>
 #include <map>
 #include <memory>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -233,8 +233,8 @@ const UserSurfaceCalcFunc::OneStepMode* UserSurfaceCalcFunc::findOneStepMode(con
 
 void UserSurfaceCalcFunc::build(GeometricOKLObject& object) const
 {
-    // The count only names the progress of nested builds (a surface made from a surface);
-    // a build that fails is not counted down.
+    // The count serves only to name the progress. Only a build that returns normally counts
+    // down; a failed one leaves its count behind.
     ++s_buildsInProgress;
     ProgressTracker progress("User Surface " + StringUtilities::toString(s_buildsInProgress));
 
