@@ -145,7 +145,14 @@ void CaseStorage::getMassFlow(FloatZELVectorConcrete& values, const Interpolant*
 }
 
 Variable* CaseStorage::getBoundaryFlow(const std::string& name, Geometry* geometry) {
-    return geometry != nullptr ? geometry->getVariable(name, false) : nullptr;
+    if (geometry == nullptr) return nullptr;
+    try {
+        return geometry->getVariable(name, false);
+    } catch (const expressions::eval&) {
+        // A name that neither the boundary nor the case knows ("Heat Flow" of a case without
+        // heat transfer) reaches the expression language, which refuses it: no such flow.
+        return nullptr;
+    }
 }
 
 } // namespace zel::host

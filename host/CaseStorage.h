@@ -60,6 +60,7 @@ public:
     std::vector<std::string> getPhases(int selector, const std::string& name) override;
     void getMassFlow(FloatZELVectorConcrete& values, const Interpolant* interpolant,
                      const std::string& phase) override;
+    // The boundary's variable `name` ("momentum flow", a field); null when the case has none.
     Variable* getBoundaryFlow(const std::string& name, Geometry* geometry) override;
     void clearVariables() override { deleteAllVariables(); }
 

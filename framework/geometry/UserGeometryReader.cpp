@@ -165,8 +165,9 @@ bool UserGeometryReader::readPUSTop(TripletZELVector& points, int& lastLine)
     std::size_t last = text.empty() ? 0 : text.size() - 1;
 
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::string line = StringUtilities::trim(text[i]);
-        if (line.empty() || line.front() == '#') continue;
+        // '#' starts a comment that runs to the end of the line.
+        const std::string line = StringUtilities::trim(std::string_view(text[i]).substr(0, text[i].find('#')));
+        if (line.empty()) continue;
         if (expectTitle) {
             title = line;
             expectTitle = false;

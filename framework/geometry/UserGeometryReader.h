@@ -5,7 +5,7 @@
 //
 // File format (text, one item per line; "\r\n" and "\n" line ends):
 //
-//     # Lines that begin with '#' are comments; blank lines are skipped.
+//     # '#' starts a comment that runs to the end of the line; blank lines are skipped.
 //     [Name]                               optional; the next line is the file's title
 //     Wall section 3
 //     [Data]                               optional marker of the point list

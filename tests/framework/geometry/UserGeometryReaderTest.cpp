@@ -123,7 +123,7 @@ TEST_F(UserGeometryReaderTest, PlainPointListsJoinTheirPointsInOrder) {
 
     // No column line: exactly X, Y, Z in metres; blanks, tabs and commas all separate, a
     // single point has no segment, a leading '+' is a sign.
-    reader.initialize(write("\n  # note\n+1.5,\t-2  3e-1\n"), "One");
+    reader.initialize(write("\n  # note\n+1.5,\t-2  3e-1   # a comment after the values\n"), "One");
     points.clear();
     EXPECT_FALSE(reader.readPUSTop(points, lines, last));
     EXPECT_EQ(last, 2);

@@ -1,0 +1,108 @@
+// Polylines in zelpost sessions: a file rake and the rim of a slice on the cube case with the
+// exact lengths and averages of its linear pressure, the boundary variables along the rim, a
+// bad file refused with its line, and the example session on the OpenFOAM elbow.
+#include "tests/host/HostTestSupport.h"
+
+#include "framework/core/Error.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace zel::host::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path writeScratch(const std::string& name, const std::string& text) {
+    const fs::path dir = fs::temp_directory_path() / "zel_host_polyline";
+    fs::create_directories(dir);
+    std::ofstream(dir / name, std::ios::binary) << text;
+    return dir / name;
+}
+
+TEST_F(HostTest, PolylinesInASession) {
+    host->loadCase(cubeCase(4), {});
+    // A rake along x at y = z = 0.5 in millimetres, with a probe temperature of its own.
+    const fs::path rake = writeScratch("rake.txt",
+                                       "X [mm], Y [mm], Z [mm], Probe T [C]\n"
+                                       "100 500 500 20\n500 500 500 40\n900 500 500 60\n");
+    host->runSession("POLYLINE: Rake\n  Input File = " + rake.string() +
+                         "\nEND\n"
+                         "PLANE: Slice\n  Option = YZ Plane\n  X = 0.55 [m]\nEND\n"
+                         "POLYLINE: Rim\n  Option = Boundary Intersection\n  Location = Slice\n"
+                         "  Boundary List = Boundary\n  Add Local Variable = True\nEND\n"
+                         "> calculate length, Rake\n"
+                         "> calculate lengthAve, Pressure, Rake\n"
+                         "> calculate lengthAve, Probe T, Rake\n"
+                         "> calculate length, Rim\n"
+                         "> calculate lengthAve, Pressure, Rim\n"
+                         "> calculate lengthInt, Pressure, Rim\n"
+                         "> calculate maxVal, Boundary Normal on Rim X, Rim\n"
+                         "> calculate minVal, Normalized Force on Rim Z, Rim\n",
+                     "session");
+    EXPECT_EQ(host->errorCount(), 0u) << reports();
+    // p = 1 + 2x + 3y - z: exact on straight segments.
+    EXPECT_NEAR(result("length, Rake"), 0.8, 1e-6);
+    EXPECT_NEAR(result("lengthAve, Pressure, Rake"), 1 + 1.0 + 1.5 - 0.5, 4e-6);
+    EXPECT_NEAR(result("lengthAve, Probe T, Rake"), 313.15, 1e-4);
+    // The rim of the slice is the square's perimeter, one closed loop.
+    EXPECT_NEAR(result("length, Rim"), 4.0, 4e-6);
+    EXPECT_NEAR(result("lengthAve, Pressure, Rim"), 1 + 1.1 + 1.5 - 0.5, 4e-6);
+    EXPECT_NEAR(result("lengthInt, Pressure, Rim"), 4.0 * 3.1, 2e-5);
+    const Geometry* rim = object("Rim")->getGeometry("cube");
+    ASSERT_NE(rim, nullptr);
+    EXPECT_EQ(rim->getNumLines(), rim->getNumVertices());
+    // The walls around the slice face ±y and ±z. Their momentum flow is the pressure force
+    // p n A (no flow through them), so the normalized force is -p n per unit length: along
+    // the top wall (normal +z) it points down.
+    EXPECT_NEAR(result("maxVal, Boundary Normal on Rim X, Rim"), 0.0, 1e-6);
+    EXPECT_LT(result("minVal, Normalized Force on Rim Z, Rim"), 0.0);
+
+    // A bad segment line is refused with the file's line; the polyline is left without
+    // geometry.
+    const fs::path bad = writeScratch("bad.txt", "0 0 0\n1 0 0\n[Lines]\n0 1\n1 2\n");
+    try {
+        host->runSession("POLYLINE: Rake\n  Input File = " + bad.string() + "\nEND\n", "bad session");
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_NE(e.getMessage().find("bad session"), std::string::npos) << e.getMessage();
+        EXPECT_NE(e.getMessage().find("Line connectivity index out of range on line 5, should be within: 0..1"),
+                  std::string::npos)
+            << e.getMessage();
+    }
+    EXPECT_EQ(object("Rake")->getNumGeometries(), 0u);
+}
+
+TEST_F(HostTest, PolylineExampleOnTheElbow) {
+    const fs::path elbow = fs::path(ZEL_SHARED_DATA_DIR) / "elbow" / "VTK" / "elbow_200.vtm";
+    if (!fs::exists(elbow)) GTEST_SKIP() << elbow << " is not there";
+    const fs::path examples = fs::path(ZEL_TEST_DATA_DIR) / ".." / ".." / "examples";
+    std::ifstream in(examples / "polyline.zel");
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string session = text.str();
+    // The session names its file relative to the repository's top folder.
+    const std::string relative = "examples/elbow_rake.txt";
+    ASSERT_NE(session.find(relative), std::string::npos);
+    session.replace(session.find(relative), relative.size(), (examples / "elbow_rake.txt").string());
+    LoadOptions options;
+    options.density = 1.0;
+    host->loadCase(elbow, options);
+    host->runSession(session, "polyline.zel");
+    EXPECT_EQ(host->errorCount(), 0u) << reports();
+
+    // The rim closes around the slice: twice its width across the leg and its depth.
+    const Geometry* rim = object("Outlet Rim")->getGeometry("elbow");
+    ASSERT_NE(rim, nullptr);
+    const TripletF lo = rim->getVertices().getMinExtents(), hi = rim->getVertices().getMaxExtents();
+    EXPECT_NEAR(result("length, Outlet Rim"), 2.0 * ((hi.y - lo.y) + (hi.z - lo.z)), 1e-4);
+    EXPECT_EQ(rim->getNumLines(), rim->getNumVertices());
+    EXPECT_NEAR(result("length, Rake"), 46.5, 1e-4);
+    // The rake's straight pieces between ten samples against the cut line's every cell.
+    EXPECT_NEAR(result("lengthAve, Velocity X, Rake"), result("lengthAve, Velocity X, Rake Line"),
+                0.1 * std::fabs(result("lengthAve, Velocity X, Rake Line")));
+}
+
+} // namespace
+} // namespace zel::host::test
