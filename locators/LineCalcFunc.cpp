@@ -5,6 +5,7 @@
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/Interpolant.h"
 #include "framework/okl/GeometricOKLObject.h"
+#include "locators/AxisSweep.h"
 #include "locators/LocatorCalcFunc.h"
 
 #include <algorithm>
@@ -169,43 +170,18 @@ bool LineCalcFunc::mergeVertices(TripletZELVector& vertices, IntZELVector& lines
     const std::size_t n = vertices.size();
 
     // record[j]: the lowest i < j closer than the tolerance, or -1. Candidates come from a
-    // sweep along the axis of largest extent (two points closer than the tolerance are
-    // closer than it along any axis), so the work is not quadratic unless every vertex
-    // crowds into one tolerance-wide slab.
+    // sweep along the axis of largest extent, so the work is not quadratic unless every
+    // vertex crowds into one tolerance-wide slab.
     std::vector<int> record(n, -1);
     if (n > 1 && tolerance > 0.0f) {
-        int axis = 0;
-        {
-            const TripletF lo = vertices.getMinExtents(), hi = vertices.getMaxExtents();
-            float widest = -1.0f;
-            for (int a = 0; a < 3; ++a)
-                if (hi[a] - lo[a] > widest) widest = hi[a] - lo[a], axis = a;
-        }
-        std::vector<std::uint32_t> order(n);
-        std::iota(order.begin(), order.end(), 0u);
-        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return vertices[a][axis] < vertices[b][axis];
-        });
-        const double tol = tolerance;
-        const double tol2 = tol * tol;
-        auto closer = [&](std::size_t i, std::size_t j) {
-            const TripletD d = TripletD(vertices[i]) - TripletD(vertices[j]);
-            return d.lengthSquared() < tol2;
-        };
-        for (std::size_t p = 0; p < n; ++p) {
-            const std::size_t j = order[p];
-            const double key = vertices[j][axis];
+        const AxisSweep sweep(vertices.span());
+        const double tol2 = double(tolerance) * double(tolerance);
+        for (std::size_t j = 0; j < n; ++j) {
             int best = -1;
-            for (std::size_t q = p; q-- > 0;) {
-                if (key - double(vertices[order[q]][axis]) >= tol) break;
-                const std::size_t i = order[q];
-                if (i < j && (best < 0 || int(i) < best) && closer(i, j)) best = int(i);
-            }
-            for (std::size_t q = p + 1; q < n; ++q) {
-                if (double(vertices[order[q]][axis]) - key >= tol) break;
-                const std::size_t i = order[q];
-                if (i < j && (best < 0 || int(i) < best) && closer(i, j)) best = int(i);
-            }
+            sweep.forEachCandidate(vertices[j], tolerance, [&](std::uint32_t i) {
+                if (i >= j || (best >= 0 && int(i) >= best)) return;
+                if ((TripletD(vertices[i]) - TripletD(vertices[j])).lengthSquared() < tol2) best = int(i);
+            });
             record[j] = best;
         }
     }
