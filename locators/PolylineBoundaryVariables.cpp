@@ -53,6 +53,17 @@ const VertexInterpolant& boundaryInterpolant(const Geometry& boundary, std::size
     return *interpolant;
 }
 
+// A boundary's flow values (`count` of them; `what`: "momentum flow", "heat flow") must be one
+// per vertex area.
+void checkFlowSize(std::size_t count, std::size_t areas, const char* what, const char* operation)
+{
+    if (count != areas)
+        throw data::invalid(kClass, operation,
+                            _("%s %s size (%d) does not match %s vertex areas (%d).", "Boundary", what, count, "Boundary",
+                              areas),
+                            ErrError);
+}
+
 // Runs `perPhase(prefix)` for each phase of `selector`; the prefix is empty for a single
 // phase. perPhase returns false to stop (the single-phase fallback).
 void forEachPhase(int selector, const std::function<bool(const std::string&)>& perPhase)
@@ -154,11 +165,7 @@ void PolylineCalcFunc::calcForce(EdgeInterpolant& interpolant, Geometry& polylin
             const TripletZELVector* values = variable->getTripletValues(VarTypeVertex);
             const FloatZELVector& areas = boundary->getVertexAreas();
             const std::size_t count = values != nullptr ? values->size() : 0;
-            if (count != areas.size())
-                throw data::invalid(kClass, "calcForce",
-                                    _("%s momentum flow size (%d) does not match %s vertex areas (%d).", "Boundary",
-                                      count, "Boundary", areas.size()),
-                                    ErrError);
+            checkFlowSize(count, areas.size(), "momentum flow", "calcForce");
             const VertexInterpolant& nodesOf = boundaryInterpolant(*boundary, areas.size(), "calcForce");
             for (std::size_t i = 0; i < count; ++i) {
                 if (areas[i] == 0.0f || (*values)[i].isUndefined()) continue;
@@ -218,11 +225,7 @@ void PolylineCalcFunc::calcHeatFlux(EdgeInterpolant& interpolant, Geometry& poly
             const FloatZELVector* values = variable->getFloatValues(VarTypeVertex);
             const FloatZELVector& areas = boundary->getVertexAreas();
             const std::size_t count = values != nullptr ? values->size() : 0;
-            if (count != areas.size())
-                throw data::invalid(kClass, "calcHeatFlux",
-                                    _("%s heat flow size (%d) does not match %s vertex areas (%d).", "Boundary", count,
-                                      "Boundary", areas.size()),
-                                    ErrError);
+            checkFlowSize(count, areas.size(), "heat flow", "calcHeatFlux");
             const VertexInterpolant& nodesOf = boundaryInterpolant(*boundary, areas.size(), "calcHeatFlux");
             for (std::size_t i = 0; i < count; ++i) {
                 if (areas[i] == 0.0f || isUndefined((*values)[i])) continue;

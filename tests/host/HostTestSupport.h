@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the host tests: a fresh Host per test, small hand-made cases, result lookup.
 #include "domain/DomainGeometryBase.h"
+#include "framework/core/Error.h"
 #include "framework/core/Reporter.h"
 #include "framework/geometry/Geometry.h"
 #include "framework/okl/GeometricOKLObject.h"
@@ -11,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 namespace zel::host::test {
@@ -48,6 +51,16 @@ protected:
         ADD_FAILURE() << "no result for " << call;
         return 0.0;
     }
+    // Runs `text`, which must fail with an error that names `source` and says `message`.
+    void expectSessionFails(const std::string& text, const std::string& source, const std::string& message) {
+        try {
+            host->runSession(text, source);
+            ADD_FAILURE() << "no error; expected: " << message;
+        } catch (const Error& e) {
+            EXPECT_NE(e.getMessage().find(source), std::string::npos) << e.getMessage();
+            EXPECT_NE(e.getMessage().find(message), std::string::npos) << e.getMessage();
+        }
+    }
     static std::string reports() {
         std::string out;
         for (const auto& r : ErrorProgressReporter::instance()->getReports()) out += r.toString() + "\n";
@@ -56,6 +69,29 @@ protected:
 
     std::unique_ptr<Host> host;
 };
+
+// A file of `text` in the folder `folder` of the system's temporary folder.
+inline std::filesystem::path scratchFile(const std::string& folder, const std::string& name, const std::string& text) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / folder;
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / name, std::ios::binary) << text;
+    return dir / name;
+}
+
+// The example session examples/<session>, with the data file that it names relative to the
+// repository's top folder ("examples/<dataFile>") given by its full path.
+inline std::string exampleSession(const std::string& session, const std::string& dataFile) {
+    const std::filesystem::path examples = std::filesystem::path(ZEL_TEST_DATA_DIR) / ".." / ".." / "examples";
+    std::ifstream in(examples / session);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string out = text.str();
+    const std::string relative = "examples/" + dataFile;
+    const std::size_t at = out.find(relative);
+    EXPECT_NE(at, std::string::npos) << session << " does not name " << relative;
+    if (at != std::string::npos) out.replace(at, relative.size(), (examples / dataFile).string());
+    return out;
+}
 
 // A unit cube [0,1]^3 of one hexahedron split into `n`^3 hexahedra, with point data
 // p = 1 + 2x + 3y - z and U = (1, 0, 0) and a cell array "c" = cell index.

@@ -3,30 +3,20 @@
 // bad file refused with its line, and the example session on the OpenFOAM elbow.
 #include "tests/host/HostTestSupport.h"
 
-#include "framework/core/Error.h"
-
+#include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace zel::host::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path writeScratch(const std::string& name, const std::string& text) {
-    const fs::path dir = fs::temp_directory_path() / "zel_host_polyline";
-    fs::create_directories(dir);
-    std::ofstream(dir / name, std::ios::binary) << text;
-    return dir / name;
-}
-
 TEST_F(HostTest, PolylinesInASession) {
     host->loadCase(cubeCase(4), {});
     // A rake along x at y = z = 0.5 in millimetres, with a probe temperature of its own.
-    const fs::path rake = writeScratch("rake.txt",
-                                       "X [mm], Y [mm], Z [mm], Probe T [C]\n"
-                                       "100 500 500 20\n500 500 500 40\n900 500 500 60\n");
+    const fs::path rake = scratchFile("zel_host_polyline", "rake.txt",
+                                      "X [mm], Y [mm], Z [mm], Probe T [C]\n"
+                                      "100 500 500 20\n500 500 500 40\n900 500 500 60\n");
     host->runSession("POLYLINE: Rake\n  Input File = " + rake.string() +
                          "\nEND\n"
                          "PLANE: Slice\n  Option = YZ Plane\n  X = 0.55 [m]\nEND\n"
@@ -61,31 +51,16 @@ TEST_F(HostTest, PolylinesInASession) {
 
     // A bad segment line is refused with the file's line; the polyline is left without
     // geometry.
-    const fs::path bad = writeScratch("bad.txt", "0 0 0\n1 0 0\n[Lines]\n0 1\n1 2\n");
-    try {
-        host->runSession("POLYLINE: Rake\n  Input File = " + bad.string() + "\nEND\n", "bad session");
-        ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-        EXPECT_NE(e.getMessage().find("bad session"), std::string::npos) << e.getMessage();
-        EXPECT_NE(e.getMessage().find("Line connectivity index out of range on line 5, should be within: 0..1"),
-                  std::string::npos)
-            << e.getMessage();
-    }
+    const fs::path bad = scratchFile("zel_host_polyline", "bad.txt", "0 0 0\n1 0 0\n[Lines]\n0 1\n1 2\n");
+    expectSessionFails("POLYLINE: Rake\n  Input File = " + bad.string() + "\nEND\n", "bad session",
+                       "Line connectivity index out of range on line 5, should be within: 0..1");
     EXPECT_EQ(object("Rake")->getNumGeometries(), 0u);
 }
 
 TEST_F(HostTest, PolylineExampleOnTheElbow) {
     const fs::path elbow = fs::path(ZEL_SHARED_DATA_DIR) / "elbow" / "VTK" / "elbow_200.vtm";
     if (!fs::exists(elbow)) GTEST_SKIP() << elbow << " is not there";
-    const fs::path examples = fs::path(ZEL_TEST_DATA_DIR) / ".." / ".." / "examples";
-    std::ifstream in(examples / "polyline.zel");
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string session = text.str();
-    // The session names its file relative to the repository's top folder.
-    const std::string relative = "examples/elbow_rake.txt";
-    ASSERT_NE(session.find(relative), std::string::npos);
-    session.replace(session.find(relative), relative.size(), (examples / "elbow_rake.txt").string());
+    const std::string session = exampleSession("polyline.zel", "elbow_rake.txt");
     LoadOptions options;
     options.density = 1.0;
     host->loadCase(elbow, options);

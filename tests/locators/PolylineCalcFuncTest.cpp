@@ -482,6 +482,17 @@ TEST_F(PolylineTest, BoundaryVariableChecks) {
     };
     fails(data::invalid("", "", ""), "calcForce",
           _("Boundary momentum flow size (3) does not match Boundary vertex areas (%d).", count));
+    auto heat = std::make_unique<ScalarVariable>(VarTypeVertex);
+    heat->setName("Heat Flow");
+    heat->values().resize(2);
+    wall->addVariable(std::move(heat));
+    wall->removeVariable("momentum flow");
+    fails(data::invalid("", "", ""), "calcHeatFlux",
+          _("Boundary heat flow size (2) does not match Boundary vertex areas (%d).", count));
+    wall->removeVariable("Heat Flow");
+    flow = std::make_unique<VectorVariable>(VarTypeVertex);
+    flow->setName("momentum flow");
+    held = static_cast<VectorVariable*>(wall->addVariable(std::move(flow)));
     held->values().resize(count);
     std::unique_ptr<Interpolant> nodes(wall->getInterpolant()->clone());
     auto* vertexNodes = static_cast<VertexInterpolant*>(nodes.get());
