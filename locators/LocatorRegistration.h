@@ -8,11 +8,12 @@
 
 namespace zel {
 
-// Registers LineCalcFunc, PlaneCalcFunc, PointCalcFunc and PolylineCalcFunc with CalcRegistry
-// for "LINE", "PLANE", "POINT" and "POLYLINE", replacing earlier registrations of those types. propagateErrors: the
-// plane's and point's error policy (true: their failures reach the command that changed the
-// object; false: they are reported and the object is left without geometry).
-// interpolantFlag: the last flag of their external interpolants.
+// Registers LineCalcFunc, PlaneCalcFunc, PointCalcFunc, PolylineCalcFunc and
+// UserSurfaceCalcFunc with CalcRegistry for "LINE", "PLANE", "POINT", "POLYLINE" and "USER
+// SURFACE", replacing earlier registrations of those types. propagateErrors: the plane's and
+// point's error policy (true: their failures reach the command that changed the object;
+// false: they are reported and the object is left without geometry). interpolantFlag: the
+// last flag of their external interpolants.
 ZEL_API void registerLocatorCalcFuncs(bool propagateErrors = true, bool interpolantFlag = true);
 
 } // namespace zel
