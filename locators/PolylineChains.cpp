@@ -3,9 +3,9 @@
 #include "locators/AxisSweep.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstdint>
-#include <deque>
 #include <limits>
 
 namespace zel {
@@ -14,77 +14,125 @@ namespace {
 
 constexpr int kNone = -1;
 
-// A chain whose direction can be turned in constant time: the items are kept in `items`,
-// read from the back when `reversed` is set.
-class Chain {
+// The chains, their items in two flat arrays: one node per item, holding its vertex and its
+// (at most two) neighbours in no particular order, so that a chain is a path of nodes that
+// reads the same from either end, known by its end nodes. Pushing an item, dropping an end,
+// turning a chain round and joining two chains then take constant time.
+struct Chain {
+    int head = kNone;  // the front's node
+    int tail = kNone;  // the back's node
+};
+
+class ChainItems {
 public:
-    Chain() = default;
-    explicit Chain(const VertexChain& vertices) : m_items(vertices.begin(), vertices.end()) {}
-    Chain(int a, int b) : m_items{a, b} {}
-
-    std::size_t size() const { return m_items.size(); }
-    int front() const { return m_reversed ? m_items.back() : m_items.front(); }
-    int back() const { return m_reversed ? m_items.front() : m_items.back(); }
-    // Item i counted from the front.
-    int at(std::size_t i) const { return m_reversed ? m_items[m_items.size() - 1 - i] : m_items[i]; }
-    void pushFront(int v) { m_reversed ? m_items.push_back(v) : m_items.push_front(v); }
-    void pushBack(int v) { m_reversed ? m_items.push_front(v) : m_items.push_back(v); }
-    void popFront() { m_reversed ? m_items.pop_back() : m_items.pop_front(); }
-    void popBack() { m_reversed ? m_items.pop_front() : m_items.pop_back(); }
-    void reverse() { m_reversed = !m_reversed; }
-    void clear() { m_items.clear(); }
-
-    VertexChain toVector() const
+    explicit ChainItems(std::size_t items)
     {
-        VertexChain out(size());
-        for (std::size_t i = 0; i < out.size(); ++i) out[i] = at(i);
+        m_vertex.reserve(items);
+        m_links.reserve(items);
+    }
+
+    int front(const Chain& c) const { return m_vertex[std::size_t(c.head)]; }
+    int back(const Chain& c) const { return m_vertex[std::size_t(c.tail)]; }
+
+    void pushFront(Chain& c, int vertex)
+    {
+        const int n = static_cast<int>(m_vertex.size());
+        m_vertex.push_back(vertex);
+        m_links.push_back({kNone, kNone});
+        if (c.head == kNone)
+            c.tail = n;
+        else
+            connect(n, c.head);
+        c.head = n;
+    }
+    void pushBack(Chain& c, int vertex)
+    {
+        std::swap(c.head, c.tail);
+        pushFront(c, vertex);
+        std::swap(c.head, c.tail);
+    }
+    Chain make(std::span<const int> vertices)
+    {
+        Chain c;
+        for (int v : vertices) pushBack(c, v);
+        return c;
+    }
+    // Puts `other` in front of `chain` (atFront) or after it, turned round first when
+    // `reverse` is set, without its item next to `chain` when `dropShared` is set (`other`
+    // then has at least two). `other` is used up.
+    void join(Chain& chain, Chain other, bool atFront, bool reverse, bool dropShared)
+    {
+        if (reverse) std::swap(other.head, other.tail);
+        if (dropShared) {
+            int& end = atFront ? other.tail : other.head;
+            const int inner = next(end, kNone);
+            disconnect(end, inner);
+            end = inner;
+        }
+        if (atFront) {
+            connect(other.tail, chain.head);
+            chain.head = other.head;
+        } else {
+            connect(chain.tail, other.head);
+            chain.tail = other.tail;
+        }
+    }
+    VertexChain toVector(const Chain& c) const
+    {
+        VertexChain out;
+        for (int node = c.head, from = kNone; node != kNone;) {
+            out.push_back(m_vertex[std::size_t(node)]);
+            const int to = next(node, from);
+            from = node;
+            node = to;
+        }
         return out;
     }
 
 private:
-    std::deque<int> m_items;
-    bool m_reversed = false;
+    // The neighbour of `node` that is not `from` (for an end node and kNone: its only one).
+    int next(int node, int from) const
+    {
+        const auto& l = m_links[std::size_t(node)];
+        return l[0] != from ? l[0] : l[1];
+    }
+    int& slot(int node, int holding)
+    {
+        auto& l = m_links[std::size_t(node)];
+        assert(l[0] == holding || l[1] == holding);
+        return l[0] == holding ? l[0] : l[1];
+    }
+    void connect(int a, int b)
+    {
+        slot(a, kNone) = b;
+        slot(b, kNone) = a;
+    }
+    void disconnect(int a, int b)
+    {
+        slot(a, b) = kNone;
+        slot(b, a) = kNone;
+    }
+
+    std::vector<int> m_vertex;
+    std::vector<std::array<int, 2>> m_links;
 };
 
-// Puts `other` in front of `chain` (atFront) or after it, reversed first when `reverse` is
-// set, without its item next to `chain` when `dropShared` is set; `other` is emptied. The
-// shorter of the two is copied into the longer, so that a chain's items move O(log n) times.
-void join(Chain& chain, Chain& other, bool atFront, bool reverse, bool dropShared)
-{
-    if (reverse) other.reverse();
-    if (dropShared) atFront ? other.popBack() : other.popFront();
-    const std::size_t n = other.size(), m = chain.size();
-    if (n <= m) {
-        if (atFront)
-            for (std::size_t i = n; i-- > 0;) chain.pushFront(other.at(i));
-        else
-            for (std::size_t i = 0; i < n; ++i) chain.pushBack(other.at(i));
-        other.clear();
-    } else {
-        if (atFront)
-            for (std::size_t i = 0; i < m; ++i) other.pushBack(chain.at(i));
-        else
-            for (std::size_t i = m; i-- > 0;) other.pushFront(chain.at(i));
-        chain = std::move(other);
-        other = Chain();
-    }
-}
-
-// For every vertex, the chains that have it at an end (a chain whose two ends are one vertex
-// is listed twice). Vertices are numbered densely through `ids`, the sorted vertex indices.
+// For every vertex (numbered densely), the chains that have it at an end (a chain whose two
+// ends are one vertex is listed twice).
 class EndIndex {
 public:
-    explicit EndIndex(std::vector<int> ids) : m_ids(std::move(ids)), m_ends(m_ids.size()) {}
+    explicit EndIndex(std::size_t vertices) : m_ends(vertices) {}
 
-    void attach(const Chain& chain, int id)
+    // The chain `id`, whose ends are the vertices u and v, enters or leaves the index.
+    void attach(int u, int v, int id)
     {
-        slot(chain.front()).push_back(id);
-        slot(chain.back()).push_back(id);
+        m_ends[std::size_t(u)].push_back(id);
+        m_ends[std::size_t(v)].push_back(id);
     }
-    void detach(const Chain& chain, int id)
+    void detach(int u, int v, int id)
     {
-        for (int v : {chain.front(), chain.back()}) {
-            std::vector<int>& s = slot(v);
+        for (int w : {u, v}) {
+            std::vector<int>& s = m_ends[std::size_t(w)];
             const auto it = std::find(s.begin(), s.end(), id);
             assert(it != s.end());
             s.erase(it);
@@ -95,21 +143,12 @@ public:
     {
         int best = std::numeric_limits<int>::max();
         for (int w : {u, v})
-            for (int id : m_ends[dense(w)])
+            for (int id : m_ends[std::size_t(w)])
                 if (id != except) best = std::min(best, id);
         return best == std::numeric_limits<int>::max() ? kNone : best;
     }
 
 private:
-    std::size_t dense(int v) const
-    {
-        const auto it = std::lower_bound(m_ids.begin(), m_ids.end(), v);
-        assert(it != m_ids.end() && *it == v);
-        return std::size_t(it - m_ids.begin());
-    }
-    std::vector<int>& slot(int v) { return m_ends[dense(v)]; }
-
-    std::vector<int> m_ids;
     std::vector<std::vector<int>> m_ends;  // small lists: rarely more than one chain per vertex
 };
 
@@ -117,66 +156,84 @@ private:
 
 std::vector<VertexChain> chainEdgesByIndex(std::span<const Edge> edges)
 {
+    // The chains are made of dense vertex numbers (positions in `ids`), mapped back at the end.
     std::vector<int> ids;
     ids.reserve(2 * edges.size());
     for (const Edge& e : edges) ids.insert(ids.end(), {e[0], e[1]});
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    EndIndex ends(std::move(ids));
+    auto dense = [&](int v) { return static_cast<int>(std::lower_bound(ids.begin(), ids.end(), v) - ids.begin()); };
+    EndIndex ends(ids.size());
 
-    // Chains by creation (list order); a chain absorbed into another is left empty.
+    // Chains by creation (list order); a chain absorbed into another is marked dead.
+    ChainItems items(2 * edges.size());
     std::vector<Chain> chains;
     std::vector<char> alive;
+    auto attach = [&](int k) {
+        const Chain& c = chains[std::size_t(k)];
+        ends.attach(items.front(c), items.back(c), k);
+    };
+    auto detach = [&](int k) {
+        const Chain& c = chains[std::size_t(k)];
+        ends.detach(items.front(c), items.back(c), k);
+    };
     for (const Edge& e : edges) {
-        const int a = e[0], b = e[1];
+        const int a = dense(e[0]), b = dense(e[1]);
         const int k = ends.first(a, b, kNone);
         if (k == kNone) {
-            chains.emplace_back(a, b);
+            const int pair[2] = {a, b};
+            chains.push_back(items.make(pair));
             alive.push_back(1);
-            ends.attach(chains.back(), int(chains.size() - 1));
+            attach(static_cast<int>(chains.size() - 1));
             continue;
         }
         Chain& c = chains[std::size_t(k)];
-        ends.detach(c, k);
-        if (a == c.front())
-            c.pushFront(b);
-        else if (b == c.front())
-            c.pushFront(a);
-        else if (a == c.back())
-            c.pushBack(b);
+        detach(k);
+        if (a == items.front(c))
+            items.pushFront(c, b);
+        else if (b == items.front(c))
+            items.pushFront(c, a);
+        else if (a == items.back(c))
+            items.pushBack(c, b);
         else
-            c.pushBack(a);
-        ends.attach(c, k);
+            items.pushBack(c, a);
+        attach(k);
 
-        for (int k2; (k2 = ends.first(c.front(), c.back(), k)) != kNone;) {
-            Chain& c2 = chains[std::size_t(k2)];
-            ends.detach(c, k);
-            ends.detach(c2, k2);
-            if (c2.front() == c.front())
-                join(c, c2, true, true, true);
-            else if (c2.back() == c.front())
-                join(c, c2, true, false, true);
-            else if (c2.front() == c.back())
-                join(c, c2, false, false, true);
+        for (int k2; (k2 = ends.first(items.front(c), items.back(c), k)) != kNone;) {
+            const Chain c2 = chains[std::size_t(k2)];
+            detach(k);
+            detach(k2);
+            if (items.front(c2) == items.front(c))
+                items.join(c, c2, true, true, true);
+            else if (items.back(c2) == items.front(c))
+                items.join(c, c2, true, false, true);
+            else if (items.front(c2) == items.back(c))
+                items.join(c, c2, false, false, true);
             else
-                join(c, c2, false, true, true);
+                items.join(c, c2, false, true, true);
             alive[std::size_t(k2)] = 0;
-            ends.attach(c, k);
+            attach(k);
         }
     }
 
     std::vector<VertexChain> out;
-    for (std::size_t k = 0; k < chains.size(); ++k)
-        if (alive[k]) out.push_back(chains[k].toVector());
+    for (std::size_t k = 0; k < chains.size(); ++k) {
+        if (!alive[k]) continue;
+        out.push_back(items.toVector(chains[k]));
+        for (int& v : out.back()) v = ids[std::size_t(v)];
+    }
     return out;
 }
 
 void joinChainsByPosition(std::vector<VertexChain>& list, std::span<const TripletF> positions, double tolerance)
 {
     const std::size_t n = list.size();
+    std::size_t total = 0;
+    for (const VertexChain& c : list) total += c.size();
+    ChainItems items(total + n);  // closing adds one item to a chain at most once
     std::vector<Chain> chains;
     chains.reserve(n);
-    for (const VertexChain& c : list) chains.emplace_back(c);
+    for (const VertexChain& c : list) chains.push_back(items.make(c));
     std::vector<char> alive(n, 1);
 
     // Every vertex that is a chain's end now is an end of one of the chains of the list as
@@ -191,16 +248,15 @@ void joinChainsByPosition(std::vector<VertexChain>& list, std::span<const Triple
     records.reserve(2 * n);
     recordPositions.reserve(2 * n);
     for (std::size_t k = 0; k < n; ++k)
-        for (int v : {chains[k].front(), chains[k].back()}) {
+        for (int v : {items.front(chains[k]), items.back(chains[k])}) {
             records.push_back({v, int(k)});
             recordPositions.push_back(positions[std::size_t(v)]);
         }
     const AxisSweep sweep(recordPositions.span());
+    // A chain is absorbed only by the one being extended, which no later chain absorbs, so
+    // one step leads to the owner.
     std::vector<int> absorbedBy(n, kNone);
-    auto owner = [&](int k) {
-        while (absorbedBy[std::size_t(k)] != kNone) k = absorbedBy[std::size_t(k)];
-        return k;
-    };
+    auto owner = [&](int k) { return absorbedBy[std::size_t(k)] != kNone ? absorbedBy[std::size_t(k)] : k; };
     auto coincident = [&](int u, int v) {
         const TripletD d = TripletD(positions[std::size_t(u)]) - TripletD(positions[std::size_t(v)]);
         return d.length() < tolerance;
@@ -210,31 +266,33 @@ void joinChainsByPosition(std::vector<VertexChain>& list, std::span<const Triple
         if (!alive[i]) continue;
         Chain& c1 = chains[i];
         while (true) {
-            if (c1.front() != c1.back() && coincident(c1.back(), c1.front())) c1.pushBack(c1.front());
+            if (items.front(c1) != items.back(c1) && coincident(items.back(c1), items.front(c1)))
+                items.pushBack(c1, items.front(c1));
 
             // The first later chain with an end on one of c1's ends. Earlier chains have none:
             // they were compared with c1, and with every chain c1 has absorbed since.
             int best = kNone;
-            for (int end : {c1.front(), c1.back()}) {
+            for (int end : {items.front(c1), items.back(c1)}) {
                 sweep.forEachCandidate(positions[std::size_t(end)], tolerance, [&](std::uint32_t r) {
                     const EndRecord& record = records[r];
                     const int j = owner(record.chain);
                     if (std::size_t(j) <= i || (best != kNone && j >= best)) return;
                     const Chain& c2 = chains[std::size_t(j)];
-                    if ((c2.front() == record.vertex || c2.back() == record.vertex) && coincident(end, record.vertex))
+                    if ((items.front(c2) == record.vertex || items.back(c2) == record.vertex) &&
+                        coincident(end, record.vertex))
                         best = j;
                 });
             }
             if (best == kNone) break;
-            Chain& c2 = chains[std::size_t(best)];
-            if (coincident(c1.front(), c2.front()))
-                join(c1, c2, true, true, false);
-            else if (coincident(c1.front(), c2.back()))
-                join(c1, c2, true, false, false);
-            else if (coincident(c1.back(), c2.front()))
-                join(c1, c2, false, false, false);
+            const Chain c2 = chains[std::size_t(best)];
+            if (coincident(items.front(c1), items.front(c2)))
+                items.join(c1, c2, true, true, false);
+            else if (coincident(items.front(c1), items.back(c2)))
+                items.join(c1, c2, true, false, false);
+            else if (coincident(items.back(c1), items.front(c2)))
+                items.join(c1, c2, false, false, false);
             else
-                join(c1, c2, false, true, false);
+                items.join(c1, c2, false, true, false);
             alive[std::size_t(best)] = 0;
             absorbedBy[std::size_t(best)] = int(i);
         }
@@ -242,7 +300,7 @@ void joinChainsByPosition(std::vector<VertexChain>& list, std::span<const Triple
 
     std::vector<VertexChain> out;
     for (std::size_t k = 0; k < n; ++k)
-        if (alive[k]) out.push_back(chains[k].toVector());
+        if (alive[k]) out.push_back(items.toVector(chains[k]));
     list.swap(out);
 }
 
