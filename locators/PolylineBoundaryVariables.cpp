@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <type_traits>
 
 namespace zel {
 
@@ -89,6 +90,44 @@ Variable* boundaryFlow(Geometry& boundary, std::string& flow, const std::string&
     return provided != nullptr && provided->getName() == flow ? provided : nullptr;
 }
 
+// Gathers a flow of the boundaries per unit area on the mesh nodes: for each boundary that
+// holds `flow` (see boundaryFlow) as a VariableT, value / area of each vertex with an area and
+// a defined value is added to its node's entry. `what` names the flow in messages. False
+// when no boundary holds it.
+template <typename VariableT, typename Value>
+bool gatherPerArea(const std::vector<Geometry*>& boundaries, std::string& flow, const std::string& plain,
+                   bool& fellBack, const char* what, const char* operation, std::map<std::uint64_t, Value>& nodes)
+{
+    bool any = false;
+    for (Geometry* boundary : boundaries) {
+        if (boundary == nullptr) continue;
+        auto* variable = dynamic_cast<VariableT*>(boundaryFlow(*boundary, flow, plain, fellBack));
+        if (variable == nullptr) continue;
+        const auto* values = [&] {
+            if constexpr (std::is_same_v<Value, float>)
+                return variable->getFloatValues(VarTypeVertex);
+            else
+                return variable->getTripletValues(VarTypeVertex);
+        }();
+        const FloatZELVector& areas = boundary->getVertexAreas();
+        const std::size_t count = values != nullptr ? values->size() : 0;
+        checkFlowSize(count, areas.size(), what, operation);
+        const VertexInterpolant& nodesOf = boundaryInterpolant(*boundary, areas.size(), operation);
+        for (std::size_t i = 0; i < count; ++i) {
+            const Value& value = (*values)[i];
+            bool undefined = false;
+            if constexpr (std::is_same_v<Value, float>)
+                undefined = isUndefined(value);
+            else
+                undefined = value.isUndefined();
+            if (areas[i] == 0.0f || undefined) continue;
+            nodes.try_emplace(std::uint64_t(nodesOf.getInternalData(i)), Value()).first->second += value / areas[i];
+        }
+        any = true;
+    }
+    return any;
+}
+
 // Adds the vector variable to the polyline, then its X, Y, Z components.
 void addWithComponents(Geometry& polyline, std::unique_ptr<VectorVariable> vector)
 {
@@ -152,28 +191,11 @@ void PolylineCalcFunc::calcForce(EdgeInterpolant& interpolant, Geometry& polylin
 {
     forEachPhase(1, [&](const std::string& prefix) {
         std::string flow = prefix + kMomentumFlow;
-        std::string result = prefix + "Normalized Force" + kOn + name;
         bool fellBack = false;
         std::map<std::uint64_t, TripletF> nodes;
-        bool any = false;
-        for (Geometry* boundary : boundaries) {
-            if (boundary == nullptr) continue;
-            const bool wasPhase = !fellBack;
-            auto* variable = dynamic_cast<VectorVariable*>(boundaryFlow(*boundary, flow, kMomentumFlow, fellBack));
-            if (wasPhase && fellBack) result = std::string("Normalized Force") + kOn + name;
-            if (variable == nullptr) continue;
-            const TripletZELVector* values = variable->getTripletValues(VarTypeVertex);
-            const FloatZELVector& areas = boundary->getVertexAreas();
-            const std::size_t count = values != nullptr ? values->size() : 0;
-            checkFlowSize(count, areas.size(), "momentum flow", "calcForce");
-            const VertexInterpolant& nodesOf = boundaryInterpolant(*boundary, areas.size(), "calcForce");
-            for (std::size_t i = 0; i < count; ++i) {
-                if (areas[i] == 0.0f || (*values)[i].isUndefined()) continue;
-                TripletF& sum = nodes.try_emplace(std::uint64_t(nodesOf.getInternalData(i)), 0.0f, 0.0f, 0.0f).first->second;
-                sum += (*values)[i] / areas[i];
-            }
-            any = true;
-        }
+        const bool any = gatherPerArea<VectorVariable>(boundaries, flow, kMomentumFlow, fellBack, "momentum flow",
+                                                       "calcForce", nodes);
+        const std::string result = (fellBack ? std::string() : prefix) + "Normalized Force" + kOn + name;
         if (any) {
             TripletZELVector traction;
             interpolant.interpolateFromMap(nodes, traction);
@@ -217,22 +239,8 @@ void PolylineCalcFunc::calcHeatFlux(EdgeInterpolant& interpolant, Geometry& poly
         std::string flow = prefix + kHeatFlow;
         bool fellBack = false;
         std::map<std::uint64_t, float> nodes;
-        bool any = false;
-        for (Geometry* boundary : boundaries) {
-            if (boundary == nullptr) continue;
-            auto* variable = dynamic_cast<ScalarVariable*>(boundaryFlow(*boundary, flow, kHeatFlow, fellBack));
-            if (variable == nullptr) continue;
-            const FloatZELVector* values = variable->getFloatValues(VarTypeVertex);
-            const FloatZELVector& areas = boundary->getVertexAreas();
-            const std::size_t count = values != nullptr ? values->size() : 0;
-            checkFlowSize(count, areas.size(), "heat flow", "calcHeatFlux");
-            const VertexInterpolant& nodesOf = boundaryInterpolant(*boundary, areas.size(), "calcHeatFlux");
-            for (std::size_t i = 0; i < count; ++i) {
-                if (areas[i] == 0.0f || isUndefined((*values)[i])) continue;
-                nodes[std::uint64_t(nodesOf.getInternalData(i))] += (*values)[i] / areas[i];
-            }
-            any = true;
-        }
+        const bool any =
+            gatherPerArea<ScalarVariable>(boundaries, flow, kHeatFlow, fellBack, "heat flow", "calcHeatFlux", nodes);
         if (any) {
             // The prefix of the flow it came from: a fallback to the plain flow is unprefixed.
             const std::string fluxName = (fellBack ? std::string() : prefix) + "Heat Flux";
