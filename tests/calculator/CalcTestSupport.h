@@ -14,6 +14,8 @@
 #include "framework/okl/GeometricOKLObject.h"
 #include "framework/okl/ObjectDB.h"
 #include "framework/units/UnitSystemHandler.h"
+#include "tests/support/DatabaseSupport.h"
+#include "tests/support/StorageSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -42,24 +44,19 @@ inline double linearField(const Vec3& p) { return 5.0 + 0.7 * p.x - 1.3 * p.y + 
 inline const char* const kPressureDims = "1, -1, -2, 0, 0, 0, 0, 0, 0, 0";
 inline const char* const kPressureUnits = "kg m^-1 s^-2";
 
-// A storage with phases per domain, a uniform flow (density, velocity) per phase from which
-// getMassFlow computes ρ U·a at each vertex of the geometry registered for the interpolant,
-// and solver fields for the domain meshes.
-class CalcStorage : public DataStorageBase {
+// A storage with phases per domain and a uniform flow (density, velocity) per phase from
+// which getMassFlow computes ρ U·a at each vertex of the geometry registered for the
+// interpolant, besides the solver fields of the domain meshes.
+class CalcStorage : public FieldStorage {
 public:
     struct Flow {
         double density = 1.0;
         Vec3 velocity;
     };
-    using ScalarField = std::function<double(const Vec3&)>;
 
-    ~CalcStorage() override { deleteAllVariables(); }
-
-    std::vector<std::string> getFluidNames() override { return allPhases; }
-    std::vector<std::string> getAllPhases() override { return allPhases; }
     std::vector<std::string> getPhases(int selector, const std::string& domain) override {
         EXPECT_EQ(selector, 1);
-        if (domain.empty()) return allPhases;
+        if (domain.empty()) return phases;
         const auto it = domainPhases.find(domain);
         return it == domainPhases.end() ? std::vector<std::string>() : it->second;
     }
@@ -80,37 +77,12 @@ public:
         ++turboCalls;
     }
 
-    std::vector<std::string> allPhases{"Water"};
     std::map<std::string, std::vector<std::string>> domainPhases;
     std::map<std::string, Flow> flows;
     std::map<const Interpolant*, const Geometry*> flowGeometry;  // not owned
-    std::map<std::string, ScalarField> fields;                   // solver variables by name
     std::vector<std::string> massFlowCalls;
     int turboCalls = 0;
     int failure = 0;  // 1: getMassFlow and the turbo call throw a std::exception, 2: bad_alloc
-
-protected:
-    Variable* makeExternalVariable(const std::string& name, const std::string& domain, bool&) override {
-        const auto field = fields.find(name);
-        if (field == fields.end()) return nullptr;
-        const TripletZELVector& vertices = getGeometry(domain)->getVertices();
-        auto v = std::make_unique<ScalarVariable>(VarTypeConservative);
-        FloatZELVector& values = v->values(VarTypeConservative);
-        values.resize(vertices.size());
-        for (std::size_t i = 0; i < vertices.size(); ++i) values[i] = static_cast<float>(field->second(toD(vertices[i])));
-        v->setName(name);
-        v->setDomain(domain);
-        return v.release();
-    }
-};
-
-// A definition store that recognises the built-in operator words when asked to.
-class TestDefStore : public VariableDefStoreBase {
-public:
-    const std::vector<std::pair<std::string, std::string>>& getVariableSuffixes() override {
-        return withOperators ? getOperatorTable() : VariableDefStoreBase::getVariableSuffixes();
-    }
-    bool withOperators = true;
 };
 
 // A planar mesh with what it should integrate to.
@@ -282,7 +254,7 @@ protected:
         EngineUnitSystemHandler::instance()->resetToDefaults();
         storage = std::make_unique<CalcStorage>();
         storage->registerInstance(storage.get());
-        defs = std::make_unique<TestDefStore>();
+        defs = std::make_unique<HostDefStore>();
         VariableDefStoreBase::registerInstance(defs.get());
         calculator = FunctionCalculator::instance(false);
         ExpressionInterfaces::setCallbacks(calculator);
@@ -295,13 +267,6 @@ protected:
         EngineUnitSystemHandler::instance()->resetToDefaults();
     }
 
-    static OKLObject* addObject(const std::string& type, const std::string& name,
-                                const std::vector<std::pair<std::string, std::string>>& params = {},
-                                OKLObject* parent = nullptr) {
-        std::unique_ptr<OKLObject> object = ObjectFactory::instance()->createObject(type, name);
-        for (const auto& [param, value] : params) object->setParameter(param, value);
-        return ObjectDB::instance()->addObject(std::move(object), parent);
-    }
     // A field variable object with the given dimensions (its values come from the geometries
     // or from the storage's fields).
     static OKLObject* addVariableObject(const std::string& name, const std::string& dims = kPressureDims,
@@ -349,7 +314,7 @@ protected:
     static std::size_t reportCount() { return ErrorProgressReporter::instance()->count(); }
 
     std::unique_ptr<CalcStorage> storage;
-    std::unique_ptr<TestDefStore> defs;
+    std::unique_ptr<HostDefStore> defs;
     FunctionCalculator* calculator = nullptr;
 };
 

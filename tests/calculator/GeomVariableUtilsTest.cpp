@@ -34,7 +34,7 @@ protected:
 };
 
 TEST_F(GeomVariableUtilsTest, PhaseNamesOfAVariable) {
-    storage->allPhases = {"A", "B"};
+    storage->phases = {"A", "B"};
     EXPECT_EQ(GeomVariableUtils::getVariableForAllPhases("T", false), (Pairs{{"A", "A.T"}, {"B", "B.T"}}));
     EXPECT_EQ(GeomVariableUtils::getVariableForAllPhases("T", true), Pairs{});
     addVariableObject("B.T");
@@ -44,7 +44,7 @@ TEST_F(GeomVariableUtilsTest, PhaseNamesOfAVariable) {
     EXPECT_EQ(GeomVariableUtils::getVariableForAllPhases("T", false), (Pairs{{"A", "A.T"}, {"B", "B.T"}, {"", "T"}}));
     EXPECT_EQ(GeomVariableUtils::getVariableForAllPhases("T", true), (Pairs{{"B", "B.T"}, {"", "T"}}));
 
-    storage->allPhases = {"A"};
+    storage->phases = {"A"};
     EXPECT_EQ(GeomVariableUtils::getVariableForAllPhases("U", false), (Pairs{{"", "U"}}));
     EXPECT_EQ(GeomVariableUtils::getVariableForAllPhases("U", true), Pairs{});
     EXPECT_EQ(GeomVariableUtils::getVariableForAllPhases("T", true), (Pairs{{"", "T"}}));
@@ -66,7 +66,7 @@ TEST_F(GeomVariableUtilsTest, VolumeFractionOfAPhase) {
 }
 
 TEST_F(GeomVariableUtilsTest, BulkIsTheFractionWeightedSumOfThePhases) {
-    storage->allPhases = {"A", "B"};
+    storage->phases = {"A", "B"};
     addVariableObject("A.T");
     addVariableObject("B.T");
     GeometricOKLObject* loc = location({{"A.T", {100.0f, 10.0f}},
@@ -81,12 +81,12 @@ TEST_F(GeomVariableUtilsTest, BulkIsTheFractionWeightedSumOfThePhases) {
     EXPECT_EQ(bulk("T", true, loc), (std::vector<float>{1175.0f, 1010.0f}));
 
     // Single phase: the variable itself.
-    storage->allPhases = {"A"};
+    storage->phases = {"A"};
     EXPECT_EQ(bulk("T", true, loc), (std::vector<float>{1000.0f, 1000.0f}));
 }
 
 TEST_F(GeomVariableUtilsTest, BulkSkipsMissingAndMultiDomainVariablesAndChecksSizes) {
-    storage->allPhases = {"A", "B"};
+    storage->phases = {"A", "B"};
     addVariableObject("A.T");
     addVariableObject("B.T");
     try {

@@ -1,5 +1,6 @@
 // The storage registry: keys, singleton, geometry and variable maps, base operations.
 #include "tests/datastorage/StorageTestSupport.h"
+#include "tests/support/ErrorChecks.h"
 
 #include "framework/core/Error.h"
 
@@ -30,15 +31,7 @@ Variable* newScalar(const std::string& name, const std::string& domain, std::siz
 template <typename E, typename F>
 void expectError(F&& call, const std::string& operation, const std::string& message,
                  const std::string& className = "DataStorageBase") {
-    try {
-        call();
-        ADD_FAILURE() << "no exception; expected: " << message;
-    } catch (const E& e) {
-        EXPECT_EQ(e.getClassName(), className);
-        EXPECT_EQ(e.getOperation(), operation);
-        EXPECT_EQ(e.getMessage(), message);
-        EXPECT_EQ(e.getErrorType(), ErrError);
-    }
+    expectErrorOf<E>(std::forward<F>(call), className, operation, message);
 }
 
 TEST(DIVarKey, OrdersByNameThenDomainIgnoringType) {
@@ -77,8 +70,8 @@ TEST(DataStorageSingleton, RegistrationRules) {
                                      "DataStorageBase::registerInstance second time.");
         EXPECT_EQ(DataStorageBase::instance(), &first);
         // The registered storage is the geometry library's directory of domains.
-        first.setGeometry(makeBoxDomain("B", 1, 1, 1).release());
-        first.setGeometry(makeBoxDomain("A", 1, 1, 1).release());
+        first.setGeometry(makeHexBox("B", 1, 1, 1).release());
+        first.setGeometry(makeHexBox("A", 1, 1, 1).release());
         ASSERT_NE(Geometry::getGeometryInfo(), nullptr);
         const std::vector<Geometry*> listed = Geometry::getGeometryInfo()->getGeometries(true);
         ASSERT_EQ(listed.size(), 2u);
@@ -97,7 +90,7 @@ TEST(DataStorageSingleton, RegistrationRules) {
 TEST_F(StorageTest, GeometryMap) {
     EXPECT_EQ(storage->getNumGeoms(), 2);
     // A second geometry of a present name fails; the map is unchanged and the caller keeps it.
-    std::unique_ptr<DomainGeometryBase> again = makeBoxDomain("D1", 1, 1, 1);
+    std::unique_ptr<DomainGeometryBase> again = makeHexBox("D1", 1, 1, 1);
     expectError<internal::badParam>([&] { storage->setGeometry(again.get()); }, "setGeometry",
                                     "Geometry 'D1' already exists.");
     EXPECT_EQ(storage->getNumGeoms(), 2);
@@ -107,7 +100,7 @@ TEST_F(StorageTest, GeometryMap) {
     expectError<data::error>([&] { storage->getGeometry("D9"); }, "getGeometry",
                              "Cannot get geometry for 'D9'. Geometry does not exist");
 
-    storage->setGeometry(makeBoxDomain("A0", 1, 1, 1).release());
+    storage->setGeometry(makeHexBox("A0", 1, 1, 1).release());
     std::vector<std::pair<std::string, Geometry*>> list{{"stale", nullptr}};
     storage->getGeometries(list);
     ASSERT_EQ(list.size(), 3u);

@@ -1,5 +1,6 @@
 // Variable resolution: every way a name is made, and the cycle guard.
 #include "tests/datastorage/StorageTestSupport.h"
+#include "tests/support/ErrorChecks.h"
 
 #include "framework/core/Error.h"
 
@@ -12,15 +13,7 @@ using kvodi::DIVarKey;
 
 template <typename E, typename F>
 void expectError(F&& call, const std::string& operation, const std::string& message) {
-    try {
-        call();
-        ADD_FAILURE() << "no exception; expected: " << message;
-    } catch (const E& e) {
-        EXPECT_EQ(e.getClassName(), "DataStorageBase");
-        EXPECT_EQ(e.getOperation(), operation);
-        EXPECT_EQ(e.getMessage(), message);
-        EXPECT_EQ(e.getErrorType(), ErrError);
-    }
+    expectErrorOf<E>(std::forward<F>(call), "DataStorageBase", operation, message);
 }
 
 // Expected values of a field at the vertices of a domain.

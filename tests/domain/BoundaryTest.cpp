@@ -1,6 +1,7 @@
 // Domain geometry: boundary flags and types, the printed boundary data, variables through the
 // registry, and the host's records.
 #include "tests/datastorage/StorageTestSupport.h"
+#include "tests/support/ErrorChecks.h"
 
 #include "framework/core/Error.h"
 
@@ -15,21 +16,13 @@ using B = DomainGeometryBase;
 
 template <typename E, typename F>
 void expectError(F&& call, const std::string& operation, const std::string& message) {
-    try {
-        call();
-        ADD_FAILURE() << "no exception; expected: " << message;
-    } catch (const E& e) {
-        EXPECT_EQ(e.getClassName(), "DomainGeometryBase");
-        EXPECT_EQ(e.getOperation(), operation);
-        EXPECT_EQ(e.getMessage(), message);
-        EXPECT_EQ(e.getErrorType(), ErrError);
-    }
+    expectErrorOf<E>(std::forward<F>(call), "DomainGeometryBase", operation, message);
 }
 
 // A 2×1×1 hex domain "Duct" with a second cell set "tets" of one tetrahedron, so that the
 // sets' name order (hexes, tets) and their numbering can be told apart.
 std::unique_ptr<DomainGeometryBase> makeDuct() {
-    std::unique_ptr<DomainGeometryBase> d = makeBoxDomain("Duct", 2, 1, 1);
+    std::unique_ptr<DomainGeometryBase> d = makeHexBox("Duct", 2, 1, 1);
     ShapeSet* tets = d->addFaceSet("tets", ShapeType::Tetrahedron, 1);
     const int nodes[4] = {0, 1, 3, 6};
     tets->setElement(0, nodes);
@@ -93,7 +86,7 @@ TEST_F(BoundaryTest, FlagsNamesAndFirstBoundaryWins) {
 }
 
 TEST_F(BoundaryTest, FacesEnteredOutOfOrderKeepTheFirstBoundary) {
-    auto d = makeBoxDomain("Box", 4, 4, 4);
+    auto d = makeHexBox("Box", 4, 4, 4);
     d->initialiseBoundaryFlags();
     // Entered in descending order with repeats; the flat map must sort and keep firsts.
     for (int e = 63; e >= 0; --e)
@@ -112,7 +105,7 @@ TEST_F(BoundaryTest, FacesEnteredOutOfOrderKeepTheFirstBoundary) {
 }
 
 TEST_F(BoundaryTest, TypesFromTheBoundaryObjects) {
-    auto d = makeBoxDomain("Types", 4, 1, 1);  // 4 hexahedra, 24 faces
+    auto d = makeHexBox("Types", 4, 1, 1);  // 4 hexahedra, 24 faces
     d->initialiseBoundaryFlags();
     const std::vector<std::pair<std::string, B::boundaryType>> cases{
         {"OPEN", B::BoundaryOpen},       {"INLET", B::BoundaryInlet},     {"OUTLET", B::BoundaryOutlet},
@@ -167,7 +160,7 @@ TEST_F(BoundaryTest, TypesFromTheBoundaryObjects) {
 }
 
 TEST_F(BoundaryTest, AtMost32767Boundaries) {
-    auto d = makeBoxDomain("Many", 1, 1, 1);
+    auto d = makeHexBox("Many", 1, 1, 1);
     d->initialiseBoundaryFlags();
     for (int i = 0; i < B::kMaxBoundaries; ++i) d->setBoundaryFlag(0, 0, unsigned(i % 6), numbered("b", i));
     EXPECT_EQ(d->getBoundaries().size(), 32767u);

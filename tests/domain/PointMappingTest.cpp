@@ -26,8 +26,8 @@ protected:
     void SetUp() override {
         StorageTest::SetUp();
         storage->clearAllGeometries();
-        storage->setGeometry(makeBoxDomain("Right", 4, 3, 2, {0.5f, 0, 0}, {1, 1, 1}, kShear).release());
-        storage->setGeometry(makeBoxDomain("Left", 5, 4, 3, {0, 0, 0}, {0.5f, 1, 1}, kShear).release());
+        storage->setGeometry(makeHexBox("Right", 4, 3, 2, {0.5f, 0, 0}, {1, 1, 1}, kShear).release());
+        storage->setGeometry(makeHexBox("Left", 5, 4, 3, {0, 0, 0}, {0.5f, 1, 1}, kShear).release());
         left = dynamic_cast<DomainGeometryBase*>(storage->getGeometry("Left"));
         right = dynamic_cast<DomainGeometryBase*>(storage->getGeometry("Right"));
         domains = {left, right};

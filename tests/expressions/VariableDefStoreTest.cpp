@@ -5,6 +5,9 @@
 #include "framework/core/Error.h"
 #include "framework/okl/ObjectDB.h"
 #include "framework/okl/OKLObject.h"
+#include "tests/support/DatabaseSupport.h"
+#include "tests/support/ErrorChecks.h"
+#include "tests/support/StorageSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,35 +16,9 @@
 namespace zel::test {
 namespace {
 
-// A concrete store as a host makes one: it recognises the built-in operator words unless
-// told otherwise.
-class TestStore : public VariableDefStoreBase {
-public:
-    const std::vector<std::pair<std::string, std::string>>& getVariableSuffixes() override {
-        return withOperators ? getOperatorTable() : VariableDefStoreBase::getVariableSuffixes();
-    }
-    bool withOperators = true;
-};
-
-// getBaseUnits asks the storage for the phases of the results.
-class PhaseStorage : public DataStorageBase {
-public:
-    std::vector<std::string> getFluidNames() override { return phases; }
-    std::vector<std::string> getAllPhases() override { return phases; }
-    std::vector<std::string> phases;
-};
-
 template <typename E, typename F>
 void expectError(F&& call, const std::string& operation, const std::string& message) {
-    try {
-        call();
-        ADD_FAILURE() << "no exception; expected: " << message;
-    } catch (const E& e) {
-        EXPECT_EQ(e.getClassName(), "VariableDefStoreBase");
-        EXPECT_EQ(e.getOperation(), operation);
-        EXPECT_EQ(e.getMessage(), message);
-        EXPECT_EQ(e.getErrorType(), ErrError);
-    }
+    expectErrorOf<E>(std::forward<F>(call), "VariableDefStoreBase", operation, message);
 }
 
 class DefStoreTest : public ::testing::Test {
@@ -58,21 +35,16 @@ protected:
     }
     void TearDown() override { ObjectDB::instance()->clear(); }
 
-    static OKLObject* addObject(const std::string& type, const std::string& name,
-                                const std::vector<std::pair<std::string, std::string>>& params = {}) {
-        auto object = ObjectFactory::instance()->createObject(type, name);
-        for (const auto& [p, v] : params) object->setParameter(p, v);
-        return ObjectDB::instance()->addObject(std::move(object));
-    }
-
-    PhaseStorage storage;  // destroyed after the store: registrations are withdrawn in order
-    TestStore store;
+    // getBaseUnits asks the storage for the phases of the results (none until a test sets
+    // them). Destroyed after the store: registrations are withdrawn in order.
+    FieldStorage storage{std::vector<std::string>()};
+    HostDefStore store;
 };
 
 TEST(DefStoreRegistration, InstanceRules) {
     expectError<internal::error>([] { VariableDefStoreBase::instance(); }, "instance",
                                  "VariableDefStoreBase::instance called before instance has been registered.");
-    TestStore first, second;
+    HostDefStore first, second;
     VariableDefStoreBase::registerInstance(&first);
     EXPECT_EQ(VariableDefStoreBase::instance(), &first);
     expectError<internal::error>([&] { VariableDefStoreBase::registerInstance(&second); }, "registerInstance",

@@ -207,7 +207,7 @@ TEST_F(VariableDefsTest, DuplicateLongNamePassesOutAndKeepsTheLibrary) {
   END
 END
 )");
-    expectError<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); }, "VariableDefStoreBase",
+    expectErrorOf<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); }, "VariableDefStoreBase",
                                  "addScalarVarDef", "Variable Declaration 'Pressure' already exists.");
     // What was stored before the failure stays; nothing after it is read.
     EXPECT_EQ(store.findDefinition("Pressure")->shortName, "p");
@@ -220,13 +220,13 @@ END
     // A vector of a long name the store has reports the vector's own message.
     ObjectDB::instance()->clear();
     apply("LIBRARY:\n  VARIABLE: v2\n    Long Name = Velocity\n    Tensor Type = VECTOR\n  END\nEND\n");
-    expectError<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); }, "VariableDefStoreBase",
+    expectErrorOf<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); }, "VariableDefStoreBase",
                                  "addVectorVarDef", "Variable 'Velocity' already exists.");
     EXPECT_TRUE(libraryExists());
 }
 
 TEST_F(VariableDefsTest, NullApiFails) {
-    expectError<internal::nullPointer>([] { VariableDefs::process(nullptr); }, "VariableDefs", "process",
+    expectErrorOf<internal::nullPointer>([] { VariableDefs::process(nullptr); }, "VariableDefs", "process",
                                        "Null pointer to OKLAPI.");
 }
 

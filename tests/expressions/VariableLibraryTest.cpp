@@ -150,7 +150,7 @@ TEST_F(LibraryTest, ConstantsHaveTheirValuesAndUnits) {
 }
 
 TEST_F(LibraryTest, LoadingTwiceFailsAndKeepsTheSecondCopy) {
-    expectError<data::duplicate>([] { VariableLibrary::load(); }, "VariableDefStoreBase", "addScalarVarDef",
+    expectErrorOf<data::duplicate>([] { VariableLibrary::load(); }, "VariableDefStoreBase", "addScalarVarDef",
                                  "Variable Declaration 'Pressure' already exists.");
     EXPECT_NE(ObjectDB::instance()->getObjectByPath("/LIBRARY"), nullptr);
 }

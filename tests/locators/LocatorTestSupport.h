@@ -1,8 +1,8 @@
 #pragma once
-// Test doubles of the locator tests: a concrete storage whose solver variables are analytic
-// fields of the vertex position, hand-built domain meshes (boxes of hexahedra, optionally
-// sheared, and boxes of tetrahedra), and a fixture that registers the storage, a definition
-// store and the calc functions, and clears the database, the reporter and the viewer.
+// Test doubles of the locator tests: boxes of tetrahedra (boxes of hexahedra and the storage
+// of analytic fields are shared, tests/support), and a fixture that registers the storage, a
+// definition store and the calc functions, and clears the database, the reporter and the
+// viewer.
 #include "datastorage/DataStorageBase.h"
 #include "domain/DomainGeometryBase.h"
 #include "expressions/VariableDefStoreBase.h"
@@ -18,6 +18,8 @@
 #include "framework/okl/ObjectDB.h"
 #include "framework/viewer/ViewerInterface.h"
 #include "locators/LocatorRegistration.h"
+#include "tests/support/DatabaseSupport.h"
+#include "tests/support/StorageSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -33,69 +35,8 @@
 
 namespace zel::test {
 
-using ScalarField = std::function<double(const TripletD&)>;
-
 // The linear field of the benchmark figures: f = 1 + 2x + 3y - z.
 inline double benchField(const TripletD& p) { return 1.0 + 2.0 * p.x + 3.0 * p.y - p.z; }
-
-// A storage whose solver holds the scalar fields given to it, evaluated at the vertices of
-// the domain mesh when first asked for.
-class LocatorStorage : public DataStorageBase {
-public:
-    ~LocatorStorage() override { deleteAllVariables(); }
-    std::vector<std::string> getFluidNames() override { return {"Water"}; }
-    std::vector<std::string> getAllPhases() override { return {"Water"}; }
-
-    std::map<std::string, ScalarField> fields;
-
-protected:
-    Variable* makeExternalVariable(const std::string& name, const std::string& domain, bool&) override {
-        const auto field = fields.find(name);
-        if (field == fields.end()) return nullptr;
-        const TripletZELVector& vertices = getGeometry(domain)->getVertices();
-        auto v = std::make_unique<ScalarVariable>(VarTypeConservative);
-        FloatZELVector& values = v->values(VarTypeConservative);
-        values.resize(vertices.size());
-        for (std::size_t i = 0; i < vertices.size(); ++i)
-            values[i] = static_cast<float>(field->second(TripletD(vertices[i])));
-        v->setName(name);
-        v->setDomain(domain);
-        return v.release();
-    }
-};
-
-// nx × ny × nz hexahedra over [lo, hi] in one set "hexes"; `shear` adds shear·y to x.
-// Vertex (i, j, k) is i + (nx+1)·(j + (ny+1)·k).
-inline std::unique_ptr<DomainGeometryBase> makeHexBox(const std::string& name, int nx, int ny, int nz,
-                                                     TripletF lo = {0, 0, 0}, TripletF hi = {1, 1, 1},
-                                                     float shear = 0.0f) {
-    auto domain = std::make_unique<DomainGeometryBase>();
-    domain->setName(name);
-    domain->setDomain(name);
-    TripletZELVector vertices;
-    vertices.reserve(std::size_t(nx + 1) * std::size_t(ny + 1) * std::size_t(nz + 1));
-    for (int k = 0; k <= nz; ++k)
-        for (int j = 0; j <= ny; ++j)
-            for (int i = 0; i <= nx; ++i) {
-                const float x = lo.x + (hi.x - lo.x) * float(i) / float(nx);
-                const float y = lo.y + (hi.y - lo.y) * float(j) / float(ny);
-                const float z = lo.z + (hi.z - lo.z) * float(k) / float(nz);
-                vertices.push_back({x + shear * y, y, z});
-            }
-    domain->setVertices(std::move(vertices));
-    ShapeSet* hexes = domain->addFaceSet("hexes", ShapeType::Hexahedron, nx * ny * nz);
-    std::vector<int>& conn = hexes->editConnectivity();
-    auto id = [&](int i, int j, int k) { return i + (nx + 1) * (j + (ny + 1) * k); };
-    std::size_t c = 0;
-    for (int k = 0; k < nz; ++k)
-        for (int j = 0; j < ny; ++j)
-            for (int i = 0; i < nx; ++i) {
-                const int n[8] = {id(i, j, k),     id(i + 1, j, k),     id(i + 1, j + 1, k),     id(i, j + 1, k),
-                                  id(i, j, k + 1), id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)};
-                for (int m = 0; m < 8; ++m) conn[c++] = n[m];
-            }
-    return domain;
-}
 
 // n³ cubes over [lo, hi], each split into six tetrahedra along its main diagonal (the same
 // split in every cube, so the faces match), in one set "tets".
@@ -137,7 +78,7 @@ protected:
         ErrorProgressReporter::instance()->clear();
         ViewerInterface::instance()->clear();
         CalcRegistry::instance()->clear();
-        storage = std::make_unique<LocatorStorage>();
+        storage = std::make_unique<FieldStorage>();
         storage->registerInstance(storage.get());
         defs = std::make_unique<VariableDefStoreBase>();
         VariableDefStoreBase::registerInstance(defs.get());
@@ -161,16 +102,9 @@ protected:
         return raw;
     }
     // A solver variable: its object and its values.
-    void addField(const std::string& name, ScalarField field) {
+    void addField(const std::string& name, FieldStorage::ScalarField field) {
         storage->fields[name] = std::move(field);
         addObject("SCALAR VARIABLE", name, {{"Boundary Values", "Conservative"}});
-    }
-    // Adds an object to the database; setting parameters this way runs no calc function.
-    static OKLObject* addObject(const std::string& type, const std::string& name,
-                                const std::vector<std::pair<std::string, std::string>>& params = {}) {
-        std::unique_ptr<OKLObject> object = ObjectFactory::instance()->createObject(type, name);
-        for (const auto& [param, value] : params) object->setParameter(param, value);
-        return ObjectDB::instance()->addObject(std::move(object));
     }
     template <typename T>
     static T* addTyped(const std::string& type, const std::string& name,
@@ -213,7 +147,7 @@ protected:
         return reports().empty() ? std::string("(none)") : reports().back().toString();
     }
 
-    std::unique_ptr<LocatorStorage> storage;
+    std::unique_ptr<FieldStorage> storage;
     std::unique_ptr<VariableDefStoreBase> defs;
 };
 

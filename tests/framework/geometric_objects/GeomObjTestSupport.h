@@ -3,15 +3,13 @@
 // database with the built-in types, an empty viewer and no geometry directory.
 #include "framework/core/Error.h"
 #include "framework/geometry/Geometry.h"
-#include "framework/okl/CalcBase.h"
 #include "framework/okl/GeometricOKLObject.h"
-#include "framework/okl/OKLCoreAPI.h"
-#include "framework/okl/ObjectDB.h"
-#include "framework/okl/ObjectTypes.h"
-#include "framework/viewer/ViewerInterface.h"
+#include "tests/support/DatabaseSupport.h"
+#include "tests/support/ErrorChecks.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <random>
 #include <string>
@@ -19,23 +17,8 @@
 
 namespace zel::test {
 
-class GeomObjTest : public ::testing::Test {
+class GeomObjTest : public DatabaseTest {
 protected:
-    void SetUp() override { resetAll(); }
-    void TearDown() override { resetAll(); }
-
-    static void resetAll()
-    {
-        ObjectDB::instance()->clear();
-        ObjectTypeRegistry::instance()->reset();
-        CalcRegistry::instance()->clear();
-        ViewerInterface::instance()->clear();
-        Geometry::setGeometryInfo(nullptr);
-    }
-
-    static ObjectDB* db() { return ObjectDB::instance(); }
-    static void run(const std::string& text) { OKLCoreAPI::instance()->processOKL(text, OKLCoreAPI::ModeUpdate); }
-
     // An object of the type made by the type's factory, added to the database.
     template <typename T = GeometricOKLObject>
     static T* add(const std::string& type, const std::string& name)
@@ -115,22 +98,6 @@ inline double sumFaceAreas(const Geometry& g, const std::string& setName = "")
         }
     }
     return area;
-}
-
-// Runs fn, expects an exception of family E whose message contains every fragment.
-template <typename E, typename Fn>
-void expectError(Fn&& fn, const std::vector<std::string>& fragments)
-{
-    try {
-        fn();
-        ADD_FAILURE() << "no exception";
-    } catch (const E& e) {
-        const std::string what = e.what();
-        for (const auto& f : fragments)
-            EXPECT_NE(what.find(f), std::string::npos) << "'" << f << "' not in: " << what;
-    } catch (const std::exception& e) {
-        ADD_FAILURE() << "other exception: " << e.what();
-    }
 }
 
 } // namespace zel::test
