@@ -9,6 +9,7 @@
 #include "framework/core/Format.h"
 #include "framework/core/Reporter.h"
 #include "framework/expressions/ExpressionEvaluator.h"
+#include "framework/geometry/FileReaderBase.h"
 #include "framework/okl/ActionExecutor.h"
 #include "framework/okl/CalcBase.h"
 #include "framework/okl/GeometricOKLObject.h"
@@ -154,6 +155,8 @@ void Host::runSessionFile(const std::filesystem::path& file) {
                              ErrError);
     std::ostringstream text;
     text << in.rdbuf();
+    // File names in a session (polyline and surface files) are relative to the session.
+    const FileReaderBase::RelativeBaseScope base(file.parent_path().string());
     runSession(text.str(), file.string());
 }
 

@@ -33,11 +33,31 @@ public:
     virtual bool getVariableData(const std::string& name, FloatZELVectorConcrete& values) = 0;
     virtual FileType getFileType() const = 0;
 
+    // `file`: a relative name is looked for first beside the session being applied (see
+    // setRelativeBase), then from the working directory.
     void initialize(const std::string& file, const std::string& objectName) {
-        m_filename = file;
+        m_filename = resolve(file);
         m_objectName = objectName;
         doInitialize();
     }
+
+    // The folder that relative file names in the commands being applied refer to (the
+    // folder of a session file), or empty. The host sets it while it applies a session
+    // file; RelativeBaseScope restores the previous one.
+    static void setRelativeBase(const std::string& folder);
+    static const std::string& getRelativeBase();
+    class RelativeBaseScope {
+    public:
+        explicit RelativeBaseScope(const std::string& folder) : m_previous(getRelativeBase()) { setRelativeBase(folder); }
+        ~RelativeBaseScope() { setRelativeBase(m_previous); }
+        RelativeBaseScope(const RelativeBaseScope&) = delete;
+        RelativeBaseScope& operator=(const RelativeBaseScope&) = delete;
+
+    private:
+        std::string m_previous;
+    };
+    // The file a name refers to: beside the relative base when it exists there, else as given.
+    static std::string resolve(const std::string& file);
     const std::string& getFilename() const { return m_filename; }
     const std::string& getObjectName() const { return m_objectName; }
 

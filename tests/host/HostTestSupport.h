@@ -78,19 +78,9 @@ inline std::filesystem::path scratchFile(const std::string& folder, const std::s
     return dir / name;
 }
 
-// The example session examples/<session>, with the data file that it names relative to the
-// repository's top folder ("examples/<dataFile>") given by its full path.
-inline std::string exampleSession(const std::string& session, const std::string& dataFile) {
-    const std::filesystem::path examples = std::filesystem::path(ZEL_TEST_DATA_DIR) / ".." / ".." / "examples";
-    std::ifstream in(examples / session);
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string out = text.str();
-    const std::string relative = "examples/" + dataFile;
-    const std::size_t at = out.find(relative);
-    EXPECT_NE(at, std::string::npos) << session << " does not name " << relative;
-    if (at != std::string::npos) out.replace(at, relative.size(), (examples / dataFile).string());
-    return out;
+// The repository's examples folder.
+inline std::filesystem::path examplesFolder() {
+    return std::filesystem::path(ZEL_TEST_DATA_DIR) / ".." / ".." / "examples";
 }
 
 // A unit cube [0,1]^3 of one hexahedron split into `n`^3 hexahedra, with point data

@@ -60,11 +60,11 @@ TEST_F(HostTest, PolylinesInASession) {
 TEST_F(HostTest, PolylineExampleOnTheElbow) {
     const fs::path elbow = fs::path(ZEL_SHARED_DATA_DIR) / "elbow" / "VTK" / "elbow_200.vtm";
     if (!fs::exists(elbow)) GTEST_SKIP() << elbow << " is not there";
-    const std::string session = exampleSession("polyline.zel", "elbow_rake.txt");
     LoadOptions options;
     options.density = 1.0;
     host->loadCase(elbow, options);
-    host->runSession(session, "polyline.zel");
+    // Its rake file is named relative to the session, whatever the working directory.
+    host->runSessionFile(examplesFolder() / "polyline.zel");
     EXPECT_EQ(host->errorCount(), 0u) << reports();
 
     // The rim closes around the slice: twice its width across the leg and its depth.

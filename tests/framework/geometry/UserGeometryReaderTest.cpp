@@ -186,5 +186,30 @@ TEST_F(UserGeometryReaderTest, ObjectGenerationGoesToTheInstalledGenerator) {
     UserGeometryReader::setObjectGenerator(before);
 }
 
+TEST_F(UserGeometryReaderTest, RelativeNamesAreFoundBesideTheSessionFirst) {
+    // A file beside the "session" folder, and a name that exists only from the working
+    // directory: the first resolves into the folder, the second stays as given.
+    const fs::path folder = fs::temp_directory_path() / "zel_relative_base";
+    fs::create_directories(folder);
+    std::ofstream(folder / "points.txt", std::ios::binary) << "0 0 0\n1 0 0\n";
+    {
+        const FileReaderBase::RelativeBaseScope base(folder.string());
+        PointListReader reader;
+        reader.initialize("points.txt", "Polyline 1");
+        EXPECT_EQ(fs::path(reader.getFilename()), folder / "points.txt");
+        TripletZELVector points;
+        int last = 0;
+        reader.readPUSTop(points, last);
+        EXPECT_EQ(points.size(), 2u);
+        EXPECT_EQ(FileReaderBase::resolve("not-there.txt"), "not-there.txt");
+        const std::string absolute = (folder / "elsewhere.txt").string();
+        EXPECT_EQ(FileReaderBase::resolve(absolute), absolute);
+    }
+    // Outside the scope the base is gone again.
+    EXPECT_TRUE(FileReaderBase::getRelativeBase().empty());
+    EXPECT_EQ(FileReaderBase::resolve("points.txt"), "points.txt");
+    fs::remove_all(folder);
+}
+
 } // namespace
 } // namespace zel::test
