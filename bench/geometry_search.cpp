@@ -50,6 +50,13 @@ std::vector<float> nodeField(const Geometry& g) {
     return field;
 }
 
+// The field at a located point (0 where none was found: no weights).
+float interpolate(const std::vector<float>& field, const ElementWeights& w) {
+    float value = 0.0f;
+    for (int i = 0; i < w.count; ++i) value += w.weights[std::size_t(i)] * field[std::size_t(w.nodes[std::size_t(i)])];
+    return value;
+}
+
 void BM_LocateMillionPoints(benchmark::State& state) {
     const Geometry& g = mesh();
     const auto& pts = points();
@@ -62,10 +69,7 @@ void BM_LocateMillionPoints(benchmark::State& state) {
         for (const TripletF& p : pts) {
             if (!g.findElement(p, w, false, SearchMode::Containing)) continue;
             ++located;
-            float value = 0.0f;
-            for (int i = 0; i < w.count; ++i)
-                value += w.weights[std::size_t(i)] * field[std::size_t(w.nodes[std::size_t(i)])];
-            sum += value;
+            sum += interpolate(field, w);
         }
         state.counters["located"] = double(located);
         state.counters["mean_value"] = located ? sum / double(located) : 0.0;
@@ -83,12 +87,7 @@ void BM_LocateMillionPointsBatched(benchmark::State& state) {
         g.setCache(Geometry::CacheLocator, nullptr);   // the index build is part of the figure
         const std::size_t located = g.findElements(pts, found, SearchMode::Containing);
         double sum = 0.0;
-        for (const ElementWeights& w : found) {
-            float value = 0.0f;
-            for (int i = 0; i < w.count; ++i)
-                value += w.weights[std::size_t(i)] * field[std::size_t(w.nodes[std::size_t(i)])];
-            sum += value;
-        }
+        for (const ElementWeights& w : found) sum += interpolate(field, w);
         state.counters["located"] = double(located);
         state.counters["mean_value"] = located ? sum / double(located) : 0.0;
     }

@@ -306,8 +306,11 @@ bool CellLocator::View::inMeshBox(const double p[3]) const {
     return true;
 }
 
-void CellLocator::View::binRange(const Level& L, const double p[3], std::int64_t first[3], std::int64_t last[3],
-                                 double t[3]) {
+namespace {
+
+// The bins of level L whose cells may hold p: [first, last] per axis; t is p in bin units.
+void binRange(const CellLocator::Level& L, const double p[3], std::int64_t first[3], std::int64_t last[3],
+              double t[3]) {
     for (int k = 0; k < 3; ++k) {
         t[k] = (p[k] - L.origin[k]) * L.inverse[k];
         const std::int64_t i = floorToInt(t[k]);
@@ -317,6 +320,32 @@ void CellLocator::View::binRange(const Level& L, const double p[3], std::int64_t
         last[k] = std::min<std::int64_t>(t[k] - fl >= 0.49 ? i + 1 : i, L.dims[k] - 1);
     }
 }
+
+// Calls f(bin, q) for the bins of every filled level whose cells may hold p, in the order
+// the searches try them; q is p in the units of the bin's quantised boxes (255 per grown
+// bin, two bins wide, from the grown bin's lower corner). Stops when f returns true.
+template <typename F>
+bool forEachBin(std::span<const CellLocator::Level> levels, std::span<const std::uint8_t> filled, const double p[3],
+                F&& f) {
+    for (std::uint8_t li : filled) {
+        const CellLocator::Level& L = levels[li];
+        std::int64_t first[3], last[3];
+        double t[3];
+        binRange(L, p, first, last, t);
+        for (std::int64_t z = first[2]; z <= last[2]; ++z)
+            for (std::int64_t y = first[1]; y <= last[1]; ++y)
+                for (std::int64_t x = first[0]; x <= last[0]; ++x) {
+                    const std::size_t bin = static_cast<std::size_t>(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
+                    const float q[3] = {static_cast<float>(127.5 * (t[0] - double(x) + 0.5)),
+                                        static_cast<float>(127.5 * (t[1] - double(y) + 0.5)),
+                                        static_cast<float>(127.5 * (t[2] - double(z) + 0.5))};
+                    if (f(bin, q)) return true;
+                }
+    }
+    return false;
+}
+
+} // namespace
 
 // Whether the quantised box of an entry may hold q (p in the units of the entry's grown bin).
 static inline bool boxMayHold(const CellLocator::Entry& e, const float* q) {
@@ -378,54 +407,35 @@ bool CellLocator::View::findContaining(const double p[3], CellHit& hit) const {
 }
 
 void CellLocator::View::prefetchBins(const double p[3], bool overflow) const {
-    for (std::uint8_t li : m_filled) {
-        const Level& L = m_levels[li];
-        std::int64_t first[3], last[3];
-        double t[3];
-        binRange(L, p, first, last, t);
-        for (std::int64_t z = first[2]; z <= last[2]; ++z)
-            for (std::int64_t y = first[1]; y <= last[1]; ++y)
-                for (std::int64_t x = first[0]; x <= last[0]; ++x) {
-                    const std::size_t bin = static_cast<std::size_t>(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
-                    if (!overflow) {
-                        ZEL_PREFETCH(&m_records[bin]);
-                    } else {
-                        const std::uint32_t rest = m_records[bin].rest();
-                        if (rest < m_records[bin + 1].rest()) ZEL_PREFETCH(&m_overflow[rest]);
-                    }
-                }
-    }
+    forEachBin(m_levels, m_filled, p, [&](std::size_t bin, const float*) {
+        if (!overflow) {
+            ZEL_PREFETCH(&m_records[bin]);
+        } else {
+            const std::uint32_t rest = m_records[bin].rest();
+            if (rest < m_records[bin + 1].rest()) ZEL_PREFETCH(&m_overflow[rest]);
+        }
+        return false;
+    });
 }
 
 int CellLocator::View::firstCandidates(const double p[3], std::int32_t* out, int max, bool& more) const {
     int n = 0;
     more = false;
-    for (std::uint8_t li : m_filled) {
-        const Level& L = m_levels[li];
-        std::int64_t first[3], last[3];
-        double t[3];
-        binRange(L, p, first, last, t);
-        for (std::int64_t z = first[2]; z <= last[2]; ++z)
-            for (std::int64_t y = first[1]; y <= last[1]; ++y)
-                for (std::int64_t x = first[0]; x <= last[0]; ++x) {
-                    const std::size_t bin = static_cast<std::size_t>(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
-                    const BinRecord& rec = m_records[bin];
-                    if (rec.first.element() < 0) continue;
-                    const float q[3] = {static_cast<float>(127.5 * (t[0] - double(x) + 0.5)),
-                                        static_cast<float>(127.5 * (t[1] - double(y) + 0.5)),
-                                        static_cast<float>(127.5 * (t[2] - double(z) + 0.5))};
-                    auto consider = [&](const Entry& e) {
-                        if (!boxMayHold(e, q)) return false;
-                        if (n == max) return more = true;
-                        out[n++] = e.element();
-                        return false;
-                    };
-                    if (consider(rec.first)) return n;
-                    const std::uint32_t end = m_records[bin + 1].rest();
-                    for (std::uint32_t j = rec.rest(); j < end; ++j)
-                        if (consider(m_overflow[j])) return n;
-                }
-    }
+    forEachBin(m_levels, m_filled, p, [&](std::size_t bin, const float* q) {
+        const BinRecord& rec = m_records[bin];
+        if (rec.first.element() < 0) return false;
+        auto consider = [&](const Entry& e) {
+            if (!boxMayHold(e, q)) return false;
+            if (n == max) return more = true;
+            out[n++] = e.element();
+            return false;
+        };
+        if (consider(rec.first)) return true;
+        const std::uint32_t end = m_records[bin + 1].rest();
+        for (std::uint32_t j = rec.rest(); j < end; ++j)
+            if (consider(m_overflow[j])) return true;
+        return false;
+    });
     return n;
 }
 

@@ -120,9 +120,6 @@ public:
         bool tryCell(std::int64_t element, const double p[3], CellHit& hit) const;
         // Whether p lies in the mesh box grown by the slack of the parametric test.
         bool inMeshBox(const double p[3]) const;
-        // The bins of level L whose cells may hold p: [first, last] per axis; t is p in bin units.
-        static void binRange(const Level& L, const double p[3], std::int64_t first[3], std::int64_t last[3],
-                             double t[3]);
         // Requests the records of p's bins (overflow false), or, once they have come, the
         // overflow entries of those bins, for a later firstCandidates.
         void prefetchBins(const double p[3], bool overflow) const;
