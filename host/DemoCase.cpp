@@ -238,6 +238,18 @@ END
 POINT: Probe Tet
   Point = 3.3, 0.4, 0.3 [m]
 END
+POLYLINE: Wedge Rim
+  Option = Boundary Intersection
+  Location = Slice Wedge
+  Boundary List = wall-bottom, wall-top, wall-front, wall-back
+END
+USER SURFACE: Slice Hex Moved
+  Option = Offset From Surface
+  Surface Name = Slice Hex
+  Offset Type = Translational
+  Offset Direction = 1, 0, 0
+  Offset Distance = 0.2 [m]
+END
 > calculate area, Slice Hex
 > calculate areaAve, Pressure, Slice Hex
 > calculate maxVal, Velocity X, Slice Hex
@@ -260,6 +272,10 @@ END
 > calculate probe, Pressure, Probe Tet
 > calculate probe, Temperature, Probe Tet
 > calculate volume, duct
+> calculate length, Wedge Rim
+> calculate lengthAve, Temperature, Wedge Rim
+> calculate area, Slice Hex Moved
+> calculate areaAve, Pressure, Slice Hex Moved
 )";
     return text;
 }
@@ -290,6 +306,10 @@ std::vector<double> demoAnalyticValues(const DemoParameters& P) {
         p(3.3),                    // probe Pressure
         T(0.4, 0.3),               // probe Temperature
         L * H * W,                 // volume of the duct
+        2.0 * (H + W),             // length of the rim of the wedge slice
+        T(H / 2.0, W / 2.0),       // lengthAve Temperature round the rim: its centre's value
+        H * W,                     // area of the hexahedra's slice moved 0.2 m along x
+        p(0.75),                   // areaAve Pressure on it
     };
 }
 
