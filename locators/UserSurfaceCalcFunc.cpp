@@ -17,6 +17,9 @@
 #include "framework/viewer/ViewerInterface.h"
 #include "locators/LocatorCalcFunc.h"
 #include "locators/UserSurfaceGeometryReader.h"
+#include "feloads/KVO2NorvaUtilities.h"
+#include "feloads/NorvaGeometryReader.h"
+#include "framework/geometry/Projection.h"
 
 #include <algorithm>
 #include <array>
@@ -248,11 +251,9 @@ void UserSurfaceCalcFunc::build(GeometricOKLObject& object) const
         progress.start(mode->step);
         (this->*mode->build)(&object);
     } else if (option == "NORVA") {
-        // TODO: surfaces from a structural solver's load file need its reader.
-        throw data::invalid(kClass, "operator()",
-                            _("User surface '%s': option '%s' is not available in this build.", object.getName(),
-                              option),
-                            ErrError);
+        progress.add("Load Data", 0.2);
+        progress.add("Interpolant Calculation", 0.8);
+        doLoadFileSurface(object, progress);
     }
     progress.finish();
     --s_buildsInProgress;
@@ -284,16 +285,62 @@ void UserSurfaceCalcFunc::doFileSurface(GeometricOKLObject& object, ProgressTrac
 
 void UserSurfaceCalcFunc::loadData(UserSurfaceGeometryReader* reader, Geometry* geometry)
 {
-    std::array<ShapeSet*, kFileFaceSets.size()> sets{};
+    const FileFaceSets sets = addFileFaceSets(*geometry);
+    reader->readUserSurfaceFile(geometry->getModifiableVertices(), sets.data());
+    geometry->invalidateVertexData();
+}
+
+UserSurfaceCalcFunc::FileFaceSets UserSurfaceCalcFunc::addFileFaceSets(Geometry& geometry)
+{
+    FileFaceSets sets{};
     for (std::size_t s = 0; s < kFileFaceSets.size(); ++s) {
-        sets[s] = geometry->addFaceSet(kFileFaceSets[s].first, kFileFaceSets[s].second, 1);
+        sets[s] = geometry.addFaceSet(kFileFaceSets[s].first, kFileFaceSets[s].second, 1);
         if (sets[s] == nullptr)
             throw internal::nullPointer(kClass, "loadData",
                                         _("Could not create faceset '%s', already exists.", kFileFaceSets[s].first),
                                         ErrError);
     }
-    reader->readUserSurfaceFile(geometry->getModifiableVertices(), sets.data());
+    return sets;
+}
+
+// ----------------------------------------------------------------------- from load file
+
+void UserSurfaceCalcFunc::doLoadFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const
+{
+    GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("ExternalGeometry", nullptr));
+    auto* external = dynamic_cast<ExternalGeometry*>(geometry.get());
+    if (external == nullptr)
+        throw internal::error(kClass, "doLoadFileSurface", _("Cast to %s failed.", "ExternalGeometry"), ErrError);
+    progress.start("Load Data");
+    const std::string file = object.getValue("Input File");
+    auto owned = std::make_unique<NorvaGeometryReader>(object.getValue("File Units"));
+    owned->initialize(file, object.getName());
+    NorvaGeometryReader* reader = owned.get();  // owned by the geometry from here on
+    external->setFileReader(std::move(owned));
+
+    const FileFaceSets sets = addFileFaceSets(*geometry);
+    std::string elementType;
+    std::string keyOption;
+    reader->readNorvaFile(geometry->getModifiableVertices(), sets.data(), elementType, keyOption,
+                          object.getBoolValue("Use Mid Side Nodes"));
     geometry->invalidateVertexData();
+    object.setParameter("Surface Element Type", elementType);
+    object.setParameter("NORVA Key Option", keyOption);
+
+    progress.start("Interpolant Calculation");
+    const bool associated = object.getBoolValue("Associated Boundary Specified");
+    Geometry::ProjectionStatistics statistics;
+    if (associated) {
+        reader->setOKLObject(&object);
+        geometry->setInterpolant(reader->makeHybridInterpolant(geometry->getVertices(), statistics));
+    } else {
+        geometry->setInterpolant(
+            LocatorFrame::makeInterpolant(geometry->getVertices(), object.getDomainNameList(), false, m_flag));
+    }
+    geometry->setName(object.getName());
+    LocatorFrame::attach(object, "", geometry);
+    reader->generateOKLObjects();
+    if (associated) KVO2NorvaUtilities::writeImportDiagnostics(&object, statistics);
 }
 
 // ------------------------------------------------------------------------- from contour

@@ -31,7 +31,15 @@
 //                            when the environment variable ZEL_NO_OCTREE is set, by the mesh
 //                            nodes they share with the touched nodes. Missing parameters and
 //                            objects are reported as warnings and build nothing.
-//   "NORVA"                  not available in this build: data::invalid.
+//   "NORVA"                  read from a structural solver's surface load file ("Input
+//                            File", lengths in "File Units", mid-side nodes as vertices when
+//                            "Use Mid Side Nodes"; NorvaGeometryReader): one ExternalGeometry
+//                            under the empty name, projected onto the boundary "Associated
+//                            Boundary" when "Associated Boundary Specified" (its load
+//                            variables and the import report then come from that boundary),
+//                            else located in the object's domains. The file's element type
+//                            and key option are written back into "Surface Element Type"
+//                            and "NORVA Key Option".
 //   anything else            nothing is built ("Patran Import" included).
 //
 // A source geometry under the empty name (a file surface) spans no single domain: its offset
@@ -44,6 +52,7 @@
 #include "framework/geometry/Containers.h"
 #include "framework/okl/CalcBase.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -54,6 +63,7 @@ class DomainGeometryBase;
 class GeometricOKLObject;
 class Geometry;
 class ProgressTracker;
+class ShapeSet;
 class UserSurfaceGeometryReader;
 
 class ZEL_API UserSurfaceCalcFunc : public CalcBase {
@@ -96,6 +106,10 @@ private:
     void build(GeometricOKLObject& object) const;
     void doFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const;
     static void loadData(UserSurfaceGeometryReader* reader, Geometry* geometry);
+    // The TRIANGLE, QUAD, PENTAGON and HEXAGON sets of a file surface (owned by `geometry`).
+    using FileFaceSets = std::array<ShapeSet*, 4>;
+    static FileFaceSets addFileFaceSets(Geometry& geometry);
+    void doLoadFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const;
     void doContourSurface(GeometricOKLObject* object) const;
     static int collectFringeFaces(Geometry* output, ContourGeometry* contour, int level, const std::string& domain);
     void doOffsetSurface(GeometricOKLObject* object) const;

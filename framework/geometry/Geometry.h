@@ -79,6 +79,16 @@ public:
     void setElement(int i, std::span<const int> nodes);
     // Appends an element (nodes.size() must equal the node count); returns its index.
     int addElement(std::span<const int> nodes, int number = -1);
+    // Room for `numElements` elements without reallocation (the count is unchanged), and the
+    // room given back once a set has been filled.
+    void reserve(int numElements) {
+        m_connectivity.reserve(std::size_t(numElements) * std::size_t(m_nodes));
+        m_nums.reserve(std::size_t(numElements));
+    }
+    void shrinkToFit() {
+        m_connectivity.shrink_to_fit();
+        m_nums.shrink_to_fit();
+    }
     // The whole connectivity, #elements by node count; its size must stay a multiple.
     std::vector<int>& editConnectivity() { ++m_version; return m_connectivity; }
     // Records element i's number (e.g. the element number of the file it was read from).

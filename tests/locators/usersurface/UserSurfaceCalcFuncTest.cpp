@@ -149,15 +149,15 @@ TEST_F(UserSurfaceTest, BadFilesLeaveNoGeometryAndNameTheProblem) {
 
 // ---------------------------------------------------------------------------- options
 
-TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrAreNotAvailable) {
+TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrFail) {
     for (const char* option : {"Patran Import", "Something Else"}) {
         auto* s = addSurface(std::string("S ") + option, {{"Option", option}});
         EXPECT_NO_THROW(run(*s));
         EXPECT_EQ(s->getNumGeometries(), 0u);
     }
+    // A load file surface without its file.
     auto* norva = addSurface("T", {{"Option", "NORVA"}});
-    expectError<data::invalid>([&] { run(*norva); }, "User surface 'T': option 'NORVA' is not available in this build.",
-                               "UserSurfaceCalcFunc");
+    EXPECT_THROW(run(*norva), data::notFound);
     EXPECT_EQ(norva->getNumGeometries(), 0u);
     UserSurfaceCalcFunc calc;
     auto* plain = addObject("VIEWPORT MANAGER", "VM");
