@@ -12,6 +12,8 @@
 #include "framework/okl/ObjectDB.h"
 #include "framework/units/UnitSystemHandler.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -140,6 +142,13 @@ std::string KVO2NorvaUtilities::escape(const std::string& text) {
     return out;
 }
 
+std::string KVO2NorvaUtilities::locationText(const std::string& location) {
+    const bool plain = std::all_of(location.begin(), location.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == ' ' || c == '.';
+    });
+    return plain ? location : "\"" + location + "\"";
+}
+
 std::string KVO2NorvaUtilities::buildExpression(const std::string& function, const std::string& variable,
                                                 const std::string& phaseTest, const std::string& on,
                                                 const std::string& component, bool volumeFraction,
@@ -160,7 +169,7 @@ std::string KVO2NorvaUtilities::buildExpression(const std::string& function, con
                 }
         }
         if (!weight.empty()) e += " * " + weight;
-        return e + " )@" + location;
+        return e + " )@" + locationText(location);
     };
     if (single) return one(std::string());
     std::vector<std::string> parts;

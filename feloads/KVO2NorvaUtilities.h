@@ -66,6 +66,9 @@ public:
                                        const std::string& phaseTest, const std::string& on,
                                        const std::string& component, bool volumeFraction, const std::string& weight,
                                        const std::string& location);
+    // A location as the expression language reads it after '@': as it is, or in double
+    // quotes when it holds characters the language reads as operators ("wall-4").
+    static std::string locationText(const std::string& location);
     // Adds `block` (whole lines, each ending in '\n') to the report at `file` by the opening
     // rules above. Framework errors when the file cannot be read or written; the old file
     // is then unchanged.

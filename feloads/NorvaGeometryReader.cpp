@@ -213,6 +213,7 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
                                         std::string& elementType, std::string& keyOption, bool useMidSideNodes) {
     elementType.clear();
     keyOption = std::string(1, '\xFF');
+    m_hostFaces.assign(vertices.size(), HostFace{});
     const std::string& file = getFilename();
     ZELStream stream(file, ZELStream::Read);
     std::string line;
@@ -378,6 +379,7 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
         if (corners < 3) continue;
         if (useMidSideNodes) collect(kFirstMidSide);
 
+        const int faceIndex = faceSets[corners - 3]->size();
         for (std::size_t k = 0; k < count; ++k) {
             const int row = nodeIndex.find(nodes[k]);
             if (row < 0)
@@ -391,6 +393,9 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
                 minNumber = std::min(minNumber, nodes[k]);
                 maxNumber = std::max(maxNumber, nodes[k]);
                 nodeNumbers.push_back(nodes[k]);
+                // A mid-side node is no face corner: it keeps the face it lies on.
+                m_hostFaces.resize(vertices.size(), HostFace{});
+                if (k >= corners) m_hostFaces.back() = HostFace{std::int8_t(corners - 3), faceIndex};
             }
             if (k < corners) face[k] = vertex;
         }
@@ -504,6 +509,20 @@ std::vector<std::string> NorvaGeometryReader::getVariableNames() {
     names.reserve(m_records.size());
     for (const VariableRecord& r : m_records) names.push_back(r.longName);
     return names;
+}
+
+TripletD NorvaGeometryReader::midSideNormal(const Geometry& surface, std::size_t vertex) const {
+    static const char* const kSets[2] = {"TRIANGLE", "QUAD"};
+    if (vertex >= m_hostFaces.size() || m_hostFaces[vertex].set < 0) return TripletD(0, 0, 0);
+    const HostFace& host = m_hostFaces[vertex];
+    const ShapeSet* set = surface.getFaceSet(kSets[host.set]);
+    if (set == nullptr || host.face >= set->size()) return TripletD(0, 0, 0);
+    const std::span<const int> face = set->getElement(host.face);
+    const TripletZELVector& v = surface.getVertices();
+    auto at = [&](std::size_t k) { return TripletD(v[std::size_t(face[k])]); };
+    TripletD n = face.size() == 3 ? (at(1) - at(0)).cross(at(2) - at(0)) : (at(2) - at(0)).cross(at(3) - at(1));
+    const double length = std::sqrt(n.lengthSquared());
+    return length > 0.0 ? n / length : n;
 }
 
 const std::vector<int>& NorvaGeometryReader::getNodeNumbers() const {

@@ -157,6 +157,16 @@ private:
     // temperature objects (no-op for other names).
     void writeVariableDescription(const std::string& longName) const;
 
+    // The face a mid-side vertex lies on (set 0 TRIANGLE, 1 QUAD; -1 for a corner vertex):
+    // it has no area and no normal of its own in the geometry.
+    struct HostFace {
+        std::int8_t set = -1;
+        int face = -1;
+    };
+    // The unit normal of the face a mid-side vertex lies on; zero for other vertices.
+    TripletD midSideNormal(const Geometry& surface, std::size_t vertex) const;
+
+    std::vector<HostFace> m_hostFaces;  // per vertex of the last read
     std::vector<VariableRecord> m_records;
     std::unordered_map<std::string, std::size_t> m_index;  // long name -> position in m_records
     GeometricOKLObject* m_object = nullptr;

@@ -289,7 +289,8 @@ std::unique_ptr<Variable> NorvaGeometryReader::calculateStressVariables(const st
         throw internal::badParam(kClass, operation, _("Bad cast of %s '%s' to %s.", "Variable", "Stress", "VectorVariable"),
                                  ErrError);
     const TripletZELVector& s = *stress->getTripletValues(VarTypeVertex);
-    const TripletZELVector& n = surfaceGeometry(operation).getVertexNormals();
+    const Geometry& surface = surfaceGeometry(operation);
+    const TripletZELVector& n = surface.getVertexNormals();
     if (s.size() != n.size()) {
         std::cerr << "NorvaGeometryReader::calculateStressVariables() - "
                   << "variable values vector sizes differ." << std::endl;
@@ -305,7 +306,8 @@ std::unique_ptr<Variable> NorvaGeometryReader::calculateStressVariables(const st
             continue;
         }
         const TripletD sd(s[i]);
-        const TripletD nd(n[i]);
+        // Mid-side vertices lie on a face without being its corners: its normal is theirs.
+        const TripletD nd = n[i].lengthSquared() > 0.0f ? TripletD(n[i]) : midSideNormal(surface, i);
         const TripletD normal = nd * sd.dot(nd);
         const TripletD value = part == Whole ? sd : part == Normal ? normal : sd - normal;
         out[i] = TripletF(value);
@@ -428,8 +430,14 @@ std::unique_ptr<Variable> NorvaGeometryReader::calculateHeatFlux(const std::stri
     double qk = 0.0;
     for (const auto& [phase, flowName] : GeomVariableUtils::getVariableForAllPhases("Heat Flow", false)) {
         Variable* flow = geometry->findVariable(flowName);
-        if (flow == nullptr && Geometry::getGeometryInfo() != nullptr)
-            flow = Geometry::getGeometryInfo()->getVariable(flowName, *geometry);
+        if (flow == nullptr && Geometry::getGeometryInfo() != nullptr) {
+            // A name the results do not know reads as an expression there and fails: missing.
+            try {
+                flow = Geometry::getGeometryInfo()->getVariable(flowName, *geometry);
+            } catch (const Error&) {
+                flow = nullptr;
+            }
+        }
         const FloatZELVector* values = flow != nullptr ? flow->getFloatValues(VarTypeVertex) : nullptr;
         if (values == nullptr) {
             reportNotConservative("calculateHeatFlux 3");

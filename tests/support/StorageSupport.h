@@ -48,8 +48,11 @@ public:
 
     std::vector<std::string> getFluidNames() override { return phases; }
     std::vector<std::string> getAllPhases() override { return phases; }
+    // The fluids that per-phase variables are made of (none unless a test gives them).
+    std::vector<std::string> getPhases(int, const std::string&) override { return multiphase; }
 
     std::vector<std::string> phases;
+    std::vector<std::string> multiphase;
     std::map<std::string, ScalarField> fields;  // solver variables by name
 
 protected:
