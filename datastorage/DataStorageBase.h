@@ -181,6 +181,8 @@ private:
         // Every geometry of the registry, in name order; `listFlag` makes no difference.
         std::vector<Geometry*> getGeometries(bool listFlag) const override;
         Geometry* findGeometry(const std::string& domain) const override;
+        // An expression on a location geometry (not a domain), from the location's variables.
+        std::unique_ptr<Variable> evaluateOn(const std::string& name, Geometry& geometry) const override;
 
     private:
         const DataStorageBase& m_owner;

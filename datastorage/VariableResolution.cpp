@@ -302,6 +302,43 @@ void DataStorageBase::evaluateExpression(const std::string& expression, const st
     }
 }
 
+// ---------------------------------------------------------------- locations
+
+std::unique_ptr<Variable> DataStorageBase::Directory::evaluateOn(const std::string& name, Geometry& geometry) const {
+    // A variable's name, a domain (which asks the registry itself), or a name that stands
+    // only for itself (a component "Velocity X" that has no object): no expression here.
+    if (name.empty() || ObjectDB::instance()->hasObject(name)) return nullptr;
+    const auto domain = m_owner.m_geometries.find(geometry.getName());
+    if (domain != m_owner.m_geometries.end() && domain->second.get() == &geometry) return nullptr;
+    std::vector<std::string> needed;
+    try {
+        needed = ExpressionEvaluator::getNeededVariables(name, coordinateNames());
+    } catch (const Error&) {
+        return nullptr;  // not an expression the language reads: the domains may still know it
+    }
+    if (needed.size() == 1 && needed.front() == name) return nullptr;
+
+    const int count = geometry.getNumVertices();
+    auto variable = std::make_unique<ScalarVariable>(VarTypeExpression);
+    FloatZELVector& values = variable->values(VarTypeExpression);
+    values.resize(static_cast<std::size_t>(count));
+    ExpressionEvaluator evaluator;
+    std::string state;  // kept by the evaluator between the calls
+    std::string next = evaluator.evaluateVariable(name, values.data(), count, state, std::string(),
+                                                  coordinateNames());
+    while (!next.empty()) {
+        const Variable* input = geometry.getVariable(next, false);
+        const FloatZELVector* inputs = input != nullptr ? input->getFloatValues(VarTypeVertex) : nullptr;
+        if (inputs == nullptr || inputs->size() != static_cast<std::size_t>(count))
+            throw expressions::eval(kClass, "evaluateExpression",
+                                    _("The expression '%s' needs '%s', which '%s' does not have at its %d vertices.",
+                                      name, next, geometry.getName(), count),
+                                    ErrError);
+        next = evaluator.continueEvaluatingVariable(inputs->data(), state);
+    }
+    return variable;
+}
+
 // ---------------------------------------------------------------- nesting
 
 std::vector<std::string> DataStorageBase::dependenciesOf(const std::string& name, const std::string& domain) {

@@ -155,7 +155,10 @@ std::string helpText() {
 
 void printTable(const std::vector<ResultRow>& rows, std::ostream& out) {
     const bool analytic = std::any_of(rows.begin(), rows.end(), [](const ResultRow& r) { return r.analytic.has_value(); });
-    auto function = [](const ResultRow& r) { return r.extra.empty() ? r.function : r.function + " (" + r.extra + ")"; };
+    auto function = [](const ResultRow& r) {
+        const std::string call = r.expression.empty() ? r.function : r.function + "(" + r.expression + ")";
+        return r.extra.empty() ? call : call + " (" + r.extra + ")";
+    };
     std::size_t wf = 8, wl = 8;
     for (const ResultRow& r : rows) {
         wf = std::max(wf, function(r).size());

@@ -16,6 +16,7 @@
 #include "framework/okl/OKLCoreAPI.h"
 #include "framework/okl/ObjectDB.h"
 #include "framework/viewer/ViewerInterface.h"
+#include "host/LoadExport.h"
 #include "host/NameTable.h"
 #include "host/readers/CaseReader.h"
 #include "locators/LocatorRegistration.h"
@@ -54,6 +55,7 @@ public:
         const FunctionInfo* info = FunctionCalculator::instance(false)->getFunctionInfo(row.function);
         // The location is the first argument after the expression, when the function takes one.
         const std::size_t at = info != nullptr && info->expressionArg != ArgumentUse::NotTaken ? 1 : 0;
+        if (at == 1 && !args.empty()) row.expression = args[0];
         if (at < args.size()) row.location = args[at];
         for (std::size_t i = at + 1; i < args.size(); ++i)
             row.extra += (row.extra.empty() ? "" : ", ") + args[i];
@@ -90,11 +92,13 @@ Host::Host() {
     FunctionCalculator::instance(false);
     registerLocatorCalcFuncs();
     ActionDispatcher::instance()->registerExecutor("calculate", std::make_shared<RecordingCalculate>(*this));
+    ActionDispatcher::instance()->registerExecutor("export", std::make_shared<LoadExportAction>());
     ObjectDB::instance()->addObject(ObjectFactory::instance()->createObject("CALCULATOR", ""));
 }
 
 Host::~Host() {
     ActionDispatcher::instance()->unregisterExecutor("calculate");
+    ActionDispatcher::instance()->unregisterExecutor("export");
     ViewerInterface::instance()->clear();
     ObjectDB::instance()->clear();
     CalcRegistry::instance()->clear();
@@ -125,8 +129,26 @@ LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& 
 
 LoadedCase Host::loadCase(const CaseData& data, const LoadOptions& options) {
     LoadedCase loaded = host::loadCase(*m_storage, data, options);
+    registerCase(data.sourceFile, loaded);
     m_server->resetVariableUpdateFlags();  // new variable objects, new phases
     return loaded;
+}
+
+void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
+    // The results file of the boundaries, as a data reader records it: "/DATA READER/CASE:<name>"
+    // with its "Current Case Name", the boundaries' "Case Name" naming it.
+    std::string name = std::filesystem::path(file).stem().string();
+    for (char& c : name)
+        if (c == '/' || c == '\\' || c == ':' || c == '=' || c == '#') c = '_';
+    if (name.empty()) name = "Case";
+    ObjectDB& db = *ObjectDB::instance();
+    OKLObject* reader = db.getObjectByPath("/DATA READER");
+    if (reader == nullptr) reader = db.addObject(ObjectFactory::instance()->createObject("DATA READER", ""));
+    OKLObject* entry = reader->findChild(name);
+    if (entry == nullptr) entry = db.addObject(ObjectFactory::instance()->createObject("CASE", name), reader);
+    entry->setParameter("Current Case Name", file);
+    for (const std::string& b : loaded.boundaries)
+        if (OKLObject* boundary = db.getObjectByName(b)) boundary->setParameter("Case Name", name);
 }
 
 void Host::runSession(const std::string& text, const std::string& source) {

@@ -48,6 +48,7 @@ public:
 struct ResultRow {
     std::string call;      // as given: "areaAve, Pressure, Plane 1" or the expression text
     std::string function;  // "areaAve"; for an expression the text itself
+    std::string expression;  // the function's expression argument ("Pressure"), when it takes one
     std::string location;  // empty for an expression
     std::string extra;     // the arguments after the location (axis, fluid), joined by ", "
     std::optional<double> value;  // empty when undefined
@@ -90,6 +91,8 @@ public:
     std::size_t errorCount() const;
 
 private:
+    void registerCase(const std::string& file, const LoadedCase& loaded);
+
     std::unique_ptr<CaseStorage> m_storage;
     std::unique_ptr<CaseDefStore> m_defs;
     std::unique_ptr<ExpressionServer> m_server;

@@ -78,6 +78,8 @@ Variable* GeometryInfo::getVariable(const std::string& name, Geometry& geometry)
     return geometry.getVariable(name, false);
 }
 
+std::unique_ptr<Variable> GeometryInfo::evaluateOn(const std::string&, Geometry&) const { return nullptr; }
+
 // ---------------------------------------------------------------- Geometry
 
 GeometryInfo* Geometry::s_geometryInfo = nullptr;
@@ -251,6 +253,12 @@ Variable* Geometry::makeGeometricVariable(const std::string& name) {
 Variable* Geometry::getVariable(const std::string& name, bool mustExist) {
     if (Variable* v = findVariable(name)) return v;
     if (Variable* v = makeGeometricVariable(name)) return v;
+    if (GeometryInfo* info = getGeometryInfo())
+        if (std::unique_ptr<Variable> v = info->evaluateOn(name, *this)) {
+            v->setName(name);
+            v->setDomain(m_domain);
+            return addVariable(std::move(v));
+        }
     if (m_interpolant) {
         if (std::unique_ptr<Variable> v = m_interpolant->interpolate(name)) {
             v->setDomain(m_domain);

@@ -120,6 +120,11 @@ public:
     // The global variable provider: the variable `name` on `geometry`, or null. Default:
     // geometry.getVariable(name, false).
     virtual Variable* getVariable(const std::string& name, Geometry& geometry) const;
+    // When `name` is an expression text (not a variable's name), its values at the vertices
+    // of the location geometry `geometry`, computed from that geometry's own variables (so
+    // that an expression may use what only the location has: "Area", a boundary's "Force"),
+    // owned by the caller; null for a variable's name. Default: null.
+    virtual std::unique_ptr<Variable> evaluateOn(const std::string& name, Geometry& geometry) const;
 };
 
 // A cache that search code keeps on a geometry (spatial indices). The geometry owns it
@@ -239,8 +244,9 @@ public:
     bool removeVariable(const std::string& name);
     std::vector<std::string> getVariableNames() const;
     // The variable `name`: held; else one the geometry computes ("X", "Y", "Z", "Area",
-    // "Normal", "Normal X/Y/Z", "Length", "Volume"); else interpolated from the domains
-    // through the interpolant. Made variables are added to the geometry. When absent:
+    // "Normal", "Normal X/Y/Z", "Length", "Volume"); else, for an expression text, evaluated
+    // from this geometry's variables (GeometryInfo::evaluateOn); else interpolated from the
+    // domains through the interpolant. Made variables are added to the geometry. When absent:
     // null, or with `mustExist` a data::notFound.
     virtual Variable* getVariable(const std::string& name, bool mustExist = false);
     // A variable from the geometry's data source; the plain geometry has none.

@@ -103,6 +103,7 @@ protected:
             values.push_back(float(f(TripletD(g.getVertices()[std::size_t(i)]), g.getVertexAreas()[std::size_t(i)])));
         v->setName(name);
         v->setDomain("Box");
+        dropDependents(name);
         g.addVariable(std::move(v));
         declare("SCALAR VARIABLE", name, dims);
     }
@@ -114,9 +115,15 @@ protected:
             values.push_back(TripletF(f(TripletD(g.getVertices()[std::size_t(i)]), g.getVertexAreas()[std::size_t(i)])));
         v->setName(name);
         v->setDomain("Box");
-        for (const char* c : {" X", " Y", " Z"}) g.removeVariable(name + c);
+        dropDependents(name);
         g.addVariable(std::move(v));
         declare("VECTOR VARIABLE", name, dims);
+    }
+    // Values made from a replaced variable (expressions of it) are made again.
+    void dropDependents(const std::string& name) {
+        Geometry& g = bottomGeometry();
+        for (const std::string& held : g.getVariableNames())
+            if (held != name && held.find(name) != std::string::npos) g.removeVariable(held);
     }
     static void declare(const std::string& type, const std::string& name, const char* dims) {
         if (!ObjectDB::instance()->hasObject(name))

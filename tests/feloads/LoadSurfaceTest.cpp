@@ -208,10 +208,10 @@ TEST_F(LoadSurfaceTest, HeatTransferVariables) {
 
     // Unscaled it is (Tw - Ta) h itself.
     s->setParameter("Maintain Conservative Values", "False");
-    run(*s);
+    run(*s);  // a new geometry
     const FloatZELVector& raw = scalarOn(*s, "Heat Flux on S");
     for (std::size_t i = 0; i < raw.size(); ++i) {
-        const TripletF p = g.getVertices()[i];
+        const TripletF p = s->getGeometry("")->getVertices()[i];
         const double expected = (300.0 + 10.0 * p.x + 5.0 * p.y - (290.0 + p.x)) * (10.0 + 5.0 * p.y);
         EXPECT_NEAR(raw[i], expected, 1e-5 * expected);
     }
@@ -290,7 +290,8 @@ TEST_F(LoadSurfaceTest, ErrorsOfTheLoadVariables) {
     const std::string kReader = "NorvaGeometryReader";
     expectErrorOf<internal::error>([&] { reader.getVariable("Stress on S", nullptr); }, kReader, "getObjectVariable",
                                    "An interpolant is required!");
-    addObject("SCALAR VARIABLE", "Nope");  // known, but neither the boundary nor the results have it
+    // Known, but neither the boundary nor the results have it.
+    addObject("SCALAR VARIABLE", "Nope", {{"Boundary Values", "Conservative"}});
     expectErrorOf<data::invalid>([&] { reader.getVariable("Nope", interpolant); }, kReader, "getObjectVariable",
                                  "Variable 'Nope' not defined on geometry 'Bottom'.");
     EXPECT_EQ(reader.getVariable("Normal", interpolant), nullptr);  // the geometry's own
@@ -325,7 +326,7 @@ TEST_F(LoadSurfaceTest, ErrorsOfTheLoadVariables) {
     s->setParameter("Associated Boundary", "Nowhere");
     expectErrorOf<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); }, kReader, "getObjectVariable",
                                  "Object not found: Nowhere.");
-    addObject("COORD FRAME", "Frame");
+    addObject("VIEWPORT MANAGER", "Frame");  // an object that holds no geometry
     s->setParameter("Associated Boundary", "Frame");
     expectErrorOf<internal::badParam>([&] { reader.getVariable("Stress on S", interpolant); }, kReader,
                                       "getObjectVariable", "Bad cast of OKLObject 'Frame' to GeometricOKLObject.");
