@@ -93,12 +93,15 @@ void Geometry::projectOnGeometry(const TripletZELVector& points, HybridInterpola
     fresh.reserve(n, n * 4);
 
     std::vector<NodeWeight> records;
+    // Neighbouring points of a surface usually land on the same or a nearby face.
+    SurfaceHit last;
     for (std::size_t i = 0; i < n; ++i) {
         const TripletF& p = points[i];
         SurfaceHit hit;
         // Only a point closer than on the surfaces projected on before replaces its record.
         const double before = statistics.m_distance[i];
-        if (!p.isUndefined() && surface.closest(TripletD(p), hit, before) && hit.distance < before) {
+        if (!p.isUndefined() && surface.closest(TripletD(p), hit, before, &last) && hit.distance < before) {
+            last = hit;
             records.clear();
             surface.weights(hit, records);
             fresh.pushVertex(source, records);

@@ -6,13 +6,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 namespace zel {
 
 namespace {
 
-constexpr std::uint32_t kLeafSize = 4;
+// Faces per leaf: a quadrilateral is four fan triangles, so two faces keep a leaf about as
+// heavy as four triangles.
+constexpr std::uint32_t kLeafFaces = 2;
 
 double boxDistance2(const float lo[3], const float hi[3], const double p[3]) {
     double d2 = 0.0;
@@ -23,6 +24,9 @@ double boxDistance2(const float lo[3], const float hi[3], const double p[3]) {
     return d2;
 }
 
+// Floats packed per face: the corners, and the fan centroid before them when n >= 4.
+std::size_t packedPoints(int corners) { return std::size_t(corners) + (corners >= 4 ? 1u : 0u); }
+
 } // namespace
 
 SurfaceLocator::SurfaceLocator(const MeshView& faces) {
@@ -30,153 +34,199 @@ SurfaceLocator::SurfaceLocator(const MeshView& faces) {
     for (const auto& b : faces.blocks)
         if (cell::isFace(b.type) && b.nodesPerElement >= 3) m_view.blocks.push_back(b);
     const auto v = m_view.vertices;
+
+    std::size_t faceTotal = 0, pointTotal = 0;
+    for (const ElementBlockView& b : m_view.blocks) {
+        faceTotal += static_cast<std::size_t>(b.size());
+        pointTotal += static_cast<std::size_t>(b.size()) * packedPoints(b.nodesPerElement);
+    }
+    if (faceTotal == 0) return;
+    if (faceTotal >= std::numeric_limits<std::uint32_t>::max() / 2 ||
+        3 * pointTotal >= std::numeric_limits<std::uint32_t>::max())
+        throw data::invalid("SurfaceLocator", "SurfaceLocator", "Too many faces to index.");
+
+    // Face records in input order and their centres; the records are permuted into leaf order
+    // (and their corners packed) once the tree is built.
+    std::vector<Prim> input;
+    input.reserve(faceTotal);
+    std::vector<BuildItem> items;
+    items.reserve(faceTotal);
     for (std::size_t bi = 0; bi < m_view.blocks.size(); ++bi) {
         const ElementBlockView& b = m_view.blocks[bi];
         const int n = b.nodesPerElement;
         for (std::int64_t f = 0; f < b.size(); ++f) {
             const int* ids = b.element(f);
-            for (int j = 0; j < n; ++j)
+            TripletD c{0, 0, 0};
+            for (int j = 0; j < n; ++j) {
                 if (ids[j] < 0 || static_cast<std::size_t>(ids[j]) >= v.size())
                     throw data::invalid("SurfaceLocator", "SurfaceLocator",
                                         _("Face vertex %d is not a vertex of the surface (%d vertices).", ids[j], v.size()));
-            auto put = [](float* dst, const TripletF& p) {
-                dst[0] = p.x;
-                dst[1] = p.y;
-                dst[2] = p.z;
-            };
-            if (n == 3) {
-                Tri t{};
-                put(t.a, v[static_cast<std::size_t>(ids[0])]);
-                put(t.b, v[static_cast<std::size_t>(ids[1])]);
-                put(t.c, v[static_cast<std::size_t>(ids[2])]);
-                t.block = static_cast<std::uint32_t>(bi);
-                t.sub = -1;
-                t.face = f;
-                m_tris.push_back(t);
-                continue;
+                c += TripletD(v[static_cast<std::size_t>(ids[j])]);
             }
-            TripletD c{0, 0, 0};
-            for (int j = 0; j < n; ++j) c += TripletD(v[static_cast<std::size_t>(ids[j])]);
             c /= double(n);
-            for (int j = 0; j < n; ++j) {
-                Tri t{};
-                t.a[0] = float(c.x);
-                t.a[1] = float(c.y);
-                t.a[2] = float(c.z);
-                put(t.b, v[static_cast<std::size_t>(ids[j])]);
-                put(t.c, v[static_cast<std::size_t>(ids[(j + 1) % n])]);
-                t.block = static_cast<std::uint32_t>(bi);
-                t.sub = j;
-                t.face = f;
-                m_tris.push_back(t);
-            }
+            const auto prim = static_cast<std::uint32_t>(input.size());
+            input.push_back({static_cast<std::uint32_t>(bi), 0u, f, n});
+            items.push_back({{float(c.x), float(c.y), float(c.z)}, prim});
         }
     }
-    if (m_tris.empty()) return;
-    if (m_tris.size() >= std::numeric_limits<std::uint32_t>::max() / 2)
-        throw data::invalid("SurfaceLocator", "SurfaceLocator", "Too many faces to index.");
-    std::vector<float> centres(m_tris.size() * 3);
-    for (std::size_t i = 0; i < m_tris.size(); ++i)
-        for (int k = 0; k < 3; ++k)
-            centres[3 * i + std::size_t(k)] = (m_tris[i].a[k] + m_tris[i].b[k] + m_tris[i].c[k]) / 3.0f;
-    std::vector<std::uint32_t> order(m_tris.size());
-    std::iota(order.begin(), order.end(), 0u);
-    m_nodes.reserve(2 * m_tris.size() / kLeafSize + 2);
+
+    m_nodes.reserve(2 * faceTotal / kLeafFaces + 2);
     m_nodes.push_back({});
-    build(0, 0, static_cast<std::uint32_t>(m_tris.size()), order, centres);
-    std::vector<Tri> sorted(m_tris.size());
-    for (std::size_t i = 0; i < order.size(); ++i) sorted[i] = m_tris[order[i]];
-    m_tris.swap(sorted);
+    build(0, 0, static_cast<std::uint32_t>(faceTotal), items);
+
+    // Leaf order: records permuted, corners packed contiguously (centroid first for fans, in
+    // double then rounded, as the fan triangles' apex).
+    m_prims.resize(faceTotal);
+    m_coords.resize(3 * pointTotal);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < faceTotal; ++i) {
+        Prim p = input[items[i].prim];
+        p.offset = static_cast<std::uint32_t>(at);
+        const ElementBlockView& b = m_view.blocks[p.block];
+        const int* ids = b.element(p.face);
+        float* dst = m_coords.data() + at;
+        if (p.corners >= 4) {
+            TripletD c{0, 0, 0};
+            for (int j = 0; j < p.corners; ++j) c += TripletD(v[static_cast<std::size_t>(ids[j])]);
+            c /= double(p.corners);
+            *dst++ = float(c.x);
+            *dst++ = float(c.y);
+            *dst++ = float(c.z);
+        }
+        for (int j = 0; j < p.corners; ++j) {
+            const TripletF& q = v[static_cast<std::size_t>(ids[j])];
+            *dst++ = q.x;
+            *dst++ = q.y;
+            *dst++ = q.z;
+        }
+        at += 3 * packedPoints(p.corners);
+        m_prims[i] = p;
+    }
+
+    // Boxes bottom-up: children are always appended after their parent.
+    for (std::size_t i = m_nodes.size(); i-- > 0;) {
+        Node& node = m_nodes[i];
+        for (int k = 0; k < 3; ++k) {
+            node.lo[k] = std::numeric_limits<float>::max();
+            node.hi[k] = std::numeric_limits<float>::lowest();
+        }
+        if (node.count > 0) {
+            for (std::uint32_t f = node.first; f < node.first + node.count; ++f) {
+                const Prim& p = m_prims[f];
+                const float* q = m_coords.data() + p.offset;
+                const std::size_t points = packedPoints(p.corners);
+                for (std::size_t j = 0; j < points; ++j, q += 3)
+                    for (int k = 0; k < 3; ++k) {
+                        node.lo[k] = std::min(node.lo[k], q[k]);
+                        node.hi[k] = std::max(node.hi[k], q[k]);
+                    }
+            }
+            continue;
+        }
+        for (std::uint32_t c = node.first; c < node.first + 2; ++c)
+            for (int k = 0; k < 3; ++k) {
+                node.lo[k] = std::min(node.lo[k], m_nodes[c].lo[k]);
+                node.hi[k] = std::max(node.hi[k], m_nodes[c].hi[k]);
+            }
+    }
 }
 
-// Fills node `self` for the triangles order[begin, end): a leaf, or a median split on the
-// longest axis of their centres with two children appended to the node list.
-void SurfaceLocator::build(std::uint32_t self, std::uint32_t begin, std::uint32_t end, std::vector<std::uint32_t>& order,
-                           const std::vector<float>& centres) {
-    Node node{};
-    float clo[3], chi[3];
-    for (int k = 0; k < 3; ++k) {
-        node.lo[k] = clo[k] = std::numeric_limits<float>::max();
-        node.hi[k] = chi[k] = std::numeric_limits<float>::lowest();
-    }
-    for (std::uint32_t i = begin; i < end; ++i) {
-        const Tri& t = m_tris[order[i]];
-        for (int k = 0; k < 3; ++k) {
-            node.lo[k] = std::min({node.lo[k], t.a[k], t.b[k], t.c[k]});
-            node.hi[k] = std::max({node.hi[k], t.a[k], t.b[k], t.c[k]});
-            const float c = centres[3 * std::size_t(order[i]) + std::size_t(k)];
-            clo[k] = std::min(clo[k], c);
-            chi[k] = std::max(chi[k], c);
-        }
-    }
-    if (end - begin <= kLeafSize) {
-        node.first = begin;
-        node.count = end - begin;
-        m_nodes[self] = node;
+// Fills node `self` for the faces items[begin, end): a leaf, or a median split on the longest
+// axis of their centres with two children appended to the node list. Boxes come afterwards.
+void SurfaceLocator::build(std::uint32_t self, std::uint32_t begin, std::uint32_t end, std::vector<BuildItem>& items) {
+    if (end - begin <= kLeafFaces) {
+        m_nodes[self].first = begin;
+        m_nodes[self].count = end - begin;
         return;
     }
+    float lo[3], hi[3];
+    for (int k = 0; k < 3; ++k) {
+        lo[k] = std::numeric_limits<float>::max();
+        hi[k] = std::numeric_limits<float>::lowest();
+    }
+    for (std::uint32_t i = begin; i < end; ++i)
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = std::min(lo[k], items[i].centre[k]);
+            hi[k] = std::max(hi[k], items[i].centre[k]);
+        }
     int axis = 0;
     for (int k = 1; k < 3; ++k)
-        if (chi[k] - clo[k] > chi[axis] - clo[axis]) axis = k;
+        if (hi[k] - lo[k] > hi[axis] - lo[axis]) axis = k;
     const std::uint32_t mid = begin + (end - begin) / 2;
-    std::nth_element(order.begin() + begin, order.begin() + mid, order.begin() + end,
-                     [&](std::uint32_t x, std::uint32_t y) {
-                         return centres[3 * std::size_t(x) + std::size_t(axis)] <
-                                centres[3 * std::size_t(y) + std::size_t(axis)];
-                     });
-    const std::uint32_t left = static_cast<std::uint32_t>(m_nodes.size());
-    node.first = left;
-    node.count = 0;
-    m_nodes[self] = node;
+    std::nth_element(items.begin() + begin, items.begin() + mid, items.begin() + end,
+                     [axis](const BuildItem& x, const BuildItem& y) { return x.centre[axis] < y.centre[axis]; });
+    const auto left = static_cast<std::uint32_t>(m_nodes.size());
+    m_nodes[self].first = left;
+    m_nodes[self].count = 0;
     m_nodes.push_back({});
     m_nodes.push_back({});
-    build(left, begin, mid, order, centres);
-    build(left + 1, mid, end, order, centres);
+    build(left, begin, mid, items);
+    build(left + 1, mid, end, items);
 }
 
-bool SurfaceLocator::closest(const TripletD& point, SurfaceHit& hit, double maxDistance) const {
+bool SurfaceLocator::testPrim(std::uint32_t prim, const double p[3], double& best, bool found, SurfaceHit& hit) const {
+    const Prim& f = m_prims[prim];
+    const float* q = m_coords.data() + f.offset;
+    auto test = [&](const float* a, const float* b, const float* c, int sub) {
+        const double ad[3] = {a[0], a[1], a[2]}, bd[3] = {b[0], b[1], b[2]}, cd[3] = {c[0], c[1], c[2]};
+        double at[3], bary[3];
+        const double d2 = closestPointOnTriangle(p, ad, bd, cd, at, bary);
+        if (d2 < best || (!found && d2 <= best)) {
+            best = d2;
+            found = true;
+            hit.block = f.block;
+            hit.face = f.face;
+            hit.sub = sub;
+            hit.primitive = prim;
+            std::copy(bary, bary + 3, hit.bary);
+            std::copy(at, at + 3, hit.point);
+        }
+    };
+    if (f.corners == 3) {
+        test(q, q + 3, q + 6, -1);
+        return found;
+    }
+    const float* corners = q + 3;
+    for (int j = 0; j < f.corners; ++j)
+        test(q, corners + 3 * j, corners + 3 * ((j + 1) % f.corners), j);
+    return found;
+}
+
+bool SurfaceLocator::closest(const TripletD& point, SurfaceHit& hit, double maxDistance, const SurfaceHit* hint) const {
     if (m_nodes.empty()) return false;
     const double p[3] = {point.x, point.y, point.z};
     double best = maxDistance * maxDistance;
     if (!(best >= 0.0)) return false;
     bool found = false;
-    std::uint32_t stack[128];
+    // The hint may be the output itself: read it before anything is written.
+    const std::uint32_t hinted = hint != nullptr ? hint->primitive : std::numeric_limits<std::uint32_t>::max();
+    if (hinted < m_prims.size()) found = testPrim(hinted, p, best, found, hit);
+    // Each entry carries its box distance, computed once when its parent was opened.
+    struct Entry {
+        std::uint32_t node;
+        double d2;
+    };
+    Entry stack[128];
     int top = 0;
-    stack[top++] = 0;
+    stack[top++] = {0u, boxDistance2(m_nodes[0].lo, m_nodes[0].hi, p)};
     while (top > 0) {
-        const Node& node = m_nodes[stack[--top]];
-        if (boxDistance2(node.lo, node.hi, p) > best) continue;
+        const Entry e = stack[--top];
+        if (e.d2 > best) continue;
+        const Node& node = m_nodes[e.node];
         if (node.count > 0) {
-            for (std::uint32_t i = node.first; i < node.first + node.count; ++i) {
-                const Tri& t = m_tris[i];
-                const double a[3] = {t.a[0], t.a[1], t.a[2]}, b[3] = {t.b[0], t.b[1], t.b[2]},
-                             c[3] = {t.c[0], t.c[1], t.c[2]};
-                double q[3], bary[3];
-                const double d2 = closestPointOnTriangle(p, a, b, c, q, bary);
-                if (d2 < best || (!found && d2 <= best)) {
-                    best = d2;
-                    found = true;
-                    hit.block = t.block;
-                    hit.face = t.face;
-                    hit.sub = t.sub;
-                    std::copy(bary, bary + 3, hit.bary);
-                    std::copy(q, q + 3, hit.point);
-                }
-            }
+            for (std::uint32_t i = node.first; i < node.first + node.count; ++i)
+                if (i != hinted) found = testPrim(i, p, best, found, hit);
             continue;
         }
-        // Nearer child last, so that it is searched first.
         const Node& l = m_nodes[node.first];
         const Node& r = m_nodes[node.first + 1];
         const double dl = boxDistance2(l.lo, l.hi, p), dr = boxDistance2(r.lo, r.hi, p);
-        if (top + 2 > 128) return found;   // deeper than any tree of fewer than 2^60 faces
-        if (dl <= dr) {
-            stack[top++] = node.first + 1;
-            stack[top++] = node.first;
-        } else {
-            stack[top++] = node.first;
-            stack[top++] = node.first + 1;
-        }
+        if (top + 2 > 128) break;   // deeper than any tree of fewer than 2^60 faces
+        // Nearer child last, so that it is searched first; a child beyond the bound is not pushed.
+        const Entry near = dl <= dr ? Entry{node.first, dl} : Entry{node.first + 1, dr};
+        const Entry far = dl <= dr ? Entry{node.first + 1, dr} : Entry{node.first, dl};
+        if (far.d2 <= best) stack[top++] = far;
+        if (near.d2 <= best) stack[top++] = near;
     }
     if (found) hit.distance = std::sqrt(best);
     return found;

@@ -1,5 +1,7 @@
 #pragma once
-// Closest points on a surface: a bounding-volume hierarchy over the faces of a mesh view.
+// Closest points on a surface: a bounding-volume hierarchy over the faces of a mesh view,
+// built on flat arrays (median splits of a compact array of face centres, boxes bottom-up),
+// each face's corner coordinates packed in leaf order so that a leaf is read contiguously.
 //
 // Triangles are kept as they are; a face of n >= 4 vertices is fanned into n triangles from
 // its vertex centroid (exact for planar faces; on a warped quadrilateral the fan is the
@@ -23,6 +25,7 @@ struct SurfaceHit {
     double bary[3] = {0, 0, 0};
     double point[3] = {0, 0, 0};
     double distance = std::numeric_limits<double>::infinity();
+    std::uint32_t primitive = std::numeric_limits<std::uint32_t>::max();  // the locator's face record
 };
 
 class SurfaceLocator {
@@ -31,34 +34,44 @@ public:
     // outlive the locator and stay unchanged.
     explicit SurfaceLocator(const MeshView& faces);
 
-    // The closest point of the surface to p, if one lies within maxDistance.
-    bool closest(const TripletD& p, SurfaceHit& hit,
-                 double maxDistance = std::numeric_limits<double>::infinity()) const;
+    // The closest point of the surface to p, if one lies within maxDistance. `hint`: a hit of
+    // an earlier query (a neighbouring point), whose face is tried first so that the search
+    // starts with a close bound; the answer is the same without it (up to ties).
+    bool closest(const TripletD& p, SurfaceHit& hit, double maxDistance = std::numeric_limits<double>::infinity(),
+                 const SurfaceHit* hint = nullptr) const;
     // Appends the (vertex, weight) pairs of a hit (one per vertex of the face).
     void weights(const SurfaceHit& hit, std::vector<NodeWeight>& out) const;
     // Largest edge length of the face of a hit.
     double faceSize(const SurfaceHit& hit) const;
 
-    std::size_t triangleCount() const { return m_tris.size(); }
+    std::size_t faceCount() const { return m_prims.size(); }
     const MeshView& view() const { return m_view; }
 
 private:
-    struct Tri {
-        float a[3], b[3], c[3];
+    // One face, in leaf order: its corners (and, for n >= 4, the fan centroid first) at
+    // m_coords[offset ...].
+    struct Prim {
         std::uint32_t block;
-        std::int32_t sub;
+        std::uint32_t offset;
         std::int64_t face;
+        std::int32_t corners;
     };
     struct Node {
         float lo[3], hi[3];
-        std::uint32_t first;   // leaf: first triangle; inner: first of the two children
-        std::uint32_t count;   // leaf: number of triangles; inner: 0
+        std::uint32_t first;   // leaf: first face; inner: first of the two children
+        std::uint32_t count;   // leaf: number of faces; inner: 0
     };
-    void build(std::uint32_t self, std::uint32_t begin, std::uint32_t end, std::vector<std::uint32_t>& order,
-               const std::vector<float>& centres);
+    struct BuildItem {
+        float centre[3];
+        std::uint32_t prim;
+    };
+    void build(std::uint32_t self, std::uint32_t begin, std::uint32_t end, std::vector<BuildItem>& items);
+    // The squared distance from p to face record `prim` (within `best`), filling `hit`.
+    bool testPrim(std::uint32_t prim, const double p[3], double& best, bool found, SurfaceHit& hit) const;
 
     MeshView m_view;
-    std::vector<Tri> m_tris;
+    std::vector<Prim> m_prims;
+    std::vector<float> m_coords;
     std::vector<Node> m_nodes;
 };
 
