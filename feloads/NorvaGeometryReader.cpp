@@ -18,6 +18,8 @@
 #include <array>
 #include <cassert>
 #include <charconv>
+#include <cstdint>
+#include <limits>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -68,15 +70,29 @@ std::string_view trimBlanks(std::string_view s) {
 
 // A Fortran integer field: blanks alone read as 0. False for anything but an optionally
 // signed run of digits that fits an int.
+// Decoded in place: the element block is mostly such fields, and a general parser costs
+// more than the rest of the line's handling.
 bool parseInteger(std::string_view field, int& out) {
     field = trimBlanks(field);
-    if (field.empty()) {
-        out = 0;
-        return true;
+    out = 0;
+    if (field.empty()) return true;
+    bool negative = false;
+    if (field.front() == '+' || field.front() == '-') {
+        negative = field.front() == '-';
+        field.remove_prefix(1);
+        if (field.empty()) return false;
     }
-    if (field.front() == '+') field.remove_prefix(1);
-    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), out);
-    return ec == std::errc() && end == field.data() + field.size();
+    if (field.size() > 10) return false;   // beyond any int
+    std::int64_t value = 0;
+    for (const char c : field) {
+        const unsigned digit = static_cast<unsigned>(c) - unsigned('0');
+        if (digit > 9) return false;
+        value = 10 * value + std::int64_t(digit);
+    }
+    if (negative) value = -value;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return false;
+    out = static_cast<int>(value);
+    return true;
 }
 
 // A Fortran real field: blanks alone read as 0; "1.5E+001", "1.5D+01", "+1.5", and the
@@ -123,15 +139,23 @@ bool isNodeTerminator(std::string_view line) {
 // it to a hash map.
 class NodeIndex {
 public:
+    // Room for `rows` nodes: address space only, as long as the numbers do not come.
     void reserve(std::size_t rows) {
-        if (rows < kDenseFloor) m_dense.reserve(rows + 1);
+        if (m_useDense) m_dense.reserve(std::min(rows, kDenseCeiling) + 1);
     }
     // The row of `number`, or -1.
     int find(int number) const {
-        if (number < 0) return -1;
-        if (m_useDense) return std::size_t(number) < m_dense.size() ? m_dense[std::size_t(number)] : -1;
+        const int* at = const_cast<NodeIndex*>(this)->slot(number);
+        return at == nullptr ? -1 : *at;
+    }
+    // The stored value of `number`, which a caller may overwrite; null when it is not there.
+    int* slot(int number) {
+        if (m_useDense) {
+            if (number < 0 || std::size_t(number) >= m_dense.size() || m_dense[std::size_t(number)] == kNone) return nullptr;
+            return &m_dense[std::size_t(number)];
+        }
         const auto it = m_sparse.find(number);
-        return it == m_sparse.end() ? -1 : it->second;
+        return it == m_sparse.end() ? nullptr : &it->second;
     }
     // False when the number is already there.
     bool insert(int number, int row) {
@@ -143,9 +167,10 @@ public:
                     toSparse();
                     return insertSparse(number, row);
                 }
-                m_dense.resize(std::max(at + 1, m_dense.size() * 3 / 2), -1);
+                if (at >= m_dense.capacity()) m_dense.reserve(std::max(at + 1, m_dense.capacity() * 3 / 2));
+                m_dense.resize(at + 1, kNone);
             }
-            if (m_dense[at] >= 0) return false;
+            if (m_dense[at] != kNone) return false;
             m_dense[at] = row;
             return true;
         }
@@ -154,11 +179,13 @@ public:
 
 private:
     static constexpr std::size_t kDenseFloor = std::size_t(1) << 22;
+    static constexpr std::size_t kDenseCeiling = std::size_t(1) << 28;
+    static constexpr int kNone = std::numeric_limits<int>::min();
 
     void toSparse() {
         if (!m_useDense) return;
         for (std::size_t n = 0; n < m_dense.size(); ++n)
-            if (m_dense[n] >= 0) m_sparse.emplace(int(n), m_dense[n]);
+            if (m_dense[n] != kNone) m_sparse.emplace(int(n), m_dense[n]);
         m_dense = std::vector<int>();
         m_useDense = false;
     }
@@ -284,16 +311,25 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
     UnitsConverter::instance()->convertUnits(m_fileUnits, UnitsConverter::instance()->getBaseUnitsFromQuant("Length"),
                                              1.0, scale);
     std::vector<TripletF> nodeCoordinates;
-    std::vector<int> nodeVertex;  // per node row: its vertex, or -1 while unused
+    // Node number -> its row of the node table while unused (>= 0), then -2 - its vertex.
     NodeIndex nodeIndex;
-    if (nodeHint > 0) {
-        nodeCoordinates.reserve(nodeHint);
-        nodeVertex.reserve(nodeHint);
-        nodeIndex.reserve(nodeHint);
-    }
+    std::error_code sizeError;
+    const std::uintmax_t fileSize = std::filesystem::file_size(file, sizeError);
+    // Reserved room is address space until it is used: reserving from an upper bound (the
+    // header's node count, or the rest of the file at the first node line's length) costs no
+    // memory and spares the copies of growing the tables, whose peak is what a large deck
+    // cannot afford.
+    auto reserveNodes = [&](std::size_t rows) {
+        rows = std::min<std::size_t>(rows, std::size_t(1) << 28);
+        nodeCoordinates.reserve(rows);
+        nodeIndex.reserve(rows);
+    };
+    if (nodeHint > 0) reserveNodes(nodeHint);
     std::vector<std::string_view> fields;
     bool terminated = false;
     while (next()) {
+        if (nodeCoordinates.capacity() == 0 && !sizeError && fileSize > consumed)
+            reserveNodes(std::size_t((fileSize - consumed) / (line.size() + 1) + 2));
         if (isNodeTerminator(line)) {
             const std::vector<std::string> f =
                 StringUtilities::stringToVector(StringUtilities::simplifyWhitespace(line), ",", true);
@@ -318,7 +354,6 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
         if (!nodeIndex.insert(number, int(nodeCoordinates.size())))
             failAtLine(_("node %d is defined twice.", number));
         nodeCoordinates.emplace_back(float(xyz[0] * scale), float(xyz[1] * scale), float(xyz[2] * scale));
-        nodeVertex.push_back(-1);
     }
     if (!terminated) fail(_("File '%s' ends inside its node block (no 'N,' line ends it).", file));
 
@@ -336,8 +371,6 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
     // remaining line at the first element line's length, the triangles grow as needed.
     for (int s = 0; s < 4; ++s) faceSets[s]->resize(0);
     bool reserved = false;
-    std::error_code sizeError;
-    const std::uintmax_t fileSize = std::filesystem::file_size(file, sizeError);
     std::vector<std::int32_t> nodeNumbers;
     int minNumber = 0, maxNumber = 0;
     std::array<int, 8> nodes{};
@@ -355,6 +388,7 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
                 const std::size_t room = std::min(nodeCoordinates.size(), std::size_t(estimate) * perElement);
                 vertices.reserve(vertices.size() + room);
                 nodeNumbers.reserve(room);
+                m_hostFaces.reserve(vertices.size() + room);
             }
         }
         int type = 0, number = 0;
@@ -380,22 +414,24 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
         if (useMidSideNodes) collect(kFirstMidSide);
 
         const int faceIndex = faceSets[corners - 3]->size();
+        if (faceIndex > kMaxHostFace) failAtLine(_("more than %d faces of one kind.", kMaxHostFace));
         for (std::size_t k = 0; k < count; ++k) {
-            const int row = nodeIndex.find(nodes[k]);
-            if (row < 0)
+            int* const slot = nodeIndex.slot(nodes[k]);
+            if (slot == nullptr)
                 fail(_("File '%s', line %u: element %d uses node %d, which the node block does not define.", file,
                        stream.getLineNumber(), number, nodes[k]));
-            int& vertex = nodeVertex[std::size_t(row)];
-            if (vertex < 0) {
+            int vertex = -2 - *slot;
+            if (*slot >= 0) {
                 vertex = int(vertices.size());
-                vertices.push_back(nodeCoordinates[std::size_t(row)]);
+                vertices.push_back(nodeCoordinates[std::size_t(*slot)]);
+                *slot = -2 - vertex;
                 if (nodeNumbers.empty()) minNumber = maxNumber = nodes[k];
                 minNumber = std::min(minNumber, nodes[k]);
                 maxNumber = std::max(maxNumber, nodes[k]);
                 nodeNumbers.push_back(nodes[k]);
                 // A mid-side node is no face corner: it keeps the face it lies on.
                 m_hostFaces.resize(vertices.size(), HostFace{});
-                if (k >= corners) m_hostFaces.back() = HostFace{std::int8_t(corners - 3), faceIndex};
+                if (k >= corners) m_hostFaces.back() = HostFace{std::int32_t(corners - 3), faceIndex};
             }
             if (k < corners) face[k] = vertex;
         }

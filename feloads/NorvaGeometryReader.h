@@ -159,10 +159,12 @@ private:
 
     // The face a mid-side vertex lies on (set 0 TRIANGLE, 1 QUAD; -1 for a corner vertex):
     // it has no area and no normal of its own in the geometry.
+    // Four bytes a vertex: it is kept for every vertex of a deck of millions.
     struct HostFace {
-        std::int8_t set = -1;
-        int face = -1;
+        std::int32_t set : 2 = -1;
+        std::int32_t face : 30 = -1;
     };
+    static constexpr int kMaxHostFace = (1 << 29) - 1;
     // The unit normal of the face a mid-side vertex lies on; zero for other vertices.
     TripletD midSideNormal(const Geometry& surface, std::size_t vertex) const;
 

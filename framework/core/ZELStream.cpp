@@ -3,6 +3,7 @@
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -29,11 +30,34 @@ void ZELStream::open(const std::string& fileName, int mode)
     m_lineNumber = 0;
 }
 
+bool ZELStream::fill()
+{
+    if (!m_in.is_open()) return false;
+    if (m_block.empty()) m_block.resize(std::size_t(1) << 20);
+    m_pos = 0;
+    m_end = static_cast<std::size_t>(m_in.rdbuf()->sgetn(m_block.data(), static_cast<std::streamsize>(m_block.size())));
+    return m_end > 0;
+}
+
 bool ZELStream::getNextLine(std::string& line)
 {
     line.clear();
-    if (!m_in.is_open() || !hasInput()) return false;
-    std::getline(m_in, line);
+    if (!m_in.is_open()) return false;
+    bool any = false;
+    for (;;) {
+        if (m_pos == m_end && !fill()) break;
+        any = true;
+        const char* from = m_block.data() + m_pos;
+        const auto* nl = static_cast<const char*>(std::memchr(from, '\n', m_end - m_pos));
+        if (nl != nullptr) {
+            line.append(from, static_cast<std::size_t>(nl - from));
+            m_pos += static_cast<std::size_t>(nl - from) + 1;
+            break;
+        }
+        line.append(from, m_end - m_pos);   // a line across two blocks
+        m_pos = m_end;
+    }
+    if (!any) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     ++m_lineNumber;
     return true;
@@ -41,8 +65,7 @@ bool ZELStream::getNextLine(std::string& line)
 
 bool ZELStream::hasInput()
 {
-    if (!m_in.is_open() || !m_in.good()) return false;
-    return m_in.peek() != std::ifstream::traits_type::eof();
+    return m_in.is_open() && (m_pos < m_end || fill());
 }
 
 std::vector<std::string> ZELStream::getFileAsVector()
@@ -57,6 +80,7 @@ void ZELStream::close()
 {
     if (m_in.is_open()) m_in.close();
     m_in.clear();
+    m_pos = m_end = 0;
 }
 
 std::string ZELStream::where() const

@@ -41,7 +41,14 @@ public:
     std::string where() const;
 
 private:
+    // Refills the block buffer; false at the end of the file.
+    bool fill();
+
     std::ifstream m_in;
+    // Lines are cut from blocks read whole (a line-by-line std::getline costs more than the
+    // parsing of most files); [m_pos, m_end) is what is not yet returned.
+    std::vector<char> m_block;
+    std::size_t m_pos = 0, m_end = 0;
     std::string m_fileName;
     std::size_t m_lineNumber = 0;
 };

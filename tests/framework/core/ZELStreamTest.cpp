@@ -57,6 +57,30 @@ TEST(ZELStream, ReadsLinesWithMixedEndingsAndNumbersThem)
     fs::remove(e);
 }
 
+TEST(ZELStream, LinesAcrossReadBlocksComeWhole)
+{
+    // Lines of every length around the stream's 1 MiB blocks, "\r\n" ends split between
+    // two blocks included: the lines read back are the lines written.
+    std::vector<std::string> written;
+    std::string bytes;
+    for (std::size_t i = 0; bytes.size() < (std::size_t(5) << 20); ++i) {
+        std::string line(i % 97 == 0 ? 300000 + i : i % 61, char('a' + i % 26));
+        written.push_back(line);
+        bytes += line + (i % 3 == 0 ? "\r\n" : "\n");
+    }
+    // A "\r\n" whose "\r" ends the first block.
+    const std::size_t block = std::size_t(1) << 20;
+    bytes.insert(0, std::string(block - 1, 'x') + "\r\n");
+    written.insert(written.begin(), std::string(block - 1, 'x'));
+    const fs::path p = writeTemp("blocks.txt", bytes);
+    ZELStream s(p.string());
+    const std::vector<std::string> read = s.getFileAsVector();
+    EXPECT_EQ(read.size(), written.size());
+    EXPECT_TRUE(read == written);
+    EXPECT_EQ(s.getLineNumber(), written.size());
+    fs::remove(p);
+}
+
 TEST(ZELStream, MissingFileNamesTheFile)
 {
     const std::string missing = (fs::temp_directory_path() / "zel_no_such_dir" / "missing.txt").string();
