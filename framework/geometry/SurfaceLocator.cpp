@@ -15,15 +15,6 @@ namespace {
 // heavy as four triangles.
 constexpr std::uint32_t kLeafFaces = 2;
 
-double boxDistance2(const float lo[3], const float hi[3], const double p[3]) {
-    double d2 = 0.0;
-    for (int k = 0; k < 3; ++k) {
-        const double v = p[k] < lo[k] ? lo[k] - p[k] : (p[k] > hi[k] ? p[k] - hi[k] : 0.0);
-        d2 += v * v;
-    }
-    return d2;
-}
-
 // Floats packed per face: the corners, and the fan centroid before them when n >= 4.
 std::size_t packedPoints(int corners) { return std::size_t(corners) + (corners >= 4 ? 1u : 0u); }
 
@@ -129,6 +120,22 @@ SurfaceLocator::SurfaceLocator(const MeshView& faces) {
                 node.hi[k] = std::max(node.hi[k], m_nodes[c].hi[k]);
             }
     }
+
+    // The four-wide tree searched by queries: half the levels of the binary one.
+    for (const float* q = m_coords.data(); q != m_coords.data() + m_coords.size(); ++q)
+        m_extent = std::max(m_extent, std::fabs(*q));
+    m_wide.reserve(m_nodes.size() / 3 + 2);
+    if (m_nodes[0].count > 0) {
+        Wide root{};
+        for (int c = 0; c < 4; ++c) root.count[c] = kEmpty;
+        for (int k = 0; k < 3; ++k) root.lo[k][0] = m_nodes[0].lo[k], root.hi[k][0] = m_nodes[0].hi[k];
+        root.first[0] = m_nodes[0].first;
+        root.count[0] = m_nodes[0].count;
+        m_wide.push_back(root);
+    } else {
+        widen(0);
+    }
+    m_nodes = std::vector<Node>();
 }
 
 // Fills node `self` for the faces items[begin, end): a leaf, or a median split on the longest
@@ -164,6 +171,39 @@ void SurfaceLocator::build(std::uint32_t self, std::uint32_t begin, std::uint32_
     build(left + 1, mid, end, items);
 }
 
+std::uint32_t SurfaceLocator::widen(std::uint32_t node) {
+    const auto self = static_cast<std::uint32_t>(m_wide.size());
+    m_wide.push_back({});
+    std::uint32_t slots[4];
+    int n = 0;
+    for (std::uint32_t c = m_nodes[node].first; c < m_nodes[node].first + 2; ++c) {
+        if (m_nodes[c].count > 0) {
+            slots[n++] = c;
+        } else {
+            slots[n++] = m_nodes[c].first;
+            slots[n++] = m_nodes[c].first + 1;
+        }
+    }
+    for (int j = 0; j < 4; ++j) {
+        Wide& w = m_wide[self];
+        if (j >= n) {
+            for (int k = 0; k < 3; ++k) w.lo[k][j] = w.hi[k][j] = 0.0f;
+            w.first[j] = 0;
+            w.count[j] = kEmpty;
+            continue;
+        }
+        const Node& b = m_nodes[slots[j]];
+        for (int k = 0; k < 3; ++k) w.lo[k][j] = b.lo[k], w.hi[k][j] = b.hi[k];
+        w.count[j] = b.count;
+        w.first[j] = b.first;
+        if (b.count == 0) {
+            const std::uint32_t child = widen(slots[j]);   // may move m_wide
+            m_wide[self].first[j] = child;
+        }
+    }
+    return self;
+}
+
 bool SurfaceLocator::testPrim(std::uint32_t prim, const double p[3], double& best, bool found, SurfaceHit& hit) const {
     const Prim& f = m_prims[prim];
     const float* q = m_coords.data() + f.offset;
@@ -193,7 +233,7 @@ bool SurfaceLocator::testPrim(std::uint32_t prim, const double p[3], double& bes
 }
 
 bool SurfaceLocator::closest(const TripletD& point, SurfaceHit& hit, double maxDistance, const SurfaceHit* hint) const {
-    if (m_nodes.empty()) return false;
+    if (m_wide.empty()) return false;
     const double p[3] = {point.x, point.y, point.z};
     double best = maxDistance * maxDistance;
     if (!(best >= 0.0)) return false;
@@ -201,32 +241,49 @@ bool SurfaceLocator::closest(const TripletD& point, SurfaceHit& hit, double maxD
     // The hint may be the output itself: read it before anything is written.
     const std::uint32_t hinted = hint != nullptr ? hint->primitive : std::numeric_limits<std::uint32_t>::max();
     if (hinted < m_prims.size()) found = testPrim(hinted, p, best, found, hit);
-    // Each entry carries its box distance, computed once when its parent was opened.
+
+    // Box distances in single precision, each axis' gap shortened by more than the rounding
+    // of the point and of the subtraction can make it (a few units in the last place of the
+    // largest coordinate), so that no box holding a closer face is passed over; the faces
+    // themselves are tested in double precision.
+    const float pf[3] = {float(p[0]), float(p[1]), float(p[2])};
+    const float magnitude = std::max({m_extent, std::fabs(pf[0]), std::fabs(pf[1]), std::fabs(pf[2])});
+    const float slack = magnitude * (8.0f * std::numeric_limits<float>::epsilon());
     struct Entry {
-        std::uint32_t node;
+        std::uint32_t first, count;
         double d2;
     };
     Entry stack[128];
     int top = 0;
-    stack[top++] = {0u, boxDistance2(m_nodes[0].lo, m_nodes[0].hi, p)};
+    stack[top++] = {0u, 0u, 0.0};
     while (top > 0) {
         const Entry e = stack[--top];
         if (e.d2 > best) continue;
-        const Node& node = m_nodes[e.node];
-        if (node.count > 0) {
-            for (std::uint32_t i = node.first; i < node.first + node.count; ++i)
+        if (e.count > 0) {
+            for (std::uint32_t i = e.first; i < e.first + e.count; ++i)
                 if (i != hinted) found = testPrim(i, p, best, found, hit);
             continue;
         }
-        const Node& l = m_nodes[node.first];
-        const Node& r = m_nodes[node.first + 1];
-        const double dl = boxDistance2(l.lo, l.hi, p), dr = boxDistance2(r.lo, r.hi, p);
-        if (top + 2 > 128) break;   // deeper than any tree of fewer than 2^60 faces
-        // Nearer child last, so that it is searched first; a child beyond the bound is not pushed.
-        const Entry near = dl <= dr ? Entry{node.first, dl} : Entry{node.first + 1, dr};
-        const Entry far = dl <= dr ? Entry{node.first + 1, dr} : Entry{node.first, dl};
-        if (far.d2 <= best) stack[top++] = far;
-        if (near.d2 <= best) stack[top++] = near;
+        const Wide& w = m_wide[e.first];
+        float d[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+        for (int k = 0; k < 3; ++k)
+            for (int j = 0; j < 4; ++j) {
+                const float gap = std::max(0.0f, w.lo[k][j] - pf[k]) + std::max(0.0f, pf[k] - w.hi[k][j]);
+                const float v = std::max(0.0f, gap - slack);
+                d[j] += v * v;
+            }
+        // The children within the bound, nearest pushed last so that it is searched first.
+        Entry open[4];
+        int n = 0;
+        for (int j = 0; j < 4; ++j) {
+            if (w.count[j] == kEmpty || double(d[j]) > best) continue;
+            Entry c{w.first[j], w.count[j], double(d[j])};
+            int at = n++;
+            for (; at > 0 && open[at - 1].d2 < c.d2; --at) open[at] = open[at - 1];
+            open[at] = c;
+        }
+        if (top + n > 128) break;   // deeper than any tree of fewer than 2^100 faces
+        for (int j = 0; j < n; ++j) stack[top++] = open[j];
     }
     if (found) hit.distance = std::sqrt(best);
     return found;

@@ -45,6 +45,7 @@ public:
     double faceSize(const SurfaceHit& hit) const;
 
     std::size_t faceCount() const { return m_prims.size(); }
+    std::size_t nodeCount() const { return m_wide.size(); }
     const MeshView& view() const { return m_view; }
 
 private:
@@ -65,14 +66,28 @@ private:
         float centre[3];
         std::uint32_t prim;
     };
+    // The searched tree: four children a node, their boxes side by side per axis so that the
+    // four distances are computed together. Child c is a leaf of faces [first[c], first[c] +
+    // count[c]) when 0 < count[c] < kEmpty, the node first[c] when count[c] == 0, nothing when
+    // count[c] == kEmpty.
+    struct Wide {
+        float lo[3][4], hi[3][4];
+        std::uint32_t first[4];
+        std::uint32_t count[4];
+    };
+    static constexpr std::uint32_t kEmpty = std::numeric_limits<std::uint32_t>::max();
     void build(std::uint32_t self, std::uint32_t begin, std::uint32_t end, std::vector<BuildItem>& items);
+    // The wide node of binary node `node`'s children and grandchildren; returns its index.
+    std::uint32_t widen(std::uint32_t node);
     // The squared distance from p to face record `prim` (within `best`), filling `hit`.
     bool testPrim(std::uint32_t prim, const double p[3], double& best, bool found, SurfaceHit& hit) const;
 
     MeshView m_view;
     std::vector<Prim> m_prims;
     std::vector<float> m_coords;
-    std::vector<Node> m_nodes;
+    std::vector<Node> m_nodes;   // the binary tree, while building
+    std::vector<Wide> m_wide;
+    float m_extent = 0.0f;       // largest coordinate magnitude of the faces
 };
 
 } // namespace zel
