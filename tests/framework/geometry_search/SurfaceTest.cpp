@@ -2,7 +2,9 @@
 #include "framework/geometry/CellShape.h"
 #include "framework/geometry/GeometryIntersector.h"
 #include "framework/geometry/Octree.h"
+#include "framework/geometry/GeometrySearch.h"
 #include "framework/geometry/Projection.h"
+#include "framework/geometry/SurfaceLocator.h"
 
 #include "framework/core/Error.h"
 #include "TestMeshes.h"
@@ -66,22 +68,70 @@ double bruteDistance(const Geometry& g, const TripletD& p) {
         const int n = set.getNodesPerElement();
         for (int f = 0; f < set.size(); ++f) {
             const auto ids = set.getElement(f);
-            double c[3] = {0, 0, 0};
-            for (int id : ids)
-                for (int k = 0; k < 3; ++k) c[k] += double(v[std::size_t(id)][k]) / n;
+            // The fan apex as the locator rounds it: summed and divided in double, stored in float.
+            // Through a volatile: GCC 12's SLP vectoriser at -O2 drops a double -> float ->
+            // double round trip held in registers (seen here: the unrounded apex came out).
+            TripletD c{0, 0, 0};
+            for (int id : ids) c += TripletD(v[std::size_t(id)]);
+            c /= double(n);
+            volatile float apex[3] = {float(c.x), float(c.y), float(c.z)};
             const double q[3] = {p.x, p.y, p.z};
             for (int j = 0; j < (n == 3 ? 1 : n); ++j) {
                 double a[3], b[3], d[3], out[3], bary[3];
                 for (int k = 0; k < 3; ++k) {
                     a[k] = v[std::size_t(ids[std::size_t(j)])][k];
                     b[k] = v[std::size_t(ids[std::size_t((j + 1) % n)])][k];
-                    d[k] = n == 3 ? v[std::size_t(ids[2])][k] : c[k];
+                    d[k] = n == 3 ? v[std::size_t(ids[2])][k] : apex[k];
                 }
                 best = std::min(best, closestPointOnTriangle(q, a, b, d, out, bary));
             }
         }
     }
     return std::sqrt(best);
+}
+
+TEST(SurfaceLocator, ClosestDistanceMatchesTheBruteForceTwinFarFromTheOriginWithAndWithoutHints) {
+    // Far from the origin the index's single-precision boxes round by more than the gaps
+    // between neighbouring faces: a box passed over would show as a larger distance.
+    for (const float offset : {0.0f, 2.0e4f}) {
+        auto s = sphere(9, 20);
+        TripletZELVector v = s->getVertices();
+        for (TripletF& q : v) q = TripletF(q.x + offset, q.y - 0.5f * offset, q.z + 0.25f * offset);
+        s->setVertices(std::move(v));
+        const TripletD centre(offset, -0.5 * offset, 0.25 * offset);
+        const SurfaceLocator locator(faceView(*s));
+        ASSERT_GT(locator.faceCount(), 100u);
+        std::mt19937 rng(11);
+        std::normal_distribution<double> g(0.0, 1.0);
+        std::uniform_real_distribution<double> r(0.0, 2.5);
+        // The twin takes the fan triangles' corners in another order: the same distance up to
+        // the rounding of double arithmetic on coordinates of this magnitude.
+        const double tol = 64 * DBL_EPSILON * (1.0 + 2.0 * offset);
+        SurfaceHit previous;
+        for (int i = 0; i < 400; ++i) {
+            // Points anywhere, and points within 1e-4 of a vertex: there several faces' boxes
+            // meet, closer than the rounding of single precision far from the origin.
+            const TripletD away = centre + TripletD{g(rng), g(rng), g(rng)}.normalised() * r(rng);
+            const TripletD near =
+                TripletD(s->getVertices()[std::size_t(i) % s->getVertices().size()]) + TripletD{g(rng), g(rng), g(rng)} * 1e-4;
+            const TripletD p = i % 2 == 0 ? away : near;
+            const double brute = bruteDistance(*s, p);
+            SurfaceHit plain, hinted;
+            ASSERT_TRUE(locator.closest(p, plain));
+            // The previous point's face as a hint (unrelated to this point): the same answer.
+            ASSERT_TRUE(locator.closest(p, hinted, std::numeric_limits<double>::infinity(), &previous));
+            EXPECT_NEAR(plain.distance, brute, tol) << "offset " << offset << " point " << i;
+            EXPECT_NEAR(hinted.distance, brute, tol) << "offset " << offset << " point " << i;
+            previous = hinted;
+            // A bound just short of the distance finds nothing; one just beyond finds it.
+            SurfaceHit bounded;
+            if (const double shorter = brute * (1 - 1e-6) - 2 * tol; shorter > 0.0) {
+                EXPECT_FALSE(locator.closest(p, bounded, shorter));
+            }
+            ASSERT_TRUE(locator.closest(p, bounded, brute * (1 + 1e-6) + tol));
+            EXPECT_NEAR(bounded.distance, brute, tol);
+        }
+    }
 }
 
 TEST(Projection, PointsNearASphereGoToTheirClosestPointWithReproducingWeights) {
