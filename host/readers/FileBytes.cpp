@@ -1,6 +1,7 @@
 #include "host/readers/FileBytes.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <system_error>
@@ -9,8 +10,9 @@
 
 namespace zel::host {
 
-std::string readFileBytes(const std::filesystem::path& file)
+std::string readFileBytes(const std::filesystem::path& file, const std::function<void(double)>& onRead)
 {
+    const auto start = std::chrono::steady_clock::now();
     std::error_code ec;
     const auto status = std::filesystem::status(file, ec);
     if (ec || !std::filesystem::exists(status)) throw CaseReadError(file.string(), "", "file does not exist");
@@ -26,6 +28,7 @@ std::string readFileBytes(const std::filesystem::path& file)
         in.read(bytes.data(), size);
     }
     if (!in) throw CaseReadError(file.string(), "", "cannot read the file");
+    if (onRead) onRead(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     return bytes;
 }
 
