@@ -76,13 +76,27 @@ struct FaceKey {
     bool operator<(const FaceKey& o) const { return n < o.n; }
 };
 FaceKey keyOf(const int* nodes, std::size_t count) {
-    FaceKey k;
-    count = std::min<std::size_t>(count, 4);
-    for (std::size_t i = 0; i < count; ++i) k.n[i] = nodes[i];
-    // Insertion sort of at most four nodes (std::sort here trips g++ 12's -Warray-bounds at -O3).
-    for (std::size_t a = 1; a < count; ++a)
-        for (std::size_t b = a; b > 0 && k.n[b] < k.n[b - 1]; --b) std::swap(k.n[b], k.n[b - 1]);
-    return k;
+    // A sorting network of min/max pairs: no branches to mispredict on the hot path.
+    auto order = [](int& a, int& b) {
+        const int lo = std::min(a, b), hi = std::max(a, b);
+        a = lo;
+        b = hi;
+    };
+    int a = nodes[0], b = count > 1 ? nodes[1] : -1, c = count > 2 ? nodes[2] : -1, d = count > 3 ? nodes[3] : -1;
+    if (count >= 4) {
+        order(a, b);
+        order(c, d);
+        order(a, c);
+        order(b, d);
+        order(b, c);
+    } else if (count == 3) {
+        order(a, b);
+        order(b, c);
+        order(a, b);
+    } else if (count == 2) {
+        order(a, b);
+    }
+    return FaceKey{{a, b, c, d}};
 }
 
 // Face `face` of element `element` of a domain's element set `set`.
@@ -340,22 +354,44 @@ FreeFaces findFreeFaces(const DomainGeometryBase& g) {
         const int count = cellFaceNodes(g, cellFaceOf(half), fn);
         return keyOf(fn, std::size_t(count));
     };
+    // Within a bucket every key starts with the bucket's node: the other three (the last -1
+    // for a triangle) are packed into 64 + 32 bits.
+    struct Packed {
+        std::uint64_t hi;
+        std::uint32_t lo;
+        bool operator==(const Packed& o) const { return hi == o.hi && lo == o.lo; }
+        bool operator<(const Packed& o) const { return hi < o.hi || (hi == o.hi && lo < o.lo); }
+    };
+    auto packedOf = [&](std::uint32_t half) {
+        const FaceKey k = keyOfHalf(half);
+        return Packed{std::uint64_t(std::uint32_t(k.n[1])) << 32 | std::uint32_t(k.n[2]), std::uint32_t(k.n[3])};
+    };
     std::vector<std::uint32_t> freeHalves;
-    std::vector<std::pair<FaceKey, std::uint32_t>> bucket;
+    constexpr std::uint32_t kSmallBucket = 32;
+    std::array<Packed, kSmallBucket> keys{};
+    std::array<bool, kSmallBucket> shared{};
+    std::vector<std::pair<Packed, std::uint32_t>> bucket;
     std::uint32_t begin = 0;
     for (std::size_t b = 0; b < numNodes; ++b) {
         const std::uint32_t end = start[b];
         const std::uint32_t k = end - begin;
         if (k == 1) {
             freeHalves.push_back(entries[begin]);
-        } else if (k == 2) {
-            if (!(keyOfHalf(entries[begin]) == keyOfHalf(entries[begin + 1])))
-                freeHalves.insert(freeHalves.end(), {entries[begin], entries[begin + 1]});
-        } else if (k > 2) {
+        } else if (k <= kSmallBucket) {
+            // A node's faces are few (6 in a hexahedral mesh): pairwise comparison.
+            for (std::uint32_t i = 0; i < k; ++i) {
+                keys[i] = packedOf(entries[begin + i]);
+                shared[i] = false;
+            }
+            for (std::uint32_t i = 0; i < k; ++i)
+                for (std::uint32_t j = i + 1; j < k; ++j)
+                    if (keys[i] == keys[j]) shared[i] = shared[j] = true;
+            for (std::uint32_t i = 0; i < k; ++i)
+                if (!shared[i]) freeHalves.push_back(entries[begin + i]);
+        } else {
             bucket.clear();
-            for (std::uint32_t i = begin; i < end; ++i) bucket.emplace_back(keyOfHalf(entries[i]), entries[i]);
-            std::sort(bucket.begin(), bucket.end(),
-                      [](const auto& a, const auto& c) { return a.first < c.first; });
+            for (std::uint32_t i = begin; i < end; ++i) bucket.emplace_back(packedOf(entries[i]), entries[i]);
+            std::sort(bucket.begin(), bucket.end(), [](const auto& a, const auto& c) { return a.first < c.first; });
             for (std::size_t i = 0; i < bucket.size();) {
                 std::size_t j = i + 1;
                 while (j < bucket.size() && bucket[j].first == bucket[i].first) ++j;
