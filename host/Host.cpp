@@ -131,13 +131,16 @@ LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& 
             std::fflush(stderr);
         };
     double readSeconds = 0;
-    if (m_timings != nullptr) read.readTime = [&](double seconds) { readSeconds += seconds; };
+    std::size_t readBytes = 0;
+    if (m_timings != nullptr)
+        read.readTime = [&](double seconds, std::size_t bytes) {
+            readSeconds += seconds;
+            readBytes += bytes;
+        };
     const auto start = std::chrono::steady_clock::now();
     CaseData data = readCase(file, read);
     if (m_timings != nullptr) {
-        std::error_code ec;
-        const auto bytes = std::filesystem::file_size(file, ec);
-        reportTime("read", readSeconds, ec ? std::string() : _("%.1f MB", double(bytes) / 1e6));
+        reportTime("read", readSeconds, _("%.1f MB", double(readBytes) / 1e6));
         reportTime("decode", secondsSince(start) - readSeconds);
     }
     // The case data is ours: the load may drop its bulk arrays as it copies them.

@@ -162,8 +162,8 @@ struct ReadOptions {
     // for a progress bar on long loads. May be empty.
     std::function<void(double fraction)> progress;
     // Called with the wall time of reading each file's bytes, in seconds (the rest of a read is
-    // decoding). May be empty.
-    std::function<void(double seconds)> readTime;
+    // decoding), and the file's size. May be empty.
+    std::function<void(double seconds, std::size_t bytes)> readTime;
 };
 
 // Checks the invariants documented above (offsets, point indices, per-type point counts, array

@@ -676,7 +676,7 @@ struct MultiBlockReader {
     {
         std::size_t total = fileSizeOr(file, 0);
         if (depth > kMaxMultiBlockDepth || file.extension() != ".vtm") return total;
-        std::string content;
+        FileBytes content;
         try {
             content = readFileBytes(file, options.readTime);
             const XmlDocument doc = parseDocument(content, file.string());
@@ -708,9 +708,9 @@ struct MultiBlockReader {
             if (!std::filesystem::is_regular_file(ref, ec))
                 throw CaseReadError(fileName, _("line %zu", e.line),
                                     _("DataSet '%s' refers to '%s', which does not exist", name, ref.string()));
-            const std::string bytes = readFileBytes(ref, options.readTime);
+            const FileBytes bytes = readFileBytes(ref, options.readTime);
             progress.startFile(bytes.size());
-            if (bytes.rfind("# vtk", 0) == 0 || bytes.rfind("# VTK", 0) == 0) {
+            if (bytes.view().rfind("# vtk", 0) == 0 || bytes.view().rfind("# VTK", 0) == 0) {
                 MeshBlock block = parseVtkLegacy(bytes, ref.string());
                 block.name = name;
                 block.path = groupPath + e.groupPath + name;
@@ -750,13 +750,13 @@ MeshBlock parseVtkXmlDataSet(std::string_view content, const std::string& fileNa
 
 MeshBlock readVtkXmlDataSet(const std::filesystem::path& file, const ReadOptions& options)
 {
-    const std::string bytes = readFileBytes(file, options.readTime);
+    const FileBytes bytes = readFileBytes(file, options.readTime);
     return parseVtkXmlDataSet(bytes, file.string(), options);
 }
 
 CaseData readVtkXmlCase(const std::filesystem::path& file, const ReadOptions& options)
 {
-    const std::string bytes = readFileBytes(file, options.readTime);
+    const FileBytes bytes = readFileBytes(file, options.readTime);
     const XmlDocument doc = parseDocument(bytes, file.string());
     CaseData out;
     out.sourceFile = file.string();
@@ -778,7 +778,7 @@ CaseData readVtkXmlCase(const std::filesystem::path& file, const ReadOptions& op
 
 CaseData readVtkMultiBlock(const std::filesystem::path& file, const ReadOptions& options)
 {
-    const std::string bytes = readFileBytes(file);
+    const FileBytes bytes = readFileBytes(file);
     const XmlDocument doc = parseDocument(bytes, file.string());
     if (!isMultiBlockType(doc.type))
         throw CaseReadError(file.string(), "", _("VTKFile type '%s' is not a multiblock dataset", doc.type));
