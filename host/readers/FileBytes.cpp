@@ -1,9 +1,13 @@
 #include "host/readers/FileBytes.h"
 
+// Mapping is POSIX; elsewhere (Windows) every file is read into a string.
+#if defined(__unix__) || defined(__APPLE__)
+#define ZEL_FILE_BYTES_MMAP 1
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -33,7 +37,9 @@ FileBytes::~FileBytes() { unmap(); }
 
 void FileBytes::unmap()
 {
+#ifdef ZEL_FILE_BYTES_MMAP
     if (m_map != nullptr) munmap(m_map, m_size);
+#endif
     m_map = nullptr;
 }
 
@@ -45,17 +51,28 @@ namespace {
 // reading.
 void* mapFile(const std::filesystem::path& file, std::size_t& size)
 {
+#ifndef ZEL_FILE_BYTES_MMAP
+    (void)file;
+    (void)size;
+    return nullptr;
+#else
     const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st {};
     void* map = nullptr;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         size = std::size_t(st.st_size);
-        map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+#ifdef MAP_POPULATE
+        constexpr int kPopulate = MAP_POPULATE;  // Linux: read the pages in one go
+#else
+        constexpr int kPopulate = 0;
+#endif
+        map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | kPopulate, fd, 0);
         if (map == MAP_FAILED) map = nullptr;
     }
     close(fd);
     return map;
+#endif
 }
 
 } // namespace
