@@ -39,6 +39,14 @@ bool defined(const TripletF& t) { return !isUndefined(t.x) && !isUndefined(t.y) 
 
 } // namespace
 
+void BoundaryGeometry::copyKindData(Geometry& copy, bool copyMesh, bool copyData) const {
+    Geometry::copyKindData(copy, copyMesh, copyData);
+    if (!copyMesh) return;
+    auto& to = static_cast<BoundaryGeometry&>(copy);
+    to.m_faceOwners = m_faceOwners;
+    to.m_faceFields = m_faceFields;
+}
+
 Variable* BoundaryGeometry::getVariable(const std::string& name, bool mustExist) {
     if (Variable* held = findVariable(name)) return held;
     if (std::unique_ptr<Variable> made = makeDerived(name)) return addVariable(std::move(made));

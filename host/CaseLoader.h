@@ -33,11 +33,19 @@
 // Arrays that a patch carries stay on its boundary geometry (they are the solver's face
 // values there, sharper than the volume's point values).
 //
+// Every boundary geometry (BoundaryGeometry) keeps, per face, the domain cell that owns it
+// (getFaceOwners) and, for a patch, the patch's cell arrays per face (getFaceFields).
+//
+// The build works on flat arrays: the free faces of a domain are found by a counting sort of
+// all cell faces by their smallest node, and patch faces are matched to them by their sorted
+// nodes, so a million cells take a handful of arrays and no allocation per face.
+//
 // All or nothing: any fault throws (data::invalid naming the file and the block) before the
 // registry or the object database changed, or undoes what was added.
 #include "host/CaseStorage.h"
 #include "host/readers/CaseData.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,6 +55,10 @@ namespace zel::host {
 struct LoadOptions {
     // Multiplies the kinematic arrays and is the density where the case has no "rho".
     std::optional<double> density;
+    // Called with the wall time of each phase of the load, in seconds: "domain build" (vertices,
+    // element sets, free faces), "fields", "boundary build" (patches, default boundaries,
+    // flags) and "register" (objects and variables). May be empty.
+    std::function<void(const char* phase, double seconds)> timing;
 };
 
 struct LoadedCase {
@@ -57,6 +69,10 @@ struct LoadedCase {
 };
 
 LoadedCase loadCase(CaseStorage& storage, const CaseData& data, const LoadOptions& options = {});
+// The same, dropping the bulk arrays of each volume block (points, cells, values) as soon as
+// they have been copied, which lowers the peak memory of a large load. `data` is left with
+// its blocks' names and the patches.
+LoadedCase loadCase(CaseStorage& storage, CaseData&& data, const LoadOptions& options = {});
 
 // The boundary type for a patch name (see above): "INLET", "OUTLET", ...
 std::string boundaryTypeForName(const std::string& patchName);

@@ -14,6 +14,7 @@
 #include "framework/okl/CalcBase.h"
 #include "framework/okl/GeometricOKLObject.h"
 #include "framework/okl/OKLCoreAPI.h"
+#include "framework/okl/OKLProcessor.h"
 #include "framework/okl/ObjectDB.h"
 #include "framework/viewer/ViewerInterface.h"
 #include "host/LoadExport.h"
@@ -21,8 +22,10 @@
 #include "host/readers/CaseReader.h"
 #include "locators/LocatorRegistration.h"
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 #include <unistd.h>
 
@@ -78,6 +81,10 @@ private:
 
 bool isErrorReport(int type) { return type == ErrError || type == ErrInternal || type == ErrStdException; }
 
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 } // namespace
 
 Host::Host() {
@@ -123,12 +130,29 @@ LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& 
             if (percent >= 100) std::fprintf(stderr, "\n");
             std::fflush(stderr);
         };
-    const CaseData data = readCase(file, read);
-    return loadCase(data, options);
+    double readSeconds = 0;
+    std::size_t readBytes = 0;
+    if (m_timings != nullptr)
+        read.readTime = [&](double seconds, std::size_t bytes) {
+            readSeconds += seconds;
+            readBytes += bytes;
+        };
+    const auto start = std::chrono::steady_clock::now();
+    CaseData data = readCase(file, read);
+    if (m_timings != nullptr) {
+        reportTime("read", readSeconds, _("%.1f MB", double(readBytes) / 1e6));
+        reportTime("decode", secondsSince(start) - readSeconds);
+    }
+    // The case data is ours: the load may drop its bulk arrays as it copies them.
+    LoadedCase loaded = host::loadCase(*m_storage, std::move(data), timed(options));
+    registerCase(data.sourceFile, loaded);  // the load keeps the case's names
+    m_server->resetVariableUpdateFlags();  // new variable objects, new phases
+    if (m_timings != nullptr) reportTime("load total", secondsSince(start), file.filename().string());
+    return loaded;
 }
 
 LoadedCase Host::loadCase(const CaseData& data, const LoadOptions& options) {
-    LoadedCase loaded = host::loadCase(*m_storage, data, options);
+    LoadedCase loaded = host::loadCase(*m_storage, data, timed(options));
     registerCase(data.sourceFile, loaded);
     m_server->resetVariableUpdateFlags();  // new variable objects, new phases
     return loaded;
@@ -151,9 +175,33 @@ void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
         if (OKLObject* boundary = db.getObjectByName(b)) boundary->setParameter("Case Name", name);
 }
 
+LoadOptions Host::timed(const LoadOptions& options) const {
+    LoadOptions out = options;
+    if (m_timings != nullptr && !out.timing)
+        out.timing = [this](const char* phase, double seconds) { reportTime(phase, seconds); };
+    return out;
+}
+
+void Host::reportTime(const std::string& what, double seconds, const std::string& note) const {
+    if (m_timings == nullptr) return;
+    std::ostringstream line;
+    line << "timing: " << std::left << std::setw(40) << what << ' ' << std::right << std::fixed << std::setprecision(3)
+         << std::setw(9) << seconds << " s";
+    if (!note.empty()) line << "  (" << note << ")";
+    *m_timings << line.str() << '\n' << std::flush;
+}
+
 void Host::runSession(const std::string& text, const std::string& source) {
+    OKLCoreAPI::StatementTimer timer;
+    if (m_timings != nullptr)
+        timer = [&](const OKLStatement& s, double seconds) {
+            const std::string what = s.kind == OKLStatement::Action ? "> " + s.name + " " + s.value
+                                     : s.type == s.name                ? s.type + ":"
+                                                                       : s.type + ": " + s.name;
+            reportTime(_("%s:%d %s", source, s.line, what), seconds);
+        };
     try {
-        OKLCoreAPI::instance()->processOKL(text, OKLCoreAPI::ModeUpdate);
+        OKLCoreAPI::instance()->processOKL(text, OKLCoreAPI::ModeUpdate, timer);
     } catch (const Error& e) {
         m_server->resetVariableUpdateFlags();
         std::vector<std::pair<std::string, Geometry*>> domains;
@@ -186,6 +234,7 @@ const ResultRow& Host::evaluate(const std::string& expression) {
     ResultRow row;
     row.call = expression;
     row.function = expression;
+    const auto start = std::chrono::steady_clock::now();
     try {
         const Quantity q = ExpressionEvaluator::evalSingleValue(expression, std::string());
         if (!q.isUndefined()) row.value = q.getValue();
@@ -193,6 +242,7 @@ const ResultRow& Host::evaluate(const std::string& expression) {
     } catch (const Error& e) {
         ErrorProgressReporter::instance()->reportError(e);
     }
+    reportTime("-e " + expression, secondsSince(start));
     m_results.push_back(std::move(row));
     return m_results.back();
 }

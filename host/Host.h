@@ -24,6 +24,7 @@
 #include "host/CaseStorage.h"
 
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -90,14 +91,22 @@ public:
     // Number of error reports (not warnings or notices) since the Host was made.
     std::size_t errorCount() const;
 
+    // With a stream (not owned; null stops it), one line per phase with its wall time: the
+    // reading and decoding of a case file, the phases of loadCase, each statement of a session
+    // and each expression ("timing: <what>  <seconds> s").
+    void setTimings(std::ostream* out) { m_timings = out; }
+
 private:
     void registerCase(const std::string& file, const LoadedCase& loaded);
+    void reportTime(const std::string& what, double seconds, const std::string& note = {}) const;
+    LoadOptions timed(const LoadOptions& options) const;
 
     std::unique_ptr<CaseStorage> m_storage;
     std::unique_ptr<CaseDefStore> m_defs;
     std::unique_ptr<ExpressionServer> m_server;
     std::vector<ResultRow> m_results;
     std::size_t m_reportsAtStart = 0;
+    std::ostream* m_timings = nullptr;
 };
 
 } // namespace zel::host

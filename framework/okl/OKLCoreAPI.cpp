@@ -66,9 +66,9 @@ std::vector<ParamDefinition> OKLCoreAPI::getParamsForObjectType(const std::strin
     return ObjectTypeRegistry::instance()->get(type).params;
 }
 
-void OKLCoreAPI::processOKL(const std::string& text, int mode)
+void OKLCoreAPI::processOKL(const std::string& text, int mode, const StatementTimer& applied)
 {
-    OKLProcessor::process(text, mode);
+    OKLProcessor::process(text, mode, applied);
 }
 
 } // namespace zel

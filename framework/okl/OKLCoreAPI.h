@@ -4,11 +4,14 @@
 #include "framework/okl/OKLObject.h"
 #include "framework/okl/ParamDefinition.h"
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace zel {
+
+struct OKLStatement;
 
 class OKLCoreAPI {
 public:
@@ -47,7 +50,10 @@ public:
     // name with another type) raises okl::error naming its line; blocks before it stay
     // applied, nothing after it runs. Failures of actions and calc functions pass on
     // unchanged. mode: ModeUpdate (1) or ModeReplace (0); other values internal::badParam.
-    void processOKL(const std::string& text, int mode = ModeUpdate);
+    // `applied`, when set, is called after each top-level statement that was applied, with
+    // its wall time in seconds.
+    using StatementTimer = std::function<void(const OKLStatement& statement, double seconds)>;
+    void processOKL(const std::string& text, int mode = ModeUpdate, const StatementTimer& applied = {});
 
 private:
     OKLCoreAPI() = default;

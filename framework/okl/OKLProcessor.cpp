@@ -8,6 +8,7 @@
 #include "framework/okl/ObjectDB.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <utility>
 
@@ -283,16 +284,19 @@ void OKLProcessor::applyBlock(const OKLStatement& block, int mode)
         std::rethrow_exception(firstFailure);
 }
 
-void OKLProcessor::process(const std::string& text, int mode)
+void OKLProcessor::process(const std::string& text, int mode,
+                           const std::function<void(const OKLStatement&, double)>& applied)
 {
     if (mode != OKLCoreAPI::ModeReplace && mode != OKLCoreAPI::ModeUpdate)
         throw internal::badParam(kClass, kOp, _("Unknown update mode %d.", mode));
     const std::vector<OKLStatement> statements = parse(text);
     for (const OKLStatement& s : statements) {
+        const auto start = std::chrono::steady_clock::now();
         if (s.kind == OKLStatement::Action)
             ActionDispatcher::instance()->dispatch(s.name, s.value);
         else
             applyBlock(s, mode);
+        if (applied) applied(s, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
 }
 

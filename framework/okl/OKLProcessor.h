@@ -1,6 +1,7 @@
 #pragma once
 // Reader and applier of command text (the grammar is in docs/command-language.md). Used by
 // OKLCoreAPI::processOKL; public so that the parser can be tested on its own.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,10 @@ public:
     // "Line N: problem" for the first malformed line.
     static std::vector<OKLStatement> parse(const std::string& text);
 
-    // Parses, then applies each statement in order (see OKLCoreAPI::processOKL).
-    static void process(const std::string& text, int mode);
+    // Parses, then applies each statement in order (see OKLCoreAPI::processOKL); `applied`,
+    // when set, gets each applied statement and its wall time in seconds.
+    static void process(const std::string& text, int mode,
+                        const std::function<void(const OKLStatement&, double)>& applied = {});
 
 private:
     struct Applied;

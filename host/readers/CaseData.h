@@ -161,6 +161,9 @@ struct ReadOptions {
     // Called now and then with the fraction (0..1) of the case's bytes read so far, ending with 1;
     // for a progress bar on long loads. May be empty.
     std::function<void(double fraction)> progress;
+    // Called with the wall time of reading each file's bytes, in seconds (the rest of a read is
+    // decoding), and the file's size. May be empty.
+    std::function<void(double seconds, std::size_t bytes)> readTime;
 };
 
 // Checks the invariants documented above (offsets, point indices, per-type point counts, array

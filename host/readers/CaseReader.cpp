@@ -26,7 +26,7 @@ CaseData readCase(const std::filesystem::path& file, const ReadOptions& options)
     if (!isLegacyFile(file)) return readVtkXmlCase(file, options);
     CaseData out;
     out.sourceFile = file.string();
-    out.blocks.push_back(readVtkLegacy(file));
+    out.blocks.push_back(parseVtkLegacy(readFileBytes(file, options.readTime), file.string()));
     for (const FieldArray& f : out.blocks.back().fieldData)
         if (f.name == "TimeValue" && !f.values.empty()) out.time = f.values[0];
     if (options.progress) options.progress(1.0);

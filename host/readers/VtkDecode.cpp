@@ -91,6 +91,22 @@ constexpr std::array<unsigned char, 256> makeBase64Table()
 }
 constexpr std::array<unsigned char, 256> kBase64 = makeBase64Table();
 
+// Per position in a group of four: the symbol's six bits in place within the group's 24 bits,
+// or kB64Special for anything that is not a plain symbol (whitespace, padding, a bad byte).
+constexpr std::uint32_t kB64Special = 0x01000000u;
+using Base64PositionTables = std::array<std::array<std::uint32_t, 256>, 4>;
+constexpr Base64PositionTables makeBase64PositionTables()
+{
+    Base64PositionTables t{};
+    for (std::size_t c = 0; c < 256; ++c) {
+        const unsigned v = kBase64[c];
+        for (std::size_t k = 0; k < 4; ++k)
+            t[k][c] = v < 64 ? std::uint32_t(v) << (18 - 6 * k) : kB64Special;
+    }
+    return t;
+}
+constexpr Base64PositionTables kBase64At = makeBase64PositionTables();
+
 std::string printable(char c)
 {
     auto u = static_cast<unsigned char>(c);
@@ -298,61 +314,103 @@ TypedData parseAsciiList(std::string_view text, ScalarType type)
     return data;
 }
 
+void Base64Reader::readGroup(std::size_t wanted)
+{
+    unsigned char sym[4];
+    std::size_t count = 0;
+    std::size_t groupStart = m_pos;
+    while (count < 4) {
+        if (m_pos >= m_text.size()) {
+            if (count == 0) throw DecodeFault(_("base64 data is truncated: %zu more bytes expected", wanted), m_pos);
+            throw DecodeFault("base64 data is truncated inside a group of four characters", groupStart);
+        }
+        const char c = m_text[m_pos];
+        const unsigned char v = kBase64[static_cast<unsigned char>(c)];
+        if (v == kB64Skip) {
+            ++m_pos;
+            continue;
+        }
+        if (v == kB64Bad) throw DecodeFault(_("invalid base64 character %s", printable(c)), m_pos);
+        if (count == 0) groupStart = m_pos;
+        sym[count++] = v;
+        ++m_pos;
+    }
+    std::size_t bytes = 3;
+    if (sym[0] == kB64Pad || sym[1] == kB64Pad) throw DecodeFault("misplaced base64 padding '='", groupStart);
+    if (sym[2] == kB64Pad) {
+        if (sym[3] != kB64Pad) throw DecodeFault("misplaced base64 padding '='", groupStart);
+        bytes = 1;
+    } else if (sym[3] == kB64Pad) {
+        bytes = 2;
+    }
+    const unsigned v0 = sym[0], v1 = sym[1];
+    const unsigned v2 = bytes > 1 ? sym[2] : 0u, v3 = bytes > 2 ? sym[3] : 0u;
+    m_pending[0] = static_cast<unsigned char>((v0 << 2) | (v1 >> 4));
+    m_pending[1] = static_cast<unsigned char>(((v1 & 0xF) << 4) | (v2 >> 2));
+    m_pending[2] = static_cast<unsigned char>(((v2 & 0x3) << 6) | v3);
+    m_pendingFirst = 0;
+    m_pendingCount = bytes;
+}
+
+void Base64Reader::read(std::size_t n, unsigned char* out)
+{
+    std::size_t got = 0;
+    const auto* text = reinterpret_cast<const unsigned char*>(m_text.data());
+    while (got < n) {
+        while (m_pendingCount > 0 && got < n) {
+            out[got++] = m_pending[m_pendingFirst++];
+            --m_pendingCount;
+        }
+        // Whole groups of plain symbols: four look-ups, one test, three bytes.
+        std::size_t groups = std::min((n - got) / 3, (m_text.size() - m_pos) / 4);
+        const unsigned char* in = text + m_pos;
+        unsigned char* dst = out + got;
+        while (groups > 0) {
+            const std::uint32_t v =
+                kBase64At[0][in[0]] | kBase64At[1][in[1]] | kBase64At[2][in[2]] | kBase64At[3][in[3]];
+            if (v & kB64Special) break;
+            dst[0] = static_cast<unsigned char>(v >> 16);
+            dst[1] = static_cast<unsigned char>(v >> 8);
+            dst[2] = static_cast<unsigned char>(v);
+            in += 4;
+            dst += 3;
+            --groups;
+        }
+        m_pos = std::size_t(in - text);
+        got = std::size_t(dst - out);
+        // Whitespace, padding, a fault, or the last bytes of the request.
+        if (got < n) readGroup(n - got);
+    }
+}
+
 void Base64Reader::read(std::size_t n, std::vector<unsigned char>& out)
 {
     const std::size_t base = out.size();
     out.resize(base + n);
-    unsigned char* dst = out.data() + base;
-    std::size_t got = 0;
-    auto fail = [&](const std::string& why, std::size_t at) -> void {
+    try {
+        read(n, out.data() + base);
+    } catch (...) {
         out.resize(base);
-        throw DecodeFault(why, at);
-    };
-    while (got < n) {
-        if (m_pendingCount > 0) {
-            while (m_pendingCount > 0 && got < n) {
-                dst[got++] = m_pending[m_pendingFirst++];
-                --m_pendingCount;
-            }
-            continue;
-        }
-        // One group of four symbols.
-        unsigned char sym[4];
-        std::size_t count = 0;
-        std::size_t groupStart = m_pos;
-        while (count < 4) {
-            if (m_pos >= m_text.size()) {
-                if (count == 0)
-                    fail(_("base64 data is truncated: %zu more bytes expected", n - got), m_pos);
-                fail("base64 data is truncated inside a group of four characters", groupStart);
-            }
-            const char c = m_text[m_pos];
-            const unsigned char v = kBase64[static_cast<unsigned char>(c)];
-            if (v == kB64Skip) {
-                ++m_pos;
-                continue;
-            }
-            if (v == kB64Bad) fail(_("invalid base64 character %s", printable(c)), m_pos);
-            if (count == 0) groupStart = m_pos;
-            sym[count++] = v;
-            ++m_pos;
-        }
-        std::size_t bytes = 3;
-        if (sym[0] == kB64Pad || sym[1] == kB64Pad) fail("misplaced base64 padding '='", groupStart);
-        if (sym[2] == kB64Pad) {
-            if (sym[3] != kB64Pad) fail("misplaced base64 padding '='", groupStart);
-            bytes = 1;
-        } else if (sym[3] == kB64Pad) {
-            bytes = 2;
-        }
-        const unsigned v0 = sym[0], v1 = sym[1];
-        const unsigned v2 = bytes > 1 ? sym[2] : 0u, v3 = bytes > 2 ? sym[3] : 0u;
-        m_pending[0] = static_cast<unsigned char>((v0 << 2) | (v1 >> 4));
-        m_pending[1] = static_cast<unsigned char>(((v1 & 0xF) << 4) | (v2 >> 2));
-        m_pending[2] = static_cast<unsigned char>(((v2 & 0x3) << 6) | v3);
-        m_pendingFirst = 0;
-        m_pendingCount = bytes;
+        throw;
     }
+}
+
+void ByteSource::checkRaw(std::size_t n) const
+{
+    if (n > m_raw.size() - m_rawPos)
+        throw DecodeFault(_("binary data is truncated: %zu bytes needed, %zu left", n, m_raw.size() - m_rawPos),
+                          m_rawPos);
+}
+
+void ByteSource::read(std::size_t n, unsigned char* out)
+{
+    if (m_isBase64) {
+        m_b64.read(n, out);
+        return;
+    }
+    checkRaw(n);
+    if (n > 0) std::memcpy(out, m_raw.data() + m_rawPos, n);
+    m_rawPos += n;
 }
 
 void ByteSource::read(std::size_t n, std::vector<unsigned char>& out)
@@ -361,11 +419,22 @@ void ByteSource::read(std::size_t n, std::vector<unsigned char>& out)
         m_b64.read(n, out);
         return;
     }
-    if (n > m_raw.size() - m_rawPos)
-        throw DecodeFault(_("binary data is truncated: %zu bytes needed, %zu left", n, m_raw.size() - m_rawPos),
-                          m_rawPos);
+    checkRaw(n);
     out.insert(out.end(), m_raw.begin() + std::ptrdiff_t(m_rawPos), m_raw.begin() + std::ptrdiff_t(m_rawPos + n));
     m_rawPos += n;
+}
+
+const unsigned char* ByteSource::take(std::size_t n, std::vector<unsigned char>& scratch)
+{
+    if (m_isBase64) {
+        scratch.resize(n);
+        m_b64.read(n, scratch.data());
+        return scratch.data();
+    }
+    checkRaw(n);
+    const unsigned char* at = m_raw.data() + m_rawPos;
+    m_rawPos += n;
+    return at;
 }
 
 std::size_t ByteSource::maxRemaining() const
@@ -392,12 +461,12 @@ std::vector<std::uint64_t> readHeader(ByteSource& source, const BinaryLayout& la
 
 } // namespace
 
-TypedData readBinaryArray(ByteSource& source, const BinaryLayout& layout, ScalarType type,
-                          std::optional<std::uint64_t> expectedBytes)
+void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarType type,
+                         std::optional<std::uint64_t> expectedBytes, DestinationFn destination, void* context)
 {
-    TypedData data;
-    data.type = type;
     const std::size_t size = scalarSize(type);
+    unsigned char* out = nullptr;
+    std::size_t outBytes = 0;
     if (!layout.compressed) {
         const std::size_t at = source.position();
         const std::uint64_t nbytes = readHeader(source, layout, 1)[0];
@@ -411,8 +480,9 @@ TypedData readBinaryArray(ByteSource& source, const BinaryLayout& layout, Scalar
         if (nbytes > source.maxRemaining())
             throw DecodeFault(_("data is truncated: size header gives %llu bytes, at most %zu left",
                                 static_cast<unsigned long long>(nbytes), source.maxRemaining()), at);
-        data.bytes.reserve(std::size_t(nbytes));
-        source.read(std::size_t(nbytes), data.bytes);
+        outBytes = std::size_t(nbytes);
+        out = destination(context, outBytes);
+        source.read(outBytes, out);
     } else {
         const std::size_t at = source.position();
         const std::vector<std::uint64_t> head = readHeader(source, layout, 3);
@@ -442,24 +512,34 @@ TypedData readBinaryArray(ByteSource& source, const BinaryLayout& layout, Scalar
         // zlib cannot expand by more than about 1032:1; beyond that the header is corrupt.
         if (!expectedBytes && total > packed * 1100 + 1024)
             throw DecodeFault("bad compression header: block sizes do not fit the data", at);
-        data.bytes.resize(std::size_t(total));
-        std::vector<unsigned char> block;
+        outBytes = std::size_t(total);
+        out = destination(context, outBytes);
+        // Each block inflates straight into its place in the destination; raw appended blocks
+        // are read in place, base64 ones decoded into one scratch buffer first.
+        std::vector<unsigned char> scratch;
         std::size_t filled = 0;
         for (std::size_t b = 0; b < sizes.size(); ++b) {
             const std::size_t blockAt = source.position();
-            block.clear();
-            source.read(std::size_t(sizes[b]), block);
+            const unsigned char* block = source.take(std::size_t(sizes[b]), scratch);
             const std::size_t want =
                 std::size_t((b + 1 == sizes.size() && lastSize) ? lastSize : blockSize);
             uLongf destLen = static_cast<uLongf>(want);
-            const int rc = uncompress(data.bytes.data() + filled, &destLen, block.data(), static_cast<uLong>(block.size()));
+            const int rc = uncompress(out + filled, &destLen, block, static_cast<uLong>(sizes[b]));
             if (rc != Z_OK || destLen != want)
                 throw DecodeFault(_("zlib block %zu of %zu does not decompress to %zu bytes (%s)", b + 1, sizes.size(),
                                     want, rc == Z_OK ? "size differs" : zError(rc)), blockAt);
             filled += want;
         }
     }
-    if (layout.swap) swapBytes(data.bytes, size);
+    if (layout.swap) swapBytes(std::span<unsigned char>(out, outBytes), size);
+}
+
+TypedData readBinaryArray(ByteSource& source, const BinaryLayout& layout, ScalarType type,
+                          std::optional<std::uint64_t> expectedBytes)
+{
+    TypedData data;
+    data.type = type;
+    readBinaryArrayInto(source, layout, type, expectedBytes, data.bytes);
     return data;
 }
 

@@ -57,18 +57,25 @@ TypedData parseAsciiList(std::string_view text, ScalarType type);
 
 // Decodes base64 incrementally. Whitespace between characters is skipped; padding ('=') may
 // end any group of four, so that separately encoded runs (a compression header followed by the
-// compressed data, as VTK writes them) decode as one stream.
+// compressed data, as VTK writes them) decode as one stream. Groups of four plain symbols take
+// one table look-up per character and one test per group; whitespace, padding and faults are
+// handled off that path.
 class Base64Reader {
 public:
     explicit Base64Reader(std::string_view text) : m_text(text) {}
-    // Appends exactly n decoded bytes to out; throws DecodeFault when the text ends first or holds
-    // a character outside the alphabet.
+    // Writes exactly n decoded bytes to out[0, n); throws DecodeFault when the text ends first or
+    // holds a character outside the alphabet (out's contents are then unspecified).
+    void read(std::size_t n, unsigned char* out);
+    // Appends exactly n decoded bytes to out; on a fault out keeps its former size.
     void read(std::size_t n, std::vector<unsigned char>& out);
     // Upper bound of the bytes still to come (for checking sizes claimed by headers).
     std::size_t maxRemaining() const { return (m_text.size() - m_pos) / 4 * 3 + 3 + m_pendingCount; }
     std::size_t textPosition() const { return m_pos; }
 
 private:
+    // Decodes the next group of four symbols (skipping whitespace) into m_pending.
+    void readGroup(std::size_t wanted);
+
     std::string_view m_text;
     std::size_t m_pos = 0;
     unsigned char m_pending[3] = {0, 0, 0};
@@ -82,8 +89,13 @@ public:
     static ByteSource raw(std::span<const unsigned char> bytes) { return ByteSource(bytes); }
     static ByteSource base64(std::string_view text) { return ByteSource(text); }
 
-    // Appends n bytes to out; throws DecodeFault("... truncated ...") when fewer remain.
+    // Writes n bytes to out[0, n); throws DecodeFault("... truncated ...") when fewer remain.
+    void read(std::size_t n, unsigned char* out);
+    // Appends n bytes to out.
     void read(std::size_t n, std::vector<unsigned char>& out);
+    // The next n bytes: in place for raw bytes, else decoded into `scratch`. Valid until the
+    // next call or until `scratch` changes.
+    const unsigned char* take(std::size_t n, std::vector<unsigned char>& scratch);
     std::size_t maxRemaining() const;
     // Position reached, in the raw bytes or in the base64 text.
     std::size_t position() const { return m_isBase64 ? m_b64.textPosition() : m_rawPos; }
@@ -91,6 +103,7 @@ public:
 private:
     explicit ByteSource(std::span<const unsigned char> bytes) : m_raw(bytes), m_b64({}) {}
     explicit ByteSource(std::string_view text) : m_b64(text), m_isBase64(true) {}
+    void checkRaw(std::size_t n) const;
 
     std::span<const unsigned char> m_raw;
     std::size_t m_rawPos = 0;
@@ -109,5 +122,28 @@ struct BinaryLayout {
 // allocated, so that a corrupt header gives a clear message instead of a huge allocation.
 TypedData readBinaryArray(ByteSource& source, const BinaryLayout& layout, ScalarType type,
                           std::optional<std::uint64_t> expectedBytes);
+
+// The same, with the values (in the machine's byte order) decoded straight into the memory
+// that `destination(bytes)` returns: called once, after the header checks, with the data's
+// size in bytes; it must return room for that many bytes (owned by the caller).
+using DestinationFn = unsigned char* (*)(void* context, std::size_t bytes);
+void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarType type,
+                         std::optional<std::uint64_t> expectedBytes, DestinationFn destination, void* context);
+
+// readBinaryArrayInto a vector of T, which must be the file's type (or unsigned char for the
+// bytes themselves); the vector is resized to the number of values.
+template <typename T>
+void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarType type,
+                         std::optional<std::uint64_t> expectedBytes, std::vector<T>& out)
+{
+    readBinaryArrayInto(
+        source, layout, type, expectedBytes,
+        [](void* context, std::size_t bytes) {
+            auto& v = *static_cast<std::vector<T>*>(context);
+            v.resize(bytes / sizeof(T));
+            return reinterpret_cast<unsigned char*>(v.data());
+        },
+        &out);
+}
 
 } // namespace zel::host::vtkio

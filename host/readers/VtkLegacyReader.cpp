@@ -461,7 +461,7 @@ MeshBlock parseVtkLegacy(std::string_view content, const std::string& fileName)
 
 MeshBlock readVtkLegacy(const std::filesystem::path& file)
 {
-    const std::string bytes = readFileBytes(file);
+    const FileBytes bytes = readFileBytes(file);
     return parseVtkLegacy(bytes, file.string());
 }
 

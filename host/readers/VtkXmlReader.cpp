@@ -332,13 +332,36 @@ private:
     }
     vtkio::BinaryLayout layout(const XmlArray& a) const;
     TypedData decode(const XmlArray& a, std::optional<std::uint64_t> expectedValues);
+    // Decodes a binary or appended array with read(source, layout, expectedBytes), turning
+    // decoding faults into messages that name the array.
+    template <typename Read>
+    void decodeBinary(const XmlArray& a, std::optional<std::uint64_t> expectedValues, Read&& read);
+    // The values of an array of type `native` decoded straight into a vector of T (no copy
+    // through a byte buffer); false when the array is ascii or of another type.
+    template <typename T>
+    bool decodeDirect(const XmlArray& a, std::optional<std::uint64_t> expectedValues, ScalarType native,
+                      std::vector<T>& out)
+    {
+        if (typeOf(a) != native || (a.format != "binary" && a.format != "appended")) return false;
+        decodeBinary(a, expectedValues, [&](vtkio::ByteSource& source, const vtkio::BinaryLayout& l,
+                                            std::optional<std::uint64_t> bytes) {
+            vtkio::readBinaryArrayInto(source, l, native, bytes, out);
+        });
+        return true;
+    }
     RealArray decodeReal(const XmlArray& a, std::uint64_t expectedValues)
     {
+        RealArray out;
+        if (decodeDirect(a, expectedValues, ScalarType::Float32, out.f32Storage())) return out;
+        std::vector<double> f64;
+        if (decodeDirect(a, expectedValues, ScalarType::Float64, f64)) return RealArray(std::move(f64));
         return vtkio::toRealArray(decode(a, expectedValues));
     }
     std::vector<std::int64_t> decodeIndices(const XmlArray& a, std::optional<std::uint64_t> expectedValues)
     {
         if (vtkio::isFloating(typeOf(a))) fail(where(a), _("indices must have an integer type, not %s", a.type));
+        std::vector<std::int64_t> out;
+        if (decodeDirect(a, expectedValues, ScalarType::Int64, out)) return out;
         return vtkio::toInt64(decode(a, expectedValues));
     }
     MeshBlock buildPiece(const XmlPiece& piece, bool polydata);
@@ -367,12 +390,44 @@ vtkio::BinaryLayout DataSetBuilder::layout(const XmlArray& a) const
     return l;
 }
 
+template <typename Read>
+void DataSetBuilder::decodeBinary(const XmlArray& a, std::optional<std::uint64_t> expectedValues, Read&& read)
+{
+    const vtkio::BinaryLayout l = layout(a);
+    std::optional<std::uint64_t> expectedBytes;
+    if (expectedValues) expectedBytes = *expectedValues * vtkio::scalarSize(typeOf(a));
+    std::size_t reached = a.contentEnd;
+    try {
+        if (a.format == "binary") {
+            auto source = vtkio::ByteSource::base64(m_content.substr(a.contentBegin, a.contentEnd - a.contentBegin));
+            read(source, l, expectedBytes);
+        } else {
+            if (!m_doc.hasAppended) fail(where(a), "format 'appended' but the file has no AppendedData section");
+            const std::uint64_t offset = count(a.offset, "offset", a.line);
+            const std::size_t length = m_doc.appendedEnd - m_doc.appendedBegin;
+            if (offset >= length) fail(where(a), _("the offset lies beyond the appended data (%zu bytes)", length));
+            const std::size_t begin = m_doc.appendedBegin + std::size_t(offset);
+            if (m_doc.appendedEncoding == "raw") {
+                auto source = vtkio::ByteSource::raw(std::span<const unsigned char>(
+                    reinterpret_cast<const unsigned char*>(m_content.data()) + begin, m_doc.appendedEnd - begin));
+                read(source, l, expectedBytes);
+                reached = begin + source.position();
+            } else {
+                auto source = vtkio::ByteSource::base64(m_content.substr(begin, m_doc.appendedEnd - begin));
+                read(source, l, expectedBytes);
+                reached = begin + source.position();
+            }
+        }
+    } catch (const DecodeFault& f) {
+        fail(where(a), f.what());
+    }
+    if (m_progress) m_progress(reached);
+}
+
 TypedData DataSetBuilder::decode(const XmlArray& a, std::optional<std::uint64_t> expectedValues)
 {
     const ScalarType type = typeOf(a);
-    const std::size_t size = vtkio::scalarSize(type);
     TypedData data;
-    std::size_t reached = a.contentEnd;
     if (a.format == "ascii") {
         const std::string_view text = m_content.substr(a.contentBegin, a.contentEnd - a.contentBegin);
         try {
@@ -384,39 +439,15 @@ TypedData DataSetBuilder::decode(const XmlArray& a, std::optional<std::uint64_t>
         }
         if (expectedValues && data.count() != *expectedValues)
             fail(where(a), _("has %zu values; %llu expected", data.count(), static_cast<unsigned long long>(*expectedValues)));
+        if (m_progress) m_progress(a.contentEnd);
     } else if (a.format == "binary" || a.format == "appended") {
-        const vtkio::BinaryLayout l = layout(a);
-        std::optional<std::uint64_t> expectedBytes;
-        if (expectedValues) expectedBytes = *expectedValues * size;
-        try {
-            if (a.format == "binary") {
-                auto source = vtkio::ByteSource::base64(m_content.substr(a.contentBegin, a.contentEnd - a.contentBegin));
-                data = vtkio::readBinaryArray(source, l, type, expectedBytes);
-            } else {
-                if (!m_doc.hasAppended) fail(where(a), "format 'appended' but the file has no AppendedData section");
-                const std::uint64_t offset = count(a.offset, "offset", a.line);
-                const std::size_t length = m_doc.appendedEnd - m_doc.appendedBegin;
-                if (offset >= length)
-                    fail(where(a), _("the offset lies beyond the appended data (%zu bytes)", length));
-                const std::size_t begin = m_doc.appendedBegin + std::size_t(offset);
-                if (m_doc.appendedEncoding == "raw") {
-                    auto source = vtkio::ByteSource::raw(std::span<const unsigned char>(
-                        reinterpret_cast<const unsigned char*>(m_content.data()) + begin, m_doc.appendedEnd - begin));
-                    data = vtkio::readBinaryArray(source, l, type, expectedBytes);
-                    reached = begin + source.position();
-                } else {
-                    auto source = vtkio::ByteSource::base64(m_content.substr(begin, m_doc.appendedEnd - begin));
-                    data = vtkio::readBinaryArray(source, l, type, expectedBytes);
-                    reached = begin + source.position();
-                }
-            }
-        } catch (const DecodeFault& f) {
-            fail(where(a), f.what());
-        }
+        decodeBinary(a, expectedValues, [&](vtkio::ByteSource& source, const vtkio::BinaryLayout& l,
+                                            std::optional<std::uint64_t> bytes) {
+            data = vtkio::readBinaryArray(source, l, type, bytes);
+        });
     } else {
         fail(where(a), _("format '%s' is not supported (ascii, binary and appended are)", a.format));
     }
-    if (m_progress) m_progress(reached);
     return data;
 }
 
@@ -638,15 +669,16 @@ std::size_t fileSizeOr(const std::filesystem::path& file, std::size_t fallback)
 
 struct MultiBlockReader {
     Progress& progress;
+    const ReadOptions& options;
 
     // Sums the sizes of the files the case will read (for the progress bar); missing files count 0.
     std::size_t totalBytes(const std::filesystem::path& file, int depth)
     {
         std::size_t total = fileSizeOr(file, 0);
         if (depth > kMaxMultiBlockDepth || file.extension() != ".vtm") return total;
-        std::string content;
+        FileBytes content;
         try {
-            content = readFileBytes(file);
+            content = readFileBytes(file, options.readTime);
             const XmlDocument doc = parseDocument(content, file.string());
             for (const XmlEntry& e : doc.entries)
                 if (!e.file.empty()) total += totalBytes(file.parent_path() / e.file, depth + 1);
@@ -676,9 +708,9 @@ struct MultiBlockReader {
             if (!std::filesystem::is_regular_file(ref, ec))
                 throw CaseReadError(fileName, _("line %zu", e.line),
                                     _("DataSet '%s' refers to '%s', which does not exist", name, ref.string()));
-            const std::string bytes = readFileBytes(ref);
+            const FileBytes bytes = readFileBytes(ref, options.readTime);
             progress.startFile(bytes.size());
-            if (bytes.rfind("# vtk", 0) == 0 || bytes.rfind("# VTK", 0) == 0) {
+            if (bytes.view().rfind("# vtk", 0) == 0 || bytes.view().rfind("# VTK", 0) == 0) {
                 MeshBlock block = parseVtkLegacy(bytes, ref.string());
                 block.name = name;
                 block.path = groupPath + e.groupPath + name;
@@ -718,19 +750,19 @@ MeshBlock parseVtkXmlDataSet(std::string_view content, const std::string& fileNa
 
 MeshBlock readVtkXmlDataSet(const std::filesystem::path& file, const ReadOptions& options)
 {
-    const std::string bytes = readFileBytes(file);
+    const FileBytes bytes = readFileBytes(file, options.readTime);
     return parseVtkXmlDataSet(bytes, file.string(), options);
 }
 
 CaseData readVtkXmlCase(const std::filesystem::path& file, const ReadOptions& options)
 {
-    const std::string bytes = readFileBytes(file);
+    const FileBytes bytes = readFileBytes(file, options.readTime);
     const XmlDocument doc = parseDocument(bytes, file.string());
     CaseData out;
     out.sourceFile = file.string();
     Progress progress(options);
     if (isMultiBlockType(doc.type)) {
-        MultiBlockReader reader{progress};
+        MultiBlockReader reader{progress, options};
         progress.setTotal(reader.totalBytes(file, 0));
         progress.startFile(bytes.size());
         reader.read(file, bytes, doc, "", 0, out);
@@ -746,7 +778,7 @@ CaseData readVtkXmlCase(const std::filesystem::path& file, const ReadOptions& op
 
 CaseData readVtkMultiBlock(const std::filesystem::path& file, const ReadOptions& options)
 {
-    const std::string bytes = readFileBytes(file);
+    const FileBytes bytes = readFileBytes(file);
     const XmlDocument doc = parseDocument(bytes, file.string());
     if (!isMultiBlockType(doc.type))
         throw CaseReadError(file.string(), "", _("VTKFile type '%s' is not a multiblock dataset", doc.type));

@@ -106,6 +106,28 @@ TEST(CommandLine, SessionsAndExpressionsOnALegacyCase) {
     EXPECT_EQ(files, 2u);  // the plane and the boundary
 }
 
+TEST(CommandLine, TimingsOfEveryPhaseAndNoTableForAnEmptySession) {
+    const fs::path dir = scratch();
+    write(dir / "cube.vtk", cubeVtk());
+    write(dir / "empty.zel", "");
+    const CliRun empty = zelpost({(dir / "cube.vtk").string(), (dir / "empty.zel").string()});
+    EXPECT_EQ(empty.status, 0) << empty.err;
+    EXPECT_EQ(empty.out.find("function"), std::string::npos) << empty.out;  // no empty result table
+    EXPECT_EQ(empty.err.find("timing:"), std::string::npos);
+
+    write(dir / "s.zel", "PLANE: Mid\n  Option = YZ Plane\n  X = 0.25 [m]\nEND\n> calculate area, Mid\n");
+    const CliRun timed = zelpost({(dir / "cube.vtk").string(), (dir / "s.zel").string(), "--timings", "-e", "1 [m]"});
+    EXPECT_EQ(timed.status, 0) << timed.err;
+    const std::string session = (dir / "s.zel").string();
+    for (const std::string& phase : {std::string("read"), std::string("decode"), std::string("domain build"),
+                                     std::string("fields"), std::string("boundary build"), std::string("register"),
+                                     std::string("load total"), session + ":1 PLANE: Mid",
+                                     session + ":5 > calculate area, Mid", std::string("-e 1 [m]")})
+        EXPECT_NE(timed.err.find("timing: " + phase + " "), std::string::npos) << phase << "\n" << timed.err;
+    EXPECT_NE(timed.out.find("area"), std::string::npos) << timed.out;  // results still go to stdout
+    EXPECT_NE(zelpost({"--help"}).out.find("--timings"), std::string::npos);
+}
+
 TEST(CommandLine, EveryFailureGivesANonZeroStatus) {
     const fs::path dir = scratch();
     write(dir / "cube.vtk", cubeVtk());
