@@ -5,7 +5,10 @@
 #include "framework/okl/ObjectDB.h"
 #include "host/CaseStorage.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
 
 namespace zel::host {
 namespace {
@@ -13,6 +16,11 @@ namespace {
 constexpr const char* kMassFlow = "Mass Flow";
 constexpr const char* kForce = "Force";
 constexpr const char* kMomentumFlow = "momentum flow";
+constexpr const char* kHeatFlow = "Heat Flow";
+constexpr const char* kHeatFlux = "Heat Flux";
+constexpr const char* kAdjacentTemperature = "Wall Adjacent Temperature";
+constexpr const char* kTransferCoefficient = "Wall Heat Transfer Coefficient";
+constexpr const char* kTemperature = "Temperature";
 
 // "water.Mass Flow" -> ("water", "Mass Flow"); "Mass Flow" -> ("", "Mass Flow").
 std::pair<std::string, std::string> splitPhase(const std::string& name) {
@@ -71,7 +79,122 @@ Variable* BoundaryGeometry::field(const std::string& name) {
     return ObjectDB::instance()->hasObject(name) ? getVariable(name, false) : nullptr;
 }
 
+void BoundaryGeometry::setFaceFields(std::map<std::string, DomainField> fields) {
+    m_faceFields = std::move(fields);
+    // Heat variables held already (a patch's point values of them, or made from earlier face
+    // values) are made from these face values from now on.
+    for (const std::string& held : getVariableNames())
+        if (held == kHeatFlux || held == kHeatFlow || held == kAdjacentTemperature || held == kTransferCoefficient)
+            removeVariable(held);
+}
+
+const std::vector<float>* BoundaryGeometry::faceValues(const std::string& name) const {
+    const auto it = m_faceFields.find(name);
+    if (it == m_faceFields.end() || it->second.components != 1) return nullptr;
+    std::size_t faces = 0;
+    for (int s = 0; s < getNumElementSets(); ++s)
+        if (getElementSet(s).isFaceSet()) faces += std::size_t(getElementSet(s).size());
+    return it->second.values.size() == faces ? &it->second.values : nullptr;
+}
+
+std::vector<float> BoundaryGeometry::fromFaces(std::span<const float> perFace, bool integral) const {
+    const std::size_t n = static_cast<std::size_t>(getNumVertices());
+    const std::vector<double> shares = getFaceVertexAreas();
+    std::vector<double> sum(n, 0.0), weight(n, 0.0);
+    std::size_t face = 0, entry = 0;
+    for (int s = 0; s < getNumElementSets(); ++s) {
+        const ShapeSet& set = getElementSet(s);
+        if (!set.isFaceSet()) continue;
+        for (int e = 0; e < set.size(); ++e, ++face)
+            for (const int v : set.getElement(e)) {
+                const double share = shares[entry++];
+                if (isUndefined(perFace[face])) continue;
+                sum[std::size_t(v)] += double(perFace[face]) * share;
+                weight[std::size_t(v)] += share;
+            }
+    }
+    std::vector<float> out(n, UNDEFINED_VALUE);
+    for (std::size_t i = 0; i < n; ++i)
+        if (weight[i] > 0.0) out[i] = static_cast<float>(integral ? sum[i] : sum[i] / weight[i]);
+    return out;
+}
+
+double BoundaryGeometry::coefficientSign(std::span<const float> h) const {
+    const std::vector<float>* q = faceValues(kHeatFlux);
+    const std::vector<float>* wall = faceValues(kTemperature);
+    const std::vector<float>* adjacent = faceValues(kAdjacentTemperature);
+    if (q == nullptr || wall == nullptr || adjacent == nullptr) return 1.0;
+    const std::vector<double> shares = getFaceVertexAreas();
+    double agreement = 0.0;
+    std::size_t face = 0, entry = 0;
+    for (int s = 0; s < getNumElementSets(); ++s) {
+        const ShapeSet& set = getElementSet(s);
+        if (!set.isFaceSet()) continue;
+        for (int e = 0; e < set.size(); ++e, ++face) {
+            double area = 0.0;
+            for (int k = 0; k < set.getNodesPerElement(); ++k) area += shares[entry++];
+            const float terms[4] = {h[face], (*q)[face], (*wall)[face], (*adjacent)[face]};
+            if (std::none_of(std::begin(terms), std::end(terms), [](float t) { return isUndefined(t); }))
+                agreement += double(terms[0]) * terms[1] * (double(terms[2]) - terms[3]) * area;
+        }
+    }
+    return agreement < 0.0 ? -1.0 : 1.0;
+}
+
+std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
+    const std::size_t n = static_cast<std::size_t>(getNumVertices());
+    const std::vector<float>* faceFlux = faceValues(kHeatFlux);
+    std::vector<float> values;
+    if (name == kHeatFlow) {
+        if (faceFlux != nullptr) {
+            values = fromFaces(*faceFlux, true);
+        } else {
+            const FloatZELVector* q = floatsOf(field(kHeatFlux), n);
+            if (q == nullptr) return nullptr;
+            const FloatZELVector& a = getVertexAreas();
+            values.resize(n);
+            for (std::size_t i = 0; i < n; ++i)
+                values[i] = isUndefined((*q)[i]) ? UNDEFINED_VALUE : static_cast<float>(double((*q)[i]) * a[i]);
+        }
+    } else if (name == kHeatFlux) {
+        if (faceFlux == nullptr) return nullptr;  // the field of that name, if any
+        values = fromFaces(*faceFlux, false);
+    } else if (name == kAdjacentTemperature) {
+        const std::vector<float>* adjacent = faceValues(kAdjacentTemperature);
+        if (adjacent == nullptr) return nullptr;
+        values = fromFaces(*adjacent, false);
+    } else if (const std::vector<float>* h = faceValues(kTransferCoefficient)) {
+        values = fromFaces(*h, false);
+        if (coefficientSign(*h) < 0.0)
+            for (float& v : values)
+                if (!isUndefined(v)) v = -v;
+    } else {
+        const FloatZELVector* q = floatsOf(getVariable(kHeatFlux, false), n);
+        const FloatZELVector* wall = floatsOf(field(kTemperature), n);
+        const FloatZELVector* adjacent = floatsOf(getVariable(kAdjacentTemperature, false), n);
+        if (q == nullptr || wall == nullptr || adjacent == nullptr) return nullptr;
+        values.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const float qi = (*q)[i], tw = (*wall)[i], ta = (*adjacent)[i];
+            if (isUndefined(qi) || isUndefined(tw) || isUndefined(ta)) {
+                values[i] = UNDEFINED_VALUE;
+                continue;
+            }
+            const double dt = double(tw) - double(ta);
+            const double resolution = std::numeric_limits<float>::epsilon() * std::max(std::fabs(tw), std::fabs(ta));
+            values[i] = std::fabs(dt) <= resolution ? 0.0f : static_cast<float>(qi / dt);
+        }
+    }
+    auto out = std::make_unique<ScalarVariable>();
+    out->setFloatValues(FloatZELVector(std::move(values)));
+    out->setName(name);
+    out->setDomain(getDomain());
+    return out;
+}
+
 std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name) {
+    if (name == kHeatFlow || name == kHeatFlux || name == kAdjacentTemperature || name == kTransferCoefficient)
+        return makeHeat(name);
     const auto [phase, base] = splitPhase(name);
     if (base.empty()) return nullptr;
     auto* storage = dynamic_cast<CaseStorage*>(DataStorageBase::instance());

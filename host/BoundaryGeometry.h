@@ -18,9 +18,33 @@
 //
 // Their components are "<name> X", "<name> Y", "<name> Z".
 //
+// Heat transfer, signed like OpenFOAM's wallHeatFlux: positive where heat flows from the
+// wall into the fluid (into the domain), negative where the fluid gives heat to the wall.
+// Face values (see below) are carried to the vertices with the weights w_fi = ∫_f N_i dA.
+//   "Heat Flow"      W per vertex: Σ_f q_f w_fi over the faces around vertex i, q_f the
+//                    solver's face heat flux (face values "Heat Flux"), so that the sum over
+//                    the boundary is the solver's ∫q dA; without face values, the vertex
+//                    "Heat Flux" times the vertex area.
+//   "Heat Flux"      W m^-2: "Heat Flow" / vertex area when the boundary has face values
+//                    (else the field of that name, if any).
+//   "Wall Adjacent Temperature"
+//                    K: the temperature of the cell next to each face (face values of that
+//                    name), averaged over the faces around the vertex with the weights w_fi.
+//   "Wall Heat Transfer Coefficient"
+//                    W m^-2 K^-1, h with q = h (T_wall − T_fluid): a solver's coefficient
+//                    (face values of that name, averaged so), its sign turned when over the
+//                    boundary it opposes the heat flux (Σ_f h_f q_f (T_wall − T_adjacent)_f
+//                    A_f < 0; OpenFOAM's heatTransferCoeff is q / (T_ref − T_wall), negative
+//                    on a hot wall); else, at each vertex, "Heat Flux" / ("Temperature" −
+//                    "Wall Adjacent Temperature"), 0 where the two temperatures agree to
+//                    single precision, so that h (T_wall − T_adjacent) gives back the vertex
+//                    heat flux.
+// A vertex none of whose faces has a defined value is undefined.
+//
 // Per face (in the order of the geometry's global element ids, Geometry::getElementOffsets)
-// it keeps the domain cell that owns the face, and for a boundary read from a patch the
-// patch's cell arrays: the solver's face values.
+// it keeps the domain cell that owns the face, and face values: for a boundary read from a
+// patch the patch's cell arrays (the solver's face values), and "Wall Adjacent Temperature"
+// where the domain has cell temperatures.
 // "Area", "Normal", "X", "Y", "Z" are the plain geometry's; every other variable is the
 // geometry's own (values that came with the patch file) or interpolated from the domain.
 #include "framework/geometry/Geometry.h"
@@ -49,10 +73,12 @@ public:
     // One owner per face.
     std::span<const BoundaryFaceOwner> getFaceOwners() const { return m_faceOwners; }
     void setFaceOwners(std::vector<BoundaryFaceOwner> owners) { m_faceOwners = std::move(owners); }
-    // The patch's cell arrays by variable name (mapped and scaled as the point arrays are),
-    // one tuple per face; empty for a boundary of free faces.
+    // Face values by variable name, one tuple per face: the patch's cell arrays (mapped and
+    // scaled as the point arrays are) and "Wall Adjacent Temperature". Setting them drops
+    // the heat variables held (a patch's point values of "Heat Flux", say): those are made
+    // from the face values from then on.
     const std::map<std::string, DomainField>& getFaceFields() const { return m_faceFields; }
-    void setFaceFields(std::map<std::string, DomainField> fields) { m_faceFields = std::move(fields); }
+    void setFaceFields(std::map<std::string, DomainField> fields);
 
 protected:
     Geometry* newGeometry() const override { return new BoundaryGeometry(); }
@@ -64,6 +90,15 @@ private:
     Variable* field(const std::string& name);
     // The derived quantities above, or null for any other name.
     std::unique_ptr<Variable> makeDerived(const std::string& name);
+    // The heat variables above, or null where the boundary lacks what one needs.
+    std::unique_ptr<Variable> makeHeat(const std::string& name);
+    // The scalar face values of that name, or null (none, a vector, another count).
+    const std::vector<float>* faceValues(const std::string& name) const;
+    // Σ_f x_f w_fi / Σ_f w_fi over the faces around each vertex i with a defined x_f
+    // (`integral`: without the division). perFace: one value per face.
+    std::vector<float> fromFaces(std::span<const float> perFace, bool integral) const;
+    // -1 when the face coefficients h oppose the face heat flux over the boundary, else 1.
+    double coefficientSign(std::span<const float> h) const;
 
     std::vector<BoundaryFaceOwner> m_faceOwners;
     std::map<std::string, DomainField> m_faceFields;

@@ -131,6 +131,9 @@ struct DomainBuild {
     FreeFaces free;
     std::map<std::string, DomainField> fields;
     double size = 1.0;  // bounding-box diagonal
+    // The cell temperature per global element id (element sets in order), for the boundary
+    // faces' "Wall Adjacent Temperature"; empty when the block has no cell temperatures.
+    std::vector<float> cellTemperature;
 };
 
 // Faces given as node lists: face i has nodes[offsets[i] .. offsets[i+1]) (domain nodes), its
@@ -193,6 +196,13 @@ void scale(std::vector<float>& values, double factor) {
         if (!isUndefined(v)) v = static_cast<float>(v * factor);
 }
 bool usableArray(const MeshBlock& block, const FieldArray& array, std::vector<std::string>* warnings) {
+    const VariableName mapped = mapArrayName(array.name);
+    if (mapped.components != 0 && array.components != mapped.components) {
+        if (warnings != nullptr)
+            warnings->push_back(_("'%s': array '%s' has %d components where '%s' has %d; it is not loaded.",
+                                  block.sourceFile, array.name, array.components, mapped.name, mapped.components));
+        return false;
+    }
     if (array.components == 1 || array.components == 3) return true;
     if (warnings != nullptr)
         warnings->push_back(_("'%s': array '%s' has %d components and is not loaded.", block.sourceFile, array.name,
@@ -292,6 +302,24 @@ void buildElementSets(const MeshBlock& block, DomainGeometryBase& geometry) {
         for (std::int64_t p : block.cells.cellPoints(c)) *fill[std::size_t(slot)]++ = static_cast<int>(p);
     }
     if (!geometry.hasCells()) fail(block, "the block holds no volume cells.");
+}
+
+// The cell values of a scalar array in the order of the domain's global element ids (the
+// element sets of buildElementSets: cells by type, each type in block order).
+std::vector<float> cellValuesInElementOrder(const MeshBlock& block, const FieldArray& array) {
+    std::vector<float> out;
+    for (const int type : {VtkTetra, VtkPyramid, VtkWedge, VtkHexahedron})
+        for (std::size_t c = 0; c < block.numCells(); ++c)
+            if (block.cells.types[c] == type) out.push_back(static_cast<float>(array.value(c)));
+    return out;
+}
+
+// The block's cell temperatures per global element id, or none.
+std::vector<float> cellTemperatureOf(const MeshBlock& block) {
+    for (const FieldArray& array : block.cellData)
+        if (array.components == 1 && mapArrayName(array.name).name == "Temperature")
+            return cellValuesInElementOrder(block, array);
+    return {};
 }
 
 // The nodes of a cell face in the cell table's order; returns their count.
@@ -816,6 +844,18 @@ std::map<std::string, DomainField> faceFieldsOf(const MeshBlock& patch, const Lo
     return out;
 }
 
+// "Wall Adjacent Temperature" of a boundary's faces: the temperature of the cell that owns
+// each face (undefined for a face no cell owns); nothing when the domain has no cell
+// temperatures.
+void addAdjacentTemperature(const DomainBuild& d, const BoundaryGeometry& g, std::map<std::string, DomainField>& fields) {
+    if (d.cellTemperature.empty()) return;
+    const auto owners = g.getFaceOwners();
+    std::vector<float> values(owners.size(), UNDEFINED_VALUE);
+    for (std::size_t i = 0; i < owners.size(); ++i)
+        if (owners[i].cell >= 0) values[i] = d.cellTemperature[std::size_t(owners[i].cell)];
+    fields["Wall Adjacent Temperature"] = DomainField{1, std::move(values)};
+}
+
 struct Boundaries {
     std::vector<BoundaryBuild> builds;
     std::vector<std::map<std::string, DomainField>> patchFields;  // point arrays of each patch
@@ -868,7 +908,9 @@ void buildPatchBoundaries(const CaseData& data, std::vector<DomainBuild>& domain
         std::map<std::string, DomainField> pointFields = fieldsOf(patch, options, nullptr);
         addPatchPointValues(*b.geometry, d.name, pointFields, nodes, numbering);
         numbering.reset();
-        b.geometry->setFaceFields(faceFieldsOf(patch, options, faces, order));
+        std::map<std::string, DomainField> faceFields = faceFieldsOf(patch, options, faces, order);
+        addAdjacentTemperature(d, *b.geometry, faceFields);
+        b.geometry->setFaceFields(std::move(faceFields));
         out.patchFields.push_back(std::move(pointFields));
         out.builds.push_back(std::move(b));
     }
@@ -900,6 +942,9 @@ void buildDefaultBoundaries(std::vector<DomainBuild>& domains, std::vector<Local
         b.type = hasPatches[di] ? "SYMMETRY" : "WALL";
         b.geometry = makeBoundaryGeometry(b.name, d, faces, numberings[di], order);
         numberings[di].reset();
+        std::map<std::string, DomainField> faceFields;
+        addAdjacentTemperature(d, *b.geometry, faceFields);
+        b.geometry->setFaceFields(std::move(faceFields));
         out.builds.push_back(std::move(b));
     }
 }
@@ -912,11 +957,44 @@ void flagBoundaryFaces(std::vector<DomainBuild>& domains, const Boundaries& boun
             domains[b.domain].geometry->setBoundaryFlag(unsigned(f.set), unsigned(f.element), unsigned(f.face), b.name);
 }
 
+// The boundary heat variables (BoundaryGeometry.h) that a case can make: "Heat Flux" and
+// "Heat Flow" with a wall heat flux, "Wall Adjacent Temperature" with cell temperatures, the
+// coefficient with a solver's one or with both and wall temperatures.
+struct HeatVariables {
+    bool flux = false, adjacent = false, coefficient = false;
+
+    void declare(std::vector<std::string>& created) const {
+        if (flux) {
+            addVariableObject("Heat Flux", false, {1, 0, -3, 0}, created);
+            addVariableObject("Heat Flow", false, {1, 2, -3, 0}, created);
+        }
+        if (adjacent) addVariableObject("Wall Adjacent Temperature", false, {0, 0, 0, 1}, created);
+        if (coefficient) addVariableObject("Wall Heat Transfer Coefficient", false, {1, 0, -3, -1}, created);
+    }
+};
+
+HeatVariables heatVariablesOf(const std::vector<DomainBuild>& domains, const Boundaries& boundaries) {
+    bool flux = false, adjacent = false, temperature = false, coefficient = false;
+    auto scan = [&](const std::map<std::string, DomainField>& fields) {
+        flux = flux || fields.count("Heat Flux") != 0;
+        temperature = temperature || fields.count("Temperature") != 0;
+        coefficient = coefficient || fields.count("Wall Heat Transfer Coefficient") != 0;
+    };
+    for (const DomainBuild& d : domains) scan(d.fields);
+    for (const auto& fields : boundaries.patchFields) scan(fields);
+    for (const BoundaryBuild& b : boundaries.builds) {
+        scan(b.geometry->getFaceFields());
+        adjacent = adjacent || b.geometry->getFaceFields().count("Wall Adjacent Temperature") != 0;
+    }
+    return HeatVariables{flux, adjacent, coefficient || (flux && adjacent && temperature)};
+}
+
 // Registers the built domains and boundaries and declares the variable objects; undone by
 // `rollback` when anything fails.
 void commit(CaseStorage& storage, const CaseData& data, std::vector<DomainBuild>& domains, Boundaries& boundaries,
             const LoadOptions& options, Rollback& rollback, LoadedCase& result) {
     ObjectDB& db = *ObjectDB::instance();
+    const HeatVariables heat = heatVariablesOf(domains, boundaries);
     for (DomainBuild& d : domains) {
         storage.setGeometry(d.geometry.get());  // the registry owns it once this returns
         d.geometry.release();
@@ -953,6 +1031,7 @@ void commit(CaseStorage& storage, const CaseData& data, std::vector<DomainBuild>
         if (const auto* fields = storage.findDomainFields(d.name)) declare(*fields);
     for (const auto& fields : boundaries.patchFields) declare(fields);
     for (const std::string& name : declareDerivedVariables()) result.variables.push_back(name);
+    heat.declare(result.variables);
 
     // Phases from the volume fractions.
     std::set<std::string> phases;
@@ -992,6 +1071,7 @@ LoadedCase load(CaseStorage& storage, const CaseData& data, const LoadOptions& o
     clock.lap("domain build");
     for (DomainBuild& d : domains) {
         d.fields = fieldsOf(*d.block, options, &result.warnings);
+        d.cellTemperature = cellTemperatureOf(*d.block);
         if (doneWithBlock) doneWithBlock(d.blockIndex);
     }
     clock.lap("fields");

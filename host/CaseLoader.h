@@ -34,7 +34,12 @@
 // values there, sharper than the volume's point values).
 //
 // Every boundary geometry (BoundaryGeometry) keeps, per face, the domain cell that owns it
-// (getFaceOwners) and, for a patch, the patch's cell arrays per face (getFaceFields).
+// (getFaceOwners) and face values (getFaceFields): for a patch, the patch's cell arrays, and
+// where the volume has cell temperatures, the owner's ("Wall Adjacent Temperature"). With a
+// wall heat flux (OpenFOAM's wallHeatFlux) the case declares the boundary heat variables
+// "Heat Flux", "Heat Flow", "Wall Adjacent Temperature" and "Wall Heat Transfer Coefficient".
+// A table array of another number of components than its variable's is left out with a
+// warning.
 //
 // The build works on flat arrays: the free faces of a domain are found by a counting sort of
 // all cell faces by their smallest node, and patch faces are matched to them by their sorted

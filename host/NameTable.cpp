@@ -10,24 +10,27 @@ struct Row {
     const char* name;
     std::array<int, 4> dims;
     bool kinematic;
+    int components;  // 1 or 3
 };
 
 constexpr Row kRows[] = {
-    {"p", "Pressure", {1, -1, -2, 0}, true},
-    {"p_rgh", "Pressure Hydrostatic", {1, -1, -2, 0}, true},
-    {"U", "Velocity", {0, 1, -1, 0}, false},
-    {"T", "Temperature", {0, 0, 0, 1}, false},
-    {"rho", "Density", {1, -3, 0, 0}, false},
-    {"wallShearStress", "Wall Shear", {1, -1, -2, 0}, true},
-    {"k", "Turbulence Kinetic Energy", {0, 2, -2, 0}, false},
-    {"epsilon", "Turbulence Eddy Dissipation", {0, 2, -3, 0}, false},
-    {"omega", "Turbulence Eddy Frequency", {0, 0, -1, 0}, false},
-    {"nut", "Kinematic Eddy Viscosity", {0, 2, -1, 0}, false},
-    {"nuTilda", "Spalart Allmaras Variable", {0, 2, -1, 0}, false},
-    {"alphat", "Eddy Heat Diffusivity", {1, -1, -1, 0}, false},
-    {"yPlus", "Yplus", {0, 0, 0, 0}, false},
-    {"vorticity", "Vorticity", {0, 0, -1, 0}, false},
-    {"Q", "Q Criterion", {0, 0, -2, 0}, false},
+    {"p", "Pressure", {1, -1, -2, 0}, true, 1},
+    {"p_rgh", "Pressure Hydrostatic", {1, -1, -2, 0}, true, 1},
+    {"U", "Velocity", {0, 1, -1, 0}, false, 3},
+    {"T", "Temperature", {0, 0, 0, 1}, false, 1},
+    {"rho", "Density", {1, -3, 0, 0}, false, 1},
+    {"wallShearStress", "Wall Shear", {1, -1, -2, 0}, true, 3},
+    {"k", "Turbulence Kinetic Energy", {0, 2, -2, 0}, false, 1},
+    {"epsilon", "Turbulence Eddy Dissipation", {0, 2, -3, 0}, false, 1},
+    {"omega", "Turbulence Eddy Frequency", {0, 0, -1, 0}, false, 1},
+    {"nut", "Kinematic Eddy Viscosity", {0, 2, -1, 0}, false, 1},
+    {"nuTilda", "Spalart Allmaras Variable", {0, 2, -1, 0}, false, 1},
+    {"alphat", "Eddy Heat Diffusivity", {1, -1, -1, 0}, false, 1},
+    {"yPlus", "Yplus", {0, 0, 0, 0}, false, 1},
+    {"vorticity", "Vorticity", {0, 0, -1, 0}, false, 3},
+    {"Q", "Q Criterion", {0, 0, -2, 0}, false, 1},
+    {"wallHeatFlux", "Heat Flux", {1, 0, -3, 0}, false, 1},
+    {"heatTransferCoeff(T)", "Wall Heat Transfer Coefficient", {1, 0, -3, -1}, false, 1},
 };
 
 std::string sanitised(std::string_view text) {
@@ -47,12 +50,14 @@ VariableName mapArrayName(std::string_view fileName) {
             out.name = row.name;
             out.dimensions = row.dims;
             out.kinematic = row.kinematic;
+            out.components = row.components;
             if (fileName == "wallShearStress") out.factor = -1.0;
             return out;
         }
     if (fileName.size() > 6 && fileName.substr(0, 6) == "alpha.") {
         out.phase = sanitised(fileName.substr(6));
         out.name = out.phase + ".Volume Fraction";
+        out.components = 1;
         return out;
     }
     out.name = sanitised(fileName);

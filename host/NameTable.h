@@ -22,13 +22,18 @@
 //   alpha.<phase>       <phase>.Volume Fraction  -
 //   vorticity           Vorticity                T^-1
 //   Q                   Q Criterion              T^-2
+//   wallHeatFlux        Heat Flux                M T^-3        (positive into the fluid)
+//   heatTransferCoeff(T) Wall Heat Transfer Coefficient  M T^-3 Θ^-1
+//                       (as written; boundaries turn its sign, BoundaryGeometry.h)
 //
 // "Wall Shear" is the stress the fluid exerts on the wall (along the flow next to it);
 // OpenFOAM's wallShearStress is the stress of the wall on the fluid (n·R with the Reynolds
 // stress R = -τ), so its values are negated on loading.
 //
-// Any other array keeps its name and is dimensionless. Names the framework's command
-// language cannot hold ('/', ':', '=', '#') have those characters replaced by '_'.
+// An array of the table with another number of components than its variable's (a vector
+// wallHeatFlux, say) is not loaded. Any other array keeps its name and is dimensionless.
+// Names the framework's command language cannot hold ('/', ':', '=', '#') have those
+// characters replaced by '_'.
 #include <array>
 #include <string>
 #include <string_view>
@@ -47,6 +52,8 @@ struct VariableName {
     bool kinematic = false;
     // Multiplies the values on loading (-1 turns OpenFOAM's wall shear around, see above).
     double factor = 1.0;
+    // The components the variable has (1 or 3); 0 for arrays outside the table (any).
+    int components = 0;
 };
 
 // The post-processor name of a file array (see the table above).

@@ -214,6 +214,11 @@ public:
     // --- per-vertex weights (one entry per vertex; 0 where no element of the kind touches)
     // ∫N_i dA over the faces.
     const FloatZELVector& getVertexAreas() const;
+    // ∫_f N_j dA of every face f for each of its nodes j: one entry per face node, the faces
+    // of the face sets in set order and their nodes in connectivity order. A face's entries
+    // add up to its area; summed per vertex they are getVertexAreas(). For values given per
+    // face (a solver's face fluxes): Σ_f q_f ∫_f N_i dA is vertex i's share of ∫q dA.
+    std::vector<double> getFaceVertexAreas() const;
     // ∫N_i n dA over the faces (n the unit normal by the right-hand rule of each face's
     // vertex order): Σ w_i·axis is the projected area, Σ ρU·w_i the flow through a surface.
     const TripletZELVector& getVertexAreaVectors() const;

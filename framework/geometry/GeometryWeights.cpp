@@ -160,16 +160,16 @@ Geometry::WeightCache& Geometry::weights() const {
     return *m_weights;
 }
 
-const FloatZELVector& Geometry::getVertexAreas() const {
-    WeightCache& c = weights();
-    if (c.haveAreas) return c.areas;
-    const std::size_t nv = m_vertices.size();
-    std::vector<double> area(nv, 0.0);
-    std::vector<Vec> vec(nv, Vec{0, 0, 0});
+namespace {
+// f(nodes, fa, fv) for every face of the face sets in set order: fa[j] = ∫N_j dA and
+// fv[j] = ∫N_j n dA of the face's node j.
+template <typename F>
+void forEachFaceWeights(const char* op, const TripletZELVector& vertices,
+                        const std::vector<std::unique_ptr<ShapeSet>>& sets, F&& f) {
     std::vector<Vec> pts;
     std::vector<double> fa;
     std::vector<Vec> fv;
-    for (const auto& setPtr : m_sets) {
+    for (const auto& setPtr : sets) {
         const ShapeSet& set = *setPtr;
         if (!set.isFaceSet()) continue;
         const int k = set.getNodesPerElement();
@@ -177,17 +177,38 @@ const FloatZELVector& Geometry::getVertexAreas() const {
         fa.resize(std::size_t(k));
         fv.resize(std::size_t(k));
         for (int e = 0; e < set.size(); ++e) {
-            gather("getVertexAreas", m_vertices, set, e, pts.data());
+            gather(op, vertices, set, e, pts.data());
             std::fill(fa.begin(), fa.end(), 0.0);
             std::fill(fv.begin(), fv.end(), Vec{0, 0, 0});
             faceWeights(pts.data(), k, fa.data(), fv.data());
-            const auto nodes = set.getElement(e);
-            for (int j = 0; j < k; ++j) {
-                area[std::size_t(nodes[std::size_t(j)])] += fa[std::size_t(j)];
-                vec[std::size_t(nodes[std::size_t(j)])] += fv[std::size_t(j)];
-            }
+            f(set.getElement(e), fa, fv);
         }
     }
+}
+} // namespace
+
+std::vector<double> Geometry::getFaceVertexAreas() const {
+    std::vector<double> out;
+    forEachFaceWeights("getFaceVertexAreas", m_vertices, m_sets,
+                       [&](std::span<const int>, const std::vector<double>& fa, const std::vector<Vec>&) {
+                           out.insert(out.end(), fa.begin(), fa.end());
+                       });
+    return out;
+}
+
+const FloatZELVector& Geometry::getVertexAreas() const {
+    WeightCache& c = weights();
+    if (c.haveAreas) return c.areas;
+    const std::size_t nv = m_vertices.size();
+    std::vector<double> area(nv, 0.0);
+    std::vector<Vec> vec(nv, Vec{0, 0, 0});
+    forEachFaceWeights("getVertexAreas", m_vertices, m_sets,
+                       [&](std::span<const int> nodes, const std::vector<double>& fa, const std::vector<Vec>& fv) {
+                           for (std::size_t j = 0; j < nodes.size(); ++j) {
+                               area[std::size_t(nodes[j])] += fa[j];
+                               vec[std::size_t(nodes[j])] += fv[j];
+                           }
+                       });
     c.areas.resize(nv);
     c.areaVectors.resize(nv);
     c.normals.resize(nv);
