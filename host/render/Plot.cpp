@@ -211,7 +211,7 @@ PlotResult renderPlot(const std::vector<PlotCurve>& curves, const PlotStyle& sty
         for (std::size_t i = 0; i < curve.x.size() && i < curve.y.size(); ++i) {
             if (!std::isfinite(curve.x[i]) || !std::isfinite(curve.y[i])) continue;
             cairo_new_sub_path(cr);
-            cairo_arc(cr, result.pixelX(curve.x[i]), result.pixelY(curve.y[i], k), 2.2 * lw, 0, 2 * std::numbers::pi);
+            cairo_arc(cr, result.pixelX(curve.x[i]), result.pixelY(curve.y[i], k), 3.0 * lw, 0, 2 * std::numbers::pi);
         }
         cairo_fill_preserve(cr);
         canvas.colour(1, 1, 1);

@@ -65,8 +65,11 @@ std::string formatTick(double value, double step) {
     const double magnitude = std::max(std::fabs(value), step);
     if (magnitude >= 1e6 || magnitude < 1e-3) {
         if (value == 0.0) return "0";
-        // Scientific: enough mantissa digits to tell neighbouring ticks apart.
-        const int digits = std::max(0, static_cast<int>(std::ceil(std::log10(magnitude / step) - 1e-9)));
+        // Scientific: the mantissa runs down to the step's own last digit.
+        const int ev = static_cast<int>(std::floor(std::log10(magnitude) + 1e-9));
+        const int es = static_cast<int>(std::floor(std::log10(step) + 1e-9));
+        const double m = step / std::pow(10.0, es);
+        const int digits = std::max(0, ev - es + (std::fabs(m - std::round(m)) > 1e-6 ? 1 : 0));
         return noNegativeZero(trimZeros(_("%.*e", digits, value)));
     }
     int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
