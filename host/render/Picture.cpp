@@ -173,6 +173,7 @@ void rasterise(const Scene& scene, const Projection& projection, double lo, doub
         for (std::size_t e = 0; e + 1 < scene.edges.size(); e += 2)
             raster.fillSegment(sv[scene.edges[e]], sv[scene.edges[e + 1]], float(0.8 * f), kEdge, bias);
     }
+    std::vector<RasterVertex>().swap(sv);  // the projected vertices go before the pixels come
     pixels.assign(std::size_t(raster.width()) * std::size_t(raster.height()), kBackground);
     raster.resolve(pixels.data(), std::size_t(raster.width()));
 }
@@ -403,9 +404,11 @@ PictureResult renderPicture(const Scene& scene, const PictureStyle& style, const
 
     const TripletD direction = style.viewDirection.value_or(autoViewDirection(scene));
     const ViewBasis basis = viewBasis(direction);
-    const std::vector<TripletF> used = scene.usedPoints();
-    const std::optional<Projection> projection =
-        Projection::fit(basis, used, l.sceneX, l.sceneY, l.sceneW, l.sceneH, 0.04);
+    // The copy of the used points goes before the samples are made: it is as big as the scene.
+    const std::optional<Projection> projection = [&] {
+        const std::vector<TripletF> used = scene.usedPoints();
+        return Projection::fit(basis, used, l.sceneX, l.sceneY, l.sceneW, l.sceneH, 0.04);
+    }();
     if (!projection)
         throw data::invalid(kClass, "render", "The location is a single point as seen from this direction.", ErrError);
     result.projection = *projection;

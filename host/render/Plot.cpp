@@ -207,11 +207,22 @@ PlotResult renderPlot(const std::vector<PlotCurve>& curves, const PlotStyle& sty
             pen = true;
         }
         cairo_stroke(cr);
-        if (!style.markers) continue;
+    }
+    cairo_restore(cr);
+    // The markers over all curves, whole also at the frame: a rake's end points lie on it.
+    const double radius = 3.0 * lw;
+    cairo_save(cr);
+    cairo_rectangle(cr, result.left - 2 * radius, result.top - 2 * radius, result.right - result.left + 4 * radius,
+                    result.bottom - result.top + 4 * radius);
+    cairo_clip(cr);
+    for (std::size_t c = 0; c < curves.size() && style.markers; ++c) {
+        const PlotCurve& curve = curves[c];
+        const int k = result.axisOfCurve[c];
+        canvas.colour(result.colours[c]);
         for (std::size_t i = 0; i < curve.x.size() && i < curve.y.size(); ++i) {
             if (!std::isfinite(curve.x[i]) || !std::isfinite(curve.y[i])) continue;
             cairo_new_sub_path(cr);
-            cairo_arc(cr, result.pixelX(curve.x[i]), result.pixelY(curve.y[i], k), 3.0 * lw, 0, 2 * std::numbers::pi);
+            cairo_arc(cr, result.pixelX(curve.x[i]), result.pixelY(curve.y[i], k), radius, 0, 2 * std::numbers::pi);
         }
         cairo_fill_preserve(cr);
         canvas.colour(1, 1, 1);

@@ -318,12 +318,17 @@ TEST_F(PictureTest, APlotMarksTheSamplePointsOfARake) {
     const render::PlotResult& rake = *host->pictures()[0].plot;
     const render::PlotResult& cut = *host->pictures()[1].plot;
     const Image rakeImage = readPng(host->pictures()[0].file), cutImage = readPng(host->pictures()[1].file);
-    for (int i = 1; i < 4; ++i) {  // the two end points sit on the frame, half clipped
-        const double s = 0.2 * i;    // arc length from Point 1
+    for (int i = 0; i < 5; ++i) {
+        const double s = 0.2 * i;  // arc length from Point 1
         const double above = rake.pixelY(1.0) - 2.5;
         EXPECT_TRUE(colourNear(rakeImage, rake.pixelX(s), above, rake.colours[0], 0)) << "no marker at " << s;
-        EXPECT_FALSE(colourNear(cutImage, cut.pixelX(s + 0.1), cut.pixelY(1.0) - 2.5, cut.colours[0], 0));
+        if (i < 4) {
+            EXPECT_FALSE(colourNear(cutImage, cut.pixelX(s + 0.1), cut.pixelY(1.0) - 2.5, cut.colours[0], 0));
+        }
     }
+    // The end points lie on the frame; their markers are whole, not cut by it.
+    EXPECT_TRUE(colourNear(rakeImage, rake.pixelX(0.0) - 3.0, rake.pixelY(1.0), rake.colours[0], 0));
+    EXPECT_TRUE(colourNear(rakeImage, rake.pixelX(0.8) + 3.0, rake.pixelY(1.0), rake.colours[0], 0));
 }
 
 TEST_F(PictureTest, WithoutAFolderPicturesAreCheckedAndSkippedWithOneNotice) {
