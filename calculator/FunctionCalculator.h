@@ -76,6 +76,10 @@ public:
     static int requiredArgCount(const FunctionInfo& info);
     static int maximumArgCount(const FunctionInfo& info);
 
+    // The base units of an expression: of its variable object when one exists (empty when
+    // the definition store does not know it), else of the expression's dimensions.
+    static std::string unitsOfExpression(const std::string& name);
+
 private:
     // One call with its arguments by role.
     struct Call {
@@ -116,10 +120,6 @@ private:
     Quantity massFlowAverage(const Call&, GeometricOKLObject&, bool absolute);
     // (minimum, maximum) of the expression over a point location.
     std::pair<Quantity, Quantity> rangeOf(GeometricOKLObject& location, const std::string& expression);
-    // The base units of an expression: of its variable object when one exists (empty when
-    // the definition store does not know it), else of the expression's dimensions.
-    static std::string unitsOfExpression(const std::string& name);
-
     static FunctionCalculator* m_instance;  // created on first use, never destroyed
 
     std::map<std::string, FunctionInfo> m_functions;

@@ -6,10 +6,12 @@
 #include "host/DemoCase.h"
 #include "host/Host.h"
 #include "host/NameTable.h"
+#include "host/render/PictureCommands.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
@@ -23,6 +25,7 @@ struct Options {
     std::vector<std::string> sessions;
     std::vector<std::string> expressions;
     std::string vtkOut;
+    std::string pictures;
     std::optional<double> density;
 };
 
@@ -46,6 +49,8 @@ Options parse(const std::vector<std::string>& args) {
             o.timings = true;
         } else if (a == "--vtk-out") {
             o.vtkOut = value("a folder");
+        } else if (a == "--pictures") {
+            o.pictures = value("a folder");
         } else if (a == "--density") {
             const std::string& text = value("a density in kg m^-3");
             char* end = nullptr;
@@ -108,8 +113,9 @@ std::string helpText() {
     s << "zelpost: post-processing of CFD results with libZELGeomDataAccess\n"
          "\n"
          "usage:\n"
-         "  zelpost CASE [SESSION...] [-e EXPRESSION...] [--json] [--vtk-out DIR] [--density RHO] [--timings]\n"
-         "  zelpost --demo [--json] [--vtk-out DIR] [--timings]\n"
+         "  zelpost CASE [SESSION...] [-e EXPRESSION...] [--json] [--vtk-out DIR] [--pictures DIR]\n"
+         "          [--density RHO] [--timings]\n"
+         "  zelpost --demo [--json] [--vtk-out DIR] [--pictures DIR] [--timings]\n"
          "  zelpost --help\n"
          "\n"
          "CASE       a VTK file: legacy .vtk (ASCII or BINARY unstructured grid), XML .vtu / .vtp, or a\n"
@@ -129,6 +135,8 @@ std::string helpText() {
          "           \"location\", \"value\" (null when undefined) and \"units\" (and with --demo\n"
          "           \"analytic\" and \"relative error\")\n"
          "--vtk-out DIR   writes every location and boundary, with the variables on it, as VTK files\n"
+         "--pictures DIR  writes the pictures and plots of the sessions (> picture, > plot) into DIR, created\n"
+         "           when missing; without it they are skipped\n"
          "--density RHO   density in kg m^-3 of an incompressible solver's kinematic output: p, p_rgh and\n"
          "           wallShearStress are multiplied by it, and it is the density where the case has no rho\n"
          "           (default 1)\n"
@@ -224,6 +232,10 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ost
     try {
         Host host;
         if (options.timings) host.setTimings(&err);
+        if (!options.pictures.empty()) {
+            std::filesystem::create_directories(options.pictures);
+            host.setPictureFolder(std::filesystem::path(options.pictures));
+        }
         if (options.demo) {
             runDemo(host);
         } else {
@@ -241,6 +253,8 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ost
             const auto files = host.writeVtk(options.vtkOut);
             if (!options.json) out << _("wrote %d VTK files to %s\n", static_cast<int>(files.size()), options.vtkOut);
         }
+        if (!options.json)
+            for (const render::PictureRecord& p : host.pictures()) out << "wrote " << p.file.string() << ": " << p.summary << "\n";
         if (options.json)
             printJson(host.results(), out);
         else if (!host.results().empty())  // a run that calculated nothing prints no empty table

@@ -1,8 +1,9 @@
 #pragma once
 // zelpost's command line:
 //
-//   zelpost CASE [SESSION...] [-e EXPRESSION...] [--json] [--vtk-out DIR] [--density RHO] [--timings]
-//   zelpost --demo [--json] [--vtk-out DIR] [--timings]
+//   zelpost CASE [SESSION...] [-e EXPRESSION...] [--json] [--vtk-out DIR] [--pictures DIR] [--density RHO]
+//           [--timings]
+//   zelpost --demo [--json] [--vtk-out DIR] [--pictures DIR] [--timings]
 //   zelpost --help
 //
 // runZelpost does the whole run and returns the exit status: 0 when everything was loaded,

@@ -276,6 +276,19 @@ END
 > calculate lengthAve, Temperature, Wedge Rim
 > calculate area, Slice Hex Moved
 > calculate areaAve, Pressure, Slice Hex Moved
+# Pictures, written with `zelpost --demo --pictures DIR`: the laminar profile on the mid plane,
+# the slice through the tetrahedra with its mesh, the bottom wall seen in 3-D, and the profile
+# across the duct sampled by a rake of 11 points.
+LINE: Profile Rake
+  Line Type = Sample
+  Line Samples = 11
+  Point 1 = 0.5, 0, 0.25 [m]
+  Point 2 = 0.5, 1, 0.25 [m]
+END
+> picture Mid Plane, Velocity X, demo-mid-plane-velocity.png
+> picture Slice Tet, Velocity X, demo-tet-slice-mesh.png, Draw Mesh = True
+> picture wall-bottom, Temperature, demo-wall-temperature.png, View Direction = Iso
+> plot Profile Rake, Velocity X, Temperature, demo-profile.png
 )";
     return text;
 }

@@ -19,6 +19,7 @@
 #include "framework/viewer/ViewerInterface.h"
 #include "host/LoadExport.h"
 #include "host/NameTable.h"
+#include "host/render/PictureCommands.h"
 #include "host/readers/CaseReader.h"
 #include "locators/LocatorRegistration.h"
 
@@ -101,11 +102,17 @@ Host::Host() {
     ActionDispatcher::instance()->registerExecutor("calculate", std::make_shared<RecordingCalculate>(*this));
     ActionDispatcher::instance()->registerExecutor("export", std::make_shared<LoadExportAction>());
     ObjectDB::instance()->addObject(ObjectFactory::instance()->createObject("CALCULATOR", ""));
+    render::PictureCommands::registerObjectTypes();
+    m_pictures = std::make_shared<render::PictureCommands>();
+    ActionDispatcher::instance()->registerExecutor("picture", m_pictures);
+    ActionDispatcher::instance()->registerExecutor("plot", m_pictures);
 }
 
 Host::~Host() {
     ActionDispatcher::instance()->unregisterExecutor("calculate");
     ActionDispatcher::instance()->unregisterExecutor("export");
+    ActionDispatcher::instance()->unregisterExecutor("picture");
+    ActionDispatcher::instance()->unregisterExecutor("plot");
     ViewerInterface::instance()->clear();
     ObjectDB::instance()->clear();
     CalcRegistry::instance()->clear();
@@ -274,6 +281,10 @@ std::vector<std::string> Host::writeVtk(const std::filesystem::path& folder) {
     std::filesystem::create_directories(folder);
     return ViewerInterface::instance()->writeVTK(folder.string());
 }
+
+void Host::setPictureFolder(std::optional<std::filesystem::path> folder) { m_pictures->setFolder(std::move(folder)); }
+
+const std::vector<render::PictureRecord>& Host::pictures() const { return m_pictures->written(); }
 
 std::size_t Host::errorCount() const {
     const auto& reports = ErrorProgressReporter::instance()->getReports();

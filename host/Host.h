@@ -11,7 +11,8 @@
 //      language's callbacks;
 //   4. one calc function per location type (registerLocatorCalcFuncs);
 //   5. the "calculate" action (CalculateExecutor), wrapped so that every result is recorded;
-//   6. the CALCULATOR object.
+//   6. the CALCULATOR object;
+//   7. the "picture" and "plot" actions and their PICTURE and PLOT objects (host/render).
 // Destroying it clears the object database, withdraws both registrations and the action.
 // One Host at a time per process (the registries are process-wide).
 //
@@ -35,6 +36,11 @@ class ExpressionServer;
 }
 
 namespace zel::host {
+
+namespace render {
+class PictureCommands;
+struct PictureRecord;
+} // namespace render
 
 // The definition store: the operator words of the expression language are those of the
 // library's table.
@@ -96,6 +102,12 @@ public:
     // and each expression ("timing: <what>  <seconds> s").
     void setTimings(std::ostream* out) { m_timings = out; }
 
+    // The folder that "> picture" and "> plot" write into; without one they write nothing
+    // (a notice says so).
+    void setPictureFolder(std::optional<std::filesystem::path> folder);
+    // The pictures and plots written, in order.
+    const std::vector<render::PictureRecord>& pictures() const;
+
 private:
     void registerCase(const std::string& file, const LoadedCase& loaded);
     void reportTime(const std::string& what, double seconds, const std::string& note = {}) const;
@@ -107,6 +119,7 @@ private:
     std::vector<ResultRow> m_results;
     std::size_t m_reportsAtStart = 0;
     std::ostream* m_timings = nullptr;
+    std::shared_ptr<render::PictureCommands> m_pictures;  // shared with the action dispatcher
 };
 
 } // namespace zel::host
