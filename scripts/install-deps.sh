@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs, with apt, whatever of the build's dependencies this machine lacks.
 set -euo pipefail
-pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev zlib1g-dev)
+pkgs=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev zlib1g-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
