@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs, with apt, whatever of the build's dependencies this machine lacks.
 set -euo pipefail
-pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev zlib1g-dev
-      pkg-config libcairo2-dev fonts-dejavu-core)
+pkgs=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev zlib1g-dev
+      libcairo2-dev fonts-dejavu-core)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
