@@ -21,10 +21,12 @@ constexpr const char* kHeatFlux = "Heat Flux";
 constexpr const char* kAdjacentTemperature = "Wall Adjacent Temperature";
 constexpr const char* kTransferCoefficient = "Wall Heat Transfer Coefficient";
 constexpr const char* kTemperature = "Temperature";
+constexpr const char* kPressureForce = "Pressure Force";
+constexpr const char* kViscousForce = "Viscous Force";
 
 // "water.Mass Flow" -> ("water", "Mass Flow"); "Mass Flow" -> ("", "Mass Flow").
 std::pair<std::string, std::string> splitPhase(const std::string& name) {
-    for (const char* base : {kMassFlow, kForce, kMomentumFlow}) {
+    for (const char* base : {kMassFlow, kForce, kMomentumFlow, kPressureForce, kViscousForce}) {
         const std::string b(base);
         if (name == b) return {std::string(), b};
         if (name.size() > b.size() + 1 && name.compare(name.size() - b.size(), b.size(), b) == 0 &&
@@ -45,6 +47,15 @@ const FloatZELVector* floatsOf(Variable* v, std::size_t n) {
 
 bool defined(const TripletF& t) { return !isUndefined(t.x) && !isUndefined(t.y) && !isUndefined(t.z); }
 
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+
+std::size_t faceCount(const Geometry& g) {
+    std::size_t faces = 0;
+    for (int s = 0; s < g.getNumElementSets(); ++s)
+        if (g.getElementSet(s).isFaceSet()) faces += std::size_t(g.getElementSet(s).size());
+    return faces;
+}
+
 } // namespace
 
 void BoundaryGeometry::copyKindData(Geometry& copy, bool copyMesh, bool copyData) const {
@@ -53,6 +64,7 @@ void BoundaryGeometry::copyKindData(Geometry& copy, bool copyMesh, bool copyData
     auto& to = static_cast<BoundaryGeometry&>(copy);
     to.m_faceOwners = m_faceOwners;
     to.m_faceFields = m_faceFields;
+    to.m_flowSource = m_flowSource;
 }
 
 Variable* BoundaryGeometry::getVariable(const std::string& name, bool mustExist) {
@@ -83,18 +95,89 @@ void BoundaryGeometry::setFaceFields(std::map<std::string, DomainField> fields) 
     m_faceFields = std::move(fields);
     // Heat variables held already (a patch's point values of them, or made from earlier face
     // values) are made from these face values from now on.
+    // With flows from the vertex values the patch's "Heat Flux" stays what "Heat Flow" is made of.
+    const bool points = m_flowSource == FlowSource::Points;
     for (const std::string& held : getVariableNames())
-        if (held == kHeatFlux || held == kHeatFlow || held == kAdjacentTemperature || held == kTransferCoefficient)
+        if ((!points && (held == kHeatFlux || held == kHeatFlow)) || held == kAdjacentTemperature ||
+            held == kTransferCoefficient)
             removeVariable(held);
 }
 
 const std::vector<float>* BoundaryGeometry::faceValues(const std::string& name) const {
     const auto it = m_faceFields.find(name);
     if (it == m_faceFields.end() || it->second.components != 1) return nullptr;
-    std::size_t faces = 0;
-    for (int s = 0; s < getNumElementSets(); ++s)
-        if (getElementSet(s).isFaceSet()) faces += std::size_t(getElementSet(s).size());
-    return it->second.values.size() == faces ? &it->second.values : nullptr;
+    return it->second.values.size() == faceCount(*this) ? &it->second.values : nullptr;
+}
+
+const std::vector<float>* BoundaryGeometry::faceVectors(const std::string& name) const {
+    const auto it = m_faceFields.find(name);
+    if (it == m_faceFields.end() || it->second.components != 3) return nullptr;
+    return it->second.values.size() == 3 * faceCount(*this) ? &it->second.values : nullptr;
+}
+
+const std::vector<float>* BoundaryGeometry::flowFaceValues(const std::string& name) const {
+    return m_flowSource == FlowSource::Faces ? faceValues(name) : nullptr;
+}
+
+const std::vector<float>* BoundaryGeometry::flowFaceVectors(const std::string& name) const {
+    return m_flowSource == FlowSource::Faces ? faceVectors(name) : nullptr;
+}
+
+void BoundaryGeometry::spreadFaceFlows(std::span<const double> perFace, int components, std::vector<double>& sums,
+                                       std::vector<char>& touched) const {
+    const std::vector<double> shares = getFaceVertexAreas();
+    const std::size_t nc = std::size_t(components);
+    std::size_t face = 0, entry = 0;
+    for (int s = 0; s < getNumElementSets(); ++s) {
+        const ShapeSet& set = getElementSet(s);
+        if (!set.isFaceSet()) continue;
+        for (int e = 0; e < set.size(); ++e, ++face) {
+            const auto nodes = set.getElement(e);
+            const std::size_t first = entry;
+            entry += nodes.size();
+            double area = 0.0;
+            for (std::size_t j = first; j < entry; ++j) area += shares[j];
+            const std::span<const double> flow = perFace.subspan(face * nc, nc);
+            // A degenerate face has no flow (S_f = 0); a face without a value gives none.
+            if (!(area > 0.0) || std::any_of(flow.begin(), flow.end(), [](double v) { return std::isnan(v); }))
+                continue;
+            for (std::size_t j = 0; j < nodes.size(); ++j) {
+                const std::size_t v = std::size_t(nodes[j]);
+                const double part = shares[first + j] / area;
+                for (std::size_t c = 0; c < nc; ++c) sums[v * nc + c] += flow[c] * part;
+                touched[v] = 1;
+            }
+        }
+    }
+}
+
+std::vector<double> BoundaryGeometry::faceMassFlows(const std::string& phase) const {
+    const std::vector<float>* u = flowFaceVectors("Velocity");
+    auto* storage = dynamic_cast<CaseStorage*>(DataStorageBase::instance());
+    if (u == nullptr || storage == nullptr) return {};
+    // A density that varies is taken at the faces too, or not at all: mixing face velocities
+    // with vertex densities would be neither sum.
+    const std::vector<float>* rho = flowFaceValues("Density");
+    if (rho == nullptr) {
+        const auto* fields = storage->findDomainFields(getDomain());
+        if (fields != nullptr && fields->count("Density") != 0) return {};
+    }
+    const std::vector<float>* alpha = nullptr;
+    if (!phase.empty() && storage->getAllPhases().size() > 1) {
+        alpha = flowFaceValues(phase + ".Volume Fraction");
+        if (alpha == nullptr) return {};
+    }
+    const std::vector<double> S = getFaceAreaVectors();
+    const std::size_t faces = S.size() / 3;
+    std::vector<double> out(faces, kNoValue);
+    for (std::size_t f = 0; f < faces; ++f) {
+        const float* uf = u->data() + 3 * f;
+        if (isUndefined(uf[0]) || isUndefined(uf[1]) || isUndefined(uf[2])) continue;
+        double r = rho != nullptr && !isUndefined((*rho)[f]) ? double((*rho)[f]) : storage->getDensity();
+        if (alpha != nullptr) r *= isUndefined((*alpha)[f]) ? 0.0 : double((*alpha)[f]);
+        out[f] = r * (double(uf[0]) * S[3 * f] + double(uf[1]) * S[3 * f + 1] + double(uf[2]) * S[3 * f + 2]);
+    }
+    return out;
 }
 
 std::vector<float> BoundaryGeometry::fromFaces(std::span<const float> perFace, bool integral) const {
@@ -143,7 +226,7 @@ double BoundaryGeometry::coefficientSign(std::span<const float> h) const {
 
 std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
     const std::size_t n = static_cast<std::size_t>(getNumVertices());
-    const std::vector<float>* faceFlux = faceValues(kHeatFlux);
+    const std::vector<float>* faceFlux = flowFaceValues(kHeatFlux);
     std::vector<float> values;
     if (name == kHeatFlow) {
         if (faceFlux != nullptr) {
@@ -192,6 +275,73 @@ std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
     return out;
 }
 
+std::unique_ptr<Variable> BoundaryGeometry::makeForce(const std::string& name, bool pressure, bool viscous) {
+    const std::size_t n = static_cast<std::size_t>(getNumVertices());
+    const std::vector<float>* pf = pressure ? flowFaceValues("Pressure") : nullptr;
+    const std::vector<float>* tf = viscous ? flowFaceVectors("Wall Shear") : nullptr;
+    const FloatZELVector* p = pressure && pf == nullptr ? floatsOf(field("Pressure"), n) : nullptr;
+    const TripletZELVector* tau = viscous && tf == nullptr ? tripletsOf(field("Wall Shear"), n) : nullptr;
+    if (pf == nullptr && tf == nullptr && p == nullptr && tau == nullptr) return nullptr;
+
+    std::vector<double> sums(3 * n, 0.0);
+    std::vector<char> ok(n, 1);
+    if (pf != nullptr || tf != nullptr) {
+        const std::vector<double> S = getFaceAreaVectors();
+        const std::size_t faces = S.size() / 3;
+        std::vector<double> perFace(3 * faces);
+        auto spread = [&](auto&& faceForce) {
+            for (std::size_t f = 0; f < faces; ++f) faceForce(f, std::span<double>(perFace).subspan(3 * f, 3));
+            std::vector<char> touched(n, 0);
+            spreadFaceFlows(perFace, 3, sums, touched);
+            for (std::size_t i = 0; i < n; ++i) ok[i] = char(ok[i] && touched[i]);
+        };
+        if (pf != nullptr)
+            spread([&](std::size_t f, std::span<double> out) {
+                const float pv = (*pf)[f];
+                for (int c = 0; c < 3; ++c) out[std::size_t(c)] = isUndefined(pv) ? kNoValue : double(pv) * S[3 * f + std::size_t(c)];
+            });
+        if (tf != nullptr)
+            spread([&](std::size_t f, std::span<double> out) {
+                const double area = std::sqrt(S[3 * f] * S[3 * f] + S[3 * f + 1] * S[3 * f + 1] + S[3 * f + 2] * S[3 * f + 2]);
+                const float* t = tf->data() + 3 * f;
+                const bool undefinedShear = isUndefined(t[0]) || isUndefined(t[1]) || isUndefined(t[2]);
+                for (int c = 0; c < 3; ++c) out[std::size_t(c)] = undefinedShear ? kNoValue : double(t[c]) * area;
+            });
+    }
+    if (p != nullptr || tau != nullptr) {
+        const TripletZELVector& a = getVertexAreaVectors();
+        // Shear acts on the area itself: |a_i| would shrink it where the normals turn (at a
+        // duct's corners by half).
+        const FloatZELVector& areas = getVertexAreas();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (p != nullptr) {
+                const float pi = (*p)[i];
+                if (isUndefined(pi)) ok[i] = 0;
+                sums[3 * i] += double(a[i].x) * pi;
+                sums[3 * i + 1] += double(a[i].y) * pi;
+                sums[3 * i + 2] += double(a[i].z) * pi;
+            }
+            if (tau != nullptr) {
+                const TripletF& t = (*tau)[i];
+                if (!defined(t)) ok[i] = 0;
+                const double area = areas[i];
+                sums[3 * i] += double(t.x) * area;
+                sums[3 * i + 1] += double(t.y) * area;
+                sums[3 * i + 2] += double(t.z) * area;
+            }
+        }
+    }
+    TripletZELVector force(n);
+    for (std::size_t i = 0; i < n; ++i)
+        force[i] = ok[i] != 0 ? TripletF(float(sums[3 * i]), float(sums[3 * i + 1]), float(sums[3 * i + 2]))
+                              : TripletF(UNDEFINED_VALUE, UNDEFINED_VALUE, UNDEFINED_VALUE);
+    auto out = std::make_unique<VectorVariable>();
+    out->setTripletValues(std::move(force));
+    out->setName(name);
+    out->setDomain(getDomain());
+    return out;
+}
+
 std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name) {
     if (name == kHeatFlow || name == kHeatFlux || name == kAdjacentTemperature || name == kTransferCoefficient)
         return makeHeat(name);
@@ -202,47 +352,57 @@ std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name)
     const std::size_t n = static_cast<std::size_t>(getNumVertices());
 
     if (base == kMassFlow) {
-        Variable* velocity = field("Velocity");
-        if (tripletsOf(velocity, n) == nullptr) return nullptr;
+        std::vector<float> flow;
+        if (const std::vector<double> perFace = faceMassFlows(phase); !perFace.empty()) {
+            std::vector<double> sums(n, 0.0);
+            std::vector<char> touched(n, 0);
+            spreadFaceFlows(perFace, 1, sums, touched);
+            flow.resize(n);
+            for (std::size_t i = 0; i < n; ++i) flow[i] = static_cast<float>(sums[i]);  // 0 where no face has a flow
+        } else {
+            if (tripletsOf(field("Velocity"), n) == nullptr) return nullptr;
+            flow = storage->massFlowAt(*this, phase);
+        }
         auto out = std::make_unique<ScalarVariable>();
-        out->setFloatValues(FloatZELVector(storage->massFlowAt(*this, phase)));
+        out->setFloatValues(FloatZELVector(std::move(flow)));
         out->setName(name);
         out->setDomain(getDomain());
         return out;
     }
 
-    // Force and momentum flow: phase-independent (the mixture's pressure and shear).
+    // Forces and momentum flow: phase-independent (the mixture's pressure and shear).
     if (!phase.empty()) return nullptr;
-    const FloatZELVector* p = floatsOf(field("Pressure"), n);
-    const TripletZELVector* tau = tripletsOf(field("Wall Shear"), n);
-    if (p == nullptr && tau == nullptr) return nullptr;
-    const TripletZELVector& a = getVertexAreaVectors();
-    TripletZELVector force(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        TripletF f(0.0f, 0.0f, 0.0f);
-        bool ok = true;
-        if (p != nullptr) {
-            ok = ok && !isUndefined((*p)[i]);
-            f = f + a[i] * (*p)[i];
-        }
-        if (tau != nullptr) {
-            ok = ok && defined((*tau)[i]);
-            f = f + (*tau)[i] * a[i].length();
-        }
-        force[i] = ok ? f : TripletF(UNDEFINED_VALUE, UNDEFINED_VALUE, UNDEFINED_VALUE);
-    }
-    if (base == kMomentumFlow) {
+    if (base == kForce) return makeForce(name, true, true);
+    if (base == kPressureForce) return makeForce(name, true, false);
+    if (base == kViscousForce) return makeForce(name, false, true);
+
+    std::unique_ptr<Variable> made = makeForce(name, true, true);
+    if (made == nullptr) return nullptr;
+    auto& momentum = static_cast<VectorVariable&>(*made);
+    TripletZELVector values = *momentum.getTripletValues(VarTypeVertex);
+    const std::vector<double> faceFlow = faceMassFlows(std::string());
+    const std::vector<float>* uf = flowFaceVectors("Velocity");
+    if (!faceFlow.empty() && uf != nullptr) {
+        // (ρ U·S)_f U_f per face, spread as the mass flow is.
+        std::vector<double> perFace(3 * faceFlow.size(), kNoValue);
+        for (std::size_t f = 0; f < faceFlow.size(); ++f)
+            for (std::size_t c = 0; c < 3; ++c) perFace[3 * f + c] = faceFlow[f] * double((*uf)[3 * f + c]);
+        std::vector<double> sums(3 * n, 0.0);
+        std::vector<char> touched(n, 0);
+        spreadFaceFlows(perFace, 3, sums, touched);
+        for (std::size_t i = 0; i < n; ++i)
+            if (defined(values[i]) && touched[i] != 0)
+                values[i] = TripletF(float(double(values[i].x) + sums[3 * i]), float(double(values[i].y) + sums[3 * i + 1]),
+                                     float(double(values[i].z) + sums[3 * i + 2]));
+    } else {
         const TripletZELVector* u = tripletsOf(field("Velocity"), n);
         const FloatZELVector* m = floatsOf(field(kMassFlow), n);
         if (u != nullptr && m != nullptr)
             for (std::size_t i = 0; i < n; ++i)
-                if (defined(force[i]) && defined((*u)[i])) force[i] = force[i] + (*u)[i] * (*m)[i];
+                if (defined(values[i]) && defined((*u)[i])) values[i] = values[i] + (*u)[i] * (*m)[i];
     }
-    auto out = std::make_unique<VectorVariable>();
-    out->setTripletValues(std::move(force));
-    out->setName(name);
-    out->setDomain(getDomain());
-    return out;
+    momentum.setTripletValues(std::move(values));
+    return made;
 }
 
 } // namespace zel::host

@@ -7,16 +7,30 @@
 //                    the domain, so flow leaving the domain is positive and an inlet's
 //                    mass flow is negative (OpenFOAM's sign of phi). "<phase>.Mass Flow"
 //                    is the phase's share α ρ U·a.
-//   "Force"          p a + τ |a| per vertex (N): the force of the fluid on the boundary,
+//   "Force"          p a + τ A per vertex (N), A = ∫N dA: the force of the fluid on the boundary,
 //                    from "Pressure" (pushing along the outward normal, i.e. into the wall)
 //                    and "Wall Shear" τ (the stress the fluid exerts on the wall, pointing
 //                    along the flow next to it: OpenFOAM's wallShearStress negated). Either
 //                    may be missing; with neither there is no force.
+//   "Pressure Force", "Viscous Force"
+//                    the two parts of "Force" alone (OpenFOAM's forces prints them so).
 //   "momentum flow"  Force + (Mass Flow) U per vertex (N): the rate at which the fluid's
 //                    momentum leaves through the boundary plus the force it exerts there;
 //                    equal to "Force" on a wall.
 //
 // Their components are "<name> X", "<name> Y", "<name> Z".
+//
+// Flows from face values. A finite-volume solver's balances are sums over faces (phi_f =
+// U_f·S_f), and the point values an export carries are interpolated from the cells, so their
+// integral misses those sums by a fraction of a percent. Where the boundary has face values
+// of what a flow is made of (FlowSource::Faces, the default), the flow of each face — ρ_f α_f
+// U_f·S_f, p_f S_f, τ_f |S_f|, (ρ α U·S)_f U_f — is computed in double precision and split
+// among the face's vertices by their area shares w_fi / A_f (w_fi = ∫_f N_i dA, A_f = Σ_i
+// w_fi), so that the vertex values of a boundary add up to the sum over its faces. Each part
+// takes faces or points on its own: the pressure part needs face "Pressure", the viscous part
+// face "Wall Shear", the mass flow face "Velocity" (and face "Density" where the domain has a
+// density field, face "<phase>.Volume Fraction" for a phase of several). FlowSource::Points
+// makes every flow (and "Heat Flow") from the vertex values.
 //
 // Heat transfer, signed like OpenFOAM's wallHeatFlux: positive where heat flows from the
 // wall into the fluid (into the domain), negative where the fluid gives heat to the wall.
@@ -66,9 +80,16 @@ struct BoundaryFaceOwner {
     int face = -1;
 };
 
+// Where the boundary flows come from (see above).
+enum class FlowSource { Faces, Points };
+
 class BoundaryGeometry : public Geometry {
 public:
     Variable* getVariable(const std::string& name, bool mustExist = false) override;
+
+    // Set before the face values (setFaceFields); flows made already are not remade.
+    void setFlowSource(FlowSource source) { m_flowSource = source; }
+    FlowSource getFlowSource() const { return m_flowSource; }
 
     // One owner per face.
     std::span<const BoundaryFaceOwner> getFaceOwners() const { return m_faceOwners; }
@@ -99,9 +120,27 @@ private:
     std::vector<float> fromFaces(std::span<const float> perFace, bool integral) const;
     // -1 when the face coefficients h oppose the face heat flux over the boundary, else 1.
     double coefficientSign(std::span<const float> h) const;
+    // Face values used for flows: null in FlowSource::Points or where faceValues/faceVectors
+    // have none.
+    const std::vector<float>* flowFaceValues(const std::string& name) const;
+    const std::vector<float>* flowFaceVectors(const std::string& name) const;
+    // The three-component face values of that name, or null.
+    const std::vector<float>* faceVectors(const std::string& name) const;
+    // ρ_f α_f U_f·S_f of every face (NaN where the face velocity is undefined), or empty when
+    // the mass flow of `phase` is not made from face values.
+    std::vector<double> faceMassFlows(const std::string& phase) const;
+    // Spreads per-face flows (`components` values per face, NaN: no value) onto the vertices by
+    // their area shares, adding to `sums` (#vertices by components); `touched[i]` is set where
+    // a face with a value meets vertex i.
+    void spreadFaceFlows(std::span<const double> perFace, int components, std::vector<double>& sums,
+                         std::vector<char>& touched) const;
+    // "Force" (pressure, viscous), "Pressure Force" (pressure) or "Viscous Force" (viscous),
+    // #vertices by 3; null when none of the parts asked for has its field.
+    std::unique_ptr<Variable> makeForce(const std::string& name, bool pressure, bool viscous);
 
     std::vector<BoundaryFaceOwner> m_faceOwners;
     std::map<std::string, DomainField> m_faceFields;
+    FlowSource m_flowSource = FlowSource::Faces;
 };
 
 } // namespace zel::host

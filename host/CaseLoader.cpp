@@ -910,6 +910,7 @@ void buildPatchBoundaries(const CaseData& data, std::vector<DomainBuild>& domain
         numbering.reset();
         std::map<std::string, DomainField> faceFields = faceFieldsOf(patch, options, faces, order);
         addAdjacentTemperature(d, *b.geometry, faceFields);
+        b.geometry->setFlowSource(options.boundaryFlows);
         b.geometry->setFaceFields(std::move(faceFields));
         out.patchFields.push_back(std::move(pointFields));
         out.builds.push_back(std::move(b));
@@ -1124,6 +1125,8 @@ std::vector<std::string> declareDerivedVariables() {
     addVariableObject("Mass Flow", false, {1, 0, -1, 0}, created);
     addVariableObject("Force", true, {1, 1, -2, 0}, created);
     addVariableObject("momentum flow", true, {1, 1, -2, 0}, created);
+    addVariableObject("Pressure Force", true, {1, 1, -2, 0}, created);
+    addVariableObject("Viscous Force", true, {1, 1, -2, 0}, created);
     return created;
 }
 

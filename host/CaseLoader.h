@@ -47,6 +47,7 @@
 //
 // All or nothing: any fault throws (data::invalid naming the file and the block) before the
 // registry or the object database changed, or undoes what was added.
+#include "host/BoundaryGeometry.h"
 #include "host/CaseStorage.h"
 #include "host/readers/CaseData.h"
 
@@ -64,6 +65,9 @@ struct LoadOptions {
     // element sets, free faces), "fields", "boundary build" (patches, default boundaries,
     // flags) and "register" (objects and variables). May be empty.
     std::function<void(const char* phase, double seconds)> timing;
+    // Where the boundaries' flows come from (BoundaryGeometry.h): the patches' face values
+    // where they have them, or the vertex values everywhere.
+    FlowSource boundaryFlows = FlowSource::Faces;
 };
 
 struct LoadedCase {
@@ -83,7 +87,8 @@ LoadedCase loadCase(CaseStorage& storage, CaseData&& data, const LoadOptions& op
 std::string boundaryTypeForName(const std::string& patchName);
 
 // Declares the variable objects that every case has: coordinates, "Density", "Area",
-// "Normal", "Mass Flow", "Force" and "momentum flow" (with components). Idempotent.
+// "Normal", "Mass Flow", "Force", "momentum flow", "Pressure Force" and "Viscous Force" (with
+// components). Idempotent.
 std::vector<std::string> declareDerivedVariables();
 
 } // namespace zel::host

@@ -219,6 +219,10 @@ public:
     // add up to its area; summed per vertex they are getVertexAreas(). For values given per
     // face (a solver's face fluxes): Σ_f q_f ∫_f N_i dA is vertex i's share of ∫q dA.
     std::vector<double> getFaceVertexAreas() const;
+    // ∫_f n dA of every face (n by the right-hand rule of its vertex order), faces in the
+    // order of getFaceVertexAreas: #faces by 3, face-major. It depends only on the face's
+    // boundary polygon, so it is the face area vector S_f a finite-volume solver uses.
+    std::vector<double> getFaceAreaVectors() const;
     // ∫N_i n dA over the faces (n the unit normal by the right-hand rule of each face's
     // vertex order): Σ w_i·axis is the projected area, Σ ρU·w_i the flow through a surface.
     const TripletZELVector& getVertexAreaVectors() const;

@@ -196,6 +196,17 @@ std::vector<double> Geometry::getFaceVertexAreas() const {
     return out;
 }
 
+std::vector<double> Geometry::getFaceAreaVectors() const {
+    std::vector<double> out;
+    forEachFaceWeights("getFaceAreaVectors", m_vertices, m_sets,
+                       [&](std::span<const int>, const std::vector<double>&, const std::vector<Vec>& fv) {
+                           Vec s{0, 0, 0};
+                           for (const Vec& v : fv) s += v;
+                           out.insert(out.end(), {s.x, s.y, s.z});
+                       });
+    return out;
+}
+
 const FloatZELVector& Geometry::getVertexAreas() const {
     WeightCache& c = weights();
     if (c.haveAreas) return c.areas;

@@ -53,7 +53,7 @@ TEST(CommandLine, HelpAndBadArguments) {
     const CliRun help = zelpost({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* part : {"usage:", "--json", "--vtk-out", "--density", "wallShearStress", "Wall Shear",
-                             "alpha.<phase>", "Mass Flow"})
+                             "alpha.<phase>", "Mass Flow", "--boundary-flows", "Viscous Force"})
         EXPECT_NE(help.out.find(part), std::string::npos) << part;
     EXPECT_EQ(zelpost({}).status, 2);
     EXPECT_EQ(zelpost({"--frobnicate"}).status, 2);
@@ -61,6 +61,9 @@ TEST(CommandLine, HelpAndBadArguments) {
     const CliRun density = zelpost({"case.vtu", "--density", "-3"});
     EXPECT_EQ(density.status, 2);
     EXPECT_NE(density.err.find("--density needs a positive number, not '-3'"), std::string::npos) << density.err;
+    const CliRun flows = zelpost({"case.vtu", "--boundary-flows", "cells"});
+    EXPECT_EQ(flows.status, 2);
+    EXPECT_NE(flows.err.find("--boundary-flows needs points or faces, not 'cells'"), std::string::npos) << flows.err;
 }
 
 TEST(CommandLine, SessionsAndExpressionsOnALegacyCase) {

@@ -1,0 +1,230 @@
+// Boundary flows from a patch's face values: each face's flow split among its vertices, so
+// that the boundary's vertex values add up to the sum over its faces (a brute-force twin on
+// the patch's own faces), on triangles, quadrilaterals and polygons facing two directions;
+// the points alternative integrates a linear field exactly.
+#include "tests/host/HostTestSupport.h"
+
+#include "host/BoundaryGeometry.h"
+#include "host/CaseLoader.h"
+
+#include <cfloat>
+#include <cmath>
+#include <random>
+
+namespace zel::host::test {
+namespace {
+
+using V = TripletD;
+
+// Two sides of cubeCase(n), x = 1 and y = 1, as one patch "sides" whose faces are quads,
+// pairs of triangles and hexagons (two quads merged) at random, each wound counter-clockwise
+// seen from outside. Point data: the cube's p and U, zero wallShearStress. Cell data: random
+// p, U, wallShearStress and, with `faceDensity`, rho.
+MeshBlock sidesPatch(int n, unsigned seed, bool faceDensity) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> kind(0, 2);
+    MeshBlock b;
+    b.name = "sides";
+    b.path = "boundary/sides";
+    b.sourceFile = "sides.vtp";
+    std::vector<float> pts, p, u, zero;
+    auto point = [&](float x, float y, float z) {
+        pts.insert(pts.end(), {x, y, z});
+        p.push_back(1 + 2 * x + 3 * y - z);
+        u.insert(u.end(), {1.0f, 0.0f, 0.0f});
+        zero.insert(zero.end(), {0.0f, 0.0f, 0.0f});
+        return std::int64_t(pts.size() / 3 - 1);
+    };
+    std::vector<float> fp, fu, ft, frho;
+    auto add = [&](std::initializer_list<std::int64_t> nodes) {
+        const std::size_t count = nodes.size();
+        b.cells.types.push_back(std::uint8_t(count == 3 ? VtkTriangle : count == 4 ? VtkQuad : VtkPolygon));
+        b.cells.connectivity.insert(b.cells.connectivity.end(), nodes);
+        b.cells.offsets.push_back(std::int64_t(b.cells.connectivity.size()));
+        fp.push_back(1.0f + unit(rng));
+        for (int k = 0; k < 3; ++k) fu.push_back(unit(rng));
+        for (int k = 0; k < 3; ++k) ft.push_back(0.1f * unit(rng));
+        frho.push_back(1.25f + 0.5f * unit(rng));
+    };
+    // side(a, b): the point of the side at grid (a, b); the sides' own (a, b) axes are
+    // (y, z) on x = 1 and (z, x) on y = 1, so a × b points outward.
+    for (int s = 0; s < 2; ++s) {
+        std::vector<std::int64_t> id(std::size_t((n + 1) * (n + 1)));
+        for (int bb = 0; bb <= n; ++bb)
+            for (int a = 0; a <= n; ++a) {
+                const float fa = float(a) / float(n), fb = float(bb) / float(n);
+                id[std::size_t(a + (n + 1) * bb)] = s == 0 ? point(1.0f, fa, fb) : point(fb, 1.0f, fa);
+            }
+        auto at = [&](int a, int bb) { return id[std::size_t(a + (n + 1) * bb)]; };
+        for (int bb = 0; bb < n; ++bb)
+            for (int a = 0; a < n; ++a) {
+                const int k = kind(rng);
+                if (k == 2 && a + 1 < n) {
+                    add({at(a, bb), at(a + 1, bb), at(a + 2, bb), at(a + 2, bb + 1), at(a + 1, bb + 1), at(a, bb + 1)});
+                    ++a;
+                } else if (k == 1) {
+                    add({at(a, bb), at(a + 1, bb), at(a + 1, bb + 1)});
+                    add({at(a, bb), at(a + 1, bb + 1), at(a, bb + 1)});
+                } else {
+                    add({at(a, bb), at(a + 1, bb), at(a + 1, bb + 1), at(a, bb + 1)});
+                }
+            }
+    }
+    b.points = RealArray(pts);
+    b.pointData.push_back({"p", 1, RealArray(p)});
+    b.pointData.push_back({"U", 3, RealArray(u)});
+    b.pointData.push_back({"wallShearStress", 3, RealArray(zero)});
+    b.cellData.push_back({"p", 1, RealArray(fp)});
+    b.cellData.push_back({"U", 3, RealArray(fu)});
+    b.cellData.push_back({"wallShearStress", 3, RealArray(ft)});
+    if (faceDensity) b.cellData.push_back({"rho", 1, RealArray(frho)});
+    validateBlock(b);
+    return b;
+}
+
+// The solver's sums over the patch's faces: S_f by the shoelace rule, ρ_f = `rho` or the
+// face's rho, p and τ kinematic (times `scale`), τ negated as the name table does.
+struct FaceSums {
+    double mass = 0;
+    V pressure{0, 0, 0}, viscous{0, 0, 0}, momentum{0, 0, 0};
+};
+FaceSums faceSums(const MeshBlock& patch, double rho, double scale) {
+    FaceSums out;
+    const FieldArray* p = patch.findCellData("p");
+    const FieldArray* u = patch.findCellData("U");
+    const FieldArray* tau = patch.findCellData("wallShearStress");
+    const FieldArray* density = patch.findCellData("rho");
+    for (std::size_t c = 0; c < patch.numCells(); ++c) {
+        const auto nodes = patch.cells.cellPoints(c);
+        V s(0, 0, 0);
+        for (std::size_t k = 0; k < nodes.size(); ++k) {
+            auto at = [&](std::int64_t q) {
+                const std::size_t i = 3 * std::size_t(q);
+                return V(patch.points[i], patch.points[i + 1], patch.points[i + 2]);
+            };
+            s += at(nodes[k]).cross(at(nodes[(k + 1) % nodes.size()])) * 0.5;
+        }
+        const double r = density != nullptr ? density->value(c, 0) : rho;
+        const V uf(u->value(c, 0), u->value(c, 1), u->value(c, 2));
+        const V tf(tau->value(c, 0), tau->value(c, 1), tau->value(c, 2));
+        const double m = r * uf.dot(s);
+        out.mass += m;
+        out.pressure += s * (scale * p->value(c, 0));
+        out.viscous += tf * (-scale * std::sqrt(s.lengthSquared()));
+        out.momentum += uf * m;
+    }
+    out.momentum += out.pressure + out.viscous;
+    return out;
+}
+
+// Σ_i over the boundary's vertices of a scalar or vector variable, in double.
+V vertexSum(Geometry& g, const std::string& name) {
+    Variable* v = g.getVariable(name, false);
+    EXPECT_NE(v, nullptr) << name;
+    V sum(0, 0, 0);
+    if (v == nullptr) return sum;
+    if (const TripletZELVector* t = v->getTripletValues(VarTypeVertex))
+        for (const TripletF& x : *t) sum += V(x);
+    else
+        for (const float x : *v->getFloatValues(VarTypeVertex)) sum.x += x;
+    return sum;
+}
+double vertexMagnitudes(Geometry& g, const std::string& name) {
+    double sum = 0;
+    if (const TripletZELVector* t = g.getVariable(name, false)->getTripletValues(VarTypeVertex))
+        for (const TripletF& x : *t) sum += std::fabs(x.x) + std::fabs(x.y) + std::fabs(x.z);
+    else
+        for (const float x : *g.getVariable(name, false)->getFloatValues(VarTypeVertex)) sum += std::fabs(x);
+    return sum;
+}
+
+TEST_F(HostTest, FaceFlowsSpreadToTheVerticesAddUpToTheSumsOverTheFaces) {
+    const int n = 4;
+    for (const bool faceDensity : {false, true}) {
+        for (unsigned seed : {3u, 17u}) {
+            host.reset();  // one Host at a time
+            host = std::make_unique<Host>();
+            CaseData data = cubeCase(n);
+            if (faceDensity)  // a density field in the domain: the faces must bring theirs
+                data.blocks.front().pointData.push_back(
+                    {"rho", 1, RealArray(std::vector<float>(data.blocks.front().numPoints(), 9.0f))});
+            data.blocks.push_back(sidesPatch(n, seed, faceDensity));
+            const MeshBlock patch = data.blocks.back();
+            LoadOptions options;
+            options.density = 1.2;
+            host->loadCase(std::move(data), options);
+            auto* b = dynamic_cast<BoundaryGeometry*>(boundaryGeometry("sides"));
+            ASSERT_NE(b, nullptr);
+            ASSERT_EQ(b->getNumElementSets(), 3);  // triangles, quadrilaterals, hexagons
+
+            const FaceSums expected = faceSums(patch, 1.2, 1.2);
+            // Each vertex value is rounded to float once: the sum is within that of the twin.
+            auto tolerance = [&](const char* name) { return 4 * FLT_EPSILON * vertexMagnitudes(*b, name) + 1e-12; };
+            const std::string label = "seed " + std::to_string(seed) + (faceDensity ? ", face rho" : "");
+            EXPECT_NEAR(vertexSum(*b, "Mass Flow").x, expected.mass, tolerance("Mass Flow")) << label;
+            const struct {
+                const char* name;
+                V value;
+            } vectors[] = {{"Pressure Force", expected.pressure},
+                           {"Viscous Force", expected.viscous},
+                           {"Force", expected.pressure + expected.viscous},
+                           {"momentum flow", expected.momentum}};
+            for (const auto& [name, value] : vectors) {
+                const V sum = vertexSum(*b, name);
+                const double tol = tolerance(name);
+                EXPECT_NEAR(sum.x, value.x, tol) << name << ", " << label;
+                EXPECT_NEAR(sum.y, value.y, tol) << name << ", " << label;
+                EXPECT_NEAR(sum.z, value.z, tol) << name << ", " << label;
+            }
+            // The calculator's integrals are those sums.
+            host->runSession("> calculate massFlow, sides\n> calculate force, sides, Y\n", "flows");
+            EXPECT_NEAR(result("massFlow, sides"), expected.mass, tolerance("Mass Flow"));
+            EXPECT_NEAR(result("force, sides, Y"), expected.pressure.y + expected.viscous.y, tolerance("Force"));
+            EXPECT_EQ(host->errorCount(), 0u) << reports();
+        }
+    }
+}
+
+TEST_F(HostTest, BoundaryFlowsFromPointsIntegrateTheVertexValues) {
+    const int n = 4;
+    // Points on request; and faces by default where the domain's density has no face values
+    // (the mass flow alone falls back to the vertices).
+    for (const bool byRequest : {true, false}) {
+        host.reset();
+        host = std::make_unique<Host>();
+        CaseData data = cubeCase(n);
+        if (!byRequest)
+            data.blocks.front().pointData.push_back(
+                {"rho", 1, RealArray(std::vector<float>(data.blocks.front().numPoints(), 2.0f))});
+        data.blocks.push_back(sidesPatch(n, 5u, false));
+        const MeshBlock patch = data.blocks.back();
+        LoadOptions options;
+        options.density = byRequest ? 1.2 : 1.0;
+        if (byRequest) options.boundaryFlows = FlowSource::Points;
+        host->loadCase(std::move(data), options);
+        auto* b = dynamic_cast<BoundaryGeometry*>(boundaryGeometry("sides"));
+        ASSERT_NE(b, nullptr);
+        // U = (1, 0, 0) at the points: ρ times the area of the x = 1 side, exactly.
+        const double rho = byRequest ? 1.2 : 2.0;
+        EXPECT_NEAR(vertexSum(*b, "Mass Flow").x, rho * 1.0, 1e-6);
+        if (!byRequest) {
+            // Forces still come from the faces.
+            const FaceSums faces = faceSums(patch, 1.0, 1.0);
+            EXPECT_NEAR(vertexSum(*b, "Force").y, faces.pressure.y + faces.viscous.y, 1e-5);
+            continue;
+        }
+        // p = 1 + 2x + 3y - z (kinematic, times ρ): ∫p dA over x = 1 is 4, over y = 1 4.5.
+        const V force = vertexSum(*b, "Force");
+        EXPECT_NEAR(force.x, 1.2 * 4.0, 1e-5);
+        EXPECT_NEAR(force.y, 1.2 * 4.5, 1e-5);
+        EXPECT_NEAR(force.z, 0.0, 1e-5);
+        EXPECT_NEAR(vertexSum(*b, "Viscous Force").x, 0.0, 1e-12);  // the zero point shear
+        // A copy of the mesh keeps the choice.
+        const std::unique_ptr<Geometry> copy = b->clone(true, false);
+        EXPECT_EQ(dynamic_cast<BoundaryGeometry*>(copy.get())->getFlowSource(), FlowSource::Points);
+    }
+}
+
+} // namespace
+} // namespace zel::host::test
