@@ -108,6 +108,26 @@ TEST_F(HeatedDuctTest, WallHeatFlowsAreTheSolversIntegralsSignedIntoTheFluid) {
     EXPECT_NEAR(walls, rise, 1e-3 * rise);
 }
 
+TEST_F(HeatedDuctTest, WithFlowsFromPointsTheHeatFlowIsThePointFluxTimesTheVertexArea) {
+    LoadOptions options;
+    options.boundaryFlows = FlowSource::Points;
+    host->loadCase(caseFile(), options);
+    auto* b = dynamic_cast<BoundaryGeometry*>(boundaryGeometry("hotWall"));
+    ASSERT_NE(b, nullptr);
+    const FloatZELVector& flow = vertexValues(*b, "Heat Flow");
+    const FloatZELVector& flux = vertexValues(*b, "Heat Flux");  // the patch's point values
+    const FloatZELVector& area = b->getVertexAreas();
+    double sum = 0;
+    for (std::size_t i = 0; i < flow.size(); ++i) {
+        EXPECT_FLOAT_EQ(flow[i], float(double(flux[i]) * area[i])) << i;
+        sum += flow[i];
+    }
+    // Interpolated point fluxes miss the solver's integral, but not by much.
+    const double solver = solverHeatFlows().at("hotWall");
+    EXPECT_NE(sum, solver);
+    EXPECT_NEAR(sum, solver, 0.05 * solver);
+}
+
 TEST_F(HeatedDuctTest, AdjacentTemperatureIsTheWallCellsAndTheCoefficientFollowsFromIt) {
     host->loadCase(caseFile(), {});
     // OpenFOAM's coefficient against the wall-adjacent cell is q / (T_cell − T_wall) = −κ/δ:
