@@ -162,7 +162,9 @@ void PolylineCalcFunc::doIntersection(GeometricOKLObject& object) const
                 throw internal::nullPointer(
                     kClass, "doIntersection",
                     _("Boundary %s is listed in domain %s, but no geometry was found.", boundaryName, domain), ErrError);
-            boundaries.push_back(boundaryGeometry);
+            // A boundary named twice is cut once: its force and heat flux would count double.
+            if (std::find(boundaries.begin(), boundaries.end(), boundaryGeometry) == boundaries.end())
+                boundaries.push_back(boundaryGeometry);
         }
         if (boundaries.empty()) continue;
         if (calcIntersect(geometry.get(), boundaries, surface, onBoundary, domain, true, addVariables))

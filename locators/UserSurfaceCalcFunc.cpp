@@ -645,7 +645,8 @@ void UserSurfaceCalcFunc::doIntersection(GeometricOKLObject* object) const
                                             _("Boundary %s is listed in domain %s, but no geometry was found.",
                                               boundaryName, domain),
                                             ErrError);
-            boundaries.push_back(faces);
+            // A boundary named twice is one strip, not two on top of each other.
+            if (std::find(boundaries.begin(), boundaries.end(), faces) == boundaries.end()) boundaries.push_back(faces);
         }
         if (boundaries.empty()) continue;
 

@@ -22,6 +22,10 @@ TEST_F(HostTest, PolylinesInASession) {
                          "PLANE: Slice\n  Option = YZ Plane\n  X = 0.55 [m]\nEND\n"
                          "POLYLINE: Rim\n  Option = Boundary Intersection\n  Location = Slice\n"
                          "  Boundary List = Boundary\n  Add Local Variable = True\nEND\n"
+                         "POLYLINE: Rim Twice\n  Option = Boundary Intersection\n  Location = Slice\n"
+                         "  Boundary List = Boundary, Boundary\n  Add Local Variable = True\nEND\n"
+                         "> calculate length, Rim Twice\n"
+                         "> calculate minVal, Normalized Force on Rim Twice Z, Rim Twice\n"
                          "> calculate length, Rake\n"
                          "> calculate lengthAve, Pressure, Rake\n"
                          "> calculate lengthAve, Probe T, Rake\n"
@@ -48,6 +52,10 @@ TEST_F(HostTest, PolylinesInASession) {
     // the top wall (normal +z) it points down.
     EXPECT_NEAR(result("maxVal, Boundary Normal on Rim X, Rim"), 0.0, 1e-6);
     EXPECT_LT(result("minVal, Normalized Force on Rim Z, Rim"), 0.0);
+    // A boundary named twice in the list is cut once.
+    EXPECT_NEAR(result("length, Rim Twice"), 4.0, 4e-6);
+    EXPECT_FLOAT_EQ(float(result("minVal, Normalized Force on Rim Twice Z, Rim Twice")),
+                    float(result("minVal, Normalized Force on Rim Z, Rim")));
 
     // A bad segment line is refused with the file's line; the polyline is left without
     // geometry.

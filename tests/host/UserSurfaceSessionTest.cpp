@@ -80,6 +80,12 @@ TEST_F(HostTest, UserSurfaceExampleOnTheElbow) {
     // The wall strip: wall faces, through which nothing flows.
     EXPECT_GT(result("area, Wall Strip"), 1.0);
     EXPECT_EQ(result("massFlow, Wall Strip"), 0.0);
+    // Naming a wall twice gives the same strip, not its faces twice over.
+    host->runSession("USER SURFACE: Wall Strip Twice\n  Option = Boundary Intersection\n  Location = Slice 60\n"
+                     "  Boundary List = wall-4, wall-8, wall-4\nEND\n"
+                     "> calculate area, Wall Strip Twice\n",
+                     "twice");
+    EXPECT_NEAR(result("area, Wall Strip Twice"), result("area, Wall Strip"), 1e-9 * result("area, Wall Strip"));
 }
 
 } // namespace
