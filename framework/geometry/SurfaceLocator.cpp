@@ -6,14 +6,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace zel {
-
 namespace {
 
-// Faces per leaf: a quadrilateral is four fan triangles, so two faces keep a leaf about as
-// heavy as four triangles.
-constexpr std::uint32_t kLeafFaces = 2;
+// Faces per leaf: a face is first tested against its own box (testPrim), so a leaf of four
+// costs little more than a leaf of two, and the tree is a level shallower.
+constexpr std::uint32_t kLeafFaces = 4;
 
 // Floats packed per face: the corners, and the fan centroid before them when n >= 4.
 std::size_t packedPoints(int corners) { return std::size_t(corners) + (corners >= 4 ? 1u : 0u); }
@@ -204,10 +204,26 @@ std::uint32_t SurfaceLocator::widen(std::uint32_t node) {
     return self;
 }
 
-bool SurfaceLocator::testPrim(std::uint32_t prim, const double p[3], double& best, bool found, SurfaceHit& hit) const {
+bool SurfaceLocator::testPrim(std::uint32_t prim, const double p[3], const Probe& probe, double& best, bool found,
+                              SurfaceHit& hit) const {
     const Prim& f = m_prims[prim];
     const float* q = m_coords.data() + f.offset;
+    // A face or fan triangle whose box lies beyond the bound holds no closer point: a few
+    // single-precision compares (with the node boxes' slack) instead of the exact test, which
+    // passes over most faces of a leaf and most fan triangles of a face once the bound is close.
+    auto beyond = [&](std::initializer_list<const float*> corners) {
+        float d = 0.0f;
+        for (int k = 0; k < 3; ++k) {
+            float lo = (*corners.begin())[k], hi = lo;
+            for (const float* c : corners) lo = std::min(lo, c[k]), hi = std::max(hi, c[k]);
+            const float gap = std::max(0.0f, lo - probe.point[k]) + std::max(0.0f, probe.point[k] - hi);
+            const float v = std::max(0.0f, gap - probe.slack);
+            d += v * v;
+        }
+        return double(d) > best;
+    };
     auto test = [&](const float* a, const float* b, const float* c, int sub) {
+        if (beyond({a, b, c})) return;
         const double ad[3] = {a[0], a[1], a[2]}, bd[3] = {b[0], b[1], b[2]}, cd[3] = {c[0], c[1], c[2]};
         double at[3], bary[3];
         const double d2 = closestPointOnTriangle(p, ad, bd, cd, at, bary);
@@ -227,6 +243,8 @@ bool SurfaceLocator::testPrim(std::uint32_t prim, const double p[3], double& bes
         return found;
     }
     const float* corners = q + 3;
+    // The fan lies within its corners' box: the centroid is inside their hull.
+    if (f.corners == 4 && beyond({corners, corners + 3, corners + 6, corners + 9})) return found;
     for (int j = 0; j < f.corners; ++j)
         test(q, corners + 3 * j, corners + 3 * ((j + 1) % f.corners), j);
     return found;
@@ -238,17 +256,19 @@ bool SurfaceLocator::closest(const TripletD& point, SurfaceHit& hit, double maxD
     double best = maxDistance * maxDistance;
     if (!(best >= 0.0)) return false;
     bool found = false;
-    // The hint may be the output itself: read it before anything is written.
-    const std::uint32_t hinted = hint != nullptr ? hint->primitive : std::numeric_limits<std::uint32_t>::max();
-    if (hinted < m_prims.size()) found = testPrim(hinted, p, best, found, hit);
-
     // Box distances in single precision, each axis' gap shortened by more than the rounding
     // of the point and of the subtraction can make it (a few units in the last place of the
     // largest coordinate), so that no box holding a closer face is passed over; the faces
     // themselves are tested in double precision.
-    const float pf[3] = {float(p[0]), float(p[1]), float(p[2])};
+    Probe probe;
+    for (int k = 0; k < 3; ++k) probe.point[k] = float(p[k]);
+    const float* pf = probe.point;
     const float magnitude = std::max({m_extent, std::fabs(pf[0]), std::fabs(pf[1]), std::fabs(pf[2])});
-    const float slack = magnitude * (8.0f * std::numeric_limits<float>::epsilon());
+    probe.slack = magnitude * (8.0f * std::numeric_limits<float>::epsilon());
+    const float slack = probe.slack;
+    // The hint may be the output itself: read it before anything is written.
+    const std::uint32_t hinted = hint != nullptr ? hint->primitive : std::numeric_limits<std::uint32_t>::max();
+    if (hinted < m_prims.size()) found = testPrim(hinted, p, probe, best, found, hit);
     struct Entry {
         std::uint32_t first, count;
         double d2;
@@ -261,7 +281,7 @@ bool SurfaceLocator::closest(const TripletD& point, SurfaceHit& hit, double maxD
         if (e.d2 > best) continue;
         if (e.count > 0) {
             for (std::uint32_t i = e.first; i < e.first + e.count; ++i)
-                if (i != hinted) found = testPrim(i, p, best, found, hit);
+                if (i != hinted) found = testPrim(i, p, probe, best, found, hit);
             continue;
         }
         const Wide& w = m_wide[e.first];

@@ -79,8 +79,14 @@ private:
     void build(std::uint32_t self, std::uint32_t begin, std::uint32_t end, std::vector<BuildItem>& items);
     // The wide node of binary node `node`'s children and grandchildren; returns its index.
     std::uint32_t widen(std::uint32_t node);
+    // The query point rounded to single precision and the slack of box distances from it.
+    struct Probe {
+        float point[3];
+        float slack;
+    };
     // The squared distance from p to face record `prim` (within `best`), filling `hit`.
-    bool testPrim(std::uint32_t prim, const double p[3], double& best, bool found, SurfaceHit& hit) const;
+    bool testPrim(std::uint32_t prim, const double p[3], const Probe& probe, double& best, bool found,
+                  SurfaceHit& hit) const;
 
     MeshView m_view;
     std::vector<Prim> m_prims;
