@@ -59,6 +59,188 @@ inline std::int64_t ceilToInt(double x) {
 // point's own quantisation.
 constexpr double kQuantSlack = 0.02;
 
+using Level = CellLocator::Level;
+
+// The build of the index, phase by phase.
+
+void checkNodes(const MeshView& mesh) {
+    for (const auto& b : mesh.blocks)
+        for (int node : b.connectivity)
+            if (node < 0 || static_cast<std::size_t>(node) >= mesh.vertices.size())
+                throw data::invalid("CellLocator", "CellLocator",
+                                    _("Cell node %d is not a vertex of the mesh (%d vertices).", node,
+                                      mesh.vertices.size()));
+}
+
+// Boxes of all cells (a temporary of the build), in block order, and the mesh box.
+std::vector<Box> cellBoxes(const MeshView& mesh, std::int64_t n, double lo[3], double hi[3]) {
+    std::vector<Box> boxes(static_cast<std::size_t>(n));
+    for (int k = 0; k < 3; ++k) {
+        lo[k] = std::numeric_limits<double>::max();
+        hi[k] = std::numeric_limits<double>::lowest();
+    }
+    std::size_t e = 0;
+    for (const auto& b : mesh.blocks)
+        for (std::int64_t i = 0; i < b.size(); ++i, ++e) {
+            boxes[e] = cellBox(b, i, mesh.vertices);
+            for (int k = 0; k < 3; ++k) {
+                lo[k] = std::min(lo[k], double(boxes[e].lo[k]));
+                hi[k] = std::max(hi[k], double(boxes[e].hi[k]));
+            }
+        }
+    return boxes;
+}
+
+// Level-0 bin size: per axis, the 90th percentile of the cell extents (sampled), so that
+// most cells sit on level 0; then no more bins than cells.
+void levelZeroBins(std::span<const Box> boxes, const double extent[3], double bin0[3]) {
+    double diag = 0.0;
+    for (int k = 0; k < 3; ++k) diag = std::max(diag, extent[k]);
+    const double minBin = std::max(diag, 1e-30) * 1e-9;
+    const std::size_t stride = std::max<std::size_t>(1, boxes.size() / 65536);
+    std::vector<float> ext;
+    ext.reserve(boxes.size() / stride + 1);
+    for (int k = 0; k < 3; ++k) {
+        ext.clear();
+        for (std::size_t e = 0; e < boxes.size(); e += stride) ext.push_back(boxes[e].hi[k] - boxes[e].lo[k]);
+        const std::size_t at = ext.size() * 9 / 10;
+        std::nth_element(ext.begin(), ext.begin() + static_cast<std::ptrdiff_t>(at), ext.end());
+        // A little above the percentile, so that cells of equal size stay on level 0
+        // despite rounding.
+        bin0[k] = std::max(double(ext[at]) * 1.001, minBin);
+        bin0[k] = std::max(bin0[k], extent[k] * 1e-6);
+    }
+    double bins = 1.0;
+    for (int k = 0; k < 3; ++k) bins *= std::max(1.0, std::ceil(extent[k] / bin0[k]));
+    if (bins > double(boxes.size())) {
+        const double f = std::cbrt(bins / double(boxes.size()));
+        for (int k = 0; k < 3; ++k) bin0[k] *= f;
+    }
+}
+
+// Levels of bins doubling in size from bin0 up to one bin over the whole mesh, each grid
+// centred on the mesh box.
+std::vector<Level> makeLevels(const double lo[3], const double hi[3], const double bin0[3]) {
+    std::vector<Level> levels;
+    for (int level = 0;; ++level) {
+        Level L{};
+        const double f = std::ldexp(1.0, level);
+        bool single = true;
+        for (int k = 0; k < 3; ++k) {
+            const double extent = hi[k] - lo[k];
+            L.bin[k] = bin0[k] * f;
+            L.inverse[k] = 1.0 / L.bin[k];
+            L.dims[k] = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(extent / L.bin[k])));
+            L.origin[k] = 0.5 * (lo[k] + hi[k]) - 0.5 * double(L.dims[k]) * L.bin[k];
+            if (L.dims[k] > 1 || L.bin[k] < extent) single = false;
+        }
+        levels.push_back(L);
+        if (single || level > 60) return levels;
+    }
+}
+
+// Where every cell goes: its level (the finest whose bins are as large as its box), its bin
+// over all levels, and the number of cells of every bin. Only levels that hold cells get bins.
+struct BinAssignment {
+    std::vector<std::uint32_t> binOf;
+    std::vector<std::uint8_t> levelOf;
+    std::vector<std::uint32_t> count;
+    std::int64_t totalBins = 0;
+};
+
+void assignBins(std::span<const Box> boxes, std::vector<Level>& levels, BinAssignment& out) {
+    out.binOf.resize(boxes.size());
+    out.levelOf.resize(boxes.size());
+    for (std::size_t e = 0; e < boxes.size(); ++e) {
+        const Box& b = boxes[e];
+        std::size_t level = 0;
+        while (level + 1 < levels.size()) {
+            const Level& L = levels[level];
+            if (b.hi[0] - b.lo[0] <= L.bin[0] && b.hi[1] - b.lo[1] <= L.bin[1] && b.hi[2] - b.lo[2] <= L.bin[2])
+                break;
+            ++level;
+        }
+        Level& L = levels[level];
+        std::int64_t idx[3];
+        for (int k = 0; k < 3; ++k) {
+            const double c = 0.5 * (double(b.lo[k]) + double(b.hi[k]));
+            idx[k] = std::clamp<std::int64_t>(floorToInt((c - L.origin[k]) * L.inverse[k]), 0, L.dims[k] - 1);
+        }
+        const double e3 = std::max({b.hi[0] - b.lo[0], b.hi[1] - b.lo[1], b.hi[2] - b.lo[2]});
+        L.reach = std::max(L.reach, CellLocator::kNearestFraction * e3);
+        ++L.cells;
+        out.levelOf[e] = static_cast<std::uint8_t>(level);
+        out.binOf[e] = static_cast<std::uint32_t>((idx[2] * L.dims[1] + idx[1]) * L.dims[0] + idx[0]);
+    }
+    out.totalBins = 0;
+    for (Level& L : levels) {
+        L.firstBin = out.totalBins;
+        if (L.cells > 0) out.totalBins += L.dims[0] * L.dims[1] * L.dims[2];
+    }
+    if (out.totalBins >= std::int64_t(std::numeric_limits<std::uint32_t>::max()))
+        throw data::invalid("CellLocator", "CellLocator", "Too many bins for the cell index.");
+    out.count.assign(static_cast<std::size_t>(out.totalBins), 0);
+    for (std::size_t e = 0; e < boxes.size(); ++e) {
+        out.binOf[e] += static_cast<std::uint32_t>(levels[out.levelOf[e]].firstBin);
+        ++out.count[out.binOf[e]];
+    }
+}
+
+// A cell's entry in bin idx of level L: its box quantised relative to the bin grown by half a
+// bin on every side.
+CellLocator::Entry quantisedEntry(const Box& box, std::int32_t element, const Level& L, const std::int64_t idx[3]) {
+    CellLocator::Entry entry;
+    entry.setElement(element);
+    for (int k = 0; k < 3; ++k) {
+        const double base = L.origin[k] + (double(idx[k]) - 0.5) * L.bin[k];
+        const double unit = 2.0 * L.bin[k] / 255.0;
+        const std::int64_t lo = floorToInt((double(box.lo[k]) - base) / unit);
+        const std::int64_t hi = ceilToInt((double(box.hi[k]) - base) / unit);
+        entry.box[k] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(lo, 0, 255));
+        entry.box[k + 3] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(hi, 0, 255));
+    }
+    return entry;
+}
+
+// The bin records and the overflow list: cells in bin order (a counting sort), the first of
+// a bin in its record, the others in the overflow list.
+void fillBins(std::span<const Box> boxes, std::span<const Level> levels, const BinAssignment& a,
+              std::vector<CellLocator::BinRecord>& records, std::vector<CellLocator::Entry>& overflow) {
+    const std::size_t totalBins = static_cast<std::size_t>(a.totalBins);
+    std::vector<std::uint32_t> start(totalBins + 1, 0);
+    for (std::size_t b = 0; b < a.count.size(); ++b) start[b + 1] = start[b] + a.count[b];
+    std::vector<std::int32_t> order(boxes.size());
+    {
+        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        for (std::size_t e = 0; e < boxes.size(); ++e) order[fill[a.binOf[e]]++] = static_cast<std::int32_t>(e);
+    }
+    records.resize(totalBins + 1);
+    overflow.clear();
+    overflow.reserve(boxes.size() - std::size_t(std::count_if(a.count.begin(), a.count.end(),
+                                                              [](std::uint32_t c) { return c > 0; })));
+    for (const Level& L : levels) {
+        if (L.cells == 0) continue;
+        for (std::int64_t z = 0; z < L.dims[2]; ++z)
+            for (std::int64_t y = 0; y < L.dims[1]; ++y)
+                for (std::int64_t x = 0; x < L.dims[0]; ++x) {
+                    const std::size_t bin = static_cast<std::size_t>(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
+                    CellLocator::BinRecord& rec = records[bin];
+                    rec.setRest(static_cast<std::uint32_t>(overflow.size()));
+                    rec.first.setElement(-1);
+                    const std::int64_t idx[3] = {x, y, z};
+                    for (std::uint32_t j = start[bin]; j < start[bin + 1]; ++j) {
+                        const CellLocator::Entry entry = quantisedEntry(boxes[std::size_t(order[j])], order[j], L, idx);
+                        if (j == start[bin])
+                            rec.first = entry;
+                        else
+                            overflow.push_back(entry);
+                    }
+                }
+    }
+    records.back().setRest(static_cast<std::uint32_t>(overflow.size()));
+    records.back().first.setElement(-1);
+}
+
 } // namespace
 
 CellLocator::CellLocator(const MeshView& mesh) {
@@ -70,172 +252,28 @@ CellLocator::CellLocator(const MeshView& mesh) {
     if (n > std::numeric_limits<std::int32_t>::max())
         throw data::invalid("CellLocator", "CellLocator", _("Too many cells to index: %d.", n));
     if (n == 0) return;
-    const auto verts = m_mesh.vertices;
-    for (const auto& b : m_mesh.blocks)
-        for (int node : b.connectivity)
-            if (node < 0 || static_cast<std::size_t>(node) >= verts.size())
-                throw data::invalid("CellLocator", "CellLocator",
-                                    _("Cell node %d is not a vertex of the mesh (%d vertices).", node, verts.size()));
+    checkNodes(m_mesh);
 
-    // Boxes of all cells (a temporary of the build) and of the mesh.
-    std::vector<Box> boxes(static_cast<std::size_t>(n));
-    for (int k = 0; k < 3; ++k) {
-        m_lo[k] = std::numeric_limits<double>::max();
-        m_hi[k] = std::numeric_limits<double>::lowest();
-    }
-    {
-        std::size_t e = 0;
-        for (const auto& b : m_mesh.blocks)
-            for (std::int64_t i = 0; i < b.size(); ++i, ++e) {
-                boxes[e] = cellBox(b, i, verts);
-                for (int k = 0; k < 3; ++k) {
-                    m_lo[k] = std::min(m_lo[k], double(boxes[e].lo[k]));
-                    m_hi[k] = std::max(m_hi[k], double(boxes[e].hi[k]));
-                }
-            }
-    }
-    double extent[3], diag = 0.0;
-    for (int k = 0; k < 3; ++k) {
-        extent[k] = m_hi[k] - m_lo[k];
-        diag = std::max(diag, extent[k]);
-    }
-    const double minBin = std::max(diag, 1e-30) * 1e-9;
+    const std::vector<Box> boxes = cellBoxes(m_mesh, n, m_lo, m_hi);
+    double extent[3], bin0[3];
+    for (int k = 0; k < 3; ++k) extent[k] = m_hi[k] - m_lo[k];
+    levelZeroBins(boxes, extent, bin0);
 
-    // Level-0 bin size: per axis, the 90th percentile of the cell extents (sampled), so that
-    // most cells sit on level 0; then no more bins than cells.
-    double bin0[3];
-    {
-        const std::size_t stride = std::max<std::size_t>(1, boxes.size() / 65536);
-        std::vector<float> ext;
-        ext.reserve(boxes.size() / stride + 1);
-        for (int k = 0; k < 3; ++k) {
-            ext.clear();
-            for (std::size_t e = 0; e < boxes.size(); e += stride) ext.push_back(boxes[e].hi[k] - boxes[e].lo[k]);
-            const std::size_t at = ext.size() * 9 / 10;
-            std::nth_element(ext.begin(), ext.begin() + static_cast<std::ptrdiff_t>(at), ext.end());
-            // A little above the percentile, so that cells of equal size stay on level 0
-            // despite rounding.
-            bin0[k] = std::max(double(ext[at]) * 1.001, minBin);
-            bin0[k] = std::max(bin0[k], extent[k] * 1e-6);
-        }
-        double bins = 1.0;
-        for (int k = 0; k < 3; ++k) bins *= std::max(1.0, std::ceil(extent[k] / bin0[k]));
-        if (bins > double(n)) {
-            const double f = std::cbrt(bins / double(n));
-            for (int k = 0; k < 3; ++k) bin0[k] *= f;
-        }
-    }
-
-    // Levels, and the bin of every cell. A bin record costs 14 bytes and every cell after
-    // the first of its bin 10 more: with many empty bins (a mesh that fills little of its
-    // box) the bins are made coarser until the index fits its budget.
-    std::vector<std::uint32_t> binOf(static_cast<std::size_t>(n));
-    std::vector<std::uint8_t> levelOf(static_cast<std::size_t>(n));
-    std::vector<std::uint32_t> count;
-    std::int64_t totalBins = 0;
+    // A bin record costs 14 bytes and every cell after the first of its bin 10 more: with
+    // many empty bins (a mesh that fills little of its box) the bins are made coarser until
+    // the index fits its budget.
+    BinAssignment bins;
     for (int attempt = 0;; ++attempt) {
-        m_levels.clear();
-        for (int level = 0;; ++level) {
-            Level L{};
-            const double f = std::ldexp(1.0, level);
-            bool single = true;
-            for (int k = 0; k < 3; ++k) {
-                L.bin[k] = bin0[k] * f;
-                L.inverse[k] = 1.0 / L.bin[k];
-                L.dims[k] = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(extent[k] / L.bin[k])));
-                // Centre the grid on the mesh.
-                L.origin[k] = 0.5 * (m_lo[k] + m_hi[k]) - 0.5 * double(L.dims[k]) * L.bin[k];
-                if (L.dims[k] > 1 || L.bin[k] < extent[k]) single = false;
-            }
-            m_levels.push_back(L);
-            if (single || level > 60) break;
-        }
-        // Level and bin within the level of every cell; then only levels that hold cells
-        // get bins.
-        for (std::size_t e = 0; e < boxes.size(); ++e) {
-            const Box& b = boxes[e];
-            std::size_t level = 0;
-            while (level + 1 < m_levels.size()) {
-                const Level& L = m_levels[level];
-                if (b.hi[0] - b.lo[0] <= L.bin[0] && b.hi[1] - b.lo[1] <= L.bin[1] && b.hi[2] - b.lo[2] <= L.bin[2])
-                    break;
-                ++level;
-            }
-            Level& L = m_levels[level];
-            std::int64_t idx[3];
-            for (int k = 0; k < 3; ++k) {
-                const double c = 0.5 * (double(b.lo[k]) + double(b.hi[k]));
-                idx[k] = std::clamp<std::int64_t>(floorToInt((c - L.origin[k]) * L.inverse[k]), 0, L.dims[k] - 1);
-            }
-            const double e3 = std::max({b.hi[0] - b.lo[0], b.hi[1] - b.lo[1], b.hi[2] - b.lo[2]});
-            L.reach = std::max(L.reach, kNearestFraction * e3);
-            ++L.cells;
-            levelOf[e] = static_cast<std::uint8_t>(level);
-            binOf[e] = static_cast<std::uint32_t>((idx[2] * L.dims[1] + idx[1]) * L.dims[0] + idx[0]);
-        }
-        totalBins = 0;
-        for (Level& L : m_levels) {
-            L.firstBin = totalBins;
-            if (L.cells > 0) totalBins += L.dims[0] * L.dims[1] * L.dims[2];
-        }
-        if (totalBins >= std::int64_t(std::numeric_limits<std::uint32_t>::max()))
-            throw data::invalid("CellLocator", "CellLocator", "Too many bins for the cell index.");
-        count.assign(static_cast<std::size_t>(totalBins), 0);
-        for (std::size_t e = 0; e < boxes.size(); ++e) {
-            binOf[e] += static_cast<std::uint32_t>(m_levels[levelOf[e]].firstBin);
-            ++count[binOf[e]];
-        }
+        m_levels = makeLevels(m_lo, m_hi, bin0);
+        assignBins(boxes, m_levels, bins);
         std::int64_t occupied = 0;
-        for (std::uint32_t c : count) occupied += c > 0;
-        const double bytes = double(totalBins + 1) * sizeof(BinRecord) + double(n - occupied) * sizeof(Entry);
+        for (std::uint32_t c : bins.count) occupied += c > 0;
+        const double bytes = double(bins.totalBins + 1) * sizeof(BinRecord) + double(n - occupied) * sizeof(Entry);
         if (bytes <= 15.5 * double(n) + 64.0 || attempt >= 12) break;
         for (int k = 0; k < 3; ++k) bin0[k] *= 1.25;
     }
+    fillBins(boxes, m_levels, bins, m_records, m_overflow);
 
-    // Bin order (counting sort); the first cell of a bin goes into the bin's record, the
-    // others into the overflow list.
-    std::vector<std::uint32_t> start(static_cast<std::size_t>(totalBins) + 1, 0);
-    for (std::size_t b = 0; b < count.size(); ++b) start[b + 1] = start[b] + count[b];
-    std::vector<std::int32_t> order(static_cast<std::size_t>(n));
-    {
-        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-        for (std::size_t e = 0; e < boxes.size(); ++e) order[fill[binOf[e]]++] = static_cast<std::int32_t>(e);
-    }
-    m_records.resize(static_cast<std::size_t>(totalBins) + 1);
-    m_overflow.clear();
-    m_overflow.reserve(static_cast<std::size_t>(n) - std::count_if(count.begin(), count.end(), [](std::uint32_t c) { return c > 0; }));
-    for (std::size_t li = 0; li < m_levels.size(); ++li) {
-        const Level& L = m_levels[li];
-        if (L.cells == 0) continue;
-        for (std::int64_t z = 0; z < L.dims[2]; ++z)
-            for (std::int64_t y = 0; y < L.dims[1]; ++y)
-                for (std::int64_t x = 0; x < L.dims[0]; ++x) {
-                    const std::size_t bin = static_cast<std::size_t>(L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x);
-                    BinRecord& rec = m_records[bin];
-                    rec.setRest(static_cast<std::uint32_t>(m_overflow.size()));
-                    rec.first.setElement(-1);
-                    const std::int64_t idx[3] = {x, y, z};
-                    for (std::uint32_t j = start[bin]; j < start[bin + 1]; ++j) {
-                        const std::int32_t e = order[j];
-                        Entry entry;
-                        entry.setElement(e);
-                        for (int k = 0; k < 3; ++k) {
-                            const double base = L.origin[k] + (double(idx[k]) - 0.5) * L.bin[k];
-                            const double unit = 2.0 * L.bin[k] / 255.0;
-                            const std::int64_t lo = floorToInt((double(boxes[std::size_t(e)].lo[k]) - base) / unit);
-                            const std::int64_t hi = ceilToInt((double(boxes[std::size_t(e)].hi[k]) - base) / unit);
-                            entry.box[k] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(lo, 0, 255));
-                            entry.box[k + 3] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(hi, 0, 255));
-                        }
-                        if (j == start[bin])
-                            rec.first = entry;
-                        else
-                            m_overflow.push_back(entry);
-                    }
-                }
-    }
-    m_records.back().setRest(static_cast<std::uint32_t>(m_overflow.size()));
-    m_records.back().first.setElement(-1);
     m_cellCount = n;
     for (std::size_t li = 0; li < m_levels.size(); ++li)
         if (m_levels[li].cells > 0) m_filled.push_back(static_cast<std::uint8_t>(li));
