@@ -20,7 +20,7 @@ namespace zel::host {
 namespace {
 
 struct Options {
-    bool demo = false, help = false, json = false, timings = false;
+    bool demo = false, help = false, json = false, timings = false, verbose = false;
     std::string caseFile;
     std::vector<std::string> sessions;
     std::vector<std::string> expressions;
@@ -48,6 +48,8 @@ Options parse(const std::vector<std::string>& args) {
             o.json = true;
         } else if (a == "--timings") {
             o.timings = true;
+        } else if (a == "--verbose") {
+            o.verbose = true;
         } else if (a == "--vtk-out") {
             o.vtkOut = value("a folder");
         } else if (a == "--pictures") {
@@ -123,7 +125,7 @@ std::string helpText() {
          "\n"
          "usage:\n"
          "  zelpost CASE [SESSION...] [-e EXPRESSION...] [--json] [--vtk-out DIR] [--pictures DIR]\n"
-         "          [--density RHO] [--boundary-flows points|faces] [--timings]\n"
+         "          [--density RHO] [--boundary-flows points|faces] [--timings] [--verbose]\n"
          "  zelpost --demo [--json] [--vtk-out DIR] [--pictures DIR] [--timings]\n"
          "  zelpost --help\n"
          "\n"
@@ -156,6 +158,8 @@ std::string helpText() {
          "           sum(phi), forces); points integrates the vertex values, which the export interpolated\n"
          "           from the cells and which miss those sums by a fraction of a percent. Patches without\n"
          "           face values use the vertex values either way\n"
+         "--verbose  ends every message with the place in the source code where it arose\n"
+         "           ([folder/file.cpp:line]), for a bug report\n"
          "--timings  prints to stderr the wall time of each phase: reading the case file, decoding it,\n"
          "           the domain build, fields, boundary build and registering of the load, each statement\n"
          "           of each session (with its file and line) and each expression\n"
@@ -245,6 +249,7 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     ErrorProgressReporter& reporter = *ErrorProgressReporter::instance();
     reporter.setEcho(true);
+    reporter.setShowPlaces(options.verbose);
     int status = 0;
     try {
         Host host;
@@ -279,13 +284,16 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ost
             printTable(host.results(), out);
         if (host.errorCount() > 0) status = 1;
     } catch (const Error& e) {
-        err << "zelpost: " << e.what() << "\n";
+        err << "zelpost: " << e.what();
+        if (options.verbose) err << " [" << e.getErrorMsg().place() << "]";
+        err << "\n";
         status = 1;
     } catch (const std::exception& e) {
         err << "zelpost: " << e.what() << "\n";
         status = 1;
     }
     reporter.setEcho(false);
+    reporter.setShowPlaces(false);
     return status;
 }
 

@@ -2,7 +2,7 @@
 // zelpost's command line:
 //
 //   zelpost CASE [SESSION...] [-e EXPRESSION...] [--json] [--vtk-out DIR] [--pictures DIR] [--density RHO]
-//           [--boundary-flows points|faces] [--timings]
+//           [--boundary-flows points|faces] [--timings] [--verbose]
 //   zelpost --demo [--json] [--vtk-out DIR] [--pictures DIR] [--timings]
 //   zelpost --help
 //

@@ -215,7 +215,7 @@ void Host::runSession(const std::string& text, const std::string& source) {
         m_storage->getGeometries(domains);
         for (auto& [name, g] : domains)
             if (auto* d = dynamic_cast<DomainGeometryBase*>(g)) d->addBoundaryTypes();
-        throw data::invalid(kClass, "runSession", _("%s: %s", source, e.what()), ErrError);
+        throw data::invalid(kClass, "runSession", _("%s: %s", source, e.what()), ErrError, e.getErrorMsg().where());
     }
     // A session may have declared user variables or expressions.
     m_server->resetVariableUpdateFlags();

@@ -1,7 +1,10 @@
 #pragma once
 // Exception families and error records of the framework. Every failure is built from
 // (class name, operation name, message, error type); what() reads
-// "ClassName::operation: message".
+// "ClassName::operation: message". Each record also keeps where in the source it was made
+// (the raise site of an error, taken by default at the call), for the log and for hosts
+// that show it (zelpost --verbose); what hosts see otherwise is unchanged.
+#include <source_location>
 #include <stdexcept>
 #include <string>
 
@@ -20,29 +23,35 @@ enum ErrorType : int {
 class ErrorMsg {
 public:
     ErrorMsg() = default;
-    ErrorMsg(std::string className, std::string operation, std::string message, int errorType = ErrError)
+    ErrorMsg(std::string className, std::string operation, std::string message, int errorType = ErrError,
+             std::source_location where = std::source_location::current())
         : m_className(std::move(className)), m_operation(std::move(operation)),
-          m_message(std::move(message)), m_errorType(errorType) {}
+          m_message(std::move(message)), m_errorType(errorType), m_where(where) {}
 
     const std::string& getClassName() const { return m_className; }
     const std::string& getOperation() const { return m_operation; }
     const std::string& getMessage() const { return m_message; }
     int getErrorType() const { return m_errorType; }
+    void setErrorType(int errorType) { m_errorType = errorType; }
+    const std::source_location& where() const { return m_where; }
     // "ClassName::operation: message" (parts that are empty are left out).
     std::string toString() const;
+    // "folder/file.cpp:line" of where(): the file's last two path components.
+    std::string place() const;
 
 private:
     std::string m_className;
     std::string m_operation;
     std::string m_message;
     int m_errorType = ErrError;
+    std::source_location m_where;
 };
 
 // Base of every framework exception family.
 class Error : public std::runtime_error {
 public:
     Error(const std::string& className, const std::string& operation, const std::string& message,
-          int errorType = ErrError);
+          int errorType = ErrError, std::source_location where = std::source_location::current());
     const std::string& getClassName() const { return m_msg.getClassName(); }
     const std::string& getOperation() const { return m_msg.getOperation(); }
     const std::string& getMessage() const { return m_msg.getMessage(); }

@@ -21,9 +21,9 @@ void ErrorProgressReporter::reportError(const ErrorMsg& msg)
 
 void ErrorProgressReporter::reportError(const Error& error, int errorType)
 {
-    const int type = errorType == -1 ? error.getErrorType() : errorType;
-    record(Report(ErrorMsg(error.getClassName(), error.getOperation(), error.getMessage(), type),
-                  error.family()));
+    ErrorMsg msg = error.getErrorMsg();  // keeps the raise site
+    if (errorType != -1) msg.setErrorType(errorType);
+    record(Report(std::move(msg), error.family()));
 }
 
 std::size_t ErrorProgressReporter::count(int errorType) const
@@ -52,9 +52,11 @@ const char* ErrorProgressReporter::severityWord(int errorType)
     }
 }
 
-std::string ErrorProgressReporter::formatReport(const ErrorMsg& msg)
+std::string ErrorProgressReporter::formatReport(const ErrorMsg& msg, bool place)
 {
-    return std::string(severityWord(msg.getErrorType())) + ": " + msg.toString();
+    std::string line = std::string(severityWord(msg.getErrorType())) + ": " + msg.toString();
+    if (place) line += " [" + msg.place() + "]";
+    return line;
 }
 
 void ErrorProgressReporter::record(Report report)
@@ -64,7 +66,7 @@ void ErrorProgressReporter::record(Report report)
     m_reports.push_back(std::move(report));
     const Report& r = m_reports.back();
     if (m_echo) {
-        const std::string line = formatReport(r) + "\n";
+        const std::string line = formatReport(r, m_places) + "\n";
         std::fputs(line.c_str(), stderr);
         std::fflush(stderr);
     }

@@ -5,8 +5,9 @@
 // Every report is kept in order (the host shows them, tests inspect them). When echo is
 // on, each report is also written to the standard error stream as one line:
 //   "<severity>: ClassName::operation: message"
-// where severity is the word of its error type (see severityWord). Echo is off by default
-// so that library tests stay quiet; the host switches it on.
+// where severity is the word of its error type (see severityWord), and with places on
+// " [folder/file.cpp:line]" after it, where in the source the report or the error was made.
+// Echo is off by default so that library tests stay quiet; the host switches it on.
 #include "framework/core/Error.h"
 
 #include <cstddef>
@@ -49,6 +50,9 @@ public:
     // Host setting: write every report to stderr as well.
     void setEcho(bool on) { m_echo = on; }
     bool getEcho() const { return m_echo; }
+    // Host setting: echoed lines end with the source place of the report.
+    void setShowPlaces(bool on) { m_places = on; }
+    bool getShowPlaces() const { return m_places; }
 
     // Host hook called for every report after it is recorded (empty function: none).
     void setListener(Listener listener) { m_listener = std::move(listener); }
@@ -56,8 +60,8 @@ public:
     // "notice" (0), "system error" (1), "error" (4), "warning" (8), "internal error" (32);
     // any other type reads "error".
     static const char* severityWord(int errorType);
-    // The echoed line without its line end.
-    static std::string formatReport(const ErrorMsg& msg);
+    // The echoed line without its line end; with `place`, the source place after it.
+    static std::string formatReport(const ErrorMsg& msg, bool place = false);
 
 private:
     ErrorProgressReporter() = default;
@@ -66,6 +70,7 @@ private:
     static ErrorProgressReporter* m_instance;
     std::vector<Report> m_reports;
     bool m_echo = false;
+    bool m_places = false;
     Listener m_listener;
 };
 

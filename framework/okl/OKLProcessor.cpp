@@ -19,9 +19,11 @@ namespace {
 const char* const kClass = "OKLCoreAPI";
 const char* const kOp = "processOKL";
 
-[[noreturn]] void fail(int line, const std::string& problem)
+// `where`: the place of the failure that this one passes on, else the caller's.
+[[noreturn]] void fail(int line, const std::string& problem,
+                       std::source_location where = std::source_location::current())
 {
-    throw okl::error(kClass, kOp, _("Line %d: %s", line, problem));
+    throw okl::error(kClass, kOp, _("Line %d: %s", line, problem), ErrError, where);
 }
 
 // The line without its comment: '#' starts a comment unless it is inside double quotes.
@@ -255,7 +257,8 @@ void OKLProcessor::applyBlock(const OKLStatement& block, int mode)
         throw;
     } catch (const Error& e) {
         rollback(applied);
-        fail(block.line, _("cannot apply the block '%s': %s", blockHeader(block), e.getMessage()));
+        fail(block.line, _("cannot apply the block '%s': %s", blockHeader(block), e.getMessage()),
+             e.getErrorMsg().where());
     } catch (...) {
         rollback(applied);
         throw;

@@ -153,6 +153,22 @@ TEST(CommandLine, EveryFailureGivesANonZeroStatus) {
     EXPECT_NE(nowhere.out.find("\"value\": null"), std::string::npos) << nowhere.out;
     // A session file that is not there.
     EXPECT_EQ(zelpost({(dir / "cube.vtk").string(), (dir / "none.zel").string()}).status, 1);
+    // With --verbose a failure names where in the code it arose: the raise site inside the
+    // calculator, not the session runner or the block processor that passed it on.
+    // (Reports are echoed to the process's standard error.)
+    ::testing::internal::CaptureStderr();
+    zelpost({(dir / "cube.vtk").string(), (dir / "nowhere.zel").string()});
+    const std::string quiet = ::testing::internal::GetCapturedStderr();
+    ::testing::internal::CaptureStderr();
+    const CliRun verbose = zelpost({(dir / "cube.vtk").string(), (dir / "nowhere.zel").string(), "--verbose"});
+    const std::string loud = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(verbose.status, 1);
+    EXPECT_EQ(quiet.find(".cpp:"), std::string::npos) << quiet;
+    const std::size_t place = loud.find(".cpp:");
+    ASSERT_NE(place, std::string::npos) << loud;
+    const std::string where = loud.substr(loud.rfind('[', place));
+    EXPECT_EQ(where.find("OKLProcessor.cpp"), std::string::npos) << where;
+    EXPECT_EQ(where.find("Host.cpp"), std::string::npos) << where;
 }
 
 TEST(CommandLine, JsonEscapesTextsAndWritesUndefinedAsNull) {

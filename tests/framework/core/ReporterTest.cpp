@@ -12,12 +12,14 @@ struct ReporterFixture : ::testing::Test {
         rep = ErrorProgressReporter::instance();
         rep->clear();
         rep->setEcho(false);
+        rep->setShowPlaces(false);
         rep->setListener({});
     }
     void TearDown() override
     {
         rep->clear();
         rep->setEcho(false);
+        rep->setShowPlaces(false);
         rep->setListener({});
     }
     ErrorProgressReporter* rep = nullptr;
@@ -86,4 +88,28 @@ TEST_F(ReporterFixture, ListenerSeesEveryReportAndMayReportAgain)
     EXPECT_EQ(seen[0], "first");
     EXPECT_EQ(seen[1], "nested");
     EXPECT_EQ(rep->count(), 2u);
+}
+
+TEST_F(ReporterFixture, ReportsKeepTheirSourcePlaceAndShowItOnRequest)
+{
+    const int line = __LINE__ + 1;
+    const data::invalid raised("C", "op", "bad value");
+    const std::string place = "core/ReporterTest.cpp:" + std::to_string(line);
+    EXPECT_EQ(raised.getErrorMsg().place(), place);
+    EXPECT_STREQ(raised.what(), "C::op: bad value");  // what hosts see is unchanged
+    // Reporting the error, with its type replaced or not, keeps where it was raised.
+    rep->reportError(raised, ErrWarning);
+    EXPECT_EQ(rep->last().place(), place);
+    EXPECT_EQ(rep->last().getErrorType(), ErrWarning);
+    EXPECT_EQ(ErrorProgressReporter::formatReport(rep->last()), "warning: C::op: bad value");
+    EXPECT_EQ(ErrorProgressReporter::formatReport(rep->last(), true), "warning: C::op: bad value [" + place + "]");
+
+    rep->setEcho(true);
+    rep->setShowPlaces(true);
+    ::testing::internal::CaptureStderr();
+    const int noted = __LINE__ + 1;
+    rep->reportError(ErrorMsg("A", "b", "noted", ErrNotice));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "notice: A::b: noted [core/ReporterTest.cpp:" + std::to_string(noted) + "]\n");
+    rep->setShowPlaces(false);
 }
