@@ -21,7 +21,9 @@
 #include "framework/expressions/FunctionInfo.h"
 #include "framework/units/Quantity.h"
 
+#include <array>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +32,22 @@ namespace zel {
 
 class GeometricOKLObject;
 class OKLObject;
+
+// The parts of a function's result that add up over disjoint pieces of a location, so that a
+// host holding a case in pieces (one per process) can combine them and finish the result from
+// the totals, exactly as if one process held the whole location:
+//   values[0..3]  sums: integral and weight (the integrals and their averages), sum and count
+//                 (the vertex functions), the x, y, z sums of force or torque
+//   values[4], values[5]  minimum and maximum over the vertices (+inf, -inf without any)
+//   values[6], values[7]  probe: 1 when this piece holds the point, and its value
+// Combining is elementwise: add the sums, take min and max, and the first probe found.
+struct PartialResult {
+    std::array<double, 8> values{0, 0, 0, 0, 0, 0, 0, 0};
+    std::string units;  // of the finished result (base SI)
+};
+
+// Combines `other` into `into` as described for PartialResult (`into` is the earlier piece).
+ZEL_API void combinePartial(PartialResult& into, const PartialResult& other);
 
 class ZEL_API FunctionCalculator : public ExpressionCallbacksInterface {
 public:
@@ -55,6 +73,16 @@ public:
 
     // Evaluates a call; args as described at the top. Never raises (see there).
     Quantity evaluate(const std::string& function, const std::vector<std::string>& args);
+
+    // The partial result of a call on the part of the location this process holds; unlike
+    // evaluate it raises every failure (Error or std::exception). An empty location gives
+    // zero sums and no range.
+    PartialResult evaluatePartial(const std::string& function, const std::vector<std::string>& args);
+    // The result of a call from the combined partial results of all pieces, in the units of
+    // `total.units`; empty when undefined (no weight, no vertex). Raises for a probe that no
+    // piece held. The value is not rounded to float, unlike evaluate's.
+    std::optional<double> finishPartial(const std::string& function, const std::vector<std::string>& args,
+                                        const PartialResult& total);
 
     // Writes the function table to standard output: an empty line, the header and rule, one
     // line per function formatted "%-20s %s" (name, then "<Required> " / "[Optional] "
@@ -92,6 +120,8 @@ private:
     using Evaluation = Quantity (FunctionCalculator::*)(const Call&, GeometricOKLObject&);
 
     Quantity evaluateCall(const std::string& function, const std::vector<std::string>& args);
+    // Checks a call's arguments and finds its location (raises data::error when it can't).
+    Call parseCall(const std::string& function, const std::vector<std::string>& args, GeometricOKLObject*& location);
 
     Quantity evalMassFlow(const Call&, GeometricOKLObject&);
     Quantity evalArea(const Call&, GeometricOKLObject&);

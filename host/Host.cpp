@@ -17,6 +17,7 @@
 #include "framework/okl/OKLProcessor.h"
 #include "framework/okl/ObjectDB.h"
 #include "framework/viewer/ViewerInterface.h"
+#include "host/Collective.h"
 #include "host/LoadExport.h"
 #include "host/NameTable.h"
 #include "host/render/PictureCommands.h"
@@ -41,8 +42,12 @@ public:
     explicit RecordingCalculate(Host& host) : m_host(host) {}
 
     void invoke(const std::vector<std::string>& action) override {
-        m_inner.invoke(action);
-        if (action.size() > 1 && action[1] == "help") return;
+        if (action.size() > 1 && action[1] == "help") return m_inner.invoke(action);
+        std::optional<double> exact;
+        if (m_host.collective() != nullptr)
+            exact = combined(*m_host.collective(), action);
+        else
+            m_inner.invoke(action);
         OKLObject* calculator = ObjectDB::instance()->getTopObjectByName("CALCULATOR");
         if (calculator == nullptr) return;
         ResultRow row;
@@ -72,10 +77,54 @@ public:
         } catch (const std::exception&) {
             // "undefined": no value
         }
+        row.exact = exact;
         m_host.recordResult(std::move(row));
     }
 
 private:
+    // The call on this process's pieces, combined with the other processes' (one exchange),
+    // finished from the totals and stored as the plain action stores it. A failure on any
+    // process is reported on all, with the lowest failing process's message.
+    static std::optional<double> combined(Collective& collective, const std::vector<std::string>& action) {
+        FunctionCalculator& calc = *FunctionCalculator::instance(false);
+        OKLObject* object = ObjectDB::instance()->getObjectByName("CALCULATOR");
+        if (object == nullptr) {
+            if (action.size() == 1)
+                throw data::error("CalculateExecutor", "invoke", "Insufficient Data provided to perform calculation.", ErrError);
+            object = ObjectDB::instance()->addObject(ObjectFactory::instance()->createObject("CALCULATOR", "CALCULATOR"));
+        }
+        std::string function;
+        std::vector<std::string> args;
+        if (action.size() == 1) {
+            calc.getArgsFromObj(function, args, *object);
+        } else {
+            function = action[1];
+            args.assign(action.begin() + 2, action.end());
+        }
+        PartialResult mine;
+        std::string failure;
+        try {
+            mine = calc.evaluatePartial(function, args);
+        } catch (const std::exception& e) {
+            failure = e.what();
+            if (failure.empty()) failure = "the calculation failed";
+        }
+        const PartialResult total = collective.combine(mine, failure);
+        std::optional<double> value;
+        if (failure.empty()) {
+            try {
+                value = calc.finishPartial(function, args, total);
+            } catch (const std::exception& e) {
+                failure = e.what();
+            }
+        }
+        if (!failure.empty())
+            ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "calculate", failure, ErrError));
+        CalculateExecutor::storeResult(*object, function,
+                                       value ? Quantity(static_cast<float>(*value), total.units) : Quantity::undefined());
+        return value;
+    }
+
     Host& m_host;
     CalculateExecutor m_inner;
 };
@@ -151,7 +200,7 @@ LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& 
         reportTime("decode", secondsSince(start) - readSeconds);
     }
     // The case data is ours: the load may drop its bulk arrays as it copies them.
-    LoadedCase loaded = host::loadCase(*m_storage, std::move(data), timed(options));
+    LoadedCase loaded = loadShared(timed(options), [&](const LoadOptions& o) { return host::loadCase(*m_storage, std::move(data), o); });
     registerCase(data.sourceFile, loaded);  // the load keeps the case's names
     m_server->resetVariableUpdateFlags();  // new variable objects, new phases
     if (m_timings != nullptr) reportTime("load total", secondsSince(start), file.filename().string());
@@ -159,10 +208,28 @@ LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& 
 }
 
 LoadedCase Host::loadCase(const CaseData& data, const LoadOptions& options) {
-    LoadedCase loaded = host::loadCase(*m_storage, data, timed(options));
+    LoadedCase loaded = loadShared(timed(options), [&](const LoadOptions& o) { return host::loadCase(*m_storage, data, o); });
     registerCase(data.sourceFile, loaded);
     m_server->resetVariableUpdateFlags();  // new variable objects, new phases
     return loaded;
+}
+
+LoadedCase Host::loadShared(LoadOptions options, const std::function<LoadedCase(const LoadOptions&)>& load) {
+    if (!options.sharedFaces) return load(options);
+    // The exchange of face keys is collective: a load that fails before it still takes part,
+    // with no faces, so that the other processes don't wait for it forever.
+    bool exchanged = false;
+    auto inner = std::move(options.sharedFaces);
+    options.sharedFaces = [&](std::span<const std::uint64_t> keys) {
+        exchanged = true;
+        return inner(keys);
+    };
+    try {
+        return load(options);
+    } catch (...) {
+        if (!exchanged) inner({});
+        throw;
+    }
 }
 
 void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
@@ -184,6 +251,8 @@ void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
 
 LoadOptions Host::timed(const LoadOptions& options) const {
     LoadOptions out = options;
+    if (m_collective != nullptr && !out.sharedFaces)
+        out.sharedFaces = [c = m_collective](std::span<const std::uint64_t> keys) { return c->sharedKeys(keys); };
     if (m_timings != nullptr && !out.timing)
         out.timing = [this](const char* phase, double seconds) { reportTime(phase, seconds); };
     return out;

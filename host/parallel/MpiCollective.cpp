@@ -1,0 +1,179 @@
+#include "host/parallel/MpiCollective.h"
+
+#include <mpi.h>
+
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+
+namespace zel::host {
+
+namespace {
+
+// Which exchange a process is at; kFinish is the end of the run.
+constexpr double kFinish = 1, kCombine = 2, kShared = 3, kFailure = 4, kMax = 5;
+
+constexpr int kFields = 11;
+constexpr double kNone = std::numeric_limits<double>::infinity();
+
+// The record: [0] lowest step, [1] highest step, [2] lowest failing rank (inf: none), then the
+// eight values of a PartialResult. Combined in rank order (a non-commutative operation), so
+// that the first probe found is the lowest process's, as one process would find it.
+void combineRecords(void* in, void* inout, int* len, MPI_Datatype*) {
+    auto* a = static_cast<double*>(in);  // the lower ranks
+    auto* b = static_cast<double*>(inout);
+    for (int r = 0; r < *len; ++r, a += kFields, b += kFields) {
+        PartialResult lower, upper;
+        std::copy(a + 3, a + kFields, lower.values.begin());
+        std::copy(b + 3, b + kFields, upper.values.begin());
+        combinePartial(lower, upper);
+        b[0] = std::min(a[0], b[0]);
+        b[1] = std::max(a[1], b[1]);
+        b[2] = std::min(a[2], b[2]);
+        std::copy(lower.values.begin(), lower.values.end(), b + 3);
+    }
+}
+
+MPI_Op opOf(void* p) { return *static_cast<MPI_Op*>(p); }
+
+} // namespace
+
+struct MpiCollective::Record {
+    double fields[kFields];
+};
+
+MpiCollective::MpiCollective() {
+    MPI_Comm_rank(MPI_COMM_WORLD, &m_rank);
+    MPI_Comm_size(MPI_COMM_WORLD, &m_size);
+    auto* op = new MPI_Op;
+    MPI_Op_create(&combineRecords, 0, op);
+    m_op = op;
+}
+
+MpiCollective::~MpiCollective() {
+    auto* op = static_cast<MPI_Op*>(m_op);
+    MPI_Op_free(op);
+    delete op;
+}
+
+MpiCollective::Record MpiCollective::exchange(double step, bool failedHere, const PartialResult* partial) {
+    Record mine{};
+    mine.fields[0] = step;
+    mine.fields[1] = step;
+    mine.fields[2] = failedHere ? double(m_rank) : kNone;
+    PartialResult empty;
+    empty.values[4] = kNone;
+    empty.values[5] = -kNone;
+    const PartialResult& p = partial != nullptr ? *partial : empty;
+    std::copy(p.values.begin(), p.values.end(), mine.fields + 3);
+    Record all{};
+    MPI_Allreduce(mine.fields, all.fields, kFields, MPI_DOUBLE, opOf(m_op), MPI_COMM_WORLD);
+    if (step != kFinish && (all.fields[0] != step || all.fields[1] != step)) throw PeerFailure();
+    return all;
+}
+
+PartialResult MpiCollective::combine(const PartialResult& mine, std::string& failure) {
+    const Record all = exchange(kCombine, !failure.empty(), &mine);
+    PartialResult total;
+    total.units = mine.units;
+    std::copy(all.fields + 3, all.fields + kFields, total.values.begin());
+    if (all.fields[2] != kNone) {
+        // Only on failure: the message of the lowest failing process, from it to all.
+        const int root = int(all.fields[2]);
+        int length = int(failure.size());
+        MPI_Bcast(&length, 1, MPI_INT, root, MPI_COMM_WORLD);
+        failure.resize(std::size_t(length));
+        MPI_Bcast(failure.data(), length, MPI_CHAR, root, MPI_COMM_WORLD);
+    } else {
+        failure.clear();
+    }
+    return total;
+}
+
+std::vector<char> MpiCollective::sharedKeys(std::span<const std::uint64_t> keys) {
+    exchange(kShared, false, nullptr);
+    // TODO: every process gets every key (O(free faces of the case) each); past a few hundred
+    // processes only the neighbours' keys (by the pieces' bounding boxes) should travel.
+    const int count = int(keys.size());
+    std::vector<int> counts(static_cast<std::size_t>(m_size));
+    std::vector<int> displs(static_cast<std::size_t>(m_size), 0);
+    MPI_Allgather(&count, 1, MPI_INT, counts.data(), 1, MPI_INT, MPI_COMM_WORLD);
+    std::size_t total = 0;
+    for (int r = 0; r < m_size; ++r) {
+        displs[std::size_t(r)] = int(total);
+        total += std::size_t(counts[std::size_t(r)]);
+    }
+    std::vector<std::uint64_t> all(total);
+    MPI_Allgatherv(keys.data(), count, MPI_UINT64_T, all.data(), counts.data(), displs.data(), MPI_UINT64_T,
+                   MPI_COMM_WORLD);
+    // How many processes hold each key (a face is shared by at most two pieces).
+    std::unordered_map<std::uint64_t, int> holders;
+    holders.reserve(total);
+    for (int r = 0; r < m_size; ++r) {
+        const auto begin = all.begin() + displs[std::size_t(r)];
+        const auto end = begin + counts[std::size_t(r)];
+        std::uint64_t last = 0;
+        bool first = true;
+        std::vector<std::uint64_t> own(begin, end);
+        std::sort(own.begin(), own.end());
+        for (std::uint64_t k : own) {
+            if (!first && k == last) continue;  // once per process
+            ++holders[k];
+            last = k;
+            first = false;
+        }
+    }
+    std::vector<char> out(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) out[i] = holders[keys[i]] > 1 ? 1 : 0;
+    return out;
+}
+
+std::string MpiCollective::firstFailure(const std::string& mine) {
+    std::string message = mine;
+    const Record all = exchange(kFailure, !mine.empty(), nullptr);
+    if (all.fields[2] == kNone) return {};
+    const int root = int(all.fields[2]);
+    int length = int(message.size());
+    MPI_Bcast(&length, 1, MPI_INT, root, MPI_COMM_WORLD);
+    message.resize(std::size_t(length));
+    MPI_Bcast(message.data(), length, MPI_CHAR, root, MPI_COMM_WORLD);
+    return message;
+}
+
+int MpiCollective::maxOf(int value) {
+    const Record all = exchange(kMax, value != 0, nullptr);
+    return all.fields[2] == kNone ? 0 : 1;
+}
+
+std::string MpiCollective::finish(const std::string& message, bool failedHere, bool& failed) {
+    // Wait here until every process has come to its end: the others' exchanges meanwhile
+    // fail with PeerFailure, which brings them here.
+    Record all{};
+    do {
+        all = exchange(kFinish, failedHere, nullptr);
+    } while (all.fields[1] != kFinish);
+    failed = all.fields[2] != kNone;
+    // The first message: the lowest process with one (a process may have failed silently,
+    // as a PeerFailure).
+    Record told{};
+    {
+        Record mine{};
+        mine.fields[0] = kFinish;
+        mine.fields[1] = kFinish;
+        mine.fields[2] = message.empty() ? kNone : double(m_rank);
+        for (int i = 3; i < kFields; ++i) mine.fields[i] = 0;
+        mine.fields[3 + 4] = kNone;
+        mine.fields[3 + 5] = -kNone;
+        MPI_Allreduce(mine.fields, told.fields, kFields, MPI_DOUBLE, opOf(m_op), MPI_COMM_WORLD);
+    }
+    if (told.fields[2] == kNone) return {};
+    std::string out = message;
+    const int root = int(told.fields[2]);
+    int length = int(out.size());
+    MPI_Bcast(&length, 1, MPI_INT, root, MPI_COMM_WORLD);
+    out.resize(std::size_t(length));
+    MPI_Bcast(out.data(), length, MPI_CHAR, root, MPI_COMM_WORLD);
+    return out;
+}
+
+} // namespace zel::host
