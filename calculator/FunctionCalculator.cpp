@@ -242,7 +242,8 @@ Quantity FunctionCalculator::evaluate(const std::string& function, const std::ve
 }
 
 FunctionCalculator::Call FunctionCalculator::parseCall(const std::string& function, const std::vector<std::string>& args,
-                                                      GeometricOKLObject*& found) {
+                                                      GeometricOKLObject*& found, bool allowMissing) {
+    found = nullptr;
     const FunctionInfo* info = getFunctionInfo(function);
     if (info == nullptr)
         throw data::error(kCallClass, "evaluate", _("%s '%s' does not exist.", "Function named", function), ErrError);
@@ -279,6 +280,7 @@ FunctionCalculator::Call FunctionCalculator::parseCall(const std::string& functi
     } else {
         object = OKLCoreAPI::instance()->getTopObjectByName(call.location);
     }
+    if (object == nullptr && allowMissing) return call;
     if (object == nullptr)
         throw data::error(kCallClass, "evaluate", _("%s '%s' does not exist.", "Object", call.location), ErrError);
     auto* location = dynamic_cast<GeometricOKLObject*>(object);
@@ -530,15 +532,23 @@ void combinePartial(PartialResult& into, const PartialResult& other) {
     }
 }
 
-PartialResult FunctionCalculator::evaluatePartial(const std::string& function, const std::vector<std::string>& args) {
-    GeometricOKLObject* found = nullptr;
-    const Call call = parseCall(function, args, found);
-    GeometricOKLObject& location = *found;
+PartialResult FunctionCalculator::evaluatePartial(const std::string& function, const std::vector<std::string>& args,
+                                                  bool missingIsEmpty) {
+    GeometricOKLObject* location = nullptr;
+    const Call call = parseCall(function, args, location, missingIsEmpty);
     PartialResult out;
+    out.present = location != nullptr;
+    // A missing location is empty: nothing to check or visit, but the units are the same.
+    auto checkKind = [&](const GeometricOKLObject*, const char* kind, const char* operation, const char* message) {
+        if (location != nullptr) zel::checkKind(*location, kind, operation, message);
+    };
+    auto visit = [&](GeometryVisitor& visitor) {
+        if (location != nullptr) location->acceptVisitor(visitor);
+    };
     out.values[4] = std::numeric_limits<double>::infinity();
     out.values[5] = -std::numeric_limits<double>::infinity();
     auto integration = [&](IntegrationVisitor& visitor, std::string units) {
-        location.acceptVisitor(visitor);
+        visit(visitor);
         out.values[0] = visitor.getIntegral();
         out.values[1] = visitor.getTotalWeight();
         out.units = std::move(units);
@@ -573,7 +583,7 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
     } else if (f == "count" || f == "sum" || f == "ave" || f == "minVal" || f == "maxVal") {
         checkKind(location, "point", f.c_str(), _("Only geometric objects are allowed for calculating %s", f).c_str());
         SummationVisitor visitor(f == "count" ? std::string() : call.expression);
-        location.acceptVisitor(visitor);
+        visit(visitor);
         out.values[2] = visitor.getSum();
         out.values[3] = visitor.getCount();
         if (visitor.getCount() > 0) {
@@ -585,14 +595,14 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
         surface();
         if (f == "force") {
             ForceVisitor visitor(call.fluid);
-            location.acceptVisitor(visitor);
+            visit(visitor);
             const auto& sums = visitor.getForceSums();
             out.values = {sums.x, sums.y, sums.z, 0, out.values[4], out.values[5], 0, 0};
             out.units = baseUnit(1, 1, -2);
         } else {
             const auto [origin, direction] = CoordinateFrameOKLObject::parseCFString(call.axis);
             ForceVisitor visitor(origin, call.fluid);
-            location.acceptVisitor(visitor);
+            visit(visitor);
             const auto& sums = visitor.getTorqueSums();
             out.values = {sums.x, sums.y, sums.z, 0, out.values[4], out.values[5], 0, 0};
             out.units = baseUnit(1, 2, -2);
@@ -600,14 +610,15 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
     } else if (f == "forceNorm") {
         checkKind(location, "line", "forceNorm", "Only geometries with line data\nare allowed for calculating forceNorm");
         ForceNormVisitor visitor(call.fluid);
-        location.acceptVisitor(visitor);
+        visit(visitor);
         const auto& sums = visitor.getForceSums();
         out.values = {sums.x, sums.y, sums.z, 0, out.values[4], out.values[5], 0, 0};
         out.units = baseUnit(1, 1, -2);
     } else if (f == "probe") {
         // A point outside this piece is no failure here: another piece may hold it.
         try {
-            const Quantity q = evalProbe(call, location);
+            if (location == nullptr) throw data::notFound(kClass, "probe", "not here", ErrError);
+            const Quantity q = evalProbe(call, *location);
             out.values[6] = 1.0;
             out.values[7] = q.getValue();
         } catch (const data::notFound&) {
@@ -624,7 +635,7 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
 std::optional<double> FunctionCalculator::finishPartial(const std::string& function, const std::vector<std::string>& args,
                                                         const PartialResult& total) {
     GeometricOKLObject* found = nullptr;
-    const Call call = parseCall(function, args, found);
+    const Call call = parseCall(function, args, found, true);
     const auto& v = total.values;
     const std::string& f = function;
     auto defined = [](double x) -> std::optional<double> {
@@ -650,7 +661,7 @@ std::optional<double> FunctionCalculator::finishPartial(const std::string& funct
         if (v[6] == 0.0)
             throw data::notFound(kClass, "probe",
                                  _("No data exists for variable '%s' specified in object '%s'.", call.expression,
-                                   found->getName()),
+                                   found != nullptr ? found->getName() : call.location),
                                  ErrError);
         return defined(v[7]);
     }

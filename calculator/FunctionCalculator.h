@@ -43,7 +43,8 @@ class OKLObject;
 // Combining is elementwise: add the sums, take min and max, and the first probe found.
 struct PartialResult {
     std::array<double, 8> values{0, 0, 0, 0, 0, 0, 0, 0};
-    std::string units;  // of the finished result (base SI)
+    std::string units;     // of the finished result (base SI)
+    bool present = true;   // the location exists here (see evaluatePartial)
 };
 
 // Combines `other` into `into` as described for PartialResult (`into` is the earlier piece).
@@ -76,8 +77,10 @@ public:
 
     // The partial result of a call on the part of the location this process holds; unlike
     // evaluate it raises every failure (Error or std::exception). An empty location gives
-    // zero sums and no range.
-    PartialResult evaluatePartial(const std::string& function, const std::vector<std::string>& args);
+    // zero sums and no range. With `missingIsEmpty`, a location object that does not exist
+    // here (a patch with no face in this process's pieces) is taken as empty, `present` false.
+    PartialResult evaluatePartial(const std::string& function, const std::vector<std::string>& args,
+                                  bool missingIsEmpty = false);
     // The result of a call from the combined partial results of all pieces, in the units of
     // `total.units`; empty when undefined (no weight, no vertex). Raises for a probe that no
     // piece held. The value is not rounded to float, unlike evaluate's.
@@ -121,7 +124,9 @@ private:
 
     Quantity evaluateCall(const std::string& function, const std::vector<std::string>& args);
     // Checks a call's arguments and finds its location (raises data::error when it can't).
-    Call parseCall(const std::string& function, const std::vector<std::string>& args, GeometricOKLObject*& location);
+    // With `allowMissing`, a location object that does not exist gives a null `location`.
+    Call parseCall(const std::string& function, const std::vector<std::string>& args, GeometricOKLObject*& location,
+                   bool allowMissing = false);
 
     Quantity evalMassFlow(const Call&, GeometricOKLObject&);
     Quantity evalArea(const Call&, GeometricOKLObject&);

@@ -13,28 +13,36 @@ namespace {
 // Which exchange a process is at; kFinish is the end of the run.
 constexpr double kFinish = 1, kCombine = 2, kShared = 3, kFailure = 4, kMax = 5;
 
-constexpr int kFields = 11;
+constexpr int kFields = 12;
+constexpr int kValues = 4;  // where the PartialResult's values start
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
-// The record: [0] lowest step, [1] highest step, [2] lowest failing rank (inf: none), then the
-// eight values of a PartialResult. Combined in rank order (a non-commutative operation), so
+// The record: [0] lowest step, [1] highest step, [2] lowest failing rank (inf: none), [3] the
+// number of processes where the location exists, then the eight values of a PartialResult. Combined in rank order (a non-commutative operation), so
 // that the first probe found is the lowest process's, as one process would find it.
 void combineRecords(void* in, void* inout, int* len, MPI_Datatype*) {
     auto* a = static_cast<double*>(in);  // the lower ranks
     auto* b = static_cast<double*>(inout);
     for (int r = 0; r < *len; ++r, a += kFields, b += kFields) {
         PartialResult lower, upper;
-        std::copy(a + 3, a + kFields, lower.values.begin());
-        std::copy(b + 3, b + kFields, upper.values.begin());
+        std::copy(a + kValues, a + kFields, lower.values.begin());
+        std::copy(b + kValues, b + kFields, upper.values.begin());
         combinePartial(lower, upper);
         b[0] = std::min(a[0], b[0]);
         b[1] = std::max(a[1], b[1]);
         b[2] = std::min(a[2], b[2]);
-        std::copy(lower.values.begin(), lower.values.end(), b + 3);
+        b[3] = a[3] + b[3];
+        std::copy(lower.values.begin(), lower.values.end(), b + kValues);
     }
 }
 
-MPI_Op opOf(void* p) { return *static_cast<MPI_Op*>(p); }
+struct Handles {
+    MPI_Op op;
+    MPI_Datatype record;  // kFields doubles: reductions see whole records, never parts of one
+};
+
+MPI_Op opOf(void* p) { return static_cast<Handles*>(p)->op; }
+MPI_Datatype recordOf(void* p) { return static_cast<Handles*>(p)->record; }
 
 } // namespace
 
@@ -45,15 +53,18 @@ struct MpiCollective::Record {
 MpiCollective::MpiCollective() {
     MPI_Comm_rank(MPI_COMM_WORLD, &m_rank);
     MPI_Comm_size(MPI_COMM_WORLD, &m_size);
-    auto* op = new MPI_Op;
-    MPI_Op_create(&combineRecords, 0, op);
-    m_op = op;
+    auto* h = new Handles;
+    MPI_Op_create(&combineRecords, 0, &h->op);
+    MPI_Type_contiguous(kFields, MPI_DOUBLE, &h->record);
+    MPI_Type_commit(&h->record);
+    m_op = h;
 }
 
 MpiCollective::~MpiCollective() {
-    auto* op = static_cast<MPI_Op*>(m_op);
-    MPI_Op_free(op);
-    delete op;
+    auto* h = static_cast<Handles*>(m_op);
+    MPI_Op_free(&h->op);
+    MPI_Type_free(&h->record);
+    delete h;
 }
 
 MpiCollective::Record MpiCollective::exchange(double step, bool failedHere, const PartialResult* partial) {
@@ -65,9 +76,10 @@ MpiCollective::Record MpiCollective::exchange(double step, bool failedHere, cons
     empty.values[4] = kNone;
     empty.values[5] = -kNone;
     const PartialResult& p = partial != nullptr ? *partial : empty;
-    std::copy(p.values.begin(), p.values.end(), mine.fields + 3);
+    mine.fields[3] = p.present ? 1 : 0;
+    std::copy(p.values.begin(), p.values.end(), mine.fields + kValues);
     Record all{};
-    MPI_Allreduce(mine.fields, all.fields, kFields, MPI_DOUBLE, opOf(m_op), MPI_COMM_WORLD);
+    MPI_Allreduce(mine.fields, all.fields, 1, recordOf(m_op), opOf(m_op), MPI_COMM_WORLD);
     if (step != kFinish && (all.fields[0] != step || all.fields[1] != step)) throw PeerFailure();
     return all;
 }
@@ -76,7 +88,8 @@ PartialResult MpiCollective::combine(const PartialResult& mine, std::string& fai
     const Record all = exchange(kCombine, !failure.empty(), &mine);
     PartialResult total;
     total.units = mine.units;
-    std::copy(all.fields + 3, all.fields + kFields, total.values.begin());
+    total.present = all.fields[3] > 0;
+    std::copy(all.fields + kValues, all.fields + kFields, total.values.begin());
     if (all.fields[2] != kNone) {
         // Only on failure: the message of the lowest failing process, from it to all.
         const int root = int(all.fields[2]);
@@ -162,9 +175,9 @@ std::string MpiCollective::finish(const std::string& message, bool failedHere, b
         mine.fields[1] = kFinish;
         mine.fields[2] = message.empty() ? kNone : double(m_rank);
         for (int i = 3; i < kFields; ++i) mine.fields[i] = 0;
-        mine.fields[3 + 4] = kNone;
-        mine.fields[3 + 5] = -kNone;
-        MPI_Allreduce(mine.fields, told.fields, kFields, MPI_DOUBLE, opOf(m_op), MPI_COMM_WORLD);
+        mine.fields[kValues + 4] = kNone;
+        mine.fields[kValues + 5] = -kNone;
+        MPI_Allreduce(mine.fields, told.fields, 1, recordOf(m_op), opOf(m_op), MPI_COMM_WORLD);
     }
     if (told.fields[2] == kNone) return {};
     std::string out = message;

@@ -36,7 +36,7 @@ private:
 
     int m_rank = 0;
     int m_size = 1;
-    void* m_op = nullptr;  // the MPI_Op of the record (an MPI handle, kept opaque here)
+    void* m_op = nullptr;  // the MPI handles of the record's reduction, kept opaque here
 };
 
 } // namespace zel::host
