@@ -526,14 +526,15 @@ void combinePartial(PartialResult& into, const PartialResult& other) {
     for (std::size_t i = 0; i < 4; ++i) v[i] += o[i];
     v[4] = std::min(v[4], o[4]);
     v[5] = std::max(v[5], o[5]);
-    if (v[6] == 0.0 && o[6] != 0.0) {
+    if (o[6] > v[6]) {
         v[6] = o[6];
         v[7] = o[7];
     }
 }
 
 PartialResult FunctionCalculator::evaluatePartial(const std::string& function, const std::vector<std::string>& args,
-                                                  bool missingIsEmpty) {
+                                                  bool missingIsEmpty,
+                                                  const std::function<bool(const Geometry&, std::size_t)>& keep) {
     GeometricOKLObject* location = nullptr;
     const Call call = parseCall(function, args, location, missingIsEmpty);
     PartialResult out;
@@ -541,6 +542,18 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
     // A missing location is empty: nothing to check or visit, but the units are the same.
     auto checkKind = [&](const GeometricOKLObject*, const char* kind, const char* operation, const char* message) {
         if (location != nullptr) zel::checkKind(*location, kind, operation, message);
+    };
+    // Variables that a location's calc function makes (a polyline's boundary normal) exist only
+    // where the location has geometry; elsewhere the units are left to the pieces that have it.
+    auto exprUnits = [&]() -> std::string {
+        if (call.expression.empty()) return {};
+        try {
+            return unitsOfExpression(call.expression);
+        } catch (const Error&) {
+            if (location != nullptr && location->getNumGeometries() > 0) throw;
+            out.unitsKnown = false;
+            return {};
+        }
     };
     auto visit = [&](GeometryVisitor& visitor) {
         if (location != nullptr) location->acceptVisitor(visitor);
@@ -562,27 +575,28 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
         surface();
         AreaVisitor visitor(f == "area" ? std::string() : call.expression);
         if (!call.axis.empty()) visitor.setAxis(axisDirection(call.axis));
-        const std::string e = unitsOfExpression(call.expression);
+        const std::string e = exprUnits();
         integration(visitor, f == "area" ? baseUnit(0, 2, 0) : f == "areaAve" ? e : integralUnits(e, baseUnit(0, 2, 0)));
     } else if (f == "massFlow" || f == "massFlowInt" || f == "massFlowAve" || f == "massFlowAveAbs") {
         surface();
         MassflowVisitor visitor(call.fluid, f == "massFlow" ? std::string() : call.expression, f == "massFlowAveAbs");
-        const std::string e = f == "massFlow" ? std::string() : unitsOfExpression(call.expression);
+        const std::string e = f == "massFlow" ? std::string() : exprUnits();
         integration(visitor, f == "massFlow" ? baseUnit(1, 0, -1) : f == "massFlowInt" ? integralUnits(e, baseUnit(1, 0, -1)) : e);
     } else if (f == "volume" || f == "volumeInt" || f == "volumeAve") {
         checkKind(location, "volume", f.c_str(),
                   _("Only geometries with volume data\nare allowed for calculating %s", f).c_str());
         VolumeVisitor visitor(f == "volume" ? std::string() : call.expression);
-        const std::string e = f == "volume" ? std::string() : unitsOfExpression(call.expression);
+        const std::string e = f == "volume" ? std::string() : exprUnits();
         integration(visitor, f == "volume" ? baseUnit(0, 3, 0) : f == "volumeAve" ? e : integralUnits(e, baseUnit(0, 3, 0)));
     } else if (f == "length" || f == "lengthInt" || f == "lengthAve") {
         checkKind(location, "line", f.c_str(), _("Only geometries with line data\nare allowed for calculating %s", f).c_str());
         LengthVisitor visitor(f == "length" ? std::string() : call.expression);
-        const std::string e = f == "length" ? std::string() : unitsOfExpression(call.expression);
+        const std::string e = f == "length" ? std::string() : exprUnits();
         integration(visitor, f == "length" ? baseUnit(0, 1, 0) : f == "lengthAve" ? e : integralUnits(e, baseUnit(0, 1, 0)));
     } else if (f == "count" || f == "sum" || f == "ave" || f == "minVal" || f == "maxVal") {
         checkKind(location, "point", f.c_str(), _("Only geometric objects are allowed for calculating %s", f).c_str());
         SummationVisitor visitor(f == "count" ? std::string() : call.expression);
+        if (keep) visitor.setVertexFilter(keep);
         visit(visitor);
         out.values[2] = visitor.getSum();
         out.values[3] = visitor.getCount();
@@ -590,7 +604,7 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
             out.values[4] = visitor.getMin();
             out.values[5] = visitor.getMax();
         }
-        out.units = f == "count" ? std::string() : unitsOfExpression(call.expression);
+        out.units = f == "count" ? std::string() : exprUnits();
     } else if (f == "force" || f == "torque") {
         surface();
         if (f == "force") {
@@ -619,12 +633,14 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
         try {
             if (location == nullptr) throw data::notFound(kClass, "probe", "not here", ErrError);
             const Quantity q = evalProbe(call, *location);
-            out.values[6] = 1.0;
-            out.values[7] = q.getValue();
+            if (!q.isUndefined() && !isUndefined(q.getValue())) {
+                out.values[6] = 1.0;
+                out.values[7] = q.getValue();
+            }
         } catch (const data::notFound&) {
         } catch (const internal::error&) {
         }
-        out.units = unitsOfExpression(call.expression);
+        out.units = exprUnits();
     } else {
         throw internal::error(kCallClass, "evaluate", _("Attempted to evaluate unrecognized function '%s'.", function),
                               ErrError);

@@ -22,6 +22,8 @@
 #include "framework/units/Quantity.h"
 
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,6 +33,7 @@
 namespace zel {
 
 class GeometricOKLObject;
+class Geometry;
 class OKLObject;
 
 // The parts of a function's result that add up over disjoint pieces of a location, so that a
@@ -39,12 +42,18 @@ class OKLObject;
 //   values[0..3]  sums: integral and weight (the integrals and their averages), sum and count
 //                 (the vertex functions), the x, y, z sums of force or torque
 //   values[4], values[5]  minimum and maximum over the vertices (+inf, -inf without any)
-//   values[6], values[7]  probe: 1 when this piece holds the point, and its value
-// Combining is elementwise: add the sums, take min and max, and the first probe found.
+//   values[6], values[7]  probe: above 0 when this piece gives the point a value (a host
+//                 may rank how well, e.g. 2 for a cell containing it, 1 for a nearby one),
+//                 and the value
+// Combining is elementwise: add the sums, take min and max, and of the probes the first
+// one of the highest rank.
 struct PartialResult {
     std::array<double, 8> values{0, 0, 0, 0, 0, 0, 0, 0};
     std::string units;     // of the finished result (base SI)
     bool present = true;   // the location exists here (see evaluatePartial)
+    // False where the units could not be told without the location's geometry (variables of
+    // a location that has none here): take them from a piece that has.
+    bool unitsKnown = true;
 };
 
 // Combines `other` into `into` as described for PartialResult (`into` is the earlier piece).
@@ -79,8 +88,11 @@ public:
     // evaluate it raises every failure (Error or std::exception). An empty location gives
     // zero sums and no range. With `missingIsEmpty`, a location object that does not exist
     // here (a patch with no face in this process's pieces) is taken as empty, `present` false.
+    // `keep`, when given, picks the vertices that count, sum, ave, minVal and maxVal take (a
+    // decomposed case's shared vertices once).
     PartialResult evaluatePartial(const std::string& function, const std::vector<std::string>& args,
-                                  bool missingIsEmpty = false);
+                                  bool missingIsEmpty = false,
+                                  const std::function<bool(const Geometry&, std::size_t)>& keep = {});
     // The result of a call from the combined partial results of all pieces, in the units of
     // `total.units`; empty when undefined (no weight, no vertex). Raises for a probe that no
     // piece held. The value is not rounded to float, unlike evaluate's.

@@ -34,10 +34,16 @@ public:
     virtual PartialResult combine(const PartialResult& mine, std::string& failure) = 0;
     // Per key of this process, 1 when another process has the same key.
     virtual std::vector<char> sharedKeys(std::span<const std::uint64_t> keys) = 0;
+    // Per key of this process, 1 when no lower process has the same key (this one owns it).
+    virtual std::vector<char> ownedKeys(std::span<const std::uint64_t> keys) = 0;
     // The message of the lowest process with a non-empty one, or empty.
     virtual std::string firstFailure(const std::string& mine) = 0;
     // The largest of the processes' values.
     virtual int maxOf(int value) = 0;
+
+    // After reading: a process that holds no piece (more processes than pieces) says so and
+    // leaves the exchanges to the others, going straight to finish. Collective on all.
+    virtual void setIdle(bool idle) = 0;
 
     // The end of a run, on every process however it went (also after an exception or a
     // PeerFailure): waits until all processes are here. Returns the message of the lowest

@@ -233,6 +233,10 @@ void printJson(const std::vector<ResultRow>& rows, std::ostream& out) {
     out << (rows.empty() ? "]\n" : "\n]\n");
 }
 
+namespace {
+struct Idle {};  // a process of a parallel run that holds no piece
+} // namespace
+
 int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     return runZelpost(args, out, err, nullptr);
 }
@@ -281,7 +285,11 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std:
             if (collective != nullptr) {
                 // Each process reads only its own group of pieces.
                 const CaseData data = readCasePieces(readCaseLayout(options.caseFile), collective->rank(), collective->size());
+                // More processes than pieces: the ones without any wait at the end.
+                collective->setIdle(data.blocks.empty());
+                if (data.blocks.empty()) throw Idle();
                 loaded = host.loadCase(data, load);
+
             } else {
                 loaded = host.loadCase(options.caseFile, load, !options.json);
             }
@@ -308,6 +316,8 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std:
         else if (!host.results().empty())  // a run that calculated nothing prints no empty table
             printTable(host.results(), out);
         if (host.errorCount() > 0) status = 1;
+    } catch (const Idle&) {
+        // nothing to do here
     } catch (const PeerFailure&) {
         status = 1;  // the failing process tells why
     } catch (const Error& e) {

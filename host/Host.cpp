@@ -8,6 +8,8 @@
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/core/Reporter.h"
+#include "framework/geometry/Geometry.h"
+#include "framework/geometry/GeometrySearch.h"
 #include "framework/expressions/ExpressionEvaluator.h"
 #include "framework/geometry/FileReaderBase.h"
 #include "framework/okl/ActionExecutor.h"
@@ -25,6 +27,9 @@
 #include "locators/LocatorRegistration.h"
 
 #include <chrono>
+#include <cstring>
+#include <functional>
+#include <unordered_map>
 #include <cstdio>
 #include <fstream>
 #include <iomanip>
@@ -35,6 +40,29 @@ namespace zel::host {
 namespace {
 
 constexpr const char* kClass = "Host";
+
+// The location object of a call, or null (when it does not exist here or the call is bad).
+GeometricOKLObject* locationOf(FunctionCalculator& calc, const std::string& function, const std::vector<std::string>& args) {
+    const FunctionInfo* info = calc.getFunctionInfo(function);
+    if (info == nullptr) return nullptr;
+    const std::size_t at = info->expressionArg != ArgumentUse::NotTaken ? 1 : 0;
+    if (at >= args.size()) return nullptr;
+    OKLObject* o = args[at].find_first_of("/:") != std::string::npos ? ObjectDB::instance()->getObjectByPath(args[at])
+                                                                      : ObjectDB::instance()->getTopObjectByName(args[at]);
+    return dynamic_cast<GeometricOKLObject*>(o);
+}
+
+// A vertex's coordinates as a key (FNV-1a over their bits, -0 taken as +0).
+std::uint64_t vertexKey(const TripletF& v) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (float c : {v.x, v.y, v.z}) {
+        const float z = c == 0.0f ? 0.0f : c;
+        unsigned char b[sizeof z];
+        std::memcpy(b, &z, sizeof z);
+        for (unsigned char x : b) h = (h ^ x) * 1099511628211ull;
+    }
+    return h;
+}
 
 // The "calculate" action of the library, with each result recorded in the Host.
 class RecordingCalculate : public ActionExecutor {
@@ -82,10 +110,29 @@ public:
     }
 
 private:
+    // Whether a cell of this process's domains contains the probe's point: then its value is
+    // the one process holding the whole case finds, not a nearby piece's extrapolation.
+    bool heldHere(FunctionCalculator& calc, const std::string& function, const std::vector<std::string>& args) {
+        GeometricOKLObject* location = locationOf(calc, function, args);
+        if (location == nullptr) return false;
+        std::vector<std::pair<std::string, Geometry*>> domains;
+        m_host.storage().getGeometries(domains);
+        for (const std::string& name : location->getGeometryNames()) {
+            const Geometry* g = location->getGeometry(name);
+            if (g == nullptr || g->getVertices().empty()) continue;
+            ElementWeights weights;
+            for (auto& [domainName, d] : domains)
+                if (dynamic_cast<DomainGeometryBase*>(d) != nullptr &&
+                    d->findElement(g->getVertices()[0], weights, false, SearchMode::Containing))
+                    return true;
+        }
+        return false;
+    }
+
     // The call on this process's pieces, combined with the other processes' (one exchange),
     // finished from the totals and stored as the plain action stores it. A failure on any
     // process is reported on all, with the lowest failing process's message.
-    static std::optional<double> combined(Collective& collective, const std::vector<std::string>& action) {
+    std::optional<double> combined(Collective& collective, const std::vector<std::string>& action) {
         FunctionCalculator& calc = *FunctionCalculator::instance(false);
         OKLObject* object = ObjectDB::instance()->getObjectByName("CALCULATOR");
         if (object == nullptr) {
@@ -101,19 +148,42 @@ private:
             function = action[1];
             args.assign(action.begin() + 2, action.end());
         }
+        // Vertices that several pieces share count once, for the lowest process holding them
+        // (matched by their coordinates); min and max need no such care.
+        std::vector<char> owned;
+        std::unordered_map<const Geometry*, std::size_t> firstVertex;
+        if (function == "count" || function == "sum" || function == "ave") {
+            std::vector<std::uint64_t> keys;
+            GeometricOKLObject* location = locationOf(calc, function, args);
+            if (location != nullptr)
+                for (const std::string& name : location->getGeometryNames()) {
+                    const Geometry* g = location->getGeometry(name);
+                    if (g == nullptr || firstVertex.count(g) != 0) continue;
+                    firstVertex[g] = keys.size();
+                    for (const TripletF& v : g->getVertices()) keys.push_back(vertexKey(v));
+                }
+            owned = collective.ownedKeys(keys);
+        }
+        std::function<bool(const Geometry&, std::size_t)> keep;
+        if (!firstVertex.empty())
+            keep = [&](const Geometry& g, std::size_t i) {
+                const auto it = firstVertex.find(&g);
+                return it == firstVertex.end() || owned[it->second + i] != 0;
+            };
         PartialResult mine;
         std::string failure;
         try {
             // A location missing here may be in other processes' pieces (a patch none of whose
             // faces are here): empty here, an error only when it is missing everywhere.
-            mine = calc.evaluatePartial(function, args, true);
+            mine = calc.evaluatePartial(function, args, true, keep);
         } catch (const std::exception& e) {
             failure = e.what();
             if (failure.empty()) failure = "the calculation failed";
         }
+        if (function == "probe" && mine.values[6] != 0.0 && heldHere(calc, function, args)) mine.values[6] = 2.0;
         const PartialResult total = collective.combine(mine, failure);
         std::optional<double> value;
-        if (failure.empty() && !total.present) {
+        if (failure.empty() && (!total.present || !total.unitsKnown)) {
             try {
                 calc.evaluatePartial(function, args, false);
             } catch (const std::exception& e) {

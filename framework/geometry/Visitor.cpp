@@ -104,14 +104,21 @@ void SummationVisitor::add(float v) {
 
 void SummationVisitor::visitGeometry(Geometry& geometry) {
     if (m_variableName.empty()) {
-        m_count += static_cast<std::uint32_t>(geometry.getNumVertices());
+        if (!m_keep) {
+            m_count += static_cast<std::uint32_t>(geometry.getNumVertices());
+            return;
+        }
+        for (std::size_t i = 0; i < std::size_t(geometry.getNumVertices()); ++i)
+            if (m_keep(geometry, i)) ++m_count;
         return;
     }
     const Variable& v = fetch(geometry, m_variableName, "SummationVisitor");
     if (const FloatZELVector* f = v.getFloatValues(VarTypeVertex)) {
-        for (float x : *f) add(x);
+        for (std::size_t i = 0; i < f->size(); ++i)
+            if (!m_keep || m_keep(geometry, i)) add((*f)[i]);
     } else if (const TripletZELVector* t = v.getTripletValues(VarTypeVertex)) {
-        for (const TripletF& x : *t) add(x.length());
+        for (std::size_t i = 0; i < t->size(); ++i)
+            if (!m_keep || m_keep(geometry, i)) add((*t)[i].length());
     }
 }
 
@@ -120,7 +127,8 @@ void SummationVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* v
         visitGeometry(geometry);
         return;
     }
-    for (float x : *values) add(x);
+    for (std::size_t i = 0; i < values->size(); ++i)
+        if (!m_keep || m_keep(geometry, i)) add((*values)[i]);
 }
 
 double SummationVisitor::getMin() const { return m_count == 0 ? double(UNDEFINED_VALUE) : m_min; }

@@ -10,6 +10,7 @@
 #include "framework/geometry/Containers.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zel {
@@ -112,10 +113,16 @@ public:
     std::uint32_t getCount() const { return m_count; }
     const std::string& getVariableName() const { return m_variableName; }
 
+    // Only the vertices for which `keep(geometry, vertex)` is true count (a vertex that another
+    // piece of a decomposed case counts already); empty: all.
+    using VertexFilter = std::function<bool(const Geometry& geometry, std::size_t vertex)>;
+    void setVertexFilter(VertexFilter keep) { m_keep = std::move(keep); }
+
 private:
     void add(float v);
 
     std::string m_variableName;
+    VertexFilter m_keep;
     double m_sum = 0.0;
     double m_min = 0.0;
     double m_max = 0.0;

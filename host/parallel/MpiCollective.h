@@ -25,15 +25,21 @@ public:
     int size() const override { return m_size; }
     PartialResult combine(const PartialResult& mine, std::string& failure) override;
     std::vector<char> sharedKeys(std::span<const std::uint64_t> keys) override;
+    std::vector<char> ownedKeys(std::span<const std::uint64_t> keys) override;
     std::string firstFailure(const std::string& mine) override;
     int maxOf(int value) override;
 
+    void setIdle(bool idle) override;
     std::string finish(const std::string& message, bool failedHere, bool& failed) override;
 
 private:
     struct Record;
-    Record exchange(double step, bool failedHere, const PartialResult* partial);
+    // Every process's keys to all; per key of this one, the number of processes holding it
+    // and the lowest of them.
+    void holders(std::span<const std::uint64_t> keys, std::vector<int>& count, std::vector<int>& lowest);
+    Record exchange(double step, bool failedHere, const PartialResult* partial, bool world = false);
 
+    void* m_comm = nullptr;  // the processes that hold pieces (an MPI_Comm, kept opaque here)
     int m_rank = 0;
     int m_size = 1;
     void* m_op = nullptr;  // the MPI handles of the record's reduction, kept opaque here

@@ -98,6 +98,8 @@ std::size_t CaseLayout::maxPieces() const
 std::pair<std::size_t, std::size_t> piecesOfRank(std::size_t count, int rank, int ranks)
 {
     const auto r = std::size_t(rank), n = std::size_t(std::max(ranks, 1));
+    // Fewer pieces than processes: one each to the first ones (the first prints).
+    if (count < n) return r < count ? std::pair{r, r + 1} : std::pair{count, count};
     return {count * r / n, count * (r + 1) / n};
 }
 

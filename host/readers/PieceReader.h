@@ -43,7 +43,8 @@ struct CaseLayout {
 CaseLayout readCaseLayout(const std::filesystem::path& file);
 
 // The pieces [first, last) of `count` that process `rank` of `ranks` reads: contiguous groups
-// whose sizes differ by at most one (neighbouring pieces, which share faces, stay together).
+// whose sizes differ by at most one (neighbouring pieces, which share faces, stay together);
+// with fewer pieces than processes, one each to the first processes and none to the rest.
 std::pair<std::size_t, std::size_t> piecesOfRank(std::size_t count, int rank, int ranks);
 
 // This process's pieces of every block (blocks with no piece here are left out). Throws
