@@ -52,6 +52,16 @@ GeometricOKLObject* locationOf(FunctionCalculator& calc, const std::string& func
     return dynamic_cast<GeometricOKLObject*>(o);
 }
 
+// The boundary variables whose vertex values are shares of face quantities (the face's flow
+// split among its vertices), and their components.
+bool isShareOfFlow(std::string name) {
+    for (const char* suffix : {" X", " Y", " Z"})
+        if (name.size() > 2 && name.compare(name.size() - 2, 2, suffix) == 0) name.resize(name.size() - 2);
+    for (const char* share : {"Force", "Pressure Force", "Viscous Force", "Mass Flow", "momentum flow", "Heat Flow", "Area"})
+        if (name == share) return true;
+    return false;
+}
+
 // A vertex's coordinates as a key (FNV-1a over their bits, -0 taken as +0).
 std::uint64_t vertexKey(const TripletF& v) {
     std::uint64_t h = 14695981039346656037ull;
@@ -176,6 +186,14 @@ private:
             // A location missing here may be in other processes' pieces (a patch none of whose
             // faces are here): empty here, an error only when it is missing everywhere.
             mine = calc.evaluatePartial(function, args, true, keep);
+            // A boundary vertex's share of a face flow (Force, Mass Flow, ...) is only the
+            // share of this piece's faces: such shares add up over pieces, only the count is
+            // of distinct vertices.
+            if (keep && function != "count" && !args.empty() && isShareOfFlow(args[0])) {
+                const double distinct = mine.values[3];
+                mine = calc.evaluatePartial(function, args, true);
+                mine.values[3] = distinct;
+            }
         } catch (const std::exception& e) {
             failure = e.what();
             if (failure.empty()) failure = "the calculation failed";
