@@ -561,6 +561,7 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
     out.values[4] = std::numeric_limits<double>::infinity();
     out.values[5] = -std::numeric_limits<double>::infinity();
     auto integration = [&](IntegrationVisitor& visitor, std::string units) {
+        if (keep) visitor.setVertexFilter(keep);
         visit(visitor);
         out.values[0] = visitor.getIntegral();
         out.values[1] = visitor.getTotalWeight();

@@ -88,8 +88,9 @@ public:
     // evaluate it raises every failure (Error or std::exception). An empty location gives
     // zero sums and no range. With `missingIsEmpty`, a location object that does not exist
     // here (a patch with no face in this process's pieces) is taken as empty, `present` false.
-    // `keep`, when given, picks the vertices that count, sum, ave, minVal and maxVal take (a
-    // decomposed case's shared vertices once).
+    // `keep`, when given, picks the vertices that the vertex functions (count, sum, ave,
+    // minVal, maxVal) and the integrals take: a decomposed case's shared vertices once, or of
+    // a location every process holds whole, the vertices that lie in this process's cells.
     PartialResult evaluatePartial(const std::string& function, const std::vector<std::string>& args,
                                   bool missingIsEmpty = false,
                                   const std::function<bool(const Geometry&, std::size_t)>& keep = {});

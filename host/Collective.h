@@ -36,6 +36,9 @@ public:
     virtual std::vector<char> sharedKeys(std::span<const std::uint64_t> keys) = 0;
     // Per key of this process, 1 when no lower process has the same key (this one owns it).
     virtual std::vector<char> ownedKeys(std::span<const std::uint64_t> keys) = 0;
+    // Per item (the same items on every process, in the same order), 1 on the process that
+    // gives it the highest score, the lowest of them on a tie; 0 elsewhere.
+    virtual std::vector<char> bestScores(std::span<const int> scores) = 0;
     // The message of the lowest process with a non-empty one, or empty.
     virtual std::string firstFailure(const std::string& mine) = 0;
     // The largest of the processes' values.

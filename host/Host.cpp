@@ -62,6 +62,34 @@ bool isShareOfFlow(std::string name) {
     return false;
 }
 
+// Locations that do not come from the pieces but from their own parameters or files, so that
+// every process holds the whole of them: sample planes, polylines and user surfaces read from
+// files. (The same session makes them on every process alike.)
+bool isWholeEverywhere(const GeometricOKLObject& location) {
+    const std::string type = location.getType();
+    auto param = [&](const char* name) { return location.hasParam(name) ? location.getValue(name) : std::string(); };
+    if (type == "PLANE") return param("Plane Type") == "Sample";
+    if (type == "POLYLINE" || type == "USER SURFACE") {
+        if (param("Option") == "From File") return true;
+        if (param("Option") == "Transformed Surface") {
+            const auto* source = dynamic_cast<const GeometricOKLObject*>(ObjectDB::instance()->getTopObjectByName(param("Surface Name")));
+            return source != nullptr && source != &location && isWholeEverywhere(*source);
+        }
+    }
+    return false;
+}
+
+// Where the values of a whole location's vertices come from: a transformed surface's are its
+// source's (moved, not interpolated again).
+const GeometricOKLObject& valueSource(const GeometricOKLObject& location) {
+    if (location.getType() == "USER SURFACE" && location.hasParam("Option") &&
+        location.getValue("Option") == "Transformed Surface")
+        if (const auto* source = dynamic_cast<const GeometricOKLObject*>(
+                ObjectDB::instance()->getTopObjectByName(location.getValue("Surface Name"))))
+            if (source != &location) return valueSource(*source);
+    return location;
+}
+
 // A vertex's coordinates as a key (FNV-1a over their bits, -0 taken as +0).
 std::uint64_t vertexKey(const TripletF& v) {
     std::uint64_t h = 14695981039346656037ull;
@@ -139,6 +167,18 @@ private:
         return false;
     }
 
+    // 2 when a cell of this process's domains contains the point, 1 when one is near it.
+    static int cellScore(std::vector<std::pair<std::string, Geometry*>>& domains, const TripletF& point) {
+        ElementWeights weights;
+        int score = 0;
+        for (auto& [name, d] : domains) {
+            if (dynamic_cast<DomainGeometryBase*>(d) == nullptr) continue;
+            if (d->findElement(point, weights, true, SearchMode::Containing)) return 2;
+            if (score == 0 && d->findElement(point, weights, true, SearchMode::Nearest)) score = 1;
+        }
+        return score;
+    }
+
     // The call on this process's pieces, combined with the other processes' (one exchange),
     // finished from the totals and stored as the plain action stores it. A failure on any
     // process is reported on all, with the lowest failing process's message.
@@ -162,7 +202,24 @@ private:
         // (matched by their coordinates); min and max need no such care.
         std::vector<char> owned;
         std::unordered_map<const Geometry*, std::size_t> firstVertex;
-        if (function == "count" || function == "sum" || function == "ave") {
+        if (GeometricOKLObject* whole = locationOf(calc, function, args); whole != nullptr && isWholeEverywhere(*whole)) {
+            // Every process holds all of it: each vertex counts on the process whose cells
+            // hold it, whose values are those of one process holding the whole case.
+            std::vector<int> scores;
+            std::vector<std::pair<std::string, Geometry*>> domains;
+            m_host.storage().getGeometries(domains);
+            const GeometricOKLObject& source = valueSource(*whole);
+            const std::vector<std::string> names = whole->getGeometryNames(), sourceNames = source.getGeometryNames();
+            for (std::size_t k = 0; k < names.size(); ++k) {
+                const Geometry* g = whole->getGeometry(names[k]);
+                if (g == nullptr || firstVertex.count(g) != 0) continue;
+                const Geometry* from = k < sourceNames.size() ? source.getGeometry(sourceNames[k]) : nullptr;
+                if (from == nullptr || from->getVertices().size() != g->getVertices().size()) from = g;
+                firstVertex[g] = scores.size();
+                for (const TripletF& v : from->getVertices()) scores.push_back(cellScore(domains, v));
+            }
+            owned = collective.bestScores(scores);
+        } else if (function == "count" || function == "sum" || function == "ave") {
             std::vector<std::uint64_t> keys;
             GeometricOKLObject* location = locationOf(calc, function, args);
             if (location != nullptr)

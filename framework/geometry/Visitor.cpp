@@ -22,6 +22,7 @@ const Variable& fetch(Geometry& geometry, const std::string& name, const char* c
 // ---------------------------------------------------------------- IntegrationVisitor
 
 void IntegrationVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* values) {
+    m_visiting = &geometry;
     FloatZELVector weights;
     weightsOf(geometry, weights);
     if (values == nullptr && !m_variableName.empty()) {
@@ -50,6 +51,7 @@ void IntegrationVisitor::doWeightedCalculation(std::span<const float> weights, c
     for (std::size_t i = 0; i < weights.size(); ++i) {
         float w = weights[i];
         if (isUndefined(w)) continue;
+        if (m_keep && m_visiting != nullptr && !m_keep(*m_visiting, i)) continue;
         if (absolute) w = std::abs(w);
         if (values != nullptr) {
             if (isUndefined(values[i])) continue;

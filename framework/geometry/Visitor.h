@@ -58,10 +58,17 @@ public:
     void reset() { m_integral = 0.0; m_totalWeight = 0.0; }
     const std::string& getVariableName() const { return m_variableName; }
 
+    // Only the vertices for which `keep(geometry, vertex)` is true count (the vertices that
+    // another piece of a decomposed case counts are left out); empty: all.
+    using VertexFilter = std::function<bool(const Geometry& geometry, std::size_t vertex)>;
+    void setVertexFilter(VertexFilter keep) { m_keep = std::move(keep); }
+
 protected:
     // The per-vertex weights of a kind; the base uses the vertex areas.
     virtual void weightsOf(const Geometry& geometry, FloatZELVector& weights) const;
 
+    VertexFilter m_keep;
+    const Geometry* m_visiting = nullptr;  // the geometry whose weights doWeightedCalculation gets
     std::string m_variableName;
     double m_integral = 0.0;
     double m_totalWeight = 0.0;

@@ -11,7 +11,7 @@ namespace zel::host {
 namespace {
 
 // Which exchange a process is at; kFinish is the end of the run.
-constexpr double kFinish = 1, kCombine = 2, kShared = 3, kFailure = 4, kMax = 5, kOwned = 6, kIdle = 7;
+constexpr double kFinish = 1, kCombine = 2, kShared = 3, kFailure = 4, kMax = 5, kOwned = 6, kIdle = 7, kBest = 8;
 
 constexpr int kFields = 14;
 constexpr int kValues = 6;  // where the PartialResult's values start
@@ -187,6 +187,19 @@ std::vector<char> MpiCollective::ownedKeys(std::span<const std::uint64_t> keys) 
     holders(keys, count, lowest);
     std::vector<char> out(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i) out[i] = lowest[i] == m_rank ? 1 : 0;
+    return out;
+}
+
+std::vector<char> MpiCollective::bestScores(std::span<const int> scores) {
+    const Record all = exchange(kBest, false, nullptr);
+    (void)all;
+    // Score and rank in one number: the highest score, then the lowest rank, wins MPI_MAX.
+    std::vector<long long> mine(scores.size()), best(scores.size());
+    for (std::size_t i = 0; i < scores.size(); ++i)
+        mine[i] = (long long)scores[i] * (1LL << 32) + ((1LL << 31) - 1 - m_rank);
+    MPI_Allreduce(mine.data(), best.data(), int(mine.size()), MPI_LONG_LONG, MPI_MAX, commOf(m_comm));
+    std::vector<char> out(scores.size());
+    for (std::size_t i = 0; i < scores.size(); ++i) out[i] = best[i] == mine[i] ? 1 : 0;
     return out;
 }
 

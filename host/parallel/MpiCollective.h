@@ -26,6 +26,7 @@ public:
     PartialResult combine(const PartialResult& mine, std::string& failure) override;
     std::vector<char> sharedKeys(std::span<const std::uint64_t> keys) override;
     std::vector<char> ownedKeys(std::span<const std::uint64_t> keys) override;
+    std::vector<char> bestScores(std::span<const int> scores) override;
     std::string firstFailure(const std::string& mine) override;
     int maxOf(int value) override;
 

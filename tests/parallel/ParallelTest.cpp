@@ -41,6 +41,7 @@ public:
     PartialResult combine(const PartialResult& mine, std::string&) override { return mine; }
     std::vector<char> sharedKeys(std::span<const std::uint64_t> keys) override { return std::vector<char>(keys.size(), 0); }
     std::vector<char> ownedKeys(std::span<const std::uint64_t> keys) override { return std::vector<char>(keys.size(), 1); }
+    std::vector<char> bestScores(std::span<const int> scores) override { return std::vector<char>(scores.size(), 1); }
     std::string firstFailure(const std::string& mine) override { return mine; }
     int maxOf(int value) override { return value; }
     void setIdle(bool) override {}
@@ -161,6 +162,22 @@ END
 > calculate count, Cut
 > calculate ave, Pressure, Cut
 > calculate maxVal, Pressure, Cut
+PLANE: Sample
+  Plane Type = Sample
+  Option = Point and Normal
+  Point = 0.5, 0.45, 0.55 [m]
+  Normal = 0.2, 0.1, 1
+  Plane Bound = Rectangular
+  Direction 1 Bound = 0.8 [m]
+  Direction 2 Bound = 0.8 [m]
+  Direction 1 Points = 30
+  Direction 2 Points = 30
+END
+> calculate area, Sample
+> calculate areaAve, Pressure, Sample
+> calculate count, Sample
+> calculate ave, Pressure, Sample
+> calculate maxVal, Pressure, Sample
 POINT: Inside
   Point = 0.31, 0.37, 0.61 [m]
 END
@@ -246,7 +263,7 @@ TEST_F(ParallelTest, SquareBendSessionGivesTheWholeCasesResults) {
     }
 }
 
-TEST_F(ParallelTest, ElbowExampleGivesTheWholeCasesResults) {
+TEST_F(ParallelTest, ElbowExamplesGiveTheWholeCasesResults) {
     const fs::path elbow = kSource / "../shared/data/elbow/VTK/elbow_200.vtm";
     if (!fs::exists(elbow) || !fs::exists(kCases / "elbow2")) GTEST_SKIP() << elbow << " is not there";
     LoadOptions options;
@@ -254,10 +271,15 @@ TEST_F(ParallelTest, ElbowExampleGivesTheWholeCasesResults) {
     // The session's file references are relative to the examples folder.
     const fs::path here = fs::current_path();
     fs::current_path(kSource / "examples");
-    const std::string session = sessionText("elbow.zel");
-    const SessionRun whole = runWhole(elbow, session, options);
-    for (const char* split : {"elbow2", "elbow3", "elbow7", "elbow3g"})
-        expectSameResults(whole, runPieces(kCases / split / "elbow_200.vtm", session, options), split);
+    // Slices, cut lines, polylines (boundary intersections and from a file), user surfaces
+    // (from a file and turned), the patches' flows and forces.
+    for (const char* file : {"elbow.zel", "polyline.zel", "usersurface.zel"}) {
+        const std::string session = sessionText(file);
+        const SessionRun whole = runWhole(elbow, session, options);
+        for (const char* split : {"elbow2", "elbow3", "elbow7", "elbow3g"})
+            expectSameResults(whole, runPieces(kCases / split / "elbow_200.vtm", session, options),
+                              std::string(file) + " on " + split);
+    }
     fs::current_path(here);
 }
 
