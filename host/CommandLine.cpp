@@ -295,7 +295,11 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std:
             } else {
                 loaded = host.loadCase(options.caseFile, load, !options.json);
             }
-            if (!options.json)
+            if (!options.json && collective != nullptr)
+                out << _("loaded %s on %d processes (the first: %d domain(s), %d boundaries, %d variables)\n",
+                         options.caseFile, collective->size(), static_cast<int>(loaded.domains.size()),
+                         static_cast<int>(loaded.boundaries.size()), static_cast<int>(loaded.variables.size()));
+            else if (!options.json)
                 out << _("loaded %s: %d domain(s), %d boundaries, %d variables\n", options.caseFile,
                          static_cast<int>(loaded.domains.size()), static_cast<int>(loaded.boundaries.size()),
                          static_cast<int>(loaded.variables.size()));
