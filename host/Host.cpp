@@ -167,14 +167,38 @@ private:
         return false;
     }
 
+    // This process's domains with their boxes, grown by a twentieth of their size: the nearest
+    // cell search accepts points a little outside its cells, and a point outside every box
+    // needs no search at all (most of them: the other processes' parts of the location).
+    struct Searched {
+        const Geometry* domain;
+        TripletF lo, hi;
+    };
+    std::vector<Searched> searchedDomains() {
+        std::vector<std::pair<std::string, Geometry*>> domains;
+        m_host.storage().getGeometries(domains);
+        std::vector<Searched> out;
+        for (auto& [name, d] : domains) {
+            if (dynamic_cast<DomainGeometryBase*>(d) == nullptr || d->getVertices().empty()) continue;
+            TripletF lo = d->getVertices()[0], hi = lo;
+            for (const TripletF& v : d->getVertices()) {
+                lo = TripletF(std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z));
+                hi = TripletF(std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z));
+            }
+            const TripletF grow = (hi - lo) * 0.05f;
+            out.push_back({d, lo - grow, hi + grow});
+        }
+        return out;
+    }
+
     // 2 when a cell of this process's domains contains the point, 1 when one is near it.
-    static int cellScore(std::vector<std::pair<std::string, Geometry*>>& domains, const TripletF& point) {
+    static int cellScore(const std::vector<Searched>& domains, const TripletF& p) {
         ElementWeights weights;
         int score = 0;
-        for (auto& [name, d] : domains) {
-            if (dynamic_cast<DomainGeometryBase*>(d) == nullptr) continue;
-            if (d->findElement(point, weights, true, SearchMode::Containing)) return 2;
-            if (score == 0 && d->findElement(point, weights, true, SearchMode::Nearest)) score = 1;
+        for (const Searched& d : domains) {
+            if (p.x < d.lo.x || p.y < d.lo.y || p.z < d.lo.z || p.x > d.hi.x || p.y > d.hi.y || p.z > d.hi.z) continue;
+            if (d.domain->findElement(p, weights, true, SearchMode::Containing)) return 2;
+            if (score == 0 && d.domain->findElement(p, weights, true, SearchMode::Nearest)) score = 1;
         }
         return score;
     }
@@ -206,8 +230,7 @@ private:
             // Every process holds all of it: each vertex counts on the process whose cells
             // hold it, whose values are those of one process holding the whole case.
             std::vector<int> scores;
-            std::vector<std::pair<std::string, Geometry*>> domains;
-            m_host.storage().getGeometries(domains);
+            const std::vector<Searched> domains = searchedDomains();
             const GeometricOKLObject& source = valueSource(*whole);
             const std::vector<std::string> names = whole->getGeometryNames(), sourceNames = source.getGeometryNames();
             for (std::size_t k = 0; k < names.size(); ++k) {
