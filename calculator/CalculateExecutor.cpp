@@ -91,16 +91,19 @@ void CalculateExecutor::invoke(const std::vector<std::string>& action) {
         args.assign(action.begin() + 2, action.end());
     }
 
-    const Quantity result = calculator->evaluate(function, args);
-    const bool verbose = object->getBoolValue("Verbose");
+    storeResult(*object, function, calculator->evaluate(function, args));
+}
+
+void CalculateExecutor::storeResult(OKLObject& object, const std::string& function, const Quantity& result) {
+    const bool verbose = object.getBoolValue("Verbose");
     if (result.isUndefined()) {
-        object->setParameter("Result", "undefined");
-        object->setParameter("Result Units", "");
+        object.setParameter("Result", "undefined");
+        object.setParameter("Result Units", "");
         if (verbose) std::cout << "Result = undefined" << std::endl;
     } else {
-        writeResult(*object, function, result, verbose);
+        writeResult(object, function, result, verbose);
     }
-    reapplyParameters(*object);
+    reapplyParameters(object);
 }
 
 } // namespace zel

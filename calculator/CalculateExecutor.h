@@ -22,6 +22,9 @@
 
 namespace zel {
 
+class OKLObject;
+class Quantity;
+
 class ZEL_API CalculateExecutor : public ActionExecutor {
 public:
     CalculateExecutor() = default;
@@ -29,6 +32,11 @@ public:
 
     // action[0] is the action name ("calculate"), the rest its arguments.
     void invoke(const std::vector<std::string>& action) override;
+
+    // Writes a result into the CALCULATOR object as invoke does (converted to the user's
+    // units, "undefined" for the undefined quantity, printed with "Verbose"), then applies the
+    // object's other parameters again. For hosts that form the result themselves.
+    static void storeResult(OKLObject& object, const std::string& function, const Quantity& result);
 };
 
 } // namespace zel

@@ -36,6 +36,9 @@ public:
     // The sums (x, y, z), each rounded to float.
     TripletBase<float> getForce() const;
     TripletBase<float> getTorque() const;
+    // The sums in double as accumulated, for adding the partial sums of several visits.
+    const TripletBase<double>& getForceSums() const { return m_force; }
+    const TripletBase<double>& getTorqueSums() const { return m_torque; }
     // The sums projected on an axis (see projectOnAxis).
     double getForceProjection(TripletBase<float> axis) const;
     double getTorqueProjection(TripletBase<float> axis) const;
@@ -69,6 +72,7 @@ public:
     void visitGeometry(Geometry& geometry) override;
 
     TripletBase<float> getForce() const;
+    const TripletBase<double>& getForceSums() const { return m_force; }
     double getForceProjection(TripletBase<float> axis) const;
 
     const std::string& getFluid() const { return m_fluid; }

@@ -19,6 +19,8 @@
 #include "framework/units/UnitsConverter.h"
 
 #include <iostream>
+#include <algorithm>
+#include <limits>
 #include <new>
 
 namespace zel {
@@ -239,7 +241,9 @@ Quantity FunctionCalculator::evaluate(const std::string& function, const std::ve
     return Quantity::undefined();
 }
 
-Quantity FunctionCalculator::evaluateCall(const std::string& function, const std::vector<std::string>& args) {
+FunctionCalculator::Call FunctionCalculator::parseCall(const std::string& function, const std::vector<std::string>& args,
+                                                      GeometricOKLObject*& found, bool allowMissing) {
+    found = nullptr;
     const FunctionInfo* info = getFunctionInfo(function);
     if (info == nullptr)
         throw data::error(kCallClass, "evaluate", _("%s '%s' does not exist.", "Function named", function), ErrError);
@@ -276,6 +280,7 @@ Quantity FunctionCalculator::evaluateCall(const std::string& function, const std
     } else {
         object = OKLCoreAPI::instance()->getTopObjectByName(call.location);
     }
+    if (object == nullptr && allowMissing) return call;
     if (object == nullptr)
         throw data::error(kCallClass, "evaluate", _("%s '%s' does not exist.", "Object", call.location), ErrError);
     auto* location = dynamic_cast<GeometricOKLObject*>(object);
@@ -283,7 +288,13 @@ Quantity FunctionCalculator::evaluateCall(const std::string& function, const std
         throw data::error(kCallClass, "evaluate",
                           _("Object %s is not a geometric object in evaluation of %s.", call.location, function),
                           ErrError);
+    found = location;
+    return call;
+}
 
+Quantity FunctionCalculator::evaluateCall(const std::string& function, const std::vector<std::string>& args) {
+    GeometricOKLObject* location = nullptr;
+    const Call call = parseCall(function, args, location);
     static const std::pair<const char*, Evaluation> evaluations[] = {
         {"massFlow", &FunctionCalculator::evalMassFlow},
         {"area", &FunctionCalculator::evalArea},
@@ -505,6 +516,173 @@ Quantity FunctionCalculator::evalTorque(const Call& call, GeometricOKLObject& lo
     ForceVisitor visitor(origin, call.fluid);
     location.acceptVisitor(visitor);
     return quantity(visitor.getTorqueProjection(direction), baseUnit(1, 2, -2));
+}
+
+// ---------------------------------------------------------------- partial results
+
+void combinePartial(PartialResult& into, const PartialResult& other) {
+    auto& v = into.values;
+    const auto& o = other.values;
+    for (std::size_t i = 0; i < 4; ++i) v[i] += o[i];
+    v[4] = std::min(v[4], o[4]);
+    v[5] = std::max(v[5], o[5]);
+    if (o[6] > v[6]) {
+        v[6] = o[6];
+        v[7] = o[7];
+    }
+}
+
+PartialResult FunctionCalculator::evaluatePartial(const std::string& function, const std::vector<std::string>& args,
+                                                  bool missingIsEmpty,
+                                                  const std::function<bool(const Geometry&, std::size_t)>& keep) {
+    GeometricOKLObject* location = nullptr;
+    const Call call = parseCall(function, args, location, missingIsEmpty);
+    PartialResult out;
+    out.present = location != nullptr;
+    // A missing location is empty: nothing to check or visit, but the units are the same.
+    auto checkKind = [&](const GeometricOKLObject*, const char* kind, const char* operation, const char* message) {
+        if (location != nullptr) zel::checkKind(*location, kind, operation, message);
+    };
+    // Variables that a location's calc function makes (a polyline's boundary normal) exist only
+    // where the location has geometry; elsewhere the units are left to the pieces that have it.
+    auto exprUnits = [&]() -> std::string {
+        if (call.expression.empty()) return {};
+        try {
+            return unitsOfExpression(call.expression);
+        } catch (const Error&) {
+            if (location != nullptr && location->getNumGeometries() > 0) throw;
+            out.unitsKnown = false;
+            return {};
+        }
+    };
+    auto visit = [&](GeometryVisitor& visitor) {
+        if (location != nullptr) location->acceptVisitor(visitor);
+    };
+    out.values[4] = std::numeric_limits<double>::infinity();
+    out.values[5] = -std::numeric_limits<double>::infinity();
+    auto integration = [&](IntegrationVisitor& visitor, std::string units) {
+        if (keep) visitor.setVertexFilter(keep);
+        visit(visitor);
+        out.values[0] = visitor.getIntegral();
+        out.values[1] = visitor.getTotalWeight();
+        out.units = std::move(units);
+    };
+    auto surface = [&]() {
+        checkKind(location, "surface", function.c_str(),
+                  _("Only geometries with surface data \nare allowed for calculating %s", function).c_str());
+    };
+    const std::string& f = function;
+    if (f == "area" || f == "areaInt" || f == "areaAve") {
+        surface();
+        AreaVisitor visitor(f == "area" ? std::string() : call.expression);
+        if (!call.axis.empty()) visitor.setAxis(axisDirection(call.axis));
+        const std::string e = exprUnits();
+        integration(visitor, f == "area" ? baseUnit(0, 2, 0) : f == "areaAve" ? e : integralUnits(e, baseUnit(0, 2, 0)));
+    } else if (f == "massFlow" || f == "massFlowInt" || f == "massFlowAve" || f == "massFlowAveAbs") {
+        surface();
+        MassflowVisitor visitor(call.fluid, f == "massFlow" ? std::string() : call.expression, f == "massFlowAveAbs");
+        const std::string e = f == "massFlow" ? std::string() : exprUnits();
+        integration(visitor, f == "massFlow" ? baseUnit(1, 0, -1) : f == "massFlowInt" ? integralUnits(e, baseUnit(1, 0, -1)) : e);
+    } else if (f == "volume" || f == "volumeInt" || f == "volumeAve") {
+        checkKind(location, "volume", f.c_str(),
+                  _("Only geometries with volume data\nare allowed for calculating %s", f).c_str());
+        VolumeVisitor visitor(f == "volume" ? std::string() : call.expression);
+        const std::string e = f == "volume" ? std::string() : exprUnits();
+        integration(visitor, f == "volume" ? baseUnit(0, 3, 0) : f == "volumeAve" ? e : integralUnits(e, baseUnit(0, 3, 0)));
+    } else if (f == "length" || f == "lengthInt" || f == "lengthAve") {
+        checkKind(location, "line", f.c_str(), _("Only geometries with line data\nare allowed for calculating %s", f).c_str());
+        LengthVisitor visitor(f == "length" ? std::string() : call.expression);
+        const std::string e = f == "length" ? std::string() : exprUnits();
+        integration(visitor, f == "length" ? baseUnit(0, 1, 0) : f == "lengthAve" ? e : integralUnits(e, baseUnit(0, 1, 0)));
+    } else if (f == "count" || f == "sum" || f == "ave" || f == "minVal" || f == "maxVal") {
+        checkKind(location, "point", f.c_str(), _("Only geometric objects are allowed for calculating %s", f).c_str());
+        SummationVisitor visitor(f == "count" ? std::string() : call.expression);
+        if (keep) visitor.setVertexFilter(keep);
+        visit(visitor);
+        out.values[2] = visitor.getSum();
+        out.values[3] = visitor.getCount();
+        if (visitor.getCount() > 0) {
+            out.values[4] = visitor.getMin();
+            out.values[5] = visitor.getMax();
+        }
+        out.units = f == "count" ? std::string() : exprUnits();
+    } else if (f == "force" || f == "torque") {
+        surface();
+        if (f == "force") {
+            ForceVisitor visitor(call.fluid);
+            visit(visitor);
+            const auto& sums = visitor.getForceSums();
+            out.values = {sums.x, sums.y, sums.z, 0, out.values[4], out.values[5], 0, 0};
+            out.units = baseUnit(1, 1, -2);
+        } else {
+            const auto [origin, direction] = CoordinateFrameOKLObject::parseCFString(call.axis);
+            ForceVisitor visitor(origin, call.fluid);
+            visit(visitor);
+            const auto& sums = visitor.getTorqueSums();
+            out.values = {sums.x, sums.y, sums.z, 0, out.values[4], out.values[5], 0, 0};
+            out.units = baseUnit(1, 2, -2);
+        }
+    } else if (f == "forceNorm") {
+        checkKind(location, "line", "forceNorm", "Only geometries with line data\nare allowed for calculating forceNorm");
+        ForceNormVisitor visitor(call.fluid);
+        visit(visitor);
+        const auto& sums = visitor.getForceSums();
+        out.values = {sums.x, sums.y, sums.z, 0, out.values[4], out.values[5], 0, 0};
+        out.units = baseUnit(1, 1, -2);
+    } else if (f == "probe") {
+        // A point outside this piece is no failure here: another piece may hold it.
+        try {
+            if (location == nullptr) throw data::notFound(kClass, "probe", "not here", ErrError);
+            const Quantity q = evalProbe(call, *location);
+            if (!q.isUndefined() && !isUndefined(q.getValue())) {
+                out.values[6] = 1.0;
+                out.values[7] = q.getValue();
+            }
+        } catch (const data::notFound&) {
+        } catch (const internal::error&) {
+        }
+        out.units = exprUnits();
+    } else {
+        throw internal::error(kCallClass, "evaluate", _("Attempted to evaluate unrecognized function '%s'.", function),
+                              ErrError);
+    }
+    return out;
+}
+
+std::optional<double> FunctionCalculator::finishPartial(const std::string& function, const std::vector<std::string>& args,
+                                                        const PartialResult& total) {
+    GeometricOKLObject* found = nullptr;
+    const Call call = parseCall(function, args, found, true);
+    const auto& v = total.values;
+    const std::string& f = function;
+    auto defined = [](double x) -> std::optional<double> {
+        if (isUndefined(static_cast<float>(x))) return std::nullopt;
+        return x;
+    };
+    if (f == "area" || f == "massFlow" || f == "volume" || f == "length") return v[1];
+    if (f == "areaInt" || f == "massFlowInt" || f == "volumeInt" || f == "lengthInt") return v[0];
+    if (f == "areaAve" || f == "massFlowAve" || f == "massFlowAveAbs" || f == "volumeAve" || f == "lengthAve")
+        return v[1] == 0.0 ? std::nullopt : defined(v[0] / v[1]);
+    if (f == "count") return v[3];
+    if (f == "sum") return v[2];
+    if (f == "ave") return v[3] < 1.0 ? std::nullopt : defined(v[2] / v[3]);
+    if (f == "minVal") return v[3] < 1.0 ? std::nullopt : defined(v[4]);
+    if (f == "maxVal") return v[3] < 1.0 ? std::nullopt : defined(v[5]);
+    if (f == "force" || f == "forceNorm" || f == "torque") {
+        const TripletD sums(v[0], v[1], v[2]);
+        const TripletF direction = f == "torque" ? CoordinateFrameOKLObject::parseCFString(call.axis).second
+                                                 : axisDirection(call.axis);
+        return defined(projectOnAxis(sums, direction));
+    }
+    if (f == "probe") {
+        if (v[6] == 0.0)
+            throw data::notFound(kClass, "probe",
+                                 _("No data exists for variable '%s' specified in object '%s'.", call.expression,
+                                   found != nullptr ? found->getName() : call.location),
+                                 ErrError);
+        return defined(v[7]);
+    }
+    throw internal::error(kCallClass, "evaluate", _("Attempted to evaluate unrecognized function '%s'.", function), ErrError);
 }
 
 } // namespace zel

@@ -21,7 +21,11 @@
 #include "framework/expressions/FunctionInfo.h"
 #include "framework/units/Quantity.h"
 
+#include <array>
+#include <cstddef>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,7 +33,31 @@
 namespace zel {
 
 class GeometricOKLObject;
+class Geometry;
 class OKLObject;
+
+// The parts of a function's result that add up over disjoint pieces of a location, so that a
+// host holding a case in pieces (one per process) can combine them and finish the result from
+// the totals, exactly as if one process held the whole location:
+//   values[0..3]  sums: integral and weight (the integrals and their averages), sum and count
+//                 (the vertex functions), the x, y, z sums of force or torque
+//   values[4], values[5]  minimum and maximum over the vertices (+inf, -inf without any)
+//   values[6], values[7]  probe: above 0 when this piece gives the point a value (a host
+//                 may rank how well, e.g. 2 for a cell containing it, 1 for a nearby one),
+//                 and the value
+// Combining is elementwise: add the sums, take min and max, and of the probes the first
+// one of the highest rank.
+struct PartialResult {
+    std::array<double, 8> values{0, 0, 0, 0, 0, 0, 0, 0};
+    std::string units;     // of the finished result (base SI)
+    bool present = true;   // the location exists here (see evaluatePartial)
+    // False where the units could not be told without the location's geometry (variables of
+    // a location that has none here): take them from a piece that has.
+    bool unitsKnown = true;
+};
+
+// Combines `other` into `into` as described for PartialResult (`into` is the earlier piece).
+ZEL_API void combinePartial(PartialResult& into, const PartialResult& other);
 
 class ZEL_API FunctionCalculator : public ExpressionCallbacksInterface {
 public:
@@ -55,6 +83,22 @@ public:
 
     // Evaluates a call; args as described at the top. Never raises (see there).
     Quantity evaluate(const std::string& function, const std::vector<std::string>& args);
+
+    // The partial result of a call on the part of the location this process holds; unlike
+    // evaluate it raises every failure (Error or std::exception). An empty location gives
+    // zero sums and no range. With `missingIsEmpty`, a location object that does not exist
+    // here (a patch with no face in this process's pieces) is taken as empty, `present` false.
+    // `keep`, when given, picks the vertices that the vertex functions (count, sum, ave,
+    // minVal, maxVal) and the integrals take: a decomposed case's shared vertices once, or of
+    // a location every process holds whole, the vertices that lie in this process's cells.
+    PartialResult evaluatePartial(const std::string& function, const std::vector<std::string>& args,
+                                  bool missingIsEmpty = false,
+                                  const std::function<bool(const Geometry&, std::size_t)>& keep = {});
+    // The result of a call from the combined partial results of all pieces, in the units of
+    // `total.units`; empty when undefined (no weight, no vertex). Raises for a probe that no
+    // piece held. The value is not rounded to float, unlike evaluate's.
+    std::optional<double> finishPartial(const std::string& function, const std::vector<std::string>& args,
+                                        const PartialResult& total);
 
     // Writes the function table to standard output: an empty line, the header and rule, one
     // line per function formatted "%-20s %s" (name, then "<Required> " / "[Optional] "
@@ -92,6 +136,10 @@ private:
     using Evaluation = Quantity (FunctionCalculator::*)(const Call&, GeometricOKLObject&);
 
     Quantity evaluateCall(const std::string& function, const std::vector<std::string>& args);
+    // Checks a call's arguments and finds its location (raises data::error when it can't).
+    // With `allowMissing`, a location object that does not exist gives a null `location`.
+    Call parseCall(const std::string& function, const std::vector<std::string>& args, GeometricOKLObject*& location,
+                   bool allowMissing = false);
 
     Quantity evalMassFlow(const Call&, GeometricOKLObject&);
     Quantity evalArea(const Call&, GeometricOKLObject&);

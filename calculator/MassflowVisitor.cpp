@@ -22,6 +22,7 @@ MassflowVisitor::~MassflowVisitor() = default;
 void MassflowVisitor::visitGeometry(Geometry& geometry) { visitGeometry(geometry, nullptr); }
 
 void MassflowVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* values) {
+    m_visiting = &geometry;
     const Interpolant* interpolant = geometry.getInterpolant();
     const std::size_t n = static_cast<std::size_t>(geometry.getNumVertices());
     const FluidSelection fluids =

@@ -917,6 +917,51 @@ void buildPatchBoundaries(const CaseData& data, std::vector<DomainBuild>& domain
     }
 }
 
+// The key of a free face for matching it with the same face of another process's piece: its
+// domain's name and its points' coordinates in sorted order, hashed (FNV-1a over the bits; a
+// collision between two different faces of a case is about N^2 / 2^64 likely).
+std::uint64_t sharedFaceKey(const DomainBuild& d, const CellFace& f) {
+    int fn[4];
+    const int count = cellFaceNodes(*d.geometry, f, fn);
+    const TripletZELVector& v = d.geometry->getVertices();
+    std::array<std::array<float, 3>, 4> pts{};
+    for (int i = 0; i < count; ++i) {
+        const auto& p = v[std::size_t(fn[i])];
+        pts[std::size_t(i)] = {p.x, p.y, p.z};
+    }
+    for (int i = 1; i < count; ++i)  // at most four: an insertion sort
+        for (int j = i; j > 0 && pts[std::size_t(j)] < pts[std::size_t(j - 1)]; --j)
+            std::swap(pts[std::size_t(j)], pts[std::size_t(j - 1)]);
+    std::uint64_t h = 14695981039346656037ull;
+    auto mix = [&](const void* bytes, std::size_t n) {
+        const auto* b = static_cast<const unsigned char*>(bytes);
+        for (std::size_t i = 0; i < n; ++i) h = (h ^ b[i]) * 1099511628211ull;
+    };
+    mix(d.name.data(), d.name.size());
+    for (int i = 0; i < count; ++i)
+        for (float c : pts[std::size_t(i)]) {
+            const float z = c == 0.0f ? 0.0f : c;  // -0 and +0 are one coordinate
+            mix(&z, sizeof z);
+        }
+    return h;
+}
+
+// Free faces that are faces of another process's piece are no boundary: marked as claimed
+// (by no boundary) before the default boundaries take the rest. One call of `shared` per load,
+// whatever this process holds.
+void dropSharedFaces(std::vector<DomainBuild>& domains,
+                     const std::function<std::vector<char>(std::span<const std::uint64_t>)>& shared) {
+    std::vector<std::uint64_t> keys;
+    for (const DomainBuild& d : domains)
+        for (std::size_t i = 0; i < d.free.faces.size(); ++i)
+            if (d.free.claimed[i] == 0) keys.push_back(sharedFaceKey(d, d.free.faces[i]));
+    const std::vector<char> isShared = shared(keys);
+    std::size_t k = 0;
+    for (DomainBuild& d : domains)
+        for (std::size_t i = 0; i < d.free.faces.size(); ++i)
+            if (d.free.claimed[i] == 0 && isShared.at(k++) != 0) d.free.claimed[i] = 2;
+}
+
 // Free faces no patch covers: the whole boundary of a lone volume, else a default one; in
 // (element set, element, face) order.
 void buildDefaultBoundaries(std::vector<DomainBuild>& domains, std::vector<LocalNumbering>& numberings,
@@ -1084,6 +1129,7 @@ LoadedCase load(CaseStorage& storage, const CaseData& data, const LoadOptions& o
     Boundaries boundaries;
     std::vector<bool> hasPatches(domains.size(), false);
     buildPatchBoundaries(data, domains, numberings, unique, options, boundaries, result.warnings, hasPatches);
+    if (options.sharedFaces) dropSharedFaces(domains, options.sharedFaces);
     buildDefaultBoundaries(domains, numberings, hasPatches, unique, boundaries);
     flagBoundaryFaces(domains, boundaries);
     clock.lap("boundary build");

@@ -51,7 +51,9 @@
 #include "host/CaseStorage.h"
 #include "host/readers/CaseData.h"
 
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,6 +70,11 @@ struct LoadOptions {
     // Where the boundaries' flows come from (BoundaryGeometry.h): the patches' face values
     // where they have them, or the vertex values everywhere.
     FlowSource boundaryFlows = FlowSource::Faces;
+    // A case held in pieces by several processes: called once per load, on every process, with
+    // a key per free face that no patch covers (of its domain's name and its points); returns
+    // per key whether another process has the same key. Those faces lie between pieces and
+    // belong to no boundary. May be empty (one process holds the whole case).
+    std::function<std::vector<char>(std::span<const std::uint64_t> keys)> sharedFaces;
 };
 
 struct LoadedCase {

@@ -3,9 +3,11 @@
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/core/Reporter.h"
+#include "host/Collective.h"
 #include "host/DemoCase.h"
 #include "host/Host.h"
 #include "host/NameTable.h"
+#include "host/readers/PieceReader.h"
 #include "host/render/PictureCommands.h"
 
 #include <algorithm>
@@ -130,7 +132,9 @@ std::string helpText() {
          "  zelpost --help\n"
          "\n"
          "CASE       a VTK file: legacy .vtk (ASCII or BINARY unstructured grid), XML .vtu / .vtp, or a\n"
-         "           multiblock .vtm such as foamToVTK writes (case_N.vtm -> internal.vtu + boundary/*.vtp)\n"
+         "           multiblock .vtm such as foamToVTK writes (case_N.vtm -> internal.vtu + boundary/*.vtp),\n"
+         "           or a decomposed case (.pvtu / .pvtp and their pieces; under mpirun each process reads\n"
+         "           its own group of pieces, docs/parallel.md)\n"
          "SESSION    a file in the command language (docs/command-language.md), applied in order; it\n"
          "           defines locations and runs actions, e.g.\n"
          "               PLANE: Plane 1\n"
@@ -235,10 +239,28 @@ void printJson(const std::vector<ResultRow>& rows, std::ostream& out) {
     out << (rows.empty() ? "]\n" : "\n]\n");
 }
 
+namespace {
+struct Idle {};  // a process of a parallel run that holds no piece
+} // namespace
+
 int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return runZelpost(args, out, err, nullptr);
+}
+
+int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std::ostream& leadErr, Collective* collective) {
+    // In a run over several processes only the first one prints.
+    const bool lead = collective == nullptr || collective->rank() == 0;
+    std::ostream nowhere(nullptr);
+    std::ostream& out = lead ? leadOut : nowhere;
+    std::ostream& err = lead ? leadErr : nowhere;
     Options options;
     try {
         options = parse(args);
+        if (collective != nullptr && options.demo) throw std::invalid_argument("--demo runs on one process");
+        // TODO: expressions call the calculator through the expression language, which knows
+        // nothing of the other processes; combine them as "> calculate" does.
+        if (collective != nullptr && !options.expressions.empty())
+            throw std::invalid_argument("-e runs on one process; on several use > calculate in a session");
     } catch (const std::invalid_argument& e) {
         err << "zelpost: " << e.what() << "\n(zelpost --help tells how to use it)\n";
         return 2;
@@ -248,11 +270,13 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 0;
     }
     ErrorProgressReporter& reporter = *ErrorProgressReporter::instance();
-    reporter.setEcho(true);
+    reporter.setEcho(lead);
     reporter.setShowPlaces(options.verbose);
     int status = 0;
+    std::string failure;
     try {
         Host host;
+        host.setCollective(collective);
         if (options.timings) host.setTimings(&err);
         if (!options.pictures.empty()) {
             std::filesystem::create_directories(options.pictures);
@@ -264,8 +288,23 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ost
             LoadOptions load;
             load.density = options.density;
             load.boundaryFlows = options.boundaryFlows;
-            const LoadedCase loaded = host.loadCase(options.caseFile, load, !options.json);
-            if (!options.json)
+            LoadedCase loaded;
+            if (collective != nullptr) {
+                // Each process reads only its own group of pieces.
+                const CaseData data = readCasePieces(readCaseLayout(options.caseFile), collective->rank(), collective->size());
+                // More processes than pieces: the ones without any wait at the end.
+                collective->setIdle(data.blocks.empty());
+                if (data.blocks.empty()) throw Idle();
+                loaded = host.loadCase(data, load);
+
+            } else {
+                loaded = host.loadCase(options.caseFile, load, !options.json);
+            }
+            if (!options.json && collective != nullptr)
+                out << _("loaded %s on %d processes (the first: %d domain(s), %d boundaries, %d variables)\n",
+                         options.caseFile, collective->size(), static_cast<int>(loaded.domains.size()),
+                         static_cast<int>(loaded.boundaries.size()), static_cast<int>(loaded.variables.size()));
+            else if (!options.json)
                 out << _("loaded %s: %d domain(s), %d boundaries, %d variables\n", options.caseFile,
                          static_cast<int>(loaded.domains.size()), static_cast<int>(loaded.boundaries.size()),
                          static_cast<int>(loaded.variables.size()));
@@ -273,8 +312,13 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ost
         for (const std::string& session : options.sessions) host.runSessionFile(session);
         for (const std::string& expression : options.expressions) host.evaluate(expression);
         if (!options.vtkOut.empty()) {
-            const auto files = host.writeVtk(options.vtkOut);
-            if (!options.json) out << _("wrote %d VTK files to %s\n", static_cast<int>(files.size()), options.vtkOut);
+            // TODO: on several processes each writes its own pieces into a folder of its own;
+            // a .pvtp / .pvtu over them is still to come.
+            const std::filesystem::path folder = collective == nullptr
+                                                     ? std::filesystem::path(options.vtkOut)
+                                                     : std::filesystem::path(options.vtkOut) / _("piece%d", collective->rank());
+            const auto files = host.writeVtk(folder);
+            if (!options.json) out << _("wrote %d VTK files to %s\n", static_cast<int>(files.size()), folder.string());
         }
         if (!options.json)
             for (const render::PictureRecord& p : host.pictures()) out << "wrote " << p.file.string() << ": " << p.summary << "\n";
@@ -283,15 +327,24 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ost
         else if (!host.results().empty())  // a run that calculated nothing prints no empty table
             printTable(host.results(), out);
         if (host.errorCount() > 0) status = 1;
+    } catch (const Idle&) {
+        // nothing to do here
+    } catch (const PeerFailure&) {
+        status = 1;  // the failing process tells why
     } catch (const Error& e) {
-        err << "zelpost: " << e.what();
-        if (options.verbose) err << " [" << e.getErrorMsg().place() << "]";
-        err << "\n";
+        failure = e.what();
+        if (options.verbose) failure += " [" + e.getErrorMsg().place() + "]";
         status = 1;
     } catch (const std::exception& e) {
-        err << "zelpost: " << e.what() << "\n";
+        failure = e.what();
         status = 1;
     }
+    if (collective != nullptr) {
+        bool failed = false;
+        failure = collective->finish(failure, status != 0, failed);
+        status = failed ? 1 : 0;
+    }
+    if (!failure.empty()) err << "zelpost: " << failure << "\n";
     reporter.setEcho(false);
     reporter.setShowPlaces(false);
     return status;

@@ -16,8 +16,13 @@
 namespace zel::host {
 
 struct ResultRow;
+class Collective;
 
 int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The same run as one of several processes that each hold a group of the case's pieces (not
+// owned; null: one process). Only the first process prints; every process returns the same
+// status. -e and --demo are refused (2) there.
+int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, Collective* collective);
 
 // The --help text.
 std::string helpText();

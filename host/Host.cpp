@@ -8,6 +8,8 @@
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/core/Reporter.h"
+#include "framework/geometry/Geometry.h"
+#include "framework/geometry/GeometrySearch.h"
 #include "framework/expressions/ExpressionEvaluator.h"
 #include "framework/geometry/FileReaderBase.h"
 #include "framework/okl/ActionExecutor.h"
@@ -17,6 +19,7 @@
 #include "framework/okl/OKLProcessor.h"
 #include "framework/okl/ObjectDB.h"
 #include "framework/viewer/ViewerInterface.h"
+#include "host/Collective.h"
 #include "host/LoadExport.h"
 #include "host/NameTable.h"
 #include "host/render/PictureCommands.h"
@@ -24,6 +27,9 @@
 #include "locators/LocatorRegistration.h"
 
 #include <chrono>
+#include <cstring>
+#include <functional>
+#include <unordered_map>
 #include <cstdio>
 #include <fstream>
 #include <iomanip>
@@ -35,14 +41,79 @@ namespace {
 
 constexpr const char* kClass = "Host";
 
+// The location object of a call, or null (when it does not exist here or the call is bad).
+GeometricOKLObject* locationOf(FunctionCalculator& calc, const std::string& function, const std::vector<std::string>& args) {
+    const FunctionInfo* info = calc.getFunctionInfo(function);
+    if (info == nullptr) return nullptr;
+    const std::size_t at = info->expressionArg != ArgumentUse::NotTaken ? 1 : 0;
+    if (at >= args.size()) return nullptr;
+    OKLObject* o = args[at].find_first_of("/:") != std::string::npos ? ObjectDB::instance()->getObjectByPath(args[at])
+                                                                      : ObjectDB::instance()->getTopObjectByName(args[at]);
+    return dynamic_cast<GeometricOKLObject*>(o);
+}
+
+// The boundary variables whose vertex values are shares of face quantities (the face's flow
+// split among its vertices), and their components.
+bool isShareOfFlow(std::string name) {
+    for (const char* suffix : {" X", " Y", " Z"})
+        if (name.size() > 2 && name.compare(name.size() - 2, 2, suffix) == 0) name.resize(name.size() - 2);
+    for (const char* share : {"Force", "Pressure Force", "Viscous Force", "Mass Flow", "momentum flow", "Heat Flow", "Area"})
+        if (name == share) return true;
+    return false;
+}
+
+// Locations that do not come from the pieces but from their own parameters or files, so that
+// every process holds the whole of them: sample planes, polylines and user surfaces read from
+// files. (The same session makes them on every process alike.)
+bool isWholeEverywhere(const GeometricOKLObject& location) {
+    const std::string type = location.getType();
+    auto param = [&](const char* name) { return location.hasParam(name) ? location.getValue(name) : std::string(); };
+    if (type == "PLANE") return param("Plane Type") == "Sample";
+    if (type == "POLYLINE" || type == "USER SURFACE") {
+        if (param("Option") == "From File") return true;
+        if (param("Option") == "Transformed Surface") {
+            const auto* source = dynamic_cast<const GeometricOKLObject*>(ObjectDB::instance()->getTopObjectByName(param("Surface Name")));
+            return source != nullptr && source != &location && isWholeEverywhere(*source);
+        }
+    }
+    return false;
+}
+
+// Where the values of a whole location's vertices come from: a transformed surface's are its
+// source's (moved, not interpolated again).
+const GeometricOKLObject& valueSource(const GeometricOKLObject& location) {
+    if (location.getType() == "USER SURFACE" && location.hasParam("Option") &&
+        location.getValue("Option") == "Transformed Surface")
+        if (const auto* source = dynamic_cast<const GeometricOKLObject*>(
+                ObjectDB::instance()->getTopObjectByName(location.getValue("Surface Name"))))
+            if (source != &location) return valueSource(*source);
+    return location;
+}
+
+// A vertex's coordinates as a key (FNV-1a over their bits, -0 taken as +0).
+std::uint64_t vertexKey(const TripletF& v) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (float c : {v.x, v.y, v.z}) {
+        const float z = c == 0.0f ? 0.0f : c;
+        unsigned char b[sizeof z];
+        std::memcpy(b, &z, sizeof z);
+        for (unsigned char x : b) h = (h ^ x) * 1099511628211ull;
+    }
+    return h;
+}
+
 // The "calculate" action of the library, with each result recorded in the Host.
 class RecordingCalculate : public ActionExecutor {
 public:
     explicit RecordingCalculate(Host& host) : m_host(host) {}
 
     void invoke(const std::vector<std::string>& action) override {
-        m_inner.invoke(action);
-        if (action.size() > 1 && action[1] == "help") return;
+        if (action.size() > 1 && action[1] == "help") return m_inner.invoke(action);
+        std::optional<double> exact;
+        if (m_host.collective() != nullptr)
+            exact = combined(*m_host.collective(), action);
+        else
+            m_inner.invoke(action);
         OKLObject* calculator = ObjectDB::instance()->getTopObjectByName("CALCULATOR");
         if (calculator == nullptr) return;
         ResultRow row;
@@ -72,10 +143,165 @@ public:
         } catch (const std::exception&) {
             // "undefined": no value
         }
+        row.exact = exact;
         m_host.recordResult(std::move(row));
     }
 
 private:
+    // Whether a cell of this process's domains contains the probe's point: then its value is
+    // the one process holding the whole case finds, not a nearby piece's extrapolation.
+    bool heldHere(FunctionCalculator& calc, const std::string& function, const std::vector<std::string>& args) {
+        GeometricOKLObject* location = locationOf(calc, function, args);
+        if (location == nullptr) return false;
+        std::vector<std::pair<std::string, Geometry*>> domains;
+        m_host.storage().getGeometries(domains);
+        for (const std::string& name : location->getGeometryNames()) {
+            const Geometry* g = location->getGeometry(name);
+            if (g == nullptr || g->getVertices().empty()) continue;
+            ElementWeights weights;
+            for (auto& [domainName, d] : domains)
+                if (dynamic_cast<DomainGeometryBase*>(d) != nullptr &&
+                    d->findElement(g->getVertices()[0], weights, false, SearchMode::Containing))
+                    return true;
+        }
+        return false;
+    }
+
+    // This process's domains with their boxes, grown by a twentieth of their size: the nearest
+    // cell search accepts points a little outside its cells, and a point outside every box
+    // needs no search at all (most of them: the other processes' parts of the location).
+    struct Searched {
+        const Geometry* domain;
+        TripletF lo, hi;
+    };
+    std::vector<Searched> searchedDomains() {
+        std::vector<std::pair<std::string, Geometry*>> domains;
+        m_host.storage().getGeometries(domains);
+        std::vector<Searched> out;
+        for (auto& [name, d] : domains) {
+            if (dynamic_cast<DomainGeometryBase*>(d) == nullptr || d->getVertices().empty()) continue;
+            TripletF lo = d->getVertices()[0], hi = lo;
+            for (const TripletF& v : d->getVertices()) {
+                lo = TripletF(std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z));
+                hi = TripletF(std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z));
+            }
+            const TripletF grow = (hi - lo) * 0.05f;
+            out.push_back({d, lo - grow, hi + grow});
+        }
+        return out;
+    }
+
+    // 2 when a cell of this process's domains contains the point, 1 when one is near it.
+    static int cellScore(const std::vector<Searched>& domains, const TripletF& p) {
+        ElementWeights weights;
+        int score = 0;
+        for (const Searched& d : domains) {
+            if (p.x < d.lo.x || p.y < d.lo.y || p.z < d.lo.z || p.x > d.hi.x || p.y > d.hi.y || p.z > d.hi.z) continue;
+            if (d.domain->findElement(p, weights, true, SearchMode::Containing)) return 2;
+            if (score == 0 && d.domain->findElement(p, weights, true, SearchMode::Nearest)) score = 1;
+        }
+        return score;
+    }
+
+    // The call on this process's pieces, combined with the other processes' (one exchange),
+    // finished from the totals and stored as the plain action stores it. A failure on any
+    // process is reported on all, with the lowest failing process's message.
+    std::optional<double> combined(Collective& collective, const std::vector<std::string>& action) {
+        FunctionCalculator& calc = *FunctionCalculator::instance(false);
+        OKLObject* object = ObjectDB::instance()->getObjectByName("CALCULATOR");
+        if (object == nullptr) {
+            if (action.size() == 1)
+                throw data::error("CalculateExecutor", "invoke", "Insufficient Data provided to perform calculation.", ErrError);
+            object = ObjectDB::instance()->addObject(ObjectFactory::instance()->createObject("CALCULATOR", "CALCULATOR"));
+        }
+        std::string function;
+        std::vector<std::string> args;
+        if (action.size() == 1) {
+            calc.getArgsFromObj(function, args, *object);
+        } else {
+            function = action[1];
+            args.assign(action.begin() + 2, action.end());
+        }
+        // Vertices that several pieces share count once, for the lowest process holding them
+        // (matched by their coordinates); min and max need no such care.
+        std::vector<char> owned;
+        std::unordered_map<const Geometry*, std::size_t> firstVertex;
+        if (GeometricOKLObject* whole = locationOf(calc, function, args); whole != nullptr && isWholeEverywhere(*whole)) {
+            // Every process holds all of it: each vertex counts on the process whose cells
+            // hold it, whose values are those of one process holding the whole case.
+            std::vector<int> scores;
+            const std::vector<Searched> domains = searchedDomains();
+            const GeometricOKLObject& source = valueSource(*whole);
+            const std::vector<std::string> names = whole->getGeometryNames(), sourceNames = source.getGeometryNames();
+            for (std::size_t k = 0; k < names.size(); ++k) {
+                const Geometry* g = whole->getGeometry(names[k]);
+                if (g == nullptr || firstVertex.count(g) != 0) continue;
+                const Geometry* from = k < sourceNames.size() ? source.getGeometry(sourceNames[k]) : nullptr;
+                if (from == nullptr || from->getVertices().size() != g->getVertices().size()) from = g;
+                firstVertex[g] = scores.size();
+                for (const TripletF& v : from->getVertices()) scores.push_back(cellScore(domains, v));
+            }
+            owned = collective.bestScores(scores);
+        } else if (function == "count" || function == "sum" || function == "ave") {
+            std::vector<std::uint64_t> keys;
+            GeometricOKLObject* location = locationOf(calc, function, args);
+            if (location != nullptr)
+                for (const std::string& name : location->getGeometryNames()) {
+                    const Geometry* g = location->getGeometry(name);
+                    if (g == nullptr || firstVertex.count(g) != 0) continue;
+                    firstVertex[g] = keys.size();
+                    for (const TripletF& v : g->getVertices()) keys.push_back(vertexKey(v));
+                }
+            owned = collective.ownedKeys(keys);
+        }
+        std::function<bool(const Geometry&, std::size_t)> keep;
+        if (!firstVertex.empty())
+            keep = [&](const Geometry& g, std::size_t i) {
+                const auto it = firstVertex.find(&g);
+                return it == firstVertex.end() || owned[it->second + i] != 0;
+            };
+        PartialResult mine;
+        std::string failure;
+        try {
+            // A location missing here may be in other processes' pieces (a patch none of whose
+            // faces are here): empty here, an error only when it is missing everywhere.
+            mine = calc.evaluatePartial(function, args, true, keep);
+            // A boundary vertex's share of a face flow (Force, Mass Flow, ...) is only the
+            // share of this piece's faces: such shares add up over pieces, only the count is
+            // of distinct vertices.
+            if (keep && function != "count" && !args.empty() && isShareOfFlow(args[0])) {
+                const double distinct = mine.values[3];
+                mine = calc.evaluatePartial(function, args, true);
+                mine.values[3] = distinct;
+            }
+        } catch (const std::exception& e) {
+            failure = e.what();
+            if (failure.empty()) failure = "the calculation failed";
+        }
+        if (function == "probe" && mine.values[6] != 0.0 && heldHere(calc, function, args)) mine.values[6] = 2.0;
+        const PartialResult total = collective.combine(mine, failure);
+        std::optional<double> value;
+        if (failure.empty() && (!total.present || !total.unitsKnown)) {
+            try {
+                calc.evaluatePartial(function, args, false);
+            } catch (const std::exception& e) {
+                failure = e.what();
+            }
+        }
+        if (failure.empty()) {
+            try {
+                value = calc.finishPartial(function, args, total);
+            } catch (const std::exception& e) {
+                failure = e.what();
+            }
+        }
+        if (!failure.empty())
+            ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "calculate", failure, ErrError));
+        CalculateExecutor::storeResult(*object, function,
+                                       value ? Quantity(static_cast<float>(*value), total.units) : Quantity::undefined());
+        return value;
+    }
+
     Host& m_host;
     CalculateExecutor m_inner;
 };
@@ -151,7 +377,7 @@ LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& 
         reportTime("decode", secondsSince(start) - readSeconds);
     }
     // The case data is ours: the load may drop its bulk arrays as it copies them.
-    LoadedCase loaded = host::loadCase(*m_storage, std::move(data), timed(options));
+    LoadedCase loaded = loadShared(timed(options), [&](const LoadOptions& o) { return host::loadCase(*m_storage, std::move(data), o); });
     registerCase(data.sourceFile, loaded);  // the load keeps the case's names
     m_server->resetVariableUpdateFlags();  // new variable objects, new phases
     if (m_timings != nullptr) reportTime("load total", secondsSince(start), file.filename().string());
@@ -159,10 +385,28 @@ LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& 
 }
 
 LoadedCase Host::loadCase(const CaseData& data, const LoadOptions& options) {
-    LoadedCase loaded = host::loadCase(*m_storage, data, timed(options));
+    LoadedCase loaded = loadShared(timed(options), [&](const LoadOptions& o) { return host::loadCase(*m_storage, data, o); });
     registerCase(data.sourceFile, loaded);
     m_server->resetVariableUpdateFlags();  // new variable objects, new phases
     return loaded;
+}
+
+LoadedCase Host::loadShared(LoadOptions options, const std::function<LoadedCase(const LoadOptions&)>& load) {
+    if (!options.sharedFaces) return load(options);
+    // The exchange of face keys is collective: a load that fails before it still takes part,
+    // with no faces, so that the other processes don't wait for it forever.
+    bool exchanged = false;
+    auto inner = std::move(options.sharedFaces);
+    options.sharedFaces = [&](std::span<const std::uint64_t> keys) {
+        exchanged = true;
+        return inner(keys);
+    };
+    try {
+        return load(options);
+    } catch (...) {
+        if (!exchanged) inner({});
+        throw;
+    }
 }
 
 void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
@@ -184,6 +428,8 @@ void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
 
 LoadOptions Host::timed(const LoadOptions& options) const {
     LoadOptions out = options;
+    if (m_collective != nullptr && !out.sharedFaces)
+        out.sharedFaces = [c = m_collective](std::span<const std::uint64_t> keys) { return c->sharedKeys(keys); };
     if (m_timings != nullptr && !out.timing)
         out.timing = [this](const char* phase, double seconds) { reportTime(phase, seconds); };
     return out;

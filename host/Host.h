@@ -25,6 +25,7 @@
 #include "host/CaseStorage.h"
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -36,6 +37,8 @@ class ExpressionServer;
 }
 
 namespace zel::host {
+
+class Collective;
 
 namespace render {
 class PictureCommands;
@@ -60,6 +63,9 @@ struct ResultRow {
     std::string extra;     // the arguments after the location (axis, fluid), joined by ", "
     std::optional<double> value;  // empty when undefined
     std::string units;
+    // Filled in a run over several processes (Host::setCollective): the combined result in
+    // base SI units, before the rounding to float of `value`.
+    std::optional<double> exact;
     // Filled by the demo: the exact value and |value - exact| / |exact|.
     std::optional<double> analytic;
 };
@@ -102,6 +108,13 @@ public:
     // and each expression ("timing: <what>  <seconds> s").
     void setTimings(std::ostream* out) { m_timings = out; }
 
+    // A run over several processes, each holding pieces of the case (not owned; null for one
+    // process holding all of it): "> calculate" combines the partial results of all processes
+    // and every process records the same total, and loads drop the faces between pieces from
+    // the boundaries. Set it on every process before loading.
+    void setCollective(Collective* collective) { m_collective = collective; }
+    Collective* collective() const { return m_collective; }
+
     // The folder that "> picture" and "> plot" write into; without one they write nothing
     // (a notice says so).
     void setPictureFolder(std::optional<std::filesystem::path> folder);
@@ -112,6 +125,7 @@ private:
     void registerCase(const std::string& file, const LoadedCase& loaded);
     void reportTime(const std::string& what, double seconds, const std::string& note = {}) const;
     LoadOptions timed(const LoadOptions& options) const;
+    LoadedCase loadShared(LoadOptions options, const std::function<LoadedCase(const LoadOptions&)>& load);
 
     std::unique_ptr<CaseStorage> m_storage;
     std::unique_ptr<CaseDefStore> m_defs;
@@ -119,6 +133,7 @@ private:
     std::vector<ResultRow> m_results;
     std::size_t m_reportsAtStart = 0;
     std::ostream* m_timings = nullptr;
+    Collective* m_collective = nullptr;
     std::shared_ptr<render::PictureCommands> m_pictures;  // shared with the action dispatcher
 };
 

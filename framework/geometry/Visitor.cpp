@@ -22,6 +22,7 @@ const Variable& fetch(Geometry& geometry, const std::string& name, const char* c
 // ---------------------------------------------------------------- IntegrationVisitor
 
 void IntegrationVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* values) {
+    m_visiting = &geometry;
     FloatZELVector weights;
     weightsOf(geometry, weights);
     if (values == nullptr && !m_variableName.empty()) {
@@ -50,6 +51,7 @@ void IntegrationVisitor::doWeightedCalculation(std::span<const float> weights, c
     for (std::size_t i = 0; i < weights.size(); ++i) {
         float w = weights[i];
         if (isUndefined(w)) continue;
+        if (m_keep && m_visiting != nullptr && !m_keep(*m_visiting, i)) continue;
         if (absolute) w = std::abs(w);
         if (values != nullptr) {
             if (isUndefined(values[i])) continue;
@@ -104,14 +106,21 @@ void SummationVisitor::add(float v) {
 
 void SummationVisitor::visitGeometry(Geometry& geometry) {
     if (m_variableName.empty()) {
-        m_count += static_cast<std::uint32_t>(geometry.getNumVertices());
+        if (!m_keep) {
+            m_count += static_cast<std::uint32_t>(geometry.getNumVertices());
+            return;
+        }
+        for (std::size_t i = 0; i < std::size_t(geometry.getNumVertices()); ++i)
+            if (m_keep(geometry, i)) ++m_count;
         return;
     }
     const Variable& v = fetch(geometry, m_variableName, "SummationVisitor");
     if (const FloatZELVector* f = v.getFloatValues(VarTypeVertex)) {
-        for (float x : *f) add(x);
+        for (std::size_t i = 0; i < f->size(); ++i)
+            if (!m_keep || m_keep(geometry, i)) add((*f)[i]);
     } else if (const TripletZELVector* t = v.getTripletValues(VarTypeVertex)) {
-        for (const TripletF& x : *t) add(x.length());
+        for (std::size_t i = 0; i < t->size(); ++i)
+            if (!m_keep || m_keep(geometry, i)) add((*t)[i].length());
     }
 }
 
@@ -120,7 +129,8 @@ void SummationVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* v
         visitGeometry(geometry);
         return;
     }
-    for (float x : *values) add(x);
+    for (std::size_t i = 0; i < values->size(); ++i)
+        if (!m_keep || m_keep(geometry, i)) add((*values)[i]);
 }
 
 double SummationVisitor::getMin() const { return m_count == 0 ? double(UNDEFINED_VALUE) : m_min; }

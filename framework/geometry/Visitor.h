@@ -10,6 +10,7 @@
 #include "framework/geometry/Containers.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zel {
@@ -57,10 +58,17 @@ public:
     void reset() { m_integral = 0.0; m_totalWeight = 0.0; }
     const std::string& getVariableName() const { return m_variableName; }
 
+    // Only the vertices for which `keep(geometry, vertex)` is true count (the vertices that
+    // another piece of a decomposed case counts are left out); empty: all.
+    using VertexFilter = std::function<bool(const Geometry& geometry, std::size_t vertex)>;
+    void setVertexFilter(VertexFilter keep) { m_keep = std::move(keep); }
+
 protected:
     // The per-vertex weights of a kind; the base uses the vertex areas.
     virtual void weightsOf(const Geometry& geometry, FloatZELVector& weights) const;
 
+    VertexFilter m_keep;
+    const Geometry* m_visiting = nullptr;  // the geometry whose weights doWeightedCalculation gets
     std::string m_variableName;
     double m_integral = 0.0;
     double m_totalWeight = 0.0;
@@ -112,10 +120,16 @@ public:
     std::uint32_t getCount() const { return m_count; }
     const std::string& getVariableName() const { return m_variableName; }
 
+    // Only the vertices for which `keep(geometry, vertex)` is true count (a vertex that another
+    // piece of a decomposed case counts already); empty: all.
+    using VertexFilter = std::function<bool(const Geometry& geometry, std::size_t vertex)>;
+    void setVertexFilter(VertexFilter keep) { m_keep = std::move(keep); }
+
 private:
     void add(float v);
 
     std::string m_variableName;
+    VertexFilter m_keep;
     double m_sum = 0.0;
     double m_min = 0.0;
     double m_max = 0.0;

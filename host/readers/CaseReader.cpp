@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "host/readers/FileBytes.h"
+#include "host/readers/PieceReader.h"
 #include "host/readers/VtkLegacyReader.h"
 #include "host/readers/VtkXmlReader.h"
 
@@ -23,6 +24,11 @@ bool isLegacyFile(const std::filesystem::path& file)
 
 CaseData readCase(const std::filesystem::path& file, const ReadOptions& options)
 {
+    const std::filesystem::path ext = file.extension();
+    if (ext == ".pvtu" || ext == ".pvtp" || ext == ".vtm") {
+        const CaseLayout layout = readCaseLayout(file);
+        if (layout.decomposed) return readCasePieces(layout, 0, 1, options);
+    }
     if (!isLegacyFile(file)) return readVtkXmlCase(file, options);
     CaseData out;
     out.sourceFile = file.string();

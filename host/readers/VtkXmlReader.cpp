@@ -1,4 +1,5 @@
 #include "host/readers/VtkXmlReader.h"
+#include "host/readers/PieceReader.h"
 
 #include <expat.h>
 
@@ -48,6 +49,8 @@ struct XmlPiece {
 
 struct XmlEntry {
     std::string name, file, groupPath;
+    std::string group;     // the innermost enclosing Block / Piece name
+    bool inPiece = false;  // that group is a multipiece <Piece>: its datasets are pieces of one block
     std::size_t line = 0;
 };
 
@@ -56,6 +59,7 @@ struct XmlDocument {
     std::vector<XmlPiece> pieces;
     std::vector<XmlArray> fieldData;
     std::vector<XmlEntry> entries;
+    std::vector<std::string> pieceSources;  // .pvtu / .pvtp: the Source of each Piece
     bool hasAppended = false;
     std::string appendedEncoding;
     std::size_t appendedBegin = 0;  // first byte after the '_' marker
@@ -78,6 +82,7 @@ std::string attrOr(const XML_Char** attrs, const char* name, const char* fallbac
 
 bool isDataSetType(std::string_view t) { return t == "UnstructuredGrid" || t == "PolyData"; }
 bool isMultiBlockType(std::string_view t) { return t == "vtkMultiBlockDataSet" || t == "vtkMultiPieceDataSet"; }
+bool isParallelType(std::string_view t) { return t == "PUnstructuredGrid" || t == "PPolyData"; }
 
 struct ParseState {
     XML_Parser parser = nullptr;
@@ -173,6 +178,8 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attrs)
                 readArrayAttributes(s, attrs, role);
             }
         }
+    } else if (depth == 2 && isParallelType(s.stack[1]) && el == "Piece") {
+        s.doc->pieceSources.push_back(attrOr(attrs, "Source"));
     } else if (depth >= 2 && isMultiBlockType(s.stack[1])) {
         if (el == "Block" || el == "Piece") {
             // Unnamed groups are named after their index, as ParaView shows them.
@@ -190,6 +197,10 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attrs)
             entry.name = attrOr(attrs, "name");
             entry.file = attrOr(attrs, "file");
             for (const std::string& g : s.groups) entry.groupPath += g + "/";
+            if (!s.groups.empty()) {
+                entry.group = s.groups.back();
+                entry.inPiece = s.stack.back() == "Piece";
+            }
             doc.entries.push_back(std::move(entry));
         }
     }
@@ -783,6 +794,76 @@ CaseData readVtkMultiBlock(const std::filesystem::path& file, const ReadOptions&
     if (!isMultiBlockType(doc.type))
         throw CaseReadError(file.string(), "", _("VTKFile type '%s' is not a multiblock dataset", doc.type));
     return readVtkXmlCase(file, options);
+}
+
+namespace {
+
+void layoutOf(const std::filesystem::path& file, const std::string& name, const std::string& path, int depth,
+              CaseLayout& out)
+{
+    // Only the files that list others are opened here: the datasets are read by their own process.
+    const std::filesystem::path ext = file.extension();
+    if (ext != ".vtm" && ext != ".pvtu" && ext != ".pvtp") {
+        out.blocks.push_back({name, path, {file}});
+        return;
+    }
+    const FileBytes bytes = readFileBytes(file);
+    if (bytes.view().rfind("# vtk", 0) == 0 || bytes.view().rfind("# VTK", 0) == 0) {
+        out.blocks.push_back({name, path, {file}});
+        return;
+    }
+    const XmlDocument doc = parseDocument(bytes, file.string());
+    if (isParallelType(doc.type)) {
+        PieceBlock b{name, path, {}};
+        for (const std::string& source : doc.pieceSources) {
+            if (source.empty()) throw CaseReadError(file.string(), "", "a Piece has no Source");
+            b.pieces.push_back(file.parent_path() / source);
+        }
+        if (b.pieces.empty()) throw CaseReadError(file.string(), "", _("the %s has no Piece", doc.type));
+        out.decomposed = true;
+        out.blocks.push_back(std::move(b));
+        return;
+    }
+    if (!isMultiBlockType(doc.type)) {
+        out.blocks.push_back({name, path, {file}});
+        return;
+    }
+    const std::string prefix = depth == 0 ? std::string() : path + "/";
+    for (std::size_t i = 0; i < doc.entries.size(); ++i) {
+        const XmlEntry& e = doc.entries[i];
+        if (e.file.empty()) continue;
+        const std::filesystem::path ref = file.parent_path() / e.file;
+        std::error_code ec;
+        const std::string entryName = e.name.empty() ? ref.stem().string() : e.name;
+        if (e.inPiece) {
+            // A multipiece group: its datasets are the pieces of one block named after the group.
+            PieceBlock b{e.group, prefix + e.groupPath.substr(0, e.groupPath.size() - 1), {}};
+            std::size_t j = i;
+            for (; j < doc.entries.size() && doc.entries[j].inPiece && doc.entries[j].groupPath == e.groupPath; ++j)
+                if (!doc.entries[j].file.empty()) b.pieces.push_back(file.parent_path() / doc.entries[j].file);
+            i = j - 1;
+            if (b.pieces.size() > 1) out.decomposed = true;
+            if (b.pieces.size() == 1) b.name = entryName, b.path = prefix + e.groupPath + entryName;
+            out.blocks.push_back(std::move(b));
+            continue;
+        }
+        if (!std::filesystem::is_regular_file(ref, ec))
+            throw CaseReadError(file.string(), _("line %zu", e.line),
+                                _("DataSet '%s' refers to '%s', which does not exist", entryName, ref.string()));
+        if (depth >= kMaxMultiBlockDepth)
+            throw CaseReadError(file.string(), _("line %zu", e.line), "multiblock files nest too deep (a reference cycle?)");
+        layoutOf(ref, entryName, prefix + e.groupPath + entryName, depth + 1, out);
+    }
+}
+
+} // namespace
+
+CaseLayout readCaseLayout(const std::filesystem::path& file)
+{
+    CaseLayout out;
+    out.sourceFile = file.string();
+    layoutOf(file, file.stem().string(), file.stem().string(), 0, out);
+    return out;
 }
 
 } // namespace zel::host

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The cases of the parallel tests: a random-ish cube, the squareBend export and (when the
+# shared data are there) the elbow, each split into 2, 3 and 7 pieces, with and without a
+# ghost layer, and a split cube with a piece file missing.
+#   make_cases.sh SPLIT_CASE SOURCE_DIR OUT_DIR
+set -euo pipefail
+split=$1 src=$2 out=$3
+rm -rf "$out"
+mkdir -p "$out"
+python3 "$src/tests/parallel/make_cube.py" "$out/cube.vtu" 10 2024
+for n in 2 3 7; do
+  "$split" "$out/cube.vtu" $n "$out/cube$n"
+  "$split" "$out/cube.vtu" $n "$out/cube${n}g" --ghost
+  "$split" "$src/tests/data/openfoam/squareBend/VTK/squareBend_400.vtm" $n "$out/squareBend$n"
+done
+"$split" "$out/cube.vtu" 3 "$out/cube3ids" --global-ids
+elbow="$src/../shared/data/elbow/VTK/elbow_200.vtm"
+if [ -f "$elbow" ]; then
+  for n in 2 3 7; do "$split" "$elbow" $n "$out/elbow$n"; done
+  "$split" "$elbow" 3 "$out/elbow3g" --ghost
+fi
+"$split" "$out/cube.vtu" 3 "$out/cubeMissing"
+rm "$out/cubeMissing/cube/cube_1.vtu"
