@@ -20,12 +20,15 @@ TripletBase<float> toFloat(const TripletBase<double>& v) {
 
 // Adds the defined vectors of `values` (bounded by the vertex count, as a variable may be
 // short) to `sums`, and their moments about `origin` to `moments` when it is given.
-void sumVectors(const TripletZELVector& values, const TripletZELVector& vertices, TripletBase<double>& sums,
-                const TripletBase<float>* origin, TripletBase<double>* moments) {
+// Only the vertices `keep` takes count (all when it is empty).
+void sumVectors(const TripletZELVector& values, const Geometry& geometry, const GeometryVisitor::VertexFilter& keep,
+                TripletBase<double>& sums, const TripletBase<float>* origin, TripletBase<double>* moments) {
+    const TripletZELVector& vertices = geometry.getVertices();
     const std::size_t n = std::min(values.size(), vertices.size());
     for (std::size_t i = 0; i < n; ++i) {
         const TripletBase<float>& f = values[i];
         if (f.isUndefined()) continue;
+        if (keep && !keep(geometry, i)) continue;
         sums.x += f.x;
         sums.y += f.y;
         sums.z += f.z;
@@ -87,7 +90,7 @@ void ForceVisitor::visitGeometry(Geometry& geometry) {
                                      _("Bad cast of %s '%s' to %s.", "variable", "forceVector", "VectorVariable"),
                                      ErrError);
         if (const TripletZELVector* values = vector->getTripletValues(VarTypeVertex))
-            sumVectors(*values, geometry.getVertices(), m_force, m_hasOrigin ? &m_origin : nullptr, &m_torque);
+            sumVectors(*values, geometry, m_keep, m_force, m_hasOrigin ? &m_origin : nullptr, &m_torque);
         if (fluidIndependent) break;  // the mixture's force is summed once, not per phase
     }
 }
@@ -115,7 +118,7 @@ void ForceNormVisitor::visitGeometry(Geometry& geometry) {
             throw data::notFound("ForceNormVisitor", "visitGeometry", _("%s '%s' does not exist.", "Variable", name),
                                  ErrError);
         if (const TripletZELVector* values = vector->getTripletValues(VarTypeVertex))
-            sumVectors(*values, geometry.getVertices(), m_force, nullptr, nullptr);
+            sumVectors(*values, geometry, m_keep, m_force, nullptr, nullptr);
     }
 }
 

@@ -610,6 +610,7 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
         surface();
         if (f == "force") {
             ForceVisitor visitor(call.fluid);
+            if (keep) visitor.setVertexFilter(keep);
             visit(visitor);
             const auto& sums = visitor.getForceSums();
             out.values = {sums.x, sums.y, sums.z, 0, out.values[4], out.values[5], 0, 0};
@@ -617,6 +618,7 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
         } else {
             const auto [origin, direction] = CoordinateFrameOKLObject::parseCFString(call.axis);
             ForceVisitor visitor(origin, call.fluid);
+            if (keep) visitor.setVertexFilter(keep);
             visit(visitor);
             const auto& sums = visitor.getTorqueSums();
             out.values = {sums.x, sums.y, sums.z, 0, out.values[4], out.values[5], 0, 0};
@@ -625,6 +627,7 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
     } else if (f == "forceNorm") {
         checkKind(location, "line", "forceNorm", "Only geometries with line data\nare allowed for calculating forceNorm");
         ForceNormVisitor visitor(call.fluid);
+        if (keep) visitor.setVertexFilter(keep);
         visit(visitor);
         const auto& sums = visitor.getForceSums();
         out.values = {sums.x, sums.y, sums.z, 0, out.values[4], out.values[5], 0, 0};

@@ -1,6 +1,7 @@
 #include "calculator/MassflowVisitor.h"
 
 #include "calculator/FluidRule.h"
+#include "calculator/MassFlowSource.h"
 #include "datastorage/DataStorageBase.h"
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
@@ -44,6 +45,7 @@ void MassflowVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* va
     }
 
     FloatZELVectorConcrete scratch;
+    std::vector<double> exactScratch;
     for (const std::string& fluid : fluids.fluids) {
         const std::string name = fluids.fluidPrefix(fluid) + "Mass Flow";
         const FloatZELVector* weights = nullptr;
@@ -57,6 +59,14 @@ void MassflowVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* va
                                     "calculated on geometry '%s'.",
                                     fluid, fluids.domain, geometry.getName()),
                                   ErrError);
+            if (auto* exact = dynamic_cast<MassFlowSource*>(DataStorageBase::instance())) {
+                exactScratch.assign(n, 0.0);
+                exact->getMassFlowD(exactScratch, interpolant, fluid);
+                const FloatZELVector* v = values != nullptr ? values : fetched;
+                doWeightedCalculation(std::span<const double>(exactScratch), v ? v->data() : nullptr,
+                                      v ? v->size() : 0, v != nullptr && m_absolute);
+                continue;
+            }
             scratch.clear();
             scratch.resize(n);
             DataStorageBase::instance()->getMassFlow(scratch, interpolant, fluid);

@@ -109,8 +109,13 @@ Variable* fieldOf(Geometry& geometry, const std::string& name) {
 } // namespace
 
 std::vector<float> CaseStorage::massFlowAt(Geometry& geometry, const std::string& phase) {
+    const std::vector<double> exact = massFlowAtD(geometry, phase);
+    return std::vector<float>(exact.begin(), exact.end());
+}
+
+std::vector<double> CaseStorage::massFlowAtD(Geometry& geometry, const std::string& phase) {
     const std::size_t n = static_cast<std::size_t>(geometry.getNumVertices());
-    std::vector<float> flow(n, 0.0f);
+    std::vector<double> flow(n, 0.0);
     Variable* velocity = fieldOf(geometry, "Velocity");
     const TripletZELVector* u = velocity != nullptr ? velocity->getTripletValues(VarTypeVertex) : nullptr;
     if (u == nullptr || u->size() != n) return flow;
@@ -123,13 +128,13 @@ std::vector<float> CaseStorage::massFlowAt(Geometry& geometry, const std::string
         alpha = fraction != nullptr ? fraction->getFloatValues(VarTypeVertex) : nullptr;
         if (alpha != nullptr && alpha->size() != n) alpha = nullptr;
     }
-    const TripletZELVector& a = geometry.getVertexAreaVectors();
+    const auto a = geometry.getVertexAreaVectorsD();
     for (std::size_t i = 0; i < n; ++i) {
         const TripletF& ui = (*u)[i];
         if (isUndefined(ui.x) || isUndefined(ui.y) || isUndefined(ui.z)) continue;
         double r = rho != nullptr && !isUndefined((*rho)[i]) ? double((*rho)[i]) : m_density;
         if (alpha != nullptr) r *= isUndefined((*alpha)[i]) ? 0.0 : double((*alpha)[i]);
-        flow[i] = static_cast<float>(r * (double(ui.x) * a[i].x + double(ui.y) * a[i].y + double(ui.z) * a[i].z));
+        flow[i] = r * (double(ui.x) * a[i].x + double(ui.y) * a[i].y + double(ui.z) * a[i].z);
     }
     return flow;
 }
@@ -142,6 +147,15 @@ void CaseStorage::getMassFlow(FloatZELVectorConcrete& values, const Interpolant*
     const std::vector<float> flow = massFlowAt(*geometry, phase);
     const std::size_t n = std::min(values.size(), flow.size());
     for (std::size_t i = 0; i < n; ++i) values[i] = flow[i];
+}
+
+void CaseStorage::getMassFlowD(std::vector<double>& values, const Interpolant* interpolant, const std::string& phase) {
+    Geometry* geometry = findGeometryOf(interpolant);
+    if (geometry == nullptr)
+        throw data::error("CaseStorage", "getMassFlow", "No location geometry holds the interpolant.", ErrError);
+    const std::vector<double> flow = massFlowAtD(*geometry, phase);
+    const std::size_t n = std::min(values.size(), flow.size());
+    std::copy(flow.begin(), flow.begin() + static_cast<std::ptrdiff_t>(n), values.begin());
 }
 
 Variable* CaseStorage::getBoundaryFlow(const std::string& name, Geometry* geometry) {

@@ -14,6 +14,7 @@
 // vertex's area vector (∫N n dA, n by the right-hand rule of the faces; outward on
 // boundaries). With several phases (alpha.<phase> arrays), a phase's mass flow is
 // α ρ U·a with the mixture density.
+#include "calculator/MassFlowSource.h"
 #include "datastorage/DataStorageBase.h"
 
 #include <map>
@@ -34,7 +35,7 @@ struct DomainField {
     std::vector<float> values;
 };
 
-class CaseStorage : public DataStorageBase {
+class CaseStorage : public DataStorageBase, public MassFlowSource {
 public:
     // The single phase of a case without volume fractions.
     static constexpr const char* kDefaultPhase = "Fluid";
@@ -69,6 +70,9 @@ public:
     // ρ U·a at every vertex of `geometry` for `phase` (empty or the single phase: the
     // mixture), a the vertex area vectors. Vertices without a defined velocity get 0.
     std::vector<float> massFlowAt(Geometry& geometry, const std::string& phase);
+    // The same before the rounding to float.
+    std::vector<double> massFlowAtD(Geometry& geometry, const std::string& phase);
+    void getMassFlowD(std::vector<double>& values, const Interpolant* interpolant, const std::string& phase) override;
 
 protected:
     Variable* makeExternalVariable(const std::string& name, const std::string& domain, bool& hybrid) override;

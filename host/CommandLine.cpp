@@ -4,6 +4,7 @@
 #include "framework/core/Format.h"
 #include "framework/core/Reporter.h"
 #include "host/Collective.h"
+#include "host/ParallelFiles.h"
 #include "host/DemoCase.h"
 #include "host/Host.h"
 #include "host/NameTable.h"
@@ -150,6 +151,7 @@ std::string helpText() {
          "           \"location\", \"value\" (null when undefined) and \"units\" (and with --demo\n"
          "           \"analytic\" and \"relative error\")\n"
          "--vtk-out DIR   writes every location and boundary, with the variables on it, as VTK files\n"
+         "           (under mpirun: each process its pieces, DIR/pieceN/*.vtp, and one DIR/*.pvtp each)\n"
          "--pictures DIR  writes the pictures and plots of the sessions (> picture, > plot) into DIR, created\n"
          "           when missing; without it they are skipped\n"
          "--density RHO   density in kg m^-3 of an incompressible solver's kinematic output: p, p_rgh and\n"
@@ -257,10 +259,6 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std:
     try {
         options = parse(args);
         if (collective != nullptr && options.demo) throw std::invalid_argument("--demo runs on one process");
-        // TODO: expressions call the calculator through the expression language, which knows
-        // nothing of the other processes; combine them as "> calculate" does.
-        if (collective != nullptr && !options.expressions.empty())
-            throw std::invalid_argument("-e runs on one process; on several use > calculate in a session");
     } catch (const std::invalid_argument& e) {
         err << "zelpost: " << e.what() << "\n(zelpost --help tells how to use it)\n";
         return 2;
@@ -312,13 +310,30 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std:
         for (const std::string& session : options.sessions) host.runSessionFile(session);
         for (const std::string& expression : options.expressions) host.evaluate(expression);
         if (!options.vtkOut.empty()) {
-            // TODO: on several processes each writes its own pieces into a folder of its own;
-            // a .pvtp / .pvtu over them is still to come.
-            const std::filesystem::path folder = collective == nullptr
-                                                     ? std::filesystem::path(options.vtkOut)
-                                                     : std::filesystem::path(options.vtkOut) / _("piece%d", collective->rank());
-            const auto files = host.writeVtk(folder);
-            if (!options.json) out << _("wrote %d VTK files to %s\n", static_cast<int>(files.size()), folder.string());
+            const std::filesystem::path folder(options.vtkOut);
+            if (collective == nullptr) {
+                const auto files = host.writeVtk(folder);
+                if (!options.json) out << _("wrote %d VTK files to %s\n", static_cast<int>(files.size()), folder.string());
+            } else {
+                // Each process writes its part of every location as a piece of its own; once
+                // all have, the first lists them in one .pvtp per location.
+                const auto files = host.writeVtk(pieceFolder(folder, collective->rank()), true);
+                collective->maxOf(static_cast<int>(files.size()));  // all have written
+                std::string failure;
+                std::vector<std::string> index;
+                if (collective->rank() == 0) {
+                    try {
+                        index = writeParallelIndex(folder, collective->size());
+                    } catch (const std::exception& e) {
+                        failure = e.what();
+                    }
+                }
+                failure = collective->firstFailure(failure);
+                if (!failure.empty()) throw std::runtime_error(failure);
+                if (!options.json)
+                    out << _("wrote %d VTK files (.pvtp) to %s, their pieces in %s\n", static_cast<int>(index.size()),
+                             folder.string(), (folder / "piece*").string());
+            }
         }
         if (!options.json)
             for (const render::PictureRecord& p : host.pictures()) out << "wrote " << p.file.string() << ": " << p.summary << "\n";

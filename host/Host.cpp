@@ -11,6 +11,7 @@
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/GeometrySearch.h"
 #include "framework/expressions/ExpressionEvaluator.h"
+#include "framework/expressions/ExpressionInterfaces.h"
 #include "framework/geometry/FileReaderBase.h"
 #include "framework/okl/ActionExecutor.h"
 #include "framework/okl/CalcBase.h"
@@ -29,6 +30,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 #include <cstdio>
 #include <fstream>
@@ -222,6 +224,20 @@ private:
             function = action[1];
             args.assign(action.begin() + 2, action.end());
         }
+        std::string units;
+        const std::optional<double> value = combinedCall(collective, function, args, units);
+        CalculateExecutor::storeResult(*object, function,
+                                       value ? Quantity(static_cast<float>(*value), units) : Quantity::undefined());
+        return value;
+    }
+
+public:
+    // function(args) over all processes' pieces (collective: every process makes the same
+    // calls in the same order); its units in `units`. A failure is reported (on every process,
+    // with the lowest failing one's message) and gives no value.
+    std::optional<double> combinedCall(Collective& collective, const std::string& function,
+                                       const std::vector<std::string>& args, std::string& units) {
+        FunctionCalculator& calc = *FunctionCalculator::instance(false);
         // Vertices that several pieces share count once, for the lowest process holding them
         // (matched by their coordinates); min and max need no such care.
         std::vector<char> owned;
@@ -297,13 +313,57 @@ private:
         }
         if (!failure.empty())
             ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "calculate", failure, ErrError));
-        CalculateExecutor::storeResult(*object, function,
-                                       value ? Quantity(static_cast<float>(*value), total.units) : Quantity::undefined());
+        units = total.units;
         return value;
     }
 
+private:
+
     Host& m_host;
     CalculateExecutor m_inner;
+};
+
+// The expression language's calculator while a parallel run evaluates a -e expression: each
+// calculator call of the expression is combined over the processes as "> calculate" is (every
+// process evaluates the same expression, so they make the same calls in the same order).
+// Calls made while one is being combined (an expression variable that itself calls the
+// calculator, evaluated on this process's vertices only) stay on this process: not every
+// process makes them.
+class CollectiveCallbacks : public ExpressionCallbacksInterface {
+public:
+    CollectiveCallbacks(Collective& collective, RecordingCalculate& calculate)
+        : m_collective(collective), m_calculate(calculate) {}
+    ~CollectiveCallbacks() override { ExpressionInterfaces::setCallbacks(FunctionCalculator::instance(false)); }
+
+    const FunctionInfo* getFunctionInfo(const std::string& name) override {
+        return FunctionCalculator::instance(false)->getFunctionInfo(name);
+    }
+    const std::map<std::string, FunctionInfo>& getFunctionInfo() override {
+        return FunctionCalculator::instance(false)->getFunctionInfo();
+    }
+    Quantity evaluate(const std::string& function, const std::string& location, const std::string& expression,
+                      const std::string& axis, const std::string& fluid) override {
+        if (m_busy) return FunctionCalculator::instance(false)->evaluate(function, location, expression, axis, fluid);
+        std::vector<std::string> args;
+        for (const std::string* a : {&expression, &location, &axis, &fluid})
+            if (!a->empty()) args.push_back(*a);
+        m_busy = true;
+        std::string units;
+        std::optional<double> value;
+        try {
+            value = m_calculate.combinedCall(m_collective, function, args, units);
+        } catch (...) {
+            m_busy = false;
+            throw;
+        }
+        m_busy = false;
+        return value ? Quantity(static_cast<float>(*value), units) : Quantity::undefined();
+    }
+
+private:
+    Collective& m_collective;
+    RecordingCalculate& m_calculate;
+    bool m_busy = false;
 };
 
 bool isErrorReport(int type) { return type == ErrError || type == ErrInternal || type == ErrStdException; }
@@ -325,7 +385,8 @@ Host::Host() {
     m_server = std::make_unique<ExpressionServer>();
     FunctionCalculator::instance(false);
     registerLocatorCalcFuncs();
-    ActionDispatcher::instance()->registerExecutor("calculate", std::make_shared<RecordingCalculate>(*this));
+    m_calculate = std::make_shared<RecordingCalculate>(*this);
+    ActionDispatcher::instance()->registerExecutor("calculate", m_calculate);
     ActionDispatcher::instance()->registerExecutor("export", std::make_shared<LoadExportAction>());
     ObjectDB::instance()->addObject(ObjectFactory::instance()->createObject("CALCULATOR", ""));
     render::PictureCommands::registerObjectTypes();
@@ -489,6 +550,8 @@ const ResultRow& Host::evaluate(const std::string& expression) {
     row.function = expression;
     const auto start = std::chrono::steady_clock::now();
     try {
+        std::optional<CollectiveCallbacks> combined;
+        if (m_collective != nullptr) combined.emplace(*m_collective, static_cast<RecordingCalculate&>(*m_calculate));
         const Quantity q = ExpressionEvaluator::evalSingleValue(expression, std::string());
         if (!q.isUndefined()) row.value = q.getValue();
         row.units = q.getUnits();
@@ -500,7 +563,7 @@ const ResultRow& Host::evaluate(const std::string& expression) {
     return m_results.back();
 }
 
-std::vector<std::string> Host::writeVtk(const std::filesystem::path& folder) {
+std::vector<std::string> Host::writeVtk(const std::filesystem::path& folder, bool xml) {
     ViewerInterface::instance()->clear();
     std::vector<std::string> fields;
     for (const std::string& name : ObjectDB::instance()->getNamesByCategory("variable"))
@@ -525,7 +588,8 @@ std::vector<std::string> Host::writeVtk(const std::filesystem::path& folder) {
         geometric->renderPlane();
     }
     std::filesystem::create_directories(folder);
-    return ViewerInterface::instance()->writeVTK(folder.string());
+    return xml ? ViewerInterface::instance()->writeVTP(folder.string())
+               : ViewerInterface::instance()->writeVTK(folder.string());
 }
 
 void Host::setPictureFolder(std::optional<std::filesystem::path> folder) { m_pictures->setFolder(std::move(folder)); }

@@ -33,6 +33,7 @@
 #include <vector>
 
 namespace zel {
+class ActionExecutor;
 class ExpressionServer;
 }
 
@@ -97,8 +98,9 @@ public:
     void recordResult(ResultRow row) { m_results.push_back(std::move(row)); }
 
     // Writes the geometry of every location and boundary (with the solver variables on
-    // it) as VTK files into `folder`; returns the files.
-    std::vector<std::string> writeVtk(const std::filesystem::path& folder);
+    // it) as VTK files into `folder` (legacy .vtk; with `xml`, VTK XML .vtp, which a .pvtp
+    // can list as pieces); returns the files.
+    std::vector<std::string> writeVtk(const std::filesystem::path& folder, bool xml = false);
 
     // Number of error reports (not warnings or notices) since the Host was made.
     std::size_t errorCount() const;
@@ -135,6 +137,7 @@ private:
     std::ostream* m_timings = nullptr;
     Collective* m_collective = nullptr;
     std::shared_ptr<render::PictureCommands> m_pictures;  // shared with the action dispatcher
+    std::shared_ptr<ActionExecutor> m_calculate;          // "calculate", shared likewise
 };
 
 } // namespace zel::host

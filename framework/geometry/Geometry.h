@@ -233,6 +233,13 @@ public:
     const FloatZELVector& getVertexLengths() const;
     // ∫N_i dV over the volume cells.
     const FloatZELVector& getVertexVolumes() const;
+    // The same weights before their rounding to float, for sums over many vertices: a float
+    // weight rounds otherwise when a vertex's elements lie in two pieces of a decomposed case,
+    // the double parts add up to the whole one's to the last bits.
+    std::span<const double> getVertexAreasD() const;
+    std::span<const TripletBase<double>> getVertexAreaVectorsD() const;
+    std::span<const double> getVertexLengthsD() const;
+    std::span<const double> getVertexVolumesD() const;
     // Drops the cached weights (the modifying accessors do this themselves).
     void invalidateVertexData() { ++m_vertexVersion; }
     // Changes whenever the vertices, lines or any element set changed.

@@ -18,6 +18,10 @@ struct Geometry::WeightCache {
     TripletZELVector normals;
     FloatZELVector lengths;
     FloatZELVector volumes;
+    std::vector<double> areasD;                 // the weights above, unrounded
+    std::vector<TripletBase<double>> areaVectorsD;
+    std::vector<double> lengthsD;
+    std::vector<double> volumesD;
     std::vector<std::int64_t> offsets;
 };
 

@@ -229,8 +229,30 @@ const FloatZELVector& Geometry::getVertexAreas() const {
         const double len = norm(vec[i]);
         c.normals[i] = len > 0 ? TripletF(vec[i] / len) : TripletF(0, 0, 0);
     }
+    c.areasD = std::move(area);
+    c.areaVectorsD = std::move(vec);
     c.haveAreas = true;
     return c.areas;
+}
+
+std::span<const double> Geometry::getVertexAreasD() const {
+    getVertexAreas();
+    return weights().areasD;
+}
+
+std::span<const TripletBase<double>> Geometry::getVertexAreaVectorsD() const {
+    getVertexAreas();
+    return weights().areaVectorsD;
+}
+
+std::span<const double> Geometry::getVertexLengthsD() const {
+    getVertexLengths();
+    return weights().lengthsD;
+}
+
+std::span<const double> Geometry::getVertexVolumesD() const {
+    getVertexVolumes();
+    return weights().volumesD;
 }
 
 const TripletZELVector& Geometry::getVertexAreaVectors() const {
@@ -261,6 +283,7 @@ const FloatZELVector& Geometry::getVertexLengths() const {
     }
     c.lengths.resize(nv);
     for (std::size_t i = 0; i < nv; ++i) c.lengths[i] = static_cast<float>(len[i]);
+    c.lengthsD = std::move(len);
     c.haveLengths = true;
     return c.lengths;
 }
@@ -286,6 +309,7 @@ const FloatZELVector& Geometry::getVertexVolumes() const {
     }
     c.volumes.resize(nv);
     for (std::size_t i = 0; i < nv; ++i) c.volumes[i] = static_cast<float>(vol[i]);
+    c.volumesD = std::move(vol);
     c.haveVolumes = true;
     return c.volumes;
 }

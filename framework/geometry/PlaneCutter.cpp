@@ -229,6 +229,12 @@ private:
         }
     }
 
+    static bool lexLess(const TripletF& p, const TripletF& q) {
+        if (p.x != q.x) return p.x < q.x;
+        if (p.y != q.y) return p.y < q.y;
+        return p.z < q.z;
+    }
+
     int vertexOnNode(int node) {
         const std::uint64_t key = (std::uint64_t(std::uint32_t(node)) << 32) | std::uint32_t(node);
         bool found;
@@ -249,6 +255,11 @@ private:
         bool found;
         const std::size_t slot = m_map.find(key, found);
         if (found) return m_map.value(slot);
+        // The point and its weights from the end with the smaller coordinates, not the smaller
+        // number: the same edge in another numbering (a piece of a decomposed case) then gives
+        // the same point and values to the last bit.
+        if (lexLess(m_mesh.vertices[static_cast<std::size_t>(b)], m_mesh.vertices[static_cast<std::size_t>(a)]))
+            std::swap(a, b);
         const double da = m_dist[static_cast<std::size_t>(a)], db = m_dist[static_cast<std::size_t>(b)];
         const double w = db / (db - da);   // weight of a
         const TripletF& pa = m_mesh.vertices[static_cast<std::size_t>(a)];

@@ -23,7 +23,7 @@ const Variable& fetch(Geometry& geometry, const std::string& name, const char* c
 
 void IntegrationVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* values) {
     m_visiting = &geometry;
-    FloatZELVector weights;
+    std::vector<double> weights;
     weightsOf(geometry, weights);
     if (values == nullptr && !m_variableName.empty()) {
         const Variable& v = fetch(geometry, m_variableName, "IntegrationVisitor");
@@ -33,7 +33,8 @@ void IntegrationVisitor::visitGeometry(Geometry& geometry, const FloatZELVector*
                                 _("Variable '%s' on '%s' has no scalar values.", m_variableName, geometry.getName()),
                                 ErrError);
     }
-    doWeightedCalculation(weights, values, false);
+    doWeightedCalculation(std::span<const double>(weights), values ? values->data() : nullptr,
+                          values ? values->size() : 0, false);
 }
 
 void IntegrationVisitor::doWeightedCalculation(const FloatZELVector& weights, const FloatZELVector* values,
@@ -43,19 +44,30 @@ void IntegrationVisitor::doWeightedCalculation(const FloatZELVector& weights, co
 
 void IntegrationVisitor::doWeightedCalculation(std::span<const float> weights, const float* values,
                                                std::size_t valueCount, bool absolute) {
+    addWeighted(weights, values, valueCount, absolute);
+}
+
+void IntegrationVisitor::doWeightedCalculation(std::span<const double> weights, const float* values,
+                                               std::size_t valueCount, bool absolute) {
+    addWeighted(weights, values, valueCount, absolute);
+}
+
+template <typename W>
+void IntegrationVisitor::addWeighted(std::span<const W> weights, const float* values, std::size_t valueCount,
+                                     bool absolute) {
     if (values != nullptr && valueCount != weights.size())
         throw internal::badParam("IntegrationVisitor", "doWeightedCalculation",
                                  _("Value count %d does not match weight count %d.", valueCount, weights.size()),
                                  ErrError);
     double integral = 0.0, total = 0.0;
     for (std::size_t i = 0; i < weights.size(); ++i) {
-        float w = weights[i];
-        if (isUndefined(w)) continue;
-        if (m_keep && m_visiting != nullptr && !m_keep(*m_visiting, i)) continue;
+        double w = double(weights[i]);
+        if (isUndefined(static_cast<float>(w))) continue;
+        if (m_visiting != nullptr && !keeps(*m_visiting, i)) continue;
         if (absolute) w = std::abs(w);
         if (values != nullptr) {
             if (isUndefined(values[i])) continue;
-            integral += double(w) * double(values[i]);
+            integral += w * double(values[i]);
         }
         total += w;
     }
@@ -67,8 +79,9 @@ double IntegrationVisitor::getAverage() const {
     return m_totalWeight == 0.0 ? static_cast<double>(UNDEFINED_VALUE) : m_integral / m_totalWeight;
 }
 
-void IntegrationVisitor::weightsOf(const Geometry& geometry, FloatZELVector& weights) const {
-    weights = geometry.getVertexAreas();
+void IntegrationVisitor::weightsOf(const Geometry& geometry, std::vector<double>& weights) const {
+    const auto a = geometry.getVertexAreasD();
+    weights.assign(a.begin(), a.end());
 }
 
 void AreaVisitor::setAxis(const TripletBase<float>& direction) {
@@ -76,22 +89,25 @@ void AreaVisitor::setAxis(const TripletBase<float>& direction) {
     m_hasAxis = m_axis.lengthSquared() > 0.0f && !m_axis.isUndefined();
 }
 
-void AreaVisitor::weightsOf(const Geometry& geometry, FloatZELVector& weights) const {
+void AreaVisitor::weightsOf(const Geometry& geometry, std::vector<double>& weights) const {
     if (!m_hasAxis) {
-        weights = geometry.getVertexAreas();
+        IntegrationVisitor::weightsOf(geometry, weights);
         return;
     }
-    const TripletZELVector& vec = geometry.getVertexAreaVectors();
+    const auto vec = geometry.getVertexAreaVectorsD();
+    const TripletBase<double> axis(m_axis.x, m_axis.y, m_axis.z);
     weights.resize(vec.size());
-    for (std::size_t i = 0; i < vec.size(); ++i) weights[i] = vec[i].dot(m_axis);
+    for (std::size_t i = 0; i < vec.size(); ++i) weights[i] = vec[i].dot(axis);
 }
 
-void LengthVisitor::weightsOf(const Geometry& geometry, FloatZELVector& weights) const {
-    weights = geometry.getVertexLengths();
+void LengthVisitor::weightsOf(const Geometry& geometry, std::vector<double>& weights) const {
+    const auto l = geometry.getVertexLengthsD();
+    weights.assign(l.begin(), l.end());
 }
 
-void VolumeVisitor::weightsOf(const Geometry& geometry, FloatZELVector& weights) const {
-    weights = geometry.getVertexVolumes();
+void VolumeVisitor::weightsOf(const Geometry& geometry, std::vector<double>& weights) const {
+    const auto v = geometry.getVertexVolumesD();
+    weights.assign(v.begin(), v.end());
 }
 
 // ---------------------------------------------------------------- SummationVisitor
@@ -111,16 +127,16 @@ void SummationVisitor::visitGeometry(Geometry& geometry) {
             return;
         }
         for (std::size_t i = 0; i < std::size_t(geometry.getNumVertices()); ++i)
-            if (m_keep(geometry, i)) ++m_count;
+            if (keeps(geometry, i)) ++m_count;
         return;
     }
     const Variable& v = fetch(geometry, m_variableName, "SummationVisitor");
     if (const FloatZELVector* f = v.getFloatValues(VarTypeVertex)) {
         for (std::size_t i = 0; i < f->size(); ++i)
-            if (!m_keep || m_keep(geometry, i)) add((*f)[i]);
+            if (keeps(geometry, i)) add((*f)[i]);
     } else if (const TripletZELVector* t = v.getTripletValues(VarTypeVertex)) {
         for (std::size_t i = 0; i < t->size(); ++i)
-            if (!m_keep || m_keep(geometry, i)) add((*t)[i].length());
+            if (keeps(geometry, i)) add((*t)[i].length());
     }
 }
 
@@ -130,7 +146,7 @@ void SummationVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* v
         return;
     }
     for (std::size_t i = 0; i < values->size(); ++i)
-        if (!m_keep || m_keep(geometry, i)) add((*values)[i]);
+        if (keeps(geometry, i)) add((*values)[i]);
 }
 
 double SummationVisitor::getMin() const { return m_count == 0 ? double(UNDEFINED_VALUE) : m_min; }

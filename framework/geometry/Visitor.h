@@ -11,7 +11,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace zel {
 
@@ -20,6 +22,12 @@ class Geometry;
 class GeometryVisitor {
 public:
     virtual ~GeometryVisitor() = default;
+
+    // Only the vertices for which `keep(geometry, vertex)` is true count (the vertices that
+    // another piece of a decomposed case counts are left out); empty: all.
+    using VertexFilter = std::function<bool(const Geometry& geometry, std::size_t vertex)>;
+    void setVertexFilter(VertexFilter keep) { m_keep = std::move(keep); }
+
     virtual void visitGeometry(Geometry& geometry) = 0;
     // With explicit per-vertex values (null: the visitor fetches its own). The base ignores
     // the values.
@@ -32,6 +40,10 @@ protected:
     GeometryVisitor() = default;
     GeometryVisitor(const GeometryVisitor&) = default;
     GeometryVisitor& operator=(const GeometryVisitor&) = default;
+
+    bool keeps(const Geometry& geometry, std::size_t vertex) const { return !m_keep || m_keep(geometry, vertex); }
+
+    VertexFilter m_keep;
 };
 
 class IntegrationVisitor : public GeometryVisitor {
@@ -50,6 +62,8 @@ public:
     void doWeightedCalculation(const FloatZELVector& weights, const FloatZELVector* values, bool absolute);
     void doWeightedCalculation(std::span<const float> weights, const float* values, std::size_t valueCount,
                                bool absolute);
+    void doWeightedCalculation(std::span<const double> weights, const float* values, std::size_t valueCount,
+                               bool absolute);
 
     double getIntegral() const { return m_integral; }
     double getTotalWeight() const { return m_totalWeight; }
@@ -58,16 +72,14 @@ public:
     void reset() { m_integral = 0.0; m_totalWeight = 0.0; }
     const std::string& getVariableName() const { return m_variableName; }
 
-    // Only the vertices for which `keep(geometry, vertex)` is true count (the vertices that
-    // another piece of a decomposed case counts are left out); empty: all.
-    using VertexFilter = std::function<bool(const Geometry& geometry, std::size_t vertex)>;
-    void setVertexFilter(VertexFilter keep) { m_keep = std::move(keep); }
-
 protected:
-    // The per-vertex weights of a kind; the base uses the vertex areas.
-    virtual void weightsOf(const Geometry& geometry, FloatZELVector& weights) const;
+    // The per-vertex weights of a kind, in double as the geometry accumulates them (float
+    // weights would round a vertex's weight differently when its elements are split over the
+    // pieces of a decomposed case); the base uses the vertex areas.
+    virtual void weightsOf(const Geometry& geometry, std::vector<double>& weights) const;
+    template <typename W>
+    void addWeighted(std::span<const W> weights, const float* values, std::size_t valueCount, bool absolute);
 
-    VertexFilter m_keep;
     const Geometry* m_visiting = nullptr;  // the geometry whose weights doWeightedCalculation gets
     std::string m_variableName;
     double m_integral = 0.0;
@@ -82,7 +94,7 @@ public:
     void clearAxis() { m_hasAxis = false; }
 
 protected:
-    void weightsOf(const Geometry& geometry, FloatZELVector& weights) const override;
+    void weightsOf(const Geometry& geometry, std::vector<double>& weights) const override;
 
 private:
     bool m_hasAxis = false;
@@ -94,7 +106,7 @@ public:
     using IntegrationVisitor::IntegrationVisitor;
 
 protected:
-    void weightsOf(const Geometry& geometry, FloatZELVector& weights) const override;
+    void weightsOf(const Geometry& geometry, std::vector<double>& weights) const override;
 };
 
 class VolumeVisitor : public IntegrationVisitor {
@@ -102,7 +114,7 @@ public:
     using IntegrationVisitor::IntegrationVisitor;
 
 protected:
-    void weightsOf(const Geometry& geometry, FloatZELVector& weights) const override;
+    void weightsOf(const Geometry& geometry, std::vector<double>& weights) const override;
 };
 
 // Sum, minimum, maximum and count of a variable's defined values over the vertices (a
@@ -120,16 +132,10 @@ public:
     std::uint32_t getCount() const { return m_count; }
     const std::string& getVariableName() const { return m_variableName; }
 
-    // Only the vertices for which `keep(geometry, vertex)` is true count (a vertex that another
-    // piece of a decomposed case counts already); empty: all.
-    using VertexFilter = std::function<bool(const Geometry& geometry, std::size_t vertex)>;
-    void setVertexFilter(VertexFilter keep) { m_keep = std::move(keep); }
-
 private:
     void add(float v);
 
     std::string m_variableName;
-    VertexFilter m_keep;
     double m_sum = 0.0;
     double m_min = 0.0;
     double m_max = 0.0;

@@ -7,6 +7,7 @@
 #include "framework/viewer/Colour.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -132,6 +133,21 @@ std::string encodeName(const std::string& name)
         }
     }
     return out.empty() ? std::string("unnamed") : out;
+}
+
+std::string xmlEscape(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out.push_back(c);
+        }
+    }
+    return out;
 }
 
 void writeFloat(std::ostream& out, float v)
@@ -292,6 +308,16 @@ void ViewerInterface::setDefaultLegend(const LegendInfo& legend)
 
 std::vector<std::string> ViewerInterface::writeVTK(const std::string& folder) const
 {
+    return writeEntries(folder, ".vtk", false);
+}
+
+std::vector<std::string> ViewerInterface::writeVTP(const std::string& folder) const
+{
+    return writeEntries(folder, ".vtp", true);
+}
+
+std::vector<std::string> ViewerInterface::writeEntries(const std::string& folder, const char* extension, bool xml) const
+{
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::create_directories(fs::path(folder), ec);
@@ -302,12 +328,15 @@ std::vector<std::string> ViewerInterface::writeVTK(const std::string& folder) co
     std::set<std::string> used;
     for (const auto& [key, item] : m_items) {
         const std::string stem = fileStem(item);
-        std::string name = stem + ".vtk";
+        std::string name = stem + extension;
         for (int n = 2; used.count(name); ++n)
-            name = stem + "_" + std::to_string(n) + ".vtk";
+            name = stem + "_" + std::to_string(n) + extension;
         used.insert(name);
         const std::string file = (fs::path(folder) / name).string();
-        writeVTK(item, file);
+        if (xml)
+            writeVTP(item, file);
+        else
+            writeVTK(item, file);
         files.push_back(file);
     }
     return files;
@@ -377,6 +406,77 @@ void ViewerInterface::writeVTK(const DrawnItem& item, const std::string& file)
     out.flush();
     if (!out)
         throw data::error("ViewerInterface", "writeVTK", _("Writing '%s' failed.", file));
+}
+
+void ViewerInterface::writeVTP(const DrawnItem& item, const std::string& file)
+{
+    std::ofstream out(file, std::ios::out | std::ios::trunc);
+    if (!out)
+        throw data::error("ViewerInterface", "writeVTP", _("Cannot open '%s' for writing.", file));
+    auto floats = [&](const std::vector<float>& values) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            writeFloat(out, values[i]);
+            out << ((i + 1) % 9 == 0 || i + 1 == values.size() ? '\n' : ' ');
+        }
+    };
+    auto ints = [&](auto begin, auto end) {
+        std::size_t n = 0;
+        for (auto it = begin; it != end; ++it)
+            out << *it << (++n % 16 == 0 ? '\n' : ' ');
+        out << '\n';
+    };
+    const std::size_t numPoints = item.points.size();
+    const std::size_t numLines = item.getNumLines();
+    const std::size_t numPolygons = item.getNumPolygons();
+    const std::size_t numVerts = numLines == 0 && numPolygons == 0 ? numPoints : 0;
+    out << "<?xml version=\"1.0\"?>\n<VTKFile type=\"PolyData\" version=\"1.0\" byte_order=\"LittleEndian\">\n"
+        << "<PolyData>\n<Piece NumberOfPoints=\"" << numPoints << "\" NumberOfVerts=\"" << numVerts
+        << "\" NumberOfLines=\"" << numLines << "\" NumberOfStrips=\"0\" NumberOfPolys=\"" << numPolygons << "\">\n";
+    out << "<PointData>\n";
+    for (const ViewerPointArray& array : item.pointData) {
+        out << "<DataArray type=\"Float32\" Name=\"" << xmlEscape(array.name) << "\" NumberOfComponents=\""
+            << array.components << "\" format=\"ascii\">\n";
+        floats(array.values);
+        out << "</DataArray>\n";
+    }
+    out << "</PointData>\n<CellData>\n</CellData>\n";
+    out << "<Points>\n<DataArray type=\"Float32\" NumberOfComponents=\"3\" format=\"ascii\">\n";
+    std::vector<float> xyz;
+    xyz.reserve(3 * numPoints);
+    for (const TripletF& p : item.points)
+        xyz.insert(xyz.end(), {p.x, p.y, p.z});
+    floats(xyz);
+    out << "</DataArray>\n</Points>\n";
+    // Each cell kind as VTK keeps it: connectivity and one end offset per cell.
+    auto cells = [&](const char* tag, std::size_t count, const std::vector<std::int64_t>& connectivity,
+                     const std::vector<std::int64_t>& offsets) {
+        out << "<" << tag << ">\n<DataArray type=\"Int64\" Name=\"connectivity\" format=\"ascii\">\n";
+        if (count > 0)
+            ints(connectivity.begin(), connectivity.end());
+        out << "</DataArray>\n<DataArray type=\"Int64\" Name=\"offsets\" format=\"ascii\">\n";
+        if (count > 0)
+            ints(offsets.begin(), offsets.end());
+        out << "</DataArray>\n</" << tag << ">\n";
+    };
+    std::vector<std::int64_t> connectivity, offsets;
+    for (std::size_t i = 0; i < numVerts; ++i) {
+        connectivity.push_back(std::int64_t(i));
+        offsets.push_back(std::int64_t(i + 1));
+    }
+    cells("Verts", numVerts, connectivity, offsets);
+    connectivity.assign(item.lines.begin(), item.lines.end());
+    offsets.clear();
+    for (std::size_t i = 0; i < numLines; ++i)
+        offsets.push_back(std::int64_t(2 * (i + 1)));
+    cells("Lines", numLines, connectivity, offsets);
+    cells("Strips", 0, {}, {});
+    connectivity.assign(item.polygonNodes.begin(), item.polygonNodes.end());
+    offsets.assign(item.polygonOffsets.begin() + (numPolygons > 0 ? 1 : 0), item.polygonOffsets.end());
+    cells("Polys", numPolygons, connectivity, offsets);
+    out << "</Piece>\n</PolyData>\n</VTKFile>\n";
+    out.flush();
+    if (!out)
+        throw data::error("ViewerInterface", "writeVTP", _("Writing '%s' failed.", file));
 }
 
 } // namespace zel

@@ -137,12 +137,17 @@ public:
     std::vector<std::string> writeVTK(const std::string& folder) const;
     // Writes one entry to `file` (as above).
     static void writeVTK(const DrawnItem& item, const std::string& file);
+    // The same entries as VTK XML PolyData files (.vtp, ASCII, the same names with .vtp),
+    // which a parallel file (.pvtp) can list as its pieces.
+    std::vector<std::string> writeVTP(const std::string& folder) const;
+    static void writeVTP(const DrawnItem& item, const std::string& file);
 
     ViewerInterface(const ViewerInterface&) = delete;
     ViewerInterface& operator=(const ViewerInterface&) = delete;
 
 private:
     ViewerInterface() = default;
+    std::vector<std::string> writeEntries(const std::string& folder, const char* extension, bool xml) const;
     static ViewerInterface* m_instance;
 
     std::map<std::pair<std::string, std::string>, DrawnItem> m_items;

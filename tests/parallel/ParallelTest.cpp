@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <mpi.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -107,10 +108,26 @@ SessionRun runPieces(const fs::path& caseFile, const std::string& session, const
     return run;
 }
 
-constexpr double kIntegralTolerance = 5e-8;
+constexpr double kIntegralTolerance = 1e-12;
+// Two kinds of result still differ from one process's by the rounding of a float at the
+// vertices on a face between pieces (a few 1e-9 of the sum, within the float they are printed
+// as): the values of a cut line's points there, which one process takes from the first cell it
+// finds and the pieces from their own cell (the rake line's mean velocity, small beside the
+// velocities it averages, is 2.4e-8 off); and the mass flow through a boundary, whose vertices
+// keep their share of the faces' flows in float, which such a vertex gets in two parts.
+// TODO: exchange those vertices' parts (or values) between the pieces before rounding.
+constexpr double kVertexRoundingTolerance = 5e-8;
 
 bool isIntegral(const std::string& f) {
     return f != "count" && f != "minVal" && f != "maxVal" && f != "probe";
+}
+
+double toleranceOf(const ResultRow& row, const std::vector<std::string>& boundaries) {
+    if (row.function.rfind("length", 0) == 0) return kVertexRoundingTolerance;
+    if (row.function.rfind("massFlow", 0) == 0 &&
+        std::find(boundaries.begin(), boundaries.end(), row.location) != boundaries.end())
+        return kVertexRoundingTolerance;
+    return kIntegralTolerance;
 }
 
 void expectSameResults(const SessionRun& whole, const SessionRun& pieces, const std::string& what) {
@@ -125,11 +142,7 @@ void expectSameResults(const SessionRun& whole, const SessionRun& pieces, const 
         ASSERT_EQ(w.exact.has_value(), p.exact.has_value()) << what << ": " << w.call;
         if (!w.exact) continue;
         if (isIntegral(w.function)) {
-            // TODO: 1e-12 needs vertex weights in double: the library keeps each vertex's area
-            // or volume in float, and a vertex on a piece face gets it in two float parts,
-            // which round otherwise than its whole (a few 1e-9 of the sum, within the float
-            // the result is printed as).
-            EXPECT_NEAR(*p.exact, *w.exact, kIntegralTolerance * std::max(std::fabs(*w.exact), 1e-30)) << what << ": " << w.call;
+            EXPECT_NEAR(*p.exact, *w.exact, toleranceOf(w, whole.boundaries) * std::max(std::fabs(*w.exact), 1e-30)) << what << ": " << w.call;
         } else {
             EXPECT_EQ(*p.exact, *w.exact) << what << ": " << w.call;
         }
@@ -281,6 +294,72 @@ TEST_F(ParallelTest, ElbowExamplesGiveTheWholeCasesResults) {
                               std::string(file) + " on " + split);
     }
     fs::current_path(here);
+}
+
+TEST_F(ParallelTest, VtkOutWritesEachProcesssPiecesAndAPvtpOverThem) {
+    const fs::path session = kCases / "cut.zel";
+    const fs::path pieces = kCases / "vtk-pieces", whole = kCases / "vtk-whole";
+    if (worldRank() == 0) {
+        std::ofstream(session) << "PLANE: Cut\n  Option = Point and Normal\n  Point = 0.43, 0.5, 0.52 [m]\n"
+                                  "  Normal = 0.3, 0.4, 1\nEND\n> calculate area, Cut\n";
+        fs::remove_all(pieces);
+        fs::remove_all(whole);
+    }
+    MPI_Barrier(MPI_COMM_WORLD);
+    MpiCollective mpi;
+    std::ostringstream out, err;
+    const int status = runZelpost({(kCases / "cube3" / "cube.pvtu").string(), session.string(), "--vtk-out", pieces.string()},
+                                  out, err, &mpi);
+    ASSERT_EQ(status, 0) << err.str();
+    MPI_Barrier(MPI_COMM_WORLD);
+    if (worldRank() != 0) {
+        EXPECT_EQ(out.str(), "");
+        return;
+    }
+    EXPECT_NE(out.str().find(".pvtp) to " + pieces.string()), std::string::npos) << out.str();
+    std::ostringstream serialOut, serialErr;
+    ASSERT_EQ(runZelpost({(kCases / "cube.vtu").string(), session.string(), "--vtk-out", whole.string()}, serialOut,
+                         serialErr),
+              0)
+        << serialErr.str();
+    // Every location of the one process, as a .pvtp whose pieces make up the same surface.
+    int compared = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator(whole)) {
+        const fs::path pvtp = pieces / (e.path().stem().string() + ".pvtp");
+        ASSERT_TRUE(fs::exists(pvtp)) << pvtp;
+        const MeshBlock one = readCase(e.path()).blocks.at(0);
+        const MeshBlock split = readCase(pvtp).blocks.at(0);
+        EXPECT_EQ(split.numCells(), one.numCells()) << pvtp;
+        EXPECT_EQ(split.pointData.size(), one.pointData.size()) << pvtp;
+        ++compared;
+    }
+    EXPECT_GE(compared, 2) << "the cut and the boundary";
+}
+
+TEST_F(ParallelTest, ExpressionsCombineTheirCalculatorCallsOverTheProcesses) {
+    const fs::path session = kCases / "empty.zel";
+    if (worldRank() == 0) std::ofstream(session) << "\n";
+    MPI_Barrier(MPI_COMM_WORLD);
+    const std::vector<std::string> expressions = {"volume()@cube", "areaAve(Pressure)@Boundary",
+                                                  "2 * massFlow()@Boundary", "count()@cube + 1", "maxVal(Velocity X)@cube"};
+    auto run = [&](const fs::path& caseFile, Collective* collective) {
+        std::vector<std::string> args = {caseFile.string(), session.string(), "--json"};
+        for (const std::string& e : expressions) args.insert(args.end(), {"-e", e});
+        std::ostringstream out, err;
+        const int status = collective != nullptr ? runZelpost(args, out, err, collective) : runZelpost(args, out, err);
+        EXPECT_EQ(status, 0) << err.str();
+        return out.str();
+    };
+    MpiCollective mpi;
+    const std::string pieces = run(kCases / "cube3" / "cube.pvtu", &mpi);
+    if (worldRank() != 0) {
+        EXPECT_EQ(pieces, "");
+        return;
+    }
+    const std::string whole = run(kCases / "cube.vtu", nullptr);
+    // The printed values are rounded to float, as the expression language's are.
+    EXPECT_EQ(pieces, whole);
+    EXPECT_EQ(whole.find("null"), std::string::npos) << whole;
 }
 
 TEST_F(ParallelTest, AMissingPieceFailsEveryProcessNamingTheFile) {

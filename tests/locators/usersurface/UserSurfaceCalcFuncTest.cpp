@@ -17,7 +17,10 @@ namespace {
 using Params = std::vector<std::pair<std::string, std::string>>;
 
 std::string writeFile(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + "zel_usersurface_calc_" + name;
+    // ctest runs the tests of this file as processes of their own, side by side: one file
+    // per test, so that none reads another's half-written file.
+    const std::string path = ::testing::TempDir() + "zel_usersurface_calc_" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

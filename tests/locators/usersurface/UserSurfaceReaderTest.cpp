@@ -29,7 +29,9 @@ constexpr int kFirstFaceLine = 10;
 
 std::string writeFile(const std::string& name, const std::string& text)
 {
-    const std::string path = ::testing::TempDir() + "zel_usersurface_" + name;
+    // One file per test: ctest runs the tests side by side, as processes of their own.
+    const std::string path = ::testing::TempDir() + "zel_usersurface_" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

@@ -1,0 +1,30 @@
+#pragma once
+// What a concrete storage may offer besides DataStorageBase::getMassFlow: the mass flow at
+// each vertex of a location in double, before its rounding to float. The calculator sums
+// those when the registered storage derives from this too: a vertex on the face between two
+// pieces of a decomposed case takes its flow in two parts, and float parts add up otherwise
+// than the whole vertex's float.
+#include "framework/ZelExport.h"
+
+#include <string>
+#include <vector>
+
+namespace zel {
+
+class Interpolant;
+
+class ZEL_API MassFlowSource {
+public:
+    virtual ~MassFlowSource() = default;
+    // As DataStorageBase::getMassFlow: `values` (sized by the caller, one per vertex of the
+    // interpolant's geometry) gets ρ U·a of `phase` at each vertex.
+    virtual void getMassFlowD(std::vector<double>& values, const Interpolant* interpolant,
+                              const std::string& phase) = 0;
+
+protected:
+    MassFlowSource() = default;
+    MassFlowSource(const MassFlowSource&) = default;
+    MassFlowSource& operator=(const MassFlowSource&) = default;
+};
+
+} // namespace zel
