@@ -366,6 +366,34 @@ private:
     bool m_busy = false;
 };
 
+// The user surface calc function of a run over several processes: a load surface (Option =
+// NORVA) maps the structural model's nodes onto the boundary faces nearest to them, which a
+// process finds only among its own pieces' faces, and writes its diagnostics and exports to
+// one file from every process; it is refused on every process alike, before anything is
+// read or written.
+// TODO: map each node on the process whose faces hold its projection, gather the loads to the
+// first process and write them there.
+class WholeCaseOnly : public CalcBase {
+public:
+    explicit WholeCaseOnly(std::unique_ptr<CalcBase> inner) : m_inner(std::move(inner)) {}
+    WholeCaseOnly(const WholeCaseOnly& other) : CalcBase(other), m_inner(other.m_inner->clone()) {}
+    WholeCaseOnly& operator=(const WholeCaseOnly&) = delete;
+
+    void operator()(OKLObject* object, const std::string& action) override {
+        if (object != nullptr && object->hasParam("Option") && object->getValue("Option") == "NORVA")
+            throw data::error("UserSurfaceCalcFunc", "calculate",
+                              _("The load surface '%s' needs the whole case on one process: run zelpost "
+                                "without mpirun for it.",
+                                object->getName()),
+                              ErrError);
+        (*m_inner)(object, action);
+    }
+    CalcBase* clone() const override { return new WholeCaseOnly(*this); }
+
+private:
+    std::unique_ptr<CalcBase> m_inner;
+};
+
 bool isErrorReport(int type) { return type == ErrError || type == ErrInternal || type == ErrStdException; }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -590,6 +618,15 @@ std::vector<std::string> Host::writeVtk(const std::filesystem::path& folder, boo
     std::filesystem::create_directories(folder);
     return xml ? ViewerInterface::instance()->writeVTP(folder.string())
                : ViewerInterface::instance()->writeVTK(folder.string());
+}
+
+void Host::setCollective(Collective* collective) {
+    m_collective = collective;
+    CalcRegistry* registry = CalcRegistry::instance();
+    CalcBase* surfaces = registry->find("USER SURFACE");
+    if (collective != nullptr && surfaces != nullptr && dynamic_cast<WholeCaseOnly*>(surfaces) == nullptr)
+        registry->registerCalcFunc("USER SURFACE",
+                                   std::make_unique<WholeCaseOnly>(std::unique_ptr<CalcBase>(surfaces->clone())));
 }
 
 void Host::setPictureFolder(std::optional<std::filesystem::path> folder) { m_pictures->setFolder(std::move(folder)); }

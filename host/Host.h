@@ -114,7 +114,9 @@ public:
     // process holding all of it): "> calculate" combines the partial results of all processes
     // and every process records the same total, and loads drop the faces between pieces from
     // the boundaries. Set it on every process before loading.
-    void setCollective(Collective* collective) { m_collective = collective; }
+    // In a run over several processes: the processes to combine results with (borrowed;
+    // null: one process). Load surfaces are refused then (see Host.cpp).
+    void setCollective(Collective* collective);
     Collective* collective() const { return m_collective; }
 
     // The folder that "> picture" and "> plot" write into; without one they write nothing

@@ -362,6 +362,32 @@ TEST_F(ParallelTest, ExpressionsCombineTheirCalculatorCallsOverTheProcesses) {
     EXPECT_EQ(whole.find("null"), std::string::npos) << whole;
 }
 
+TEST_F(ParallelTest, ALoadSurfaceIsRefusedOnEveryProcessBeforeItWritesAnything) {
+    const fs::path dir = kCases / "loads";
+    if (worldRank() == 0) {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        std::ofstream(dir / "loads.zel") << "USER SURFACE: Wall Loads\n  Option = NORVA\n  Input File = "
+                                         << (kSource / "examples/squareBend_walls.cdb").string()
+                                         << "\n  File Units = mm\nEND\n> calculate area, walls\n";
+    }
+    MPI_Barrier(MPI_COMM_WORLD);
+    const fs::path here = fs::current_path();
+    fs::current_path(dir);  // where the import would write its diagnostics
+    MpiCollective mpi;
+    std::ostringstream out, err;
+    const int status = runZelpost({(kCases / "squareBend3" / "squareBend_400.vtm").string(), "loads.zel", "--density", "1"},
+                                  out, err, &mpi);
+    fs::current_path(here);
+    EXPECT_EQ(status, 1);
+    MPI_Barrier(MPI_COMM_WORLD);
+    if (worldRank() != 0) return;
+    EXPECT_NE(err.str().find("needs the whole case on one process"), std::string::npos) << err.str();
+    EXPECT_EQ(err.str().find("zelpost:"), err.str().rfind("zelpost:")) << "reported more than once:\n" << err.str();
+    for (const fs::directory_entry& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename(), "loads.zel") << "written: " << e.path();
+}
+
 TEST_F(ParallelTest, AMissingPieceFailsEveryProcessNamingTheFile) {
     const fs::path session = kCases / "cube.zel";
     if (worldRank() == 0) std::ofstream(session) << kCubeSession;
