@@ -11,15 +11,16 @@
 
 namespace zel {
 
-class Interpolant;
+class Geometry;
 
 class ZEL_API MassFlowSource {
 public:
     virtual ~MassFlowSource() = default;
-    // As DataStorageBase::getMassFlow: `values` (sized by the caller, one per vertex of the
-    // interpolant's geometry) gets ρ U·a of `phase` at each vertex.
-    virtual void getMassFlowD(std::vector<double>& values, const Interpolant* interpolant,
-                              const std::string& phase) = 0;
+    // ρ U·a of `phase` at each vertex of `geometry` into `values` (resized), the same flows
+    // as its stored "Mass Flow" variable or DataStorageBase::getMassFlow give, unrounded.
+    // False when this source cannot give them for that geometry (the calculator then goes on
+    // as without it).
+    virtual bool getMassFlowD(std::vector<double>& values, Geometry& geometry, const std::string& phase) = 0;
 
 protected:
     MassFlowSource() = default;

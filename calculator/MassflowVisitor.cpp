@@ -46,7 +46,14 @@ void MassflowVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* va
 
     FloatZELVectorConcrete scratch;
     std::vector<double> exactScratch;
+    auto* exact = dynamic_cast<MassFlowSource*>(DataStorageBase::instance());
     for (const std::string& fluid : fluids.fluids) {
+        if (exact != nullptr && exact->getMassFlowD(exactScratch, geometry, fluid) && exactScratch.size() == n) {
+            const FloatZELVector* v = values != nullptr ? values : fetched;
+            doWeightedCalculation(std::span<const double>(exactScratch), v ? v->data() : nullptr, v ? v->size() : 0,
+                                  v != nullptr && m_absolute);
+            continue;
+        }
         const std::string name = fluids.fluidPrefix(fluid) + "Mass Flow";
         const FloatZELVector* weights = nullptr;
         if (OKLCoreAPI::instance()->getTopObjectByName(name) != nullptr)
@@ -59,14 +66,6 @@ void MassflowVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* va
                                     "calculated on geometry '%s'.",
                                     fluid, fluids.domain, geometry.getName()),
                                   ErrError);
-            if (auto* exact = dynamic_cast<MassFlowSource*>(DataStorageBase::instance())) {
-                exactScratch.assign(n, 0.0);
-                exact->getMassFlowD(exactScratch, interpolant, fluid);
-                const FloatZELVector* v = values != nullptr ? values : fetched;
-                doWeightedCalculation(std::span<const double>(exactScratch), v ? v->data() : nullptr,
-                                      v ? v->size() : 0, v != nullptr && m_absolute);
-                continue;
-            }
             scratch.clear();
             scratch.resize(n);
             DataStorageBase::instance()->getMassFlow(scratch, interpolant, fluid);

@@ -342,6 +342,20 @@ std::unique_ptr<Variable> BoundaryGeometry::makeForce(const std::string& name, b
     return out;
 }
 
+std::vector<double> BoundaryGeometry::vertexMassFlowsD(const std::string& phase) {
+    auto* storage = dynamic_cast<CaseStorage*>(DataStorageBase::instance());
+    const std::size_t n = static_cast<std::size_t>(getNumVertices());
+    if (storage == nullptr || n == 0) return {};
+    if (const std::vector<double> perFace = faceMassFlows(phase); !perFace.empty()) {
+        std::vector<double> sums(n, 0.0);  // 0 where no face has a flow
+        std::vector<char> touched(n, 0);
+        spreadFaceFlows(perFace, 1, sums, touched);
+        return sums;
+    }
+    if (tripletsOf(field("Velocity"), n) == nullptr) return {};
+    return storage->massFlowAtD(*this, phase);
+}
+
 std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name) {
     if (name == kHeatFlow || name == kHeatFlux || name == kAdjacentTemperature || name == kTransferCoefficient)
         return makeHeat(name);
@@ -352,19 +366,10 @@ std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name)
     const std::size_t n = static_cast<std::size_t>(getNumVertices());
 
     if (base == kMassFlow) {
-        std::vector<float> flow;
-        if (const std::vector<double> perFace = faceMassFlows(phase); !perFace.empty()) {
-            std::vector<double> sums(n, 0.0);
-            std::vector<char> touched(n, 0);
-            spreadFaceFlows(perFace, 1, sums, touched);
-            flow.resize(n);
-            for (std::size_t i = 0; i < n; ++i) flow[i] = static_cast<float>(sums[i]);  // 0 where no face has a flow
-        } else {
-            if (tripletsOf(field("Velocity"), n) == nullptr) return nullptr;
-            flow = storage->massFlowAt(*this, phase);
-        }
+        const std::vector<double> exact = vertexMassFlowsD(phase);
+        if (exact.empty()) return nullptr;
         auto out = std::make_unique<ScalarVariable>();
-        out->setFloatValues(FloatZELVector(std::move(flow)));
+        out->setFloatValues(FloatZELVector(std::vector<float>(exact.begin(), exact.end())));
         out->setName(name);
         out->setDomain(getDomain());
         return out;

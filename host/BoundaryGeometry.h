@@ -100,6 +100,9 @@ public:
     // from the face values from then on.
     const std::map<std::string, DomainField>& getFaceFields() const { return m_faceFields; }
     void setFaceFields(std::map<std::string, DomainField> fields);
+    // Each vertex's mass flow of `phase` ("Mass Flow": from the face values, else ρ U·a of the
+    // point values) before its rounding to float; empty where the boundary has no velocity.
+    std::vector<double> vertexMassFlowsD(const std::string& phase);
 
 protected:
     Geometry* newGeometry() const override { return new BoundaryGeometry(); }

@@ -1,5 +1,7 @@
 #include "host/CaseStorage.h"
 
+#include "host/BoundaryGeometry.h"
+
 #include "framework/core/Error.h"
 #include "framework/core/Undefined.h"
 #include "framework/geometry/Geometry.h"
@@ -149,13 +151,15 @@ void CaseStorage::getMassFlow(FloatZELVectorConcrete& values, const Interpolant*
     for (std::size_t i = 0; i < n; ++i) values[i] = flow[i];
 }
 
-void CaseStorage::getMassFlowD(std::vector<double>& values, const Interpolant* interpolant, const std::string& phase) {
-    Geometry* geometry = findGeometryOf(interpolant);
-    if (geometry == nullptr)
-        throw data::error("CaseStorage", "getMassFlow", "No location geometry holds the interpolant.", ErrError);
-    const std::vector<double> flow = massFlowAtD(*geometry, phase);
-    const std::size_t n = std::min(values.size(), flow.size());
-    std::copy(flow.begin(), flow.begin() + static_cast<std::ptrdiff_t>(n), values.begin());
+bool CaseStorage::getMassFlowD(std::vector<double>& values, Geometry& geometry, const std::string& phase) {
+    if (auto* boundary = dynamic_cast<BoundaryGeometry*>(&geometry)) {
+        values = boundary->vertexMassFlowsD(m_phases.size() > 1 ? phase : std::string());
+        return !values.empty() || geometry.getNumVertices() == 0;
+    }
+    const Interpolant* interpolant = geometry.getInterpolant();
+    if (interpolant == nullptr || !interpolant->canCalculateFlows()) return false;
+    values = massFlowAtD(geometry, phase);
+    return true;
 }
 
 Variable* CaseStorage::getBoundaryFlow(const std::string& name, Geometry* geometry) {

@@ -72,7 +72,7 @@ public:
     std::vector<float> massFlowAt(Geometry& geometry, const std::string& phase);
     // The same before the rounding to float.
     std::vector<double> massFlowAtD(Geometry& geometry, const std::string& phase);
-    void getMassFlowD(std::vector<double>& values, const Interpolant* interpolant, const std::string& phase) override;
+    bool getMassFlowD(std::vector<double>& values, Geometry& geometry, const std::string& phase) override;
 
 protected:
     Variable* makeExternalVariable(const std::string& name, const std::string& domain, bool& hybrid) override;
