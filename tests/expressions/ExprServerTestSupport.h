@@ -27,7 +27,7 @@
 namespace zel::exprtest {
 
 using test::addObject;
-using test::expectErrorOf;
+using test::expectError;
 using test::HostDefStore;
 
 // The storage a host makes: its phases are settable (none at first), and its "solver" holds

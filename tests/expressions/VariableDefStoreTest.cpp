@@ -16,11 +16,6 @@
 namespace zel::test {
 namespace {
 
-template <typename E, typename F>
-void expectError(F&& call, const std::string& operation, const std::string& message) {
-    expectErrorOf<E>(std::forward<F>(call), "VariableDefStoreBase", operation, message);
-}
-
 class DefStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -42,13 +37,11 @@ protected:
 };
 
 TEST(DefStoreRegistration, InstanceRules) {
-    expectError<internal::error>([] { VariableDefStoreBase::instance(); }, "instance",
-                                 "VariableDefStoreBase::instance called before instance has been registered.");
+    expectError<internal::error>([] { VariableDefStoreBase::instance(); }, {.className = "VariableDefStoreBase", .operation = "instance", .message = "VariableDefStoreBase::instance called before instance has been registered."});
     HostDefStore first, second;
     VariableDefStoreBase::registerInstance(&first);
     EXPECT_EQ(VariableDefStoreBase::instance(), &first);
-    expectError<internal::error>([&] { VariableDefStoreBase::registerInstance(&second); }, "registerInstance",
-                                 "VariableDefStoreBase::registerInstance second time.");
+    expectError<internal::error>([&] { VariableDefStoreBase::registerInstance(&second); }, {.className = "VariableDefStoreBase", .operation = "registerInstance", .message = "VariableDefStoreBase::registerInstance second time."});
     EXPECT_EQ(VariableDefStoreBase::instance(), &first);
     // The base store alone knows no operator word; its tables are there for a concrete one.
     VariableDefStoreBase base;
@@ -80,10 +73,9 @@ TEST_F(DefStoreTest, DefinitionsAndTheirFields) {
     EXPECT_EQ(store.getVarDefData("Speed", D::DataShortName), "");
 
     // A second definition of a long name fails and changes nothing, whatever its short name.
-    expectError<data::duplicate>([&] { store.addScalarVarDef("Pressure", "P2", "Energy", 2, ""); }, "addScalarVarDef",
-                                 "Variable Declaration 'Pressure' already exists.");
+    expectError<data::duplicate>([&] { store.addScalarVarDef("Pressure", "P2", "Energy", 2, ""); }, {.className = "VariableDefStoreBase", .operation = "addScalarVarDef", .message = "Variable Declaration 'Pressure' already exists."});
     expectError<data::duplicate>([&] { store.addVectorVarDef("Velocity", "", "", "", "", "", "", "", "", 0, ""); },
-                                 "addVectorVarDef", "Variable 'Velocity' already exists.");
+                                 {.className = "VariableDefStoreBase", .operation = "addVectorVarDef", .message = "Variable 'Velocity' already exists."});
     EXPECT_EQ(store.getVarDefData("Pressure", D::DataShortName), "p");
     EXPECT_EQ(store.getDefinitions().size(), 4u);
 
@@ -109,7 +101,7 @@ TEST_F(DefStoreTest, LongAndComponentNames) {
     EXPECT_EQ(store.getVarLongName("Velocity Z"), "Velocity");
     EXPECT_EQ(store.getVarLongName("Velocity W"), "");
     EXPECT_EQ(store.getVarLongName("Speed"), "");
-    expectError<data::notFound>([&] { store.getVarLongName(""); }, "getVarLongName", "Variable '' does not exist.");
+    expectError<data::notFound>([&] { store.getVarLongName(""); }, {.className = "VariableDefStoreBase", .operation = "getVarLongName", .message = "Variable '' does not exist."});
 
     std::string out;
     EXPECT_TRUE(store.standardizeLongName("Y", out));
@@ -151,11 +143,9 @@ TEST_F(DefStoreTest, SplittingNames) {
     store.splitVariableName("Pressure", q1, q2, base, op, comp);
     EXPECT_EQ(q1 + q2 + op + comp, "");
 
-    expectError<data::invalid>([&] { split(""); }, "splitVariableName", "Cannot split an empty variable name.");
-    expectError<data::invalid>([&] { split("A.B.C.D.E.F"); }, "splitVariableName",
-                               "A.B.C.D.E.F has too many parts for a valid variable name.");
-    expectError<data::invalid>([&] { split("Specific.Gradient.X"); }, "splitVariableName",
-                               "Specific.Gradient.X has no variable before 'Specific'.");
+    expectError<data::invalid>([&] { split(""); }, {.className = "VariableDefStoreBase", .operation = "splitVariableName", .message = "Cannot split an empty variable name."});
+    expectError<data::invalid>([&] { split("A.B.C.D.E.F"); }, {.className = "VariableDefStoreBase", .operation = "splitVariableName", .message = "A.B.C.D.E.F has too many parts for a valid variable name."});
+    expectError<data::invalid>([&] { split("Specific.Gradient.X"); }, {.className = "VariableDefStoreBase", .operation = "splitVariableName", .message = "Specific.Gradient.X has no variable before 'Specific'."});
 
     // Without operator words nothing is an operator.
     store.withOperators = false;
@@ -196,10 +186,8 @@ TEST_F(DefStoreTest, BaseUnitsFromVariableObjects) {
     EXPECT_EQ(store.getBaseUnits("Drift", true), "m s^-1");
     // Without "Base Units" only the expression language's question is answered.
     EXPECT_THROW(store.getBaseUnits("Twice", false), data::notFound);
-    expectError<internal::error>([&] { store.getBaseUnits("Wall Shear", false); }, "getBaseUnits",
-                                 "Invalid dimension value for variable 'Wall Shear': (1, -1, -2, 0, 0, 0, 0, 0, 0).");
-    expectError<data::notFound>([&] { store.getBaseUnits("CALCULATOR", false); }, "getBaseUnits",
-                                "CALCULATOR is not a Variable object.");
+    expectError<internal::error>([&] { store.getBaseUnits("Wall Shear", false); }, {.className = "VariableDefStoreBase", .operation = "getBaseUnits", .message = "Invalid dimension value for variable 'Wall Shear': (1, -1, -2, 0, 0, 0, 0, 0, 0)."});
+    expectError<data::notFound>([&] { store.getBaseUnits("CALCULATOR", false); }, {.className = "VariableDefStoreBase", .operation = "getBaseUnits", .message = "CALCULATOR is not a Variable object."});
 
     // With two or more phases, a name is looked for with each phase in front.
     addObject("SCALAR VARIABLE", "Air.Volume Fraction", {{"Variable Dimensions", "1,-3,0,0,0,0,0,0,0,0"}});
@@ -207,8 +195,7 @@ TEST_F(DefStoreTest, BaseUnitsFromVariableObjects) {
     EXPECT_EQ(store.getBaseUnits("Volume Fraction", false), "");  // one phase: by definition, unknown
     storage.phases = {"Water", "Air"};
     EXPECT_EQ(store.getBaseUnits("Volume Fraction", false), "kg m^-3");
-    expectError<data::notFound>([&] { store.getBaseUnits("Speed", false); }, "getBaseUnits",
-                                "Air.Speed is not a Variable object.");
+    expectError<data::notFound>([&] { store.getBaseUnits("Speed", false); }, {.className = "VariableDefStoreBase", .operation = "getBaseUnits", .message = "Air.Speed is not a Variable object."});
 }
 
 TEST_F(DefStoreTest, NamesForTheExpressionLanguage) {

@@ -207,8 +207,7 @@ TEST_F(VariableDefsTest, DuplicateLongNamePassesOutAndKeepsTheLibrary) {
   END
 END
 )");
-    expectErrorOf<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); }, "VariableDefStoreBase",
-                                 "addScalarVarDef", "Variable Declaration 'Pressure' already exists.");
+    expectError<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); }, {.className = "VariableDefStoreBase", .operation = "addScalarVarDef", .message = "Variable Declaration 'Pressure' already exists."});
     // What was stored before the failure stays; nothing after it is read.
     EXPECT_EQ(store.findDefinition("Pressure")->shortName, "p");
     EXPECT_NE(store.findDefinition("Velocity"), nullptr);
@@ -220,14 +219,12 @@ END
     // A vector of a long name the store has reports the vector's own message.
     ObjectDB::instance()->clear();
     apply("LIBRARY:\n  VARIABLE: v2\n    Long Name = Velocity\n    Tensor Type = VECTOR\n  END\nEND\n");
-    expectErrorOf<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); }, "VariableDefStoreBase",
-                                 "addVectorVarDef", "Variable 'Velocity' already exists.");
+    expectError<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); }, {.className = "VariableDefStoreBase", .operation = "addVectorVarDef", .message = "Variable 'Velocity' already exists."});
     EXPECT_TRUE(libraryExists());
 }
 
 TEST_F(VariableDefsTest, NullApiFails) {
-    expectErrorOf<internal::nullPointer>([] { VariableDefs::process(nullptr); }, "VariableDefs", "process",
-                                       "Null pointer to OKLAPI.");
+    expectError<internal::nullPointer>([] { VariableDefs::process(nullptr); }, {.className = "VariableDefs", .operation = "process", .message = "Null pointer to OKLAPI."});
 }
 
 TEST(VariableDefsNoStore, FailsBeforeTouchingTheLibrary) {

@@ -150,8 +150,7 @@ TEST_F(LibraryTest, ConstantsHaveTheirValuesAndUnits) {
 }
 
 TEST_F(LibraryTest, LoadingTwiceFailsAndKeepsTheSecondCopy) {
-    expectErrorOf<data::duplicate>([] { VariableLibrary::load(); }, "VariableDefStoreBase", "addScalarVarDef",
-                                 "Variable Declaration 'Pressure' already exists.");
+    expectError<data::duplicate>([] { VariableLibrary::load(); }, {.className = "VariableDefStoreBase", .operation = "addScalarVarDef", .message = "Variable Declaration 'Pressure' already exists."});
     EXPECT_NE(ObjectDB::instance()->getObjectByPath("/LIBRARY"), nullptr);
 }
 

@@ -288,12 +288,10 @@ TEST_F(LoadSurfaceTest, ErrorsOfTheLoadVariables) {
     NorvaGeometryReader& reader = readerOf(*s);
     Interpolant* interpolant = s->getGeometry("")->getInterpolant();
     const std::string kReader = "NorvaGeometryReader";
-    expectErrorOf<internal::error>([&] { reader.getVariable("Stress on S", nullptr); }, kReader, "getObjectVariable",
-                                   "An interpolant is required!");
+    expectError<internal::error>([&] { reader.getVariable("Stress on S", nullptr); }, {.className = kReader, .operation = "getObjectVariable", .message = "An interpolant is required!"});
     // Known, but neither the boundary nor the results have it.
     addObject("SCALAR VARIABLE", "Nope", {{"Boundary Values", "Conservative"}});
-    expectErrorOf<data::invalid>([&] { reader.getVariable("Nope", interpolant); }, kReader, "getObjectVariable",
-                                 "Variable 'Nope' not defined on geometry 'Bottom'.");
+    expectError<data::invalid>([&] { reader.getVariable("Nope", interpolant); }, {.className = kReader, .operation = "getObjectVariable", .message = "Variable 'Nope' not defined on geometry 'Bottom'."});
     EXPECT_EQ(reader.getVariable("Normal", interpolant), nullptr);  // the geometry's own
 
     // The boundary's domains.
@@ -306,40 +304,33 @@ TEST_F(LoadSurfaceTest, ErrorsOfTheLoadVariables) {
     };
     for (const auto& c : domainCases) {
         bottom->setParameter("Domain List", c.domains);
-        expectErrorOf<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); }, kReader,
-                                     "calculateNORVAStress", c.message);
+        expectError<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); }, {.className = kReader, .operation = "calculateNORVAStress", .message = c.message});
     }
     bottom->setParameter("Domain List", "Box");
 
     // No force variable at all.
     ObjectDB::instance()->deleteObject("Force");
-    expectErrorOf<data::invalid>([&] { reader.getVariable("Force on S", interpolant); }, kReader,
-                                 "calculateNORVAStress", "No 'Force' variables can be found.");
+    expectError<data::invalid>([&] { reader.getVariable("Force on S", interpolant); }, {.className = kReader, .operation = "calculateNORVAStress", .message = "No 'Force' variables can be found."});
     // A force that is not a vector.
     addObject("SCALAR VARIABLE", "Force");
     bottomGeometry().removeVariable("Force");
     setScalar("Force", kDimsForce, [](const TripletD&, double) { return 1.0; });
-    expectErrorOf<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); }, kReader,
-                                 "calculateNORVAStress", "Cannot cast variable 'Force' to Vector Variable.");
+    expectError<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); }, {.className = kReader, .operation = "calculateNORVAStress", .message = "Cannot cast variable 'Force' to Vector Variable."});
 
     // The associated boundary.
     s->setParameter("Associated Boundary", "Nowhere");
-    expectErrorOf<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); }, kReader, "getObjectVariable",
-                                 "Object not found: Nowhere.");
+    expectError<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); }, {.className = kReader, .operation = "getObjectVariable", .message = "Object not found: Nowhere."});
     addObject("VIEWPORT MANAGER", "Frame");  // an object that holds no geometry
     s->setParameter("Associated Boundary", "Frame");
-    expectErrorOf<internal::badParam>([&] { reader.getVariable("Stress on S", interpolant); }, kReader,
-                                      "getObjectVariable", "Bad cast of OKLObject 'Frame' to GeometricOKLObject.");
+    expectError<internal::badParam>([&] { reader.getVariable("Stress on S", interpolant); }, {.className = kReader, .operation = "getObjectVariable", .message = "Bad cast of OKLObject 'Frame' to GeometricOKLObject."});
     Geometry::ProjectionStatistics statistics;
-    expectErrorOf<data::invalid>([&] { reader.makeHybridInterpolant(s->getGeometry("")->getVertices(), statistics); },
-                                 kReader, "makeHybridInterpolant",
-                                 "Specified associated Boundary is not a Boundary or Region.");
+    expectError<data::invalid>([&] { reader.makeHybridInterpolant(s->getGeometry("")->getVertices(), statistics); },
+                                 {.className = kReader, .operation = "makeHybridInterpolant", .message = "Specified associated Boundary is not a Boundary or Region."});
     s->setParameter("Associated Boundary", "Nowhere");
-    expectErrorOf<data::invalid>([&] { reader.makeHybridInterpolant(s->getGeometry("")->getVertices(), statistics); },
-                                 kReader, "makeHybridInterpolant", "Object not found: Nowhere.");
+    expectError<data::invalid>([&] { reader.makeHybridInterpolant(s->getGeometry("")->getVertices(), statistics); },
+                                 {.className = kReader, .operation = "makeHybridInterpolant", .message = "Object not found: Nowhere."});
     NorvaGeometryReader unset("m");
-    expectErrorOf<internal::error>([&] { unset.makeHybridInterpolant(TripletZELVector(), statistics); }, kReader,
-                                   "getObjValue", "The OKLObject in the NorvaGeometryReader has not been set!");
+    expectError<internal::error>([&] { unset.makeHybridInterpolant(TripletZELVector(), statistics); }, {.className = kReader, .operation = "getObjValue", .message = "The OKLObject in the NorvaGeometryReader has not been set!"});
 }
 
 } // namespace

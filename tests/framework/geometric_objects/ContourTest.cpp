@@ -200,16 +200,16 @@ TEST_F(Contours, Errors)
     ASSERT_TRUE(c->hasGeometry(""));
 
     c->setParameter("Location List", "S, Nowhere");
-    expectError<data::notFound>([&] { c->calculateContours(); }, {"Location 'Nowhere' of contour 'C' does not exist."});
+    expectError<data::notFound>([&] { c->calculateContours(); }, {.fragments = {"Location 'Nowhere' of contour 'C' does not exist."}});
     EXPECT_EQ(c->getNumGeometries(), 0u); // nothing is left half-built
     c->setParameter("Location List", "CALCULATOR");
-    expectError<data::invalid>([&] { c->calculateContours(); }, {"'CALCULATOR'", "not a geometric object"});
+    expectError<data::invalid>([&] { c->calculateContours(); }, {.fragments = {"'CALCULATOR'", "not a geometric object"}});
     c->setParameter("Location List", "S");
     c->setParameter("Number of Contours", "1");
-    expectError<data::invalid>([&] { c->calculateContours(); }, {"at least 2 contours"});
+    expectError<data::invalid>([&] { c->calculateContours(); }, {.fragments = {"at least 2 contours"}});
     c->setParameter("Number of Contours", "4");
     c->setParameter("Colour Variable", "Density");
-    expectError<data::notFound>([&] { c->calculateContours(); }, {"Variable 'Density'", "not available"});
+    expectError<data::notFound>([&] { c->calculateContours(); }, {.fragments = {"Variable 'Density'", "not available"}});
     EXPECT_EQ(c->getNumGeometries(), 0u);
     // A location without faces gives nothing to contour, and no error.
     c->setParameter("Location List", "Line");

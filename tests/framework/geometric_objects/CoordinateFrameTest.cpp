@@ -73,22 +73,22 @@ TEST_F(CoordinateFrames, BadAxisTexts)
 {
     for (const char* text : {"", "   ", "W", "Global W", "1, 2", "1, 2, 3, 4", "1, 2, three", "CoordX", "."})
         expectError<data::invalid>([&] { CoordinateFrameOKLObject::parseCFString(text); },
-                                   {"CoordinateFrameOKLObject::parseCFString", "as an axis"});
-    expectError<data::invalid>([] { CoordinateFrameOKLObject::parseCFString("0, 0, 0"); }, {"is zero"});
+                                   {.fragments = {"CoordinateFrameOKLObject::parseCFString", "as an axis"}});
+    expectError<data::invalid>([] { CoordinateFrameOKLObject::parseCFString("0, 0, 0"); }, {.fragments = {"is zero"}});
     expectError<data::notFound>([] { CoordinateFrameOKLObject::parseCFString("Coord 9 X"); },
-                                {"Coordinate frame 'Coord 9' does not exist."});
+                                {.fragments = {"Coordinate frame 'Coord 9' does not exist."}});
     // An object of that name that is no coordinate frame is no frame either.
     run("PLANE: Coord 2\nEND\n");
     EXPECT_THROW(CoordinateFrameOKLObject::parseCFString("Coord 2.X"), data::notFound);
 
     run("COORD FRAME: Flat\n  Origin Point = 1, 1, 1 [m]\n  Z Axis Point = 1, 1, 1 [m]\nEND\n");
     expectError<data::invalid>([] { CoordinateFrameOKLObject::parseCFString("Flat X"); },
-                               {"Z axis point of coordinate frame 'Flat' lies on its origin"});
+                               {.fragments = {"Z axis point of coordinate frame 'Flat' lies on its origin"}});
     run("COORD FRAME: Line\n  Z Axis Point = 0, 0, 1 [m]\n  X Axis Point = 0, 0, 3 [m]\nEND\n");
     expectError<data::invalid>([] { CoordinateFrameOKLObject::parseCFString("Line X"); },
-                               {"X axis point of coordinate frame 'Line' lies on its Z axis"});
+                               {.fragments = {"X axis point of coordinate frame 'Line' lies on its Z axis"}});
     run("COORD FRAME: Odd\n  Option = Axis Angles\nEND\n");
-    expectError<data::invalid>([] { CoordinateFrameOKLObject::parseCFString("Odd X"); }, {"Unsupported option"});
+    expectError<data::invalid>([] { CoordinateFrameOKLObject::parseCFString("Odd X"); }, {.fragments = {"Unsupported option"}});
 }
 
 } // namespace

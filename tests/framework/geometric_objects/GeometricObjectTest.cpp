@@ -67,13 +67,13 @@ TEST_F(Objects, OwnershipOfAttachedGeometries)
 
         // A geometry held under one name cannot be handed over under another: it stays with
         // its holder and is not freed.
-        expectError<internal::badParam>([&] { o.setGeometry("D2", g2); }, {"already held", "''"});
+        expectError<internal::badParam>([&] { o.setGeometry("D2", g2); }, {.fragments = {"already held", "''"}});
         EXPECT_EQ(o.getGeometry(""), g2);
         EXPECT_EQ(o.getGeometry("D2"), nullptr);
         EXPECT_EQ(CountedGeometry::alive, 2);
 
         expectError<internal::nullPointer>([&] { o.setGeometry("D3", static_cast<Geometry*>(nullptr)); },
-                                           {"Null geometry", "'D3'", "'L'"});
+                                           {.fragments = {"Null geometry", "'D3'", "'L'"}});
 
         // A borrowed geometry is never freed by the object.
         CountedGeometry external;
@@ -357,7 +357,7 @@ TEST_F(Objects, RenderDrawsEveryGeometryAndPurges)
     // A colour variable that a geometry cannot provide fails the render and leaves nothing
     // of the object in the viewer.
     plane->setParameter("Colour Variable", "Nothing");
-    expectError<internal::nullPointer>([&] { plane->renderPlane(); }, {"Couldn't find variable Nothing."});
+    expectError<internal::nullPointer>([&] { plane->renderPlane(); }, {.fragments = {"Couldn't find variable Nothing."}});
     EXPECT_TRUE(viewer->getGeometryNames("/PLANE:Slice").empty());
 
     // Constant colouring withdraws the legend that showed the object.

@@ -123,12 +123,12 @@ TEST_F(PlaneDefinition, Errors)
 
     plane->setParameter("Option", "Point and Normal");
     plane->setParameter("Normal", "0, 0, 0");
-    expectError<data::invalid>(process, {"PlaneOKLObject::processParameters", "normal of plane 'Cut' is zero"});
+    expectError<data::invalid>(process, {.fragments = {"PlaneOKLObject::processParameters", "normal of plane 'Cut' is zero"}});
     plane->setParameter("Normal", "1, 0");
-    expectError<data::invalid>(process, {"Parameter 'Normal' of plane 'Cut' must be defined by 3 float values."});
+    expectError<data::invalid>(process, {.fragments = {"Parameter 'Normal' of plane 'Cut' must be defined by 3 float values."}});
     plane->setParameter("Normal", "0, 0, 1");
     plane->setParameter("Point", "");
-    expectError<data::invalid>(process, {"Parameter 'Point' of plane 'Cut' must be defined by 3 float values."});
+    expectError<data::invalid>(process, {.fragments = {"Parameter 'Point' of plane 'Cut' must be defined by 3 float values."}});
     plane->setParameter("Point", "1, 2, three");
     EXPECT_THROW(process(), data::invalid);
     plane->setParameter("Point", "1, 2, 3 [s]"); // not a length
@@ -138,25 +138,25 @@ TEST_F(PlaneDefinition, Errors)
     plane->setParameter("Point 1", "0, 0, 0");
     plane->setParameter("Point 2", "1, 1, 1");
     plane->setParameter("Point 3", "3, 3, 3");
-    expectError<data::invalid>(process, {"points of plane 'Cut' are collinear"});
+    expectError<data::invalid>(process, {.fragments = {"points of plane 'Cut' are collinear"}});
     plane->setParameter("Point 3", "1, 1, 1"); // coincident
-    expectError<data::invalid>(process, {"collinear"});
+    expectError<data::invalid>(process, {.fragments = {"collinear"}});
     // Nearly collinear but a real triangle is accepted.
     plane->setParameter("Point 3", "3, 3, 3.001");
     EXPECT_NO_THROW(process());
     p1 = p2 = p3 = TripletF(9, 9, 9);
 
     plane->setParameter("Option", "Point, Normal");
-    expectError<data::invalid>(process, {"Unsupported plane definition 'Point, Normal' of plane 'Cut'"});
+    expectError<data::invalid>(process, {.fragments = {"Unsupported plane definition 'Point, Normal' of plane 'Cut'"}});
     // Nothing was written by the failed calls.
     EXPECT_EQ(p1, TripletF(9, 9, 9));
 
     // An object whose type does not define the parameters: the missing one is named.
     PlaneOKLObject bare("MY PLANE", "Bare");
     bare.setParameter("Option", "YZ Plane");
-    expectError<data::notFound>([&] { bare.processParameters(p1, p2, p3); }, {"'Bare'", "'X'", "'YZ Plane'"});
+    expectError<data::notFound>([&] { bare.processParameters(p1, p2, p3); }, {.fragments = {"'Bare'", "'X'", "'YZ Plane'"}});
     PlaneOKLObject none("MY PLANE", "None");
-    expectError<data::notFound>([&] { none.processParameters(p1, p2, p3); }, {"'Option'"});
+    expectError<data::notFound>([&] { none.processParameters(p1, p2, p3); }, {.fragments = {"'Option'"}});
 }
 
 } // namespace

@@ -152,7 +152,7 @@ TEST_F(CommandLanguage, DeleteRemovesObjectsWithTheirChildren)
     EXPECT_TRUE(db()->hasObject("P2"));
 
     // An unknown name deletes nothing at all.
-    expectError<okl::error>([] { run("> delete P2, Nowhere\n"); }, {"Nowhere"});
+    expectError<okl::error>([] { run("> delete P2, Nowhere\n"); }, {.fragments = {"Nowhere"}});
     EXPECT_TRUE(db()->hasObject("P2"));
 
     // A parent listed with its child, and a name listed twice, delete once.
@@ -182,7 +182,7 @@ TEST_F(CommandLanguage, MalformedTextNamesTheLineAndAppliesNothing)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        expectError<okl::error>([&] { run(c.text); }, c.fragments);
+        expectError<okl::error>([&] { run(c.text); }, {.fragments = c.fragments});
         // The whole text is read before anything is applied.
         EXPECT_FALSE(db()->hasObject("A"));
         EXPECT_TRUE(db()->getAllObjects().empty());
@@ -219,7 +219,7 @@ TEST_F(CommandLanguage, AFailingBlockLeavesTheDatabaseAsItWas)
                 "PLANE: After\n"
                 "END\n");
         },
-        {"Line 19", "LINE:Line 1", "'LINE'"});
+        {.fragments = {"Line 19", "LINE:Line 1", "'LINE'"}});
     // Blocks before the failing one stay applied.
     EXPECT_EQ(db()->getObjectByName("Keep")->getValue("Option"), "YZ Plane");
     EXPECT_TRUE(db()->hasObject("LIBRARY"));
@@ -240,7 +240,7 @@ TEST_F(CommandLanguage, AFailingBlockLeavesTheDatabaseAsItWas)
                 "  END\n"
                 "END\n");
         },
-        {"Line 9", "'LINE: Child'", "POINT"});
+        {.fragments = {"Line 9", "'LINE: Child'", "POINT"}});
     OKLObject* keep = db()->getObjectByName("Keep");
     EXPECT_EQ(keep->getValue("Option"), "YZ Plane");
     EXPECT_FALSE(keep->isParamSet("New Param"));
@@ -261,7 +261,7 @@ TEST_F(CommandLanguage, ActionsGoToTheirExecutorsAndUnknownActionsFail)
 
     // An unknown action stops the text there: the block before it is in, the one after not.
     expectError<okl::error>([] { run("PLANE: Before\nEND\n> frobnicate 1\nPLANE: After\nEND\n"); },
-                            {"frobnicate"});
+                            {.fragments = {"frobnicate"}});
     EXPECT_TRUE(db()->hasObject("Before"));
     EXPECT_FALSE(db()->hasObject("After"));
 

@@ -50,8 +50,8 @@ TEST_F(Objects, TypedGettersReadNumbersWithUnits)
     EXPECT_EQ(o.getQuantityValue("Plain").getUnits(), "");
 
     // Not a number, not one number, not a whole number, not a logical value.
-    expectError<data::invalid>([&] { o.getFloatValue("Text"); }, {"'Text'", "/POINT:P", "Slice 1"});
-    expectError<data::invalid>([&] { o.getFloatValue("Point"); }, {"'Point'"});
+    expectError<data::invalid>([&] { o.getFloatValue("Text"); }, {.fragments = {"'Text'", "/POINT:P", "Slice 1"}});
+    expectError<data::invalid>([&] { o.getFloatValue("Point"); }, {.fragments = {"'Point'"}});
     EXPECT_THROW(o.getFloatArray("Two Units"), data::invalid);
     EXPECT_THROW(o.getFloatArray("Unclosed"), data::invalid);
     EXPECT_THROW(o.getIntValue("Plain"), data::invalid);
@@ -59,11 +59,11 @@ TEST_F(Objects, TypedGettersReadNumbersWithUnits)
     EXPECT_THROW(o.getBoolValue("Text"), data::invalid);
     EXPECT_THROW(o.getQuantityValue("Point"), data::invalid);
     // Units of other dimensions.
-    expectError<data::invalid>([&] { o.getFloatArray("Point", "s"); }, {"'Point'", "'s'"});
+    expectError<data::invalid>([&] { o.getFloatArray("Point", "s"); }, {.fragments = {"'Point'", "'s'"}});
     EXPECT_THROW(o.getFloatValue("Angle", "no such unit"), data::invalid);
 
     // A missing parameter names the object and the parameter, in every getter.
-    expectError<data::notFound>([&] { o.getValue("Normal"); }, {"'Normal'", "'/POINT:P'"});
+    expectError<data::notFound>([&] { o.getValue("Normal"); }, {.fragments = {"'Normal'", "'/POINT:P'"}});
     EXPECT_THROW(o.getFloatArray("Normal", "m"), data::notFound);
     EXPECT_THROW(o.getBoolValue("Normal"), data::notFound);
     EXPECT_THROW(o.getQuantityValue("Normal"), data::notFound);

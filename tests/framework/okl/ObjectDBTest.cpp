@@ -83,8 +83,8 @@ TEST_F(Database, PathsAndNames)
     EXPECT_EQ(api->toValidatedPath("Pressure"), "/LIBRARY/VARIABLE:Pressure"); // nested, unique
     EXPECT_EQ(api->toValidatedPath("Twin"), "/DATA READER/CASE:Case 1/DOMAIN:Twin"); // first met
     EXPECT_EQ(api->toValidatedPath("/DATA READER/CASE:Case 2/DOMAIN:Twin"), "/DATA READER/CASE:Case 2/DOMAIN:Twin");
-    expectError<data::notFound>([&] { api->toValidatedPath("/LINE:Plane 1"); }, {"/LINE:Plane 1"}); // wrong type
-    expectError<data::notFound>([&] { api->toValidatedPath("Plane 2"); }, {"'Plane 2'"});
+    expectError<data::notFound>([&] { api->toValidatedPath("/LINE:Plane 1"); }, {.fragments = {"/LINE:Plane 1"}}); // wrong type
+    expectError<data::notFound>([&] { api->toValidatedPath("Plane 2"); }, {.fragments = {"'Plane 2'"}});
     EXPECT_THROW(api->toValidatedPath(""), data::notFound);
     EXPECT_THROW(api->toValidatedPath("/"), data::notFound);
 
@@ -187,7 +187,7 @@ TEST_F(Database, ObjectInfoListsObjectsAndParametersDepthFirst)
     EXPECT_EQ(calc[2].name, "Expression");
 
     expectError<okl::error>([] { OKLAPI::instance()->getObjectInfo("/LIBRARY/ROX/EXPRESSIONS"); },
-                            {"/LIBRARY/ROX/EXPRESSIONS"});
+                            {.fragments = {"/LIBRARY/ROX/EXPRESSIONS"}});
     OKLAPI::instance()->deleteObj("/LIBRARY");
     EXPECT_FALSE(db()->hasObject("LIBRARY"));
     EXPECT_FALSE(db()->hasObject("Velocity"));
@@ -282,7 +282,7 @@ TEST_F(Database, FactoryBuildsTheSubclassOfAType)
     ObjectTypeRegistry::instance()->setFactory("LINE", [](const std::string&, const std::string& name) {
         return std::make_unique<OKLObject>("POINT", name);
     });
-    expectError<okl::error>([] { run("LINE: L\nEND\n"); }, {"Line 1", "POINT"});
+    expectError<okl::error>([] { run("LINE: L\nEND\n"); }, {.fragments = {"Line 1", "POINT"}});
     EXPECT_FALSE(db()->hasObject("L"));
 
     // Other libraries register their own types and parameters.
