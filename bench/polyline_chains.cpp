@@ -7,7 +7,7 @@
 //                       by the places of their ends
 // The goal: both grow as n log n (the complexity fit), where comparing every chain with
 // every other grows with n^2 per pass.
-#include "locators/PolylineChains.h"
+#include "locators/SegmentChains.h"
 
 #include <benchmark/benchmark.h>
 

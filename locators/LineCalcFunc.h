@@ -9,11 +9,15 @@
 //   under the domain's name, its vertices ordered along the line from "Point 1"'s side.
 //
 // The crossings of neighbouring cells can fall a rounding error apart; the merge step joins
-// vertices closer than 1e-4 of the longest chord, the chain step puts the segments in path
-// order, the ordering step sorts the vertices along the line.
+// vertices closer than 1e-4 of the longest chord, the chain step puts the segments in growth
+// order (SegmentChains.h), the ordering step sorts the vertices along the line.
+//
+// Failures pass on; a failed "top" leaves the object without geometry (CalcFuncExecutive.h).
+// "render" draws the crossed domains and the sample line, deletes the other names from the
+// viewer and clears the change flags.
 #include "framework/ZelExport.h"
 #include "framework/geometry/Containers.h"
-#include "framework/okl/CalcBase.h"
+#include "locators/CalcFuncExecutive.h"
 
 #include <string>
 #include <vector>
@@ -22,18 +26,10 @@ namespace zel {
 
 class GeometricOKLObject;
 
-class ZEL_API LineCalcFunc : public CalcBase {
+class ZEL_API LineCalcFunc : public CalcFuncExecutive {
 public:
     // `flag` is passed as the last flag of every external interpolant the line asks for.
-    LineCalcFunc() = default;
-    explicit LineCalcFunc(bool flag) : m_flag(flag) {}
-    LineCalcFunc(const LineCalcFunc&) = default;
-    LineCalcFunc& operator=(const LineCalcFunc&) = default;
-    ~LineCalcFunc() override = default;
-
-    // "top", "colour", "render"; other actions are ignored. internal::error "Cast to
-    // GeometricOKLObject failed." when the object is not a geometric object.
-    void operator()(OKLObject* object, const std::string& action) override;
+    explicit LineCalcFunc(bool flag = true);
     CalcBase* clone() const override { return new LineCalcFunc(*this); }
 
     bool getFlag() const { return m_flag; }
@@ -46,11 +42,7 @@ public:
     // direction), and renumbers the vertices in order of first use, dropping unused ones.
     // True when anything was replaced or removed.
     static bool mergeVertices(TripletZELVector& vertices, IntZELVector& lines, float tolerance);
-    // Puts the segments in chain order: a chain grows from its first segment by the later
-    // segments that share a vertex with its tail, then with its head; each segment keeps its
-    // own direction. The vertices are not touched.
-    static void chainSegments(IntZELVector& lines);
-    // The chain step of the cut line: chainSegments, then renumberByFirstUse.
+    // The chain step of the cut line: chainSegments (growth order), then renumberByFirstUse.
     static void chainStep(TripletZELVector& vertices, IntZELVector& lines);
     // Renumbers the vertices in order of first use in the connectivity; unused vertices are
     // dropped.
@@ -60,6 +52,8 @@ public:
     static void orderAlongLine(TripletZELVector& vertices, IntZELVector& lines, const TripletF& direction);
 
 private:
+    void build(GeometricOKLObject& object) override;
+    void draw(GeometricOKLObject& object) override;
     void calcSampleLine(GeometricOKLObject& object) const;
     void calcCutLine(GeometricOKLObject& object) const;
 

@@ -3,7 +3,6 @@
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/core/Progress.h"
-#include "framework/core/Reporter.h"
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/GeometryIntersector.h"
 #include "framework/geometry/Interpolant.h"
@@ -13,7 +12,6 @@
 #include "locators/LocatorCalcFunc.h"
 
 #include <cmath>
-#include <new>
 #include <vector>
 
 namespace zel {
@@ -31,77 +29,46 @@ bool isZero(float value)
 
 void reportParameter(const std::string& message, int errorType = ErrError)
 {
-    ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "processParameters", message, errorType));
+    LocatorFrame::report(kClass, "processParameters", message, errorType);
 }
 
 } // namespace
 
 // ------------------------------------------------------------------------------ actions
 
-void PlaneCalcFunc::operator()(OKLObject* object, const std::string& action)
+PlaneCalcFunc::PlaneCalcFunc(bool propagateErrors, bool interpolantFlag)
+    : CalcFuncExecutive(policy(propagateErrors)), m_interpolantFlag(interpolantFlag)
 {
-    auto* plane = dynamic_cast<PlaneOKLObject*>(object);
-    if (plane == nullptr) {
-        if (m_propagateErrors)
-            throw internal::error(kClass, "operator()", "Cast to PlaneOKLObject failed.", ErrError);
-        ErrorProgressReporter::instance()->reportError(
-            data::error(kClass, "operator()", _("Bad cast of %s '%s' to %s.", "OKLObject", "p_OKLObj", "PlaneOKLObject"),
-                        ErrInternal));
-        return;
-    }
-    if (action != "top" && action != "colour" && action != "render") return;
-
-    try {
-        if (action == "top") {
-            top(*plane);
-        } else if (action == "colour") {
-            plane->recolour();
-        } else {
-            plane->renderPlane();
-            plane->updateDefaultLegend();
-        }
-    } catch (...) {
-        plane->discardGeometries();
-        if (m_propagateErrors) throw;
-        reportFailure();
-    }
 }
 
-void PlaneCalcFunc::reportFailure()
+CalcFuncExecutive::Policy PlaneCalcFunc::policy(bool propagateErrors)
 {
-    ErrorProgressReporter* reporter = ErrorProgressReporter::instance();
-    try {
-        throw;
-    } catch (const internal::error& e) {
-        reporter->reportError(e, ErrInternal);
-    } catch (const Error& e) {
-        reporter->reportError(e, ErrError);
-    } catch (const std::bad_alloc&) {
-        reporter->reportError(data::error(kClass, "operator()",
-                                          _("Operation '%s' failed. Insufficient memory.", "update"), ErrStdException));
-    } catch (const std::exception& e) {
-        reporter->reportError(data::error(
-            kClass, "operator()", _("Operation '%s' failed (system exception: %s).", "update", e.what()),
-            ErrStdException));
-    } catch (...) {
-        reporter->reportError(data::error(
-            kClass, "operator()", _("Operation '%s' failed with unrecognized exception.", "PlaneCalcFunc"),
-            ErrStdException));
-    }
+    Policy policy = reporting(kClass, "PlaneOKLObject", "PlaneOKLObject", accepting<PlaneOKLObject>, propagateErrors);
+    // Every action is guarded, and its failure reports tell internal errors and lack of
+    // memory apart.
+    policy.guardEveryAction = true;
+    policy.failedOperation = "update";
+    policy.internalErrorsAsInternal = true;
+    policy.reportOutOfMemory = true;
+    return policy;
 }
 
-void PlaneCalcFunc::top(PlaneOKLObject& object)
+void PlaneCalcFunc::build(GeometricOKLObject& object)
 {
+    auto& plane = static_cast<PlaneOKLObject&>(object);  // accepted
     ProgressTracker progress("Plane");
     progress.add("top", 1.0);
     progress.start("top");
-    object.prepareForUpdate();
-    object.discardGeometries();
-    if (object.getValue("Plane Type") == "Slice")
-        calcSlicePlane(object);
+    if (plane.getValue("Plane Type") == "Slice")
+        calcSlicePlane(plane);
     else
-        calcSamplePlane(object);
+        calcSamplePlane(plane);
     progress.finish();
+}
+
+void PlaneCalcFunc::draw(GeometricOKLObject& object)
+{
+    object.renderPlane();
 }
 
 // ---------------------------------------------------------------------- parameter step
@@ -252,7 +219,7 @@ void PlaneCalcFunc::calcSlicePlane(PlaneOKLObject& object)
 {
     const std::vector<std::string> domains = object.getDomainNameList();
     if (domains.empty()) {
-        ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "operator()", "No domains exist.", ErrError));
+        LocatorFrame::report(kClass, "operator()", "No domains exist.", ErrError);
         return;
     }
     if (!processParameters(object)) return;

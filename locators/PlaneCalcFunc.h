@@ -11,13 +11,14 @@
 //   cut. With a bound, only the faces whose centroid lies inside the circle or rectangle are
 //   kept ("Invert Plane Bound": outside).
 //
-// Error policy: with propagate errors set, failures pass on to the caller; otherwise they
-// are reported to ErrorProgressReporter and swallowed. Either way a failed action leaves the
-// object without geometry. Problems with the bound settings are always reported, and the
-// plane is then left empty (a sample plane) or not built (a slice plane).
+// Error policy (CalcFuncExecutive.h): with propagate errors set, failures pass on to the
+// caller; otherwise they are reported to ErrorProgressReporter and swallowed. Either way a
+// failed "top", "colour" or "render" leaves the object without geometry. Problems with the
+// bound settings are always reported, and the plane is then left empty (a sample plane) or
+// not built (a slice plane). "render" leaves the change flags to the host.
 #include "framework/ZelExport.h"
 #include "framework/geometry/Containers.h"
-#include "framework/okl/CalcBase.h"
+#include "locators/CalcFuncExecutive.h"
 
 #include <string>
 
@@ -26,23 +27,14 @@ namespace zel {
 class Geometry;
 class PlaneOKLObject;
 
-class ZEL_API PlaneCalcFunc : public CalcBase {
+class ZEL_API PlaneCalcFunc : public CalcFuncExecutive {
 public:
     enum BoundType : int { BoundNone = 1, BoundCircular = 2, BoundRectangular = 3 };
 
-    PlaneCalcFunc() = default;
     // propagateErrors: failures pass on (true) or are reported and swallowed (false);
     // interpolantFlag: the last flag of the external interpolant of a sample plane.
-    PlaneCalcFunc(bool propagateErrors, bool interpolantFlag)
-        : m_interpolantFlag(interpolantFlag), m_propagateErrors(propagateErrors) {}
-    PlaneCalcFunc(const PlaneCalcFunc&) = default;
-    PlaneCalcFunc& operator=(const PlaneCalcFunc&) = default;
-    ~PlaneCalcFunc() override = default;
-
-    // "top", "colour", "render"; other actions are ignored. The object must be a
-    // PlaneOKLObject: internal::error "Cast to PlaneOKLObject failed." (propagating) or a
-    // reported data::error (not propagating).
-    void operator()(OKLObject* object, const std::string& action) override;
+    // The object must be a PlaneOKLObject.
+    explicit PlaneCalcFunc(bool propagateErrors = true, bool interpolantFlag = true);
     CalcBase* clone() const override { return new PlaneCalcFunc(*this); }
 
     // The parameter step: works out the plane, its bound and in-plane axes from the object.
@@ -61,7 +53,6 @@ public:
     const TripletF& getDirection2() const { return m_direction2; }
     bool getInvertBound() const { return m_invertBound; }
     bool getInterpolantFlag() const { return m_interpolantFlag; }
-    bool getPropagateErrors() const { return m_propagateErrors; }
 
     // The culling step of a bounded slice: copies into `target` (empty) the faces of `source`
     // whose centroid lies inside the bound (outside when inverted), with the vertices they use
@@ -70,14 +61,14 @@ public:
     void cullVertices(const Geometry& source, Geometry& target) const;
 
 private:
-    void top(PlaneOKLObject& object);
+    static Policy policy(bool propagateErrors);
+    void build(GeometricOKLObject& object) override;
+    void draw(GeometricOKLObject& object) override;
     void calcSamplePlane(PlaneOKLObject& object);
     void calcVertices(Geometry& geometry, const PlaneOKLObject& object) const;
     void calcSlicePlane(PlaneOKLObject& object);
     // The in-plane axes from the normal; false (reported) when they cannot be made.
     bool calcAxes();
-    // Reports and swallows the failure being handled (the policy without propagation).
-    static void reportFailure();
 
     TripletF m_normal{0.0f, 0.0f, 1.0f};
     TripletF m_point{0.0f, 0.0f, 0.0f};
@@ -89,7 +80,6 @@ private:
     TripletF m_direction2{0.0f, 1.0f, 0.0f};
     bool m_invertBound = false;
     bool m_interpolantFlag = true;
-    bool m_propagateErrors = true;
 };
 
 } // namespace zel

@@ -3,7 +3,6 @@
 #include "domain/DomainGeometryBase.h"
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
-#include "framework/core/Reporter.h"
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/Interpolant.h"
 #include "framework/geometry/Variable.h"
@@ -20,11 +19,6 @@ namespace zel {
 namespace {
 
 const char* const kClass = "PointCalcFunc";
-
-void warn(const std::string& message)
-{
-    ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "calcPoints", message, ErrWarning));
-}
 
 // The values whose extreme is sought: a scalar's own, a vector's magnitudes. Empty when the
 // variable has no values of that type.
@@ -53,55 +47,29 @@ std::vector<float> valuesOf(const Variable& variable, VarType type)
 
 // ------------------------------------------------------------------------------ actions
 
-void PointCalcFunc::operator()(OKLObject* object, const std::string& action)
+PointCalcFunc::PointCalcFunc(bool propagateErrors, bool interpolantFlag)
+    // The misspelt class name of the reported cast is what hosts have always been shown.
+    : CalcFuncExecutive(reporting(kClass, "SymbolGeometricOKLObject", "SymbolGeometricOKLObect",
+                                  accepting<SymbolGeometricOKLObject>, propagateErrors)),
+      m_interpolantFlag(interpolantFlag)
 {
-    auto* point = dynamic_cast<SymbolGeometricOKLObject*>(object);
-    if (point == nullptr) {
-        if (m_propagateErrors)
-            throw internal::error(kClass, "operator()", "Cast to SymbolGeometricOKLObject failed.", ErrError);
-        // The misspelt class name is what hosts have always been shown.
-        ErrorProgressReporter::instance()->reportError(data::error(
-            kClass, "operator()",
-            _("Bad cast of %s '%s' to %s.", "OKLObject", "p_OKLObj", "SymbolGeometricOKLObect"), ErrInternal));
-        return;
-    }
-    if (action == "top") {
-        top(*point);
-    } else if (action == "colour") {
-        point->recolour();
-    } else if (action == "symbol") {
-        point->updateSymbols();
-    } else if (action == "render") {
-        if (!point->renderSymbol()) point->discardGeometries();
-        point->updateDefaultLegend();
-    }
 }
 
-void PointCalcFunc::top(SymbolGeometricOKLObject& object) const
+void PointCalcFunc::build(GeometricOKLObject& object)
 {
-    try {
-        object.prepareForUpdate();
-        if (object.hasParam("Nearest Node Number")) object.setParameter("Nearest Node Number", "-1");
-        object.discardGeometries();
-        if (calcPoints(object)) updateNearestNode(object);
-    } catch (...) {
-        object.discardGeometries();
-        if (m_propagateErrors) throw;
-        ErrorProgressReporter* reporter = ErrorProgressReporter::instance();
-        try {
-            throw;
-        } catch (const Error& e) {
-            reporter->reportError(e, ErrError);
-        } catch (const std::exception& e) {
-            reporter->reportError(data::error(
-                kClass, "operator()", _("Operation '%s' failed (system exception: %s).", "PointCalcFunc", e.what()),
-                ErrStdException));
-        } catch (...) {
-            reporter->reportError(data::error(
-                kClass, "operator()", _("Operation '%s' failed with unrecognized exception.", "PointCalcFunc"),
-                ErrStdException));
-        }
-    }
+    auto& point = static_cast<SymbolGeometricOKLObject&>(object);  // accepted
+    if (point.hasParam("Nearest Node Number")) point.setParameter("Nearest Node Number", "-1");
+    if (calcPoints(point)) updateNearestNode(point);
+}
+
+void PointCalcFunc::draw(GeometricOKLObject& object)
+{
+    if (!static_cast<SymbolGeometricOKLObject&>(object).renderSymbol()) object.discardGeometries();
+}
+
+void PointCalcFunc::perform(GeometricOKLObject& object, const std::string& action)
+{
+    if (action == "symbol") object.updateSymbols();
 }
 
 // ------------------------------------------------------------------------------- build
@@ -121,8 +89,8 @@ bool PointCalcFunc::calcPoints(SymbolGeometricOKLObject& object) const
     if (option == "XYZ") {
         const std::vector<float> xyz = object.getFloatArray("Point", LocatorFrame::lengthUnits());
         if (xyz.size() != 3) {
-            ErrorProgressReporter::instance()->reportError(ErrorMsg(
-                kClass, "calcPoints", _("Parameter '%s' must be defined by %d float values.", "Point", 3), ErrError));
+            LocatorFrame::report(kClass, "calcPoints", _("Parameter '%s' must be defined by %d float values.", "Point", 3),
+                                 ErrError);
             object.discardGeometries();
             return false;
         }
@@ -177,6 +145,7 @@ void PointCalcFunc::findExtrema(SymbolGeometricOKLObject& object, const std::str
     const VarType type = object.hasParam("Variable Boundary Values")
                              ? Variable::getVarType(object.getValue("Variable Boundary Values"))
                              : VarTypeVertex;
+    auto warn = [&](const std::string& message) { LocatorFrame::report(kClass, "findExtrema", message); };
     if (location.empty()) {
         warn(_("Cannot create point '%s'. Location is not provided.", object.getName()));
         return;

@@ -11,13 +11,15 @@
 // After a build, "Nearest Node Number" is set to the mesh node (counted from 1) that weighs
 // most in the first geometry's first point, or -1.
 //
-// The error policy is the plane's: with propagate errors set, failures of "top" pass on;
-// otherwise they are reported and swallowed. A failed "top" leaves the object without
-// geometry. Missing locations and variables only remove the affected points (reported as
-// warnings).
+// The error policy (CalcFuncExecutive.h): with propagate errors set, failures of "top" pass
+// on; otherwise they are reported and swallowed. A failed "top" leaves the object without
+// geometry; failures of the other actions always pass on. Missing locations and variables
+// only remove the affected points (reported as warnings). "render" draws the symbols, or
+// discards the geometries when there is nothing to draw, and leaves the change flags to the
+// host; "symbol" updates the symbols.
 #include "framework/ZelExport.h"
 #include "framework/geometry/Containers.h"
-#include "framework/okl/CalcBase.h"
+#include "locators/CalcFuncExecutive.h"
 
 #include <string>
 
@@ -26,28 +28,20 @@ namespace zel {
 class Geometry;
 class SymbolGeometricOKLObject;
 
-class ZEL_API PointCalcFunc : public CalcBase {
+class ZEL_API PointCalcFunc : public CalcFuncExecutive {
 public:
-    PointCalcFunc() = default;
     // propagateErrors: failures of "top" pass on (true) or are reported (false);
     // interpolantFlag: the last flag of every external interpolant of the points.
-    PointCalcFunc(bool propagateErrors, bool interpolantFlag)
-        : m_propagateErrors(propagateErrors), m_interpolantFlag(interpolantFlag) {}
-    PointCalcFunc(const PointCalcFunc&) = default;
-    PointCalcFunc& operator=(const PointCalcFunc&) = default;
-    ~PointCalcFunc() override = default;
-
-    // "top", "colour", "symbol", "render"; other actions are ignored. The object must be a
-    // SymbolGeometricOKLObject: internal::error "Cast to SymbolGeometricOKLObject failed."
-    // (propagating) or a reported data::error (not propagating).
-    void operator()(OKLObject* object, const std::string& action) override;
+    // The object must be a SymbolGeometricOKLObject.
+    explicit PointCalcFunc(bool propagateErrors = true, bool interpolantFlag = true);
     CalcBase* clone() const override { return new PointCalcFunc(*this); }
 
-    bool getPropagateErrors() const { return m_propagateErrors; }
     bool getInterpolantFlag() const { return m_interpolantFlag; }
 
 private:
-    void top(SymbolGeometricOKLObject& object) const;
+    void build(GeometricOKLObject& object) override;
+    void draw(GeometricOKLObject& object) override;
+    void perform(GeometricOKLObject& object, const std::string& action) override;
     // False when the build stopped early (the nearest-node step is then skipped).
     bool calcPoints(SymbolGeometricOKLObject& object) const;
     // Appends the points of `name` for the extremum options to `points`.
@@ -55,7 +49,6 @@ private:
                      TripletZELVector& points) const;
     static void updateNearestNode(SymbolGeometricOKLObject& object);
 
-    bool m_propagateErrors = true;
     bool m_interpolantFlag = true;
 };
 

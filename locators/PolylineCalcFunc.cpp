@@ -2,17 +2,15 @@
 
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
-#include "framework/core/Reporter.h"
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/Interpolant.h"
 #include "framework/okl/ContourOKLObject.h"
 #include "framework/okl/GeometricOKLObject.h"
 #include "framework/okl/ObjectDB.h"
-#include "framework/okl/ParamDefinition.h"
-#include "locators/LineCalcFunc.h"
+#include "locators/BoundaryIntersection.h"
 #include "locators/LocatorCalcFunc.h"
-#include "locators/PolylineChains.h"
 #include "locators/PolylineGeometryReader.h"
+#include "locators/SegmentChains.h"
 
 #include <algorithm>
 #include <map>
@@ -28,62 +26,54 @@ const char* const kClass = "PolylineCalcFunc";
 // Chain ends closer than this (in length units) are one place.
 constexpr double kCoincident = 1e-6;
 
-// A problem of the boundary-intersection settings: a warning, after which nothing is built.
-void warn(const std::string& message)
-{
-    ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "doIntersection", message, ErrWarning));
-}
+const BoundaryIntersection::Wording kIntersection{
+    kClass, "doIntersection", "polyline", "Polyline", "mesh-density",
+    "%s Boundary Intersection requires a Location object of \ntype Boundary, Region, Slice Plane or Isosurface. \n"
+    "%s is a %s."};
 
 } // namespace
 
 // ------------------------------------------------------------------------------ actions
 
-void PolylineCalcFunc::operator()(OKLObject* object, const std::string& action)
+PolylineCalcFunc::PolylineCalcFunc(bool interpolantFlag) : CalcFuncExecutive(passingOn(kClass)), m_flag(interpolantFlag)
 {
-    auto* polyline = dynamic_cast<GeometricOKLObject*>(object);
-    if (polyline == nullptr)
-        throw internal::error(kClass, "operator()", "Cast to GeometricOKLObject failed.", ErrError);
+}
 
-    if (action == "top") {
-        LocatorFrame::rebuild(*polyline, [&] {
-            const std::string option = polyline->getValue("Option");
-            if (option == "From File")
-                readFromFile(*polyline);
-            else if (option == "Boundary Intersection")
-                doIntersection(*polyline);
-            else if (option == "From Contour")
-                doContourLine(*polyline);
-        });
-    } else if (action == "colour") {
-        polyline->recolour();
-    } else if (action == "render") {
-        // A file polyline is one geometry; the others are per domain, and a contour's
-        // whole-object level adds the empty name.
-        std::vector<std::string> names{""};
-        if (polyline->getValue("Option") != "From File") {
-            names = polyline->getDomainNameList();
-            if (polyline->getGeometry("") != nullptr) names.emplace_back();
-        }
-        LocatorFrame::renderLines(*polyline, names, kClass);
-        polyline->updateDefaultLegend();
-        polyline->clearChangeFlags();
+void PolylineCalcFunc::build(GeometricOKLObject& polyline)
+{
+    const std::string option = polyline.getValue("Option");
+    if (option == "From File")
+        readFromFile(polyline);
+    else if (option == "Boundary Intersection")
+        doIntersection(polyline);
+    else if (option == "From Contour")
+        doContourLine(polyline);
+}
+
+void PolylineCalcFunc::draw(GeometricOKLObject& polyline)
+{
+    // A file polyline is one geometry; the others are per domain, and a contour's
+    // whole-object level adds the empty name.
+    std::vector<std::string> names{""};
+    if (polyline.getValue("Option") != "From File") {
+        names = polyline.getDomainNameList();
+        if (polyline.getGeometry("") != nullptr) names.emplace_back();
     }
+    LocatorFrame::renderLines(polyline, names, kClass);
 }
 
 // ---------------------------------------------------------------------------- from file
 
 void PolylineCalcFunc::readFromFile(GeometricOKLObject& object) const
 {
-    GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("ExternalGeometry", nullptr));
-    auto* external = dynamic_cast<ExternalGeometry*>(geometry.get());
-    if (external == nullptr)
-        throw internal::error(kClass, "readFromFile", _("Cast to %s failed.", "ExternalGeometry"), ErrError);
+    GeometryAutoPtr geometry;
+    ExternalGeometry& external = LocatorFrame::newExternalGeometry(geometry, kClass, "readFromFile");
     const std::string file = object.getValue("Input File");
 
     auto owned = std::make_unique<PolylineGeometryReader>();
     owned->initialize(file, object.getName());
     PolylineGeometryReader* reader = owned.get();  // owned by the external geometry from here on
-    external->setFileReader(std::move(owned));
+    external.setFileReader(std::move(owned));
 
     TripletZELVector points;
     std::vector<int> lines;
@@ -102,74 +92,16 @@ void PolylineCalcFunc::readFromFile(GeometricOKLObject& object) const
 
 void PolylineCalcFunc::doIntersection(GeometricOKLObject& object) const
 {
-    const std::string& name = object.getName();
-    const std::vector<std::string> domains = object.getDomainNameList();
-    if (domains.empty()) return warn(_("Cannot create polyline '%s'. Domain List is not provided.", name));
-
-    const std::vector<std::string> locations = ParamDefinition::splitValue(object.getValue("Location"));
-    if (locations.empty()) return warn(_("Cannot create polyline '%s'. Location is not provided.", name));
-    if (locations.size() > 1)
-        warn(_("Cannot create polyline '%s'.\nBoundary Intersection mode currently supports only one location.", name));
-    const std::string& locationName = locations.front();
-
-    const std::vector<std::string> boundaryNames = ParamDefinition::splitValue(object.getValue("Boundary List"));
-    if (boundaryNames.empty()) return warn(_("Cannot create polyline '%s'. Boundary List is not provided.", name));
-
-    OKLObject* locationObject = ObjectDB::instance()->getObjectByName(locationName);
-    if (locationObject == nullptr)
-        return warn(_("Cannot create polyline '%s'. Location '%s' is not found.", name, locationName));
-    auto* location = dynamic_cast<GeometricOKLObject*>(locationObject);
-    if (location == nullptr)
-        throw internal::nullPointer(
-            kClass, "doIntersection",
-            _("Can't cast locator OKLObject for %s to GeometricOKLObject.", locationName), ErrError);
-    if (location->getType() == "PLANE" && location->getValue("Plane Type") == "Sample")
-        return warn(_("%s Boundary Intersection requires Plane:%s to be a Slice Plane. Plane:%s is a Sample Plane.",
-                      "Polyline", locationName, locationName));
-    if (!location->isA("mesh-density"))
-        return warn(_("%s Boundary Intersection requires a Location object of \ntype Boundary, Region, Slice Plane "
-                      "or Isosurface. \n%s is a %s.",
-                      "Polyline", locationName, location->getType()));
-
-    const bool onBoundary = location->isA("region2d");
+    BoundaryIntersection settings(kIntersection);
+    if (!settings.read(object)) return;
+    const bool onBoundary = settings.location().isA("region2d");
     const bool addVariables = object.hasParam("Add Local Variable") && object.getBoolValue("Add Local Variable");
-    for (const std::string& domain : domains) {
+    settings.forEachDomain([&](const std::string& domain, Geometry& surface, std::vector<Geometry*>& boundaries) {
         GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("", nullptr));
-        geometry->setName(name);
-        Geometry* surface = location->getGeometry(domain);
-        if (surface == nullptr) continue;
-
-        std::vector<Geometry*> boundaries;
-        for (const std::string& boundaryName : boundaryNames) {
-            OKLObject* boundaryObject = ObjectDB::instance()->getObjectByName(boundaryName);
-            if (boundaryObject == nullptr) {
-                warn(_("Cannot create polyline '%s'. Boundary '%s' is not found.", name, boundaryName));
-                continue;
-            }
-            auto* boundary = dynamic_cast<GeometricOKLObject*>(boundaryObject);
-            if (boundary == nullptr)
-                throw internal::nullPointer(
-                    kClass, "doIntersection",
-                    _("Can't cast boundary OKLObject for %s to GeometricOKLObject.", boundaryName), ErrError);
-            if (!boundary->isA("region2d")) {
-                warn(_("Cannot create polyline '%s'. '%s' is not a boundary.", name, boundaryName));
-                continue;
-            }
-            const std::vector<std::string> boundaryDomains = boundary->getDomainNameList();
-            if (std::find(boundaryDomains.begin(), boundaryDomains.end(), domain) == boundaryDomains.end()) continue;
-            Geometry* boundaryGeometry = boundary->getGeometry(domain);
-            if (boundaryGeometry == nullptr)
-                throw internal::nullPointer(
-                    kClass, "doIntersection",
-                    _("Boundary %s is listed in domain %s, but no geometry was found.", boundaryName, domain), ErrError);
-            // A boundary named twice is cut once: its force and heat flux would count double.
-            if (std::find(boundaries.begin(), boundaries.end(), boundaryGeometry) == boundaries.end())
-                boundaries.push_back(boundaryGeometry);
-        }
-        if (boundaries.empty()) continue;
-        if (calcIntersect(geometry.get(), boundaries, surface, onBoundary, domain, true, addVariables))
+        geometry->setName(object.getName());
+        if (calcIntersect(geometry.get(), boundaries, &surface, onBoundary, domain, true, addVariables))
             LocatorFrame::attach(object, domain, geometry);
-    }
+    });
 }
 
 bool PolylineCalcFunc::calcIntersect(Geometry* result, std::vector<Geometry*>& boundaries, Geometry* surface,
@@ -191,13 +123,10 @@ bool PolylineCalcFunc::calcIntersect(Geometry* result, std::vector<Geometry*>& b
     // Vertices in order of first use along the chains, after those the result holds.
     TripletZELVector& vertices = result->getModifiableVertices();
     std::vector<int> newIndex(positions.size(), -1);  // surface vertex -> result vertex
-    for (const VertexChain& chain : chains)
-        for (int v : chain) {
-            int& target = newIndex[std::size_t(v)];
-            if (target >= 0) continue;
-            target = static_cast<int>(vertices.size());
-            vertices.push_back(positions[std::size_t(v)]);
-        }
+    std::vector<int> path;  // the chains one after another, as result vertices below
+    for (const VertexChain& chain : chains) path.insert(path.end(), chain.begin(), chain.end());
+    appendByFirstUse(path, positions.span(), vertices,
+                     [&](int v) { newIndex[std::size_t(v)] = static_cast<int>(vertices.size()) - 1; });
     const std::size_t vertexCount = vertices.size();
 
     if (makeInterpolant) {
@@ -293,21 +222,10 @@ void PolylineCalcFunc::doContourLine(GeometricOKLObject& object) const
             throw data::invalid(kClass, "doContourLine", _("Requested contour level %d does not exist.", level),
                                 ErrError);
 
-        IntZELVector segments = contourGeometry->getLevel(level - 1).segments;
-        LineCalcFunc::chainSegments(segments);
-        // Contour vertices in order of first use.
-        const TripletZELVector& contourVertices = contourGeometry->getVertices();
-        std::vector<int> newIndex(contourVertices.size(), -1);
+        IntZELVector lines = contourGeometry->getLevel(level - 1).segments;
+        chainSegments(lines);
         TripletZELVector vertices;
-        IntZELVector lines(segments.size());
-        for (std::size_t k = 0; k < segments.size(); ++k) {
-            int& target = newIndex[std::size_t(segments[k])];
-            if (target < 0) {
-                target = static_cast<int>(vertices.size());
-                vertices.push_back(contourVertices[std::size_t(segments[k])]);
-            }
-            lines[k] = target;
-        }
+        appendByFirstUse(lines.span(), contourGeometry->getVertices().span(), vertices, [](int) {});
         if (vertices.empty()) continue;
         geometry->setVertices(std::move(vertices));
         geometry->setLines(std::move(lines));

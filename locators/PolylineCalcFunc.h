@@ -16,11 +16,13 @@
 //                            contour;
 //   anything else            nothing is built.
 //
-// Problems of the boundary-intersection settings are reported (warnings) and leave the
-// polyline empty; other failures pass on, and a failed rebuild leaves no geometry.
+// Problems of the boundary-intersection settings are reported (warnings, BoundaryIntersection.h)
+// and leave the polyline empty; other failures pass on, and a failed rebuild leaves no
+// geometry (CalcFuncExecutive.h). "render" draws what the mode built and clears the change
+// flags; "glyph" and other actions are ignored.
 #include "framework/ZelExport.h"
 #include "framework/geometry/Containers.h"
-#include "framework/okl/CalcBase.h"
+#include "locators/CalcFuncExecutive.h"
 
 #include <string>
 #include <vector>
@@ -31,25 +33,17 @@ class EdgeInterpolant;
 class GeometricOKLObject;
 class Geometry;
 
-class ZEL_API PolylineCalcFunc : public CalcBase {
+class ZEL_API PolylineCalcFunc : public CalcFuncExecutive {
 public:
     // `interpolantFlag` is passed as the last flag of every external interpolant.
-    PolylineCalcFunc() = default;
-    explicit PolylineCalcFunc(bool interpolantFlag) : m_flag(interpolantFlag) {}
-    PolylineCalcFunc(const PolylineCalcFunc&) = default;
-    PolylineCalcFunc& operator=(const PolylineCalcFunc&) = default;
-    ~PolylineCalcFunc() override = default;
-
-    // "top", "colour", "render"; "glyph" and other actions are ignored. internal::error
-    // "Cast to GeometricOKLObject failed." when the object is not a geometric object.
-    void operator()(OKLObject* object, const std::string& action) override;
+    explicit PolylineCalcFunc(bool interpolantFlag = true);
     CalcBase* clone() const override { return new PolylineCalcFunc(*this); }
 
     bool getFlag() const { return m_flag; }
 
     // Appends to `result` the polyline of the free edges of `surface` that lie on
     // `boundaries` (not owned; the boundary objects own them): the edges chained by vertex,
-    // then the chains whose ends lie in the same place joined (PolylineChains.h); vertices in
+    // then the chains whose ends lie in the same place joined (SegmentChains.h); vertices in
     // order of first use along the chains, one segment per consecutive pair.
     // With `makeInterpolant` the result gets a new interpolant onto `domain`, copied from the
     // surface's: its VertexInterpolant when `vertexInterpolant` is set (a boundary), else its
@@ -64,6 +58,8 @@ public:
                               bool boundaryVariables);
 
 private:
+    void build(GeometricOKLObject& object) override;
+    void draw(GeometricOKLObject& object) override;
     void readFromFile(GeometricOKLObject& object) const;
     void doIntersection(GeometricOKLObject& object) const;
     void doContourLine(GeometricOKLObject& object) const;

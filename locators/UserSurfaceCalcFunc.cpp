@@ -4,7 +4,6 @@
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/core/Progress.h"
-#include "framework/core/Reporter.h"
 #include "framework/core/StringUtilities.h"
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/Interpolant.h"
@@ -14,7 +13,7 @@
 #include "framework/okl/ObjectDB.h"
 #include "framework/viewer/Colour.h"
 #include "framework/viewer/GraphicObject.h"
-#include "framework/viewer/ViewerInterface.h"
+#include "locators/BoundaryIntersection.h"
 #include "locators/LocatorCalcFunc.h"
 #include "locators/UserSurfaceGeometryReader.h"
 #include "feloads/KVO2NorvaUtilities.h"
@@ -161,18 +160,12 @@ template <typename Added>
 void appendUsedVertices(FaceGroups& groups, const TripletZELVector& sourcePoints, TripletZELVector& vertices,
                         Added&& added)
 {
-    std::vector<int> renumbered(sourcePoints.size(), -1);
+    std::vector<int> used;  // the groups one after another
+    for (const auto& [type, nodes] : groups) used.insert(used.end(), nodes.begin(), nodes.end());
+    appendByFirstUse(used, sourcePoints.span(), vertices, added);
+    auto next = used.begin();
     for (auto& [type, nodes] : groups)
-        for (int& node : nodes) {
-            assert(node >= 0 && std::size_t(node) < renumbered.size());
-            int& mapped = renumbered[std::size_t(node)];
-            if (mapped < 0) {
-                mapped = static_cast<int>(vertices.size());
-                vertices.push_back(sourcePoints[std::size_t(node)]);
-                added(node);
-            }
-            node = mapped;
-        }
+        for (int& node : nodes) node = *next++;
 }
 
 // One face set "<domain>:<shape type>" per non-empty group, holding its faces.
@@ -198,21 +191,7 @@ unsigned UserSurfaceCalcFunc::getBuildsInProgress() { return s_buildsInProgress;
 
 // ------------------------------------------------------------------------------ actions
 
-void UserSurfaceCalcFunc::operator()(OKLObject* object, const std::string& action)
-{
-    auto* surface = dynamic_cast<GeometricOKLObject*>(object);
-    if (surface == nullptr) throw internal::error(kClass, "operator()", "Cast to GeometricOKLObject failed.", ErrError);
-
-    if (action == "top") {
-        LocatorFrame::rebuild(*surface, [&] { build(*surface); });
-    } else if (action == "colour") {
-        surface->recolour();
-    } else if (action == "render") {
-        render(surface);
-        surface->updateDefaultLegend();
-        surface->clearChangeFlags();
-    }
-}
+UserSurfaceCalcFunc::UserSurfaceCalcFunc(bool flag) : CalcFuncExecutive(passingOn(kClass)), m_flag(flag) {}
 
 // The modes built in one progress step.
 struct UserSurfaceCalcFunc::OneStepMode {
@@ -234,7 +213,7 @@ const UserSurfaceCalcFunc::OneStepMode* UserSurfaceCalcFunc::findOneStepMode(con
     return nullptr;
 }
 
-void UserSurfaceCalcFunc::build(GeometricOKLObject& object) const
+void UserSurfaceCalcFunc::build(GeometricOKLObject& object)
 {
     // The count serves only to name the progress. Only a build that returns normally counts
     // down; a failed one leaves its count behind.
@@ -263,17 +242,15 @@ void UserSurfaceCalcFunc::build(GeometricOKLObject& object) const
 
 void UserSurfaceCalcFunc::doFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const
 {
-    GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("ExternalGeometry", nullptr));
-    auto* external = dynamic_cast<ExternalGeometry*>(geometry.get());
-    if (external == nullptr)
-        throw internal::error(kClass, "doFileSurface", _("Cast to %s failed.", "ExternalGeometry"), ErrError);
+    GeometryAutoPtr geometry;
+    ExternalGeometry& external = LocatorFrame::newExternalGeometry(geometry, kClass, "doFileSurface");
     progress.start("Load Data");
     const std::string file = object.getValue("Input File");
     auto reader = std::make_unique<UserSurfaceGeometryReader>();
     reader->initialize(file, object.getName());
     UserSurfaceGeometryReader* fileReader = reader.get();  // owned by the geometry from here on
-    external->setFileReader(std::move(reader));
-    loadData(fileReader, external);
+    external.setFileReader(std::move(reader));
+    loadData(fileReader, &external);
 
     progress.start("Interpolant Calculation");
     geometry->setInterpolant(
@@ -307,16 +284,14 @@ UserSurfaceCalcFunc::FileFaceSets UserSurfaceCalcFunc::addFileFaceSets(Geometry&
 
 void UserSurfaceCalcFunc::doLoadFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const
 {
-    GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("ExternalGeometry", nullptr));
-    auto* external = dynamic_cast<ExternalGeometry*>(geometry.get());
-    if (external == nullptr)
-        throw internal::error(kClass, "doLoadFileSurface", _("Cast to %s failed.", "ExternalGeometry"), ErrError);
+    GeometryAutoPtr geometry;
+    ExternalGeometry& external = LocatorFrame::newExternalGeometry(geometry, kClass, "doLoadFileSurface");
     progress.start("Load Data");
     const std::string file = object.getValue("Input File");
     auto owned = std::make_unique<NorvaGeometryReader>(object.getValue("File Units"));
     owned->initialize(file, object.getName());
     NorvaGeometryReader* reader = owned.get();  // owned by the geometry from here on
-    external->setFileReader(std::move(owned));
+    external.setFileReader(std::move(owned));
 
     const FileFaceSets sets = addFileFaceSets(*geometry);
     std::string elementType;
@@ -384,8 +359,7 @@ int UserSurfaceCalcFunc::collectFringeFaces(Geometry* output, ContourGeometry* c
         sourceInterpolant<HybridInterpolant>(*contour, "Contour", "a HybridInterpolant", operation);
 
     if (level < 1 || level > contour->getNumLevels()) {
-        ErrorProgressReporter::instance()->reportError(
-            ErrorMsg(kClass, operation, _("Requested contour level %d does not exist.", level), ErrWarning));
+        LocatorFrame::report(kClass, operation, _("Requested contour level %d does not exist.", level));
         return 0;
     }
     const std::vector<ContourGeometry::FringeFace>& fringe = contour->getLevel(level - 1).fringeFaces;
@@ -556,101 +530,19 @@ void UserSurfaceCalcFunc::transformGeometry(Geometry* /*source*/, Geometry* copy
 
 namespace {
 
-// A problem with the user surface's own settings: reported, and nothing is built.
-void reportIntersection(const std::string& message)
-{
-    ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "doIntersection", message, ErrWarning));
-}
+const BoundaryIntersection::Wording kIntersection{
+    kClass, "doIntersection", "user surface", "User Surface", "edge-based",
+    "%s Boundary Intersection requires a Location object of type Isosurface or Slice Plane. %s is a %s."};
 
 } // namespace
 
 void UserSurfaceCalcFunc::doIntersection(GeometricOKLObject* object) const
 {
     const char* const operation = "doIntersection";
-    const std::string& surfaceName = object->getName();
-    const std::vector<std::string> domains = object->getDomainNameList();
-    if (domains.empty()) {
-        reportIntersection(_("Cannot create user surface '%s'. Domain List is not provided.", surfaceName));
-        return;
-    }
-    const std::vector<std::string> locations = StringUtilities::stringToVector(object->getValue("Location"), ",");
-    if (locations.empty()) {
-        reportIntersection(_("Cannot create user surface '%s'. Location is not provided.", surfaceName));
-        return;
-    }
-    if (locations.size() > 1)
-        reportIntersection(_("Cannot create user surface '%s'.\nBoundary Intersection mode currently supports only "
-                             "one location.",
-                             surfaceName));
-    const std::vector<std::string> boundaryNames =
-        StringUtilities::stringToVector(object->getValue("Boundary List"), ",");
-    if (boundaryNames.empty()) {
-        reportIntersection(_("Cannot create user surface '%s'. Boundary List is not provided.", surfaceName));
-        return;
-    }
-
-    ObjectDB* db = ObjectDB::instance();
-    const std::string& locationName = locations.front();
-    OKLObject* found = db->getObjectByName(locationName);
-    if (found == nullptr) {
-        reportIntersection(_("Cannot create user surface '%s'. Location '%s' is not found.", surfaceName, locationName));
-        return;
-    }
-    auto* location = dynamic_cast<GeometricOKLObject*>(found);
-    if (location == nullptr)
-        throw internal::nullPointer(kClass, operation,
-                                    _("Can't cast locator OKLObject for %s to GeometricOKLObject.", locationName),
-                                    ErrError);
-    if (location->getObjectType() == "PLANE") {
-        if (location->getValue("Plane Type") == "Sample") {
-            reportIntersection(_("%s Boundary Intersection requires Plane:%s to be a Slice Plane. Plane:%s is a Sample "
-                                 "Plane.",
-                                 "User Surface", locationName, locationName));
-            return;
-        }
-    } else if (!location->isA("edge-based")) {
-        reportIntersection(_("%s Boundary Intersection requires a Location object of type Isosurface or Slice Plane. "
-                             "%s is a %s.",
-                             "User Surface", locationName, location->getObjectType()));
-        return;
-    }
-
-    for (const std::string& domain : domains) {
-        Geometry* cut = location->getGeometry(domain);
-        if (cut == nullptr) continue;
-        std::vector<Geometry*> boundaries;
-        for (const std::string& boundaryName : boundaryNames) {
-            OKLObject* named = db->getObjectByName(boundaryName);
-            if (named == nullptr) {
-                reportIntersection(
-                    _("Cannot create user surface '%s'. Boundary '%s' is not found.", surfaceName, boundaryName));
-                continue;
-            }
-            auto* boundary = dynamic_cast<GeometricOKLObject*>(named);
-            if (boundary == nullptr)
-                throw internal::nullPointer(kClass, operation,
-                                            _("Can't cast boundary OKLObject for %s to GeometricOKLObject.",
-                                              boundaryName),
-                                            ErrError);
-            if (!boundary->isA("region2d")) {
-                reportIntersection(
-                    _("Cannot create user surface '%s'. '%s' is not a boundary.", surfaceName, boundaryName));
-                continue;
-            }
-            const std::vector<std::string> boundaryDomains = boundary->getDomainNameList();
-            if (std::find(boundaryDomains.begin(), boundaryDomains.end(), domain) == boundaryDomains.end()) continue;
-            Geometry* faces = boundary->getGeometry(domain);
-            if (faces == nullptr)
-                throw internal::nullPointer(kClass, operation,
-                                            _("Boundary %s is listed in domain %s, but no geometry was found.",
-                                              boundaryName, domain),
-                                            ErrError);
-            // A boundary named twice is one strip, not two on top of each other.
-            if (std::find(boundaries.begin(), boundaries.end(), faces) == boundaries.end()) boundaries.push_back(faces);
-        }
-        if (boundaries.empty()) continue;
-
-        OKLObject* domainNamed = db->getObjectByName(domain);
+    BoundaryIntersection settings(kIntersection);
+    if (!settings.read(*object)) return;
+    settings.forEachDomain([&](const std::string& domain, Geometry& cut, std::vector<Geometry*>& boundaries) {
+        OKLObject* domainNamed = ObjectDB::instance()->getObjectByName(domain);
         if (domainNamed == nullptr)
             throw internal::nullPointer(kClass, operation, _("Cannot find OKL object for domain '%s'.", domain),
                                         ErrError);
@@ -668,11 +560,11 @@ void UserSurfaceCalcFunc::doIntersection(GeometricOKLObject* object) const
                                         _("Bad cast of %s '%s' to %s.", "Geometry", domain, "DomainGeometry"), ErrError);
 
         GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("", nullptr));
-        geometry->setName(surfaceName);
+        geometry->setName(object->getName());
         geometry->setDomain(domain);
-        calcIntersect(geometry.get(), boundaries, cut, domain, domainGeometry);
+        calcIntersect(geometry.get(), boundaries, &cut, domain, domainGeometry);
         if (geometry->getNumVertices() > 0) LocatorFrame::attach(*object, domain, geometry);
-    }
+    });
 }
 
 void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>& boundaries, Geometry* location,
@@ -820,94 +712,65 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
 
 // --------------------------------------------------------------------------- render
 
-void UserSurfaceCalcFunc::render(GeometricOKLObject* object)
+void UserSurfaceCalcFunc::draw(GeometricOKLObject& surface)
 {
-    ViewerInterface* viewer = ViewerInterface::instance();
-    const std::string path = object->getPath();
-    try {
-        object->purgeFromViewer();
-        std::vector<std::string> names = object->getDomainNameList();
-        if (object->getGeometry("") != nullptr) names.emplace_back();
-        for (const std::string& name : names) {
-            GraphicObject graphic;
-            graphic.setPath(path);
-            graphic.setDomain(name);
-            ColourMap* map = ColourMapDB::instance()->getMap(object->hasParam("Colour Map")
-                                                                 ? object->getValue("Colour Map")
-                                                                 : std::string());
-            graphic.setColourMap(map);
-            Geometry* geometry = object->getGeometry(name);
-            if (geometry == nullptr) {
-                viewer->deleteFromViewer(path, name, -1, false);
-                continue;
-            }
-            graphic.setGeometry(geometry);
-            const bool changed = object->isGeometryChanged() || object->isRenderChanged();
-            const bool drawLines = object->getBoolValue("Draw Lines");
-            if (drawLines && (changed || geometry->getNumLines() == 0)) {
-                geometry->calculateLines(object->getFloatValue("Render Edge Angle", "degree"));
-                graphic.setChanged(true);
-            }
-            if (changed) graphic.setChanged(true);
-
-            const std::string mode = object->getValue("Colour Mode");
-            graphic.setColourMode(mode);
-            graphic.setConstantColour(map->addCustomColour(Colour::fromValues(object->getFloatArray("Colour"))));
-            if (mode != "Constant") {
-                std::string variableName;
-                if (mode == "Variable") {
-                    variableName = object->getValue("Colour Variable");
-                    if (variableName.empty()) {
-                        object->setParameter("Colour Variable", "Pressure");
-                        variableName = "Pressure";
-                    }
-                } else {
-                    variableName = object->getValue("Variable");
-                }
-                // "<variable> on <location>": a variable that another location made.
-                GeometricOKLObject* holder = object;
-                const std::size_t on = variableName.rfind(" on ");
-                if (on != std::string::npos) {
-                    auto* other = dynamic_cast<GeometricOKLObject*>(
-                        ObjectDB::instance()->getObjectByName(variableName.substr(on + 4)));
-                    if (other != nullptr && other != object) holder = other;
-                }
-                Variable* variable = holder->getVariable(variableName, name);
-                if (variable == nullptr)
-                    throw internal::nullPointer(kClass, "render", _("Couldn't find variable %s", variableName),
-                                                ErrError);
-                if (variable->getGlobalType() != VarTypeLocal && !ObjectDB::instance()->hasObject(variableName))
-                    throw internal::nullPointer(kClass, "render", _("Couldn't find variable okl object %s", variableName),
-                                                ErrError);
-                graphic.setColourVariable(variable);
-                graphic.setVariableColouring(object->useVariableColouring());
-                float min = 0.0f, max = 0.0f;
-                if (object->getColourRange(min, max)) graphic.setColourRange(min, max);
-            }
-
-            graphic.setDrawFaces(object->getBoolValue("Draw Faces"));
-            std::vector<float> lineColour = object->getFloatArray("Line Colour");
-            if (object->hasParam("Line Colour Mode") && object->getValue("Line Colour Mode") == "Default") {
-                const OKLObject* viewport = ObjectDB::instance()->getObjectByName("VIEWPORT MANAGER");
-                if (viewport != nullptr && viewport->hasParam("Global Edge Colour"))
-                    lineColour = viewport->getFloatArray("Global Edge Colour");
-            }
-            graphic.setLineColour(map->addCustomColour(Colour::fromValues(lineColour)));
-            graphic.setLineWidth(object->getFloatValue("Line Width"));
-            graphic.setDrawLines(drawLines);
-            graphic.setSurfaceDrawing(object->getValue("Surface Drawing"));
-            graphic.setLighting(object->getBoolValue("Lighting"));
-            if (object->hasParam("Colour Scale")) graphic.setColourScale(object->getValue("Colour Scale"));
-            graphic.setTransparency(object->getValue("Transparency"));
-            graphic.setVisible(object->getBoolValue("Visibility"));
-            graphic.setSpecularLighting(object->getBoolValue("Specular Lighting"));
-            graphic.setCullingMode(object->getValue("Culling Mode"));
-            object->draw(&graphic);
+    std::vector<std::string> names = surface.getDomainNameList();
+    if (surface.getGeometry("") != nullptr) names.emplace_back();
+    LocatorFrame::drawGeometries(surface, names, [&](GraphicObject& graphic, Geometry& geometry, const std::string& name,
+                                                     ColourMap& map) {
+        const bool changed = surface.isGeometryChanged() || surface.isRenderChanged();
+        const bool drawLines = surface.getBoolValue("Draw Lines");
+        if (drawLines && (changed || geometry.getNumLines() == 0)) {
+            geometry.calculateLines(surface.getFloatValue("Render Edge Angle", "degree"));
+            graphic.setChanged(true);
         }
-    } catch (...) {
-        viewer->deleteFromViewer(path, ViewerInterface::AllGeometries, -1, false);
-        throw;
-    }
+
+        const std::string mode = surface.getValue("Colour Mode");
+        graphic.setColourMode(mode);
+        graphic.setConstantColour(map.addCustomColour(Colour::fromValues(surface.getFloatArray("Colour"))));
+        if (mode != "Constant") {
+            std::string variableName;
+            if (mode == "Variable") {
+                variableName = surface.getValue("Colour Variable");
+                if (variableName.empty()) {
+                    surface.setParameter("Colour Variable", "Pressure");
+                    variableName = "Pressure";
+                }
+            } else {
+                variableName = surface.getValue("Variable");
+            }
+            // "<variable> on <location>": a variable that another location made.
+            GeometricOKLObject* holder = &surface;
+            const std::size_t on = variableName.rfind(" on ");
+            if (on != std::string::npos) {
+                auto* other = dynamic_cast<GeometricOKLObject*>(
+                    ObjectDB::instance()->getObjectByName(variableName.substr(on + 4)));
+                if (other != nullptr && other != &surface) holder = other;
+            }
+            Variable& variable =
+                LocatorFrame::findColourVariable(*holder, variableName, name, kClass, "Couldn't find variable %s");
+            LocatorFrame::requireDefined(variable, variableName, kClass, "Couldn't find variable okl object %s");
+            LocatorFrame::colourBy(graphic, surface, variable);
+        }
+
+        graphic.setDrawFaces(surface.getBoolValue("Draw Faces"));
+        std::vector<float> lineColour = surface.getFloatArray("Line Colour");
+        if (surface.hasParam("Line Colour Mode") && surface.getValue("Line Colour Mode") == "Default") {
+            const OKLObject* viewport = ObjectDB::instance()->getObjectByName("VIEWPORT MANAGER");
+            if (viewport != nullptr && viewport->hasParam("Global Edge Colour"))
+                lineColour = viewport->getFloatArray("Global Edge Colour");
+        }
+        graphic.setLineColour(map.addCustomColour(Colour::fromValues(lineColour)));
+        graphic.setLineWidth(surface.getFloatValue("Line Width"));
+        graphic.setDrawLines(drawLines);
+        graphic.setSurfaceDrawing(surface.getValue("Surface Drawing"));
+        graphic.setLighting(surface.getBoolValue("Lighting"));
+        if (surface.hasParam("Colour Scale")) graphic.setColourScale(surface.getValue("Colour Scale"));
+        graphic.setTransparency(surface.getValue("Transparency"));
+        graphic.setVisible(surface.getBoolValue("Visibility"));
+        graphic.setSpecularLighting(surface.getBoolValue("Specular Lighting"));
+        graphic.setCullingMode(surface.getValue("Culling Mode"));
+    });
 }
 
 } // namespace zel

@@ -50,7 +50,7 @@
 // after its locations), as the database does when they change in that order.
 #include "framework/ZelExport.h"
 #include "framework/geometry/Containers.h"
-#include "framework/okl/CalcBase.h"
+#include "locators/CalcFuncExecutive.h"
 
 #include <array>
 #include <string>
@@ -66,19 +66,13 @@ class ProgressTracker;
 class ShapeSet;
 class UserSurfaceGeometryReader;
 
-class ZEL_API UserSurfaceCalcFunc : public CalcBase {
+// "top" rebuilds, "colour" recolours, "render" draws and clears the change flags, "glyph" and
+// other actions do nothing. Failures pass on; a failed "top" leaves the object without
+// geometry (CalcFuncExecutive.h).
+class ZEL_API UserSurfaceCalcFunc : public CalcFuncExecutive {
 public:
     // `flag` is passed as the last flag of every external interpolant the surface asks for.
-    UserSurfaceCalcFunc() = default;
-    explicit UserSurfaceCalcFunc(bool flag) : m_flag(flag) {}
-    UserSurfaceCalcFunc(const UserSurfaceCalcFunc&) = default;
-    UserSurfaceCalcFunc& operator=(const UserSurfaceCalcFunc&) = default;
-    ~UserSurfaceCalcFunc() override = default;
-
-    // "top" rebuilds, "colour" recolours, "render" draws, "glyph" and other actions do
-    // nothing. internal::error "Cast to GeometricOKLObject failed." when the object is not a
-    // geometric object. A failed "top" leaves the object without geometry and passes on.
-    void operator()(OKLObject* object, const std::string& action) override;
+    explicit UserSurfaceCalcFunc(bool flag = true);
     CalcBase* clone() const override { return new UserSurfaceCalcFunc(*this); }
 
     bool getFlag() const { return m_flag; }
@@ -103,7 +97,8 @@ public:
 private:
     struct OneStepMode;
     static const OneStepMode* findOneStepMode(const std::string& option);
-    void build(GeometricOKLObject& object) const;
+    void build(GeometricOKLObject& object) override;
+    void draw(GeometricOKLObject& object) override;
     void doFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const;
     static void loadData(UserSurfaceGeometryReader* reader, Geometry* geometry);
     // The TRIANGLE, QUAD, PENTAGON and HEXAGON sets of a file surface (owned by `geometry`).
@@ -119,7 +114,6 @@ private:
     // that touch the mesh nodes of the edges that `location`'s free edges cross on them.
     static void calcIntersect(Geometry* output, std::vector<Geometry*>& boundaries, Geometry* location,
                               const std::string& domain, DomainGeometryBase* domainGeometry);
-    static void render(GeometricOKLObject* object);
 
     bool m_flag = true;
     static unsigned s_buildsInProgress;

@@ -4,6 +4,7 @@
 #include "tests/locators/LocatorTestSupport.h"
 
 #include "locators/LineCalcFunc.h"
+#include "locators/SegmentChains.h"
 
 #include <algorithm>
 #include <deque>
@@ -361,7 +362,7 @@ TEST(LineSteps, MergeAndChainMatchTheirLiteralTwinsOnRandomInput) {
         EXPECT_EQ(l1.vector(), l2.vector());
 
         IntZELVector c1 = lines, c2 = lines;
-        LineCalcFunc::chainSegments(c1);
+        chainSegments(c1);
         literalChain(c2);
         EXPECT_EQ(c1.vector(), c2.vector());
     }

@@ -233,6 +233,7 @@ TEST_F(PointTest, MissingLocationsAndVariablesOnlyRemoveTheirPoints) {
     EXPECT_EQ(reportsOf("Cannot create point 'P'. Location is not provided."), 3u);
     EXPECT_EQ(reports().back().getErrorType(), 8);
     EXPECT_EQ(reports().back().getClassName(), "PointCalcFunc");
+    EXPECT_EQ(reports().back().getOperation(), "findExtrema");
 
     point->setParameter("Location", "Nowhere");
     run(*point);

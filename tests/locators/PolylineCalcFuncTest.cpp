@@ -227,6 +227,14 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
                             "Cannot create polyline 'P'. Boundary 'Nothing' is not found.",
                             "Cannot create polyline 'P'. 'Slice' is not a boundary."}));
     EXPECT_NEAR(length(*p), 1.0, kTol);
+
+    // The lists split as the user surface's do: empty items are no names, and a boundary
+    // named twice is cut once.
+    ErrorProgressReporter::instance()->clear();
+    ObjectDB::instance()->deleteObject("P");
+    p = intersection("Slice, ", "ymin, , ymin");
+    EXPECT_EQ(reports().size(), 0u) << lastReport();
+    EXPECT_NEAR(length(*p), 1.0, kTol);
 }
 
 TEST_F(PolylineTest, IntersectionFailuresRaiseAndLeaveNoGeometry) {

@@ -184,6 +184,14 @@ TEST_F(BoundaryStripTest, ParameterProblemsAreReportedAndBuildNothing) {
     EXPECT_EQ(reports()[before + 2].getMessage(), "Cannot create user surface 'Strip'. 'Cut' is not a boundary.");
     ObjectDB::instance()->deleteObject("Strip");
 
+    // The lists split as the polyline's do: empty items are no names, and a boundary named
+    // twice is one strip.
+    const std::size_t quietLists = reports().size();
+    s = strip({{"Location", ", Cut"}, {"Boundary List", "Bottom, , Bottom"}});
+    EXPECT_NEAR(area(*s), 0.75, 1e-6);
+    EXPECT_EQ(reports().size(), quietLists) << lastReport();
+    ObjectDB::instance()->deleteObject("Strip");
+
     // A plane that does not reach the boundary: no strip, no report.
     addObject("PLANE", "High", {{"Option", "XY Plane"}, {"Z", "0.6 [m]"}});
     run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("High")));

@@ -1,8 +1,15 @@
 #pragma once
-// Chaining of surface edges into polylines (the boundary intersection of a polyline).
+// The chaining of segments, for every locator that puts segments in order. Two orders:
 //
-// A chain is a path of vertex indices, kept from front to back; the chains form a list in
-// the order they were created. Two steps turn a list of edges into chains:
+// Growth order (cut lines, contour isolines: chainSegments): the segments of a connectivity
+// (#L by 2 vertex indices) are reordered, each keeping its own direction. A chain grows from
+// the first segment not yet used: passes over the later segments add each one that shares a
+// vertex with the chain's tail segment, until a pass adds none; then the same at its head
+// segment. The next chain starts from the first segment left. The vertices are not touched.
+//
+// Path order (the boundary intersection of a polyline): a chain is a path of vertex indices,
+// kept from front to back; the chains form a list in the order they were created. Two steps
+// turn a list of edges into chains:
 //
 //   By index: each edge (a, b), in order, extends the first chain of the list that has a or
 //   b at an end (a at the front: b goes in front; b at the front: a in front; a at the back:
@@ -20,10 +27,11 @@
 //   front, whose chain goes in front reversed; front on back, in front; back on front,
 //   appended; back on back, appended reversed), and checks again, until none does.
 //
-// Both give exactly what comparing every chain with every other chain, pass after pass,
-// gives; they find candidates through an index of the chain ends instead (by vertex, and
-// by position along the widest axis), and keep the chains as linked items so that joining
-// and turning a chain round take constant time. Their cost grows as n log n in the number of
+// Both orders give exactly what comparing every segment or chain with every other one, pass
+// after pass, gives; they find candidates through an index of the chain ends instead (by vertex, and
+// by position along the widest axis; for growth, the segments by vertex), and keep the
+// chains of paths as linked items so that joining and turning a chain round take constant
+// time. Their cost grows as n log n in the number of
 // edges rather than with its square (or cube); bench/polyline_chains.cpp measures it.
 #include "framework/geometry/Containers.h"
 
@@ -34,6 +42,9 @@ namespace zel {
 
 // The vertex indices of one chain, from front to back.
 using VertexChain = std::vector<int>;
+
+// Puts the segments of `lines` in growth order.
+void chainSegments(IntZELVector& lines);
 
 // The chains of `edges` by index, in list order.
 std::vector<VertexChain> chainEdgesByIndex(std::span<const Edge> edges);

@@ -1,4 +1,4 @@
-#include "locators/PolylineChains.h"
+#include "locators/SegmentChains.h"
 
 #include "locators/AxisSweep.h"
 
@@ -6,7 +6,9 @@
 #include <array>
 #include <cassert>
 #include <cstdint>
+#include <deque>
 #include <limits>
+#include <numeric>
 
 namespace zel {
 
@@ -152,7 +154,100 @@ private:
     std::vector<std::vector<int>> m_ends;  // small lists: rarely more than one chain per vertex
 };
 
+// For every vertex, the segments that use it, ascending (compressed rows).
+struct Adjacency {
+    std::vector<std::uint32_t> offsets;  // #V + 1
+    std::vector<std::uint32_t> segments;
+
+    Adjacency(const std::vector<Edge>& edges, std::size_t vertexCount) : offsets(vertexCount + 1, 0)
+    {
+        for (const Edge& e : edges) {
+            ++offsets[std::size_t(e[0]) + 1];
+            if (e[1] != e[0]) ++offsets[std::size_t(e[1]) + 1];
+        }
+        std::partial_sum(offsets.begin(), offsets.end(), offsets.begin());
+        segments.resize(offsets.back());
+        std::vector<std::uint32_t> fill(offsets.begin(), offsets.end() - 1);
+        for (std::size_t k = 0; k < edges.size(); ++k) {
+            segments[fill[std::size_t(edges[k][0])]++] = std::uint32_t(k);
+            if (edges[k][1] != edges[k][0]) segments[fill[std::size_t(edges[k][1])]++] = std::uint32_t(k);
+        }
+    }
+    std::span<const std::uint32_t> of(int vertex) const
+    {
+        return std::span<const std::uint32_t>(segments).subspan(offsets[std::size_t(vertex)],
+                                                                offsets[std::size_t(vertex) + 1] -
+                                                                    offsets[std::size_t(vertex)]);
+    }
+};
+
 } // namespace
+
+void chainSegments(IntZELVector& lines)
+{
+    constexpr std::size_t none = std::size_t(-1);
+    const std::size_t count = lines.size() / 2;
+    if (count == 0) return;
+    std::vector<Edge> edges(count);
+    int maxVertex = -1;
+    for (std::size_t k = 0; k < count; ++k) {
+        edges[k] = Edge(lines[2 * k], lines[2 * k + 1]);
+        maxVertex = std::max({maxVertex, edges[k][0], edges[k][1]});
+    }
+    const Adjacency adjacency(edges, std::size_t(maxVertex) + 1);
+    std::vector<char> used(count, 0);
+
+    // The first unused segment at or after `from` that shares a vertex with segment `end`.
+    // A pass over all segments in order adds each one that touches the current end, so the
+    // next one added is exactly this; between the two nothing touches the end.
+    auto nextTouching = [&](std::size_t end, std::size_t from) {
+        std::size_t best = none;
+        for (int side = 0; side < 2; ++side) {
+            for (std::uint32_t k : adjacency.of(edges[end][side])) {
+                if (k >= best) break;  // ascending: nothing lower follows in this list
+                if (k < from || used[k]) continue;
+                best = k;
+                break;
+            }
+        }
+        return best;
+    };
+    // Passes over the segments, growing one end of the chain, until a pass adds nothing.
+    auto grow = [&](std::deque<std::size_t>& chain, bool atTail) {
+        for (bool added = true; added;) {
+            added = false;
+            for (std::size_t from = 0;;) {
+                const std::size_t end = atTail ? chain.back() : chain.front();
+                const std::size_t k = nextTouching(end, from);
+                if (k == none) break;
+                used[k] = 1;
+                if (atTail)
+                    chain.push_back(k);
+                else
+                    chain.push_front(k);
+                added = true;
+                from = k + 1;
+            }
+        }
+    };
+
+    IntZELVector chained;
+    chained.reserve(lines.size());
+    std::size_t first = 0;
+    while (true) {
+        while (first < count && used[first]) ++first;
+        if (first == count) break;
+        std::deque<std::size_t> chain{first};
+        used[first] = 1;
+        grow(chain, true);
+        grow(chain, false);
+        for (std::size_t k : chain) {
+            chained.push_back(edges[k][0]);
+            chained.push_back(edges[k][1]);
+        }
+    }
+    lines.swap(chained);
+}
 
 std::vector<VertexChain> chainEdgesByIndex(std::span<const Edge> edges)
 {

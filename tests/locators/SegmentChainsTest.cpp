@@ -1,7 +1,7 @@
 // The chaining of surface edges into polylines, against literal twins that compare every
 // chain with every other, pass after pass, on random edge sets with fixed seeds: paths and
 // loops in shuffled order and direction, branches, and vertices repeated in one place.
-#include "locators/PolylineChains.h"
+#include "locators/SegmentChains.h"
 
 #include <gtest/gtest.h>
 
