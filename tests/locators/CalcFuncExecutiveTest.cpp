@@ -55,14 +55,14 @@ TEST_F(ExecutiveTest, PassingOnDiscardsAFailedBuildButKeepsTheGeometryOfAFailedD
     Probe probe(CalcFuncExecutive::passingOn("Probe"));
     probe.failBuild = [] { throw data::invalid("Probe", "build", "Half built.", ErrError); };
     attach();
-    expectError<data::invalid>([&] { probe(object, "top"); }, "Half built.", "Probe");
+    expectError<data::invalid>([&] { probe(object, "top"); }, {.className = "Probe", .message = "Half built."});
     EXPECT_EQ(object->getNumGeometries(), 0u);
 
     // A drawing that fails is the viewer's problem: the geometry stays for the next try.
     probe.failBuild = [] {};
     probe(object, "top");
     probe.failDraw = [] { throw internal::nullPointer("Probe", "render", "No colours.", ErrError); };
-    expectError<internal::nullPointer>([&] { probe(object, "render"); }, "No colours.");
+    expectError<internal::nullPointer>([&] { probe(object, "render"); }, {.message = "No colours."});
     EXPECT_EQ(object->getGeometryNames(), std::vector<std::string>{"Half"});
     EXPECT_TRUE(object->isGeometryChanged());
 
@@ -92,7 +92,7 @@ TEST_F(ExecutiveTest, TheCastComesBeforeAnyAction) {
     for (const char* action : {"top", "render", "glyph"}) {
         SCOPED_TRACE(action);
         Probe raising(CalcFuncExecutive::passingOn("Probe"));
-        expectError<internal::error>([&] { raising(note, action); }, "Cast to GeometricOKLObject failed.", "Probe");
+        expectError<internal::error>([&] { raising(note, action); }, {.className = "Probe", .message = "Cast to GeometricOKLObject failed."});
         Probe reporting(CalcFuncExecutive::reporting("Probe", "GeometricOKLObject", "GeometricOKLObjct",
                                                      CalcFuncExecutive::accepting<GeometricOKLObject>, false));
         const std::size_t before = reports().size();

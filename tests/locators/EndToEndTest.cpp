@@ -69,7 +69,7 @@ TEST_F(EndToEndTest, FailedBuildsLeaveNoGeometry) {
     EXPECT_EQ(line->getNumGeometries(), 1u);
     // The line's failure reaches the command that changed it.
     expectError<data::invalid>([&] { apply("LINE: Line 1\n  Line Samples = 1\nEND\n"); },
-                               "Sample line requires at least 2 samples.");
+                               {.message = "Sample line requires at least 2 samples."});
     EXPECT_EQ(line->getNumGeometries(), 0u);
 
     // The plane reports an unusable bound; the calculator then finds nothing to average.

@@ -80,7 +80,7 @@ TEST_F(LineTest, SampleCountsAndCoincidentPoints) {
     // Fewer than two samples: the error names 2, and the earlier geometry is gone.
     for (const char* samples : {"1", "0", "-3"}) {
         line->setParameter("Line Samples", samples);
-        expectError<data::invalid>([&] { run(*line); }, "Sample line requires at least 2 samples.", "LineCalcFunc");
+        expectError<data::invalid>([&] { run(*line); }, {.className = "LineCalcFunc", .message = "Sample line requires at least 2 samples."});
         EXPECT_EQ(line->getNumGeometries(), 0u);
     }
 
@@ -95,12 +95,12 @@ TEST_F(LineTest, SampleCountsAndCoincidentPoints) {
 
     // ... but not for a cut line.
     line->setParameter("Line Type", "Cut");
-    expectError<internal::error>([&] { run(*line); }, "Points defining the line are coincident.", "LineCalcFunc");
+    expectError<internal::error>([&] { run(*line); }, {.className = "LineCalcFunc", .message = "Points defining the line are coincident."});
     EXPECT_EQ(line->getNumGeometries(), 0u);
 
     // A point with two values is refused before anything is built.
     line->setParameter("Point 1", "0.1, 0.1");
-    expectError<data::invalid>([&] { run(*line); }, "Parameter 'Point 1' must be defined by 3 float values.");
+    expectError<data::invalid>([&] { run(*line); }, {.message = "Parameter 'Point 1' must be defined by 3 float values."});
 }
 
 TEST_F(LineTest, ObjectWithoutDomains) {
@@ -114,7 +114,7 @@ TEST_F(LineTest, ObjectWithoutDomains) {
     EXPECT_TRUE(g->getInterpolant()->getDomains().empty());
 
     line->setParameter("Line Type", "Cut");
-    expectError<data::invalid>([&] { run(*line); }, "No domains exist.", "LineCalcFunc");
+    expectError<data::invalid>([&] { run(*line); }, {.className = "LineCalcFunc", .message = "No domains exist."});
     EXPECT_EQ(line->getNumGeometries(), 0u);
 }
 
@@ -207,12 +207,11 @@ TEST_F(LineTest, CutLineMissingDomainsAttachesNothingForThem) {
     EXPECT_EQ(line->getGeometryNames(), std::vector<std::string>{"D1"});
     addObject("NOTE", "Speed");  // a plain object, not a geometric one
     line->setParameter("Domain List", "D1, Speed");
-    expectError<internal::badParam>([&] { run(*line); }, "Bad cast of OKLObject 'Speed' to GeometricOKLObject.",
-                                    "LineCalcFunc");
+    expectError<internal::badParam>([&] { run(*line); }, {.className = "LineCalcFunc", .message = "Bad cast of OKLObject 'Speed' to GeometricOKLObject."});
     EXPECT_EQ(line->getNumGeometries(), 0u);
     addObject("BOUNDARY", "Wall");
     line->setParameter("Domain List", "Wall");
-    expectError<internal::badParam>([&] { run(*line); }, "Cannot get geometry for domain 'Wall'.", "LineCalcFunc");
+    expectError<internal::badParam>([&] { run(*line); }, {.className = "LineCalcFunc", .message = "Cannot get geometry for domain 'Wall'."});
 }
 
 TEST_F(LineTest, CutLineThroughNodesAndAlongEdgesHasNoRepeatedCrossings) {
@@ -440,7 +439,7 @@ TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
     // drawing of the object.
     addObject("SCALAR VARIABLE", "Nope", {{"Boundary Values", "Conservative"}});
     line->setParameter("Colour Variable", "Nope");
-    expectError<internal::nullPointer>([&] { run(*line, "render"); }, "Couldn't find variable Nope.", "LineCalcFunc");
+    expectError<internal::nullPointer>([&] { run(*line, "render"); }, {.className = "LineCalcFunc", .message = "Couldn't find variable Nope."});
     EXPECT_TRUE(viewer->getGeometryNames(path).empty());
 
     // A variable on the geometry that no database object defines is refused, unless the
@@ -450,7 +449,7 @@ TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
     local->resize(std::size_t(line->getGeometry("D1")->getNumVertices()));
     Variable* added = line->getGeometry("D1")->addVariable(std::move(local));
     line->setParameter("Colour Variable", "Local Var");
-    expectError<internal::nullPointer>([&] { run(*line, "render"); }, "Couldn't find variable okl object Local Var.");
+    expectError<internal::nullPointer>([&] { run(*line, "render"); }, {.message = "Couldn't find variable okl object Local Var."});
     added->setGlobalType(VarTypeLocal);
     run(*line, "render");
     EXPECT_TRUE(viewer->isDrawn(path, "D1"));
@@ -473,7 +472,7 @@ TEST_F(LineTest, ActionsAndCast) {
     std::unique_ptr<CalcBase> copy(LineCalcFunc(false).clone());
     EXPECT_FALSE(dynamic_cast<LineCalcFunc&>(*copy).getFlag());
     OKLObject* variable = addObject("NOTE", "P");
-    expectError<internal::error>([&] { calc(variable, "top"); }, "Cast to GeometricOKLObject failed.", "LineCalcFunc");
+    expectError<internal::error>([&] { calc(variable, "top"); }, {.className = "LineCalcFunc", .message = "Cast to GeometricOKLObject failed."});
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "framework/geometry/Interpolant.h"
 #include "framework/geometry/Variable.h"
 #include "framework/geometry/Visitor.h"
+#include "tests/support/ErrorChecks.h"
 #include "framework/okl/CalcBase.h"
 #include "framework/okl/GeometricOKLObject.h"
 #include "framework/okl/ObjectDB.h"
@@ -150,22 +151,5 @@ protected:
     std::unique_ptr<FieldStorage> storage;
     std::unique_ptr<VariableDefStoreBase> defs;
 };
-
-// Runs `f`, which must raise an Error of family E with exactly this message.
-template <typename E, typename F>
-void expectError(F&& f, const std::string& message, const std::string& className = std::string()) {
-    try {
-        f();
-        ADD_FAILURE() << "no error; expected: " << message;
-    } catch (const E& e) {
-        EXPECT_EQ(e.getMessage(), message);
-        if (!className.empty()) {
-            EXPECT_EQ(e.getClassName(), className);
-        }
-        EXPECT_EQ(e.getErrorType(), ErrError);
-    } catch (const Error& e) {
-        ADD_FAILURE() << "wrong family " << e.family() << ": " << e.what();
-    }
-}
 
 } // namespace zel::test

@@ -257,7 +257,7 @@ TEST_F(PlaneTest, SamplePlaneErrorsUnderBothPolicies) {
             for (const auto& [name, value] : c.params) plane->setParameter(name, value);
             const std::size_t before = reports().size();
             if (propagate) {
-                expectError<data::invalid>([&] { run(*plane); }, c.message, "PlaneCalcFunc");
+                expectError<data::invalid>([&] { run(*plane); }, {.className = "PlaneCalcFunc", .message = c.message});
                 EXPECT_EQ(reports().size(), before);
             } else {
                 run(*plane);
@@ -283,7 +283,7 @@ TEST_F(PlaneTest, SamplePlaneErrorsUnderBothPolicies) {
         plane->setParameter("Bound Radius", "1");
         plane->setParameter("Option", "Nonsense");
         if (propagate) {
-            expectError<data::invalid>([&] { run(*plane); }, "Unsupported plane definition 'Nonsense' of plane 'Neg1'.");
+            expectError<data::invalid>([&] { run(*plane); }, {.message = "Unsupported plane definition 'Nonsense' of plane 'Neg1'."});
         } else {
             run(*plane);
             EXPECT_EQ(ErrorProgressReporter::instance()->last().getClassName(), "PlaneOKLObject");
@@ -463,8 +463,7 @@ TEST_F(PlaneTest, CullingNeedsAnEdgeInterpolant) {
     source.setVertices(TripletZELVector{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     source.addFaceSet("TRIANGLE", ShapeType::Triangle)->addElement(std::vector<int>{0, 1, 2});
     source.setInterpolant(std::make_unique<VertexInterpolant>("D"));
-    expectError<internal::error>([&] { calc.cullVertices(source, target); }, "Bad cast of Interpolant to EdgeInterpolant.",
-                                 "PlaneCalcFunc");
+    expectError<internal::error>([&] { calc.cullVertices(source, target); }, {.className = "PlaneCalcFunc", .message = "Bad cast of Interpolant to EdgeInterpolant."});
 }
 
 // ---------------------------------------------------------------------- error policy
@@ -491,7 +490,7 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
             plane->setParameter("Domain List", c.domains);
             const std::size_t before = reports().size();
             if (propagate) {
-                expectError<internal::badParam>([&] { run(*plane); }, c.message, "PlaneCalcFunc");
+                expectError<internal::badParam>([&] { run(*plane); }, {.className = "PlaneCalcFunc", .message = c.message});
             } else {
                 run(*plane);
                 const auto& report = onlyReportSince(before);
@@ -523,7 +522,7 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
         OKLObject* line = addObject("LINE", propagate ? "L1" : "L2");
         PlaneCalcFunc calc(propagate, true);
         if (propagate) {
-            expectError<internal::error>([&] { calc(line, "top"); }, "Cast to PlaneOKLObject failed.", "PlaneCalcFunc");
+            expectError<internal::error>([&] { calc(line, "top"); }, {.className = "PlaneCalcFunc", .message = "Cast to PlaneOKLObject failed."});
         } else {
             before = reports().size();
             calc(line, "top");

@@ -133,13 +133,12 @@ TEST_F(PointTest, NodeNumberPointsPerDomain) {
     addObject("NOTE", "Speed");  // a plain object, not a geometric one
     addObject("BOUNDARY", "Wall");
     point->setParameter("Domain List", "D1, Speed");
-    expectError<internal::badParam>([&] { run(*point); }, "Bad cast of OKLObject 'Speed' to GeometricOKLObject.",
-                                    "PointCalcFunc");
+    expectError<internal::badParam>([&] { run(*point); }, {.className = "PointCalcFunc", .message = "Bad cast of OKLObject 'Speed' to GeometricOKLObject."});
     EXPECT_EQ(point->getNumGeometries(), 0u);
     point->setParameter("Domain List", "Wall");
-    expectError<internal::badParam>([&] { run(*point); }, "Cannot get geometry for domain 'Wall'.");
+    expectError<internal::badParam>([&] { run(*point); }, {.message = "Cannot get geometry for domain 'Wall'."});
     point->setParameter("Domain List", "");
-    expectError<data::invalid>([&] { run(*point); }, "Empty domain list found in Domain List parameter.");
+    expectError<data::invalid>([&] { run(*point); }, {.message = "Empty domain list found in Domain List parameter."});
     EXPECT_EQ(point->getValue("Nearest Node Number"), "-1");
 }
 
@@ -250,7 +249,7 @@ TEST_F(PointTest, MissingLocationsAndVariablesOnlyRemoveTheirPoints) {
     EXPECT_EQ(point->getValue("Nearest Node Number"), "-1");
 
     point->setParameter("Location", "Speed");
-    expectError<internal::nullPointer>([&] { run(*point); }, "Can't cast 'Speed' to GeometricOKLObject.", "PointCalcFunc");
+    expectError<internal::nullPointer>([&] { run(*point); }, {.className = "PointCalcFunc", .message = "Can't cast 'Speed' to GeometricOKLObject."});
 }
 
 // A point whose preparation fails.
@@ -270,8 +269,7 @@ TEST_F(PointTest, ErrorPolicies) {
     EXPECT_TRUE(propagating.getPropagateErrors() && propagating.getInterpolantFlag());
 
     OKLObject* plane = addObject("PLANE", "Not a point");
-    expectError<internal::error>([&] { propagating(plane, "top"); }, "Cast to SymbolGeometricOKLObject failed.",
-                                 "PointCalcFunc");
+    expectError<internal::error>([&] { propagating(plane, "top"); }, {.className = "PointCalcFunc", .message = "Cast to SymbolGeometricOKLObject failed."});
     reporting(plane, "top");
     EXPECT_EQ(reports().back().getMessage(), "Bad cast of OKLObject 'p_OKLObj' to SymbolGeometricOKLObect.");
     EXPECT_EQ(reports().back().getErrorType(), 32);

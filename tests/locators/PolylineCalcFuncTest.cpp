@@ -242,7 +242,7 @@ TEST_F(PolylineTest, IntersectionFailuresRaiseAndLeaveNoGeometry) {
     auto fails = [&](const std::string& location, const std::string& boundaries, const std::string& message) {
         ObjectDB::instance()->deleteObject("P");
         auto* p = addPolyline("P", {{"Option", "Boundary Intersection"}, {"Location", location}, {"Boundary List", boundaries}});
-        expectError<internal::nullPointer>([&] { run(*p); }, message, "PolylineCalcFunc");
+        expectError<internal::nullPointer>([&] { run(*p); }, {.className = "PolylineCalcFunc", .message = message});
         EXPECT_EQ(p->getNumGeometries(), 0u);
     };
     addObject("CALCULATOR", "Calc");
@@ -307,14 +307,13 @@ TEST_F(PolylineTest, CalcIntersectNeedsTheInterpolantItCopies) {
     auto call = [&](Geometry* r, Geometry* surface, bool vertex) {
         return [=, &walls] { PolylineCalcFunc::calcIntersect(r, walls, surface, vertex, "D", true, false); };
     };
-    expectError<internal::nullPointer>(call(nullptr, s.surface.get(), false), "Null pointers provided to function.",
-                                       "PolylineCalcFunc");
-    expectError<internal::nullPointer>(call(&result, nullptr, false), "Null pointers provided to function.");
-    expectError<internal::nullPointer>(call(&result, s.surface.get(), true), "Locator Split does not have a vertex interpolant.");
+    expectError<internal::nullPointer>(call(nullptr, s.surface.get(), false), {.className = "PolylineCalcFunc", .message = "Null pointers provided to function."});
+    expectError<internal::nullPointer>(call(&result, nullptr, false), {.message = "Null pointers provided to function."});
+    expectError<internal::nullPointer>(call(&result, s.surface.get(), true), {.message = "Locator Split does not have a vertex interpolant."});
     s.surface->setInterpolant(std::make_unique<VertexInterpolant>("D"));
-    expectError<internal::nullPointer>(call(&result, s.surface.get(), false), "Locator Split does not have an edge interpolant.");
+    expectError<internal::nullPointer>(call(&result, s.surface.get(), false), {.message = "Locator Split does not have an edge interpolant."});
     s.surface->setInterpolant(std::unique_ptr<Interpolant>());
-    expectError<internal::nullPointer>(call(&result, s.surface.get(), false), "Locator Split does not have an interpolant.");
+    expectError<internal::nullPointer>(call(&result, s.surface.get(), false), {.message = "Locator Split does not have an interpolant."});
 }
 
 // ------------------------------------------------------------------- boundary variables
@@ -559,8 +558,7 @@ TEST_F(PolylineTest, FromFileFailuresLeaveNoGeometry) {
     const fs::path path = fs::temp_directory_path() / "zel_polyline_bad.txt";
     std::ofstream(path, std::ios::binary) << "0 0 0\n1 0 0\n[Lines]\n0 1\n0 2\n";
     auto* p = addPolyline("P", {{"Input File", path.string()}});
-    expectError<data::invalid>([&] { run(*p); }, "Line connectivity index out of range on line 5, should be within: 0..1",
-                               "PolylineGeometryReader");
+    expectError<data::invalid>([&] { run(*p); }, {.className = "PolylineGeometryReader", .message = "Line connectivity index out of range on line 5, should be within: 0..1"});
     EXPECT_EQ(p->getNumGeometries(), 0u);
     fs::remove(path);
     EXPECT_THROW(run(*p), data::notFound);
@@ -608,7 +606,7 @@ TEST_F(PolylineContourTest, ContourErrors) {
         ObjectDB::instance()->deleteObject("Iso");
         params.insert(params.begin(), {"Option", "From Contour"});
         auto* p = addPolyline("Iso", params);
-        expectError<decltype(family)>([&] { run(*p); }, message, "PolylineCalcFunc");
+        expectError<decltype(family)>([&] { run(*p); }, {.className = "PolylineCalcFunc", .message = message});
         EXPECT_EQ(p->getNumGeometries(), 0u);
     };
     const internal::badParam badParam("", "", "");
@@ -653,7 +651,7 @@ TEST_F(PolylineTest, RenderDrawsWhatEachModeBuilt) {
     addObject("SCALAR VARIABLE", "Nope", {{"Boundary Values", "Conservative"}});
     p->setParameter("Colour Mode", "Variable");
     p->setParameter("Colour Variable", "Nope");
-    expectError<internal::nullPointer>([&] { run(*p, "render"); }, "Couldn't find variable Nope.", "PolylineCalcFunc");
+    expectError<internal::nullPointer>([&] { run(*p, "render"); }, {.className = "PolylineCalcFunc", .message = "Couldn't find variable Nope."});
 
     // "glyph" changes nothing; "colour" recolours; a plain object is refused.
     run(*p, "glyph");
@@ -663,7 +661,7 @@ TEST_F(PolylineTest, RenderDrawsWhatEachModeBuilt) {
     EXPECT_TRUE(p->isColourChanged());
     PolylineCalcFunc calc;
     OKLObject plain("CALCULATOR", "");
-    expectError<internal::error>([&] { calc(&plain, "top"); }, "Cast to GeometricOKLObject failed.", "PolylineCalcFunc");
+    expectError<internal::error>([&] { calc(&plain, "top"); }, {.className = "PolylineCalcFunc", .message = "Cast to GeometricOKLObject failed."});
     std::unique_ptr<CalcBase> copy(PolylineCalcFunc(false).clone());
     EXPECT_FALSE(dynamic_cast<PolylineCalcFunc&>(*copy).getFlag());
 }

@@ -124,15 +124,14 @@ TEST_F(UserSurfaceTest, BadFilesLeaveNoGeometryAndNameTheProblem) {
 
     s->setParameter("Input File", writeFile("nofaces", "0 0 0\n1 0 0\n1 1 0\n"));
     const unsigned builds = UserSurfaceCalcFunc::getBuildsInProgress();
-    expectError<data::invalid>([&] { run(*s); }, "Faces connectivity is not supplied.  Cannot create User Surface.",
-                               "UserSurfaceGeometryReader");
+    expectError<data::invalid>([&] { run(*s); }, {.className = "UserSurfaceGeometryReader", .message = "Faces connectivity is not supplied.  Cannot create User Surface."});
     EXPECT_EQ(s->getNumGeometries(), 0u);
     // A failed build is not counted down.
     EXPECT_EQ(UserSurfaceCalcFunc::getBuildsInProgress(), builds + 1);
 
     s->setParameter("Input File", writeFile("badline", "0 0 0\n1 0 0\n1 1 0\n[Faces]\n0 1 3\n"));
     expectError<data::invalid>([&] { run(*s); },
-                               "Face connectivity index out of range on line 5, should be within: 0..2");
+                               {.message = "Face connectivity index out of range on line 5, should be within: 0..2"});
     EXPECT_EQ(s->getNumGeometries(), 0u);
 
     // The point list's own errors name the file and the line.
@@ -164,8 +163,7 @@ TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrFail) {
     EXPECT_EQ(norva->getNumGeometries(), 0u);
     UserSurfaceCalcFunc calc;
     auto* plain = addObject("VIEWPORT MANAGER", "VM");
-    expectError<internal::error>([&] { calc(plain, "top"); }, "Cast to GeometricOKLObject failed.",
-                                 "UserSurfaceCalcFunc");
+    expectError<internal::error>([&] { calc(plain, "top"); }, {.className = "UserSurfaceCalcFunc", .message = "Cast to GeometricOKLObject failed."});
     // Unknown actions and "glyph" do nothing.
     auto* s = fileSurface("actions", kRectangle);
     calc(s, "glyph");
@@ -202,8 +200,7 @@ TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
     EXPECT_NEAR(areaAve(*side, "F"), kRectAve, 2e-6);
 
     side->setParameter("Offset Direction", "1, 0");
-    expectError<data::invalid>([&] { run(*side); }, "Parameter 'Offset Direction' must be defined by 3 float values.",
-                               "UserSurfaceCalcFunc");
+    expectError<data::invalid>([&] { run(*side); }, {.className = "UserSurfaceCalcFunc", .message = "Parameter 'Offset Direction' must be defined by 3 float values."});
     EXPECT_EQ(side->getNumGeometries(), 0u);
 }
 
@@ -304,20 +301,19 @@ TEST_F(UserSurfaceTest, TransformedSurfaceRejectsBadAxesAndVectors) {
                                {"Rotation Axis Type", "Two Points"}, {"Rotation Axis From", "1, 2, 3"},
                                {"Rotation Axis To", "1000, 2000, 3000 [mm]"}});
     // Checked even when the rotation is not applied.
-    expectError<data::invalid>([&] { run(*t); }, "Rotation axis cannot be defined via two coincident points.",
-                               "UserSurfaceCalcFunc");
+    expectError<data::invalid>([&] { run(*t); }, {.className = "UserSurfaceCalcFunc", .message = "Rotation axis cannot be defined via two coincident points."});
     EXPECT_EQ(t->getNumGeometries(), 0u);
     t->setParameter("Rotation Axis To", "1, 2");
-    expectError<data::invalid>([&] { run(*t); }, "Parameter 'Rotation Axis To' must be defined by 3 float values.");
+    expectError<data::invalid>([&] { run(*t); }, {.message = "Parameter 'Rotation Axis To' must be defined by 3 float values."});
     t->setParameter("Rotation Axis Type", "Principal Axis");
     t->setParameter("Translation Vector", "1");
-    expectError<data::invalid>([&] { run(*t); }, "Parameter 'Translation Vector' must be defined by 3 float values.");
+    expectError<data::invalid>([&] { run(*t); }, {.message = "Parameter 'Translation Vector' must be defined by 3 float values."});
 
     t->setParameter("Surface Name", "nothing");
-    expectError<internal::badParam>([&] { run(*t); }, "Cannot find OKL object for surface  'nothing'.");
+    expectError<internal::badParam>([&] { run(*t); }, {.message = "Cannot find OKL object for surface  'nothing'."});
     addObject("VIEWPORT MANAGER", "VM");
     t->setParameter("Surface Name", "VM");
-    expectError<internal::badParam>([&] { run(*t); }, "Bad cast of OKLObject 'VM' to GeometricOKLObject.");
+    expectError<internal::badParam>([&] { run(*t); }, {.message = "Bad cast of OKLObject 'VM' to GeometricOKLObject."});
 }
 
 TEST_F(UserSurfaceTest, TransformedCopiesOfSeveralDomainsAreJoined) {
@@ -397,15 +393,15 @@ TEST_F(ContourSurfaceTest, MissingLevelsAreReportedAndBadContoursRaise) {
     }
     s->setParameter("Contour Level", "1");
     s->setParameter("Contour Name", "none");
-    expectError<internal::badParam>([&] { run(*s); }, "Cannot find OKL object for contour  'none'.");
+    expectError<internal::badParam>([&] { run(*s); }, {.message = "Cannot find OKL object for contour  'none'."});
     addObject("VIEWPORT MANAGER", "VM");
     s->setParameter("Contour Name", "VM");
-    expectError<internal::badParam>([&] { run(*s); }, "Bad cast of OKLObject 'VM' to GeometricOKLObject.");
+    expectError<internal::badParam>([&] { run(*s); }, {.message = "Bad cast of OKLObject 'VM' to GeometricOKLObject."});
     s->setParameter("Contour Name", "Mid");
-    expectError<internal::nullPointer>([&] { run(*s); }, "Can't cast GeometricOKLObject for Mid to ContourOKLObject.");
+    expectError<internal::nullPointer>([&] { run(*s); }, {.message = "Can't cast GeometricOKLObject for Mid to ContourOKLObject."});
     s->setParameter("Contour Name", "C");
     s->setParameter("Domain List", "");
-    expectError<data::invalid>([&] { run(*s); }, "Empty domain list found in Domain List parameter.");
+    expectError<data::invalid>([&] { run(*s); }, {.message = "Empty domain list found in Domain List parameter."});
 }
 
 // ------------------------------------------------------------------------------ render
@@ -449,12 +445,11 @@ TEST_F(UserSurfaceTest, RenderDrawsTheSurfaceWithItsSettings) {
     addObject("PLANE", "Mid", {{"Option", "XY Plane"}});
     run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
     s->setParameter("Colour Variable", "F on Mid");
-    expectError<internal::nullPointer>([&] { run(*s, "render"); }, "Couldn't find variable F on Mid",
-                                       "UserSurfaceCalcFunc");
+    expectError<internal::nullPointer>([&] { run(*s, "render"); }, {.className = "UserSurfaceCalcFunc", .message = "Couldn't find variable F on Mid"});
     EXPECT_EQ(ViewerInterface::instance()->getItem(s->getPath(), ""), nullptr);
     // A coordinate is computed on the geometry but is no variable of the database.
     s->setParameter("Colour Variable", "X");
-    expectError<internal::nullPointer>([&] { run(*s, "render"); }, "Couldn't find variable okl object X");
+    expectError<internal::nullPointer>([&] { run(*s, "render"); }, {.message = "Couldn't find variable okl object X"});
 }
 
 } // namespace
