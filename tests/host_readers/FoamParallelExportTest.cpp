@@ -162,14 +162,5 @@ TEST(FoamParallelExport, APatchSeamGetsItsValuesFromTheFacesOnBothSides) {
     }
 }
 
-TEST(FoamParallelExport, AnOrdinaryCaseIsLeftAsItIs) {
-    CaseData c;
-    MeshBlock one = hexRow(1);
-    c.blocks.push_back(one);
-    EXPECT_EQ(joinProcessorSeams(c), 0u);
-    EXPECT_EQ(c.blocks[0].numPoints(), 8u);
-    EXPECT_EQ(c.blocks[0].cells.connectivity, one.cells.connectivity);
-}
-
 } // namespace
 } // namespace zel::host
