@@ -29,12 +29,17 @@ CaseData readCase(const std::filesystem::path& file, const ReadOptions& options)
         const CaseLayout layout = readCaseLayout(file);
         if (layout.decomposed) return readCasePieces(layout, 0, 1, options);
     }
-    if (!isLegacyFile(file)) return readVtkXmlCase(file, options);
+    if (!isLegacyFile(file)) {
+        CaseData out = readVtkXmlCase(file, options);
+        joinProcessorSeams(out);
+        return out;
+    }
     CaseData out;
     out.sourceFile = file.string();
     out.blocks.push_back(parseVtkLegacy(readFileBytes(file, options.readTime), file.string()));
     for (const FieldArray& f : out.blocks.back().fieldData)
         if (f.name == "TimeValue" && !f.values.empty()) out.time = f.values[0];
+    joinProcessorSeams(out);
     if (options.progress) options.progress(1.0);
     return out;
 }

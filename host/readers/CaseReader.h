@@ -6,6 +6,8 @@
 //
 // The format is taken from the contents: a legacy file ("# vtk DataFile ...") gives one block,
 // a VTK XML dataset (.vtu, .vtp) one block, a multiblock file (.vtm) every dataset it references.
+// What foamToVTK -parallel writes (each processor's part after the other, the points between
+// them twice) is joined into the case the serial export gives (joinProcessorSeams).
 // Any fault throws CaseReadError (a data::invalid) naming the file and where in it; nothing is
 // returned then.
 #include <filesystem>

@@ -58,4 +58,16 @@ std::size_t dropGhostCells(MeshBlock& block);
 // first one's values are kept.
 void mergeSharedPoints(MeshBlock& block);
 
+// OpenFOAM's foamToVTK -parallel writes every dataset as one file in which each processor's
+// part follows the previous one: the points on faces between processors come once per
+// processor, so those faces look free, and no patch covers them (the processor patches are
+// left out). This finds, in every volume block, pairs of free faces that no patch of the
+// same group covers and whose points have exactly the same coordinates, and makes their
+// points one. A patch's points on such a seam are made one too, and there its point values
+// are made again from its face values as foamToVTK makes them, inverse-distance weighted from
+// the face centres: each processor had averaged its own faces only. Coincident faces that a
+// patch covers (baffles) and duplicated points on no such pair stay as they are. Returns the
+// number of points made one (0 for an ordinary case, which costs one hash of its points).
+std::size_t joinProcessorSeams(CaseData& data);
+
 } // namespace zel::host
