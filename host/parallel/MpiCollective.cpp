@@ -222,8 +222,15 @@ int MpiCollective::maxOf(int value) {
 
 std::string MpiCollective::finish(const std::string& message, bool failedHere, bool& failed) {
     // Wait here until every process has come to its end: the others' exchanges meanwhile
-    // fail with PeerFailure, which brings them here.
+    // fail with PeerFailure, which brings them here. The processes that hold pieces exchange
+    // among themselves (setIdle), so a process that fails after setIdle first meets them
+    // there: on the world alone, it would wait for ever beside one waiting in a calculation.
     Record all{};
+    if (commOf(m_comm) != MPI_COMM_WORLD) {
+        do {
+            all = exchange(kFinish, failedHere, nullptr, false);
+        } while (all.fields[1] != kFinish);
+    }
     do {
         all = exchange(kFinish, failedHere, nullptr, true);
     } while (all.fields[1] != kFinish);

@@ -294,7 +294,7 @@ TEST_F(ParallelTest, FoamsOwnParallelExportGivesTheSerialExportsResults) {
     if (!first.idle) {
         EXPECT_EQ(first.boundaries, whole.boundaries);
     }
-    // Not the 5e-8 of one export cut in pieces: the walls' values on the processor seams are
+    // Not the 1e-12 of one export cut in pieces: the walls' values on the processor seams are
     // made again from the faces in single precision (a few 1e-7 of the largest there), and
     // the cells come in another order.
     constexpr double kTolerance = 1e-6;
@@ -431,6 +431,29 @@ TEST_F(ParallelTest, AMissingPieceFailsEveryProcessNamingTheFile) {
         EXPECT_EQ(err.str().find("zelpost:"), err.str().rfind("zelpost:")) << "reported more than once:\n" << err.str();
     } else {
         EXPECT_EQ(err.str(), "") << "only the first process prints";
+    }
+}
+
+TEST_F(ParallelTest, ALoadThatFailsOnOneProcessEndsEveryProcess) {
+    // The second piece of the walls is a copy of the first: the second process's load fails
+    // (its walls are not on its cells' boundary) while the first goes on to calculate.
+    const fs::path bad = kCases / "squareBendBadWalls";
+    if (worldRank() == 0) {
+        fs::remove_all(bad);
+        fs::copy(kCases / "squareBend2", bad, fs::copy_options::recursive);
+        fs::copy_file(bad / "boundary_walls" / "boundary_walls_0.vtp", bad / "boundary_walls" / "boundary_walls_1.vtp",
+                      fs::copy_options::overwrite_existing);
+        std::ofstream(bad / "session.zel") << "> calculate area, walls\n> calculate massFlow, inlet\n";
+    }
+    MPI_Barrier(MPI_COMM_WORLD);
+    MpiCollective mpi;
+    std::ostringstream out, err;
+    const int status = runZelpost({(bad / "squareBend_400.vtm").string(), (bad / "session.zel").string(), "--density", "1"},
+                                  out, err, &mpi);
+    EXPECT_EQ(status, 1);
+    if (worldRank() == 0) {
+        EXPECT_NE(err.str().find("boundary_walls_1.vtp"), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find("is not a boundary node"), std::string::npos) << err.str();
     }
 }
 
