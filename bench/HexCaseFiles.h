@@ -13,8 +13,7 @@
 
 namespace zel::bench {
 
-
-constexpr int kCells = 100;  // per direction
+constexpr int kCells = 100; // per direction
 constexpr int kPts = kCells + 1;
 
 struct Mesh {
@@ -23,8 +22,7 @@ struct Mesh {
     std::vector<std::uint8_t> types;
 };
 
-inline const Mesh& mesh()
-{
+inline const Mesh& mesh() {
     static const Mesh m = [] {
         Mesh m;
         auto id = [](int i, int j, int k) { return std::int64_t(i + kPts * (j + kPts * k)); };
@@ -39,9 +37,9 @@ inline const Mesh& mesh()
         for (int k = 0; k < kCells; ++k)
             for (int j = 0; j < kCells; ++j)
                 for (int i = 0; i < kCells; ++i) {
-                    m.connectivity.insert(m.connectivity.end(),
-                                          {id(i, j, k), id(i + 1, j, k), id(i + 1, j + 1, k), id(i, j + 1, k),
-                                           id(i, j, k + 1), id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)});
+                    m.connectivity.insert(m.connectivity.end(), {id(i, j, k), id(i + 1, j, k), id(i + 1, j + 1, k),
+                                                                 id(i, j + 1, k), id(i, j, k + 1), id(i + 1, j, k + 1),
+                                                                 id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)});
                     m.offsets.push_back(std::int64_t(m.connectivity.size()));
                     m.types.push_back(12);
                     m.cellT.push_back(float(i + j + k));
@@ -51,8 +49,7 @@ inline const Mesh& mesh()
     return m;
 }
 
-inline std::string base64(const unsigned char* data, std::size_t n)
-{
+inline std::string base64(const unsigned char* data, std::size_t n) {
     static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     out.reserve((n + 2) / 3 * 4);
@@ -67,15 +64,12 @@ inline std::string base64(const unsigned char* data, std::size_t n)
     return out;
 }
 
-template <typename T>
-inline std::string bytesOf(const std::vector<T>& v)
-{
+template <typename T> inline std::string bytesOf(const std::vector<T>& v) {
     return std::string(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(T));
 }
 
 // One array's binary stream: UInt64 size header + data, or the zlib blocks of 32 KiB with their header.
-inline std::string stream(const std::string& data, bool compress)
-{
+inline std::string stream(const std::string& data, bool compress) {
     std::vector<std::uint64_t> head;
     std::string body;
     if (!compress) {
@@ -103,8 +97,7 @@ inline std::string stream(const std::string& data, bool compress)
 // zlib blocks (what foamToVTK and ParaView write by default), ascii.
 enum class Encoding { AppendedRaw, InlineBase64Zlib, Ascii, AppendedBase64 };
 
-inline std::filesystem::path writeVtu(Encoding enc)
-{
+inline std::filesystem::path writeVtu(Encoding enc) {
     const char* names[] = {"appended_raw", "inline_zlib", "ascii", "appended_base64"};
     const auto file = std::filesystem::temp_directory_path() / "zel_bench_host_readers" /
                       (std::string("hex1m_") + names[int(enc)] + ".vtu");
@@ -114,7 +107,8 @@ inline std::filesystem::path writeVtu(Encoding enc)
     std::ofstream out(file, std::ios::binary);
     out << "<?xml version=\"1.0\"?>\n<VTKFile type=\"UnstructuredGrid\" version=\"1.0\" byte_order=\"LittleEndian\""
            " header_type=\"UInt64\""
-        << (enc == Encoding::InlineBase64Zlib ? " compressor=\"vtkZLibDataCompressor\"" : "") << ">\n<UnstructuredGrid>\n"
+        << (enc == Encoding::InlineBase64Zlib ? " compressor=\"vtkZLibDataCompressor\"" : "")
+        << ">\n<UnstructuredGrid>\n"
         << "<Piece NumberOfPoints=\"" << m.p.size() << "\" NumberOfCells=\"" << m.types.size() << "\">\n";
     std::string appended;
     auto array = [&](const char* section, const char* type, const char* name, int comps, const std::string& data,

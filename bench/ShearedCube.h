@@ -10,7 +10,7 @@
 
 namespace zel::bench {
 
-constexpr int kCubeCells = 100;   // cells per axis
+constexpr int kCubeCells = 100; // cells per axis
 
 // Fills `g` (a Geometry or a subclass) with the sheared cube as one hexahedron set.
 inline void fillShearedCube(Geometry& g) {

@@ -23,13 +23,11 @@ const char* const kExpression = "2*Pressure + Velocity X^2 - sqrt(abs(Temperatur
 // The host's variable list: three dimensionless variables, so that the formula is valid.
 class BenchVariables : public zel::ExpressionVariablesInterface {
 public:
-    BenchVariables()
-    {
+    BenchVariables() {
         for (const char* n : {"Pressure", "Velocity X", "Temperature"})
             m_infos[n] = zel::ExpressionVariableInfo(n, n, true, "", "");
     }
-    const zel::ExpressionVariableInfo* getVariable(const std::string& name, bool) override
-    {
+    const zel::ExpressionVariableInfo* getVariable(const std::string& name, bool) override {
         auto it = m_infos.find(name);
         return it == m_infos.end() ? nullptr : &it->second;
     }
@@ -43,15 +41,13 @@ private:
 
 struct Fields {
     std::map<std::string, std::vector<float>> values;
-    Fields()
-    {
+    Fields() {
         std::mt19937 rng(42);
         std::uniform_real_distribution<float> p(-1e5f, 1e5f), v(-50.0f, 50.0f), t(200.0f, 400.0f);
         auto fill = [&](const char* name, auto& dist) {
             auto& a = values[name];
             a.resize(kVertices);
-            for (float& x : a)
-                x = dist(rng);
+            for (float& x : a) x = dist(rng);
         };
         fill("Pressure", p);
         fill("Velocity X", v);
@@ -59,22 +55,19 @@ struct Fields {
     }
 };
 
-Fields& fields()
-{
+Fields& fields() {
     static Fields f;
     return f;
 }
 
-void BM_HandWrittenLoop(benchmark::State& state)
-{
+void BM_HandWrittenLoop(benchmark::State& state) {
     const float* p = fields().values["Pressure"].data();
     const float* v = fields().values["Velocity X"].data();
     const float* t = fields().values["Temperature"].data();
     std::vector<float> out(kVertices);
     for (auto _ : state) {
         float* o = out.data();
-        for (int i = 0; i < kVertices; ++i)
-            o[i] = 2.0f * p[i] + v[i] * v[i] - std::sqrt(std::fabs(t[i]));
+        for (int i = 0; i < kVertices; ++i) o[i] = 2.0f * p[i] + v[i] * v[i] - std::sqrt(std::fabs(t[i]));
         benchmark::DoNotOptimize(o);
         benchmark::ClobberMemory();
     }
@@ -82,8 +75,7 @@ void BM_HandWrittenLoop(benchmark::State& state)
 }
 BENCHMARK(BM_HandWrittenLoop)->Unit(benchmark::kMillisecond);
 
-void runProtocol(benchmark::State& state, bool copyInputs)
-{
+void runProtocol(benchmark::State& state, bool copyInputs) {
     BenchVariables variables; // registers itself with the expression language
     std::vector<float> out(kVertices);
     std::vector<float> copy;

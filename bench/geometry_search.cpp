@@ -62,7 +62,7 @@ void BM_LocateMillionPoints(benchmark::State& state) {
     const auto& pts = points();
     const std::vector<float> field = nodeField(g);
     for (auto _ : state) {
-        g.setCache(Geometry::CacheLocator, nullptr);   // the index build is part of the figure
+        g.setCache(Geometry::CacheLocator, nullptr); // the index build is part of the figure
         double sum = 0.0;
         std::int64_t located = 0;
         ElementWeights w;
@@ -84,7 +84,7 @@ void BM_LocateMillionPointsBatched(benchmark::State& state) {
     const std::vector<float> field = nodeField(g);
     std::vector<ElementWeights> found(pts.size());
     for (auto _ : state) {
-        g.setCache(Geometry::CacheLocator, nullptr);   // the index build is part of the figure
+        g.setCache(Geometry::CacheLocator, nullptr); // the index build is part of the figure
         const std::size_t located = g.findElements(pts, found, SearchMode::Containing);
         double sum = 0.0;
         for (const ElementWeights& w : found) sum += interpolate(field, w);

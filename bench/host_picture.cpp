@@ -39,9 +39,9 @@ Scene wavySquare(int n) {
 }
 
 void BM_SlicePicture(benchmark::State& state) {
-    const Scene scene = wavySquare(708);  // 1,002,528 triangles
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / (state.range(0) == 0 ? "zel-bench-picture.png" : "zel-bench-picture.svg");
+    const Scene scene = wavySquare(708); // 1,002,528 triangles
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       (state.range(0) == 0 ? "zel-bench-picture.png" : "zel-bench-picture.svg");
     PictureStyle style;
     style.title = "Pressure on a slice";
     style.legendTitle = "Pressure [Pa]";

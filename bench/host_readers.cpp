@@ -10,8 +10,7 @@ namespace {
 
 using namespace zel::bench;
 
-void BM_ReadHexahedra(benchmark::State& state)
-{
+void BM_ReadHexahedra(benchmark::State& state) {
     const auto file = writeVtu(Encoding(state.range(0)));
     for (auto _ : state) {
         const zel::host::CaseData c = zel::host::readCase(file);

@@ -33,7 +33,7 @@ namespace {
 
 using namespace zel;
 
-constexpr int kCells = 1000;  // per side of the deck
+constexpr int kCells = 1000; // per side of the deck
 
 // The deck of a kCells × kCells grid of 8-node quadrilaterals on the unit square, in mm.
 std::string deckFile() {
@@ -166,8 +166,8 @@ void BM_ProjectLoadSurface(benchmark::State& state) {
         TripletZELVector vertices;
         for (int j = 0; j <= n; ++j)
             for (int i = 0; i <= n; ++i)
-                vertices.push_back(TripletF(float(double(i) / n), float(double(j) / n),
-                                            float(height(double(i) / n, double(j) / n))));
+                vertices.push_back(
+                    TripletF(float(double(i) / n), float(double(j) / n), float(height(double(i) / n, double(j) / n))));
         boundary.setVertices(std::move(vertices));
         ShapeSet* quads = boundary.addFaceSet("quads", ShapeType::Quadrilateral, n * n);
         std::vector<int>& conn = quads->editConnectivity();
@@ -191,7 +191,12 @@ void BM_ProjectLoadSurface(benchmark::State& state) {
 
 BENCHMARK(BM_ReadNorvaFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_BareFileRead)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_ProjectLoadSurface)->ArgNames({"n", "indexed"})->Args({1000, 0})->Args({1000, 1})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ProjectLoadSurface)
+    ->ArgNames({"n", "indexed"})
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 } // namespace
 

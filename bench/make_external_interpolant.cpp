@@ -75,7 +75,8 @@ void interpolantLoop(benchmark::State& state, bool coldIndex) {
     if (!coldIndex) GeometrySearch::locator(g);
     for (auto _ : state) {
         if (coldIndex) g.setCache(Geometry::CacheLocator, nullptr);
-        std::unique_ptr<ExternalInterpolant> interp(DomainGeometryBase::makeExternalInterpolant(pts, domains, false, false));
+        std::unique_ptr<ExternalInterpolant> interp(
+            DomainGeometryBase::makeExternalInterpolant(pts, domains, false, false));
         state.counters["located"] = double(interp->getNumLocated());
         state.counters["records"] = double(interp->getRecords().size());
     }

@@ -84,13 +84,13 @@ struct Session {
         plane->setParameter("Point", "0.5, 0.5, 0.5");
         plane->setParameter("Normal", "0.3, 0.4, 0.866");
         this->plane = dynamic_cast<PlaneOKLObject*>(db->addObject(std::move(plane)));
-        (void)storage.getVariable("Pressure", "Bench");  // the solver read, once
+        (void)storage.getVariable("Pressure", "Bench"); // the solver read, once
         FunctionCalculator::instance(false);
     }
 };
 
 Session& session() {
-    static Session* s = new Session();  // lives until the program ends, as a host's would
+    static Session* s = new Session(); // lives until the program ends, as a host's would
     return *s;
 }
 

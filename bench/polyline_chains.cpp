@@ -22,8 +22,7 @@ using namespace zel;
 
 // n edges around the unit circle in the plane z = 0.5; with `shared`, edge k joins vertices k
 // and k + 1 (mod n), else vertices 2k and 2k + 1 at the same places.
-void makeRim(int n, bool shared, std::vector<Edge>& edges, TripletZELVector& positions)
-{
+void makeRim(int n, bool shared, std::vector<Edge>& edges, TripletZELVector& positions) {
     std::mt19937 rng(12345);
     const double step = 2.0 * 3.14159265358979323846 / n;
     auto at = [&](int k) {
@@ -47,8 +46,7 @@ void makeRim(int n, bool shared, std::vector<Edge>& edges, TripletZELVector& pos
         if (flip(rng)) e = e.reversed();
 }
 
-void BM_ChainByIndex(benchmark::State& state)
-{
+void BM_ChainByIndex(benchmark::State& state) {
     std::vector<Edge> edges;
     TripletZELVector positions;
     makeRim(static_cast<int>(state.range(0)), true, edges, positions);
@@ -61,8 +59,7 @@ void BM_ChainByIndex(benchmark::State& state)
 }
 BENCHMARK(BM_ChainByIndex)->RangeMultiplier(4)->Range(1 << 10, 1 << 18)->Complexity(benchmark::oNLogN);
 
-void BM_JoinByPosition(benchmark::State& state)
-{
+void BM_JoinByPosition(benchmark::State& state) {
     std::vector<Edge> edges;
     TripletZELVector positions;
     makeRim(static_cast<int>(state.range(0)), false, edges, positions);

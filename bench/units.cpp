@@ -7,8 +7,7 @@
 
 namespace {
 
-void BM_ConvertCachedCompound(benchmark::State& state)
-{
+void BM_ConvertCachedCompound(benchmark::State& state) {
     const zel::UnitsConverter* uc = zel::UnitsConverter::instance();
     double out = 0.0;
     double v = 1.0;
@@ -20,8 +19,7 @@ void BM_ConvertCachedCompound(benchmark::State& state)
 }
 BENCHMARK(BM_ConvertCachedCompound);
 
-void BM_ParseUncached(benchmark::State& state)
-{
+void BM_ParseUncached(benchmark::State& state) {
     zel::UnitsConverter* uc = zel::UnitsConverter::instance();
     for (auto _ : state) {
         uc->clearCache();
@@ -30,8 +28,7 @@ void BM_ParseUncached(benchmark::State& state)
 }
 BENCHMARK(BM_ParseUncached);
 
-void BM_ProgressIncrement(benchmark::State& state)
-{
+void BM_ProgressIncrement(benchmark::State& state) {
     zel::ProgressTracker::setDisplay(zel::ProgressTracker::Display::Never);
     zel::ProgressTracker t("bench");
     t.add("loop", 1.0, 1000000000);

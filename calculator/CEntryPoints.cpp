@@ -38,8 +38,7 @@ void copyBounded(const std::string& text, char* buffer, int size) {
 }
 
 void requirePointer(const void* pointer, const char* what, const char* operation) {
-    if (pointer == nullptr)
-        throw internal::nullPointer(kClass, operation, _("Null pointer to %s.", what), ErrError);
+    if (pointer == nullptr) throw internal::nullPointer(kClass, operation, _("Null pointer to %s.", what), ErrError);
 }
 
 // The calculation behind calculate and calculateUnits. *value is the undefined value from
@@ -62,8 +61,7 @@ Quantity calculateQuantity(const char* function, const char* const* args, float*
 
 // Runs `body` and turns its failure into a report and false. Standard exceptions are
 // reported by `reportSystem`.
-template <typename Body, typename ReportSystem>
-bool guarded(Body&& body, ReportSystem&& reportSystem) {
+template <typename Body, typename ReportSystem> bool guarded(Body&& body, ReportSystem&& reportSystem) {
     try {
         body();
         return true;
@@ -92,8 +90,7 @@ ZEL_API bool calculate(const char* function, const char* const* args, float* val
     return guarded([&] { calculateQuantity(function, args, value); }, reportSystemError);
 }
 
-ZEL_API bool calculateUnits(const char* function, const char* const* args, float* value, char* units,
-                            int unitsSize) {
+ZEL_API bool calculateUnits(const char* function, const char* const* args, float* value, char* units, int unitsSize) {
     using namespace zel;
     return guarded(
         [&] {

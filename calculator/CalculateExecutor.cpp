@@ -37,7 +37,7 @@ void writeResult(OKLObject& object, const std::string& function, const Quantity&
             float converted = value;
             UnitsConverter::instance()->convertUnits(unit, "R", value, converted, false);
             value = converted;
-            unit.assign(1, 'R');  // not = "R": g++ 12 warns falsely (-Wrestrict) at -O2
+            unit.assign(1, 'R'); // not = "R": g++ 12 warns falsely (-Wrestrict) at -O2
         }
     }
     object.setParameter("Result", StringUtilities::toString(static_cast<double>(value)));

@@ -91,7 +91,7 @@ void ForceVisitor::visitGeometry(Geometry& geometry) {
                                      ErrError);
         if (const TripletZELVector* values = vector->getTripletValues(VarTypeVertex))
             sumVectors(*values, geometry, m_keep, m_force, m_hasOrigin ? &m_origin : nullptr, &m_torque);
-        if (fluidIndependent) break;  // the mixture's force is summed once, not per phase
+        if (fluidIndependent) break; // the mixture's force is summed once, not per phase
     }
 }
 

@@ -18,8 +18,8 @@
 #include "framework/units/UnitDimensions.h"
 #include "framework/units/UnitsConverter.h"
 
-#include <iostream>
 #include <algorithm>
+#include <iostream>
 #include <limits>
 #include <new>
 
@@ -69,7 +69,7 @@ const char* argumentWord(ArgumentUse use, const char* optional, const char* requ
 FunctionCalculator* FunctionCalculator::m_instance = nullptr;
 
 FunctionCalculator* FunctionCalculator::instance(bool massFlowEverywhere) {
-    if (m_instance == nullptr) m_instance = new FunctionCalculator(massFlowEverywhere);  // lives until exit
+    if (m_instance == nullptr) m_instance = new FunctionCalculator(massFlowEverywhere); // lives until exit
     return m_instance;
 }
 
@@ -78,7 +78,7 @@ FunctionCalculator::FunctionCalculator(bool massFlowEverywhere) {
         const char* name;
         ArgumentUse expression, axis, fluid;
         bool point, line, surface, volume;
-        int mass, length, time;  // exponents; 0 leaves the exponent unset
+        int mass, length, time; // exponents; 0 leaves the exponent unset
     };
     const bool mf = massFlowEverywhere;
     const Row rows[] = {
@@ -226,8 +226,8 @@ Quantity FunctionCalculator::evaluate(const std::string& function, const std::ve
     } catch (const Error& error) {
         reporter->reportError(error);
     } catch (const std::bad_alloc&) {
-        reporter->reportError(
-            ErrorMsg(kClass, "evaluate", _("Operation '%s' failed. Insufficient memory.", "evaluate"), ErrStdException));
+        reporter->reportError(ErrorMsg(kClass, "evaluate", _("Operation '%s' failed. Insufficient memory.", "evaluate"),
+                                       ErrStdException));
     } catch (const std::exception& e) {
         reporter->reportError(ErrorMsg(kClass, "evaluate",
                                        _("Operation '%s' failed (system exception: %s).", "evaluate", e.what()),
@@ -241,8 +241,9 @@ Quantity FunctionCalculator::evaluate(const std::string& function, const std::ve
     return Quantity::undefined();
 }
 
-FunctionCalculator::Call FunctionCalculator::parseCall(const std::string& function, const std::vector<std::string>& args,
-                                                      GeometricOKLObject*& found, bool allowMissing) {
+FunctionCalculator::Call FunctionCalculator::parseCall(const std::string& function,
+                                                       const std::vector<std::string>& args, GeometricOKLObject*& found,
+                                                       bool allowMissing) {
     found = nullptr;
     const FunctionInfo* info = getFunctionInfo(function);
     if (info == nullptr)
@@ -339,7 +340,8 @@ std::string FunctionCalculator::unitsOfExpression(const std::string& name) {
 // ---------------------------------------------------------------- the functions
 
 Quantity FunctionCalculator::evalMassFlow(const Call& call, GeometricOKLObject& location) {
-    checkKind(location, "surface", "massFlow", "Only geometries with surface data \nare allowed for calculating massFlow");
+    checkKind(location, "surface", "massFlow",
+              "Only geometries with surface data \nare allowed for calculating massFlow");
     MassflowVisitor visitor(call.fluid, "", false);
     location.acceptVisitor(visitor);
     return quantity(visitor.getTotalWeight(), baseUnit(1, 0, -1));
@@ -392,7 +394,8 @@ Quantity FunctionCalculator::evalMassFlowInt(const Call& call, GeometricOKLObjec
 }
 
 Quantity FunctionCalculator::evalAreaAve(const Call& call, GeometricOKLObject& location) {
-    checkKind(location, "surface", "areaAve", "Only geometries with surface data \nare allowed for calculating areaAve");
+    checkKind(location, "surface", "areaAve",
+              "Only geometries with surface data \nare allowed for calculating areaAve");
     AreaVisitor visitor(call.expression);
     if (!call.axis.empty()) visitor.setAxis(axisDirection(call.axis));
     location.acceptVisitor(visitor);
@@ -400,14 +403,16 @@ Quantity FunctionCalculator::evalAreaAve(const Call& call, GeometricOKLObject& l
 }
 
 Quantity FunctionCalculator::evalVolumeAve(const Call& call, GeometricOKLObject& location) {
-    checkKind(location, "volume", "volumeAve", "Only geometries with volume data\nare allowed for calculating volumeAve");
+    checkKind(location, "volume", "volumeAve",
+              "Only geometries with volume data\nare allowed for calculating volumeAve");
     VolumeVisitor visitor(call.expression);
     location.acceptVisitor(visitor);
     return quantity(visitor.getAverage(), unitsOfExpression(call.expression));
 }
 
 Quantity FunctionCalculator::evalAreaInt(const Call& call, GeometricOKLObject& location) {
-    checkKind(location, "surface", "areaInt", "Only geometries with surface data \nare allowed for calculating areaInt");
+    checkKind(location, "surface", "areaInt",
+              "Only geometries with surface data \nare allowed for calculating areaInt");
     AreaVisitor visitor(call.expression);
     if (!call.axis.empty()) visitor.setAxis(axisDirection(call.axis));
     location.acceptVisitor(visitor);
@@ -415,7 +420,8 @@ Quantity FunctionCalculator::evalAreaInt(const Call& call, GeometricOKLObject& l
 }
 
 Quantity FunctionCalculator::evalVolumeInt(const Call& call, GeometricOKLObject& location) {
-    checkKind(location, "volume", "volumeInt", "Only geometries with volume data\nare allowed for calculating volumeInt");
+    checkKind(location, "volume", "volumeInt",
+              "Only geometries with volume data\nare allowed for calculating volumeInt");
     VolumeVisitor visitor(call.expression);
     location.acceptVisitor(visitor);
     return quantity(visitor.getIntegral(), integralUnits(unitsOfExpression(call.expression), baseUnit(0, 3, 0)));
@@ -436,8 +442,7 @@ Quantity FunctionCalculator::evalSum(const Call& call, GeometricOKLObject& locat
     return quantity(visitor.getSum(), unitsOfExpression(call.expression));
 }
 
-std::pair<Quantity, Quantity> FunctionCalculator::rangeOf(GeometricOKLObject& location,
-                                                          const std::string& expression) {
+std::pair<Quantity, Quantity> FunctionCalculator::rangeOf(GeometricOKLObject& location, const std::string& expression) {
     checkKind(location, "point", "range", "Only geometric objects are allowed for calculating range");
     SummationVisitor visitor(expression);
     location.acceptVisitor(visitor);
@@ -463,10 +468,10 @@ Quantity FunctionCalculator::evalProbe(const Call& call, GeometricOKLObject& loc
     // TODO: the geometry library answers a variable no geometry of the point can provide
     // with an empty list rather than its own error; say so here instead.
     if (variables.empty())
-        throw data::notFound(kClass, "probe",
-                             _("No data exists for variable '%s' specified in object '%s'.", call.expression,
-                               location.getName()),
-                             ErrError);
+        throw data::notFound(
+            kClass, "probe",
+            _("No data exists for variable '%s' specified in object '%s'.", call.expression, location.getName()),
+            ErrError);
     const FloatZELVector* values = variables.front()->getFloatValues(VarTypeVertex);
     if (values == nullptr || values->empty())
         throw internal::error(kClass, "probe", _("Variable '%s' is empty.", call.expression), ErrError);
@@ -577,23 +582,32 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
         AreaVisitor visitor(f == "area" ? std::string() : call.expression);
         if (!call.axis.empty()) visitor.setAxis(axisDirection(call.axis));
         const std::string e = exprUnits();
-        integration(visitor, f == "area" ? baseUnit(0, 2, 0) : f == "areaAve" ? e : integralUnits(e, baseUnit(0, 2, 0)));
+        integration(visitor, f == "area"      ? baseUnit(0, 2, 0)
+                             : f == "areaAve" ? e
+                                              : integralUnits(e, baseUnit(0, 2, 0)));
     } else if (f == "massFlow" || f == "massFlowInt" || f == "massFlowAve" || f == "massFlowAveAbs") {
         surface();
         MassflowVisitor visitor(call.fluid, f == "massFlow" ? std::string() : call.expression, f == "massFlowAveAbs");
         const std::string e = f == "massFlow" ? std::string() : exprUnits();
-        integration(visitor, f == "massFlow" ? baseUnit(1, 0, -1) : f == "massFlowInt" ? integralUnits(e, baseUnit(1, 0, -1)) : e);
+        integration(visitor, f == "massFlow"      ? baseUnit(1, 0, -1)
+                             : f == "massFlowInt" ? integralUnits(e, baseUnit(1, 0, -1))
+                                                  : e);
     } else if (f == "volume" || f == "volumeInt" || f == "volumeAve") {
         checkKind(location, "volume", f.c_str(),
                   _("Only geometries with volume data\nare allowed for calculating %s", f).c_str());
         VolumeVisitor visitor(f == "volume" ? std::string() : call.expression);
         const std::string e = f == "volume" ? std::string() : exprUnits();
-        integration(visitor, f == "volume" ? baseUnit(0, 3, 0) : f == "volumeAve" ? e : integralUnits(e, baseUnit(0, 3, 0)));
+        integration(visitor, f == "volume"      ? baseUnit(0, 3, 0)
+                             : f == "volumeAve" ? e
+                                                : integralUnits(e, baseUnit(0, 3, 0)));
     } else if (f == "length" || f == "lengthInt" || f == "lengthAve") {
-        checkKind(location, "line", f.c_str(), _("Only geometries with line data\nare allowed for calculating %s", f).c_str());
+        checkKind(location, "line", f.c_str(),
+                  _("Only geometries with line data\nare allowed for calculating %s", f).c_str());
         LengthVisitor visitor(f == "length" ? std::string() : call.expression);
         const std::string e = f == "length" ? std::string() : exprUnits();
-        integration(visitor, f == "length" ? baseUnit(0, 1, 0) : f == "lengthAve" ? e : integralUnits(e, baseUnit(0, 1, 0)));
+        integration(visitor, f == "length"      ? baseUnit(0, 1, 0)
+                             : f == "lengthAve" ? e
+                                                : integralUnits(e, baseUnit(0, 1, 0)));
     } else if (f == "count" || f == "sum" || f == "ave" || f == "minVal" || f == "maxVal") {
         checkKind(location, "point", f.c_str(), _("Only geometric objects are allowed for calculating %s", f).c_str());
         SummationVisitor visitor(f == "count" ? std::string() : call.expression);
@@ -625,7 +639,8 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
             out.units = baseUnit(1, 2, -2);
         }
     } else if (f == "forceNorm") {
-        checkKind(location, "line", "forceNorm", "Only geometries with line data\nare allowed for calculating forceNorm");
+        checkKind(location, "line", "forceNorm",
+                  "Only geometries with line data\nare allowed for calculating forceNorm");
         ForceNormVisitor visitor(call.fluid);
         if (keep) visitor.setVertexFilter(keep);
         visit(visitor);
@@ -642,8 +657,7 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
                 out.values[7] = q.getValue();
             }
         } catch (const data::notFound&) {
-        } catch (const internal::error&) {
-        }
+        } catch (const internal::error&) {}
         out.units = exprUnits();
     } else {
         throw internal::error(kCallClass, "evaluate", _("Attempted to evaluate unrecognized function '%s'.", function),
@@ -652,7 +666,8 @@ PartialResult FunctionCalculator::evaluatePartial(const std::string& function, c
     return out;
 }
 
-std::optional<double> FunctionCalculator::finishPartial(const std::string& function, const std::vector<std::string>& args,
+std::optional<double> FunctionCalculator::finishPartial(const std::string& function,
+                                                        const std::vector<std::string>& args,
                                                         const PartialResult& total) {
     GeometricOKLObject* found = nullptr;
     const Call call = parseCall(function, args, found, true);
@@ -673,8 +688,8 @@ std::optional<double> FunctionCalculator::finishPartial(const std::string& funct
     if (f == "maxVal") return v[3] < 1.0 ? std::nullopt : defined(v[5]);
     if (f == "force" || f == "forceNorm" || f == "torque") {
         const TripletD sums(v[0], v[1], v[2]);
-        const TripletF direction = f == "torque" ? CoordinateFrameOKLObject::parseCFString(call.axis).second
-                                                 : axisDirection(call.axis);
+        const TripletF direction =
+            f == "torque" ? CoordinateFrameOKLObject::parseCFString(call.axis).second : axisDirection(call.axis);
         return defined(projectOnAxis(sums, direction));
     }
     if (f == "probe") {
@@ -685,7 +700,8 @@ std::optional<double> FunctionCalculator::finishPartial(const std::string& funct
                                  ErrError);
         return defined(v[7]);
     }
-    throw internal::error(kCallClass, "evaluate", _("Attempted to evaluate unrecognized function '%s'.", function), ErrError);
+    throw internal::error(kCallClass, "evaluate", _("Attempted to evaluate unrecognized function '%s'.", function),
+                          ErrError);
 }
 
 } // namespace zel

@@ -49,8 +49,8 @@ class OKLObject;
 // one of the highest rank.
 struct PartialResult {
     std::array<double, 8> values{0, 0, 0, 0, 0, 0, 0, 0};
-    std::string units;     // of the finished result (base SI)
-    bool present = true;   // the location exists here (see evaluatePartial)
+    std::string units;   // of the finished result (base SI)
+    bool present = true; // the location exists here (see evaluatePartial)
     // False where the units could not be told without the location's geometry (variables of
     // a location that has none here): take them from a piece that has.
     bool unitsKnown = true;
@@ -168,7 +168,7 @@ private:
     Quantity massFlowAverage(const Call&, GeometricOKLObject&, bool absolute);
     // (minimum, maximum) of the expression over a point location.
     std::pair<Quantity, Quantity> rangeOf(GeometricOKLObject& location, const std::string& expression);
-    static FunctionCalculator* m_instance;  // created on first use, never destroyed
+    static FunctionCalculator* m_instance; // created on first use, never destroyed
 
     std::map<std::string, FunctionInfo> m_functions;
 };

@@ -20,8 +20,7 @@ void requireLocation(const GeometricOKLObject* location, const char* operation) 
 }
 
 // The float values of `type` of the first variable of that name on the location, or null.
-const FloatZELVector* firstValues(GeometricOKLObject& location, const std::string& name, VarType type,
-                                  bool& found) {
+const FloatZELVector* firstValues(GeometricOKLObject& location, const std::string& name, VarType type, bool& found) {
     const std::vector<Variable*> variables = location.getVariable(name);
     found = !variables.empty();
     return found ? variables.front()->getFloatValues(type) : nullptr;
@@ -29,8 +28,8 @@ const FloatZELVector* firstValues(GeometricOKLObject& location, const std::strin
 
 } // namespace
 
-std::vector<std::pair<std::string, std::string>> GeomVariableUtils::getVariableForAllPhases(
-    const std::string& variable, bool mustExist) {
+std::vector<std::pair<std::string, std::string>> GeomVariableUtils::getVariableForAllPhases(const std::string& variable,
+                                                                                            bool mustExist) {
     const std::vector<std::string> phases = DataStorageBase::instance()->getPhases(1, "");
     std::vector<std::pair<std::string, std::string>> pairs;
     if (phases.size() < 2) {
@@ -74,16 +73,15 @@ void GeomVariableUtils::calculateBulkVariable(const std::string& variable, bool 
     FloatZELVectorConcrete fraction;
     for (const auto& [phase, name] : pairs) {
         const std::vector<Variable*> variables = location->getVariable(name);
-        if (variables.size() != 1) continue;  // missing, or the location spans several domains
+        if (variables.size() != 1) continue; // missing, or the location spans several domains
         const FloatZELVector* values = variables.front()->getFloatValues(type);
         if (values == nullptr) continue;
         const std::size_t n = values->size();
         const bool weighted = weightByVolumeFraction && getVolumeFractionForPhase(phase, fraction, location, type);
         if (weighted && fraction.size() != n)
-            throw data::invalid(kClass, "calculateBulkVariable",
-                                _("Inconsistent data sizes for variables: %s and %s.", name,
-                                  phase + ".Volume Fraction"),
-                                ErrError);
+            throw data::invalid(
+                kClass, "calculateBulkVariable",
+                _("Inconsistent data sizes for variables: %s and %s.", name, phase + ".Volume Fraction"), ErrError);
         if (result.empty())
             result.resize(n);
         else if (result.size() != n)

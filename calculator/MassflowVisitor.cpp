@@ -33,10 +33,10 @@ void MassflowVisitor::visitGeometry(Geometry& geometry, const FloatZELVector* va
     if (values == nullptr && !m_variableName.empty()) {
         const Variable* variable = geometry.getVariable(m_variableName, false);
         if (variable == nullptr)
-            throw data::notFound(kClass, "visitGeometry",
-                                 _("No data exists for variable '%s' specified in object '%s'.", m_variableName,
-                                   geometry.getName()),
-                                 ErrError);
+            throw data::notFound(
+                kClass, "visitGeometry",
+                _("No data exists for variable '%s' specified in object '%s'.", m_variableName, geometry.getName()),
+                ErrError);
         fetched = variable->getFloatValues(VarTypeVertex);
         if (fetched == nullptr)
             throw data::invalid(kClass, "visitGeometry",

@@ -27,8 +27,7 @@ extern "C" {
 ZEL_API bool calculate(const char* function, const char* const* args, float* value);
 
 /* As calculate, and copies the result's unit text into units. */
-ZEL_API bool calculateUnits(const char* function, const char* const* args, float* value, char* units,
-                            int unitsSize);
+ZEL_API bool calculateUnits(const char* function, const char* const* args, float* value, char* units, int unitsSize);
 
 /* Evaluates an expression that has one value and converts it to the user's preferred unit
  * of its quantity. */

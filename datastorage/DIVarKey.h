@@ -12,9 +12,9 @@ namespace zel::kvodi {
 struct DIVarKey {
     // How the registry treats an entry.
     enum VarType : std::int32_t {
-        Regular = 0,    // an ordinary entry
-        Protected = 1,  // survives deleteVariable
-        Cloned = 2      // made by cloneVariable: counts in every domain, follows the domain asked for
+        Regular = 0,   // an ordinary entry
+        Protected = 1, // survives deleteVariable
+        Cloned = 2     // made by cloneVariable: counts in every domain, follows the domain asked for
     };
 
     DIVarKey() = default;
@@ -30,8 +30,8 @@ struct DIVarKey {
     // Same (name, domain); the type is ignored as in the order.
     bool samePair(const DIVarKey& o) const { return name == o.name && domain == o.domain; }
 
-    std::string name;    // the variable's object name (for an expression text: the text)
-    std::string domain;  // the domain (= the name of its geometry)
+    std::string name;   // the variable's object name (for an expression text: the text)
+    std::string domain; // the domain (= the name of its geometry)
     VarType type = Regular;
 };
 

@@ -7,8 +7,8 @@
 #include "framework/core/Format.h"
 #include "framework/geometry/Variable.h"
 #include "framework/okl/GenericOKLObject.h"
-#include "framework/okl/ObjectDB.h"
 #include "framework/okl/OKLObject.h"
+#include "framework/okl/ObjectDB.h"
 
 #include <cassert>
 
@@ -133,10 +133,9 @@ void DataStorageBase::checkStorable(const Variable* variable, const char* operat
     if (variable == nullptr)
         throw internal::nullPointer(kClass, operation, _("Null pointer to %s.", "variable"), ErrError);
     if (!ObjectDB::instance()->hasObject(variable->getName()))
-        throw internal::badParam(kClass, operation,
-                                 _("Cannot store variable data for '%s'. The object does not exist.",
-                                   variable->getName()),
-                                 ErrError);
+        throw internal::badParam(
+            kClass, operation,
+            _("Cannot store variable data for '%s'. The object does not exist.", variable->getName()), ErrError);
 }
 
 void DataStorageBase::setVariable(Variable* variable, kvodi::DIVarKey::VarType type) {
@@ -144,8 +143,7 @@ void DataStorageBase::setVariable(Variable* variable, kvodi::DIVarKey::VarType t
     kvodi::DIVarKey key(variable->getName(), variable->getDomain(), type);
     if (m_variables.count(key) != 0)
         throw internal::badParam(kClass, "setVariable",
-                                 _("Variable '%s' in domain '%s' is already loaded.", key.name, key.domain),
-                                 ErrError);
+                                 _("Variable '%s' in domain '%s' is already loaded.", key.name, key.domain), ErrError);
     m_variables.emplace(std::move(key), variable);
 }
 

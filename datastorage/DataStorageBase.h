@@ -221,7 +221,7 @@ private:
     static DataStorageBase* m_instance;
 
     GeometryMap m_geometries;
-    VariableMap m_variables;  // owns the variables it holds (see the class comment)
+    VariableMap m_variables; // owns the variables it holds (see the class comment)
     std::unique_ptr<DomainVariableProviderIF> m_provider;
     Directory m_directory;
     // The (name, domain) pairs being resolved, outermost first, and their positions.

@@ -21,8 +21,8 @@
 #include "framework/expressions/ExpressionEvaluator.h"
 #include "framework/expressions/ExpressionTypes.h"
 #include "framework/geometry/Variable.h"
-#include "framework/okl/ObjectDB.h"
 #include "framework/okl/OKLObject.h"
+#include "framework/okl/ObjectDB.h"
 
 #include <cassert>
 #include <set>
@@ -44,9 +44,7 @@ std::string textParam(const OKLObject& object, const char* name) {
     return object.hasParam(name) ? object.getValue(name) : std::string();
 }
 
-bool boolParam(const OKLObject& object, const char* name) {
-    return object.hasParam(name) && object.getBoolValue(name);
-}
+bool boolParam(const OKLObject& object, const char* name) { return object.hasParam(name) && object.getBoolValue(name); }
 
 // "'a' -> 'b' -> 'a'", with the middle of a long cycle left out.
 std::string describePath(const std::vector<std::string>& path) {
@@ -71,8 +69,7 @@ std::string describePath(const std::vector<std::string>& path) {
 // Marks (name, domain) as being resolved for the lifetime of the guard.
 class DataStorageBase::ResolutionGuard {
 public:
-    ResolutionGuard(DataStorageBase& storage, const std::string& name, const std::string& domain)
-        : m_storage(storage) {
+    ResolutionGuard(DataStorageBase& storage, const std::string& name, const std::string& domain) : m_storage(storage) {
         kvodi::DIVarKey key(name, domain);
         [[maybe_unused]] const bool inserted = storage.m_resolvingIndex.emplace(key, storage.m_resolving.size()).second;
         assert(inserted);
@@ -111,11 +108,10 @@ void DataStorageBase::fitClonedSize(Variable* variable, const std::string& name,
                                     std::size_t count) {
     if (variable->getSize(VarTypeVertex) == count) return;
     variable->resize(count, VarTypeVertex);
-    ErrorProgressReporter::instance()->reportError(
-        ErrorMsg(kClass, "getVariable",
-                 _("Size of variable '%s' in domain '%s'\nhas been adjusted to the current number of nodes.", name,
-                   domain),
-                 ErrWarning));
+    ErrorProgressReporter::instance()->reportError(ErrorMsg(
+        kClass, "getVariable",
+        _("Size of variable '%s' in domain '%s'\nhas been adjusted to the current number of nodes.", name, domain),
+        ErrWarning));
 }
 
 Variable* DataStorageBase::takeClone(VariableMap::iterator clone, const std::string& name, const std::string& domain) {
@@ -158,10 +154,10 @@ Variable* DataStorageBase::resolveVariable(const std::string& name, const std::s
         throwCycle(path, domain);
     }
     if (m_resolving.size() >= kMaxNesting)
-        throw expressions::eval(kClass, "getVariable",
-                                _("Variable '%s' in domain '%s' needs variables nested more than %d deep.", name,
-                                  domain, kMaxNesting),
-                                ErrError);
+        throw expressions::eval(
+            kClass, "getVariable",
+            _("Variable '%s' in domain '%s' needs variables nested more than %d deep.", name, domain, kMaxNesting),
+            ErrError);
     const bool walkFirst = !m_resolving.empty() && m_resolving.size() % kRecursionStep == 0;
     ResolutionGuard guard(*this, name, domain);
     if (walkFirst) resolveDependencies(name, domain);
@@ -238,8 +234,8 @@ Variable* DataStorageBase::makeFundamentalVariable(const std::string& name, cons
         const int index = object->getIntValue("Component Index");
         auto* vector = dynamic_cast<VectorVariable*>(getVariable(vectorName, domain));
         if (vector == nullptr)
-            throw internal::bad_cast(kClass, op, _("Bad cast of %s '%s' to %s.", "variable", vectorName, "VectorVariable"),
-                                     ErrError);
+            throw internal::bad_cast(
+                kClass, op, _("Bad cast of %s '%s' to %s.", "variable", vectorName, "VectorVariable"), ErrError);
         variable = std::make_unique<ScalarVariable>(*vector, index - 1);
     } else {
         bool hybrid = false;
@@ -286,8 +282,7 @@ void DataStorageBase::evaluateExpression(const std::string& expression, const st
     assert(count >= 0 && (values != nullptr || count == 0));
     ExpressionEvaluator evaluator;
     std::string state; // kept by the evaluator between the calls
-    std::string needed =
-        evaluator.evaluateVariable(expression, values, count, state, std::string(), coordinateNames());
+    std::string needed = evaluator.evaluateVariable(expression, values, count, state, std::string(), coordinateNames());
     while (!needed.empty()) {
         const Variable* variable = getVariable(needed, domain);
         const FloatZELVector* input = variable != nullptr ? variable->getFloatValues(VarTypeVertex) : nullptr;
@@ -314,7 +309,7 @@ std::unique_ptr<Variable> DataStorageBase::Directory::evaluateOn(const std::stri
     try {
         needed = ExpressionEvaluator::getNeededVariables(name, coordinateNames());
     } catch (const Error&) {
-        return nullptr;  // not an expression the language reads: the domains may still know it
+        return nullptr; // not an expression the language reads: the domains may still know it
     }
     if (needed.size() == 1 && needed.front() == name) return nullptr;
 
@@ -323,9 +318,8 @@ std::unique_ptr<Variable> DataStorageBase::Directory::evaluateOn(const std::stri
     FloatZELVector& values = variable->values(VarTypeExpression);
     values.resize(static_cast<std::size_t>(count));
     ExpressionEvaluator evaluator;
-    std::string state;  // kept by the evaluator between the calls
-    std::string next = evaluator.evaluateVariable(name, values.data(), count, state, std::string(),
-                                                  coordinateNames());
+    std::string state; // kept by the evaluator between the calls
+    std::string next = evaluator.evaluateVariable(name, values.data(), count, state, std::string(), coordinateNames());
     while (!next.empty()) {
         const Variable* input = geometry.getVariable(next, false);
         const FloatZELVector* inputs = input != nullptr ? input->getFloatValues(VarTypeVertex) : nullptr;
@@ -431,10 +425,9 @@ void DataStorageBase::resolveDependencies(const std::string& name, const std::st
 }
 
 void DataStorageBase::throwCycle(const std::vector<std::string>& path, const std::string& domain) const {
-    throw expressions::eval(kClass, "getVariable",
-                            _("Variable '%s' in domain '%s' depends on itself: %s.", path.front(), domain,
-                              describePath(path)),
-                            ErrError);
+    throw expressions::eval(
+        kClass, "getVariable",
+        _("Variable '%s' in domain '%s' depends on itself: %s.", path.front(), domain, describePath(path)), ErrError);
 }
 
 } // namespace zel

@@ -5,8 +5,8 @@
 #include "datastorage/DataStorageBase.h"
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
-#include "framework/okl/ObjectDB.h"
 #include "framework/okl/OKLObject.h"
+#include "framework/okl/ObjectDB.h"
 
 #include <algorithm>
 #include <cassert>
@@ -24,13 +24,13 @@ const char* const kClass = "DomainGeometryBase";
 DomainGeometryBase::boundaryType typeOfBoundaryObject(const OKLObject& object) {
     using B = DomainGeometryBase;
     static const std::pair<const char*, B::boundaryType> kinds[] = {
-        {"OPEN", B::BoundaryOpen},         {"INLET", B::BoundaryInlet},       {"OUTLET", B::BoundaryOutlet},
+        {"OPEN", B::BoundaryOpen},         {"INLET", B::BoundaryInlet},          {"OUTLET", B::BoundaryOutlet},
         {"OPENING", B::BoundaryOpening},   {"OPEN MIXED", B::BoundaryOpenMixed}, {"WALL", B::BoundaryWall},
         {"SYMMETRY", B::BoundarySymmetry}, {"PERIODIC", B::BoundaryPeriodic}};
     static const std::pair<const char*, B::boundaryType> interfaces[] = {
-        {"Periodic", B::InterfacePeriodic},        {"Fluid Fluid", B::InterfaceFluidFluid},
-        {"Fluid Porous", B::InterfaceFluidFluid},  {"Porous Porous", B::InterfaceFluidFluid},
-        {"Fluid Solid", B::InterfaceFluidSolid},   {"Solid Porous", B::InterfaceFluidSolid},
+        {"Periodic", B::InterfacePeriodic},       {"Fluid Fluid", B::InterfaceFluidFluid},
+        {"Fluid Porous", B::InterfaceFluidFluid}, {"Porous Porous", B::InterfaceFluidFluid},
+        {"Fluid Solid", B::InterfaceFluidSolid},  {"Solid Porous", B::InterfaceFluidSolid},
         {"Solid Solid", B::InterfaceSolidSolid}};
     const std::string kind = object.getValue("Boundary Type");
     if (kind == "INTERFACE") {
@@ -146,17 +146,16 @@ void DomainGeometryBase::setBoundaryFlag(unsigned elementSet, unsigned element, 
     if (faces == m_boundaryFaces.end())
         throw internal::error(kClass, op, _("No boundary map for element set %s.", setName), ErrError);
     if (element >= flags->second.size())
-        throw internal::badParam(kClass, op,
-                                 _("Element %u does not exist in element set %s (%d elements).", element, setName,
-                                   flags->second.size()),
-                                 ErrError);
+        throw internal::badParam(
+            kClass, op,
+            _("Element %u does not exist in element set %s (%d elements).", element, setName, flags->second.size()),
+            ErrError);
     // A flag byte has room for 8 faces; a cell has as many as its type gives.
     const ShapeSet* set = getFaceSet(setName);
     const std::size_t cellFaces = set != nullptr && set->isVolumeSet() ? cell::faces(set->getShapeType()).size() : 8;
     if (face >= 8 || face >= cellFaces)
-        throw internal::badParam(kClass, op, _("Face %u of element %u in element set %s does not exist.", face,
-                                               element, setName),
-                                 ErrError);
+        throw internal::badParam(
+            kClass, op, _("Face %u of element %u in element set %s does not exist.", face, element, setName), ErrError);
 
     int index;
     auto known = m_untypedIndex.find(boundaryName);

@@ -28,19 +28,19 @@ class ZEL_API DomainGeometryBase : public Geometry {
 public:
     // Kind of a boundary, from its object's "Boundary Type" (and "Interface Type").
     enum boundaryType : std::int32_t {
-        BoundaryUnknown = 0,          // anything else, no object, or the object could not be read
-        BoundaryOpen = 1,             // "OPEN"
-        BoundaryInlet = 2,            // "INLET"
-        BoundaryOutlet = 3,           // "OUTLET"
-        BoundaryOpening = 4,          // "OPENING"
-        BoundaryOpenMixed = 5,        // "OPEN MIXED"
-        BoundaryWall = 6,             // "WALL"
-        BoundarySymmetry = 7,         // "SYMMETRY"
-        BoundaryPeriodic = 8,         // "PERIODIC"
-        InterfacePeriodic = 9,        // "INTERFACE", "Periodic"
-        InterfaceFluidFluid = 10,     // "INTERFACE", "Fluid Fluid", "Fluid Porous", "Porous Porous"
-        InterfaceFluidSolid = 11,     // "INTERFACE", "Fluid Solid", "Solid Porous"
-        InterfaceSolidSolid = 12      // "INTERFACE", "Solid Solid"
+        BoundaryUnknown = 0,      // anything else, no object, or the object could not be read
+        BoundaryOpen = 1,         // "OPEN"
+        BoundaryInlet = 2,        // "INLET"
+        BoundaryOutlet = 3,       // "OUTLET"
+        BoundaryOpening = 4,      // "OPENING"
+        BoundaryOpenMixed = 5,    // "OPEN MIXED"
+        BoundaryWall = 6,         // "WALL"
+        BoundarySymmetry = 7,     // "SYMMETRY"
+        BoundaryPeriodic = 8,     // "PERIODIC"
+        InterfacePeriodic = 9,    // "INTERFACE", "Periodic"
+        InterfaceFluidFluid = 10, // "INTERFACE", "Fluid Fluid", "Fluid Porous", "Porous Porous"
+        InterfaceFluidSolid = 11, // "INTERFACE", "Fluid Solid", "Solid Porous"
+        InterfaceSolidSolid = 12  // "INTERFACE", "Solid Solid"
     };
 
     // Boundary indices are kept in 16 bits: a domain holds at most this many boundaries.

@@ -71,8 +71,8 @@ ExternalInterpolant* DomainGeometryBase::makeExternalInterpolant(const TripletZE
                 continue;
             }
             for (int j = 0; j < hit.count; ++j)
-                nodes[static_cast<std::size_t>(j)] = NodeWeight{hit.nodes[static_cast<std::size_t>(j)],
-                                                                hit.weights[static_cast<std::size_t>(j)]};
+                nodes[static_cast<std::size_t>(j)] =
+                    NodeWeight{hit.nodes[static_cast<std::size_t>(j)], hit.weights[static_cast<std::size_t>(j)]};
             interpolant->pushVertex(holder,
                                     std::span<const NodeWeight>(nodes.data(), static_cast<std::size_t>(hit.count)));
         }
@@ -83,8 +83,8 @@ ExternalInterpolant* DomainGeometryBase::makeExternalInterpolant(const TripletZE
 }
 
 ExternalInterpolant* DomainGeometryBase::makeExternalInterpolant(const TripletZELVector& points,
-                                                                 const std::vector<std::string>& domainNames,
-                                                                 bool flag, bool listFlag) {
+                                                                 const std::vector<std::string>& domainNames, bool flag,
+                                                                 bool listFlag) {
     std::vector<DomainGeometryBase*> domains;
     domains.reserve(domainNames.size());
     ObjectDB* db = ObjectDB::instance();

@@ -91,10 +91,10 @@ protected:
     const std::vector<std::string>& getCoordinateFrames();
 
 private:
-    std::vector<std::string> m_coordinateFrames;        // rebuilt on every request
-    std::vector<ExpressionVariableInfo> m_variables;    // cache of getVariables
-    bool m_variablesWithUnits = false;                  // m_variables was built with units
-    std::vector<std::string> m_prefixes;                // cache of getVariablePrefixes, in database order
+    std::vector<std::string> m_coordinateFrames;     // rebuilt on every request
+    std::vector<ExpressionVariableInfo> m_variables; // cache of getVariables
+    bool m_variablesWithUnits = false;               // m_variables was built with units
+    std::vector<std::string> m_prefixes;             // cache of getVariablePrefixes, in database order
     bool m_variablesNeedUpdate = true;
     bool m_prefixesNeedUpdate = true;
 };

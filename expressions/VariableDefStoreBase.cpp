@@ -4,8 +4,8 @@
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/expressions/ExpressionEvaluator.h"
-#include "framework/okl/ObjectDB.h"
 #include "framework/okl/OKLObject.h"
+#include "framework/okl/ObjectDB.h"
 #include "framework/units/UnitDimensions.h"
 #include "framework/units/UnitsConverter.h"
 
@@ -44,9 +44,11 @@ VariableDefStoreBase* VariableDefStoreBase::m_instance = nullptr;
 
 VariableDefStoreBase::VariableDefStoreBase() {
     m_aliases = {{"X", "X Coordinate"}, {"Y", "Y Coordinate"}, {"Z", "Z Coordinate"}};
-    const std::pair<const char*, const char*> families[] = {
-        {"Gradient", "m^-1"}, {"Residual", "Dimensionless"}, {"Beta", "Dimensionless"}, {"Curl", "m^-1"},
-        {"Bforce", ""}};
+    const std::pair<const char*, const char*> families[] = {{"Gradient", "m^-1"},
+                                                            {"Residual", "Dimensionless"},
+                                                            {"Beta", "Dimensionless"},
+                                                            {"Curl", "m^-1"},
+                                                            {"Bforce", ""}};
     for (const auto& [word, unit] : families) {
         m_operatorTable.emplace_back(word, unit);
         for (const char* axis : {" X", " Y", " Z"}) m_operatorTable.emplace_back(std::string(word) + axis, unit);
@@ -84,8 +86,7 @@ void VariableDefStoreBase::registerInstance(VariableDefStoreBase* instance) {
 // ---------------------------------------------------------------- definitions
 
 void VariableDefStoreBase::addScalarVarDef(const std::string& longName, const std::string& shortName,
-                                           const std::string& quantity, int userLevel,
-                                           const std::string& description) {
+                                           const std::string& quantity, int userLevel, const std::string& description) {
     if (m_definitions.count(longName) != 0)
         throw data::duplicate(kClass, "addScalarVarDef", _("%s '%s' already exists.", "Variable Declaration", longName),
                               ErrError);
@@ -102,8 +103,7 @@ void VariableDefStoreBase::addVectorVarDef(const std::string& longName, const st
                                            const std::string& compLong1, const std::string& compLong2,
                                            const std::string& compLong3, const std::string& compShort1,
                                            const std::string& compShort2, const std::string& compShort3,
-                                           const std::string& quantity, int userLevel,
-                                           const std::string& description) {
+                                           const std::string& quantity, int userLevel, const std::string& description) {
     if (m_definitions.count(longName) != 0)
         throw data::duplicate(kClass, "addVectorVarDef", _("%s '%s' already exists.", "Variable", longName), ErrError);
     Definition def;
@@ -213,7 +213,8 @@ void VariableDefStoreBase::getUserLevelVars(int level, std::vector<std::string>&
 
 void VariableDefStoreBase::splitVariableName(const std::string& name, std::string& qualifier1, std::string& qualifier2,
                                              std::string& base, std::string& op, std::string& component) {
-    if (name.empty()) throw data::invalid(kClass, "splitVariableName", "Cannot split an empty variable name.", ErrError);
+    if (name.empty())
+        throw data::invalid(kClass, "splitVariableName", "Cannot split an empty variable name.", ErrError);
     const std::vector<std::string> parts = splitAtDots(name);
     if (parts.size() >= 6)
         throw data::invalid(kClass, "splitVariableName", _("%s has too many parts for a valid variable name.", name),
@@ -295,16 +296,16 @@ std::string VariableDefStoreBase::getBaseUnits(const std::string& name, bool fro
     if (object == nullptr) {
         // A name known only by its definition.
         const NameParts parts = splitVariableName(work);
-        if (isOneOf(parts.op, {"Beta", "Beta X", "Beta Y", "Beta Z", "Residual", "Residual X", "Residual Y",
-                               "Residual Z"}))
+        if (isOneOf(parts.op,
+                    {"Beta", "Beta X", "Beta Y", "Beta Z", "Residual", "Residual X", "Residual Y", "Residual Z"}))
             return {};
         const std::string longName = getVarLongName(parts.base);
         if (longName.empty()) return {};
         const std::string quantity = getVarDefData(longName, DataQuantity);
         if (quantity.empty()) return {};
         std::string result = units.getBaseUnitsFromQuant(quantity);
-        if (isOneOf(parts.op, {"Gradient", "Gradient X", "Gradient Y", "Gradient Z", "Curl", "Curl X", "Curl Y",
-                               "Curl Z"}))
+        if (isOneOf(parts.op,
+                    {"Gradient", "Gradient X", "Gradient Y", "Gradient Z", "Curl", "Curl X", "Curl Y", "Curl Z"}))
             result = result + " " + units.getBaseUnitsFromQuant("Inverse Length");
         else if (parts.op == "Specific")
             result.clear();
@@ -318,7 +319,7 @@ std::string VariableDefStoreBase::getBaseUnits(const std::string& name, bool fro
         try {
             values = object->getFloatArray("Variable Dimensions");
         } catch (const data::invalid&) {
-            values.clear();  // not numbers: reported below as a wrong dimension value
+            values.clear(); // not numbers: reported below as a wrong dimension value
         }
         if (values.size() != std::size_t(UnitDimensions::NUM_DIMENSIONS))
             throw internal::error(kClass, "getBaseUnits",

@@ -36,10 +36,10 @@ public:
     enum varDBdata : int {
         DataShortName = 0,
         DataQuantity = 1,
-        DataComponentLongName1 = 2,   // .. DataComponentLongName1 + 5 = 7
-        DataComponentShortName1 = 8,  // .. DataComponentShortName1 + 5 = 13
-        DataTensorType = 14,          // "SCALAR", "VECTOR" or "SYMTEN2"
-        DataUserLevel = 15            // "1", "2" or "3"; any other level reads "0"
+        DataComponentLongName1 = 2,  // .. DataComponentLongName1 + 5 = 7
+        DataComponentShortName1 = 8, // .. DataComponentShortName1 + 5 = 13
+        DataTensorType = 14,         // "SCALAR", "VECTOR" or "SYMTEN2"
+        DataUserLevel = 15           // "1", "2" or "3"; any other level reads "0"
     };
     // Tensor types of a definition.
     enum TensorKind : std::int32_t { Scalar = 0, Vector = 1, SymmetricTensor2 = 2 };
@@ -49,9 +49,9 @@ public:
     // One variable definition (keyed by its long name in the store).
     struct Definition {
         std::string shortName;
-        std::string quantity;  // as the units library knows it ("Pressure")
-        std::array<std::string, kMaxComponents> componentShortNames;  // vectors use the first three
-        std::array<std::string, kMaxComponents> componentLongNames;   // vectors use the first three
+        std::string quantity;                                        // as the units library knows it ("Pressure")
+        std::array<std::string, kMaxComponents> componentShortNames; // vectors use the first three
+        std::array<std::string, kMaxComponents> componentLongNames;  // vectors use the first three
         std::int32_t tensorType = Scalar;
         std::int32_t userLevel = 0;
         std::string description;
@@ -125,8 +125,8 @@ public:
     // empty name, for six or more parts, and for a name whose operator has "Specific" or
     // "Volumetric" before it and no part before that ("Specific.Gradient"). base is only
     // assigned; the other outputs are cleared first.
-    void splitVariableName(const std::string& name, std::string& qualifier1, std::string& qualifier2,
-                           std::string& base, std::string& op, std::string& component);
+    void splitVariableName(const std::string& name, std::string& qualifier1, std::string& qualifier2, std::string& base,
+                           std::string& op, std::string& component);
     NameParts splitVariableName(const std::string& name);
     // out = the alias target of name (true), or name itself (false).
     bool standardizeLongName(const std::string& name, std::string& out) const;
@@ -169,14 +169,14 @@ private:
     // The alias target of name, or name.
     const std::string& resolveAlias(const std::string& name) const;
 
-    static VariableDefStoreBase* m_instance;  // the registered store (not owned)
+    static VariableDefStoreBase* m_instance; // the registered store (not owned)
 
-    std::map<std::string, Definition> m_definitions;  // long name -> definition
-    std::map<std::string, std::string> m_aliases;     // name -> long name
+    std::map<std::string, Definition> m_definitions; // long name -> definition
+    std::map<std::string, std::string> m_aliases;    // name -> long name
     std::set<std::string> m_operatorWords;
-    std::vector<std::pair<std::string, std::string>> m_operatorTable;  // (word, unit), table order
+    std::vector<std::pair<std::string, std::string>> m_operatorTable; // (word, unit), table order
     bool m_updateFlag = true;
-    std::map<std::string, std::string> m_constants;  // name -> value text
+    std::map<std::string, std::string> m_constants; // name -> value text
 };
 
 } // namespace zel

@@ -25,8 +25,7 @@ std::vector<OKLAPI::ObjectInfo> describeOrReport(OKLAPI& api, const std::string&
     try {
         return api.getObjectInfo(path);
     } catch (const okl::error&) {
-        ErrorProgressReporter::instance()->reportError(
-            ErrorMsg(kClass, "processVariableDefs", whenMissing, ErrNotice));
+        ErrorProgressReporter::instance()->reportError(ErrorMsg(kClass, "processVariableDefs", whenMissing, ErrNotice));
         return {};
     }
 }
@@ -88,10 +87,9 @@ void storeVariable(VariableDefStoreBase& store, const std::string& shortName, co
     } else if (p.tensorType == "SYMTEN2") {
         // Symmetric tensors are known to the solver but not offered: nothing to store.
     } else {
-        ErrorProgressReporter::instance()->reportError(
-            ErrorMsg(kClass, "process",
-                     _("Unrecognised tensor type %s in definition of variable %s.", p.tensorType, shortName),
-                     ErrError));
+        ErrorProgressReporter::instance()->reportError(ErrorMsg(
+            kClass, "process", _("Unrecognised tensor type %s in definition of variable %s.", p.tensorType, shortName),
+            ErrError));
     }
 }
 
@@ -113,8 +111,7 @@ int VariableDefs::userLevelOf(const std::string& text) {
 }
 
 void VariableDefs::process(OKLAPI* api) {
-    if (api == nullptr)
-        throw internal::nullPointer(kClass, "process", _("Null pointer to %s.", "OKLAPI"), ErrError);
+    if (api == nullptr) throw internal::nullPointer(kClass, "process", _("Null pointer to %s.", "OKLAPI"), ErrError);
     VariableDefStoreBase& store = *VariableDefStoreBase::instance();
 
     const std::vector<OKLAPI::ObjectInfo> library = describeOrReport(*api, kLibraryPath, "No variables were defined.");

@@ -42,13 +42,16 @@ public:
         startTag(level, tag, attributes);
         m_out << KVO2NorvaUtilities::escape(text) << "</" << tag << ">\n";
     }
-    void close(int level, const char* tag) { m_out << std::string(std::size_t(2 * level), ' ') << "</" << tag << ">\n"; }
+    void close(int level, const char* tag) {
+        m_out << std::string(std::size_t(2 * level), ' ') << "</" << tag << ">\n";
+    }
     std::string str() const { return m_out.str(); }
 
 private:
     void startTag(int level, const char* tag, const Attributes& attributes) {
         m_out << std::string(std::size_t(2 * level), ' ') << "<" << tag;
-        for (const auto& [name, value] : attributes) m_out << " " << name << "=\"" << KVO2NorvaUtilities::escape(value) << "\"";
+        for (const auto& [name, value] : attributes)
+            m_out << " " << name << "=\"" << KVO2NorvaUtilities::escape(value) << "\"";
         m_out << ">";
     }
     std::ostringstream m_out;
@@ -81,7 +84,7 @@ std::string resultsFile(const std::string& boundary) {
     if (object == nullptr || !object->hasParam("Case Name")) return std::string();
     const OKLObject* reader = api.getObjectByPath("/DATA READER/CASE:" + object->getValue("Case Name"));
     return reader != nullptr && reader->hasParam("Current Case Name") ? reader->getValue("Current Case Name")
-                                                                       : std::string();
+                                                                      : std::string();
 }
 
 // The inputs both reports take from the load surface.
@@ -114,8 +117,7 @@ void reportFailure(const char* operation, const char* what, const std::string& r
 }
 
 // Runs `write`; a failure is reported as the operation's failure to write its report.
-template <typename F>
-void guarded(const char* operation, const char* what, F&& write) {
+template <typename F> void guarded(const char* operation, const char* what, F&& write) {
     try {
         write();
     } catch (const Error& e) {
@@ -220,7 +222,8 @@ void KVO2NorvaUtilities::appendBlock(const std::string& file, const std::string&
     }
 }
 
-void KVO2NorvaUtilities::writeImportDiagnostics(GeometricOKLObject* surface, Geometry::ProjectionStatistics statistics) {
+void KVO2NorvaUtilities::writeImportDiagnostics(GeometricOKLObject* surface,
+                                                Geometry::ProjectionStatistics statistics) {
     guarded("writeImportDiagnostics", "Import succeeded, although could not create Projection Statistics file", [&] {
         const Transfer t = transferOf(surface);
         BlockWriter block;
@@ -258,9 +261,9 @@ void KVO2NorvaUtilities::writeExportDiagnostics(GeometricOKLObject* surface, Dia
             block.open(2, tag, {{"location", location}});
             auto figure = [&](const char* element, const char* function, const char* variable, const char* phaseTest,
                               bool onSurface, const char* weight, const char* quantity) {
-                const std::string expression = buildExpression(function, variable, phaseTest,
-                                                               onSurface && !kvo ? t.surface : std::string(), "", kvo,
-                                                               weight, location);
+                const std::string expression =
+                    buildExpression(function, variable, phaseTest, onSurface && !kvo ? t.surface : std::string(), "",
+                                    kvo, weight, location);
                 const Figure f = evaluate(expression, quantity);
                 block.leaf(3, element, {{"units", f.units}}, number(f.value));
                 return f.value;

@@ -18,11 +18,11 @@
 #include <array>
 #include <cassert>
 #include <charconv>
-#include <cstdint>
-#include <limits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <set>
 #include <string_view>
 #include <system_error>
@@ -82,7 +82,7 @@ bool parseInteger(std::string_view field, int& out) {
         field.remove_prefix(1);
         if (field.empty()) return false;
     }
-    if (field.size() > 10) return false;   // beyond any int
+    if (field.size() > 10) return false; // beyond any int
     std::int64_t value = 0;
     for (const char c : field) {
         const unsigned digit = static_cast<unsigned>(c) - unsigned('0');
@@ -151,7 +151,8 @@ public:
     // The stored value of `number`, which a caller may overwrite; null when it is not there.
     int* slot(int number) {
         if (m_useDense) {
-            if (number < 0 || std::size_t(number) >= m_dense.size() || m_dense[std::size_t(number)] == kNone) return nullptr;
+            if (number < 0 || std::size_t(number) >= m_dense.size() || m_dense[std::size_t(number)] == kNone)
+                return nullptr;
             return &m_dense[std::size_t(number)];
         }
         const auto it = m_sparse.find(number);
@@ -236,8 +237,8 @@ NorvaGeometryReader::~NorvaGeometryReader() = default;
 
 // ------------------------------------------------------------------------------ reading
 
-void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* const* faceSets,
-                                        std::string& elementType, std::string& keyOption, bool useMidSideNodes) {
+void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* const* faceSets, std::string& elementType,
+                                        std::string& keyOption, bool useMidSideNodes) {
     elementType.clear();
     keyOption = std::string(1, '\xFF');
     m_hostFaces.assign(vertices.size(), HostFace{});
@@ -251,7 +252,7 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
     auto failAtLine = [&](const std::string& what) {
         fail(_("File '%s', line %u: %s", file, stream.getLineNumber(), what));
     };
-    std::uintmax_t consumed = 0;  // bytes of the lines read so far (line ends counted as one)
+    std::uintmax_t consumed = 0; // bytes of the lines read so far (line ends counted as one)
     auto next = [&]() {
         if (!stream.getNextLine(line)) return false;
         consumed += line.size() + 1;
@@ -302,7 +303,7 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
         } catch (const Error& e) {
             failAtLine(e.getMessage());
         }
-        return NorvaDataFormat("(1I1)");  // not reached
+        return NorvaDataFormat("(1I1)"); // not reached
     };
 
     // ---- node block
@@ -351,8 +352,7 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
             if (k < fields.size() && !parseReal(fields[k], xyz[c]))
                 failAtLine(_("node %d: '%s' is not a number.", number, std::string(trimBlanks(fields[k]))));
         }
-        if (!nodeIndex.insert(number, int(nodeCoordinates.size())))
-            failAtLine(_("node %d is defined twice.", number));
+        if (!nodeIndex.insert(number, int(nodeCoordinates.size()))) failAtLine(_("node %d is defined twice.", number));
         nodeCoordinates.emplace_back(float(xyz[0] * scale), float(xyz[1] * scale), float(xyz[2] * scale));
     }
     if (!terminated) fail(_("File '%s' ends inside its node block (no 'N,' line ends it).", file));
@@ -384,7 +384,7 @@ void NorvaGeometryReader::readNorvaFile(TripletZELVector& vertices, ShapeSet* co
             if (!sizeError && fileSize > consumed) {
                 const std::uintmax_t estimate = (fileSize - consumed) / (line.size() + 1) + 1;
                 faceSets[1]->reserve(int(std::min<std::uintmax_t>(estimate, 1u << 30)));
-                const std::size_t perElement = useMidSideNodes ? 3 : 1;  // new vertices per face, about
+                const std::size_t perElement = useMidSideNodes ? 3 : 1; // new vertices per face, about
                 const std::size_t room = std::min(nodeCoordinates.size(), std::size_t(estimate) * perElement);
                 vertices.reserve(vertices.size() + room);
                 nodeNumbers.reserve(room);
@@ -569,8 +569,9 @@ const std::vector<int>& NorvaGeometryReader::getNodeNumbers() const {
 
 // ---------------------------------------------------------------------------- projection
 
-std::unique_ptr<HybridInterpolant> NorvaGeometryReader::makeHybridInterpolant(
-    const TripletZELVector& vertices, Geometry::ProjectionStatistics& statistics) {
+std::unique_ptr<HybridInterpolant>
+NorvaGeometryReader::makeHybridInterpolant(const TripletZELVector& vertices,
+                                           Geometry::ProjectionStatistics& statistics) {
     if (m_object == nullptr)
         throw internal::error(kClass, "getObjValue", "The OKLObject in the NorvaGeometryReader has not been set!",
                               ErrError);
@@ -580,8 +581,8 @@ std::unique_ptr<HybridInterpolant> NorvaGeometryReader::makeHybridInterpolant(
         throw data::invalid(kClass, "makeHybridInterpolant", _("Object not found: %s.", name), ErrError);
     auto* boundary = dynamic_cast<GeometricOKLObject*>(object);
     if (boundary == nullptr)
-        throw data::invalid(kClass, "makeHybridInterpolant", "Specified associated Boundary is not a Boundary or Region.",
-                            ErrError);
+        throw data::invalid(kClass, "makeHybridInterpolant",
+                            "Specified associated Boundary is not a Boundary or Region.", ErrError);
 
     auto interpolant = std::make_unique<HybridInterpolant>("");
     for (const std::string& domain : boundary->getDomainNameList()) {
@@ -633,11 +634,11 @@ void NorvaGeometryReader::generateOKLObjects() {
         OKLObject* object = db.hasObject(record.longName) ? db.getObjectByName(record.longName) : nullptr;
         if (object != nullptr && !object->isA("variable")) {
             // A location or other object of that name is not turned into a variable.
-            ErrorProgressReporter::instance()->reportError(ErrorMsg(
-                kClass, "generateOKLObjects",
-                _("The load variable '%s' is not declared: an object '%s' of type %s exists.", record.longName,
-                  record.longName, object->getType()),
-                ErrWarning));
+            ErrorProgressReporter::instance()->reportError(
+                ErrorMsg(kClass, "generateOKLObjects",
+                         _("The load variable '%s' is not declared: an object '%s' of type %s exists.", record.longName,
+                           record.longName, object->getType()),
+                         ErrWarning));
             continue;
         }
         if (object == nullptr)

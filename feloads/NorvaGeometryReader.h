@@ -119,9 +119,9 @@ public:
 private:
     struct VariableRecord {
         std::string shortName;
-        std::string longName;        // short name, " on ", the surface's name; the lookup key
-        std::int32_t fieldIndex = -1;  // 0: read from the node block; -1: computed
-        std::string units;           // as written
+        std::string longName;         // short name, " on ", the surface's name; the lookup key
+        std::int32_t fieldIndex = -1; // 0: read from the node block; -1: computed
+        std::string units;            // as written
         std::string baseUnits;
         std::string quantity;
         float maximum = UNDEFINED_VALUE;
@@ -129,7 +129,7 @@ private:
         bool scalar = true;
         bool hasHybridValues = false;
         std::string recipe = "Standard";
-        std::vector<std::int32_t> nodeNumbers;  // per vertex, in vertex order
+        std::vector<std::int32_t> nodeNumbers; // per vertex, in vertex order
     };
 
     const VariableRecord* findRecord(const std::string& longName) const;
@@ -168,9 +168,9 @@ private:
     // The unit normal of the face a mid-side vertex lies on; zero for other vertices.
     TripletD midSideNormal(const Geometry& surface, std::size_t vertex) const;
 
-    std::vector<HostFace> m_hostFaces;  // per vertex of the last read
+    std::vector<HostFace> m_hostFaces; // per vertex of the last read
     std::vector<VariableRecord> m_records;
-    std::unordered_map<std::string, std::size_t> m_index;  // long name -> position in m_records
+    std::unordered_map<std::string, std::size_t> m_index; // long name -> position in m_records
     GeometricOKLObject* m_object = nullptr;
     std::vector<std::string> m_geometryVariables;
     std::string m_fileUnits;

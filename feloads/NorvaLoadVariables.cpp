@@ -47,7 +47,7 @@ namespace zel {
 namespace {
 
 const char* const kClass = "NorvaGeometryReader";
-constexpr float kEpsilon = 1.1920929e-7f;  // single-precision epsilon
+constexpr float kEpsilon = 1.1920929e-7f; // single-precision epsilon
 const TripletF kUndefinedTriplet(UNDEFINED_VALUE, UNDEFINED_VALUE, UNDEFINED_VALUE);
 
 // 0, 1, 2 for a name ending in " X", " Y", " Z"; -1 otherwise.
@@ -92,7 +92,7 @@ void reportNotConservative(const char* operation) {
 
 std::unique_ptr<Variable> NorvaGeometryReader::getVariable(const std::string& name, Interpolant* interpolant) {
     if (std::find(m_geometryVariables.begin(), m_geometryVariables.end(), name) != m_geometryVariables.end())
-        return nullptr;  // the geometry computes it
+        return nullptr; // the geometry computes it
     return getObjectVariable(name, interpolant);
 }
 
@@ -143,8 +143,8 @@ std::unique_ptr<Variable> NorvaGeometryReader::getObjectVariable(const std::stri
         const std::string vectorName = name.substr(0, name.size() - 2);
         auto* vector = dynamic_cast<VectorVariable*>(m_object->getVariable(vectorName, ""));
         if (vector == nullptr)
-            throw internal::bad_cast(kClass, operation,
-                                     _("Bad cast of %s '%s' to %s.", "variable", vectorName, "VectorVariable"), ErrError);
+            throw internal::bad_cast(
+                kClass, operation, _("Bad cast of %s '%s' to %s.", "variable", vectorName, "VectorVariable"), ErrError);
         return std::make_unique<ScalarVariable>(*vector, component);
     };
 
@@ -157,13 +157,13 @@ std::unique_ptr<Variable> NorvaGeometryReader::getObjectVariable(const std::stri
     const std::size_t phaseEnd = name.find(".Force");
     if (StringUtilities::startsWith(name, "Force") || phaseEnd != std::string::npos) {
         if (component >= 0) return componentOfOwn();
-        const std::string phase =
-            StringUtilities::startsWith(name, "Force") ? std::string() : name.substr(0, phaseEnd);
+        const std::string phase = StringUtilities::startsWith(name, "Force") ? std::string() : name.substr(0, phaseEnd);
         return calculateForce(name, interpolant, phase, boundary);
     }
     // 6., 7. Heat transfer coefficient and adjacent temperature.
     for (const HTCOrTemp kind : {HeatTransferCoefficient, AdjacentTemperature}) {
-        if (!isLoadName(kind == HeatTransferCoefficient ? "Wall Heat Transfer Coefficient" : "Wall Adjacent Temperature"))
+        if (!isLoadName(kind == HeatTransferCoefficient ? "Wall Heat Transfer Coefficient"
+                                                        : "Wall Adjacent Temperature"))
             continue;
         std::unique_ptr<Variable> made = LoadExportSettings::specifyReferenceTemperature()
                                              ? calculateSupplementedHTCOrTemp(kind, name)
@@ -286,8 +286,8 @@ std::unique_ptr<Variable> NorvaGeometryReader::calculateStressVariables(const st
     std::unique_ptr<Variable> made = calculateNORVAStress(interpolant, phase, boundary);
     const auto* stress = dynamic_cast<const VectorVariable*>(made.get());
     if (stress == nullptr)
-        throw internal::badParam(kClass, operation, _("Bad cast of %s '%s' to %s.", "Variable", "Stress", "VectorVariable"),
-                                 ErrError);
+        throw internal::badParam(kClass, operation,
+                                 _("Bad cast of %s '%s' to %s.", "Variable", "Stress", "VectorVariable"), ErrError);
     const TripletZELVector& s = *stress->getTripletValues(VarTypeVertex);
     const Geometry& surface = surfaceGeometry(operation);
     const TripletZELVector& n = surface.getVertexNormals();
@@ -321,8 +321,8 @@ std::unique_ptr<Variable> NorvaGeometryReader::calculateForce(const std::string&
     std::unique_ptr<Variable> made = calculateNORVAStress(interpolant, phase, boundary);
     const auto* stress = dynamic_cast<const VectorVariable*>(made.get());
     if (stress == nullptr)
-        throw internal::badParam(kClass, operation, _("Bad cast of %s '%s' to %s.", "Variable", "Stress", "VectorVariable"),
-                                 ErrError);
+        throw internal::badParam(kClass, operation,
+                                 _("Bad cast of %s '%s' to %s.", "Variable", "Stress", "VectorVariable"), ErrError);
     const TripletZELVector& s = *stress->getTripletValues(VarTypeVertex);
     const FloatZELVector& a = surfaceGeometry(operation).getVertexAreas();
     if (s.size() != a.size()) {
@@ -340,8 +340,8 @@ std::unique_ptr<Variable> NorvaGeometryReader::calculateForce(const std::string&
 // ------------------------------------------------------------------------- heat transfer
 
 std::unique_ptr<Variable> NorvaGeometryReader::calculateHTCOrTemp(HTCOrTemp kind, const std::string& name) {
-    FloatZELVectorConcrete values =
-        bulk(kind == HeatTransferCoefficient ? "Wall Heat Transfer Coefficient" : "Wall Adjacent Temperature", m_object);
+    FloatZELVectorConcrete values = bulk(
+        kind == HeatTransferCoefficient ? "Wall Heat Transfer Coefficient" : "Wall Adjacent Temperature", m_object);
     return localScalar(name, std::move(values));
 }
 
@@ -383,8 +383,8 @@ std::unique_ptr<Variable> NorvaGeometryReader::calculateHeatFlux(const std::stri
     const FloatZELVector* inputs[2] = {nullptr, nullptr};
     const std::string required[2] = {longName("Wall Heat Transfer Coefficient"), longName("Wall Adjacent Temperature")};
     for (int k = 0; k < 2; ++k) {
-        const std::vector<Variable*> found = objectExists(required[k]) ? m_object->getVariable(required[k])
-                                                                       : std::vector<Variable*>();
+        const std::vector<Variable*> found =
+            objectExists(required[k]) ? m_object->getVariable(required[k]) : std::vector<Variable*>();
         if (found.size() == 1) inputs[k] = found.front()->getFloatValues(VarTypeVertex);
         if (inputs[k] == nullptr)
             throw data::invalid(kClass, operation, _("Required Variable '%s' does not exist.", required[k]), ErrError);
@@ -415,8 +415,8 @@ std::unique_ptr<Variable> NorvaGeometryReader::calculateHeatFlux(const std::stri
     }
     const std::vector<Variable*> boundaryAreas = boundary.getVariable("Area");
     if (boundaryAreas.empty() || dynamic_cast<ScalarVariable*>(boundaryAreas.front()) == nullptr)
-        throw internal::badParam(kClass, operation, _("Bad cast of %s '%s' to %s.", "Variable", "Area", "ScalarVariable"),
-                                 ErrError);
+        throw internal::badParam(kClass, operation,
+                                 _("Bad cast of %s '%s' to %s.", "Variable", "Area", "ScalarVariable"), ErrError);
     double qs = 0.0;
     for (std::size_t i = 0; i < q.size(); ++i)
         if (!isUndefined(q[i])) qs += double(q[i]) * double((*as)[i]);

@@ -240,7 +240,7 @@ std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
                 values[i] = isUndefined((*q)[i]) ? UNDEFINED_VALUE : static_cast<float>(double((*q)[i]) * a[i]);
         }
     } else if (name == kHeatFlux) {
-        if (faceFlux == nullptr) return nullptr;  // the field of that name, if any
+        if (faceFlux == nullptr) return nullptr; // the field of that name, if any
         values = fromFaces(*faceFlux, false);
     } else if (name == kAdjacentTemperature) {
         const std::vector<float>* adjacent = faceValues(kAdjacentTemperature);
@@ -298,11 +298,13 @@ std::unique_ptr<Variable> BoundaryGeometry::makeForce(const std::string& name, b
         if (pf != nullptr)
             spread([&](std::size_t f, std::span<double> out) {
                 const float pv = (*pf)[f];
-                for (int c = 0; c < 3; ++c) out[std::size_t(c)] = isUndefined(pv) ? kNoValue : double(pv) * S[3 * f + std::size_t(c)];
+                for (int c = 0; c < 3; ++c)
+                    out[std::size_t(c)] = isUndefined(pv) ? kNoValue : double(pv) * S[3 * f + std::size_t(c)];
             });
         if (tf != nullptr)
             spread([&](std::size_t f, std::span<double> out) {
-                const double area = std::sqrt(S[3 * f] * S[3 * f] + S[3 * f + 1] * S[3 * f + 1] + S[3 * f + 2] * S[3 * f + 2]);
+                const double area =
+                    std::sqrt(S[3 * f] * S[3 * f] + S[3 * f + 1] * S[3 * f + 1] + S[3 * f + 2] * S[3 * f + 2]);
                 const float* t = tf->data() + 3 * f;
                 const bool undefinedShear = isUndefined(t[0]) || isUndefined(t[1]) || isUndefined(t[2]);
                 for (int c = 0; c < 3; ++c) out[std::size_t(c)] = undefinedShear ? kNoValue : double(t[c]) * area;
@@ -347,7 +349,7 @@ std::vector<double> BoundaryGeometry::vertexMassFlowsD(const std::string& phase)
     const std::size_t n = static_cast<std::size_t>(getNumVertices());
     if (storage == nullptr || n == 0) return {};
     if (const std::vector<double> perFace = faceMassFlows(phase); !perFace.empty()) {
-        std::vector<double> sums(n, 0.0);  // 0 where no face has a flow
+        std::vector<double> sums(n, 0.0); // 0 where no face has a flow
         std::vector<char> touched(n, 0);
         spreadFaceFlows(perFace, 1, sums, touched);
         return sums;
@@ -397,8 +399,9 @@ std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name)
         spreadFaceFlows(perFace, 3, sums, touched);
         for (std::size_t i = 0; i < n; ++i)
             if (defined(values[i]) && touched[i] != 0)
-                values[i] = TripletF(float(double(values[i].x) + sums[3 * i]), float(double(values[i].y) + sums[3 * i + 1]),
-                                     float(double(values[i].z) + sums[3 * i + 2]));
+                values[i] =
+                    TripletF(float(double(values[i].x) + sums[3 * i]), float(double(values[i].y) + sums[3 * i + 1]),
+                             float(double(values[i].z) + sums[3 * i + 2]));
     } else {
         const TripletZELVector* u = tripletsOf(field("Velocity"), n);
         const FloatZELVector* m = floatsOf(field(kMassFlow), n);

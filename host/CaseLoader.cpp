@@ -111,26 +111,27 @@ struct CellFace {
 // a patch covers.
 struct FreeFaces {
     std::vector<CellFace> faces;
-    std::vector<std::pair<FaceKey, int>> byKey;  // key -> index into faces, sorted by key
-    std::vector<char> claimed;                   // per face
+    std::vector<std::pair<FaceKey, int>> byKey; // key -> index into faces, sorted by key
+    std::vector<char> claimed;                  // per face
 
     // The index of the free face with that key, or -1.
     int find(const FaceKey& key) const {
-        const auto it = std::lower_bound(byKey.begin(), byKey.end(), key,
-                                         [](const std::pair<FaceKey, int>& e, const FaceKey& k) { return e.first < k; });
+        const auto it =
+            std::lower_bound(byKey.begin(), byKey.end(), key,
+                             [](const std::pair<FaceKey, int>& e, const FaceKey& k) { return e.first < k; });
         return it != byKey.end() && it->first == key ? it->second : -1;
     }
 };
 
 struct DomainBuild {
     std::string name;
-    std::string group;  // the block's enclosing group path
+    std::string group; // the block's enclosing group path
     std::size_t blockIndex = 0;
     const MeshBlock* block = nullptr;
     std::unique_ptr<DomainGeometryBase> geometry;
     FreeFaces free;
     std::map<std::string, DomainField> fields;
-    double size = 1.0;  // bounding-box diagonal
+    double size = 1.0; // bounding-box diagonal
     // The cell temperature per global element id (element sets in order), for the boundary
     // faces' "Wall Adjacent Temperature"; empty when the block has no cell temperatures.
     std::vector<float> cellTemperature;
@@ -160,7 +161,7 @@ struct BoundaryBuild {
     std::string type;
     std::size_t domain = 0;
     std::unique_ptr<BoundaryGeometry> geometry;
-    std::vector<CellFace> flags;  // the cell faces this boundary flags
+    std::vector<CellFace> flags; // the cell faces this boundary flags
 };
 
 // "VTK/elbow_200.vtm" -> "elbow": the file name without its folder, extension and time index.
@@ -179,10 +180,9 @@ std::string groupOf(const MeshBlock& block) {
 }
 
 [[noreturn]] void fail(const MeshBlock& block, const std::string& problem) {
-    throw data::invalid(kClass, "loadCase",
-                        _("'%s' block '%s': %s", block.sourceFile, block.path.empty() ? block.name : block.path,
-                          problem),
-                        ErrError);
+    throw data::invalid(
+        kClass, "loadCase",
+        _("'%s' block '%s': %s", block.sourceFile, block.path.empty() ? block.name : block.path, problem), ErrError);
 }
 
 // The variable name and scale of a file array: mapped through the name table, kinematic
@@ -205,8 +205,8 @@ bool usableArray(const MeshBlock& block, const FieldArray& array, std::vector<st
     }
     if (array.components == 1 || array.components == 3) return true;
     if (warnings != nullptr)
-        warnings->push_back(_("'%s': array '%s' has %d components and is not loaded.", block.sourceFile, array.name,
-                              array.components));
+        warnings->push_back(
+            _("'%s': array '%s' has %d components and is not loaded.", block.sourceFile, array.name, array.components));
     return false;
 }
 
@@ -238,8 +238,7 @@ std::map<std::string, DomainField> fieldsOf(const MeshBlock& block, const LoadOp
         std::vector<float> values(np * std::size_t(nc), UNDEFINED_VALUE);
         for (std::size_t p = 0; p < np; ++p)
             if (count[p] > 0)
-                for (int k = 0; k < nc; ++k)
-                    values[p * nc + k] = static_cast<float>(sum[p * nc + k] / count[p]);
+                for (int k = 0; k < nc; ++k) values[p * nc + k] = static_cast<float>(sum[p * nc + k] / count[p]);
         add(array, std::move(values));
     }
     return out;
@@ -283,7 +282,8 @@ void buildElementSets(const MeshBlock& block, DomainGeometryBase& geometry) {
         const int type = block.cells.types[c];
         if (type == VtkPolyhedron)
             fail(block, _("cell %d is a polyhedron; export the case with decomposed polyhedra "
-                          "(foamToVTK -poly-decomp).", static_cast<int>(c)));
+                          "(foamToVTK -poly-decomp).",
+                          static_cast<int>(c)));
         const int slot = slotOf(type);
         if (slot >= 0) ++counts[std::size_t(slot)];
     }
@@ -338,7 +338,8 @@ FreeFaces findFreeFaces(const DomainGeometryBase& g) {
     const int numSets = g.getNumElementSets();
     const std::size_t numNodes = std::size_t(g.getNumVertices());
     std::vector<std::uint32_t> setBase(std::size_t(numSets) + 1, 0);
-    for (int s = 0; s < numSets; ++s) setBase[std::size_t(s) + 1] = setBase[std::size_t(s)] + std::uint32_t(g.getElementSet(s).size());
+    for (int s = 0; s < numSets; ++s)
+        setBase[std::size_t(s) + 1] = setBase[std::size_t(s)] + std::uint32_t(g.getElementSet(s).size());
 
     // Calls f(halfFace, nodes, count) for every cell face.
     auto forEachFace = [&](auto&& f) {
@@ -507,17 +508,16 @@ private:
 // the faces' order; the faces' owners in the geometry's face order. `numbering` is left
 // filled for the caller to map point values (then reset); order[i] is the FaceList index of
 // the geometry's face i.
-std::unique_ptr<BoundaryGeometry> makeBoundaryGeometry(const std::string& name, const DomainBuild& d,
-                                                       FaceList& faces, LocalNumbering& numbering,
-                                                       std::vector<std::size_t>& order) {
+std::unique_ptr<BoundaryGeometry> makeBoundaryGeometry(const std::string& name, const DomainBuild& d, FaceList& faces,
+                                                       LocalNumbering& numbering, std::vector<std::size_t>& order) {
     auto g = std::make_unique<BoundaryGeometry>();
     g->setName(name);
     g->setDomain(d.name);
-    std::map<int, std::size_t> perCount;  // node count -> faces
+    std::map<int, std::size_t> perCount; // node count -> faces
     for (std::size_t i = 0; i < faces.size(); ++i) {
         const std::span<int> face = faces.face(i);
         ++perCount[static_cast<int>(face.size())];
-        for (int& node : face) node = numbering.add(node);  // now local
+        for (int& node : face) node = numbering.add(node); // now local
     }
     const TripletZELVector& dv = d.geometry->getVertices();
     std::vector<int> domainNodes = numbering.nodes();
@@ -618,7 +618,7 @@ private:
     using Cell = std::array<std::int64_t, 3>;
     struct Run {
         Cell cell;
-        std::uint32_t begin, end;  // into m_nodes
+        std::uint32_t begin, end; // into m_nodes
     };
     static std::size_t hashOf(const Cell& c) {
         // Unsigned: the products wrap instead of overflowing.
@@ -634,14 +634,15 @@ private:
         return nullptr;
     }
     Cell cellOf(const TripletD& p) const {
-        return {static_cast<std::int64_t>(std::floor(p.x / m_cell)), static_cast<std::int64_t>(std::floor(p.y / m_cell)),
+        return {static_cast<std::int64_t>(std::floor(p.x / m_cell)),
+                static_cast<std::int64_t>(std::floor(p.y / m_cell)),
                 static_cast<std::int64_t>(std::floor(p.z / m_cell))};
     }
     const TripletZELVector& m_vertices;
     double m_tol = 0, m_cell = 1;
-    std::vector<int> m_nodes;           // boundary nodes by cell, ascending within a cell
+    std::vector<int> m_nodes; // boundary nodes by cell, ascending within a cell
     std::vector<Run> m_runs;
-    std::vector<std::int32_t> m_table;  // index into m_runs, -1 empty
+    std::vector<std::int32_t> m_table; // index into m_runs, -1 empty
 };
 
 // The domain nodes of a patch's points, or an empty list when some point is not a boundary
@@ -693,9 +694,9 @@ void addVariableObject(const std::string& name, bool vector, const std::array<in
 // Undoes a partly committed load.
 struct Rollback {
     CaseStorage& storage;
-    std::vector<std::string> objects;  // object names, in creation order
+    std::vector<std::string> objects; // object names, in creation order
     std::vector<std::string> geometries;
-    const std::vector<std::string>* variables = nullptr;  // variable objects made, also undone
+    const std::vector<std::string>* variables = nullptr; // variable objects made, also undone
     bool armed = true;
     ~Rollback() {
         if (!armed) return;
@@ -718,7 +719,6 @@ struct Rollback {
         }
     }
 };
-
 
 // Unique object names: not used earlier in this load nor by an object of the database.
 class NameAllocator {
@@ -778,8 +778,8 @@ std::size_t domainOfPatch(const MeshBlock& patch, const std::vector<DomainBuild>
     const std::string group = groupOf(patch);
     for (std::size_t i = 0; i < domains.size(); ++i) {
         const std::string& g = domains[i].group;
-        if (group == g || (group.size() > g.size() && group.compare(0, g.size(), g) == 0 &&
-                           (g.empty() || group[g.size()] == '/')))
+        if (group == g ||
+            (group.size() > g.size() && group.compare(0, g.size(), g) == 0 && (g.empty() || group[g.size()] == '/')))
             order.push_back(i);
     }
     for (std::size_t i = 0; i < domains.size(); ++i)
@@ -795,8 +795,9 @@ std::size_t domainOfPatch(const MeshBlock& patch, const std::vector<DomainBuild>
 }
 
 // The patch's point values on the boundary's vertices, as the geometry's own variables.
-void addPatchPointValues(BoundaryGeometry& g, const std::string& domain, const std::map<std::string, DomainField>& fields,
-                         const std::vector<int>& nodes, const LocalNumbering& numbering) {
+void addPatchPointValues(BoundaryGeometry& g, const std::string& domain,
+                         const std::map<std::string, DomainField>& fields, const std::vector<int>& nodes,
+                         const LocalNumbering& numbering) {
     const std::size_t n = static_cast<std::size_t>(g.getNumVertices());
     for (const auto& [name, field] : fields) {
         // A patch point that no face uses is no vertex of the boundary and is left out.
@@ -813,7 +814,8 @@ void addPatchPointValues(BoundaryGeometry& g, const std::string& domain, const s
             TripletZELVector values(n, TripletF(UNDEFINED_VALUE, UNDEFINED_VALUE, UNDEFINED_VALUE));
             for (std::size_t p = 0; p < nodes.size(); ++p)
                 if (const int v = numbering.of(nodes[p]); v >= 0)
-                    values[std::size_t(v)] = TripletF(field.values[3 * p], field.values[3 * p + 1], field.values[3 * p + 2]);
+                    values[std::size_t(v)] =
+                        TripletF(field.values[3 * p], field.values[3 * p + 1], field.values[3 * p + 2]);
             auto variable = std::make_unique<VectorVariable>();
             variable->setTripletValues(std::move(values));
             variable->setName(name);
@@ -847,7 +849,8 @@ std::map<std::string, DomainField> faceFieldsOf(const MeshBlock& patch, const Lo
 // "Wall Adjacent Temperature" of a boundary's faces: the temperature of the cell that owns
 // each face (undefined for a face no cell owns); nothing when the domain has no cell
 // temperatures.
-void addAdjacentTemperature(const DomainBuild& d, const BoundaryGeometry& g, std::map<std::string, DomainField>& fields) {
+void addAdjacentTemperature(const DomainBuild& d, const BoundaryGeometry& g,
+                            std::map<std::string, DomainField>& fields) {
     if (d.cellTemperature.empty()) return;
     const auto owners = g.getFaceOwners();
     std::vector<float> values(owners.size(), UNDEFINED_VALUE);
@@ -858,7 +861,7 @@ void addAdjacentTemperature(const DomainBuild& d, const BoundaryGeometry& g, std
 
 struct Boundaries {
     std::vector<BoundaryBuild> builds;
-    std::vector<std::map<std::string, DomainField>> patchFields;  // point arrays of each patch
+    std::vector<std::map<std::string, DomainField>> patchFields; // point arrays of each patch
 };
 
 // A boundary per surface block: its faces on the domain's nodes, outward where they are cell
@@ -929,7 +932,7 @@ std::uint64_t sharedFaceKey(const DomainBuild& d, const CellFace& f) {
         const auto& p = v[std::size_t(fn[i])];
         pts[std::size_t(i)] = {p.x, p.y, p.z};
     }
-    for (int i = 1; i < count; ++i)  // at most four: an insertion sort
+    for (int i = 1; i < count; ++i) // at most four: an insertion sort
         for (int j = i; j > 0 && pts[std::size_t(j)] < pts[std::size_t(j - 1)]; --j)
             std::swap(pts[std::size_t(j)], pts[std::size_t(j - 1)]);
     std::uint64_t h = 14695981039346656037ull;
@@ -940,7 +943,7 @@ std::uint64_t sharedFaceKey(const DomainBuild& d, const CellFace& f) {
     mix(d.name.data(), d.name.size());
     for (int i = 0; i < count; ++i)
         for (float c : pts[std::size_t(i)]) {
-            const float z = c == 0.0f ? 0.0f : c;  // -0 and +0 are one coordinate
+            const float z = c == 0.0f ? 0.0f : c; // -0 and +0 are one coordinate
             mix(&z, sizeof z);
         }
     return h;
@@ -1042,7 +1045,7 @@ void commit(CaseStorage& storage, const CaseData& data, std::vector<DomainBuild>
     ObjectDB& db = *ObjectDB::instance();
     const HeatVariables heat = heatVariablesOf(domains, boundaries);
     for (DomainBuild& d : domains) {
-        storage.setGeometry(d.geometry.get());  // the registry owns it once this returns
+        storage.setGeometry(d.geometry.get()); // the registry owns it once this returns
         d.geometry.release();
         rollback.geometries.push_back(d.name);
         storage.setDomainFields(d.name, std::move(d.fields));

@@ -53,8 +53,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -80,8 +80,8 @@ struct LoadOptions {
 struct LoadedCase {
     std::vector<std::string> domains;
     std::vector<std::string> boundaries;
-    std::vector<std::string> variables;  // variable objects created (components included)
-    std::vector<std::string> warnings;   // also reported through ErrorProgressReporter
+    std::vector<std::string> variables; // variable objects created (components included)
+    std::vector<std::string> warnings;  // also reported through ErrorProgressReporter
 };
 
 LoadedCase loadCase(CaseStorage& storage, const CaseData& data, const LoadOptions& options = {});

@@ -61,13 +61,14 @@ Variable* CaseStorage::makeExternalVariable(const std::string& name, const std::
             auto v = std::make_unique<VectorVariable>(VarTypeConservative);
             TripletZELVector& t = v->values(VarTypeConservative);
             t.resize(n);
-            for (std::size_t i = 0; i < n; ++i) t[i] = TripletF(f.values[3 * i], f.values[3 * i + 1], f.values[3 * i + 2]);
+            for (std::size_t i = 0; i < n; ++i)
+                t[i] = TripletF(f.values[3 * i], f.values[3 * i + 1], f.values[3 * i + 2]);
             out = std::move(v);
         } else if (f.components == 1) {
             auto v = std::make_unique<ScalarVariable>(f.values.data(), n, VarTypeConservative);
             out = std::move(v);
         } else {
-            return nullptr;  // tensors are not variables of the library
+            return nullptr; // tensors are not variables of the library
         }
     } else if (name == "X" || name == "Y" || name == "Z" || name == "Density") {
         const TripletZELVector& vertices = getGeometry(domain)->getVertices();
@@ -76,8 +77,8 @@ Variable* CaseStorage::makeExternalVariable(const std::string& name, const std::
         values.resize(vertices.size());
         for (std::size_t i = 0; i < vertices.size(); ++i)
             values[i] = name == "X"   ? vertices[i].x
-                      : name == "Y"   ? vertices[i].y
-                      : name == "Z"   ? vertices[i].z
+                        : name == "Y" ? vertices[i].y
+                        : name == "Z" ? vertices[i].z
                                       : static_cast<float>(m_density);
         out = std::move(v);
     } else {

@@ -25,7 +25,7 @@
 namespace zel {
 class Geometry;
 class Interpolant;
-}
+} // namespace zel
 
 namespace zel::host {
 
@@ -59,8 +59,7 @@ public:
     std::vector<std::string> getFluidNames() override { return getAllPhases(); }
     std::vector<std::string> getAllPhases() override;
     std::vector<std::string> getPhases(int selector, const std::string& name) override;
-    void getMassFlow(FloatZELVectorConcrete& values, const Interpolant* interpolant,
-                     const std::string& phase) override;
+    void getMassFlow(FloatZELVectorConcrete& values, const Interpolant* interpolant, const std::string& phase) override;
     // The boundary's variable `name` ("momentum flow", a field); null when the case has none.
     Variable* getBoundaryFlow(const std::string& name, Geometry* geometry) override;
     void clearVariables() override { deleteAllVariables(); }
@@ -78,7 +77,7 @@ protected:
     Variable* makeExternalVariable(const std::string& name, const std::string& domain, bool& hybrid) override;
 
 private:
-    std::map<std::string, std::map<std::string, DomainField>> m_fields;  // domain -> name -> values
+    std::map<std::string, std::map<std::string, DomainField>> m_fields; // domain -> name -> values
     std::vector<std::string> m_phases;
     double m_density = 1.0;
 };

@@ -4,10 +4,10 @@
 #include "framework/core/Format.h"
 #include "framework/core/Reporter.h"
 #include "host/Collective.h"
-#include "host/ParallelFiles.h"
 #include "host/DemoCase.h"
 #include "host/Host.h"
 #include "host/NameTable.h"
+#include "host/ParallelFiles.h"
 #include "host/readers/PieceReader.h"
 #include "host/render/PictureCommands.h"
 
@@ -179,14 +179,15 @@ std::string helpText() {
          "\n"
          "Variables (file array -> variable):\n";
     for (const VariableName& row : nameTable())
-        s << "  " << std::left << std::setw(18) << row.fileName << row.name << (row.factor < 0 ? " (negated: the fluid's stress on the wall)" : "")
-          << (row.kinematic ? "  (kinematic)" : "")
-          << "\n";
+        s << "  " << std::left << std::setw(18) << row.fileName << row.name
+          << (row.factor < 0 ? " (negated: the fluid's stress on the wall)" : "")
+          << (row.kinematic ? "  (kinematic)" : "") << "\n";
     s << "  other arrays keep their names; cell data without point data are averaged to the vertices.\n"
          "Derived: X, Y, Z, Density, Area, Normal, and on boundaries Mass Flow (rho U.n A, outward normal:\n"
          "inflow negative), Force (p n A + tau A: the force of the fluid on the boundary), its parts Pressure\n"
          "Force and Viscous Force, and momentum flow (Force + Mass Flow U), from the patches' face values\n"
-         "where they have them (--boundary-flows). Every vector has components \"<name> X\", \"<name> Y\", \"<name> Z\".\n"
+         "where they have them (--boundary-flows). Every vector has components \"<name> X\", \"<name> Y\", \"<name> "
+         "Z\".\n"
          "\n"
          "Exit status: 0 on success, 1 when anything failed (the messages go to stderr), 2 for a bad\n"
          "command line.\n";
@@ -194,7 +195,8 @@ std::string helpText() {
 }
 
 void printTable(const std::vector<ResultRow>& rows, std::ostream& out) {
-    const bool analytic = std::any_of(rows.begin(), rows.end(), [](const ResultRow& r) { return r.analytic.has_value(); });
+    const bool analytic =
+        std::any_of(rows.begin(), rows.end(), [](const ResultRow& r) { return r.analytic.has_value(); });
     auto function = [](const ResultRow& r) {
         const std::string call = r.expression.empty() ? r.function : r.function + "(" + r.expression + ")";
         return r.extra.empty() ? call : call + " (" + r.extra + ")";
@@ -204,14 +206,18 @@ void printTable(const std::vector<ResultRow>& rows, std::ostream& out) {
         wf = std::max(wf, function(r).size());
         wl = std::max(wl, r.location.size());
     }
-    out << std::left << std::setw(int(wf)) << "function" << "  " << std::setw(int(wl)) << "location" << "  "
-        << std::right << std::setw(14) << "value" << "  " << std::left << std::setw(14) << "units";
-    if (analytic) out << std::right << std::setw(14) << "analytic" << "  " << std::setw(10) << "rel. error";
+    out << std::left << std::setw(int(wf)) << "function"
+        << "  " << std::setw(int(wl)) << "location"
+        << "  " << std::right << std::setw(14) << "value"
+        << "  " << std::left << std::setw(14) << "units";
+    if (analytic)
+        out << std::right << std::setw(14) << "analytic"
+            << "  " << std::setw(10) << "rel. error";
     out << "\n";
     for (const ResultRow& r : rows) {
         out << std::left << std::setw(int(wf)) << function(r) << "  " << std::setw(int(wl)) << r.location << "  "
-            << std::right << std::setw(14) << (r.value ? number(*r.value) : std::string("undefined")) << "  " << std::left
-            << std::setw(14) << r.units;
+            << std::right << std::setw(14) << (r.value ? number(*r.value) : std::string("undefined")) << "  "
+            << std::left << std::setw(14) << r.units;
         if (analytic) {
             out << std::right << std::setw(14) << (r.analytic ? number(*r.analytic) : std::string());
             const auto e = relativeError(r);
@@ -227,10 +233,10 @@ void printJson(const std::vector<ResultRow>& rows, std::ostream& out) {
     out << "[";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow& r = rows[i];
-        out << (i == 0 ? "\n" : ",\n") << "  {\"call\": " << jsonString(r.call) << ", \"function\": "
-            << jsonString(r.function) << ", \"location\": " << jsonString(r.location)
-            << ", \"value\": " << (r.value ? number(*r.value) : std::string("null")) << ", \"units\": "
-            << jsonString(r.units);
+        out << (i == 0 ? "\n" : ",\n") << "  {\"call\": " << jsonString(r.call)
+            << ", \"function\": " << jsonString(r.function) << ", \"location\": " << jsonString(r.location)
+            << ", \"value\": " << (r.value ? number(*r.value) : std::string("null"))
+            << ", \"units\": " << jsonString(r.units);
         if (r.analytic) {
             out << ", \"analytic\": " << number(*r.analytic);
             const auto e = relativeError(r);
@@ -242,14 +248,15 @@ void printJson(const std::vector<ResultRow>& rows, std::ostream& out) {
 }
 
 namespace {
-struct Idle {};  // a process of a parallel run that holds no piece
+struct Idle {}; // a process of a parallel run that holds no piece
 } // namespace
 
 int runZelpost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     return runZelpost(args, out, err, nullptr);
 }
 
-int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std::ostream& leadErr, Collective* collective) {
+int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std::ostream& leadErr,
+               Collective* collective) {
     // In a run over several processes only the first one prints.
     const bool lead = collective == nullptr || collective->rank() == 0;
     std::ostream nowhere(nullptr);
@@ -289,7 +296,8 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std:
             LoadedCase loaded;
             if (collective != nullptr) {
                 // Each process reads only its own group of pieces.
-                const CaseData data = readCasePieces(readCaseLayout(options.caseFile), collective->rank(), collective->size());
+                const CaseData data =
+                    readCasePieces(readCaseLayout(options.caseFile), collective->rank(), collective->size());
                 // More processes than pieces: the ones without any wait at the end.
                 collective->setIdle(data.blocks.empty());
                 if (data.blocks.empty()) throw Idle();
@@ -313,12 +321,13 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std:
             const std::filesystem::path folder(options.vtkOut);
             if (collective == nullptr) {
                 const auto files = host.writeVtk(folder);
-                if (!options.json) out << _("wrote %d VTK files to %s\n", static_cast<int>(files.size()), folder.string());
+                if (!options.json)
+                    out << _("wrote %d VTK files to %s\n", static_cast<int>(files.size()), folder.string());
             } else {
                 // Each process writes its part of every location as a piece of its own; once
                 // all have, the first lists them in one .pvtp per location.
                 const auto files = host.writeVtk(pieceFolder(folder, collective->rank()), true);
-                collective->maxOf(static_cast<int>(files.size()));  // all have written
+                collective->maxOf(static_cast<int>(files.size())); // all have written
                 std::string failure;
                 std::vector<std::string> index;
                 if (collective->rank() == 0) {
@@ -336,16 +345,17 @@ int runZelpost(const std::vector<std::string>& args, std::ostream& leadOut, std:
             }
         }
         if (!options.json)
-            for (const render::PictureRecord& p : host.pictures()) out << "wrote " << p.file.string() << ": " << p.summary << "\n";
+            for (const render::PictureRecord& p : host.pictures())
+                out << "wrote " << p.file.string() << ": " << p.summary << "\n";
         if (options.json)
             printJson(host.results(), out);
-        else if (!host.results().empty())  // a run that calculated nothing prints no empty table
+        else if (!host.results().empty()) // a run that calculated nothing prints no empty table
             printTable(host.results(), out);
         if (host.errorCount() > 0) status = 1;
     } catch (const Idle&) {
         // nothing to do here
     } catch (const PeerFailure&) {
-        status = 1;  // the failing process tells why
+        status = 1; // the failing process tells why
     } catch (const Error& e) {
         failure = e.what();
         if (options.verbose) failure += " [" + e.getErrorMsg().place() + "]";

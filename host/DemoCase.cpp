@@ -155,11 +155,11 @@ CaseData makeDemoCase(const DemoParameters& P) {
     data.blocks.push_back(std::move(volume));
 
     // The free faces, by patch, as foamToVTK writes them: each patch with its own points.
-    std::map<std::array<int, 4>, std::pair<std::vector<int>, int>> faces;  // sorted nodes -> (face, count)
+    std::map<std::array<int, 4>, std::pair<std::vector<int>, int>> faces; // sorted nodes -> (face, count)
     for (std::size_t c = 0; c < m.cells.size(); ++c) {
         ShapeType shape = m.types[c] == VtkTetra     ? ShapeType::Tetrahedron
-                        : m.types[c] == VtkPyramid   ? ShapeType::Pyramid
-                        : m.types[c] == VtkWedge     ? ShapeType::Wedge
+                          : m.types[c] == VtkPyramid ? ShapeType::Pyramid
+                          : m.types[c] == VtkWedge   ? ShapeType::Wedge
                                                      : ShapeType::Hexahedron;
         for (const auto& lf : cell::faces(shape)) {
             std::vector<int> face;
@@ -207,7 +207,8 @@ CaseData makeDemoCase(const DemoParameters& P) {
 }
 
 const std::string& demoSession() {
-    static const std::string text = R"(# zelpost demo session: a duct of 4 m x 1 m x 0.5 m along x, meshed with hexahedra
+    static const std::string text =
+        R"(# zelpost demo session: a duct of 4 m x 1 m x 0.5 m along x, meshed with hexahedra
 # (0 < x < 1), wedges (1 < x < 2), pyramids (2 < x < 3) and tetrahedra (3 < x < 4).
 # Run it with `zelpost --demo`, which prints each result beside its analytic value.
 PLANE: Slice Hex
@@ -300,29 +301,32 @@ std::vector<double> demoAnalyticValues(const DemoParameters& P) {
     auto T = [&](double y, double z) { return 300.0 + 20.0 * y / H + 10.0 * z / W; };
     const double wallPressureForce = W * (P.p0 * L - P.gradient * L * L / 2.0);
     return {
-        H * W,                     // area, Slice Hex
-        p(0.55),                   // areaAve Pressure
-        P.u0,                      // maxVal Velocity X (the centre node)
-        mdot, mdot, mdot, mdot,    // massFlow through the four sections
-        p(2.55),                   // massFlowAve Pressure (p is uniform on the slice)
-        P.u0 * 16.0 / 36.0,        // areaAve Velocity X
-        -mdot,                     // massFlow inlet (outward normal: inflow is negative)
-        mdot,                      // massFlow outlet
-        p(L) * H * W,              // areaInt Pressure on the outlet
-        L * H,                     // area, Mid Plane
-        T(H / 2.0, 0.27),          // areaAve Temperature on the mid plane
-        p(L / 2.0),                // areaAve Pressure on the mid plane
-        -wallPressureForce,        // force on wall-bottom, y: pushes the wall outward (-y)
-        wallPressureForce,         // force on wall-top, y
-        L,                         // length of the cut line
-        T(0.3, 0.2),               // lengthAve Temperature
-        p(3.3),                    // probe Pressure
-        T(0.4, 0.3),               // probe Temperature
-        L * H * W,                 // volume of the duct
-        2.0 * (H + W),             // length of the rim of the wedge slice
-        T(H / 2.0, W / 2.0),       // lengthAve Temperature round the rim: its centre's value
-        H * W,                     // area of the hexahedra's slice moved 0.2 m along x
-        p(0.75),                   // areaAve Pressure on it
+        H * W,   // area, Slice Hex
+        p(0.55), // areaAve Pressure
+        P.u0,    // maxVal Velocity X (the centre node)
+        mdot,
+        mdot,
+        mdot,
+        mdot,                // massFlow through the four sections
+        p(2.55),             // massFlowAve Pressure (p is uniform on the slice)
+        P.u0 * 16.0 / 36.0,  // areaAve Velocity X
+        -mdot,               // massFlow inlet (outward normal: inflow is negative)
+        mdot,                // massFlow outlet
+        p(L) * H * W,        // areaInt Pressure on the outlet
+        L * H,               // area, Mid Plane
+        T(H / 2.0, 0.27),    // areaAve Temperature on the mid plane
+        p(L / 2.0),          // areaAve Pressure on the mid plane
+        -wallPressureForce,  // force on wall-bottom, y: pushes the wall outward (-y)
+        wallPressureForce,   // force on wall-top, y
+        L,                   // length of the cut line
+        T(0.3, 0.2),         // lengthAve Temperature
+        p(3.3),              // probe Pressure
+        T(0.4, 0.3),         // probe Temperature
+        L * H * W,           // volume of the duct
+        2.0 * (H + W),       // length of the rim of the wedge slice
+        T(H / 2.0, W / 2.0), // lengthAve Temperature round the rim: its centre's value
+        H * W,               // area of the hexahedra's slice moved 0.2 m along x
+        p(0.75),             // areaAve Pressure on it
     };
 }
 

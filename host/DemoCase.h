@@ -26,7 +26,7 @@ namespace zel::host {
 
 struct DemoParameters {
     double length = 4.0, height = 1.0, width = 0.5;
-    int cellsPerSection = 4;  // along x, in each of the four sections
+    int cellsPerSection = 4; // along x, in each of the four sections
     int cellsY = 8, cellsZ = 8;
     double u0 = 2.0, p0 = 100.0, gradient = 10.0, density = 1.2;
 };

@@ -8,11 +8,11 @@
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/core/Reporter.h"
-#include "framework/geometry/Geometry.h"
-#include "framework/geometry/GeometrySearch.h"
 #include "framework/expressions/ExpressionEvaluator.h"
 #include "framework/expressions/ExpressionInterfaces.h"
 #include "framework/geometry/FileReaderBase.h"
+#include "framework/geometry/Geometry.h"
+#include "framework/geometry/GeometrySearch.h"
 #include "framework/okl/ActionExecutor.h"
 #include "framework/okl/CalcBase.h"
 #include "framework/okl/GeometricOKLObject.h"
@@ -23,20 +23,20 @@
 #include "host/Collective.h"
 #include "host/LoadExport.h"
 #include "host/NameTable.h"
-#include "host/render/PictureCommands.h"
 #include "host/readers/CaseReader.h"
+#include "host/render/PictureCommands.h"
 #include "locators/LocatorRegistration.h"
 
 #include <chrono>
-#include <cstring>
-#include <functional>
-#include <optional>
-#include <unordered_map>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace zel::host {
 namespace {
@@ -44,13 +44,15 @@ namespace {
 constexpr const char* kClass = "Host";
 
 // The location object of a call, or null (when it does not exist here or the call is bad).
-GeometricOKLObject* locationOf(FunctionCalculator& calc, const std::string& function, const std::vector<std::string>& args) {
+GeometricOKLObject* locationOf(FunctionCalculator& calc, const std::string& function,
+                               const std::vector<std::string>& args) {
     const FunctionInfo* info = calc.getFunctionInfo(function);
     if (info == nullptr) return nullptr;
     const std::size_t at = info->expressionArg != ArgumentUse::NotTaken ? 1 : 0;
     if (at >= args.size()) return nullptr;
-    OKLObject* o = args[at].find_first_of("/:") != std::string::npos ? ObjectDB::instance()->getObjectByPath(args[at])
-                                                                      : ObjectDB::instance()->getTopObjectByName(args[at]);
+    OKLObject* o = args[at].find_first_of("/:") != std::string::npos
+                       ? ObjectDB::instance()->getObjectByPath(args[at])
+                       : ObjectDB::instance()->getTopObjectByName(args[at]);
     return dynamic_cast<GeometricOKLObject*>(o);
 }
 
@@ -59,7 +61,8 @@ GeometricOKLObject* locationOf(FunctionCalculator& calc, const std::string& func
 bool isShareOfFlow(std::string name) {
     for (const char* suffix : {" X", " Y", " Z"})
         if (name.size() > 2 && name.compare(name.size() - 2, 2, suffix) == 0) name.resize(name.size() - 2);
-    for (const char* share : {"Force", "Pressure Force", "Viscous Force", "Mass Flow", "momentum flow", "Heat Flow", "Area"})
+    for (const char* share :
+         {"Force", "Pressure Force", "Viscous Force", "Mass Flow", "momentum flow", "Heat Flow", "Area"})
         if (name == share) return true;
     return false;
 }
@@ -74,7 +77,8 @@ bool isWholeEverywhere(const GeometricOKLObject& location) {
     if (type == "POLYLINE" || type == "USER SURFACE") {
         if (param("Option") == "From File") return true;
         if (param("Option") == "Transformed Surface") {
-            const auto* source = dynamic_cast<const GeometricOKLObject*>(ObjectDB::instance()->getTopObjectByName(param("Surface Name")));
+            const auto* source = dynamic_cast<const GeometricOKLObject*>(
+                ObjectDB::instance()->getTopObjectByName(param("Surface Name")));
             return source != nullptr && source != &location && isWholeEverywhere(*source);
         }
     }
@@ -134,8 +138,7 @@ public:
         const std::size_t at = info != nullptr && info->expressionArg != ArgumentUse::NotTaken ? 1 : 0;
         if (at == 1 && !args.empty()) row.expression = args[0];
         if (at < args.size()) row.location = args[at];
-        for (std::size_t i = at + 1; i < args.size(); ++i)
-            row.extra += (row.extra.empty() ? "" : ", ") + args[i];
+        for (std::size_t i = at + 1; i < args.size(); ++i) row.extra += (row.extra.empty() ? "" : ", ") + args[i];
         const std::string value = calculator->getValue("Result");
         row.units = calculator->getValue("Result Units");
         try {
@@ -213,8 +216,10 @@ private:
         OKLObject* object = ObjectDB::instance()->getObjectByName("CALCULATOR");
         if (object == nullptr) {
             if (action.size() == 1)
-                throw data::error("CalculateExecutor", "invoke", "Insufficient Data provided to perform calculation.", ErrError);
-            object = ObjectDB::instance()->addObject(ObjectFactory::instance()->createObject("CALCULATOR", "CALCULATOR"));
+                throw data::error("CalculateExecutor", "invoke", "Insufficient Data provided to perform calculation.",
+                                  ErrError);
+            object =
+                ObjectDB::instance()->addObject(ObjectFactory::instance()->createObject("CALCULATOR", "CALCULATOR"));
         }
         std::string function;
         std::vector<std::string> args;
@@ -242,7 +247,8 @@ public:
         // (matched by their coordinates); min and max need no such care.
         std::vector<char> owned;
         std::unordered_map<const Geometry*, std::size_t> firstVertex;
-        if (GeometricOKLObject* whole = locationOf(calc, function, args); whole != nullptr && isWholeEverywhere(*whole)) {
+        if (GeometricOKLObject* whole = locationOf(calc, function, args);
+            whole != nullptr && isWholeEverywhere(*whole)) {
             // Every process holds all of it: each vertex counts on the process whose cells
             // hold it, whose values are those of one process holding the whole case.
             std::vector<int> scores;
@@ -318,7 +324,6 @@ public:
     }
 
 private:
-
     Host& m_host;
     CalculateExecutor m_inner;
 };
@@ -447,8 +452,8 @@ LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& 
             shown = percent;
             const int filled = percent * 40 / 100;
             std::fprintf(stderr, "\rreading %s [%s%s] %3d%%", file.filename().string().c_str(),
-                         std::string(std::size_t(filled), '#').c_str(), std::string(std::size_t(40 - filled), ' ').c_str(),
-                         percent);
+                         std::string(std::size_t(filled), '#').c_str(),
+                         std::string(std::size_t(40 - filled), ' ').c_str(), percent);
             if (percent >= 100) std::fprintf(stderr, "\n");
             std::fflush(stderr);
         };
@@ -466,17 +471,19 @@ LoadedCase Host::loadCase(const std::filesystem::path& file, const LoadOptions& 
         reportTime("decode", secondsSince(start) - readSeconds);
     }
     // The case data is ours: the load may drop its bulk arrays as it copies them.
-    LoadedCase loaded = loadShared(timed(options), [&](const LoadOptions& o) { return host::loadCase(*m_storage, std::move(data), o); });
-    registerCase(data.sourceFile, loaded);  // the load keeps the case's names
+    LoadedCase loaded = loadShared(
+        timed(options), [&](const LoadOptions& o) { return host::loadCase(*m_storage, std::move(data), o); });
+    registerCase(data.sourceFile, loaded); // the load keeps the case's names
     m_server->resetVariableUpdateFlags();  // new variable objects, new phases
     if (m_timings != nullptr) reportTime("load total", secondsSince(start), file.filename().string());
     return loaded;
 }
 
 LoadedCase Host::loadCase(const CaseData& data, const LoadOptions& options) {
-    LoadedCase loaded = loadShared(timed(options), [&](const LoadOptions& o) { return host::loadCase(*m_storage, data, o); });
+    LoadedCase loaded =
+        loadShared(timed(options), [&](const LoadOptions& o) { return host::loadCase(*m_storage, data, o); });
     registerCase(data.sourceFile, loaded);
-    m_server->resetVariableUpdateFlags();  // new variable objects, new phases
+    m_server->resetVariableUpdateFlags(); // new variable objects, new phases
     return loaded;
 }
 
@@ -538,8 +545,8 @@ void Host::runSession(const std::string& text, const std::string& source) {
     if (m_timings != nullptr)
         timer = [&](const OKLStatement& s, double seconds) {
             const std::string what = s.kind == OKLStatement::Action ? "> " + s.name + " " + s.value
-                                     : s.type == s.name                ? s.type + ":"
-                                                                       : s.type + ": " + s.name;
+                                     : s.type == s.name             ? s.type + ":"
+                                                                    : s.type + ": " + s.name;
             reportTime(_("%s:%d %s", source, s.line, what), seconds);
         };
     try {

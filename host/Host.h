@@ -35,7 +35,7 @@
 namespace zel {
 class ActionExecutor;
 class ExpressionServer;
-}
+} // namespace zel
 
 namespace zel::host {
 
@@ -57,12 +57,12 @@ public:
 
 // One result: a calculation of the "calculate" action or an expression.
 struct ResultRow {
-    std::string call;      // as given: "areaAve, Pressure, Plane 1" or the expression text
-    std::string function;  // "areaAve"; for an expression the text itself
-    std::string expression;  // the function's expression argument ("Pressure"), when it takes one
-    std::string location;  // empty for an expression
-    std::string extra;     // the arguments after the location (axis, fluid), joined by ", "
-    std::optional<double> value;  // empty when undefined
+    std::string call;            // as given: "areaAve, Pressure, Plane 1" or the expression text
+    std::string function;        // "areaAve"; for an expression the text itself
+    std::string expression;      // the function's expression argument ("Pressure"), when it takes one
+    std::string location;        // empty for an expression
+    std::string extra;           // the arguments after the location (axis, fluid), joined by ", "
+    std::optional<double> value; // empty when undefined
     std::string units;
     // Filled in a run over several processes (Host::setCollective): the combined result in
     // base SI units, before the rounding to float of `value`.
@@ -138,8 +138,8 @@ private:
     std::size_t m_reportsAtStart = 0;
     std::ostream* m_timings = nullptr;
     Collective* m_collective = nullptr;
-    std::shared_ptr<render::PictureCommands> m_pictures;  // shared with the action dispatcher
-    std::shared_ptr<ActionExecutor> m_calculate;          // "calculate", shared likewise
+    std::shared_ptr<render::PictureCommands> m_pictures; // shared with the action dispatcher
+    std::shared_ptr<ActionExecutor> m_calculate;         // "calculate", shared likewise
 };
 
 } // namespace zel::host

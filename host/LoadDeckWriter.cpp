@@ -19,7 +19,7 @@ const char* const kClass = "LoadDeckWriter";
 // (numerator k over the edge's denominator, counted from its lower vertex) or a point
 // inside one face. Equal keys from neighbouring faces are one node.
 struct NodeKey {
-    int kind;  // 0 vertex, 1 edge, 2 face
+    int kind; // 0 vertex, 1 edge, 2 face
     int a, b, c;
     bool operator==(const NodeKey&) const = default;
 };
@@ -57,7 +57,7 @@ public:
 
     // Edge points are keyed on a common lattice so that the same point reached with other
     // denominators (a split of 2 and the quarter points of a triangle) is one node.
-    static constexpr int kLattice = 720720;  // divisible by every denominator up to 16
+    static constexpr int kLattice = 720720; // divisible by every denominator up to 16
 
 private:
     int add(const NodeKey& key, const TripletD& p) {
@@ -73,9 +73,9 @@ private:
 
 // The s × s 8-node quadrilaterals of the quadrilateral (v0, v1, v2, v3), face number f.
 void splitQuad(DeckBuilder& deck, const std::array<int, 4>& v, int f, int s) {
-    const int m = 2 * s;  // lattice points per side
+    const int m = 2 * s; // lattice points per side
     const TripletD p[4] = {deck.point(v[0]), deck.point(v[1]), deck.point(v[2]), deck.point(v[3])};
-    auto node = [&](int i, int j) {  // lattice point (i, j), i along v0-v1, j along v0-v3
+    auto node = [&](int i, int j) { // lattice point (i, j), i along v0-v1, j along v0-v3
         if (j == 0) return deck.edge(v[0], v[1], i, m);
         if (i == m) return deck.edge(v[1], v[2], j, m);
         if (j == m) return deck.edge(v[3], v[2], i, m);
@@ -105,10 +105,8 @@ void splitPolygon(DeckBuilder& deck, const std::vector<int>& v, int f) {
         const TripletD toNext = (deck.point(here) + deck.point(next)) * 0.5;
         const TripletD toPrev = (deck.point(prev) + deck.point(here)) * 0.5;
         deck.element({deck.vertex(here), deck.edge(here, next, 1, 2), centre, deck.edge(prev, here, 1, 2),
-                      deck.edge(here, next, 1, 4),
-                      deck.inside(f, 1 + int(i), (toNext + c) * 0.5),
-                      deck.inside(f, 1 + int((i + n - 1) % n), (toPrev + c) * 0.5),
-                      deck.edge(prev, here, 3, 4)});
+                      deck.edge(here, next, 1, 4), deck.inside(f, 1 + int(i), (toNext + c) * 0.5),
+                      deck.inside(f, 1 + int((i + n - 1) % n), (toPrev + c) * 0.5), deck.edge(prev, here, 3, 4)});
     }
 }
 

@@ -18,10 +18,10 @@
 namespace zel::host {
 
 struct LoadDeckOptions {
-    std::string units = "mm";    // of the coordinates written
-    int split = 1;               // quadrilateral faces: split × split elements
-    bool midSideNodes = true;    // 8-node elements (else 4-node)
-    int typeNumber = 1;          // the element type number of the "ET" command
+    std::string units = "mm"; // of the coordinates written
+    int split = 1;            // quadrilateral faces: split × split elements
+    bool midSideNodes = true; // 8-node elements (else 4-node)
+    int typeNumber = 1;       // the element type number of the "ET" command
     std::string elementType = "154";
 };
 

@@ -25,9 +25,9 @@ const char* const kClass = "LoadExport";
 
 struct ExportVariable {
     const char* shortName;
-    const char* units;  // the SI unit of its values
-    bool loadVariable;  // named "<short name> on <surface>"
-    bool heat;          // a heat transfer variable
+    const char* units; // the SI unit of its values
+    bool loadVariable; // named "<short name> on <surface>"
+    bool heat;         // a heat transfer variable
 };
 constexpr ExportVariable kVariables[] = {
     {"Force", "N", true, false},
@@ -51,7 +51,7 @@ struct Column {
     const ExportVariable* variable;
     std::string name;
     int components = 1;
-    std::vector<float> values;  // #V by components
+    std::vector<float> values; // #V by components
 };
 
 std::string value(float v) {
@@ -91,8 +91,8 @@ std::vector<std::string> exportLoads(const LoadExportRequest& request) {
     auto* geometry = dynamic_cast<ExternalGeometry*>(surface->getGeometry(""));
     auto* reader = geometry != nullptr ? dynamic_cast<NorvaGeometryReader*>(geometry->getFileReader()) : nullptr;
     if (reader == nullptr)
-        throw data::invalid(kClass, operation, _("Load surface '%s' has not been read from its load file.", request.surface),
-                            ErrError);
+        throw data::invalid(kClass, operation,
+                            _("Load surface '%s' has not been read from its load file.", request.surface), ErrError);
     const std::string boundary = surface->getValue("Associated Boundary");
     if (!surface->getBoolValue("Associated Boundary Specified") ||
         dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(boundary)) == nullptr)
@@ -149,7 +149,8 @@ std::vector<std::string> exportLoads(const LoadExportRequest& request) {
         if (c.components == 1)
             csv << ", " << c.variable->shortName << " [" << c.variable->units << "]";
         else
-            for (const char* axis : {" X", " Y", " Z"}) csv << ", " << c.variable->shortName << axis << " [" << c.variable->units << "]";
+            for (const char* axis : {" X", " Y", " Z"})
+                csv << ", " << c.variable->shortName << axis << " [" << c.variable->units << "]";
     }
     csv << "\n";
     const TripletZELVector& points = geometry->getVertices();
@@ -157,7 +158,8 @@ std::vector<std::string> exportLoads(const LoadExportRequest& request) {
         csv << (i < nodes.size() ? nodes[i] : 0);
         for (int k = 0; k < 3; ++k) csv << ", " << value(float(double(points[i][k]) * scale));
         for (const Column& c : columns)
-            for (int k = 0; k < c.components; ++k) csv << ", " << value(c.values[i * std::size_t(c.components) + std::size_t(k)]);
+            for (int k = 0; k < c.components; ++k)
+                csv << ", " << value(c.values[i * std::size_t(c.components) + std::size_t(k)]);
         csv << "\n";
     }
 

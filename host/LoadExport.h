@@ -28,8 +28,8 @@ namespace zel::host {
 
 struct LoadExportRequest {
     std::string surface;
-    std::filesystem::path file;          // the .csv; the .vtk is written beside it
-    std::vector<std::string> variables;  // short names; empty: Force
+    std::filesystem::path file;         // the .csv; the .vtk is written beside it
+    std::vector<std::string> variables; // short names; empty: Force
 };
 
 // Returns the files written. data::invalid for a bad request (naming the surface or the

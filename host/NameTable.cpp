@@ -10,7 +10,7 @@ struct Row {
     const char* name;
     std::array<int, 4> dims;
     bool kinematic;
-    int components;  // 1 or 3
+    int components; // 1 or 3
 };
 
 constexpr Row kRows[] = {

@@ -42,9 +42,9 @@
 namespace zel::host {
 
 struct VariableName {
-    std::string name;        // the variable's name in the post-processor
-    std::string fileName;    // the array's name in the file
-    std::string phase;       // the phase of a volume fraction ("water" for alpha.water), else empty
+    std::string name;     // the variable's name in the post-processor
+    std::string fileName; // the array's name in the file
+    std::string phase;    // the phase of a volume fraction ("water" for alpha.water), else empty
     // Exponents of mass, length, time, temperature (the other dimensions are 0).
     std::array<int, 4> dimensions{0, 0, 0, 0};
     // Kinematic in an incompressible solver's output (divided by the density): the reader

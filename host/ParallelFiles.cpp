@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct PointArray {
-    std::string name;  // as the piece spells it (XML-escaped)
+    std::string name; // as the piece spells it (XML-escaped)
     std::string components;
 };
 

@@ -18,8 +18,7 @@ class AxisSweep {
 public:
     // `points` is borrowed: it must outlive the sweep and not change. Undefined points are
     // never candidates.
-    explicit AxisSweep(std::span<const TripletF> points) : m_points(points), m_order(points.size())
-    {
+    explicit AxisSweep(std::span<const TripletF> points) : m_points(points), m_order(points.size()) {
         float widest = -1.0f;
         TripletF lo = TripletF::undefined(), hi = lo;
         for (const TripletF& p : points) {
@@ -44,9 +43,7 @@ public:
     // Calls f(index) for every point whose coordinate on the sweep axis lies within
     // `distance` of p's (inclusive), in ascending order of that coordinate. The caller tests
     // the true distance.
-    template <typename F>
-    void forEachCandidate(const TripletF& p, double distance, F&& f) const
-    {
+    template <typename F> void forEachCandidate(const TripletF& p, double distance, F&& f) const {
         const double key = p[m_axis];
         auto first = std::lower_bound(m_order.begin(), m_order.end(), key - distance,
                                       [&](std::uint32_t i, double k) { return double(m_points[i][m_axis]) < k; });

@@ -14,8 +14,7 @@ namespace zel {
 
 namespace {
 
-std::vector<std::string> splitNames(const std::string& value)
-{
+std::vector<std::string> splitNames(const std::string& value) {
     std::vector<std::string> names = ParamDefinition::splitValue(value);
     std::erase(names, std::string());
     return names;
@@ -23,13 +22,11 @@ std::vector<std::string> splitNames(const std::string& value)
 
 } // namespace
 
-void BoundaryIntersection::warn(const std::string& message) const
-{
+void BoundaryIntersection::warn(const std::string& message) const {
     LocatorFrame::report(m_wording.className, m_wording.operation, message);
 }
 
-bool BoundaryIntersection::read(const GeometricOKLObject& object)
-{
+bool BoundaryIntersection::read(const GeometricOKLObject& object) {
     const char* const noun = m_wording.noun;
     m_name = object.getName();
     m_location = nullptr;
@@ -77,8 +74,7 @@ bool BoundaryIntersection::read(const GeometricOKLObject& object)
 }
 
 void BoundaryIntersection::forEachDomain(
-    const std::function<void(const std::string&, Geometry&, std::vector<Geometry*>&)>& make) const
-{
+    const std::function<void(const std::string&, Geometry&, std::vector<Geometry*>&)>& make) const {
     for (const std::string& domain : m_domains) {
         Geometry* cut = m_location->getGeometry(domain);
         if (cut == nullptr) continue;
@@ -87,8 +83,7 @@ void BoundaryIntersection::forEachDomain(
     }
 }
 
-std::vector<Geometry*> BoundaryIntersection::boundariesIn(const std::string& domain) const
-{
+std::vector<Geometry*> BoundaryIntersection::boundariesIn(const std::string& domain) const {
     std::vector<Geometry*> boundaries;
     for (const std::string& boundaryName : m_boundaryNames) {
         OKLObject* found = ObjectDB::instance()->getObjectByName(boundaryName);

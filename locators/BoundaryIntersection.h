@@ -31,8 +31,8 @@ public:
     struct Wording {
         const char* className;
         const char* operation;
-        const char* noun;   // "Cannot create <noun> '<object>'. ..."
-        const char* title;  // "<title> Boundary Intersection requires ..."
+        const char* noun;  // "Cannot create <noun> '<object>'. ..."
+        const char* title; // "<title> Boundary Intersection requires ..."
         // The kind (OKLObject::isA) the location must be, and the message when it is not:
         // a format of the title, the location's name and its type.
         const char* locationKind;
@@ -51,8 +51,7 @@ public:
     // Calls make(domain, cut, boundaries) for each domain of the object in turn where the
     // location has a geometry (`cut`) and at least one listed boundary lies (the boundaries'
     // geometries of that domain; borrowed).
-    void forEachDomain(
-        const std::function<void(const std::string&, Geometry&, std::vector<Geometry*>&)>& make) const;
+    void forEachDomain(const std::function<void(const std::string&, Geometry&, std::vector<Geometry*>&)>& make) const;
 
 private:
     std::vector<Geometry*> boundariesIn(const std::string& domain) const;

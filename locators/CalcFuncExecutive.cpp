@@ -9,8 +9,7 @@
 
 namespace zel {
 
-CalcFuncExecutive::Policy CalcFuncExecutive::passingOn(const char* className)
-{
+CalcFuncExecutive::Policy CalcFuncExecutive::passingOn(const char* className) {
     return {.className = className,
             .objectType = "GeometricOKLObject",
             .reportedObjectType = "GeometricOKLObject",
@@ -20,8 +19,8 @@ CalcFuncExecutive::Policy CalcFuncExecutive::passingOn(const char* className)
 
 CalcFuncExecutive::Policy CalcFuncExecutive::reporting(const char* className, const char* objectType,
                                                        const char* reportedObjectType,
-                                                       GeometricOKLObject* (*accept)(OKLObject*), bool propagateErrors)
-{
+                                                       GeometricOKLObject* (*accept)(OKLObject*),
+                                                       bool propagateErrors) {
     return {.className = className,
             .objectType = objectType,
             .reportedObjectType = reportedObjectType,
@@ -29,8 +28,7 @@ CalcFuncExecutive::Policy CalcFuncExecutive::reporting(const char* className, co
             .propagateErrors = propagateErrors};
 }
 
-void CalcFuncExecutive::operator()(OKLObject* object, const std::string& action)
-{
+void CalcFuncExecutive::operator()(OKLObject* object, const std::string& action) {
     GeometricOKLObject* target = m_policy.accept(object);
     if (target == nullptr) return refuse();
 
@@ -45,8 +43,7 @@ void CalcFuncExecutive::operator()(OKLObject* object, const std::string& action)
     }
 }
 
-void CalcFuncExecutive::dispatch(GeometricOKLObject& object, const std::string& action)
-{
+void CalcFuncExecutive::dispatch(GeometricOKLObject& object, const std::string& action) {
     if (action == "top") {
         object.prepareForUpdate();
         object.discardGeometries();
@@ -64,8 +61,7 @@ void CalcFuncExecutive::dispatch(GeometricOKLObject& object, const std::string& 
 
 void CalcFuncExecutive::perform(GeometricOKLObject& /*object*/, const std::string& /*action*/) {}
 
-void CalcFuncExecutive::refuse() const
-{
+void CalcFuncExecutive::refuse() const {
     if (m_policy.propagateErrors)
         throw internal::error(m_policy.className, "operator()", _("Cast to %s failed.", m_policy.objectType), ErrError);
     ErrorProgressReporter::instance()->reportError(data::error(
@@ -73,8 +69,7 @@ void CalcFuncExecutive::refuse() const
         _("Bad cast of %s '%s' to %s.", "OKLObject", "p_OKLObj", m_policy.reportedObjectType), ErrInternal));
 }
 
-void CalcFuncExecutive::report() const
-{
+void CalcFuncExecutive::report() const {
     ErrorProgressReporter* reporter = ErrorProgressReporter::instance();
     const char* operation = m_policy.failedOperation != nullptr ? m_policy.failedOperation : m_policy.className;
     auto failed = [&](const std::string& message) {

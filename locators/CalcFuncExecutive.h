@@ -53,11 +53,7 @@ public:
         bool reportOutOfMemory = false;
     };
 
-    template <typename T>
-    static GeometricOKLObject* accepting(OKLObject* object)
-    {
-        return dynamic_cast<T*>(object);
-    }
+    template <typename T> static GeometricOKLObject* accepting(OKLObject* object) { return dynamic_cast<T*>(object); }
 
     // The policy of the calc functions whose failures always pass on: they take any
     // GeometricOKLObject, and their render clears the change flags.

@@ -24,30 +24,22 @@ namespace {
 const char* const kClass = "LineCalcFunc";
 
 // Segment k of a connectivity.
-Edge segment(const IntZELVector& lines, std::size_t k)
-{
-    return Edge(lines[2 * k], lines[2 * k + 1]);
-}
+Edge segment(const IntZELVector& lines, std::size_t k) { return Edge(lines[2 * k], lines[2 * k + 1]); }
 
 } // namespace
 
 // ------------------------------------------------------------------------------ actions
 
-LineCalcFunc::LineCalcFunc(bool flag)
-    : CalcFuncExecutive(passingOn(kClass)), m_flag(flag)
-{
-}
+LineCalcFunc::LineCalcFunc(bool flag) : CalcFuncExecutive(passingOn(kClass)), m_flag(flag) {}
 
-void LineCalcFunc::build(GeometricOKLObject& line)
-{
+void LineCalcFunc::build(GeometricOKLObject& line) {
     if (line.getValue("Line Type") == "Cut")
         calcCutLine(line);
     else
         calcSampleLine(line);
 }
 
-void LineCalcFunc::draw(GeometricOKLObject& line)
-{
+void LineCalcFunc::draw(GeometricOKLObject& line) {
     std::vector<std::string> names = line.getDomainNameList();
     names.emplace_back();
     LocatorFrame::renderLines(line, names, kClass);
@@ -55,8 +47,7 @@ void LineCalcFunc::draw(GeometricOKLObject& line)
 
 // ------------------------------------------------------------------------ sample line
 
-void LineCalcFunc::calcSampleLine(GeometricOKLObject& object) const
-{
+void LineCalcFunc::calcSampleLine(GeometricOKLObject& object) const {
     const TripletF p1 = LocatorFrame::readPoint(object, "Point 1", kClass, "calcSampleLine");
     const TripletF p2 = LocatorFrame::readPoint(object, "Point 2", kClass, "calcSampleLine");
     const int samples = object.getIntValue("Line Samples");
@@ -89,8 +80,7 @@ void LineCalcFunc::calcSampleLine(GeometricOKLObject& object) const
 
 // --------------------------------------------------------------------------- cut line
 
-void LineCalcFunc::calcCutLine(GeometricOKLObject& object) const
-{
+void LineCalcFunc::calcCutLine(GeometricOKLObject& object) const {
     const std::vector<std::string> domains = object.getDomainNameList();
     if (domains.empty()) throw data::invalid(kClass, "calcCutLine", "No domains exist.", ErrError);
 
@@ -106,9 +96,9 @@ void LineCalcFunc::calcCutLine(GeometricOKLObject& object) const
 
         GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("", nullptr));
         geometry->setDomain(domain);
-        std::map<int, double> hits;  // cell -> chord length inside it
+        std::map<int, double> hits; // cell -> chord length inside it
         geometry->intersectLineWithGeometry(*domainGeometry, p1, direction, hits);
-        if (hits.empty()) continue;  // the auto-pointer frees the empty geometry
+        if (hits.empty()) continue; // the auto-pointer frees the empty geometry
 
         double longest = 0.0;
         for (const auto& [cell, chord] : hits) longest = std::max(longest, chord);
@@ -132,8 +122,7 @@ void LineCalcFunc::calcCutLine(GeometricOKLObject& object) const
 
 // ------------------------------------------------------------------- the cut-line steps
 
-bool LineCalcFunc::mergeVertices(TripletZELVector& vertices, IntZELVector& lines, float tolerance)
-{
+bool LineCalcFunc::mergeVertices(TripletZELVector& vertices, IntZELVector& lines, float tolerance) {
     if (lines.empty()) return false;
     const std::size_t n = vertices.size();
 
@@ -183,22 +172,19 @@ bool LineCalcFunc::mergeVertices(TripletZELVector& vertices, IntZELVector& lines
     return changed;
 }
 
-void LineCalcFunc::chainStep(TripletZELVector& vertices, IntZELVector& lines)
-{
+void LineCalcFunc::chainStep(TripletZELVector& vertices, IntZELVector& lines) {
     chainSegments(lines);
     renumberByFirstUse(vertices, lines);
 }
 
-void LineCalcFunc::renumberByFirstUse(TripletZELVector& vertices, IntZELVector& lines)
-{
+void LineCalcFunc::renumberByFirstUse(TripletZELVector& vertices, IntZELVector& lines) {
     TripletZELVector renumbered;
     renumbered.reserve(vertices.size());
     appendByFirstUse(lines.span(), vertices.span(), renumbered, [](int) {});
     vertices.swap(renumbered);
 }
 
-void LineCalcFunc::orderAlongLine(TripletZELVector& vertices, IntZELVector& lines, const TripletF& direction)
-{
+void LineCalcFunc::orderAlongLine(TripletZELVector& vertices, IntZELVector& lines, const TripletF& direction) {
     const std::size_t n = vertices.size();
     std::vector<float> key(n);
     for (std::size_t i = 0; i < n; ++i) key[i] = vertices[i].dot(direction);

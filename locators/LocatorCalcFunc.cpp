@@ -14,14 +14,10 @@
 
 namespace zel {
 
-std::string LocatorFrame::lengthUnits()
-{
-    return UnitsConverter::instance()->getBaseUnitsFromQuant("Length");
-}
+std::string LocatorFrame::lengthUnits() { return UnitsConverter::instance()->getBaseUnitsFromQuant("Length"); }
 
 TripletF LocatorFrame::readPoint(const OKLObject& object, const std::string& name, const char* className,
-                                 const char* operation)
-{
+                                 const char* operation) {
     const std::vector<float> values = object.getFloatArray(name, lengthUnits());
     if (values.size() != 3)
         throw data::invalid(className, operation, _("Parameter '%s' must be defined by %d float values.", name, 3),
@@ -30,21 +26,18 @@ TripletF LocatorFrame::readPoint(const OKLObject& object, const std::string& nam
 }
 
 std::unique_ptr<ExternalInterpolant> LocatorFrame::makeInterpolant(const TripletZELVector& vertices,
-                                                                  const std::vector<std::string>& domains,
-                                                                  bool firstFlag, bool lastFlag)
-{
+                                                                   const std::vector<std::string>& domains,
+                                                                   bool firstFlag, bool lastFlag) {
     return std::unique_ptr<ExternalInterpolant>(
         DomainGeometryBase::makeExternalInterpolant(vertices, domains, firstFlag, lastFlag));
 }
 
-void LocatorFrame::attach(GeometricOKLObject& object, const std::string& name, GeometryAutoPtr& geometry)
-{
+void LocatorFrame::attach(GeometricOKLObject& object, const std::string& name, GeometryAutoPtr& geometry) {
     object.setGeometry(name, geometry.release());
 }
 
 const Geometry* LocatorFrame::findDomainGeometry(const std::string& domain, const char* className,
-                                                 const char* operation)
-{
+                                                 const char* operation) {
     OKLObject* object = ObjectDB::instance()->getObjectByName(domain);
     if (object == nullptr) return nullptr;
     auto* geometric = dynamic_cast<GeometricOKLObject*>(object);
@@ -58,8 +51,7 @@ const Geometry* LocatorFrame::findDomainGeometry(const std::string& domain, cons
 }
 
 void LocatorFrame::drawGeometries(GeometricOKLObject& object, const std::vector<std::string>& names,
-                                  const GraphicStyle& style)
-{
+                                  const GraphicStyle& style) {
     ViewerInterface* viewer = ViewerInterface::instance();
     const std::string path = object.getPath();
     try {
@@ -68,8 +60,8 @@ void LocatorFrame::drawGeometries(GeometricOKLObject& object, const std::vector<
             GraphicObject graphic;
             graphic.setPath(path);
             graphic.setDomain(name);
-            ColourMap* map = ColourMapDB::instance()->getMap(object.hasParam("Colour Map") ? object.getValue("Colour Map")
-                                                                                          : std::string());
+            ColourMap* map = ColourMapDB::instance()->getMap(
+                object.hasParam("Colour Map") ? object.getValue("Colour Map") : std::string());
             graphic.setColourMap(map);
             Geometry* geometry = object.getGeometry(name);
             if (geometry == nullptr) {
@@ -88,15 +80,15 @@ void LocatorFrame::drawGeometries(GeometricOKLObject& object, const std::vector<
 }
 
 void LocatorFrame::renderLines(GeometricOKLObject& object, const std::vector<std::string>& names,
-                               const char* className)
-{
+                               const char* className) {
     drawGeometries(object, names, [&](GraphicObject& graphic, Geometry&, const std::string& name, ColourMap& map) {
         const std::string mode = object.getValue("Colour Mode");
         graphic.setColourMode(mode);
         graphic.setConstantColour(map.addCustomColour(Colour::fromValues(object.getFloatArray("Colour"))));
         if (mode != "Constant") {
             const std::string variableName = object.getColourVariableName();
-            Variable& variable = findColourVariable(object, variableName, name, className, "Couldn't find variable %s.");
+            Variable& variable =
+                findColourVariable(object, variableName, name, className, "Couldn't find variable %s.");
             colourBy(graphic, object, variable);
             requireDefined(variable, variableName, className, "Couldn't find variable okl object %s.");
         }
@@ -107,24 +99,21 @@ void LocatorFrame::renderLines(GeometricOKLObject& object, const std::vector<std
 }
 
 Variable& LocatorFrame::findColourVariable(GeometricOKLObject& holder, const std::string& variableName,
-                                           const std::string& name, const char* className, const char* missing)
-{
+                                           const std::string& name, const char* className, const char* missing) {
     Variable* variable = holder.getVariable(variableName, name);
     if (variable == nullptr) throw internal::nullPointer(className, "render", _(missing, variableName), ErrError);
     return *variable;
 }
 
 void LocatorFrame::requireDefined(const Variable& variable, const std::string& variableName, const char* className,
-                                  const char* undefined)
-{
+                                  const char* undefined) {
     // A variable that a locator made lives on the geometry alone; any other must be one the
     // database defines.
     if (variable.getGlobalType() != VarTypeLocal && !ObjectDB::instance()->hasObject(variableName))
         throw internal::nullPointer(className, "render", _(undefined, variableName), ErrError);
 }
 
-void LocatorFrame::colourBy(GraphicObject& graphic, const GeometricOKLObject& object, const Variable& variable)
-{
+void LocatorFrame::colourBy(GraphicObject& graphic, const GeometricOKLObject& object, const Variable& variable) {
     graphic.setColourVariable(&variable);
     graphic.setVariableColouring(object.useVariableColouring());
     float min = 0.0f, max = 0.0f;
@@ -132,8 +121,7 @@ void LocatorFrame::colourBy(GraphicObject& graphic, const GeometricOKLObject& ob
 }
 
 ExternalGeometry& LocatorFrame::newExternalGeometry(GeometryAutoPtr& holder, const char* className,
-                                                   const char* operation)
-{
+                                                    const char* operation) {
     holder.reset(GeometryAPI::instance()->newGeometry("ExternalGeometry", nullptr));
     auto* external = dynamic_cast<ExternalGeometry*>(holder.get());
     if (external == nullptr)
@@ -141,8 +129,7 @@ ExternalGeometry& LocatorFrame::newExternalGeometry(GeometryAutoPtr& holder, con
     return *external;
 }
 
-void LocatorFrame::report(const char* className, const char* operation, const std::string& message, int errorType)
-{
+void LocatorFrame::report(const char* className, const char* operation, const std::string& message, int errorType) {
     ErrorProgressReporter::instance()->reportError(ErrorMsg(className, operation, message, errorType));
 }
 

@@ -45,8 +45,8 @@ public:
     // The interpolant that maps `vertices` into the named domain meshes
     // (DomainGeometryBase::makeExternalInterpolant). Owned by the caller.
     static std::unique_ptr<ExternalInterpolant> makeInterpolant(const TripletZELVector& vertices,
-                                                               const std::vector<std::string>& domains,
-                                                               bool firstFlag, bool lastFlag);
+                                                                const std::vector<std::string>& domains, bool firstFlag,
+                                                                bool lastFlag);
 
     // Hands the geometry held by `geometry` to the object under `name`; the auto-pointer is
     // empty afterwards (the object owns the geometry, also when attaching fails).
@@ -56,8 +56,7 @@ public:
     // Null when no object of that name exists. internal::badParam "Bad cast of %s '%s' to
     // %s." when the object is not a geometric object, "Cannot get geometry for domain '%s'."
     // when it has no geometry of that name (class `className`, operation `operation`).
-    static const Geometry* findDomainGeometry(const std::string& domain, const char* className,
-                                              const char* operation);
+    static const Geometry* findDomainGeometry(const std::string& domain, const char* className, const char* operation);
 
     // The frame of a render step: purges the object from the viewer, then for each geometry
     // name in `names` either draws the object's geometry of that name or, when the object has
@@ -75,8 +74,7 @@ public:
     // variable %s." when variable colouring is on and the geometry cannot provide the colour
     // variable, "Couldn't find variable okl object %s." when the variable was not made by a
     // locator and no object of its name exists (class `className`, operation "render").
-    static void renderLines(GeometricOKLObject& object, const std::vector<std::string>& names,
-                            const char* className);
+    static void renderLines(GeometricOKLObject& object, const std::vector<std::string>& names, const char* className);
 
     // The pieces of a colour-by-variable render step (class `className`, operation "render"):
     // the variable `variableName` that `holder` provides on its geometry `name`, else
@@ -93,8 +91,7 @@ public:
     // A new ExternalGeometry (a surface or polyline read from a file), held by `holder`.
     // internal::error "Cast to ExternalGeometry failed." (class `className`, operation
     // `operation`) when the geometry kernel makes another kind.
-    static ExternalGeometry& newExternalGeometry(GeometryAutoPtr& holder, const char* className,
-                                                 const char* operation);
+    static ExternalGeometry& newExternalGeometry(GeometryAutoPtr& holder, const char* className, const char* operation);
 
     // Reports a problem with the object's settings under the operation that found it; the
     // caller then builds less or nothing.
@@ -107,8 +104,7 @@ public:
 // vertex appended, in that order.
 template <typename Added>
 void appendByFirstUse(std::span<int> indices, std::span<const TripletF> source, TripletZELVector& vertices,
-                      Added&& added)
-{
+                      Added&& added) {
     std::vector<int> renumbered(source.size(), -1);
     for (int& index : indices) {
         assert(index >= 0 && std::size_t(index) < source.size());

@@ -11,8 +11,7 @@
 
 namespace zel {
 
-void registerLocatorCalcFuncs(bool propagateErrors, bool interpolantFlag)
-{
+void registerLocatorCalcFuncs(bool propagateErrors, bool interpolantFlag) {
     CalcRegistry* registry = CalcRegistry::instance();
     registry->registerCalcFunc("LINE", std::make_unique<LineCalcFunc>(interpolantFlag));
     registry->registerCalcFunc("PLANE", std::make_unique<PlaneCalcFunc>(propagateErrors, interpolantFlag));

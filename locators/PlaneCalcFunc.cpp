@@ -22,13 +22,9 @@ const char* const kClass = "PlaneCalcFunc";
 constexpr double kTwoPi = 6.283185307179586;
 
 // Magnitudes below this count as zero for the plane's axes.
-bool isZero(float value)
-{
-    return std::fabs(value) < 1e-11f;
-}
+bool isZero(float value) { return std::fabs(value) < 1e-11f; }
 
-void reportParameter(const std::string& message, int errorType = ErrError)
-{
+void reportParameter(const std::string& message, int errorType = ErrError) {
     LocatorFrame::report(kClass, "processParameters", message, errorType);
 }
 
@@ -37,12 +33,9 @@ void reportParameter(const std::string& message, int errorType = ErrError)
 // ------------------------------------------------------------------------------ actions
 
 PlaneCalcFunc::PlaneCalcFunc(bool propagateErrors, bool interpolantFlag)
-    : CalcFuncExecutive(policy(propagateErrors)), m_interpolantFlag(interpolantFlag)
-{
-}
+    : CalcFuncExecutive(policy(propagateErrors)), m_interpolantFlag(interpolantFlag) {}
 
-CalcFuncExecutive::Policy PlaneCalcFunc::policy(bool propagateErrors)
-{
+CalcFuncExecutive::Policy PlaneCalcFunc::policy(bool propagateErrors) {
     Policy policy = reporting(kClass, "PlaneOKLObject", "PlaneOKLObject", accepting<PlaneOKLObject>, propagateErrors);
     // Every action is guarded, and its failure reports tell internal errors and lack of
     // memory apart.
@@ -53,9 +46,8 @@ CalcFuncExecutive::Policy PlaneCalcFunc::policy(bool propagateErrors)
     return policy;
 }
 
-void PlaneCalcFunc::build(GeometricOKLObject& object)
-{
-    auto& plane = static_cast<PlaneOKLObject&>(object);  // accepted
+void PlaneCalcFunc::build(GeometricOKLObject& object) {
+    auto& plane = static_cast<PlaneOKLObject&>(object); // accepted
     ProgressTracker progress("Plane");
     progress.add("top", 1.0);
     progress.start("top");
@@ -66,15 +58,11 @@ void PlaneCalcFunc::build(GeometricOKLObject& object)
     progress.finish();
 }
 
-void PlaneCalcFunc::draw(GeometricOKLObject& object)
-{
-    object.renderPlane();
-}
+void PlaneCalcFunc::draw(GeometricOKLObject& object) { object.renderPlane(); }
 
 // ---------------------------------------------------------------------- parameter step
 
-bool PlaneCalcFunc::processParameters(const PlaneOKLObject& object)
-{
+bool PlaneCalcFunc::processParameters(const PlaneOKLObject& object) {
     TripletF p1, p2, p3;
     object.processParameters(p1, p2, p3);
     m_point = p1;
@@ -119,8 +107,7 @@ bool PlaneCalcFunc::processParameters(const PlaneOKLObject& object)
     return true;
 }
 
-bool PlaneCalcFunc::calcAxes()
-{
+bool PlaneCalcFunc::calcAxes() {
     m_direction1 = {1.0f, 0.0f, 0.0f};
     if (isZero(m_direction1.cross(m_normal).length())) m_direction1 = {0.0f, 1.0f, 0.0f};
     m_direction2 = m_normal.cross(m_direction1);
@@ -136,19 +123,17 @@ bool PlaneCalcFunc::calcAxes()
 
 // ------------------------------------------------------------------------ sample plane
 
-void PlaneCalcFunc::calcSamplePlane(PlaneOKLObject& object)
-{
+void PlaneCalcFunc::calcSamplePlane(PlaneOKLObject& object) {
     GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("", nullptr));
     geometry->setPlane(true);
     // Unusable bound settings were reported; the plane is then attached empty.
     if (processParameters(object)) calcVertices(*geometry, object);
-    geometry->setInterpolant(LocatorFrame::makeInterpolant(geometry->getVertices(), object.getDomainNameList(), false,
-                                                           m_interpolantFlag));
+    geometry->setInterpolant(
+        LocatorFrame::makeInterpolant(geometry->getVertices(), object.getDomainNameList(), false, m_interpolantFlag));
     LocatorFrame::attach(object, "", geometry);
 }
 
-void PlaneCalcFunc::calcVertices(Geometry& geometry, const PlaneOKLObject& object) const
-{
+void PlaneCalcFunc::calcVertices(Geometry& geometry, const PlaneOKLObject& object) const {
     const int n1 = object.getIntValue("Direction 1 Points");
     const int n2 = object.getIntValue("Direction 2 Points");
     auto at = [this](float a, float b) { return m_point + (m_direction1 * a + m_direction2 * b); };
@@ -167,8 +152,8 @@ void PlaneCalcFunc::calcVertices(Geometry& geometry, const PlaneOKLObject& objec
         vertices.reserve(std::size_t(n1) * std::size_t(n2));
         for (int j = 0; j < n2; ++j)
             for (int i = 0; i < n1; ++i)
-                vertices.push_back(at(float(i) * b1 / float(n1 - 1) - b1 * 0.5f,
-                                      float(j) * b2 / float(n2 - 1) - b2 * 0.5f));
+                vertices.push_back(
+                    at(float(i) * b1 / float(n1 - 1) - b1 * 0.5f, float(j) * b2 / float(n2 - 1) - b2 * 0.5f));
         ShapeSet* quads = geometry.addFaceSet("quad", ShapeType::Quadrilateral);
         std::vector<int>& conn = quads->editConnectivity();
         conn.reserve(4 * std::size_t(n1 - 1) * std::size_t(n2 - 1));
@@ -187,8 +172,8 @@ void PlaneCalcFunc::calcVertices(Geometry& geometry, const PlaneOKLObject& objec
             const float ringRadius = float(r) * radius / float(n1 - 1);
             for (int j = 0; j < n2; ++j) {
                 const double theta = double(j) * kTwoPi / double(n2);
-                vertices.push_back(
-                    at(ringRadius * static_cast<float>(std::sin(theta)), ringRadius * static_cast<float>(std::cos(theta))));
+                vertices.push_back(at(ringRadius * static_cast<float>(std::sin(theta)),
+                                      ringRadius * static_cast<float>(std::cos(theta))));
             }
         }
         ShapeSet* tris = geometry.addFaceSet("tri", ShapeType::Triangle, n2);
@@ -215,8 +200,7 @@ void PlaneCalcFunc::calcVertices(Geometry& geometry, const PlaneOKLObject& objec
 
 // ------------------------------------------------------------------------- slice plane
 
-void PlaneCalcFunc::calcSlicePlane(PlaneOKLObject& object)
-{
+void PlaneCalcFunc::calcSlicePlane(PlaneOKLObject& object) {
     const std::vector<std::string> domains = object.getDomainNameList();
     if (domains.empty()) {
         LocatorFrame::report(kClass, "operator()", "No domains exist.", ErrError);
@@ -259,8 +243,7 @@ void PlaneCalcFunc::calcSlicePlane(PlaneOKLObject& object)
     progress.finish();
 }
 
-void PlaneCalcFunc::cullVertices(const Geometry& source, Geometry& target) const
-{
+void PlaneCalcFunc::cullVertices(const Geometry& source, Geometry& target) const {
     const TripletZELVector& vertices = source.getVertices();
     std::vector<char> used(vertices.size(), 0);
     const float radius = m_boundRadius;
@@ -274,7 +257,7 @@ void PlaneCalcFunc::cullVertices(const Geometry& source, Geometry& target) const
     };
 
     std::vector<std::string> keptSets;
-    std::vector<int> keptFaces;  // the kept faces of one set, #kept by corners
+    std::vector<int> keptFaces; // the kept faces of one set, #kept by corners
     for (const std::string& name : source.getFaceSetNames()) {
         const ShapeSet* set = source.getFaceSet(name);
         if (set == nullptr || !set->isFaceSet() || set->size() == 0) continue;

@@ -43,13 +43,13 @@ public:
     bool processParameters(const PlaneOKLObject& object);
 
     // The plane of the last parameter step.
-    const TripletF& getNormal() const { return m_normal; }       // not normalised
-    const TripletF& getPoint() const { return m_point; }         // the centre of any bound
+    const TripletF& getNormal() const { return m_normal; } // not normalised
+    const TripletF& getPoint() const { return m_point; }   // the centre of any bound
     int getBoundType() const { return m_boundType; }
     float getBoundRadius() const { return m_boundRadius; }
-    float getDirection1Bound() const { return m_direction1Bound; }  // full widths
+    float getDirection1Bound() const { return m_direction1Bound; } // full widths
     float getDirection2Bound() const { return m_direction2Bound; }
-    const TripletF& getDirection1() const { return m_direction1; }  // unit in-plane axes
+    const TripletF& getDirection1() const { return m_direction1; } // unit in-plane axes
     const TripletF& getDirection2() const { return m_direction2; }
     bool getInvertBound() const { return m_invertBound; }
     bool getInterpolantFlag() const { return m_interpolantFlag; }

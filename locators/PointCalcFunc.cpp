@@ -22,8 +22,7 @@ const char* const kClass = "PointCalcFunc";
 
 // The values whose extreme is sought: a scalar's own, a vector's magnitudes. Empty when the
 // variable has no values of that type.
-std::vector<float> valuesOf(const Variable& variable, VarType type)
-{
+std::vector<float> valuesOf(const Variable& variable, VarType type) {
     if (variable.getNumComponents() == 1) {
         const auto* scalar = dynamic_cast<const ScalarVariable*>(&variable);
         if (scalar == nullptr)
@@ -51,31 +50,25 @@ PointCalcFunc::PointCalcFunc(bool propagateErrors, bool interpolantFlag)
     // The misspelt class name of the reported cast is what hosts have always been shown.
     : CalcFuncExecutive(reporting(kClass, "SymbolGeometricOKLObject", "SymbolGeometricOKLObect",
                                   accepting<SymbolGeometricOKLObject>, propagateErrors)),
-      m_interpolantFlag(interpolantFlag)
-{
-}
+      m_interpolantFlag(interpolantFlag) {}
 
-void PointCalcFunc::build(GeometricOKLObject& object)
-{
-    auto& point = static_cast<SymbolGeometricOKLObject&>(object);  // accepted
+void PointCalcFunc::build(GeometricOKLObject& object) {
+    auto& point = static_cast<SymbolGeometricOKLObject&>(object); // accepted
     if (point.hasParam("Nearest Node Number")) point.setParameter("Nearest Node Number", "-1");
     if (calcPoints(point)) updateNearestNode(point);
 }
 
-void PointCalcFunc::draw(GeometricOKLObject& object)
-{
+void PointCalcFunc::draw(GeometricOKLObject& object) {
     if (!static_cast<SymbolGeometricOKLObject&>(object).renderSymbol()) object.discardGeometries();
 }
 
-void PointCalcFunc::perform(GeometricOKLObject& object, const std::string& action)
-{
+void PointCalcFunc::perform(GeometricOKLObject& object, const std::string& action) {
     if (action == "symbol") object.updateSymbols();
 }
 
 // ------------------------------------------------------------------------------- build
 
-bool PointCalcFunc::calcPoints(SymbolGeometricOKLObject& object) const
-{
+bool PointCalcFunc::calcPoints(SymbolGeometricOKLObject& object) const {
     auto newPoints = [] { return GeometryAutoPtr(GeometryAPI::instance()->newGeometry("SymbolGeometry", nullptr)); };
     // Every point faces the same way: the symbol's axes along y and z.
     auto setPoints = [](Geometry& geometry, TripletZELVector points) {
@@ -89,8 +82,8 @@ bool PointCalcFunc::calcPoints(SymbolGeometricOKLObject& object) const
     if (option == "XYZ") {
         const std::vector<float> xyz = object.getFloatArray("Point", LocatorFrame::lengthUnits());
         if (xyz.size() != 3) {
-            LocatorFrame::report(kClass, "calcPoints", _("Parameter '%s' must be defined by %d float values.", "Point", 3),
-                                 ErrError);
+            LocatorFrame::report(kClass, "calcPoints",
+                                 _("Parameter '%s' must be defined by %d float values.", "Point", 3), ErrError);
             object.discardGeometries();
             return false;
         }
@@ -124,7 +117,7 @@ bool PointCalcFunc::calcPoints(SymbolGeometricOKLObject& object) const
         } else if (minimum || maximum) {
             findExtrema(object, name, maximum, points);
         }
-        if (points.empty()) continue;  // the auto-pointer frees the empty geometry
+        if (points.empty()) continue; // the auto-pointer frees the empty geometry
 
         setPoints(*geometry, std::move(points));
         std::unique_ptr<ExternalInterpolant> interpolant(
@@ -139,8 +132,7 @@ bool PointCalcFunc::calcPoints(SymbolGeometricOKLObject& object) const
 }
 
 void PointCalcFunc::findExtrema(SymbolGeometricOKLObject& object, const std::string& name, bool maximum,
-                                TripletZELVector& points) const
-{
+                                TripletZELVector& points) const {
     const std::string location = object.getValue("Location");
     const VarType type = object.hasParam("Variable Boundary Values")
                              ? Variable::getVarType(object.getValue("Variable Boundary Values"))
@@ -185,8 +177,7 @@ void PointCalcFunc::findExtrema(SymbolGeometricOKLObject& object, const std::str
         if (values[i] == extreme) points.push_back(geometry->getVertices()[i]);
 }
 
-void PointCalcFunc::updateNearestNode(SymbolGeometricOKLObject& object)
-{
+void PointCalcFunc::updateNearestNode(SymbolGeometricOKLObject& object) {
     if (!object.hasParam("Nearest Node Number")) return;
     int result = -1;
     const std::vector<std::string> names = object.getGeometryNames();

@@ -38,8 +38,7 @@ const char* const kDimensionless = "0,0,0,0,0,0,0,0,0,0";
 
 // The interpolant of a boundary whose data used has `count` entries, after the checks every
 // boundary must pass.
-const VertexInterpolant& boundaryInterpolant(const Geometry& boundary, std::size_t count, const char* operation)
-{
+const VertexInterpolant& boundaryInterpolant(const Geometry& boundary, std::size_t count, const char* operation) {
     const auto* interpolant = dynamic_cast<const VertexInterpolant*>(boundary.getInterpolant());
     if (interpolant == nullptr)
         throw internal::error(kClass, operation,
@@ -56,19 +55,17 @@ const VertexInterpolant& boundaryInterpolant(const Geometry& boundary, std::size
 
 // A boundary's flow values (`count` of them; `what`: "momentum flow", "heat flow") must be one
 // per vertex area.
-void checkFlowSize(std::size_t count, std::size_t areas, const char* what, const char* operation)
-{
+void checkFlowSize(std::size_t count, std::size_t areas, const char* what, const char* operation) {
     if (count != areas)
-        throw data::invalid(kClass, operation,
-                            _("%s %s size (%d) does not match %s vertex areas (%d).", "Boundary", what, count, "Boundary",
-                              areas),
-                            ErrError);
+        throw data::invalid(
+            kClass, operation,
+            _("%s %s size (%d) does not match %s vertex areas (%d).", "Boundary", what, count, "Boundary", areas),
+            ErrError);
 }
 
 // Runs `perPhase(prefix)` for each phase of `selector`; the prefix is empty for a single
 // phase. perPhase returns false to stop (the single-phase fallback).
-void forEachPhase(int selector, const std::function<bool(const std::string&)>& perPhase)
-{
+void forEachPhase(int selector, const std::function<bool(const std::string&)>& perPhase) {
     const std::vector<std::string> phases = DataStorageBase::instance()->getPhases(selector, "");
     for (const std::string& phase : phases)
         if (!perPhase(phases.size() == 1 ? std::string() : phase + ".")) return;
@@ -77,8 +74,7 @@ void forEachPhase(int selector, const std::function<bool(const std::string&)>& p
 // The boundary's variable `flow` (asking the storage to provide it when the boundary holds
 // neither it nor the single-phase `plain`), switching `flow` to `plain` when the boundary
 // holds that (the single-phase fallback; `fellBack` is then set).
-Variable* boundaryFlow(Geometry& boundary, std::string& flow, const std::string& plain, bool& fellBack)
-{
+Variable* boundaryFlow(Geometry& boundary, std::string& flow, const std::string& plain, bool& fellBack) {
     Variable* provided = nullptr;
     if (boundary.findVariable(flow) == nullptr && boundary.findVariable(plain) == nullptr)
         provided = DataStorageBase::instance()->getBoundaryFlow(flow, &boundary);
@@ -96,8 +92,7 @@ Variable* boundaryFlow(Geometry& boundary, std::string& flow, const std::string&
 // when no boundary holds it.
 template <typename VariableT, typename Value>
 bool gatherPerArea(const std::vector<Geometry*>& boundaries, std::string& flow, const std::string& plain,
-                   bool& fellBack, const char* what, const char* operation, std::map<std::uint64_t, Value>& nodes)
-{
+                   bool& fellBack, const char* what, const char* operation, std::map<std::uint64_t, Value>& nodes) {
     bool any = false;
     for (Geometry* boundary : boundaries) {
         if (boundary == nullptr) continue;
@@ -129,14 +124,12 @@ bool gatherPerArea(const std::vector<Geometry*>& boundaries, std::string& flow, 
 }
 
 // Adds the vector variable to the polyline, then its X, Y, Z components.
-void addWithComponents(Geometry& polyline, std::unique_ptr<VectorVariable> vector)
-{
+void addWithComponents(Geometry& polyline, std::unique_ptr<VectorVariable> vector) {
     const VectorVariable* stored = static_cast<const VectorVariable*>(polyline.addVariable(std::move(vector)));
     for (int c = 0; c < 3; ++c) polyline.addVariable(std::make_unique<ScalarVariable>(*stored, c));
 }
 
-std::unique_ptr<VectorVariable> newLocalVector(const std::string& name, const EdgeInterpolant& interpolant)
-{
+std::unique_ptr<VectorVariable> newLocalVector(const std::string& name, const EdgeInterpolant& interpolant) {
     auto v = std::make_unique<VectorVariable>(VarTypeVertex);
     v->setName(name);
     v->setGlobalType(VarTypeLocal);
@@ -147,8 +140,7 @@ std::unique_ptr<VectorVariable> newLocalVector(const std::string& name, const Ed
 // Declares a vector variable of the polyline and its components in the database, unless an
 // object of its name exists.
 void declareVector(const std::string& name, const std::string& polyline, const std::string& baseUnits,
-                   const std::string& dimensions, const std::string& quantity, const std::string& description)
-{
+                   const std::string& dimensions, const std::string& quantity, const std::string& description) {
     ObjectDB& db = *ObjectDB::instance();
     if (db.hasObject(name)) return;
     auto add = [&](std::unique_ptr<OKLObject> object) { db.addObject(std::move(object))->finishParameters(); };
@@ -179,16 +171,14 @@ void declareVector(const std::string& name, const std::string& polyline, const s
 } // namespace
 
 void PolylineCalcFunc::calcBoundaryVariables(EdgeInterpolant& interpolant, Geometry& polyline,
-                                             const std::vector<Geometry*>& boundaries, const std::string& name)
-{
+                                             const std::vector<Geometry*>& boundaries, const std::string& name) {
     calcForce(interpolant, polyline, boundaries, name);
     calcNormals(interpolant, polyline, boundaries, name);
     calcHeatFlux(interpolant, polyline, boundaries, name);
 }
 
 void PolylineCalcFunc::calcForce(EdgeInterpolant& interpolant, Geometry& polyline,
-                                 const std::vector<Geometry*>& boundaries, const std::string& name)
-{
+                                 const std::vector<Geometry*>& boundaries, const std::string& name) {
     forEachPhase(1, [&](const std::string& prefix) {
         std::string flow = prefix + kMomentumFlow;
         bool fellBack = false;
@@ -215,8 +205,7 @@ void PolylineCalcFunc::calcForce(EdgeInterpolant& interpolant, Geometry& polylin
 }
 
 void PolylineCalcFunc::calcNormals(EdgeInterpolant& interpolant, Geometry& polyline,
-                                   const std::vector<Geometry*>& boundaries, const std::string& name)
-{
+                                   const std::vector<Geometry*>& boundaries, const std::string& name) {
     std::map<std::uint64_t, TripletF> nodes;
     for (Geometry* boundary : boundaries) {
         if (boundary == nullptr) continue;
@@ -233,8 +222,7 @@ void PolylineCalcFunc::calcNormals(EdgeInterpolant& interpolant, Geometry& polyl
 }
 
 void PolylineCalcFunc::calcHeatFlux(EdgeInterpolant& interpolant, Geometry& polyline,
-                                    const std::vector<Geometry*>& boundaries, const std::string&)
-{
+                                    const std::vector<Geometry*>& boundaries, const std::string&) {
     forEachPhase(3, [&](const std::string& prefix) {
         std::string flow = prefix + kHeatFlow;
         bool fellBack = false;

@@ -27,7 +27,11 @@ const char* const kClass = "PolylineCalcFunc";
 constexpr double kCoincident = 1e-6;
 
 const BoundaryIntersection::Wording kIntersection{
-    kClass, "doIntersection", "polyline", "Polyline", "mesh-density",
+    kClass,
+    "doIntersection",
+    "polyline",
+    "Polyline",
+    "mesh-density",
     "%s Boundary Intersection requires a Location object of \ntype Boundary, Region, Slice Plane or Isosurface. \n"
     "%s is a %s."};
 
@@ -35,12 +39,10 @@ const BoundaryIntersection::Wording kIntersection{
 
 // ------------------------------------------------------------------------------ actions
 
-PolylineCalcFunc::PolylineCalcFunc(bool interpolantFlag) : CalcFuncExecutive(passingOn(kClass)), m_flag(interpolantFlag)
-{
-}
+PolylineCalcFunc::PolylineCalcFunc(bool interpolantFlag)
+    : CalcFuncExecutive(passingOn(kClass)), m_flag(interpolantFlag) {}
 
-void PolylineCalcFunc::build(GeometricOKLObject& polyline)
-{
+void PolylineCalcFunc::build(GeometricOKLObject& polyline) {
     const std::string option = polyline.getValue("Option");
     if (option == "From File")
         readFromFile(polyline);
@@ -50,8 +52,7 @@ void PolylineCalcFunc::build(GeometricOKLObject& polyline)
         doContourLine(polyline);
 }
 
-void PolylineCalcFunc::draw(GeometricOKLObject& polyline)
-{
+void PolylineCalcFunc::draw(GeometricOKLObject& polyline) {
     // A file polyline is one geometry; the others are per domain, and a contour's
     // whole-object level adds the empty name.
     std::vector<std::string> names{""};
@@ -64,15 +65,14 @@ void PolylineCalcFunc::draw(GeometricOKLObject& polyline)
 
 // ---------------------------------------------------------------------------- from file
 
-void PolylineCalcFunc::readFromFile(GeometricOKLObject& object) const
-{
+void PolylineCalcFunc::readFromFile(GeometricOKLObject& object) const {
     GeometryAutoPtr geometry;
     ExternalGeometry& external = LocatorFrame::newExternalGeometry(geometry, kClass, "readFromFile");
     const std::string file = object.getValue("Input File");
 
     auto owned = std::make_unique<PolylineGeometryReader>();
     owned->initialize(file, object.getName());
-    PolylineGeometryReader* reader = owned.get();  // owned by the external geometry from here on
+    PolylineGeometryReader* reader = owned.get(); // owned by the external geometry from here on
     external.setFileReader(std::move(owned));
 
     TripletZELVector points;
@@ -90,8 +90,7 @@ void PolylineCalcFunc::readFromFile(GeometricOKLObject& object) const
 
 // ------------------------------------------------------------------ boundary intersection
 
-void PolylineCalcFunc::doIntersection(GeometricOKLObject& object) const
-{
+void PolylineCalcFunc::doIntersection(GeometricOKLObject& object) const {
     BoundaryIntersection settings(kIntersection);
     if (!settings.read(object)) return;
     const bool onBoundary = settings.location().isA("region2d");
@@ -106,8 +105,7 @@ void PolylineCalcFunc::doIntersection(GeometricOKLObject& object) const
 
 bool PolylineCalcFunc::calcIntersect(Geometry* result, std::vector<Geometry*>& boundaries, Geometry* surface,
                                      bool vertexInterpolant, const std::string& domain, bool makeInterpolant,
-                                     bool boundaryVariables)
-{
+                                     bool boundaryVariables) {
     if (result == nullptr || surface == nullptr)
         throw internal::nullPointer(kClass, "calcIntersect", "Null pointers provided to function.", ErrError);
 
@@ -122,8 +120,8 @@ bool PolylineCalcFunc::calcIntersect(Geometry* result, std::vector<Geometry*>& b
 
     // Vertices in order of first use along the chains, after those the result holds.
     TripletZELVector& vertices = result->getModifiableVertices();
-    std::vector<int> newIndex(positions.size(), -1);  // surface vertex -> result vertex
-    std::vector<int> path;  // the chains one after another, as result vertices below
+    std::vector<int> newIndex(positions.size(), -1); // surface vertex -> result vertex
+    std::vector<int> path;                           // the chains one after another, as result vertices below
     for (const VertexChain& chain : chains) path.insert(path.end(), chain.begin(), chain.end());
     appendByFirstUse(path, positions.span(), vertices,
                      [&](int v) { newIndex[std::size_t(v)] = static_cast<int>(vertices.size()) - 1; });
@@ -133,17 +131,19 @@ bool PolylineCalcFunc::calcIntersect(Geometry* result, std::vector<Geometry*>& b
         const Interpolant* source = surface->getInterpolant();
         if (source == nullptr)
             throw internal::nullPointer(kClass, "calcIntersect",
-                                        _("%s %s does not have an interpolant.", "Locator", surface->getName()), ErrError);
+                                        _("%s %s does not have an interpolant.", "Locator", surface->getName()),
+                                        ErrError);
         if (!vertexInterpolant) {
             const auto* edgesSource = dynamic_cast<const EdgeInterpolant*>(source);
             if (edgesSource == nullptr)
                 throw internal::nullPointer(
-                    kClass, "calcIntersect", _("%s %s does not have an edge interpolant.", "Locator", surface->getName()),
-                    ErrError);
+                    kClass, "calcIntersect",
+                    _("%s %s does not have an edge interpolant.", "Locator", surface->getName()), ErrError);
             auto interpolant = std::make_unique<EdgeInterpolant>(domain);
             interpolant->reserve(vertexCount);
             std::map<int, EdgeInterpolantData> data;
-            for (int v : vertexSet) data.emplace(newIndex[std::size_t(v)], edgesSource->getInternalData(std::size_t(v)));
+            for (int v : vertexSet)
+                data.emplace(newIndex[std::size_t(v)], edgesSource->getInternalData(std::size_t(v)));
             interpolant->addData(data);
             result->setInterpolant(std::move(interpolant));
         } else {
@@ -155,7 +155,8 @@ bool PolylineCalcFunc::calcIntersect(Geometry* result, std::vector<Geometry*>& b
             auto interpolant = std::make_unique<VertexInterpolant>(domain);
             interpolant->reserve(vertexCount);
             std::vector<int> nodes(vertexCount, -1);
-            for (int v : vertexSet) nodes[std::size_t(newIndex[std::size_t(v)])] = nodesSource->getInternalData(std::size_t(v));
+            for (int v : vertexSet)
+                nodes[std::size_t(newIndex[std::size_t(v)])] = nodesSource->getInternalData(std::size_t(v));
             interpolant->swapInternalData(nodes);
             result->setInterpolant(std::move(interpolant));
         }
@@ -186,8 +187,7 @@ bool PolylineCalcFunc::calcIntersect(Geometry* result, std::vector<Geometry*>& b
 
 // --------------------------------------------------------------------------- contour line
 
-void PolylineCalcFunc::doContourLine(GeometricOKLObject& object) const
-{
+void PolylineCalcFunc::doContourLine(GeometricOKLObject& object) const {
     const int level = object.getIntValue("Contour Level");
     const std::string contourName = object.getValue("Contour Name");
     OKLObject* contourObject = ObjectDB::instance()->getObjectByName(contourName);
@@ -201,9 +201,9 @@ void PolylineCalcFunc::doContourLine(GeometricOKLObject& object) const
                                  ErrError);
     auto* contour = dynamic_cast<ContourOKLObject*>(geometric);
     if (contour == nullptr)
-        throw internal::nullPointer(
-            kClass, "doContourLine",
-            _("Can't cast GeometricOKLObject for %s to ContourOKLObject.", contourName), ErrError);
+        throw internal::nullPointer(kClass, "doContourLine",
+                                    _("Can't cast GeometricOKLObject for %s to ContourOKLObject.", contourName),
+                                    ErrError);
 
     const std::vector<std::string> domains = object.getDomainNameList();
     if (domains.empty())

@@ -72,10 +72,10 @@ private:
                                       const std::vector<Geometry*>& boundaries, const std::string& name);
     static void calcForce(EdgeInterpolant& interpolant, Geometry& polyline, const std::vector<Geometry*>& boundaries,
                           const std::string& name);
-    static void calcNormals(EdgeInterpolant& interpolant, Geometry& polyline,
-                            const std::vector<Geometry*>& boundaries, const std::string& name);
-    static void calcHeatFlux(EdgeInterpolant& interpolant, Geometry& polyline,
-                             const std::vector<Geometry*>& boundaries, const std::string& name);
+    static void calcNormals(EdgeInterpolant& interpolant, Geometry& polyline, const std::vector<Geometry*>& boundaries,
+                            const std::string& name);
+    static void calcHeatFlux(EdgeInterpolant& interpolant, Geometry& polyline, const std::vector<Geometry*>& boundaries,
+                             const std::string& name);
 
     bool m_flag = true;
 };

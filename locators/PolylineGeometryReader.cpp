@@ -18,8 +18,7 @@ const char* const kClass = "PolylineGeometryReader";
 // An index as atoi reads it: leading blanks skipped, an optional sign, the digits up to the
 // first other character; no digits give 0. Values beyond the int range saturate (atoi's are
 // undefined), which the range check then refuses.
-int readIndex(const std::string& field)
-{
+int readIndex(const std::string& field) {
     std::size_t i = 0;
     while (i < field.size() && (field[i] == ' ' || field[i] == '\t')) ++i;
     bool negative = false;
@@ -38,15 +37,13 @@ PolylineGeometryReader::PolylineGeometryReader(const PolylineGeometryReader& oth
 PolylineGeometryReader& PolylineGeometryReader::operator=(const PolylineGeometryReader& other) = default;
 PolylineGeometryReader::~PolylineGeometryReader() = default;
 
-void PolylineGeometryReader::readPolylineFile(TripletZELVector& points, std::vector<int>& lines)
-{
+void PolylineGeometryReader::readPolylineFile(TripletZELVector& points, std::vector<int>& lines) {
     int lastLine = 0;
     if (!readPUSTop(points, lines, lastLine)) return;
     readPolylineConnectivity(lastLine, static_cast<int>(points.size()), lines);
 }
 
-void PolylineGeometryReader::readPolylineConnectivity(int lastLine, int numPoints, std::vector<int>& lines)
-{
+void PolylineGeometryReader::readPolylineConnectivity(int lastLine, int numPoints, std::vector<int>& lines) {
     std::vector<std::string> text;
     {
         ZELStream in(getFilename(), ZELStream::Read);
@@ -64,10 +61,10 @@ void PolylineGeometryReader::readPolylineConnectivity(int lastLine, int numPoint
     };
     auto fieldCount = [&](std::size_t count, int lineNumber) {
         if (count != 2)
-            throw data::invalid(kClass, "readPolylineConnectivity",
-                                _("Line connectivity list must contain 2 indices per line, received %d on line %d.",
-                                  count, lineNumber),
-                                ErrError);
+            throw data::invalid(
+                kClass, "readPolylineConnectivity",
+                _("Line connectivity list must contain 2 indices per line, received %d on line %d.", count, lineNumber),
+                ErrError);
     };
 
     for (std::size_t k = std::size_t(lastLine) + 1; k < text.size(); ++k) {
@@ -76,10 +73,8 @@ void PolylineGeometryReader::readPolylineConnectivity(int lastLine, int numPoint
         if (StringUtilities::startsWith(text[k], "##")) continue;
         const std::string line = StringUtilities::simplifyWhitespace(text[k]);
         if (line.find('-') == std::string::npos) {
-            const std::vector<std::string> fields =
-                StringUtilities::stringToVector(StringUtilities::simplifyWhitespace(
-                                                    StringUtilities::replaceSubstring(line, ",", " ")),
-                                                " ");
+            const std::vector<std::string> fields = StringUtilities::stringToVector(
+                StringUtilities::simplifyWhitespace(StringUtilities::replaceSubstring(line, ",", " ")), " ");
             fieldCount(fields.size(), lineNumber);
             const int a = index(fields[0], lineNumber), b = index(fields[1], lineNumber);
             lines.push_back(a);

@@ -21,14 +21,13 @@ constexpr int kNone = -1;
 // reads the same from either end, known by its end nodes. Pushing an item, dropping an end,
 // turning a chain round and joining two chains then take constant time.
 struct Chain {
-    int head = kNone;  // the front's node
-    int tail = kNone;  // the back's node
+    int head = kNone; // the front's node
+    int tail = kNone; // the back's node
 };
 
 class ChainItems {
 public:
-    explicit ChainItems(std::size_t items)
-    {
+    explicit ChainItems(std::size_t items) {
         m_vertex.reserve(items);
         m_links.reserve(items);
     }
@@ -36,8 +35,7 @@ public:
     int front(const Chain& c) const { return m_vertex[std::size_t(c.head)]; }
     int back(const Chain& c) const { return m_vertex[std::size_t(c.tail)]; }
 
-    void pushFront(Chain& c, int vertex)
-    {
+    void pushFront(Chain& c, int vertex) {
         const int n = static_cast<int>(m_vertex.size());
         m_vertex.push_back(vertex);
         m_links.push_back({kNone, kNone});
@@ -47,14 +45,12 @@ public:
             connect(n, c.head);
         c.head = n;
     }
-    void pushBack(Chain& c, int vertex)
-    {
+    void pushBack(Chain& c, int vertex) {
         std::swap(c.head, c.tail);
         pushFront(c, vertex);
         std::swap(c.head, c.tail);
     }
-    Chain make(std::span<const int> vertices)
-    {
+    Chain make(std::span<const int> vertices) {
         Chain c;
         for (int v : vertices) pushBack(c, v);
         return c;
@@ -62,8 +58,7 @@ public:
     // Puts `other` in front of `chain` (atFront) or after it, turned round first when
     // `reverse` is set, without its item next to `chain` when `dropShared` is set (`other`
     // then has at least two). `other` is used up.
-    void join(Chain& chain, Chain other, bool atFront, bool reverse, bool dropShared)
-    {
+    void join(Chain& chain, Chain other, bool atFront, bool reverse, bool dropShared) {
         if (reverse) std::swap(other.head, other.tail);
         if (dropShared) {
             int& end = atFront ? other.tail : other.head;
@@ -79,8 +74,7 @@ public:
             chain.tail = other.tail;
         }
     }
-    VertexChain toVector(const Chain& c) const
-    {
+    VertexChain toVector(const Chain& c) const {
         VertexChain out;
         for (int node = c.head, from = kNone; node != kNone;) {
             out.push_back(m_vertex[std::size_t(node)]);
@@ -93,24 +87,20 @@ public:
 
 private:
     // The neighbour of `node` that is not `from` (for an end node and kNone: its only one).
-    int next(int node, int from) const
-    {
+    int next(int node, int from) const {
         const auto& l = m_links[std::size_t(node)];
         return l[0] != from ? l[0] : l[1];
     }
-    int& slot(int node, int holding)
-    {
+    int& slot(int node, int holding) {
         auto& l = m_links[std::size_t(node)];
         assert(l[0] == holding || l[1] == holding);
         return l[0] == holding ? l[0] : l[1];
     }
-    void connect(int a, int b)
-    {
+    void connect(int a, int b) {
         slot(a, kNone) = b;
         slot(b, kNone) = a;
     }
-    void disconnect(int a, int b)
-    {
+    void disconnect(int a, int b) {
         slot(a, b) = kNone;
         slot(b, a) = kNone;
     }
@@ -126,13 +116,11 @@ public:
     explicit EndIndex(std::size_t vertices) : m_ends(vertices) {}
 
     // The chain `id`, whose ends are the vertices u and v, enters or leaves the index.
-    void attach(int u, int v, int id)
-    {
+    void attach(int u, int v, int id) {
         m_ends[std::size_t(u)].push_back(id);
         m_ends[std::size_t(v)].push_back(id);
     }
-    void detach(int u, int v, int id)
-    {
+    void detach(int u, int v, int id) {
         for (int w : {u, v}) {
             std::vector<int>& s = m_ends[std::size_t(w)];
             const auto it = std::find(s.begin(), s.end(), id);
@@ -141,8 +129,7 @@ public:
         }
     }
     // The lowest chain id other than `except` with an end at u or v; kNone when there is none.
-    int first(int u, int v, int except) const
-    {
+    int first(int u, int v, int except) const {
         int best = std::numeric_limits<int>::max();
         for (int w : {u, v})
             for (int id : m_ends[std::size_t(w)])
@@ -151,16 +138,15 @@ public:
     }
 
 private:
-    std::vector<std::vector<int>> m_ends;  // small lists: rarely more than one chain per vertex
+    std::vector<std::vector<int>> m_ends; // small lists: rarely more than one chain per vertex
 };
 
 // For every vertex, the segments that use it, ascending (compressed rows).
 struct Adjacency {
-    std::vector<std::uint32_t> offsets;  // #V + 1
+    std::vector<std::uint32_t> offsets; // #V + 1
     std::vector<std::uint32_t> segments;
 
-    Adjacency(const std::vector<Edge>& edges, std::size_t vertexCount) : offsets(vertexCount + 1, 0)
-    {
+    Adjacency(const std::vector<Edge>& edges, std::size_t vertexCount) : offsets(vertexCount + 1, 0) {
         for (const Edge& e : edges) {
             ++offsets[std::size_t(e[0]) + 1];
             if (e[1] != e[0]) ++offsets[std::size_t(e[1]) + 1];
@@ -173,18 +159,15 @@ struct Adjacency {
             if (edges[k][1] != edges[k][0]) segments[fill[std::size_t(edges[k][1])]++] = std::uint32_t(k);
         }
     }
-    std::span<const std::uint32_t> of(int vertex) const
-    {
-        return std::span<const std::uint32_t>(segments).subspan(offsets[std::size_t(vertex)],
-                                                                offsets[std::size_t(vertex) + 1] -
-                                                                    offsets[std::size_t(vertex)]);
+    std::span<const std::uint32_t> of(int vertex) const {
+        return std::span<const std::uint32_t>(segments).subspan(
+            offsets[std::size_t(vertex)], offsets[std::size_t(vertex) + 1] - offsets[std::size_t(vertex)]);
     }
 };
 
 } // namespace
 
-void chainSegments(IntZELVector& lines)
-{
+void chainSegments(IntZELVector& lines) {
     constexpr std::size_t none = std::size_t(-1);
     const std::size_t count = lines.size() / 2;
     if (count == 0) return;
@@ -204,7 +187,7 @@ void chainSegments(IntZELVector& lines)
         std::size_t best = none;
         for (int side = 0; side < 2; ++side) {
             for (std::uint32_t k : adjacency.of(edges[end][side])) {
-                if (k >= best) break;  // ascending: nothing lower follows in this list
+                if (k >= best) break; // ascending: nothing lower follows in this list
                 if (k < from || used[k]) continue;
                 best = k;
                 break;
@@ -249,8 +232,7 @@ void chainSegments(IntZELVector& lines)
     lines.swap(chained);
 }
 
-std::vector<VertexChain> chainEdgesByIndex(std::span<const Edge> edges)
-{
+std::vector<VertexChain> chainEdgesByIndex(std::span<const Edge> edges) {
     // The chains are made of dense vertex numbers (positions in `ids`), mapped back at the end.
     std::vector<int> ids;
     ids.reserve(2 * edges.size());
@@ -320,12 +302,11 @@ std::vector<VertexChain> chainEdgesByIndex(std::span<const Edge> edges)
     return out;
 }
 
-void joinChainsByPosition(std::vector<VertexChain>& list, std::span<const TripletF> positions, double tolerance)
-{
+void joinChainsByPosition(std::vector<VertexChain>& list, std::span<const TripletF> positions, double tolerance) {
     const std::size_t n = list.size();
     std::size_t total = 0;
     for (const VertexChain& c : list) total += c.size();
-    ChainItems items(total + n);  // closing adds one item to a chain at most once
+    ChainItems items(total + n); // closing adds one item to a chain at most once
     std::vector<Chain> chains;
     chains.reserve(n);
     for (const VertexChain& c : list) chains.push_back(items.make(c));

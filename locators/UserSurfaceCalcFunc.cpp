@@ -1,6 +1,8 @@
 #include "locators/UserSurfaceCalcFunc.h"
 
 #include "domain/DomainGeometryBase.h"
+#include "feloads/KVO2NorvaUtilities.h"
+#include "feloads/NorvaGeometryReader.h"
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/core/Progress.h"
@@ -8,6 +10,7 @@
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/Interpolant.h"
 #include "framework/geometry/Octree.h"
+#include "framework/geometry/Projection.h"
 #include "framework/okl/ContourOKLObject.h"
 #include "framework/okl/GeometricOKLObject.h"
 #include "framework/okl/ObjectDB.h"
@@ -16,9 +19,6 @@
 #include "locators/BoundaryIntersection.h"
 #include "locators/LocatorCalcFunc.h"
 #include "locators/UserSurfaceGeometryReader.h"
-#include "feloads/KVO2NorvaUtilities.h"
-#include "feloads/NorvaGeometryReader.h"
-#include "framework/geometry/Projection.h"
 
 #include <algorithm>
 #include <array>
@@ -45,9 +45,7 @@ constexpr std::array<std::pair<const char*, ShapeType>, 4> kFileFaceSets = {{
 }};
 
 // A vector parameter of at least three floats (the first three are used), in `units`.
-TripletF readVector(const OKLObject& object, const std::string& name, const std::string& units,
-                    const char* operation)
-{
+TripletF readVector(const OKLObject& object, const std::string& name, const std::string& units, const char* operation) {
     const std::vector<float> values = object.getFloatArray(name, units);
     if (values.size() < 3)
         throw data::invalid(kClass, operation, _("Parameter '%s' must be defined by %d float values.", name, 3),
@@ -57,8 +55,7 @@ TripletF readVector(const OKLObject& object, const std::string& name, const std:
 
 // The geometric object `name` that a surface is made from (`what`: "surface", "contour").
 // internal::badParam when there is no such object or it is not a geometric object.
-GeometricOKLObject& findGeometricSource(const std::string& name, const char* what, const char* operation)
-{
+GeometricOKLObject& findGeometricSource(const std::string& name, const char* what, const char* operation) {
     OKLObject* source = ObjectDB::instance()->getObjectByName(name);
     if (source == nullptr)
         throw internal::badParam(kClass, operation, _("Cannot find OKL object for %s  '%s'.", what, name), ErrError);
@@ -70,15 +67,13 @@ GeometricOKLObject& findGeometricSource(const std::string& name, const char* wha
 }
 
 // The surface named by "Surface Name", which the offset and transformed surfaces copy.
-GeometricOKLObject& findSourceSurface(const OKLObject& object, const char* operation)
-{
+GeometricOKLObject& findSourceSurface(const OKLObject& object, const char* operation) {
     return findGeometricSource(object.getValue("Surface Name"), "surface", operation);
 }
 
 // The geometry names of a source surface: its domains, then the empty name when it has a
 // geometry that spans no single domain.
-std::vector<std::string> sourceGeometryNames(const GeometricOKLObject& source)
-{
+std::vector<std::string> sourceGeometryNames(const GeometricOKLObject& source) {
     std::vector<std::string> names = source.getDomainNameList();
     if (source.getGeometry("") != nullptr) names.emplace_back();
     return names;
@@ -86,8 +81,7 @@ std::vector<std::string> sourceGeometryNames(const GeometricOKLObject& source)
 
 // Appends the mesh of `from` to `into`: vertices, lines and elements, the element sets
 // joined by name (a set of `from` whose name `into` lacks is added).
-void appendMesh(Geometry& into, const Geometry& from)
-{
+void appendMesh(Geometry& into, const Geometry& from) {
     const int offset = into.getNumVertices();
     TripletZELVector& vertices = into.getModifiableVertices();
     for (const TripletF& p : from.getVertices()) vertices.push_back(p);
@@ -121,14 +115,13 @@ using FaceGroups = std::map<ShapeType, std::vector<int>>;
 // internal::nullPointer "User Surface <name> does not have a <kind> interpolant." when it
 // has one of another kind.
 template <typename T>
-T& outputInterpolant(Geometry& output, const std::string& domain, const char* operation, const char* kind)
-{
+T& outputInterpolant(Geometry& output, const std::string& domain, const char* operation, const char* kind) {
     if (Interpolant* existing = output.getInterpolant()) {
         auto* typed = dynamic_cast<T*>(existing);
         if (typed == nullptr)
-            throw internal::nullPointer(kClass, operation,
-                                        _("%s %s does not have a %s interpolant.", "User Surface", output.getName(), kind),
-                                        ErrError);
+            throw internal::nullPointer(
+                kClass, operation, _("%s %s does not have a %s interpolant.", "User Surface", output.getName(), kind),
+                ErrError);
         return *typed;
     }
     auto fresh = std::make_unique<T>(domain);
@@ -141,8 +134,7 @@ T& outputInterpolant(Geometry& output, const std::string& domain, const char* op
 // "Locator", "Boundary"; `kind`: how messages name T). internal::nullPointer when it has
 // none, internal::error when it has one of another kind.
 template <typename T>
-const T& sourceInterpolant(const Geometry& source, const char* role, const char* kind, const char* operation)
-{
+const T& sourceInterpolant(const Geometry& source, const char* role, const char* kind, const char* operation) {
     const Interpolant* interpolant = source.getInterpolant();
     if (interpolant == nullptr)
         throw internal::nullPointer(kClass, operation, _("%s %s does not have an interpolant.", role, source.getName()),
@@ -158,9 +150,8 @@ const T& sourceInterpolant(const Geometry& source, const char* role, const char*
 // one in that order. The groups then hold the new indices.
 template <typename Added>
 void appendUsedVertices(FaceGroups& groups, const TripletZELVector& sourcePoints, TripletZELVector& vertices,
-                        Added&& added)
-{
-    std::vector<int> used;  // the groups one after another
+                        Added&& added) {
+    std::vector<int> used; // the groups one after another
     for (const auto& [type, nodes] : groups) used.insert(used.end(), nodes.begin(), nodes.end());
     appendByFirstUse(used, sourcePoints.span(), vertices, added);
     auto next = used.begin();
@@ -169,15 +160,14 @@ void appendUsedVertices(FaceGroups& groups, const TripletZELVector& sourcePoints
 }
 
 // One face set "<domain>:<shape type>" per non-empty group, holding its faces.
-void addFaceGroups(Geometry& output, FaceGroups& groups, const std::string& domain, const char* operation)
-{
+void addFaceGroups(Geometry& output, FaceGroups& groups, const std::string& domain, const char* operation) {
     for (auto& [type, nodes] : groups) {
         if (nodes.empty()) continue;
         const std::string setName = _("%s:%d", domain, static_cast<int>(type));
         ShapeSet* set = output.addFaceSet(setName, type, 0);
         if (set == nullptr)
-            throw internal::nullPointer(kClass, operation,
-                                        _("Could not create faceset '%s', already exists.", setName), ErrError);
+            throw internal::nullPointer(kClass, operation, _("Could not create faceset '%s', already exists.", setName),
+                                        ErrError);
         set->resize(static_cast<int>(nodes.size()) / cell::nodeCount(type));
         set->editConnectivity() = std::move(nodes);
     }
@@ -200,8 +190,7 @@ struct UserSurfaceCalcFunc::OneStepMode {
     void (UserSurfaceCalcFunc::*build)(GeometricOKLObject*) const;
 };
 
-const UserSurfaceCalcFunc::OneStepMode* UserSurfaceCalcFunc::findOneStepMode(const std::string& option)
-{
+const UserSurfaceCalcFunc::OneStepMode* UserSurfaceCalcFunc::findOneStepMode(const std::string& option) {
     static constexpr OneStepMode kModes[] = {
         {"Boundary Intersection", "Do Intersection", &UserSurfaceCalcFunc::doIntersection},
         {"From Contour", "Do Contour Surface", &UserSurfaceCalcFunc::doContourSurface},
@@ -213,8 +202,7 @@ const UserSurfaceCalcFunc::OneStepMode* UserSurfaceCalcFunc::findOneStepMode(con
     return nullptr;
 }
 
-void UserSurfaceCalcFunc::build(GeometricOKLObject& object)
-{
+void UserSurfaceCalcFunc::build(GeometricOKLObject& object) {
     // The count serves only to name the progress. Only a build that returns normally counts
     // down; a failed one leaves its count behind.
     ++s_buildsInProgress;
@@ -240,15 +228,14 @@ void UserSurfaceCalcFunc::build(GeometricOKLObject& object)
 
 // ---------------------------------------------------------------------------- from file
 
-void UserSurfaceCalcFunc::doFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const
-{
+void UserSurfaceCalcFunc::doFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const {
     GeometryAutoPtr geometry;
     ExternalGeometry& external = LocatorFrame::newExternalGeometry(geometry, kClass, "doFileSurface");
     progress.start("Load Data");
     const std::string file = object.getValue("Input File");
     auto reader = std::make_unique<UserSurfaceGeometryReader>();
     reader->initialize(file, object.getName());
-    UserSurfaceGeometryReader* fileReader = reader.get();  // owned by the geometry from here on
+    UserSurfaceGeometryReader* fileReader = reader.get(); // owned by the geometry from here on
     external.setFileReader(std::move(reader));
     loadData(fileReader, &external);
 
@@ -260,15 +247,13 @@ void UserSurfaceCalcFunc::doFileSurface(GeometricOKLObject& object, ProgressTrac
     fileReader->generateOKLObjects();
 }
 
-void UserSurfaceCalcFunc::loadData(UserSurfaceGeometryReader* reader, Geometry* geometry)
-{
+void UserSurfaceCalcFunc::loadData(UserSurfaceGeometryReader* reader, Geometry* geometry) {
     const FileFaceSets sets = addFileFaceSets(*geometry);
     reader->readUserSurfaceFile(geometry->getModifiableVertices(), sets.data());
     geometry->invalidateVertexData();
 }
 
-UserSurfaceCalcFunc::FileFaceSets UserSurfaceCalcFunc::addFileFaceSets(Geometry& geometry)
-{
+UserSurfaceCalcFunc::FileFaceSets UserSurfaceCalcFunc::addFileFaceSets(Geometry& geometry) {
     FileFaceSets sets{};
     for (std::size_t s = 0; s < kFileFaceSets.size(); ++s) {
         sets[s] = geometry.addFaceSet(kFileFaceSets[s].first, kFileFaceSets[s].second, 1);
@@ -282,15 +267,14 @@ UserSurfaceCalcFunc::FileFaceSets UserSurfaceCalcFunc::addFileFaceSets(Geometry&
 
 // ----------------------------------------------------------------------- from load file
 
-void UserSurfaceCalcFunc::doLoadFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const
-{
+void UserSurfaceCalcFunc::doLoadFileSurface(GeometricOKLObject& object, ProgressTracker& progress) const {
     GeometryAutoPtr geometry;
     ExternalGeometry& external = LocatorFrame::newExternalGeometry(geometry, kClass, "doLoadFileSurface");
     progress.start("Load Data");
     const std::string file = object.getValue("Input File");
     auto owned = std::make_unique<NorvaGeometryReader>(object.getValue("File Units"));
     owned->initialize(file, object.getName());
-    NorvaGeometryReader* reader = owned.get();  // owned by the geometry from here on
+    NorvaGeometryReader* reader = owned.get(); // owned by the geometry from here on
     external.setFileReader(std::move(owned));
 
     const FileFaceSets sets = addFileFaceSets(*geometry);
@@ -320,8 +304,7 @@ void UserSurfaceCalcFunc::doLoadFileSurface(GeometricOKLObject& object, Progress
 
 // ------------------------------------------------------------------------- from contour
 
-void UserSurfaceCalcFunc::doContourSurface(GeometricOKLObject* object) const
-{
+void UserSurfaceCalcFunc::doContourSurface(GeometricOKLObject* object) const {
     const char* const operation = "doContourSurface";
     const int level = object->getIntValue("Contour Level");
     const std::string name = object->getValue("Contour Name");
@@ -351,8 +334,7 @@ void UserSurfaceCalcFunc::doContourSurface(GeometricOKLObject* object) const
 }
 
 int UserSurfaceCalcFunc::collectFringeFaces(Geometry* output, ContourGeometry* contour, int level,
-                                            const std::string& domain)
-{
+                                            const std::string& domain) {
     const char* const operation = "collectFringeFaces";
     HybridInterpolant& target = outputInterpolant<HybridInterpolant>(*output, domain, operation, "hybrid");
     const HybridInterpolant& contourInterpolant =
@@ -369,9 +351,9 @@ int UserSurfaceCalcFunc::collectFringeFaces(Geometry* output, ContourGeometry* c
         const std::string setName = contour->getName() + ":" + ContourGeometry::faceSetSuffix(face.count);
         const ShapeSet* set = contour->getFaceSet(setName);
         if (set == nullptr)
-            throw internal::nullPointer(kClass, operation,
-                                        _("Could not find FaceSet %s on %s %s.", setName, "Contour", contour->getName()),
-                                        ErrError);
+            throw internal::nullPointer(
+                kClass, operation, _("Could not find FaceSet %s on %s %s.", setName, "Contour", contour->getName()),
+                ErrError);
         const std::span<const int> nodes = set->getElement(face.face);
         std::vector<int>& group = groups[set->getShapeType()];
         group.insert(group.end(), nodes.begin(), nodes.end());
@@ -392,16 +374,15 @@ int UserSurfaceCalcFunc::collectFringeFaces(Geometry* output, ContourGeometry* c
 
 // -------------------------------------------------------------------------- offset
 
-void UserSurfaceCalcFunc::doOffsetSurface(GeometricOKLObject* object) const
-{
+void UserSurfaceCalcFunc::doOffsetSurface(GeometricOKLObject* object) const {
     const char* const operation = "doOffsetSurface";
     GeometricOKLObject& source = findSourceSurface(*object, operation);
     const std::vector<std::string> names = sourceGeometryNames(source);
 
     const std::string type = object->getValue("Offset Type");
     const float distance = object->getFloatValue("Offset Distance", LocatorFrame::lengthUnits());
-    const std::string variable = object->getValue("Offset Mode") == "Variable" ? object->getValue("Offset Variable")
-                                                                              : std::string();
+    const std::string variable =
+        object->getValue("Offset Mode") == "Variable" ? object->getValue("Offset Variable") : std::string();
     const TripletF direction = readVector(*object, "Offset Direction", "", operation).normalised();
 
     for (const std::string& name : names) {
@@ -412,8 +393,8 @@ void UserSurfaceCalcFunc::doOffsetSurface(GeometricOKLObject* object) const
         if (copy->getNumVertices() == 0) continue;
         // A piece of one domain is located in that domain; a whole-surface geometry in the
         // offset surface's own domains.
-        const std::vector<std::string> domains = name.empty() ? object->getDomainNameList()
-                                                              : std::vector<std::string>{name};
+        const std::vector<std::string> domains =
+            name.empty() ? object->getDomainNameList() : std::vector<std::string>{name};
         copy->setInterpolant(LocatorFrame::makeInterpolant(copy->getVertices(), domains, false, m_flag));
         copy->setName(object->getName());
         LocatorFrame::attach(*object, name, copy);
@@ -421,8 +402,7 @@ void UserSurfaceCalcFunc::doOffsetSurface(GeometricOKLObject* object) const
 }
 
 void UserSurfaceCalcFunc::offsetGeometry(Geometry* source, Geometry* copy, const std::string& type, float distance,
-                                         const TripletF& direction, const std::string& variable)
-{
+                                         const TripletF& direction, const std::string& variable) {
     const bool normal = type == "Normal";
     if (!normal && type != "Translational") return;
 
@@ -453,8 +433,7 @@ void UserSurfaceCalcFunc::offsetGeometry(Geometry* source, Geometry* copy, const
 
 // ----------------------------------------------------------------------- transformed
 
-void UserSurfaceCalcFunc::doTransformedSurface(GeometricOKLObject* object) const
-{
+void UserSurfaceCalcFunc::doTransformedSurface(GeometricOKLObject* object) const {
     const char* const operation = "doTransformedSurface";
     GeometricOKLObject& source = findSourceSurface(*object, operation);
     const std::vector<std::string> names = sourceGeometryNames(source);
@@ -506,8 +485,7 @@ void UserSurfaceCalcFunc::doTransformedSurface(GeometricOKLObject* object) const
 void UserSurfaceCalcFunc::transformGeometry(Geometry* /*source*/, Geometry* copy, bool applyScale,
                                             bool applyTranslation, bool applyRotation, float scale,
                                             const TripletF& translation, const TripletF& axisFrom,
-                                            const TripletF& axisTo, float angle)
-{
+                                            const TripletF& axisTo, float angle) {
     if (copy->getNumVertices() == 0) return;
     TripletZELVector& vertices = copy->getModifiableVertices();
     if (applyScale) {
@@ -531,13 +509,16 @@ void UserSurfaceCalcFunc::transformGeometry(Geometry* /*source*/, Geometry* copy
 namespace {
 
 const BoundaryIntersection::Wording kIntersection{
-    kClass, "doIntersection", "user surface", "User Surface", "edge-based",
+    kClass,
+    "doIntersection",
+    "user surface",
+    "User Surface",
+    "edge-based",
     "%s Boundary Intersection requires a Location object of type Isosurface or Slice Plane. %s is a %s."};
 
 } // namespace
 
-void UserSurfaceCalcFunc::doIntersection(GeometricOKLObject* object) const
-{
+void UserSurfaceCalcFunc::doIntersection(GeometricOKLObject* object) const {
     const char* const operation = "doIntersection";
     BoundaryIntersection settings(kIntersection);
     if (!settings.read(*object)) return;
@@ -556,8 +537,8 @@ void UserSurfaceCalcFunc::doIntersection(GeometricOKLObject* object) const
             throw internal::nullPointer(kClass, operation, _("Cannot get geometry for domain '%s'.", domain), ErrError);
         auto* domainGeometry = dynamic_cast<DomainGeometryBase*>(mesh);
         if (domainGeometry == nullptr)
-            throw internal::nullPointer(kClass, operation,
-                                        _("Bad cast of %s '%s' to %s.", "Geometry", domain, "DomainGeometry"), ErrError);
+            throw internal::nullPointer(
+                kClass, operation, _("Bad cast of %s '%s' to %s.", "Geometry", domain, "DomainGeometry"), ErrError);
 
         GeometryAutoPtr geometry(GeometryAPI::instance()->newGeometry("", nullptr));
         geometry->setName(object->getName());
@@ -568,8 +549,7 @@ void UserSurfaceCalcFunc::doIntersection(GeometricOKLObject* object) const
 }
 
 void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>& boundaries, Geometry* location,
-                                        const std::string& domain, DomainGeometryBase* domainGeometry)
-{
+                                        const std::string& domain, DomainGeometryBase* domainGeometry) {
     const char* const operation = "calcIntersect";
     if (output == nullptr || location == nullptr || domainGeometry == nullptr)
         throw internal::nullPointer(kClass, operation, "Null pointers provided to function.", ErrError);
@@ -624,14 +604,14 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
             sourceInterpolant<VertexInterpolant>(boundary, "Boundary", "a VertexInterpolant", operation);
         const std::vector<std::string> setNames = boundary.getFaceSetNames();
         ProgressTracker setProgress(boundary.getName());
-        for (const std::string& setName : setNames) setProgress.add(setName, 1.0 / static_cast<double>(setNames.size()));
+        for (const std::string& setName : setNames)
+            setProgress.add(setName, 1.0 / static_cast<double>(setNames.size()));
         for (const std::string& setName : setNames) {
             const ShapeSet* set = boundary.getFaceSet(setName);
             if (set == nullptr)
-                throw internal::nullPointer(kClass, operation,
-                                            _("Could not find FaceSet %s on %s %s.", setName, "Boundary",
-                                              boundary.getName()),
-                                            ErrError);
+                throw internal::nullPointer(
+                    kClass, operation,
+                    _("Could not find FaceSet %s on %s %s.", setName, "Boundary", boundary.getName()), ErrError);
             setProgress.start(setName);
             if (!set->isFaceSet() || set->size() == 0) continue;
             std::vector<char> keep(std::size_t(set->size()), 0);
@@ -674,7 +654,7 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
         for (const auto& [type, nodes] : groups) any = any || !nodes.empty();
         if (!any) continue;
         Geometry& boundary = *boundaries[b];
-        const auto& nodesOf = static_cast<const VertexInterpolant&>(*boundary.getInterpolant());  // checked above
+        const auto& nodesOf = static_cast<const VertexInterpolant&>(*boundary.getInterpolant()); // checked above
         const TripletZELVector* values = nullptr;
         Variable* variable = boundary.findVariable("momentum flow");
         if (variable == nullptr && ObjectDB::instance()->hasObject("momentum flow"))
@@ -712,65 +692,64 @@ void UserSurfaceCalcFunc::calcIntersect(Geometry* output, std::vector<Geometry*>
 
 // --------------------------------------------------------------------------- render
 
-void UserSurfaceCalcFunc::draw(GeometricOKLObject& surface)
-{
+void UserSurfaceCalcFunc::draw(GeometricOKLObject& surface) {
     std::vector<std::string> names = surface.getDomainNameList();
     if (surface.getGeometry("") != nullptr) names.emplace_back();
-    LocatorFrame::drawGeometries(surface, names, [&](GraphicObject& graphic, Geometry& geometry, const std::string& name,
-                                                     ColourMap& map) {
-        const bool changed = surface.isGeometryChanged() || surface.isRenderChanged();
-        const bool drawLines = surface.getBoolValue("Draw Lines");
-        if (drawLines && (changed || geometry.getNumLines() == 0)) {
-            geometry.calculateLines(surface.getFloatValue("Render Edge Angle", "degree"));
-            graphic.setChanged(true);
-        }
+    LocatorFrame::drawGeometries(
+        surface, names, [&](GraphicObject& graphic, Geometry& geometry, const std::string& name, ColourMap& map) {
+            const bool changed = surface.isGeometryChanged() || surface.isRenderChanged();
+            const bool drawLines = surface.getBoolValue("Draw Lines");
+            if (drawLines && (changed || geometry.getNumLines() == 0)) {
+                geometry.calculateLines(surface.getFloatValue("Render Edge Angle", "degree"));
+                graphic.setChanged(true);
+            }
 
-        const std::string mode = surface.getValue("Colour Mode");
-        graphic.setColourMode(mode);
-        graphic.setConstantColour(map.addCustomColour(Colour::fromValues(surface.getFloatArray("Colour"))));
-        if (mode != "Constant") {
-            std::string variableName;
-            if (mode == "Variable") {
-                variableName = surface.getValue("Colour Variable");
-                if (variableName.empty()) {
-                    surface.setParameter("Colour Variable", "Pressure");
-                    variableName = "Pressure";
+            const std::string mode = surface.getValue("Colour Mode");
+            graphic.setColourMode(mode);
+            graphic.setConstantColour(map.addCustomColour(Colour::fromValues(surface.getFloatArray("Colour"))));
+            if (mode != "Constant") {
+                std::string variableName;
+                if (mode == "Variable") {
+                    variableName = surface.getValue("Colour Variable");
+                    if (variableName.empty()) {
+                        surface.setParameter("Colour Variable", "Pressure");
+                        variableName = "Pressure";
+                    }
+                } else {
+                    variableName = surface.getValue("Variable");
                 }
-            } else {
-                variableName = surface.getValue("Variable");
+                // "<variable> on <location>": a variable that another location made.
+                GeometricOKLObject* holder = &surface;
+                const std::size_t on = variableName.rfind(" on ");
+                if (on != std::string::npos) {
+                    auto* other = dynamic_cast<GeometricOKLObject*>(
+                        ObjectDB::instance()->getObjectByName(variableName.substr(on + 4)));
+                    if (other != nullptr && other != &surface) holder = other;
+                }
+                Variable& variable =
+                    LocatorFrame::findColourVariable(*holder, variableName, name, kClass, "Couldn't find variable %s");
+                LocatorFrame::requireDefined(variable, variableName, kClass, "Couldn't find variable okl object %s");
+                LocatorFrame::colourBy(graphic, surface, variable);
             }
-            // "<variable> on <location>": a variable that another location made.
-            GeometricOKLObject* holder = &surface;
-            const std::size_t on = variableName.rfind(" on ");
-            if (on != std::string::npos) {
-                auto* other = dynamic_cast<GeometricOKLObject*>(
-                    ObjectDB::instance()->getObjectByName(variableName.substr(on + 4)));
-                if (other != nullptr && other != &surface) holder = other;
-            }
-            Variable& variable =
-                LocatorFrame::findColourVariable(*holder, variableName, name, kClass, "Couldn't find variable %s");
-            LocatorFrame::requireDefined(variable, variableName, kClass, "Couldn't find variable okl object %s");
-            LocatorFrame::colourBy(graphic, surface, variable);
-        }
 
-        graphic.setDrawFaces(surface.getBoolValue("Draw Faces"));
-        std::vector<float> lineColour = surface.getFloatArray("Line Colour");
-        if (surface.hasParam("Line Colour Mode") && surface.getValue("Line Colour Mode") == "Default") {
-            const OKLObject* viewport = ObjectDB::instance()->getObjectByName("VIEWPORT MANAGER");
-            if (viewport != nullptr && viewport->hasParam("Global Edge Colour"))
-                lineColour = viewport->getFloatArray("Global Edge Colour");
-        }
-        graphic.setLineColour(map.addCustomColour(Colour::fromValues(lineColour)));
-        graphic.setLineWidth(surface.getFloatValue("Line Width"));
-        graphic.setDrawLines(drawLines);
-        graphic.setSurfaceDrawing(surface.getValue("Surface Drawing"));
-        graphic.setLighting(surface.getBoolValue("Lighting"));
-        if (surface.hasParam("Colour Scale")) graphic.setColourScale(surface.getValue("Colour Scale"));
-        graphic.setTransparency(surface.getValue("Transparency"));
-        graphic.setVisible(surface.getBoolValue("Visibility"));
-        graphic.setSpecularLighting(surface.getBoolValue("Specular Lighting"));
-        graphic.setCullingMode(surface.getValue("Culling Mode"));
-    });
+            graphic.setDrawFaces(surface.getBoolValue("Draw Faces"));
+            std::vector<float> lineColour = surface.getFloatArray("Line Colour");
+            if (surface.hasParam("Line Colour Mode") && surface.getValue("Line Colour Mode") == "Default") {
+                const OKLObject* viewport = ObjectDB::instance()->getObjectByName("VIEWPORT MANAGER");
+                if (viewport != nullptr && viewport->hasParam("Global Edge Colour"))
+                    lineColour = viewport->getFloatArray("Global Edge Colour");
+            }
+            graphic.setLineColour(map.addCustomColour(Colour::fromValues(lineColour)));
+            graphic.setLineWidth(surface.getFloatValue("Line Width"));
+            graphic.setDrawLines(drawLines);
+            graphic.setSurfaceDrawing(surface.getValue("Surface Drawing"));
+            graphic.setLighting(surface.getBoolValue("Lighting"));
+            if (surface.hasParam("Colour Scale")) graphic.setColourScale(surface.getValue("Colour Scale"));
+            graphic.setTransparency(surface.getValue("Transparency"));
+            graphic.setVisible(surface.getBoolValue("Visibility"));
+            graphic.setSpecularLighting(surface.getBoolValue("Specular Lighting"));
+            graphic.setCullingMode(surface.getValue("Culling Mode"));
+        });
 }
 
 } // namespace zel

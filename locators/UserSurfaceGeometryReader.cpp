@@ -18,28 +18,23 @@ namespace {
 const char* const kClass = "UserSurfaceGeometryReader";
 const char* const kConnectivity = "readUserSurfaceConnectivity";
 
-constexpr int kSetCount = 4;  // TRIANGLE, QUAD, PENTAGON, HEXAGON
+constexpr int kSetCount = 4; // TRIANGLE, QUAD, PENTAGON, HEXAGON
 constexpr int kMinNodes = 3;
 constexpr int kMaxNodes = 6;
 
-[[noreturn]] void fail(const std::string& message)
-{
-    throw data::invalid(kClass, kConnectivity, message, ErrError);
-}
+[[noreturn]] void fail(const std::string& message) { throw data::invalid(kClass, kConnectivity, message, ErrError); }
 
-int readIndex(const std::string& field, int lineNumber, int vertexCount)
-{
+int readIndex(const std::string& field, int lineNumber, int vertexCount) {
     const int index = std::atoi(field.c_str());
     if (index < 0 || index >= vertexCount)
-        fail(_("Face connectivity index out of range on line %d, should be within: 0..%d", lineNumber,
-               vertexCount - 1));
+        fail(
+            _("Face connectivity index out of range on line %d, should be within: 0..%d", lineNumber, vertexCount - 1));
     return index;
 }
 
 } // namespace
 
-void UserSurfaceGeometryReader::readUserSurfaceFile(TripletZELVector& points, ShapeSet* const* faceSets)
-{
+void UserSurfaceGeometryReader::readUserSurfaceFile(TripletZELVector& points, ShapeSet* const* faceSets) {
     int lastLine = 0;
     if (!readPUSTop(points, lastLine))
         throw data::invalid(kClass, "readUserSurfaceFile",
@@ -47,8 +42,7 @@ void UserSurfaceGeometryReader::readUserSurfaceFile(TripletZELVector& points, Sh
     readUserSurfaceConnectivity(lastLine, static_cast<int>(points.size()), faceSets);
 }
 
-void UserSurfaceGeometryReader::readUserSurfaceConnectivity(int lastLine, int vertexCount, ShapeSet* const* faceSets)
-{
+void UserSurfaceGeometryReader::readUserSurfaceConnectivity(int lastLine, int vertexCount, ShapeSet* const* faceSets) {
     ZELStream stream(getFilename(), ZELStream::Read);
     const std::vector<std::string> lines = stream.getFileAsVector();
     stream.close();

@@ -44,7 +44,7 @@ protected:
         for (std::size_t i = 0; i < vertices.size(); ++i) variable->values()[i] = float(pressure(vertices[i]));
         variable->setName(name);
         variable->setDomain(domain);
-        return variable.release();  // the registry owns it
+        return variable.release(); // the registry owns it
     }
 };
 
@@ -64,7 +64,8 @@ std::unique_ptr<zel::DomainGeometryBase> makeBox(int n) {
     zel::TripletZELVector vertices;
     for (int k = 0; k <= n; ++k)
         for (int j = 0; j <= n; ++j)
-            for (int i = 0; i <= n; ++i) vertices.push_back({float(i) / float(n), float(j) / float(n), float(k) / float(n)});
+            for (int i = 0; i <= n; ++i)
+                vertices.push_back({float(i) / float(n), float(j) / float(n), float(k) / float(n)});
     box->setVertices(std::move(vertices));
     std::vector<int>& conn = box->addFaceSet("hexes", zel::ShapeType::Hexahedron, n * n * n)->editConnectivity();
     auto id = [n](int i, int j, int k) { return i + (n + 1) * (j + (n + 1) * k); };
@@ -72,8 +73,9 @@ std::unique_ptr<zel::DomainGeometryBase> makeBox(int n) {
     for (int k = 0; k < n; ++k)
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i)
-                for (const int node : {id(i, j, k), id(i + 1, j, k), id(i + 1, j + 1, k), id(i, j + 1, k),
-                                       id(i, j, k + 1), id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)})
+                for (const int node :
+                     {id(i, j, k), id(i + 1, j, k), id(i + 1, j + 1, k), id(i, j + 1, k), id(i, j, k + 1),
+                      id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)})
                     conn[c++] = node;
     return box;
 }
@@ -96,7 +98,7 @@ int main() {
     zel::FunctionCalculator* calculator = zel::FunctionCalculator::instance(false);
     zel::registerLocatorCalcFuncs();
 
-    storage->setGeometry(makeBox(8).release());  // the registry owns it
+    storage->setGeometry(makeBox(8).release()); // the registry owns it
     zel::OKLCoreAPI::instance()->processOKL("DOMAIN: Box\nEND\n"
                                             "SCALAR VARIABLE: Pressure\n"
                                             "  Boundary Values = Conservative\n"

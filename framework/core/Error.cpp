@@ -2,8 +2,7 @@
 
 namespace zel {
 
-std::string ErrorMsg::toString() const
-{
+std::string ErrorMsg::toString() const {
     std::string out;
     if (!m_className.empty()) out += m_className;
     if (!m_operation.empty()) {
@@ -15,8 +14,7 @@ std::string ErrorMsg::toString() const
     return out;
 }
 
-std::string ErrorMsg::place() const
-{
+std::string ErrorMsg::place() const {
     const std::string file = m_where.file_name();
     if (file.empty()) return std::string();
     // Both separators: a Windows build names its files with backslashes.
@@ -25,11 +23,9 @@ std::string ErrorMsg::place() const
     return (cut == std::string::npos ? file : file.substr(cut + 1)) + ":" + std::to_string(m_where.line());
 }
 
-Error::Error(const std::string& className, const std::string& operation, const std::string& message,
-             int errorType, std::source_location where)
+Error::Error(const std::string& className, const std::string& operation, const std::string& message, int errorType,
+             std::source_location where)
     : std::runtime_error(ErrorMsg(className, operation, message, errorType).toString()),
-      m_msg(className, operation, message, errorType, where)
-{
-}
+      m_msg(className, operation, message, errorType, where) {}
 
 } // namespace zel

@@ -12,11 +12,11 @@ namespace zel {
 
 // Error types used across the system. The numbers are what hosts see.
 enum ErrorType : int {
-    ErrNotice = 0,          // a notice
-    ErrStdException = 1,    // a wrapped standard exception
-    ErrError = 4,           // every raised error and most reports
-    ErrWarning = 8,         // a warning about user input or an adjusted size
-    ErrInternal = 32        // a reported failed cast or internal error
+    ErrNotice = 0,       // a notice
+    ErrStdException = 1, // a wrapped standard exception
+    ErrError = 4,        // every raised error and most reports
+    ErrWarning = 8,      // a warning about user input or an adjusted size
+    ErrInternal = 32     // a reported failed cast or internal error
 };
 
 // A reportable message: (class name, operation name, message, error type).
@@ -25,8 +25,8 @@ public:
     ErrorMsg() = default;
     ErrorMsg(std::string className, std::string operation, std::string message, int errorType = ErrError,
              std::source_location where = std::source_location::current())
-        : m_className(std::move(className)), m_operation(std::move(operation)),
-          m_message(std::move(message)), m_errorType(errorType), m_where(where) {}
+        : m_className(std::move(className)), m_operation(std::move(operation)), m_message(std::move(message)),
+          m_errorType(errorType), m_where(where) {}
 
     const std::string& getClassName() const { return m_className; }
     const std::string& getOperation() const { return m_operation; }
@@ -64,13 +64,13 @@ private:
     ErrorMsg m_msg;
 };
 
-#define ZEL_DECLARE_ERROR_FAMILY(ns, name)                                                   \
-    namespace ns {                                                                           \
-    class name : public ::zel::Error {                                                       \
-    public:                                                                                  \
-        using ::zel::Error::Error;                                                           \
-        const char* family() const override { return #ns "::" #name; }                       \
-    };                                                                                       \
+#define ZEL_DECLARE_ERROR_FAMILY(ns, name)                                                                             \
+    namespace ns {                                                                                                     \
+    class name : public ::zel::Error {                                                                                 \
+    public:                                                                                                            \
+        using ::zel::Error::Error;                                                                                     \
+        const char* family() const override { return #ns "::" #name; }                                                 \
+    };                                                                                                                 \
     }
 
 ZEL_DECLARE_ERROR_FAMILY(data, notFound)

@@ -6,19 +6,24 @@
 
 namespace zel {
 
-std::int64_t FormatArg::asInt() const
-{
+std::int64_t FormatArg::asInt() const {
     switch (m_kind) {
     case Int: return m_int;
-    case UInt: return m_uint > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
-                   ? std::numeric_limits<std::int64_t>::max() : static_cast<std::int64_t>(m_uint);
+    case UInt:
+        return m_uint > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
+                   ? std::numeric_limits<std::int64_t>::max()
+                   : static_cast<std::int64_t>(m_uint);
     case Float:
         if (std::isnan(m_float)) return 0;
         if (m_float >= 9.2e18) return std::numeric_limits<std::int64_t>::max();
         if (m_float <= -9.2e18) return std::numeric_limits<std::int64_t>::min();
         return static_cast<std::int64_t>(m_float);
     case Str: {
-        try { return static_cast<std::int64_t>(std::stoll(m_str)); } catch (...) { return 0; }
+        try {
+            return static_cast<std::int64_t>(std::stoll(m_str));
+        } catch (...) {
+            return 0;
+        }
     }
     case Ptr: return static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(m_ptr));
     case Null: return 0;
@@ -26,8 +31,7 @@ std::int64_t FormatArg::asInt() const
     return 0;
 }
 
-std::uint64_t FormatArg::asUInt() const
-{
+std::uint64_t FormatArg::asUInt() const {
     if (m_kind == UInt) return m_uint;
     if (m_kind == Float) {
         if (!(m_float > 0.0)) return static_cast<std::uint64_t>(asInt());
@@ -37,21 +41,23 @@ std::uint64_t FormatArg::asUInt() const
     return static_cast<std::uint64_t>(asInt());
 }
 
-double FormatArg::asFloat() const
-{
+double FormatArg::asFloat() const {
     switch (m_kind) {
     case Int: return static_cast<double>(m_int);
     case UInt: return static_cast<double>(m_uint);
     case Float: return m_float;
     case Str: {
-        try { return std::stod(m_str); } catch (...) { return 0.0; }
+        try {
+            return std::stod(m_str);
+        } catch (...) {
+            return 0.0;
+        }
     }
     default: return 0.0;
     }
 }
 
-std::string FormatArg::asString() const
-{
+std::string FormatArg::asString() const {
     char buf[64];
     switch (m_kind) {
     case Int: return std::to_string(m_int);
@@ -67,9 +73,7 @@ std::string FormatArg::asString() const
 namespace {
 
 // Runs snprintf on one conversion whose argument type matches by construction.
-template <typename T>
-void appendOne(std::string& out, const std::string& directive, T value)
-{
+template <typename T> void appendOne(std::string& out, const std::string& directive, T value) {
     char small[128];
     int n = std::snprintf(small, sizeof small, directive.c_str(), value);
     if (n < 0) return;
@@ -85,8 +89,7 @@ void appendOne(std::string& out, const std::string& directive, T value)
 
 } // namespace
 
-std::string formatMessage(std::string_view format, const std::vector<FormatArg>& args)
-{
+std::string formatMessage(std::string_view format, const std::vector<FormatArg>& args) {
     std::string out;
     out.reserve(format.size() + 16 * args.size());
     size_t next = 0;
@@ -114,7 +117,7 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
                 ++j;
                 const FormatArg* a = take();
                 long long v = a ? a->asInt() : 0;
-                if (v > 4096) v = 4096;      // a width or precision beyond this is a mistake
+                if (v > 4096) v = 4096; // a width or precision beyond this is a mistake
                 if (v < -4096) v = -4096;
                 directive += std::to_string(v);
                 return;
@@ -129,8 +132,10 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
             directive += '.';
             ++j;
             readNumberOrStar();
-            if (directive.back() == '.') directive += '0';
-            else if (directive[directive.size() - 2] == '.' && directive.back() == '-') directive.back() = '0';
+            if (directive.back() == '.')
+                directive += '0';
+            else if (directive[directive.size() - 2] == '.' && directive.back() == '-')
+                directive.back() = '0';
         }
         while (j < format.size() && std::string_view("hlLqjzt").find(format[j]) != std::string_view::npos) ++j;
         if (j >= format.size()) { // dangling '%': print the rest as it stands
@@ -140,21 +145,34 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
         char conv = format[j];
         i = j;
         switch (conv) {
-        case 'd': case 'i': {
+        case 'd':
+        case 'i': {
             const FormatArg* a = take();
-            if (!a) { out += missing; break; }
+            if (!a) {
+                out += missing;
+                break;
+            }
             appendOne(out, directive + "lld", static_cast<long long>(a->asInt()));
             break;
         }
-        case 'u': case 'x': case 'X': case 'o': {
+        case 'u':
+        case 'x':
+        case 'X':
+        case 'o': {
             const FormatArg* a = take();
-            if (!a) { out += missing; break; }
+            if (!a) {
+                out += missing;
+                break;
+            }
             appendOne(out, directive + "ll" + conv, static_cast<unsigned long long>(a->asUInt()));
             break;
         }
         case 'c': {
             const FormatArg* a = take();
-            if (!a) { out += missing; break; }
+            if (!a) {
+                out += missing;
+                break;
+            }
             if (a->kind() == FormatArg::Str) {
                 std::string s = a->asString();
                 appendOne(out, directive + "c", static_cast<int>(s.empty() ? ' ' : static_cast<unsigned char>(s[0])));
@@ -163,9 +181,19 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
             }
             break;
         }
-        case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'a': case 'A': {
+        case 'f':
+        case 'F':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G':
+        case 'a':
+        case 'A': {
             const FormatArg* a = take();
-            if (!a) { out += missing; break; }
+            if (!a) {
+                out += missing;
+                break;
+            }
             appendOne(out, directive + conv, a->asFloat());
             break;
         }
@@ -177,13 +205,14 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
         }
         case 'p': {
             const FormatArg* a = take();
-            if (!a) { out += missing; break; }
+            if (!a) {
+                out += missing;
+                break;
+            }
             appendOne(out, directive + "p", a->kind() == FormatArg::Ptr ? a->asPtr() : nullptr);
             break;
         }
-        case 'n':
-            take();
-            break;
+        case 'n': take(); break;
         default: // unknown conversion: keep the text as written
             out += '%';
             out += directive.substr(1);

@@ -34,8 +34,7 @@ public:
     FormatArg(T v) : FormatArg(static_cast<std::underlying_type_t<T>>(v)) {}
     template <typename T, std::enable_if_t<std::is_floating_point_v<T>, int> = 0>
     FormatArg(T v) : m_kind(Float), m_float(static_cast<double>(v)) {}
-    template <typename T>
-    FormatArg(const T* p) : m_kind(p ? Ptr : Null), m_ptr(static_cast<const void*>(p)) {}
+    template <typename T> FormatArg(const T* p) : m_kind(p ? Ptr : Null), m_ptr(static_cast<const void*>(p)) {}
 
     Kind kind() const { return m_kind; }
     std::int64_t asInt() const;
@@ -56,9 +55,7 @@ private:
 // Formats with an explicit argument list (the engine behind _()).
 std::string formatMessage(std::string_view format, const std::vector<FormatArg>& args);
 
-template <typename... Args>
-std::string _(std::string_view format, const Args&... args)
-{
+template <typename... Args> std::string _(std::string_view format, const Args&... args) {
     return formatMessage(format, std::vector<FormatArg>{FormatArg(args)...});
 }
 

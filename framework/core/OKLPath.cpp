@@ -10,8 +10,7 @@ namespace zel {
 
 namespace {
 
-OKLPath::Component makeComponent(std::string_view text)
-{
+OKLPath::Component makeComponent(std::string_view text) {
     OKLPath::Component c;
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) {
@@ -25,34 +24,25 @@ OKLPath::Component makeComponent(std::string_view text)
 
 } // namespace
 
-std::string OKLPath::Component::toString() const
-{
-    return type.empty() ? name : type + ":" + name;
-}
+std::string OKLPath::Component::toString() const { return type.empty() ? name : type + ":" + name; }
 
-OKLPath::OKLPath(std::string_view text)
-{
+OKLPath::OKLPath(std::string_view text) {
     const std::string trimmed = StringUtilities::trim(text);
     m_absolute = !trimmed.empty() && trimmed.front() == '/';
     for (const std::string& part : StringUtilities::stringToVector(trimmed, "/"))
         m_components.push_back(makeComponent(part));
 }
 
-const OKLPath::Component& OKLPath::getComponent(int i) const
-{
+const OKLPath::Component& OKLPath::getComponent(int i) const {
     if (i < 0 || i >= depth())
         throw internal::badParam("OKLPath", "getComponent",
                                  _("Component %d is out of range for path '%s' of depth %d.", i, toString(), depth()));
     return m_components[static_cast<std::size_t>(i)];
 }
 
-std::string OKLPath::getSubPath(int n) const
-{
-    return getSubPath(0, n);
-}
+std::string OKLPath::getSubPath(int n) const { return getSubPath(0, n); }
 
-std::string OKLPath::getSubPath(int start, int count) const
-{
+std::string OKLPath::getSubPath(int start, int count) const {
     start = std::clamp(start, 0, depth());
     count = std::clamp(count, 0, depth() - start);
     std::string out = (m_absolute && start == 0) ? "/" : "";
@@ -63,25 +53,17 @@ std::string OKLPath::getSubPath(int start, int count) const
     return out;
 }
 
-std::string OKLPath::getLastName() const
-{
-    return m_components.empty() ? std::string() : m_components.back().name;
-}
+std::string OKLPath::getLastName() const { return m_components.empty() ? std::string() : m_components.back().name; }
 
-std::string OKLPath::getLastType() const
-{
-    return m_components.empty() ? std::string() : m_components.back().type;
-}
+std::string OKLPath::getLastType() const { return m_components.empty() ? std::string() : m_components.back().type; }
 
-OKLPath OKLPath::getParent() const
-{
+OKLPath OKLPath::getParent() const {
     OKLPath parent(*this);
     if (!parent.m_components.empty()) parent.m_components.pop_back();
     return parent;
 }
 
-OKLPath OKLPath::append(std::string_view component) const
-{
+OKLPath OKLPath::append(std::string_view component) const {
     OKLPath out(*this);
     const Component c = makeComponent(component);
     if (!c.name.empty() || !c.type.empty()) out.m_components.push_back(c);

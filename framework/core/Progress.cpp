@@ -30,8 +30,7 @@ constexpr int BAR_WIDTH = 30;
 
 } // namespace
 
-ProgressTracker::ProgressTracker(std::string name) : m_name(std::move(name)), m_parent(s_innermost)
-{
+ProgressTracker::ProgressTracker(std::string name) : m_name(std::move(name)), m_parent(s_innermost) {
     if (m_parent) {
         m_parent->m_child = this;
     } else {
@@ -41,20 +40,15 @@ ProgressTracker::ProgressTracker(std::string name) : m_name(std::move(name)), m_
     s_innermost = this;
 }
 
-ProgressTracker::~ProgressTracker()
-{
-    finish();
-}
+ProgressTracker::~ProgressTracker() { finish(); }
 
-std::size_t ProgressTracker::findStage(const std::string& stage) const
-{
+std::size_t ProgressTracker::findStage(const std::string& stage) const {
     for (std::size_t i = 0; i < m_stages.size(); ++i)
         if (m_stages[i].name == stage) return i;
     return NO_STAGE;
 }
 
-void ProgressTracker::add(const std::string& stage, double weight, std::int64_t count)
-{
+void ProgressTracker::add(const std::string& stage, double weight, std::int64_t count) {
     if (!(weight >= 0.0) || !std::isfinite(weight)) weight = 0.0;
     count = std::max<std::int64_t>(count, 0);
     const std::size_t i = findStage(stage);
@@ -68,8 +62,7 @@ void ProgressTracker::add(const std::string& stage, double weight, std::int64_t 
     }
 }
 
-void ProgressTracker::start(const std::string& stage)
-{
+void ProgressTracker::start(const std::string& stage) {
     std::size_t i = findStage(stage);
     if (i == NO_STAGE) {
         add(stage, 1.0, 0);
@@ -78,26 +71,22 @@ void ProgressTracker::start(const std::string& stage)
     beginStage(i);
 }
 
-void ProgressTracker::start()
-{
+void ProgressTracker::start() {
     if (!m_stages.empty()) beginStage(0);
 }
 
-void ProgressTracker::setCount(std::int64_t count)
-{
+void ProgressTracker::setCount(std::int64_t count) {
     if (m_current == NO_STAGE) return;
     m_stages[m_current].count = std::max<std::int64_t>(count, 0);
     updateNextCheck();
 }
 
-const std::string& ProgressTracker::currentStage() const
-{
+const std::string& ProgressTracker::currentStage() const {
     static const std::string none;
     return m_current == NO_STAGE ? none : m_stages[m_current].name;
 }
 
-void ProgressTracker::beginStage(std::size_t index)
-{
+void ProgressTracker::beginStage(std::size_t index) {
     if (m_finished) return;
     closeStage();
     m_current = index;
@@ -108,8 +97,7 @@ void ProgressTracker::beginStage(std::size_t index)
     refreshDisplay(false);
 }
 
-void ProgressTracker::closeStage()
-{
+void ProgressTracker::closeStage() {
     if (m_current == NO_STAGE) return;
     m_stages[m_current].complete = true;
     m_current = NO_STAGE;
@@ -118,8 +106,7 @@ void ProgressTracker::closeStage()
     m_nextCheck = NO_CHECK;
 }
 
-void ProgressTracker::updateNextCheck()
-{
+void ProgressTracker::updateNextCheck() {
     if (m_current == NO_STAGE) {
         m_nextCheck = m_stages.empty() || m_finished ? NO_CHECK : 0;
         return;
@@ -133,10 +120,10 @@ void ProgressTracker::updateNextCheck()
     m_nextCheck = m_done + std::max<std::int64_t>(1, count / 100);
 }
 
-void ProgressTracker::slowIncrement()
-{
+void ProgressTracker::slowIncrement() {
     if (m_current == NO_STAGE) {
-        const bool begun = std::any_of(m_stages.begin(), m_stages.end(), [](const StageInfo& st) { return st.complete; });
+        const bool begun =
+            std::any_of(m_stages.begin(), m_stages.end(), [](const StageInfo& st) { return st.complete; });
         if (m_stages.empty() || m_finished || begun) {
             m_nextCheck = NO_CHECK;
             return;
@@ -149,8 +136,7 @@ void ProgressTracker::slowIncrement()
     refreshDisplay(false);
 }
 
-double ProgressTracker::stageFraction() const
-{
+double ProgressTracker::stageFraction() const {
     if (m_current == NO_STAGE) return 0.0;
     if (m_currentClosed) return 1.0;
     if (m_child) return m_child->fraction();
@@ -159,8 +145,7 @@ double ProgressTracker::stageFraction() const
     return std::clamp(static_cast<double>(m_done) / static_cast<double>(count), 0.0, 1.0);
 }
 
-double ProgressTracker::fraction() const
-{
+double ProgressTracker::fraction() const {
     if (m_finished) return 1.0;
     double total = 0.0, done = 0.0;
     for (std::size_t i = 0; i < m_stages.size(); ++i) {
@@ -174,16 +159,14 @@ double ProgressTracker::fraction() const
     return std::clamp(done / total, 0.0, 1.0);
 }
 
-double ProgressTracker::overallFraction()
-{
+double ProgressTracker::overallFraction() {
     const ProgressTracker* t = s_innermost;
     if (!t) return 1.0;
     while (t->m_parent) t = t->m_parent;
     return t->fraction();
 }
 
-void ProgressTracker::finish()
-{
+void ProgressTracker::finish() {
     if (m_finished) return;
     const bool outermost = m_parent == nullptr;
     if (outermost) s_lastOverall = fraction();
@@ -214,8 +197,7 @@ void ProgressTracker::finish()
     m_parent = nullptr;
 }
 
-void ProgressTracker::refreshDisplay(bool force)
-{
+void ProgressTracker::refreshDisplay(bool force) {
     if (!s_active) return;
     const double overall = overallFraction();
     const int percent = static_cast<int>(overall * 100.0);
@@ -245,15 +227,13 @@ void ProgressTracker::refreshDisplay(bool force)
 }
 
 ProgressTracker::Stage::Stage(ProgressTracker& tracker, const std::string& stage, std::int64_t count)
-    : m_tracker(tracker)
-{
+    : m_tracker(tracker) {
     m_tracker.start(stage);
     if (count >= 0) m_tracker.setCount(count);
     m_index = m_tracker.m_current;
 }
 
-ProgressTracker::Stage::~Stage()
-{
+ProgressTracker::Stage::~Stage() {
     if (m_tracker.m_current == m_index && m_index != NO_STAGE) m_tracker.closeStage();
 }
 

@@ -53,8 +53,7 @@ public:
     void setCount(std::int64_t count);
     // Advances the current stage by n steps. Before any stage has started it begins the
     // first declared one; with no stage declared it does nothing.
-    void increment(std::int64_t n = 1)
-    {
+    void increment(std::int64_t n = 1) {
         m_done += n;
         if (m_done >= m_nextCheck) slowIncrement();
     }
@@ -110,17 +109,17 @@ private:
 
     std::string m_name;
     std::vector<StageInfo> m_stages;
-    std::size_t m_current = NO_STAGE;   // index into m_stages
-    bool m_currentClosed = false;       // the current stage was completed by an inner tracker
+    std::size_t m_current = NO_STAGE; // index into m_stages
+    bool m_currentClosed = false;     // the current stage was completed by an inner tracker
     bool m_finished = false;
-    std::int64_t m_done = 0;            // steps done in the current stage
+    std::int64_t m_done = 0;             // steps done in the current stage
     std::int64_t m_nextCheck = 0;        // step at which increment() takes the slow path
     ProgressTracker* m_parent = nullptr; // owned by the caller; outlives this tracker
     ProgressTracker* m_child = nullptr;  // owned by the caller; destroyed before this one
 
     static ProgressTracker* s_innermost; // the most recently constructed live tracker
     static Display s_display;
-    static bool s_active;                // the outermost live tracker draws
+    static bool s_active; // the outermost live tracker draws
     static double s_lastOverall;
 };
 

@@ -8,40 +8,26 @@ namespace zel {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-std::string_view trimView(std::string_view text)
-{
+std::string_view trimView(std::string_view text) {
     std::size_t b = 0, e = text.size();
     while (b < e && isBlank(text[b])) ++b;
     while (e > b && isBlank(text[e - 1])) --e;
     return text.substr(b, e - b);
 }
 
-template <typename T>
-std::string integerText(T value)
-{
+template <typename T> std::string integerText(T value) {
     std::array<char, 32> buf{};
     const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value);
     return std::string(buf.data(), res.ptr);
 }
 
-template <typename T>
-std::string floatText(T value)
-{
+template <typename T> std::string floatText(T value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
     std::array<char, 64> buf{};
@@ -51,26 +37,22 @@ std::string floatText(T value)
 
 } // namespace
 
-bool StringUtilities::startsWith(std::string_view text, std::string_view prefix)
-{
+bool StringUtilities::startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-bool StringUtilities::endsWith(std::string_view text, std::string_view suffix)
-{
+bool StringUtilities::endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-bool StringUtilities::equalsIgnoreCase(std::string_view a, std::string_view b)
-{
+bool StringUtilities::equalsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (lower(a[i]) != lower(b[i])) return false;
     return true;
 }
 
-bool StringUtilities::isTrue(std::string_view text)
-{
+bool StringUtilities::isTrue(std::string_view text) {
     const std::string_view t = trimView(text);
     for (const char* word : {"true", "t", "yes", "y", "on", "1"})
         if (equalsIgnoreCase(t, word)) return true;
@@ -78,8 +60,7 @@ bool StringUtilities::isTrue(std::string_view text)
 }
 
 std::vector<std::string> StringUtilities::stringToVector(std::string_view text, std::string_view separators,
-                                                         bool keepEmpty)
-{
+                                                         bool keepEmpty) {
     std::vector<std::string> out;
     if (trimView(text).empty()) return out;
     std::size_t begin = 0;
@@ -94,8 +75,7 @@ std::vector<std::string> StringUtilities::stringToVector(std::string_view text, 
     return out;
 }
 
-std::string StringUtilities::vectorToString(const std::vector<std::string>& items, std::string_view separator)
-{
+std::string StringUtilities::vectorToString(const std::vector<std::string>& items, std::string_view separator) {
     std::string out;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i) out += separator;
@@ -104,13 +84,9 @@ std::string StringUtilities::vectorToString(const std::vector<std::string>& item
     return out;
 }
 
-std::string StringUtilities::trim(std::string_view text)
-{
-    return std::string(trimView(text));
-}
+std::string StringUtilities::trim(std::string_view text) { return std::string(trimView(text)); }
 
-std::string StringUtilities::simplifyWhitespace(std::string_view text)
-{
+std::string StringUtilities::simplifyWhitespace(std::string_view text) {
     const std::string_view t = trimView(text);
     std::string out;
     out.reserve(t.size());
@@ -127,8 +103,7 @@ std::string StringUtilities::simplifyWhitespace(std::string_view text)
     return out;
 }
 
-std::string StringUtilities::removeWhitespace(std::string_view text)
-{
+std::string StringUtilities::removeWhitespace(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (char c : text)
@@ -136,8 +111,7 @@ std::string StringUtilities::removeWhitespace(std::string_view text)
     return out;
 }
 
-std::string StringUtilities::replaceSubstring(std::string_view text, std::string_view from, std::string_view to)
-{
+std::string StringUtilities::replaceSubstring(std::string_view text, std::string_view from, std::string_view to) {
     if (from.empty()) return std::string(text);
     std::string out;
     out.reserve(text.size());
@@ -153,15 +127,13 @@ std::string StringUtilities::replaceSubstring(std::string_view text, std::string
     return out;
 }
 
-std::string StringUtilities::toUpperCase(std::string_view text)
-{
+std::string StringUtilities::toUpperCase(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = upper(c);
     return out;
 }
 
-std::string StringUtilities::toLowerCase(std::string_view text)
-{
+std::string StringUtilities::toLowerCase(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = lower(c);
     return out;

@@ -2,15 +2,14 @@
 
 #include <cstdio>
 #if defined(_WIN32)
-#  include <io.h>
+#include <io.h>
 #else
-#  include <unistd.h>
+#include <unistd.h>
 #endif
 
 namespace zel {
 
-bool stderrIsTerminal()
-{
+bool stderrIsTerminal() {
 #if defined(_WIN32)
     return _isatty(_fileno(stderr)) != 0;
 #else

@@ -9,13 +9,9 @@
 
 namespace zel {
 
-ZELStream::ZELStream(const std::string& fileName, int mode)
-{
-    open(fileName, mode);
-}
+ZELStream::ZELStream(const std::string& fileName, int mode) { open(fileName, mode); }
 
-void ZELStream::open(const std::string& fileName, int mode)
-{
+void ZELStream::open(const std::string& fileName, int mode) {
     close();
     if (mode != Read)
         throw internal::badParam("ZELStream", "open", _("Unsupported open mode %d for file '%s'.", mode, fileName));
@@ -24,14 +20,12 @@ void ZELStream::open(const std::string& fileName, int mode)
         throw data::notFound("ZELStream", "open", _("Cannot open file '%s': it is a directory.", fileName));
     // Binary mode: line ends are handled here, the same on every platform.
     m_in.open(fileName, std::ios::in | std::ios::binary);
-    if (!m_in.is_open())
-        throw data::notFound("ZELStream", "open", _("Cannot open file '%s'.", fileName));
+    if (!m_in.is_open()) throw data::notFound("ZELStream", "open", _("Cannot open file '%s'.", fileName));
     m_fileName = fileName;
     m_lineNumber = 0;
 }
 
-bool ZELStream::fill()
-{
+bool ZELStream::fill() {
     if (!m_in.is_open()) return false;
     if (m_block.empty()) m_block.resize(std::size_t(1) << 20);
     m_pos = 0;
@@ -39,8 +33,7 @@ bool ZELStream::fill()
     return m_end > 0;
 }
 
-bool ZELStream::getNextLine(std::string& line)
-{
+bool ZELStream::getNextLine(std::string& line) {
     line.clear();
     if (!m_in.is_open()) return false;
     bool any = false;
@@ -54,7 +47,7 @@ bool ZELStream::getNextLine(std::string& line)
             m_pos += static_cast<std::size_t>(nl - from) + 1;
             break;
         }
-        line.append(from, m_end - m_pos);   // a line across two blocks
+        line.append(from, m_end - m_pos); // a line across two blocks
         m_pos = m_end;
     }
     if (!any) return false;
@@ -63,39 +56,29 @@ bool ZELStream::getNextLine(std::string& line)
     return true;
 }
 
-bool ZELStream::hasInput()
-{
-    return m_in.is_open() && (m_pos < m_end || fill());
-}
+bool ZELStream::hasInput() { return m_in.is_open() && (m_pos < m_end || fill()); }
 
-std::vector<std::string> ZELStream::getFileAsVector()
-{
+std::vector<std::string> ZELStream::getFileAsVector() {
     std::vector<std::string> lines;
     std::string line;
     while (getNextLine(line)) lines.push_back(line);
     return lines;
 }
 
-void ZELStream::close()
-{
+void ZELStream::close() {
     if (m_in.is_open()) m_in.close();
     m_in.clear();
     m_pos = m_end = 0;
 }
 
-std::string ZELStream::where() const
-{
-    return _("'%s', line %u", m_fileName, m_lineNumber);
-}
+std::string ZELStream::where() const { return _("'%s', line %u", m_fileName, m_lineNumber); }
 
-bool ZELFile::exists(const std::string& path)
-{
+bool ZELFile::exists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && std::filesystem::exists(path, ec);
 }
 
-bool ZELFile::isFile(const std::string& path)
-{
+bool ZELFile::isFile(const std::string& path) {
     std::error_code ec;
     return !path.empty() && std::filesystem::is_regular_file(path, ec);
 }

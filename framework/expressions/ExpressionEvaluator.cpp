@@ -26,8 +26,7 @@ struct Cache {
     std::map<std::string, std::shared_ptr<const expr::Program>> programs;
 };
 
-Cache& cache()
-{
+Cache& cache() {
     // Never destroyed: host objects registered as interfaces may be destroyed at exit after
     // this, and withdrawing them clears the cache.
     static Cache* c = new Cache;
@@ -42,8 +41,7 @@ constexpr std::size_t kMaxCached = 4096;
 // compile another (a user variable's expression); a text met again is a cycle.
 thread_local std::vector<std::string> t_compiling;
 
-std::string cacheKey(const std::string& text, const ExpressionCoordTransData& c)
-{
+std::string cacheKey(const std::string& text, const ExpressionCoordTransData& c) {
     std::string key = text;
     for (const std::string* s : {&c.radialName, &c.angleName, &c.axialName, &c.xVariable, &c.yVariable, &c.zVariable}) {
         key += '\x1f';
@@ -53,22 +51,19 @@ std::string cacheKey(const std::string& text, const ExpressionCoordTransData& c)
 }
 
 std::shared_ptr<const expr::Program> getProgram(const std::string& text, const ExpressionCoordTransData& coords,
-                                                const std::string& operation, const std::string& context)
-{
+                                                const std::string& operation, const std::string& context) {
     const std::string key = cacheKey(text, coords);
     {
         std::lock_guard<std::mutex> lock(cache().mutex);
         auto it = cache().programs.find(key);
-        if (it != cache().programs.end())
-            return it->second;
+        if (it != cache().programs.end()) return it->second;
     }
     if (std::find(t_compiling.begin(), t_compiling.end(), text) != t_compiling.end()) {
         std::string chain;
-        for (const std::string& t : t_compiling)
-            chain.append("'").append(t).append("' -> ");
-        throw expressions::eval(kClass, operation,
-                                _("Error in expression '%s': its dimensions depend on itself: %s'%s'.", text, chain, text),
-                                ErrError);
+        for (const std::string& t : t_compiling) chain.append("'").append(t).append("' -> ");
+        throw expressions::eval(
+            kClass, operation,
+            _("Error in expression '%s': its dimensions depend on itself: %s'%s'.", text, chain, text), ErrError);
     }
     t_compiling.push_back(text);
     std::shared_ptr<const expr::Program> program;
@@ -80,24 +75,22 @@ std::shared_ptr<const expr::Program> getProgram(const std::string& text, const E
     }
     t_compiling.pop_back();
     std::lock_guard<std::mutex> lock(cache().mutex);
-    if (cache().programs.size() >= kMaxCached)
-        cache().programs.clear();
+    if (cache().programs.size() >= kMaxCached) cache().programs.clear();
     cache().programs.emplace(key, program);
     return program;
 }
 
 // Calculator results in base units.
-std::vector<double> evaluateCalls(const expr::Program& p, const std::string& operation)
-{
+std::vector<double> evaluateCalls(const expr::Program& p, const std::string& operation) {
     std::vector<double> values;
     values.reserve(p.calls.size());
     for (const expr::CalcCall& c : p.calls) {
         ExpressionCallbacksInterface* calc = ExpressionInterfaces::callbacks();
         if (!calc)
-            throw expressions::eval(kClass, operation,
-                                    _("Error in expression '%s': no calculator is registered to evaluate '%s'.", p.text,
-                                      c.function),
-                                    ErrError);
+            throw expressions::eval(
+                kClass, operation,
+                _("Error in expression '%s': no calculator is registered to evaluate '%s'.", p.text, c.function),
+                ErrError);
         const Quantity q = calc->evaluate(c.function, c.location, c.expression, c.axis, c.fluid);
         if (q.isUndefined() || !std::isfinite(q.getValue())) {
             values.push_back(static_cast<double>(UNDEFINED_VALUE));
@@ -127,24 +120,19 @@ std::vector<double> evaluateCalls(const expr::Program& p, const std::string& ope
 constexpr std::size_t kMaxSpareBytes = std::size_t(64) << 20;
 thread_local std::vector<std::vector<float>> t_spareBuffers;
 
-std::vector<float> takeBuffer()
-{
-    if (t_spareBuffers.empty())
-        return {};
+std::vector<float> takeBuffer() {
+    if (t_spareBuffers.empty()) return {};
     std::vector<float> b = std::move(t_spareBuffers.back());
     t_spareBuffers.pop_back();
     return b;
 }
 
-void giveBack(std::vector<std::vector<float>>& buffers)
-{
+void giveBack(std::vector<std::vector<float>>& buffers) {
     std::size_t kept = 0;
-    for (const auto& b : t_spareBuffers)
-        kept += b.capacity() * sizeof(float);
+    for (const auto& b : t_spareBuffers) kept += b.capacity() * sizeof(float);
     for (auto& b : buffers) {
         const std::size_t bytes = b.capacity() * sizeof(float);
-        if (bytes == 0 || kept + bytes > kMaxSpareBytes)
-            continue;
+        if (bytes == 0 || kept + bytes > kMaxSpareBytes) continue;
         kept += bytes;
         b.clear();
         t_spareBuffers.push_back(std::move(b));
@@ -152,8 +140,7 @@ void giveBack(std::vector<std::vector<float>>& buffers)
     buffers.clear();
 }
 
-unsigned long long nextSerial()
-{
+unsigned long long nextSerial() {
     static unsigned long long serial = 0;
     return ++serial;
 }
@@ -163,13 +150,11 @@ unsigned long long nextSerial()
 ExpressionEvaluator::ExpressionEvaluator() = default;
 ExpressionEvaluator::~ExpressionEvaluator() { giveBack(m_inputs); }
 
-void ExpressionEvaluator::fail(const std::string& operation, const std::string& message) const
-{
+void ExpressionEvaluator::fail(const std::string& operation, const std::string& message) const {
     throw expressions::eval(kClass, operation, message, ErrError);
 }
 
-Quantity ExpressionEvaluator::evalSingleValue(const std::string& expression, const std::string& context)
-{
+Quantity ExpressionEvaluator::evalSingleValue(const std::string& expression, const std::string& context) {
     const auto program = getProgram(expression, ExpressionCoordTransData(), "evalSingleValue", context);
     if (!program->inputs.empty())
         throw expressions::eval(
@@ -179,38 +164,31 @@ Quantity ExpressionEvaluator::evalSingleValue(const std::string& expression, con
             ErrError);
     const std::vector<double> calls = evaluateCalls(*program, "evalSingleValue");
     const double v = program->evalScalar(program->root, calls);
-    if (isUndefined(v) || !(std::fabs(v) < static_cast<double>(UNDEFINED_VALUE)))
-        return Quantity::undefined();
+    if (isUndefined(v) || !(std::fabs(v) < static_cast<double>(UNDEFINED_VALUE))) return Quantity::undefined();
     return Quantity(static_cast<float>(v), UnitsConverter::instance()->getBaseUnitName(program->dims));
 }
 
-UnitDimensions ExpressionEvaluator::getDimensions(const std::string& expression, const std::string& context)
-{
+UnitDimensions ExpressionEvaluator::getDimensions(const std::string& expression, const std::string& context) {
     return getProgram(expression, ExpressionCoordTransData(), "getDimensions", context)->dims;
 }
 
 std::vector<std::string> ExpressionEvaluator::getNeededVariables(const std::string& expression,
-                                                                 const ExpressionCoordTransData& coords)
-{
+                                                                 const ExpressionCoordTransData& coords) {
     return getProgram(expression, coords, "getNeededVariables", "")->inputs;
 }
 
-void ExpressionEvaluator::clearExpressionCache()
-{
+void ExpressionEvaluator::clearExpressionCache() {
     std::lock_guard<std::mutex> lock(cache().mutex);
     cache().programs.clear();
 }
 
-std::size_t ExpressionEvaluator::expressionCacheSize()
-{
+std::size_t ExpressionEvaluator::expressionCacheSize() {
     std::lock_guard<std::mutex> lock(cache().mutex);
     return cache().programs.size();
 }
 
-bool ExpressionEvaluator::isValidGeniVariable(const std::string& name)
-{
-    if (name.empty())
-        return false;
+bool ExpressionEvaluator::isValidGeniVariable(const std::string& name) {
+    if (name.empty()) return false;
     bool wordStart = true;
     for (std::size_t i = 0; i < name.size(); ++i) {
         const char c = name[i];
@@ -220,29 +198,25 @@ bool ExpressionEvaluator::isValidGeniVariable(const std::string& name)
             wordStart = true;
             continue;
         }
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
-                            static_cast<unsigned char>(c) >= 0x80;
+        const bool letter =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
         const bool digit = c >= '0' && c <= '9';
-        if (!letter && !digit)
-            return false;
-        if (i == 0 && !letter)
-            return false;
+        if (!letter && !digit) return false;
+        if (i == 0 && !letter) return false;
         wordStart = false;
     }
     return !wordStart; // no trailing blank
 }
 
 namespace {
-std::string stateText(unsigned long long serial, std::size_t next, std::size_t total, const std::string& name)
-{
+std::string stateText(unsigned long long serial, std::size_t next, std::size_t total, const std::string& name) {
     return _("evaluation %llu: variable %d of %d: %s", serial, next + 1, total, name);
 }
 } // namespace
 
 std::string ExpressionEvaluator::evaluateVariable(const std::string& expression, float* values, int count,
                                                   std::string& state, const std::string& context,
-                                                  const ExpressionCoordTransData& coords)
-{
+                                                  const ExpressionCoordTransData& coords) {
     state.clear();
     m_program.reset();
     giveBack(m_inputs);
@@ -258,31 +232,27 @@ std::string ExpressionEvaluator::evaluateVariable(const std::string& expression,
     m_count = count;
     m_next = 0;
     m_serial = nextSerial();
-    if (count == 0)
-        return std::string();
+    if (count == 0) return std::string();
     m_scalars = evaluateCalls(*program, "evaluateVariable");
     m_program = std::move(program);
     if (m_program->inputs.empty()) {
         run(nullptr);
         return std::string();
     }
-    for (std::size_t k = 0; k + 1 < m_program->inputs.size(); ++k)
-        m_inputs.push_back(takeBuffer());
+    for (std::size_t k = 0; k + 1 < m_program->inputs.size(); ++k) m_inputs.push_back(takeBuffer());
     state = stateText(m_serial, 0, m_program->inputs.size(), m_program->inputs[0]);
     return m_program->inputs[0];
 }
 
-std::string ExpressionEvaluator::continueEvaluatingVariable(std::span<const float> values, std::string& state)
-{
+std::string ExpressionEvaluator::continueEvaluatingVariable(std::span<const float> values, std::string& state) {
     if (m_program && m_next < m_program->inputs.size() && values.size() != static_cast<std::size_t>(m_count))
         fail("continueEvaluatingVariable",
-             _("Error in expression '%s': the variable '%s' has %d values, but %d vertices are evaluated.", m_expression,
-               m_program->inputs[m_next], values.size(), m_count));
+             _("Error in expression '%s': the variable '%s' has %d values, but %d vertices are evaluated.",
+               m_expression, m_program->inputs[m_next], values.size(), m_count));
     return continueEvaluatingVariable(values.data(), state);
 }
 
-std::string ExpressionEvaluator::continueEvaluatingVariable(const float* values, std::string& state)
-{
+std::string ExpressionEvaluator::continueEvaluatingVariable(const float* values, std::string& state) {
     if (!m_program || m_next >= m_program->inputs.size() ||
         state != stateText(m_serial, m_next, m_program->inputs.size(), m_program->inputs[m_next]))
         throw internal::error(kClass, "continueEvaluatingVariable",
@@ -306,8 +276,7 @@ std::string ExpressionEvaluator::continueEvaluatingVariable(const float* values,
     return std::string();
 }
 
-void ExpressionEvaluator::run(const float* lastInput)
-{
+void ExpressionEvaluator::run(const float* lastInput) {
     const expr::Program& p = *m_program;
     for (double s : m_scalars) {
         if (isUndefined(s)) { // a calculator call failed: nothing of the result is defined
@@ -328,10 +297,8 @@ void ExpressionEvaluator::run(const float* lastInput)
     }
     std::vector<const float*> inputs;
     inputs.reserve(p.inputs.size());
-    for (const auto& v : m_inputs)
-        inputs.push_back(v.data());
-    if (!p.inputs.empty())
-        inputs.push_back(lastInput);
+    for (const auto& v : m_inputs) inputs.push_back(v.data());
+    if (!p.inputs.empty()) inputs.push_back(lastInput);
     p.run(inputs.data(), scalars.data(), m_values, m_count);
 }
 

@@ -57,8 +57,9 @@ public:
     // The dimensions of the expression's value, found without evaluating anything.
     static UnitDimensions getDimensions(const std::string& expression, const std::string& context);
     // The variables the expression needs values of, in the order evaluateVariable asks for them.
-    static std::vector<std::string> getNeededVariables(
-        const std::string& expression, const ExpressionCoordTransData& coords = ExpressionCoordTransData());
+    static std::vector<std::string>
+    getNeededVariables(const std::string& expression,
+                       const ExpressionCoordTransData& coords = ExpressionCoordTransData());
     // Forgets every compiled expression (names may mean something else now).
     static void clearExpressionCache();
     // Number of compiled expressions held (for tests and diagnostics).
@@ -90,10 +91,10 @@ private:
     std::string m_context;
     float* m_values = nullptr; // the caller's result array (owned by the caller)
     int m_count = 0;
-    std::size_t m_next = 0;                       // index of the needed variable asked for last
-    std::vector<std::vector<float>> m_inputs;     // copies of the inputs received so far
-    std::vector<double> m_scalars;                // per-evaluation uniform values (calculator results)
-    unsigned long long m_serial = 0;              // identifies this evaluation in the state string
+    std::size_t m_next = 0;                   // index of the needed variable asked for last
+    std::vector<std::vector<float>> m_inputs; // copies of the inputs received so far
+    std::vector<double> m_scalars;            // per-evaluation uniform values (calculator results)
+    unsigned long long m_serial = 0;          // identifies this evaluation in the state string
 };
 
 } // namespace zel

@@ -15,24 +15,19 @@ struct Registry {
     ExpressionLocatorsInterface* locators = nullptr;
 };
 
-Registry& registry()
-{
+Registry& registry() {
     static Registry r;
     return r;
 }
 
-template <class T> void setSlot(T*& slot, T* value)
-{
-    if (slot == value)
-        return;
+template <class T> void setSlot(T*& slot, T* value) {
+    if (slot == value) return;
     slot = value;
     ExpressionEvaluator::clearExpressionCache();
 }
 
-template <class T> void withdraw(T*& slot, T* self)
-{
-    if (slot == self)
-        setSlot<T>(slot, nullptr);
+template <class T> void withdraw(T*& slot, T* self) {
+    if (slot == self) setSlot<T>(slot, nullptr);
 }
 } // namespace
 
@@ -50,8 +45,7 @@ void ExpressionInterfaces::setVariables(ExpressionVariablesInterface* p) { setSl
 void ExpressionInterfaces::setCoordinates(ExpressionCoordinatesInterface* p) { setSlot(registry().coordinates, p); }
 void ExpressionInterfaces::setLocators(ExpressionLocatorsInterface* p) { setSlot(registry().locators, p); }
 
-void ExpressionInterfaces::clear()
-{
+void ExpressionInterfaces::clear() {
     registry() = Registry();
     ExpressionEvaluator::clearExpressionCache();
 }

@@ -33,9 +33,8 @@ public:
     virtual const FunctionInfo* getFunctionInfo(const std::string& name) = 0;
     // Evaluates function(expression)@location; axis and fluid are empty when not written.
     // Returns the value with its unit text; the undefined quantity when it cannot be evaluated.
-    virtual Quantity evaluate(const std::string& function, const std::string& location,
-                              const std::string& expression, const std::string& axis,
-                              const std::string& fluid) = 0;
+    virtual Quantity evaluate(const std::string& function, const std::string& location, const std::string& expression,
+                              const std::string& axis, const std::string& fluid) = 0;
     // The whole function table.
     virtual const std::map<std::string, FunctionInfo>& getFunctionInfo() = 0;
 };

@@ -20,8 +20,8 @@ struct ExpressionVariableInfo {
     ExpressionVariableInfo() = default;
     ExpressionVariableInfo(std::string name_, std::string variable_, bool validName_, std::string units_,
                            std::string dimensions_)
-        : name(std::move(name_)), variable(std::move(variable_)), validName(validName_),
-          units(std::move(units_)), dimensions(std::move(dimensions_)) {}
+        : name(std::move(name_)), variable(std::move(variable_)), validName(validName_), units(std::move(units_)),
+          dimensions(std::move(dimensions_)) {}
 
     std::string name;       // as written in expressions ("p", "Pressure", "Velocity u")
     std::string variable;   // the variable it stands for; the evaluator asks the host for this name

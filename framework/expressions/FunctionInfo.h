@@ -15,10 +15,10 @@ struct FunctionInfo {
     ArgumentUse expressionArg = ArgumentUse::NotTaken; // the expression between the parentheses
     ArgumentUse axisArg = ArgumentUse::NotTaken;       // the axis, written as a suffix: force_x()
     ArgumentUse fluidArg = ArgumentUse::NotTaken;      // the fluid, written as a prefix: Water.massFlow()
-    bool onPoint = false;   // usable on any geometric location
-    bool onLine = false;    // usable on a location with line data
-    bool onSurface = false; // usable on a location with surface data
-    bool onVolume = false;  // usable on a location with volume data
+    bool onPoint = false;                              // usable on any geometric location
+    bool onLine = false;                               // usable on a location with line data
+    bool onSurface = false;                            // usable on a location with surface data
+    bool onVolume = false;                             // usable on a location with volume data
     // Multiplied onto the dimensions of the expression argument; for a function without an
     // expression argument, the dimensions of the whole result.
     UnitDimensions dimensions;

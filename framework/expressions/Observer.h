@@ -13,7 +13,7 @@ enum NotifyType : int {
     NotifyObjectDeleted = 3,
     NotifyVariablesChanged = 4, // variable definitions or user expressions changed
     NotifySelectionChanged = 5,
-    NotifyResultsLoaded = 6,    // new results replace the old ones
+    NotifyResultsLoaded = 6, // new results replace the old ones
     NotifyViewChanged = 7
 };
 
@@ -26,8 +26,7 @@ public:
     virtual void update(NotifyType type) = 0;
     // The change and the object (alive during the call, also for NotifyObjectDeleted).
     // The default forwards to update(type).
-    virtual void objectNotify(NotifyType type, const OKLObject& object)
-    {
+    virtual void objectNotify(NotifyType type, const OKLObject& object) {
         (void)object;
         update(type);
     }

@@ -67,9 +67,9 @@ void checkNodes(const MeshView& mesh) {
     for (const auto& b : mesh.blocks)
         for (int node : b.connectivity)
             if (node < 0 || static_cast<std::size_t>(node) >= mesh.vertices.size())
-                throw data::invalid("CellLocator", "CellLocator",
-                                    _("Cell node %d is not a vertex of the mesh (%d vertices).", node,
-                                      mesh.vertices.size()));
+                throw data::invalid(
+                    "CellLocator", "CellLocator",
+                    _("Cell node %d is not a vertex of the mesh (%d vertices).", node, mesh.vertices.size()));
 }
 
 // Boxes of all cells (a temporary of the build), in block order, and the mesh box.
@@ -156,8 +156,7 @@ void assignBins(std::span<const Box> boxes, std::vector<Level>& levels, BinAssig
         std::size_t level = 0;
         while (level + 1 < levels.size()) {
             const Level& L = levels[level];
-            if (b.hi[0] - b.lo[0] <= L.bin[0] && b.hi[1] - b.lo[1] <= L.bin[1] && b.hi[2] - b.lo[2] <= L.bin[2])
-                break;
+            if (b.hi[0] - b.lo[0] <= L.bin[0] && b.hi[1] - b.lo[1] <= L.bin[1] && b.hi[2] - b.lo[2] <= L.bin[2]) break;
             ++level;
         }
         Level& L = levels[level];
@@ -216,8 +215,8 @@ void fillBins(std::span<const Box> boxes, std::span<const Level> levels, const B
     }
     records.resize(totalBins + 1);
     overflow.clear();
-    overflow.reserve(boxes.size() - std::size_t(std::count_if(a.count.begin(), a.count.end(),
-                                                              [](std::uint32_t c) { return c > 0; })));
+    overflow.reserve(boxes.size() -
+                     std::size_t(std::count_if(a.count.begin(), a.count.end(), [](std::uint32_t c) { return c > 0; })));
     for (const Level& L : levels) {
         if (L.cells == 0) continue;
         for (std::int64_t z = 0; z < L.dims[2]; ++z)
@@ -402,7 +401,7 @@ bool CellLocator::View::findContaining(const double p[3], CellHit& hit) const {
         std::int64_t first[3], last[3];
         double t[3];
         binRange(L, p, first, last, t);
-        std::size_t bins[27];   // 3 x 3 x 3 for points within 1% of a bin centre plane
+        std::size_t bins[27]; // 3 x 3 x 3 for points within 1% of a bin centre plane
         float qs[27][3];
         int nb = 0;
         for (std::int64_t z = first[2]; z <= last[2]; ++z)
@@ -487,8 +486,7 @@ const int* CellLocator::View::cellNodes(std::int64_t element, int& count) const 
 std::size_t CellLocator::View::findMany(std::span<const TripletF> points, SearchMode mode,
                                         std::span<CellHit> hits) const {
     if (hits.size() < points.size())
-        throw data::invalid("CellLocator", "findMany",
-                            _("%d results for %d points.", hits.size(), points.size()));
+        throw data::invalid("CellLocator", "findMany", _("%d results for %d points.", hits.size(), points.size()));
     // Points per group: enough reads in flight to cover the memory latency, few enough
     // that a group's records, connectivity and nodes stay in the first-level cache.
     constexpr int kGroup = 16;
@@ -555,10 +553,8 @@ bool CellLocator::View::findNearest(const double p[3], CellHit& hit) const {
             // Centres of cells within their tolerance of p lie within half a bin plus the
             // level's reach.
             const double r = 0.5 * L.bin[k] + L.reach;
-            first[k] = std::max<std::int64_t>(
-                floorToInt((p[k] - r - L.origin[k]) * L.inverse[k]), 0);
-            last[k] = std::min<std::int64_t>(
-                floorToInt((p[k] + r - L.origin[k]) * L.inverse[k]), L.dims[k] - 1);
+            first[k] = std::max<std::int64_t>(floorToInt((p[k] - r - L.origin[k]) * L.inverse[k]), 0);
+            last[k] = std::min<std::int64_t>(floorToInt((p[k] + r - L.origin[k]) * L.inverse[k]), L.dims[k] - 1);
             if (first[k] > last[k]) empty = true;
         }
         if (empty) continue;
@@ -612,10 +608,8 @@ void CellLocator::View::candidates(const TripletF& point, std::vector<std::int64
         bool empty = false;
         for (int k = 0; k < 3; ++k) {
             const double r = 0.5 * L.bin[k];
-            first[k] = std::max<std::int64_t>(
-                floorToInt((p[k] - r - L.origin[k]) * L.inverse[k]), 0);
-            last[k] = std::min<std::int64_t>(
-                floorToInt((p[k] + r - L.origin[k]) * L.inverse[k]), L.dims[k] - 1);
+            first[k] = std::max<std::int64_t>(floorToInt((p[k] - r - L.origin[k]) * L.inverse[k]), 0);
+            last[k] = std::min<std::int64_t>(floorToInt((p[k] + r - L.origin[k]) * L.inverse[k]), L.dims[k] - 1);
             if (first[k] > last[k]) empty = true;
         }
         if (empty) continue;
@@ -693,10 +687,12 @@ void CellLocator::View::lineCandidates(const double o[3], const double d[3], std
             }
             const double span = dir == 0 ? t1 - tm : tm - t0;
             for (;;) {
-                for (std::int64_t z = std::max<std::int64_t>(cur[2] - 1, 0); z <= std::min(cur[2] + 1, L.dims[2] - 1); ++z)
-                    for (std::int64_t y = std::max<std::int64_t>(cur[1] - 1, 0); y <= std::min(cur[1] + 1, L.dims[1] - 1); ++y)
-                        for (std::int64_t x = std::max<std::int64_t>(cur[0] - 1, 0); x <= std::min(cur[0] + 1, L.dims[0] - 1);
-                             ++x)
+                for (std::int64_t z = std::max<std::int64_t>(cur[2] - 1, 0); z <= std::min(cur[2] + 1, L.dims[2] - 1);
+                     ++z)
+                    for (std::int64_t y = std::max<std::int64_t>(cur[1] - 1, 0);
+                         y <= std::min(cur[1] + 1, L.dims[1] - 1); ++y)
+                        for (std::int64_t x = std::max<std::int64_t>(cur[0] - 1, 0);
+                             x <= std::min(cur[0] + 1, L.dims[0] - 1); ++x)
                             bins.push_back((L.firstBin + (z * L.dims[1] + y) * L.dims[0] + x) * 64 +
                                            static_cast<std::int64_t>(&L - m_levels.data()));
                 int k = 0;

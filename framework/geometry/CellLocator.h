@@ -27,18 +27,18 @@ namespace zel {
 
 // How tolerant a point search is.
 enum class SearchMode : int {
-    Containing = 1,   // a cell that contains the point within a small parametric slack
-    Nearest = 2       // else the nearest cell within a quarter of its size; weights clamped
+    Containing = 1, // a cell that contains the point within a small parametric slack
+    Nearest = 2     // else the nearest cell within a quarter of its size; weights clamped
 };
 
 // A located point: the cell, its nodes and the shape-function weights of the point.
 struct CellHit {
-    std::int64_t element = -1;    // number over all blocks of the view
-    std::size_t block = 0;        // block of the view
-    std::int64_t local = -1;      // element within the block
-    const int* nodes = nullptr;   // the cell's node indices (nodeCount of its type)
+    std::int64_t element = -1;  // number over all blocks of the view
+    std::size_t block = 0;      // block of the view
+    std::int64_t local = -1;    // element within the block
+    const int* nodes = nullptr; // the cell's node indices (nodeCount of its type)
     int nodeCount = 0;
-    double distance = 0.0;        // 0 when the cell contains the point
+    double distance = 0.0; // 0 when the cell contains the point
     std::array<double, cell::kMaxCellNodes> weights{};
 };
 
@@ -77,13 +77,13 @@ public:
     };
 
     struct Level {
-        double origin[3];        // lower corner of bin (0, 0, 0)
-        double bin[3];           // bin size per axis
-        double inverse[3];       // 1 / bin
-        std::int64_t dims[3];    // bins per axis
-        std::int64_t firstBin;   // index of bin (0, 0, 0) in the offsets
-        double reach;            // largest nearest-search tolerance of its cells
-        std::int64_t cells;      // number of cells stored at this level
+        double origin[3];      // lower corner of bin (0, 0, 0)
+        double bin[3];         // bin size per axis
+        double inverse[3];     // 1 / bin
+        std::int64_t dims[3];  // bins per axis
+        std::int64_t firstBin; // index of bin (0, 0, 0) in the offsets
+        double reach;          // largest nearest-search tolerance of its cells
+        std::int64_t cells;    // number of cells stored at this level
     };
 
     // Builds the index over the volume blocks of `mesh` (other blocks are not indexed).
@@ -152,10 +152,10 @@ private:
     MeshView m_mesh;
     BlockIndex m_blocks;
     std::vector<Level> m_levels;
-    std::vector<BinRecord> m_records;   // #bins + 1 over all levels (the last: end of the overflow)
-    std::vector<Entry> m_overflow;      // the cells after the first of each bin, in bin order
+    std::vector<BinRecord> m_records; // #bins + 1 over all levels (the last: end of the overflow)
+    std::vector<Entry> m_overflow;    // the cells after the first of each bin, in bin order
     std::int64_t m_cellCount = 0;
-    std::vector<std::uint8_t> m_filled;   // the levels that hold cells
+    std::vector<std::uint8_t> m_filled; // the levels that hold cells
     double m_lo[3] = {0, 0, 0};
     double m_hi[3] = {0, 0, 0};
 };

@@ -95,8 +95,8 @@ void CellNodes::gather(ShapeType t, const int* nodes, std::span<const TripletF> 
         hi[2] = std::max(hi[2], v.z);
     }
     m_size = std::max({double(hi[0]) - lo[0], double(hi[1]) - lo[1], double(hi[2]) - lo[2]});
-    m_magnitude = std::max({std::fabs(lo[0]), std::fabs(lo[1]), std::fabs(lo[2]), std::fabs(hi[0]), std::fabs(hi[1]),
-                            std::fabs(hi[2])});
+    m_magnitude = std::max(
+        {std::fabs(lo[0]), std::fabs(lo[1]), std::fabs(lo[2]), std::fabs(hi[0]), std::fabs(hi[1]), std::fabs(hi[2])});
     m_bounded = true;
 }
 
@@ -151,8 +151,14 @@ void CellShape::weights(ShapeType type, const double pc[3], double* w) {
 void CellShape::centre(ShapeType type, double pc[3]) {
     switch (type) {
     case ShapeType::Tetrahedron: pc[0] = pc[1] = pc[2] = 0.25; break;
-    case ShapeType::Pyramid: pc[0] = pc[1] = 0.5; pc[2] = 0.2; break;
-    case ShapeType::Wedge: pc[0] = pc[1] = 1.0 / 3.0; pc[2] = 0.5; break;
+    case ShapeType::Pyramid:
+        pc[0] = pc[1] = 0.5;
+        pc[2] = 0.2;
+        break;
+    case ShapeType::Wedge:
+        pc[0] = pc[1] = 1.0 / 3.0;
+        pc[2] = 0.5;
+        break;
     default: pc[0] = pc[1] = pc[2] = 0.5; break;
     }
 }
@@ -217,7 +223,9 @@ struct Polynomial {
             set(4, [&](int k) { return x[0][k] - x[1][k] + x[2][k] - x[3][k]; });
             set(5, [&](int k) { return x[0][k] - x[1][k] - x[t4][k] + x[t5][k]; });
             set(6, [&](int k) { return x[0][k] - x[3][k] - x[t4][k] + x[t7][k]; });
-            set(7, [&](int k) { return -x[0][k] + x[1][k] - x[2][k] + x[3][k] + x[t4][k] - x[t5][k] + x[t6][k] - x[t7][k]; });
+            set(7, [&](int k) {
+                return -x[0][k] + x[1][k] - x[2][k] + x[3][k] + x[t4][k] - x[t5][k] + x[t6][k] - x[t7][k];
+            });
             break;
         }
         case ShapeType::Wedge:
@@ -230,7 +238,7 @@ struct Polynomial {
             set(6, [&](int k) { return x[0][k] - x[2][k] - x[3][k] + x[5][k]; });
             set(7, [](int) { return 0.0; });
             break;
-        default:   // tetrahedron
+        default: // tetrahedron
             set(0, [&](int k) { return x[0][k]; });
             set(1, [&](int k) { return x[1][k] - x[0][k]; });
             set(2, [&](int k) { return x[2][k] - x[0][k]; });
@@ -418,8 +426,8 @@ CellLocation CellShape::closest(const CellNodes& c, const double p[3]) {
     for (const auto& face : cell::faces(c.type)) {
         double out[3], bary[3];
         if (face.count == 3) {
-            const double d2 = closestPointOnTriangle(p, c.x[face.nodes[0]], c.x[face.nodes[1]], c.x[face.nodes[2]],
-                                                     out, bary);
+            const double d2 =
+                closestPointOnTriangle(p, c.x[face.nodes[0]], c.x[face.nodes[1]], c.x[face.nodes[2]], out, bary);
             if (d2 < best) {
                 best = d2;
                 std::copy(out, out + 3, q);
@@ -455,8 +463,8 @@ CellLocation CellShape::closest(const CellNodes& c, const double p[3]) {
     return atQ;
 }
 
-double closestPointOnTriangle(const double p[3], const double a[3], const double b[3], const double c[3],
-                              double out[3], double bary[3]) {
+double closestPointOnTriangle(const double p[3], const double a[3], const double b[3], const double c[3], double out[3],
+                              double bary[3]) {
     // Regions of the triangle's Voronoi diagram, as in Ericson, Real-Time Collision Detection.
     double ab[3], ac[3], ap[3];
     for (int k = 0; k < 3; ++k) {

@@ -41,11 +41,11 @@ private:
 
 // Where a point lies with respect to one cell.
 struct CellLocation {
-    bool inside = false;      // within the tolerance of the cell
-    bool converged = false;   // the parametric point solves the map (else sub-tet weights)
-    double pc[3] = {0, 0, 0}; // parametric coordinates (clamped into the cell when inside)
-    double distance = 0.0;    // distance from the point to the cell (0 inside)
-    std::array<double, cell::kMaxCellNodes> weights{};   // shape-function weights, sum 1
+    bool inside = false;                               // within the tolerance of the cell
+    bool converged = false;                            // the parametric point solves the map (else sub-tet weights)
+    double pc[3] = {0, 0, 0};                          // parametric coordinates (clamped into the cell when inside)
+    double distance = 0.0;                             // distance from the point to the cell (0 inside)
+    std::array<double, cell::kMaxCellNodes> weights{}; // shape-function weights, sum 1
 };
 
 class CellShape {
@@ -85,7 +85,7 @@ public:
 
 // Closest point on triangle (a, b, c) to p: writes the point and the barycentric weights of
 // a, b, c; returns the squared distance.
-double closestPointOnTriangle(const double p[3], const double a[3], const double b[3], const double c[3],
-                              double out[3], double bary[3]);
+double closestPointOnTriangle(const double p[3], const double a[3], const double b[3], const double c[3], double out[3],
+                              double bary[3]);
 
 } // namespace zel

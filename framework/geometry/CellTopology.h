@@ -75,11 +75,11 @@ constexpr int nodeCount(ShapeType t) {
 // The face shape type with `n` vertices: 3 Triangle, 4 Quadrilateral, 5 Pentagon,
 // 6 Hexagon, more Polygon.
 constexpr ShapeType faceTypeForCount(int n) {
-    return n == 3 ? ShapeType::Triangle
-         : n == 4 ? ShapeType::Quadrilateral
-         : n == 5 ? ShapeType::Pentagon
-         : n == 6 ? ShapeType::Hexagon
-                  : ShapeType::Polygon;
+    return n == 3   ? ShapeType::Triangle
+           : n == 4 ? ShapeType::Quadrilateral
+           : n == 5 ? ShapeType::Pentagon
+           : n == 6 ? ShapeType::Hexagon
+                    : ShapeType::Polygon;
 }
 
 // One local face: its node count (3 or 4) and local node numbers (unused entries are -1).
@@ -88,23 +88,23 @@ struct LocalFace {
     std::array<int, 4> nodes;
 };
 
-inline constexpr std::array<LocalFace, 4> kTetFaces{{
-    {3, {0, 1, 3, -1}}, {3, {1, 2, 3, -1}}, {3, {2, 0, 3, -1}}, {3, {0, 2, 1, -1}}}};
-inline constexpr std::array<LocalFace, 5> kPyramidFaces{{
-    {4, {0, 3, 2, 1}}, {3, {0, 1, 4, -1}}, {3, {1, 2, 4, -1}}, {3, {2, 3, 4, -1}}, {3, {3, 0, 4, -1}}}};
-inline constexpr std::array<LocalFace, 5> kWedgeFaces{{
-    {3, {0, 1, 2, -1}}, {3, {3, 5, 4, -1}}, {4, {0, 3, 4, 1}}, {4, {1, 4, 5, 2}}, {4, {2, 5, 3, 0}}}};
-inline constexpr std::array<LocalFace, 6> kHexFaces{{
-    {4, {0, 4, 7, 3}}, {4, {1, 2, 6, 5}}, {4, {0, 1, 5, 4}}, {4, {3, 7, 6, 2}}, {4, {0, 3, 2, 1}}, {4, {4, 5, 6, 7}}}};
+inline constexpr std::array<LocalFace, 4> kTetFaces{
+    {{3, {0, 1, 3, -1}}, {3, {1, 2, 3, -1}}, {3, {2, 0, 3, -1}}, {3, {0, 2, 1, -1}}}};
+inline constexpr std::array<LocalFace, 5> kPyramidFaces{
+    {{4, {0, 3, 2, 1}}, {3, {0, 1, 4, -1}}, {3, {1, 2, 4, -1}}, {3, {2, 3, 4, -1}}, {3, {3, 0, 4, -1}}}};
+inline constexpr std::array<LocalFace, 5> kWedgeFaces{
+    {{3, {0, 1, 2, -1}}, {3, {3, 5, 4, -1}}, {4, {0, 3, 4, 1}}, {4, {1, 4, 5, 2}}, {4, {2, 5, 3, 0}}}};
+inline constexpr std::array<LocalFace, 6> kHexFaces{
+    {{4, {0, 4, 7, 3}}, {4, {1, 2, 6, 5}}, {4, {0, 1, 5, 4}}, {4, {3, 7, 6, 2}}, {4, {0, 3, 2, 1}}, {4, {4, 5, 6, 7}}}};
 
 using LocalEdge = std::array<int, 2>;
 inline constexpr std::array<LocalEdge, 6> kTetEdges{{{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}}};
-inline constexpr std::array<LocalEdge, 8> kPyramidEdges{{
-    {0, 1}, {1, 2}, {2, 3}, {3, 0}, {0, 4}, {1, 4}, {2, 4}, {3, 4}}};
-inline constexpr std::array<LocalEdge, 9> kWedgeEdges{{
-    {0, 1}, {1, 2}, {2, 0}, {3, 4}, {4, 5}, {5, 3}, {0, 3}, {1, 4}, {2, 5}}};
-inline constexpr std::array<LocalEdge, 12> kHexEdges{{
-    {0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6}, {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}}};
+inline constexpr std::array<LocalEdge, 8> kPyramidEdges{
+    {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {0, 4}, {1, 4}, {2, 4}, {3, 4}}};
+inline constexpr std::array<LocalEdge, 9> kWedgeEdges{
+    {{0, 1}, {1, 2}, {2, 0}, {3, 4}, {4, 5}, {5, 3}, {0, 3}, {1, 4}, {2, 5}}};
+inline constexpr std::array<LocalEdge, 12> kHexEdges{
+    {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6}, {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}}};
 
 // The local faces / edges of a cell type; empty for other types.
 constexpr std::span<const LocalFace> faces(ShapeType t) {
@@ -130,11 +130,13 @@ inline constexpr int kMaxCellNodes = 8;
 
 // Shape functions of a cell type at parametric point (r, s, t): fills n[0 .. nodeCount-1].
 // Returns false for a type that is not a cell.
-template <typename T>
-constexpr bool shapeFunctions(ShapeType type, T r, T s, T t, T* n) {
+template <typename T> constexpr bool shapeFunctions(ShapeType type, T r, T s, T t, T* n) {
     switch (type) {
     case ShapeType::Tetrahedron:
-        n[0] = T(1) - r - s - t; n[1] = r; n[2] = s; n[3] = t;
+        n[0] = T(1) - r - s - t;
+        n[1] = r;
+        n[2] = s;
+        n[3] = t;
         return true;
     case ShapeType::Pyramid:
         n[0] = (T(1) - r) * (T(1) - s) * (T(1) - t);
@@ -144,8 +146,12 @@ constexpr bool shapeFunctions(ShapeType type, T r, T s, T t, T* n) {
         n[4] = t;
         return true;
     case ShapeType::Wedge:
-        n[0] = (T(1) - r - s) * (T(1) - t); n[1] = r * (T(1) - t); n[2] = s * (T(1) - t);
-        n[3] = (T(1) - r - s) * t;          n[4] = r * t;          n[5] = s * t;
+        n[0] = (T(1) - r - s) * (T(1) - t);
+        n[1] = r * (T(1) - t);
+        n[2] = s * (T(1) - t);
+        n[3] = (T(1) - r - s) * t;
+        n[4] = r * t;
+        n[5] = s * t;
         return true;
     case ShapeType::Hexahedron:
         n[0] = (T(1) - r) * (T(1) - s) * (T(1) - t);
@@ -157,14 +163,12 @@ constexpr bool shapeFunctions(ShapeType type, T r, T s, T t, T* n) {
         n[6] = r * s * t;
         n[7] = (T(1) - r) * s * t;
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
 // Derivatives of the shape functions: d[3*i + k] = dN_i / d(r, s, t)_k.
-template <typename T>
-constexpr bool shapeDerivatives(ShapeType type, T r, T s, T t, T* d) {
+template <typename T> constexpr bool shapeDerivatives(ShapeType type, T r, T s, T t, T* d) {
     const T one(1);
     switch (type) {
     case ShapeType::Tetrahedron: {
@@ -174,40 +178,26 @@ constexpr bool shapeDerivatives(ShapeType type, T r, T s, T t, T* d) {
     }
     case ShapeType::Pyramid: {
         const T rm = one - r, sm = one - s, tm = one - t;
-        const T v[15] = {-sm * tm, -rm * tm, -rm * sm,
-                         sm * tm,  -r * tm,  -r * sm,
-                         s * tm,   r * tm,   -r * s,
-                         -s * tm,  rm * tm,  -rm * s,
-                         0,        0,        one};
+        const T v[15] = {-sm * tm, -rm * tm, -rm * sm, sm * tm, -r * tm, -r * sm, s * tm, r * tm,
+                         -r * s,   -s * tm,  rm * tm,  -rm * s, 0,       0,       one};
         for (int i = 0; i < 15; ++i) d[i] = v[i];
         return true;
     }
     case ShapeType::Wedge: {
         const T u = one - r - s, tm = one - t;
-        const T v[18] = {-tm, -tm, -u,
-                         tm,  0,   -r,
-                         0,   tm,  -s,
-                         -t,  -t,  u,
-                         t,   0,   r,
-                         0,   t,   s};
+        const T v[18] = {-tm, -tm, -u, tm, 0, -r, 0, tm, -s, -t, -t, u, t, 0, r, 0, t, s};
         for (int i = 0; i < 18; ++i) d[i] = v[i];
         return true;
     }
     case ShapeType::Hexahedron: {
         const T rm = one - r, sm = one - s, tm = one - t;
-        const T v[24] = {-sm * tm, -rm * tm, -rm * sm,
-                         sm * tm,  -r * tm,  -r * sm,
-                         s * tm,   r * tm,   -r * s,
-                         -s * tm,  rm * tm,  -rm * s,
-                         -sm * t,  -rm * t,  rm * sm,
-                         sm * t,   -r * t,   r * sm,
-                         s * t,    r * t,    r * s,
-                         -s * t,   rm * t,   rm * s};
+        const T v[24] = {-sm * tm, -rm * tm, -rm * sm, sm * tm, -r * tm, -r * sm, s * tm,  r * tm,
+                         -r * s,   -s * tm,  rm * tm,  -rm * s, -sm * t, -rm * t, rm * sm, sm * t,
+                         -r * t,   r * sm,   s * t,    r * t,   r * s,   -s * t,  rm * t,  rm * s};
         for (int i = 0; i < 24; ++i) d[i] = v[i];
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -215,8 +205,7 @@ constexpr bool shapeDerivatives(ShapeType type, T r, T s, T t, T* d) {
 inline constexpr double kTetNodeCoords[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
 inline constexpr double kPyramidNodeCoords[] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5, 0.5, 1};
 inline constexpr double kWedgeNodeCoords[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 0, 1, 1};
-inline constexpr double kHexNodeCoords[] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0,
-                                            0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1};
+inline constexpr double kHexNodeCoords[] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1};
 constexpr std::span<const double> nodeParametricCoords(ShapeType type) {
     switch (type) {
     case ShapeType::Tetrahedron: return kTetNodeCoords;

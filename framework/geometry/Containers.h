@@ -20,8 +20,7 @@ namespace zel {
 
 // A 3-vector. For floating-point T, a component equal to the undefined value marks the
 // whole vector undefined: its length is then the undefined value, and sums skip it.
-template <typename T>
-struct TripletBase {
+template <typename T> struct TripletBase {
     T x{};
     T y{};
     T z{};
@@ -58,10 +57,30 @@ struct TripletBase {
     constexpr TripletBase operator-() const { return {-x, -y, -z}; }
     constexpr TripletBase operator*(T s) const { return {x * s, y * s, z * s}; }
     constexpr TripletBase operator/(T s) const { return {x / s, y / s, z / s}; }
-    constexpr TripletBase& operator+=(const TripletBase& o) { x += o.x; y += o.y; z += o.z; return *this; }
-    constexpr TripletBase& operator-=(const TripletBase& o) { x -= o.x; y -= o.y; z -= o.z; return *this; }
-    constexpr TripletBase& operator*=(T s) { x *= s; y *= s; z *= s; return *this; }
-    constexpr TripletBase& operator/=(T s) { x /= s; y /= s; z /= s; return *this; }
+    constexpr TripletBase& operator+=(const TripletBase& o) {
+        x += o.x;
+        y += o.y;
+        z += o.z;
+        return *this;
+    }
+    constexpr TripletBase& operator-=(const TripletBase& o) {
+        x -= o.x;
+        y -= o.y;
+        z -= o.z;
+        return *this;
+    }
+    constexpr TripletBase& operator*=(T s) {
+        x *= s;
+        y *= s;
+        z *= s;
+        return *this;
+    }
+    constexpr TripletBase& operator/=(T s) {
+        x /= s;
+        y /= s;
+        z /= s;
+        return *this;
+    }
     constexpr bool operator==(const TripletBase& o) const { return x == o.x && y == o.y && z == o.z; }
     constexpr bool operator!=(const TripletBase& o) const { return !(*this == o); }
 
@@ -86,23 +105,25 @@ struct TripletBase {
         }
         return *this;
     }
-    TripletBase normalised() const { TripletBase r(*this); r.normalise(); return r; }
+    TripletBase normalised() const {
+        TripletBase r(*this);
+        r.normalise();
+        return r;
+    }
 };
 
-template <typename T>
-constexpr TripletBase<T> operator*(T s, const TripletBase<T>& v) { return v * s; }
-template <typename T>
-constexpr T dot(const TripletBase<T>& a, const TripletBase<T>& b) { return a.dot(b); }
-template <typename T>
-constexpr TripletBase<T> cross(const TripletBase<T>& a, const TripletBase<T>& b) { return a.cross(b); }
+template <typename T> constexpr TripletBase<T> operator*(T s, const TripletBase<T>& v) { return v * s; }
+template <typename T> constexpr T dot(const TripletBase<T>& a, const TripletBase<T>& b) { return a.dot(b); }
+template <typename T> constexpr TripletBase<T> cross(const TripletBase<T>& a, const TripletBase<T>& b) {
+    return a.cross(b);
+}
 
 using TripletF = TripletBase<float>;
 using TripletD = TripletBase<double>;
 
 // A growable flat array with the container operations the system uses. The derived
 // vectors add the reductions of their element type.
-template <typename T>
-class ZELVector {
+template <typename T> class ZELVector {
 public:
     using value_type = T;
     using iterator = typename std::vector<T>::iterator;
@@ -138,8 +159,14 @@ public:
     void redefine(const T* values, std::size_t count) { m_data.assign(values, values + count); }
     void redefine(std::span<const T> values) { m_data.assign(values.begin(), values.end()); }
 
-    T& operator[](std::size_t i) { assert(i < m_data.size()); return m_data[i]; }
-    const T& operator[](std::size_t i) const { assert(i < m_data.size()); return m_data[i]; }
+    T& operator[](std::size_t i) {
+        assert(i < m_data.size());
+        return m_data[i];
+    }
+    const T& operator[](std::size_t i) const {
+        assert(i < m_data.size());
+        return m_data[i];
+    }
     T& back() { return m_data.back(); }
     const T& back() const { return m_data.back(); }
     T* data() { return m_data.data(); }
@@ -169,14 +196,20 @@ public:
         float m = UNDEFINED_VALUE;
         bool any = false;
         for (float v : m_data)
-            if (!isUndefined(v)) { m = any ? std::min(m, v) : v; any = true; }
+            if (!isUndefined(v)) {
+                m = any ? std::min(m, v) : v;
+                any = true;
+            }
         return m;
     }
     float getMax() const {
         float m = UNDEFINED_VALUE;
         bool any = false;
         for (float v : m_data)
-            if (!isUndefined(v)) { m = any ? std::max(m, v) : v; any = true; }
+            if (!isUndefined(v)) {
+                m = any ? std::max(m, v) : v;
+                any = true;
+            }
         return m;
     }
     // Summed in double, returned as float.
@@ -229,7 +262,11 @@ private:
         bool any = false;
         for (const auto& p : m_data) {
             if (p.isUndefined()) continue;
-            if (!any) { e = p; any = true; continue; }
+            if (!any) {
+                e = p;
+                any = true;
+                continue;
+            }
             for (int k = 0; k < 3; ++k) e[k] = lower ? std::min(e[k], p[k]) : std::max(e[k], p[k]);
         }
         return e;
@@ -248,7 +285,10 @@ public:
     // unit. A zero axis gives the identity.
     void setRotationMatrix(const TripletBase<float>& axis, float angle) {
         const double len = std::sqrt(double(axis.x) * axis.x + double(axis.y) * axis.y + double(axis.z) * axis.z);
-        if (len == 0.0) { setIdentity(); return; }
+        if (len == 0.0) {
+            setIdentity();
+            return;
+        }
         const double x = axis.x / len, y = axis.y / len, z = axis.z / len;
         const double c = std::cos(double(angle)), s = std::sin(double(angle)), t = 1.0 - c;
         const double r[3][3] = {{t * x * x + c, t * x * y - s * z, t * x * z + s * y},
@@ -263,8 +303,7 @@ public:
         for (int i = 0; i < 3; ++i) m[i][i] = factor;
     }
     TripletBase<float> multVec(const TripletBase<float>& v) const {
-        return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z,
-                m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
+        return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z, m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
                 m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
     }
     ZELMatrix3 operator*(const ZELMatrix3& o) const {
@@ -290,8 +329,14 @@ class Edge {
 public:
     Edge() = default;
     Edge(int a, int b) : m_v{a, b} {}
-    int operator[](int i) const { assert(i == 0 || i == 1); return m_v[i]; }
-    int& operator[](int i) { assert(i == 0 || i == 1); return m_v[i]; }
+    int operator[](int i) const {
+        assert(i == 0 || i == 1);
+        return m_v[i];
+    }
+    int& operator[](int i) {
+        assert(i == 0 || i == 1);
+        return m_v[i];
+    }
     bool operator==(const Edge& o) const { return m_v[0] == o.m_v[0] && m_v[1] == o.m_v[1]; }
     bool operator<(const Edge& o) const { return key() < o.key(); }
     bool sameAs(const Edge& o) const { return key() == o.key(); }

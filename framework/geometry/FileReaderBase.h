@@ -48,7 +48,9 @@ public:
     static const std::string& getRelativeBase();
     class RelativeBaseScope {
     public:
-        explicit RelativeBaseScope(const std::string& folder) : m_previous(getRelativeBase()) { setRelativeBase(folder); }
+        explicit RelativeBaseScope(const std::string& folder) : m_previous(getRelativeBase()) {
+            setRelativeBase(folder);
+        }
         ~RelativeBaseScope() { setRelativeBase(m_previous); }
         RelativeBaseScope(const RelativeBaseScope&) = delete;
         RelativeBaseScope& operator=(const RelativeBaseScope&) = delete;

@@ -47,7 +47,7 @@ void Geometry::getFreeEdges(std::vector<Edge>& edges, std::set<int>& vertices) c
             const auto ids = set.getElement(f);
             for (int j = 0; j < n; ++j) {
                 const int a = ids[std::size_t(j)], b = ids[std::size_t((j + 1) % n)];
-                if (a == b) continue;   // collapsed corner of a degenerate face
+                if (a == b) continue; // collapsed corner of a degenerate face
                 all.push_back({Edge(a, b).key(), a, b, order++});
             }
         }
@@ -86,14 +86,14 @@ void Geometry::findFreeEdgesOnBoundaries(const std::vector<Geometry*>& boundarie
         return false;
     };
     std::vector<Edge> kept;
-    std::map<int, double> tolerance;   // per kept vertex: the largest tolerance of its edges
+    std::map<int, double> tolerance; // per kept vertex: the largest tolerance of its edges
     for (const Edge& e : edges) {
         if (e[0] < 0 || e[1] < 0 || std::size_t(e[0]) >= v.size() || std::size_t(e[1]) >= v.size()) continue;
         const TripletF& a = v[std::size_t(e[0])];
         const TripletF& b = v[std::size_t(e[1])];
         const TripletF mid = (a + b) * 0.5f;
-        const double tol = 0.01 * (TripletD(a) - TripletD(b)).length() +
-                           4.0 * FLT_EPSILON * std::max(magnitude(a), magnitude(b));
+        const double tol =
+            0.01 * (TripletD(a) - TripletD(b)).length() + 4.0 * FLT_EPSILON * std::max(magnitude(a), magnitude(b));
         if (!onAny(a, tol) || !onAny(b, tol) || !onAny(mid, tol)) continue;
         kept.push_back(e);
         for (int end : {e[0], e[1]}) {

@@ -15,10 +15,9 @@ ShapeSet::ShapeSet(std::string name, ShapeType type, int numElements, int nodesP
     : m_name(std::move(name)), m_type(type), m_nodes(cell::nodeCount(type)) {
     if (type == ShapeType::Polygon) {
         if (nodesPerElement < 3)
-            throw internal::badParam("ShapeSet", "ShapeSet",
-                                     _("Polygon set '%s' needs at least 3 vertices per face, given %d.", m_name,
-                                       nodesPerElement),
-                                     ErrError);
+            throw internal::badParam(
+                "ShapeSet", "ShapeSet",
+                _("Polygon set '%s' needs at least 3 vertices per face, given %d.", m_name, nodesPerElement), ErrError);
         m_nodes = nodesPerElement;
     } else if (nodesPerElement != 0 && nodesPerElement != m_nodes) {
         throw internal::badParam("ShapeSet", "ShapeSet",
@@ -173,8 +172,7 @@ Geometry::CellRef Geometry::getElement(std::int64_t globalId) const {
 }
 
 Variable* Geometry::addVariable(std::unique_ptr<Variable> variable) {
-    if (!variable)
-        throw internal::nullPointer("Geometry", "addVariable", "Null pointer to variable.", ErrError);
+    if (!variable) throw internal::nullPointer("Geometry", "addVariable", "Null pointer to variable.", ErrError);
     for (auto& v : m_variables)
         if (v->getName() == variable->getName()) {
             v = std::move(variable);

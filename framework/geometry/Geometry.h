@@ -42,8 +42,8 @@ namespace zel {
 
 class FileReaderBase;
 class Geometry;
-struct ElementWeights;        // GeometrySearch.h
-enum class SearchMode : int;  // CellLocator.h
+struct ElementWeights;       // GeometrySearch.h
+enum class SearchMode : int; // CellLocator.h
 
 // One element set: name, shape type, a fixed node count per element, the flat connectivity
 // (#elements by node count, vertex indices into the geometry's vertices) and the element
@@ -90,7 +90,10 @@ public:
         m_nums.shrink_to_fit();
     }
     // The whole connectivity, #elements by node count; its size must stay a multiple.
-    std::vector<int>& editConnectivity() { ++m_version; return m_connectivity; }
+    std::vector<int>& editConnectivity() {
+        ++m_version;
+        return m_connectivity;
+    }
     // Records element i's number (e.g. the element number of the file it was read from).
     void setNum(int i, int number) { m_nums[std::size_t(i)] = number; }
 
@@ -167,13 +170,25 @@ public:
 
     // --- vertices and lines
     const TripletZELVector& getVertices() const { return m_vertices; }
-    TripletZELVector& getModifiableVertices() { invalidateVertexData(); return m_vertices; }
-    void setVertices(TripletZELVector vertices) { m_vertices = std::move(vertices); invalidateVertexData(); }
+    TripletZELVector& getModifiableVertices() {
+        invalidateVertexData();
+        return m_vertices;
+    }
+    void setVertices(TripletZELVector vertices) {
+        m_vertices = std::move(vertices);
+        invalidateVertexData();
+    }
     int getNumVertices() const { return static_cast<int>(m_vertices.size()); }
     // #L by 2 vertex indices.
     const IntZELVector& getLines() const { return m_lines; }
-    IntZELVector& getModifiableLines() { invalidateVertexData(); return m_lines; }
-    void setLines(IntZELVector lines) { m_lines = std::move(lines); invalidateVertexData(); }
+    IntZELVector& getModifiableLines() {
+        invalidateVertexData();
+        return m_lines;
+    }
+    void setLines(IntZELVector lines) {
+        m_lines = std::move(lines);
+        invalidateVertexData();
+    }
     int getNumLines() const { return static_cast<int>(m_lines.size() / 2); }
 
     // --- element sets (faces and cells)
@@ -201,8 +216,7 @@ public:
     std::int64_t getNumElements() const { return getElementOffsets().back(); }
     CellRef getElement(std::int64_t globalId) const;
     // f(globalId, set, elementIndex, nodes) for every volume cell, in id order.
-    template <typename F>
-    void forEachCell(F&& f) const {
+    template <typename F> void forEachCell(F&& f) const {
         const auto offsets = getElementOffsets();
         for (std::size_t s = 0; s < m_sets.size(); ++s) {
             const ShapeSet& set = *m_sets[s];
@@ -304,9 +318,7 @@ public:
 
     // --- caches of the search code
     GeometryCacheBase* getCache(CacheSlot slot) const { return m_caches[slot].get(); }
-    void setCache(CacheSlot slot, std::unique_ptr<GeometryCacheBase> cache) const {
-        m_caches[slot] = std::move(cache);
-    }
+    void setCache(CacheSlot slot, std::unique_ptr<GeometryCacheBase> cache) const { m_caches[slot] = std::move(cache); }
 
     // --- the class-wide geometry directory (not owned; the registry that sets it owns it).
     // Code outside the geometry library should use the accessors, which work across

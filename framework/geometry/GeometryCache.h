@@ -18,7 +18,7 @@ struct Geometry::WeightCache {
     TripletZELVector normals;
     FloatZELVector lengths;
     FloatZELVector volumes;
-    std::vector<double> areasD;                 // the weights above, unrounded
+    std::vector<double> areasD; // the weights above, unrounded
     std::vector<TripletBase<double>> areaVectorsD;
     std::vector<double> lengthsD;
     std::vector<double> volumesD;

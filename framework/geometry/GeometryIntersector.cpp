@@ -13,8 +13,8 @@ std::size_t GeometryIntersector::intersectWithGeometry(Geometry* geometry, const
     if (geometry == nullptr || domainGeometry == nullptr)
         throw internal::nullPointer("GeometryIntersector", "intersectWithGeometry", "Null geometry given.", ErrError);
     if (normal.isUndefined() || normal.lengthSquared() == 0.0f)
-        throw internal::badParam("GeometryIntersector", "intersectWithGeometry", "The plane normal is zero or undefined.",
-                                 ErrError);
+        throw internal::badParam("GeometryIntersector", "intersectWithGeometry",
+                                 "The plane normal is zero or undefined.", ErrError);
     if (geometry->getNumVertices() != 0 || geometry->getNumElementSets() != 0)
         throw internal::badParam("GeometryIntersector", "intersectWithGeometry",
                                  "The geometry to fill with the cut is not empty.", ErrError);
@@ -35,7 +35,7 @@ std::size_t GeometryIntersector::fill(Geometry& geometry, const std::string& dom
         const int count = static_cast<int>(cut.faces[k].size() / std::size_t(n));
         if (count == 0) continue;
         ShapeSet* set = geometry.addFaceSet(ContourGeometry::faceSetSuffix(n), kTypes[k], count);
-        assert(set != nullptr);   // the geometry was empty
+        assert(set != nullptr); // the geometry was empty
         set->editConnectivity().swap(cut.faces[k]);
         faces += std::size_t(count);
     }

@@ -33,7 +33,7 @@ public:
     }
     std::uint64_t version;
     CellLocator locator;
-    std::vector<std::int64_t> firstId;   // per block of the index: the element id of its first cell
+    std::vector<std::int64_t> firstId; // per block of the index: the element id of its first cell
     std::int64_t lastCell = -1;
 };
 

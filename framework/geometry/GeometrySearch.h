@@ -38,12 +38,12 @@ namespace zel {
 
 // The cell that holds a point and the point's weights on the cell's nodes.
 struct ElementWeights {
-    Geometry::CellRef element;                          // element set and element within it
-    std::int64_t globalId = -1;                         // Geometry::getElementOffsets() numbering
-    int count = 0;                                      // nodes of the cell
-    std::array<int, cell::kMaxCellNodes> nodes{};       // node numbers (vertex indices)
-    std::array<float, cell::kMaxCellNodes> weights{};   // shape-function weights, sum 1
-    float distance = 0.0f;                              // 0 when the cell contains the point
+    Geometry::CellRef element;                        // element set and element within it
+    std::int64_t globalId = -1;                       // Geometry::getElementOffsets() numbering
+    int count = 0;                                    // nodes of the cell
+    std::array<int, cell::kMaxCellNodes> nodes{};     // node numbers (vertex indices)
+    std::array<float, cell::kMaxCellNodes> weights{}; // shape-function weights, sum 1
+    float distance = 0.0f;                            // 0 when the cell contains the point
 };
 
 // Views of a geometry's arrays: its volume sets (cells) or its face sets. Valid while the

@@ -21,8 +21,8 @@ inline double norm(const Vec& v) { return std::sqrt(v.lengthSquared()); }
 constexpr double kG2 = 0.28867513459481288225; // 0.5 / sqrt(3)
 constexpr double kGauss2Points[2] = {0.5 - kG2, 0.5 + kG2};
 constexpr double kGauss2Weights[2] = {0.5, 0.5};
-constexpr double kGauss4Points[4] = {0.5 - 0.43056815579702628, 0.5 - 0.16999052179242813,
-                                     0.5 + 0.16999052179242813, 0.5 + 0.43056815579702628};
+constexpr double kGauss4Points[4] = {0.5 - 0.43056815579702628, 0.5 - 0.16999052179242813, 0.5 + 0.16999052179242813,
+                                     0.5 + 0.43056815579702628};
 constexpr double kGauss4Weights[4] = {0.17392742256872693, 0.32607257743127307, 0.32607257743127307,
                                       0.17392742256872693};
 // Degree-2 rule on the triangle r, s >= 0, r + s <= 1 (weights sum to its area 1/2).
@@ -50,7 +50,10 @@ void faceWeights(const Vec* p, int k, double* area, Vec* vec) {
     if (k == 3) {
         const Vec a = (p[1] - p[0]).cross(p[2] - p[0]) * 0.5;
         const double s = norm(a) / 3.0;
-        for (int j = 0; j < 3; ++j) { area[j] += s; vec[j] += a / 3.0; }
+        for (int j = 0; j < 3; ++j) {
+            area[j] += s;
+            vec[j] += a / 3.0;
+        }
         return;
     }
     if (k == 4) {
@@ -139,8 +142,7 @@ void cellWeights(ShapeType type, const Vec* p, double* vol) {
                     addPoint(kGauss2Points[a], kGauss2Points[b], kGauss2Points[c],
                              kGauss2Weights[a] * kGauss2Weights[b] * kGauss2Weights[c]);
         break;
-    default:
-        return;
+    default: return;
     }
     double total = 0.0;
     for (int i = 0; i < n; ++i) total += local[i];
@@ -319,8 +321,8 @@ void Geometry::calculateLines(float angleDegrees) {
     // each edge are adjacent.
     struct EdgeUse {
         std::uint64_t key;
-        int a, b;      // as the first face lists it
-        int face;      // index into normals
+        int a, b; // as the first face lists it
+        int face; // index into normals
     };
     std::vector<EdgeUse> uses;
     std::vector<Vec> normals;
@@ -344,9 +346,8 @@ void Geometry::calculateLines(float angleDegrees) {
             }
         }
     }
-    std::sort(uses.begin(), uses.end(), [](const EdgeUse& x, const EdgeUse& y) {
-        return x.key != y.key ? x.key < y.key : x.face < y.face;
-    });
+    std::sort(uses.begin(), uses.end(),
+              [](const EdgeUse& x, const EdgeUse& y) { return x.key != y.key ? x.key < y.key : x.face < y.face; });
     const double cosLimit = std::cos(double(angleDegrees) * std::numbers::pi / 180.0);
     IntZELVector lines;
     for (std::size_t i = 0; i < uses.size();) {

@@ -24,7 +24,11 @@ template <> struct Accumulator<float> {
 };
 template <> struct Accumulator<TripletF> {
     double x = 0.0, y = 0.0, z = 0.0;
-    void add(const TripletF& p, double w) { x += w * p.x; y += w * p.y; z += w * p.z; }
+    void add(const TripletF& p, double w) {
+        x += w * p.x;
+        y += w * p.y;
+        z += w * p.z;
+    }
     TripletF result() const { return {float(x), float(y), float(z)}; }
 };
 
@@ -33,8 +37,7 @@ constexpr float kNegligibleWeight = 1e-6f;
 
 // Adds w * value of `node` from `src`; false when the node is missing or undefined and its
 // weight matters.
-template <typename T>
-bool addNode(Accumulator<T>& acc, std::span<const T> src, int node, float w) {
+template <typename T> bool addNode(Accumulator<T>& acc, std::span<const T> src, int node, float w) {
     if (node < 0 || std::size_t(node) >= src.size() || undefinedValue(src[std::size_t(node)]))
         return std::abs(w) < kNegligibleWeight;
     acc.add(src[std::size_t(node)], w);
@@ -43,13 +46,12 @@ bool addNode(Accumulator<T>& acc, std::span<const T> src, int node, float w) {
 
 void checkOut(std::size_t outSize, std::size_t vertices, const char* cls) {
     if (outSize != vertices)
-        throw internal::badParam(cls, "interpolate",
-                                 _("Output has %d entries for %d vertices.", outSize, vertices), ErrError);
+        throw internal::badParam(cls, "interpolate", _("Output has %d entries for %d vertices.", outSize, vertices),
+                                 ErrError);
 }
 
 template <typename T>
-void vertexInterpolate(std::span<const int> nodes, std::span<const std::span<const T>> sources,
-                       std::span<T> out) {
+void vertexInterpolate(std::span<const int> nodes, std::span<const std::span<const T>> sources, std::span<T> out) {
     checkOut(out.size(), nodes.size(), "VertexInterpolant");
     const std::span<const T> src = sources.empty() ? std::span<const T>() : sources[0];
     for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -103,8 +105,8 @@ void fromMap(std::span<const EdgeInterpolantData> data, const std::map<std::uint
     };
     for (std::size_t i = 0; i < data.size(); ++i) {
         Accumulator<T> acc;
-        const bool ok = lookup(data[i].nodeA, data[i].weightA, acc) &&
-                        lookup(data[i].nodeB, 1.0f - data[i].weightA, acc);
+        const bool ok =
+            lookup(data[i].nodeA, data[i].weightA, acc) && lookup(data[i].nodeB, 1.0f - data[i].weightA, acc);
         out[i] = ok ? acc.result() : undefinedOf<T>();
     }
 }
@@ -167,8 +169,7 @@ std::unique_ptr<Interpolant> VertexInterpolant::clone() const { return std::make
 void VertexInterpolant::interpolate(std::span<const std::span<const float>> sources, std::span<float> out) const {
     vertexInterpolate<float>(m_nodes.span(), sources, out);
 }
-void VertexInterpolant::interpolate(std::span<const std::span<const TripletF>> sources,
-                                    std::span<TripletF> out) const {
+void VertexInterpolant::interpolate(std::span<const std::span<const TripletF>> sources, std::span<TripletF> out) const {
     vertexInterpolate<TripletF>(m_nodes.span(), sources, out);
 }
 
@@ -179,23 +180,21 @@ std::unique_ptr<Interpolant> EdgeInterpolant::clone() const { return std::make_u
 void EdgeInterpolant::interpolate(std::span<const std::span<const float>> sources, std::span<float> out) const {
     edgeInterpolate<float>(m_data, sources, out);
 }
-void EdgeInterpolant::interpolate(std::span<const std::span<const TripletF>> sources,
-                                  std::span<TripletF> out) const {
+void EdgeInterpolant::interpolate(std::span<const std::span<const TripletF>> sources, std::span<TripletF> out) const {
     edgeInterpolate<TripletF>(m_data, sources, out);
 }
 
 void EdgeInterpolant::addData(const std::map<int, EdgeInterpolantData>& data) {
     if (data.empty()) return;
     if (data.begin()->first < 0)
-        throw internal::badParam("EdgeInterpolant", "addData",
-                                 _("Negative vertex index %d.", data.begin()->first), ErrError);
+        throw internal::badParam("EdgeInterpolant", "addData", _("Negative vertex index %d.", data.begin()->first),
+                                 ErrError);
     const std::size_t needed = std::size_t(data.rbegin()->first) + 1;
     if (m_data.size() < needed) m_data.resize(needed, EdgeInterpolantData{-1, -1, 1.0f});
     for (const auto& [index, d] : data) m_data[std::size_t(index)] = d;
 }
 
-void EdgeInterpolant::interpolateFromMap(const std::map<std::uint64_t, float>& nodeValues,
-                                         FloatZELVector& out) const {
+void EdgeInterpolant::interpolateFromMap(const std::map<std::uint64_t, float>& nodeValues, FloatZELVector& out) const {
     fromMap<float>(m_data, nodeValues, out);
 }
 void EdgeInterpolant::interpolateFromMap(const std::map<std::uint64_t, TripletF>& nodeValues,
@@ -223,8 +222,7 @@ std::size_t WeightedInterpolantBase::getNumLocated() const {
     return n;
 }
 
-void WeightedInterpolantBase::interpolate(std::span<const std::span<const float>> sources,
-                                          std::span<float> out) const {
+void WeightedInterpolantBase::interpolate(std::span<const std::span<const float>> sources, std::span<float> out) const {
     weightedInterpolate<float>(m_source, m_offsets, m_records, sources, out);
 }
 void WeightedInterpolantBase::interpolate(std::span<const std::span<const TripletF>> sources,
@@ -232,9 +230,7 @@ void WeightedInterpolantBase::interpolate(std::span<const std::span<const Triple
     weightedInterpolate<TripletF>(m_source, m_offsets, m_records, sources, out);
 }
 
-std::unique_ptr<Interpolant> ExternalInterpolant::clone() const {
-    return std::make_unique<ExternalInterpolant>(*this);
-}
+std::unique_ptr<Interpolant> ExternalInterpolant::clone() const { return std::make_unique<ExternalInterpolant>(*this); }
 
 std::unique_ptr<Interpolant> HybridInterpolant::clone() const { return std::make_unique<HybridInterpolant>(*this); }
 

@@ -37,7 +37,7 @@ struct NodeWeight {
 struct EdgeInterpolantData {
     int nodeA = -1;
     int nodeB = -1;
-    float weightA = 1.0f;   // value = weightA * value(A) + (1 - weightA) * value(B)
+    float weightA = 1.0f; // value = weightA * value(A) + (1 - weightA) * value(B)
 };
 
 // The (node, weight) pairs of one vertex and the index of its source (-1 = not located).
@@ -66,8 +66,7 @@ public:
     // source k (an empty span: that source lacks the variable); out has one entry per
     // vertex (getNumVertices()).
     virtual void interpolate(std::span<const std::span<const float>> sources, std::span<float> out) const = 0;
-    virtual void interpolate(std::span<const std::span<const TripletF>> sources,
-                             std::span<TripletF> out) const = 0;
+    virtual void interpolate(std::span<const std::span<const TripletF>> sources, std::span<TripletF> out) const = 0;
 
     // The variable `name` at the vertices: asks each source geometry for it
     // (Geometry::getVariable, which for a domain geometry reaches the data storage), reads
@@ -167,8 +166,8 @@ public:
     void pushVertex(int source, std::span<const NodeWeight> nodes);
     void pushVertex(const NodeDefinition& def) { pushVertex(def.source, def.nodes); }
     NodeDefinition getInternalData(std::size_t i) const {
-        return {m_source[i], std::span<const NodeWeight>(m_records).subspan(
-                                 m_offsets[i], m_offsets[i + 1] - m_offsets[i])};
+        return {m_source[i],
+                std::span<const NodeWeight>(m_records).subspan(m_offsets[i], m_offsets[i + 1] - m_offsets[i])};
     }
     // The flat arrays: source per vertex, #vertices+1 offsets into the records.
     std::span<const int> getSources() const { return m_source; }

@@ -32,7 +32,7 @@ void crossTriangle(const double* a, const double* b, const double* c, const doub
     pv[2] = d[0] * e2[1] - d[1] * e2[0];
     const double det = dot3(e1, pv);
     const double scale = std::sqrt(dot3(e1, e1) * dot3(e2, e2) * dot3(d, d));
-    if (!(std::fabs(det) > 1e-12 * scale)) return;   // the line lies in the triangle's plane
+    if (!(std::fabs(det) > 1e-12 * scale)) return; // the line lies in the triangle's plane
     const double inv = 1.0 / det;
     for (int k = 0; k < 3; ++k) tv[k] = o[k] - a[k];
     const double u = dot3(tv, pv) * inv;
@@ -52,7 +52,7 @@ void crossBilinear(const double* p00, const double* p10, const double* p11, cons
     // Two directions normal to the line turn x(u, v) = line into two bilinear equations.
     double n1[3], n2[3];
     const int m = std::fabs(d[0]) < std::fabs(d[1]) ? (std::fabs(d[0]) < std::fabs(d[2]) ? 0 : 2)
-                                                      : (std::fabs(d[1]) < std::fabs(d[2]) ? 1 : 2);
+                                                    : (std::fabs(d[1]) < std::fabs(d[2]) ? 1 : 2);
     double axis[3] = {0, 0, 0};
     axis[m] = 1.0;
     n1[0] = d[1] * axis[2] - d[2] * axis[1];
@@ -74,7 +74,7 @@ void crossBilinear(const double* p00, const double* p10, const double* p11, cons
     const double qb = A1 * D2 + B1 * C2 - A2 * D1 - B2 * C1;
     const double qc = A1 * C2 - A2 * C1;
     const double scale = std::max({std::fabs(qa), std::fabs(qb), std::fabs(qc)});
-    if (!(scale > 0.0)) return;   // the line lies in the patch or the patch is degenerate
+    if (!(scale > 0.0)) return; // the line lies in the patch or the patch is degenerate
     double roots[2];
     int nr = 0;
     if (std::fabs(qa) <= 1e-12 * scale) {
@@ -130,7 +130,7 @@ void clipCell(const CellNodes& c, const double o[3], const double d[3], std::vec
     bool open = false;
     double start = 0.0, end = 0.0;
     for (std::size_t i = 0; i + 1 < ts.size(); ++i) {
-        if (ts[i + 1] - ts[i] <= minLength) continue;   // one crossing seen by two faces
+        if (ts[i + 1] - ts[i] <= minLength) continue; // one crossing seen by two faces
         const double tm = 0.5 * (ts[i] + ts[i + 1]);
         const double mid[3] = {o[0] + tm * d[0], o[1] + tm * d[1], o[2] + tm * d[2]};
         if (CellShape::locate(c, mid, tol).inside) {

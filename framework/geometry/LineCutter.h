@@ -18,9 +18,9 @@
 namespace zel {
 
 struct LineCutResult {
-    std::vector<TripletF> vertices;   // #V crossings, in the order of the line parameter
-    std::vector<double> parameters;   // #V line parameters t of point + t·direction
-    std::vector<int> segments;        // #S by 2 vertex indices, one segment per crossed cell
+    std::vector<TripletF> vertices; // #V crossings, in the order of the line parameter
+    std::vector<double> parameters; // #V line parameters t of point + t·direction
+    std::vector<int> segments;      // #S by 2 vertex indices, one segment per crossed cell
     // Per crossed cell (element number of the locator's view): the length of the line
     // inside it.
     std::vector<std::pair<std::int64_t, double>> chords;

@@ -17,8 +17,8 @@ namespace zel {
 struct ElementBlockView {
     ShapeType type = ShapeType::Point;
     int nodesPerElement = 0;
-    std::span<const int> connectivity;   // #elements by nodesPerElement node indices
-    int setIndex = -1;                   // the element set (face set) it came from, for callers
+    std::span<const int> connectivity; // #elements by nodesPerElement node indices
+    int setIndex = -1;                 // the element set (face set) it came from, for callers
 
     std::int64_t size() const {
         return nodesPerElement > 0 ? static_cast<std::int64_t>(connectivity.size()) / nodesPerElement : 0;
@@ -32,7 +32,7 @@ struct ElementBlockView {
 // Vertices and element blocks. Element numbers run over the blocks in order: element e of
 // the mesh is element e - blockStart(b) of block b.
 struct MeshView {
-    std::span<const TripletF> vertices;   // #V points
+    std::span<const TripletF> vertices; // #V points
     std::vector<ElementBlockView> blocks;
 
     std::int64_t elementCount() const {
@@ -67,7 +67,7 @@ public:
     }
 
 private:
-    std::vector<std::int64_t> m_start;   // #blocks + 1 running element counts
+    std::vector<std::int64_t> m_start; // #blocks + 1 running element counts
 };
 
 } // namespace zel

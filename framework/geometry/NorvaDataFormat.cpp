@@ -146,16 +146,13 @@ private:
             takesExponent = true;
             break;
         case 'D':
-        case 'F':
-            break;
+        case 'F': break;
         case 'A':
         case 'L':
             kind = NorvaDataFormat::FieldKind::Text;
             needsDecimals = false;
             break;
-        default:
-            --m_pos;
-            fail("an unknown edit descriptor");
+        default: --m_pos; fail("an unknown edit descriptor");
         }
         if (!atDigit()) fail("a field width is expected");
         const long width = readNumber();

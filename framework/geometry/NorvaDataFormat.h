@@ -31,7 +31,7 @@ class NorvaDataFormat {
 public:
     enum class FieldKind { Integer, Real, Text };
     struct Field {
-        int start = 0;  // first column, counted from 0
+        int start = 0; // first column, counted from 0
         int width = 0;
         FieldKind kind = FieldKind::Integer;
     };

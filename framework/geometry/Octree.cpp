@@ -47,10 +47,10 @@ void Octree::Construct(std::span<const TripletF> vertices, const ShapeSet& set) 
         double mag = 0.0;
         for (int id : ids) {
             if (id < 0 || std::size_t(id) >= vertices.size())
-                throw data::invalid("Octree", "Construct",
-                                    _("Face %d of set '%s' refers to vertex %d of %d.", f, set.getName(), id,
-                                      vertices.size()),
-                                    ErrError);
+                throw data::invalid(
+                    "Octree", "Construct",
+                    _("Face %d of set '%s' refers to vertex %d of %d.", f, set.getName(), id, vertices.size()),
+                    ErrError);
             const TripletF& p = vertices[std::size_t(id)];
             m_points.push_back(p);
             for (int k = 0; k < 3; ++k) {

@@ -40,16 +40,16 @@ public:
 private:
     struct Node {
         float lo[3], hi[3];
-        std::int32_t child;        // first of 8 children, or -1 for a leaf
-        std::uint32_t first;       // leaf: range of m_items
+        std::int32_t child;  // first of 8 children, or -1 for a leaf
+        std::uint32_t first; // leaf: range of m_items
         std::uint32_t count;
     };
     void split(std::size_t node, std::vector<int>& faces, int depth);
     bool touches(int face, const double p[3]) const;
 
-    std::vector<TripletF> m_points;     // corners of the faces, #faces by n
-    std::vector<float> m_tolerance;     // per face
-    std::vector<float> m_boxes;         // per face: lo, hi (6 floats)
+    std::vector<TripletF> m_points; // corners of the faces, #faces by n
+    std::vector<float> m_tolerance; // per face
+    std::vector<float> m_boxes;     // per face: lo, hi (6 floats)
     int m_nodesPerFace = 0;
     std::size_t m_faceCount = 0;
     std::vector<Node> m_nodes;

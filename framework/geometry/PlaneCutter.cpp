@@ -261,7 +261,7 @@ private:
         if (lexLess(m_mesh.vertices[static_cast<std::size_t>(b)], m_mesh.vertices[static_cast<std::size_t>(a)]))
             std::swap(a, b);
         const double da = m_dist[static_cast<std::size_t>(a)], db = m_dist[static_cast<std::size_t>(b)];
-        const double w = db / (db - da);   // weight of a
+        const double w = db / (db - da); // weight of a
         const TripletF& pa = m_mesh.vertices[static_cast<std::size_t>(a)];
         const TripletF& pb = m_mesh.vertices[static_cast<std::size_t>(b)];
         const int id = static_cast<int>(m_out.vertices.size());
@@ -376,9 +376,8 @@ private:
             std::sort(k.ids.begin(), k.ids.begin() + f.count);
             keys.push_back(k);
         }
-        std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-            return a.ids != b.ids ? a.ids < b.ids : a.entry < b.entry;
-        });
+        std::sort(keys.begin(), keys.end(),
+                  [](const Key& a, const Key& b) { return a.ids != b.ids ? a.ids < b.ids : a.entry < b.entry; });
         std::vector<char> drop(m_inPlane.size(), 0);
         bool any = false;
         for (std::size_t i = 1; i < keys.size(); ++i)
@@ -402,8 +401,9 @@ private:
             std::size_t w = 0;
             for (std::size_t r = 0; r < list.size(); r += n) {
                 if (list[r] < 0) continue;
-                if (w != r) std::copy(list.begin() + std::ptrdiff_t(r), list.begin() + std::ptrdiff_t(r + n),
-                                      list.begin() + std::ptrdiff_t(w));
+                if (w != r)
+                    std::copy(list.begin() + std::ptrdiff_t(r), list.begin() + std::ptrdiff_t(r + n),
+                              list.begin() + std::ptrdiff_t(w));
                 w += n;
             }
             list.resize(w);

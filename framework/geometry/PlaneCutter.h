@@ -22,13 +22,13 @@
 namespace zel {
 
 struct PlaneCutResult {
-    std::vector<TripletF> vertices;             // #V cut points
-    std::vector<EdgeInterpolantData> edges;     // #V records, one per vertex
+    std::vector<TripletF> vertices;         // #V cut points
+    std::vector<EdgeInterpolantData> edges; // #V records, one per vertex
     // Polygons by vertex count: faces[0] triangles, [1] quadrilaterals, [2] pentagons,
     // [3] hexagons; each #F by (3 + k) vertex indices.
     std::array<std::vector<int>, 4> faces;
-    double area = 0.0;                          // total area of the polygons
-    std::int64_t cutCells = 0;                  // cells that produced a polygon
+    double area = 0.0;         // total area of the polygons
+    std::int64_t cutCells = 0; // cells that produced a polygon
 
     std::size_t faceCount() const {
         std::size_t n = 0;

@@ -78,7 +78,8 @@ void Geometry::projectOnGeometry(const TripletZELVector& points, HybridInterpola
     }
     if (statistics.m_distance.size() != n)
         throw data::invalid("Geometry", "projectOnGeometry",
-                            _("The statistics hold %d points, %d were given.", statistics.m_distance.size(), n), ErrError);
+                            _("The statistics hold %d points, %d were given.", statistics.m_distance.size(), n),
+                            ErrError);
     const std::size_t had = interpolant->getNumVertices();
     if (had != 0 && had != n)
         throw data::invalid("Geometry", "projectOnGeometry",

@@ -48,8 +48,8 @@ public:
 
 private:
     friend class Geometry;
-    std::vector<double> m_distance;   // per point
-    std::vector<double> m_faceSize;   // per point: size of the face it projects onto
+    std::vector<double> m_distance; // per point
+    std::vector<double> m_faceSize; // per point: size of the face it projects onto
     double m_relativeTolerance = 0.25;
 };
 

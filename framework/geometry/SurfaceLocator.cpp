@@ -50,8 +50,9 @@ SurfaceLocator::SurfaceLocator(const MeshView& faces) {
             TripletD c{0, 0, 0};
             for (int j = 0; j < n; ++j) {
                 if (ids[j] < 0 || static_cast<std::size_t>(ids[j]) >= v.size())
-                    throw data::invalid("SurfaceLocator", "SurfaceLocator",
-                                        _("Face vertex %d is not a vertex of the surface (%d vertices).", ids[j], v.size()));
+                    throw data::invalid(
+                        "SurfaceLocator", "SurfaceLocator",
+                        _("Face vertex %d is not a vertex of the surface (%d vertices).", ids[j], v.size()));
                 c += TripletD(v[static_cast<std::size_t>(ids[j])]);
             }
             c /= double(n);
@@ -197,7 +198,7 @@ std::uint32_t SurfaceLocator::widen(std::uint32_t node) {
         w.count[j] = b.count;
         w.first[j] = b.first;
         if (b.count == 0) {
-            const std::uint32_t child = widen(slots[j]);   // may move m_wide
+            const std::uint32_t child = widen(slots[j]); // may move m_wide
             m_wide[self].first[j] = child;
         }
     }
@@ -245,8 +246,7 @@ bool SurfaceLocator::testPrim(std::uint32_t prim, const double p[3], const Probe
     const float* corners = q + 3;
     // The fan lies within its corners' box: the centroid is inside their hull.
     if (f.corners == 4 && beyond({corners, corners + 3, corners + 6, corners + 9})) return found;
-    for (int j = 0; j < f.corners; ++j)
-        test(q, corners + 3 * j, corners + 3 * ((j + 1) % f.corners), j);
+    for (int j = 0; j < f.corners; ++j) test(q, corners + 3 * j, corners + 3 * ((j + 1) % f.corners), j);
     return found;
 }
 
@@ -302,7 +302,7 @@ bool SurfaceLocator::closest(const TripletD& point, SurfaceHit& hit, double maxD
             for (; at > 0 && open[at - 1].d2 < c.d2; --at) open[at] = open[at - 1];
             open[at] = c;
         }
-        if (top + n > 128) break;   // deeper than any tree of fewer than 2^100 faces
+        if (top + n > 128) break; // deeper than any tree of fewer than 2^100 faces
         for (int j = 0; j < n; ++j) stack[top++] = open[j];
     }
     if (found) hit.distance = std::sqrt(best);

@@ -19,13 +19,13 @@ namespace zel {
 
 // The closest point found on the surface.
 struct SurfaceHit {
-    std::size_t block = 0;     // block of the view
-    std::int64_t face = -1;    // face within the block
-    int sub = -1;              // fan triangle of the face (-1: the face is a triangle)
+    std::size_t block = 0;  // block of the view
+    std::int64_t face = -1; // face within the block
+    int sub = -1;           // fan triangle of the face (-1: the face is a triangle)
     double bary[3] = {0, 0, 0};
     double point[3] = {0, 0, 0};
     double distance = std::numeric_limits<double>::infinity();
-    std::uint32_t primitive = std::numeric_limits<std::uint32_t>::max();  // the locator's face record
+    std::uint32_t primitive = std::numeric_limits<std::uint32_t>::max(); // the locator's face record
 };
 
 class SurfaceLocator {
@@ -59,8 +59,8 @@ private:
     };
     struct Node {
         float lo[3], hi[3];
-        std::uint32_t first;   // leaf: first face; inner: first of the two children
-        std::uint32_t count;   // leaf: number of faces; inner: 0
+        std::uint32_t first; // leaf: first face; inner: first of the two children
+        std::uint32_t count; // leaf: number of faces; inner: 0
     };
     struct BuildItem {
         float centre[3];
@@ -91,9 +91,9 @@ private:
     MeshView m_view;
     std::vector<Prim> m_prims;
     std::vector<float> m_coords;
-    std::vector<Node> m_nodes;   // the binary tree, while building
+    std::vector<Node> m_nodes; // the binary tree, while building
     std::vector<Wide> m_wide;
-    float m_extent = 0.0f;       // largest coordinate magnitude of the faces
+    float m_extent = 0.0f; // largest coordinate magnitude of the faces
 };
 
 } // namespace zel

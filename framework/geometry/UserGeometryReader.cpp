@@ -20,8 +20,7 @@ const char* const kClass = "UserGeometryReader";
 UserGeometryReader::ObjectGenerator s_generator = nullptr;
 
 // A number that fills the whole field ("+" allowed in front); nothing for anything else.
-std::optional<double> parseNumber(std::string_view field)
-{
+std::optional<double> parseNumber(std::string_view field) {
     const bool plus = !field.empty() && field.front() == '+';
     if (plus) field.remove_prefix(1);
     if (field.empty() || (plus && (field.front() == '+' || field.front() == '-'))) return std::nullopt;
@@ -37,7 +36,7 @@ struct Column {
     double scale = 1.0;
     double offset = 0.0;
     std::string baseUnits;
-    int coordinate = -1;  // 0, 1, 2 for X, Y, Z; -1 for a variable
+    int coordinate = -1; // 0, 1, 2 for X, Y, Z; -1 for a variable
 };
 
 // Reads one file's header and point list; every failure names the file and the line.
@@ -45,14 +44,12 @@ class PointListParser {
 public:
     explicit PointListParser(const std::string& file) : m_file(file) {}
 
-    [[noreturn]] void fail(std::size_t index, const std::string& what) const
-    {
+    [[noreturn]] void fail(std::size_t index, const std::string& what) const {
         throw data::invalid(kClass, "readPUSTop", _("File '%s', line %u: %s", m_file, index + 1, what), ErrError);
     }
 
     // The column line (or the default columns when `line` is empty).
-    std::vector<Column> parseColumns(std::size_t index, const std::string& line) const
-    {
+    std::vector<Column> parseColumns(std::size_t index, const std::string& line) const {
         std::vector<Column> columns;
         if (line.empty()) {
             for (int c = 0; c < 3; ++c) columns.push_back({std::string(1, char('X' + c)), 1.0, 0.0, "m", c});
@@ -82,7 +79,8 @@ public:
                 if (StringUtilities::equalsIgnoreCase(other.name, column.name))
                     fail(index, _("column '%s' appears twice.", column.name));
             for (int c = 0; c < 3; ++c)
-                if (StringUtilities::equalsIgnoreCase(column.name, std::string(1, char('X' + c)))) column.coordinate = c;
+                if (StringUtilities::equalsIgnoreCase(column.name, std::string(1, char('X' + c))))
+                    column.coordinate = c;
 
             UnitInfo info;
             if (!units.empty()) {
@@ -98,8 +96,8 @@ public:
                 fail(index, _("column '%s': '%s' is not a unit of length.", column.name, units));
             column.scale = info.scale;
             column.offset = info.offset;
-            column.baseUnits = units.empty() && column.coordinate < 0 ? std::string()
-                                                                      : converter.getBaseUnitName(info.dims);
+            column.baseUnits =
+                units.empty() && column.coordinate < 0 ? std::string() : converter.getBaseUnitName(info.dims);
             columns.push_back(std::move(column));
         }
         for (int c = 0; c < 3; ++c)
@@ -110,8 +108,7 @@ public:
 
     // One row of values, in base units.
     void parseRow(std::size_t index, const std::string& line, const std::vector<Column>& columns,
-                  std::vector<double>& row) const
-    {
+                  std::vector<double>& row) const {
         const std::vector<std::string> fields = StringUtilities::stringToVector(line, ", \t");
         if (fields.size() != columns.size())
             fail(index, _("expected %u values, found %u.", columns.size(), fields.size()));
@@ -128,8 +125,7 @@ private:
     std::string m_file;
 };
 
-bool isConnectivityMarker(const std::string& section)
-{
+bool isConnectivityMarker(const std::string& section) {
     return section == "lines" || section == "faces" || section == "connectivity";
 }
 
@@ -144,8 +140,7 @@ UserGeometryReader::UserGeometryReader(const UserGeometryReader&) = default;
 UserGeometryReader& UserGeometryReader::operator=(const UserGeometryReader&) = default;
 UserGeometryReader::~UserGeometryReader() = default;
 
-bool UserGeometryReader::readPUSTop(TripletZELVector& points, int& lastLine)
-{
+bool UserGeometryReader::readPUSTop(TripletZELVector& points, int& lastLine) {
     const std::string& file = getFilename();
     std::vector<std::string> text;
     {
@@ -175,7 +170,8 @@ bool UserGeometryReader::readPUSTop(TripletZELVector& points, int& lastLine)
         }
         if (line.front() == '[') {
             if (line.back() != ']') parser.fail(i, _("the section marker '%s' has no closing ']'.", line));
-            const std::string section = StringUtilities::toLowerCase(StringUtilities::trim(line.substr(1, line.size() - 2)));
+            const std::string section =
+                StringUtilities::toLowerCase(StringUtilities::trim(line.substr(1, line.size() - 2)));
             const bool started = columns.has_value();
             if (section == "name") {
                 if (sawName || sawData || started) parser.fail(i, "[Name] must come first, and only once.");
@@ -227,8 +223,7 @@ bool UserGeometryReader::readPUSTop(TripletZELVector& points, int& lastLine)
     return connectivity;
 }
 
-bool UserGeometryReader::readPUSTop(TripletZELVector& points, std::vector<int>& lines, int& lastLine)
-{
+bool UserGeometryReader::readPUSTop(TripletZELVector& points, std::vector<int>& lines, int& lastLine) {
     const std::size_t before = points.size();
     const bool more = readPUSTop(points, lastLine);
     lines.clear();
@@ -240,13 +235,11 @@ bool UserGeometryReader::readPUSTop(TripletZELVector& points, std::vector<int>& 
     return more;
 }
 
-void UserGeometryReader::generateOKLObjects()
-{
+void UserGeometryReader::generateOKLObjects() {
     if (s_generator != nullptr) s_generator(*this);
 }
 
-std::vector<std::string> UserGeometryReader::getFileVariableNames() const
-{
+std::vector<std::string> UserGeometryReader::getFileVariableNames() const {
     std::vector<std::string> names;
     names.reserve(m_variables.size());
     for (const FileVariable& v : m_variables) names.push_back(v.name);
@@ -254,21 +247,18 @@ std::vector<std::string> UserGeometryReader::getFileVariableNames() const
 }
 
 const UserGeometryReader::FileVariable& UserGeometryReader::findVariable(const std::string& name,
-                                                                         const char* operation) const
-{
+                                                                         const char* operation) const {
     for (const FileVariable& v : m_variables)
         if (v.name == name) return v;
     throw data::notFound(kClass, operation, _("File '%s' holds no variable '%s'.", getFilename(), name), ErrError);
 }
 
-std::pair<float, float> UserGeometryReader::getRange(const std::string& name)
-{
+std::pair<float, float> UserGeometryReader::getRange(const std::string& name) {
     const FileVariable& v = findVariable(name, "getRange");
     return {v.values.getMin(), v.values.getMax()};
 }
 
-bool UserGeometryReader::getVariableData(const std::string& name, FloatZELVectorConcrete& values)
-{
+bool UserGeometryReader::getVariableData(const std::string& name, FloatZELVectorConcrete& values) {
     for (const FileVariable& v : m_variables) {
         if (v.name != name) continue;
         values = v.values;
@@ -277,8 +267,7 @@ bool UserGeometryReader::getVariableData(const std::string& name, FloatZELVector
     return false;
 }
 
-std::string UserGeometryReader::getVariableUnits(const std::string& name) const
-{
+std::string UserGeometryReader::getVariableUnits(const std::string& name) const {
     return findVariable(name, "getVariableUnits").baseUnits;
 }
 

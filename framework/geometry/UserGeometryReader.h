@@ -90,7 +90,7 @@ private:
     struct FileVariable {
         std::string name;
         std::string baseUnits;
-        FloatZELVectorConcrete values;  // one per point of the last read
+        FloatZELVectorConcrete values; // one per point of the last read
     };
     const FileVariable& findVariable(const std::string& name, const char* operation) const;
 

@@ -10,10 +10,10 @@ namespace zel {
 
 VarType Variable::getVarType(const std::string& name) {
     static const std::array<std::pair<const char*, VarType>, 5> names{{{"Hybrid", VarTypeHybrid},
-                                                                        {"Expression", VarTypeExpression},
-                                                                        {"Local", VarTypeLocal},
-                                                                        {"Conservative", VarTypeConservative},
-                                                                        {"Vertex", VarTypeVertex}}};
+                                                                       {"Expression", VarTypeExpression},
+                                                                       {"Local", VarTypeLocal},
+                                                                       {"Conservative", VarTypeConservative},
+                                                                       {"Vertex", VarTypeVertex}}};
     for (const auto& [text, type] : names)
         if (name == text) return type;
     return VarTypeVertex;
@@ -30,8 +30,7 @@ ScalarVariable::ScalarVariable(const float* values, std::size_t count, VarType t
 ScalarVariable::ScalarVariable(const VectorVariable& vector, int component) : Variable(vector.getGlobalType()) {
     if (component < 0 || component > 2)
         throw internal::badParam("ScalarVariable", "ScalarVariable",
-                                 _("Component %d of vector variable '%s' does not exist.", component,
-                                   vector.getName()),
+                                 _("Component %d of vector variable '%s' does not exist.", component, vector.getName()),
                                  ErrError);
     static const char* const suffix[3] = {" X", " Y", " Z"};
     setName(vector.getName() + suffix[component]);

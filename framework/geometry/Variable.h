@@ -18,11 +18,11 @@ namespace zel {
 
 enum VarType : int {
     VarTypeUnknown = 0,
-    VarTypeHybrid = 1,      // hybrid or boundary-only values
-    VarTypeExpression = 2,  // values computed from expressions
-    VarTypeLocal = 3,       // values made by the locator and FE-load code
+    VarTypeHybrid = 1,     // hybrid or boundary-only values
+    VarTypeExpression = 2, // values computed from expressions
+    VarTypeLocal = 3,      // values made by the locator and FE-load code
     VarTypeConservative = 4,
-    VarTypeVertex = 5       // per-vertex values; selects the variable's own type
+    VarTypeVertex = 5 // per-vertex values; selects the variable's own type
 };
 
 class Variable {
@@ -42,11 +42,23 @@ public:
     // Drops the value set of `type`.
     virtual void clearValues(VarType type) = 0;
     // The scalar value set of `type`, or null (always null for a vector variable).
-    virtual FloatZELVector* getFloatValues(VarType type = VarTypeVertex) { (void)type; return nullptr; }
-    virtual const FloatZELVector* getFloatValues(VarType type = VarTypeVertex) const { (void)type; return nullptr; }
+    virtual FloatZELVector* getFloatValues(VarType type = VarTypeVertex) {
+        (void)type;
+        return nullptr;
+    }
+    virtual const FloatZELVector* getFloatValues(VarType type = VarTypeVertex) const {
+        (void)type;
+        return nullptr;
+    }
     // The vector value set of `type`, or null (always null for a scalar variable).
-    virtual TripletZELVector* getTripletValues(VarType type = VarTypeVertex) { (void)type; return nullptr; }
-    virtual const TripletZELVector* getTripletValues(VarType type = VarTypeVertex) const { (void)type; return nullptr; }
+    virtual TripletZELVector* getTripletValues(VarType type = VarTypeVertex) {
+        (void)type;
+        return nullptr;
+    }
+    virtual const TripletZELVector* getTripletValues(VarType type = VarTypeVertex) const {
+        (void)type;
+        return nullptr;
+    }
 
     const std::string& getName() const { return m_name; }
     void setName(const std::string& name) { m_name = name; }

@@ -69,7 +69,10 @@ public:
     double getTotalWeight() const { return m_totalWeight; }
     // integral ÷ total weight; the undefined value when the total weight is 0.
     double getAverage() const;
-    void reset() { m_integral = 0.0; m_totalWeight = 0.0; }
+    void reset() {
+        m_integral = 0.0;
+        m_totalWeight = 0.0;
+    }
     const std::string& getVariableName() const { return m_variableName; }
 
 protected:
@@ -80,7 +83,7 @@ protected:
     template <typename W>
     void addWeighted(std::span<const W> weights, const float* values, std::size_t valueCount, bool absolute);
 
-    const Geometry* m_visiting = nullptr;  // the geometry whose weights doWeightedCalculation gets
+    const Geometry* m_visiting = nullptr; // the geometry whose weights doWeightedCalculation gets
     std::string m_variableName;
     double m_integral = 0.0;
     double m_totalWeight = 0.0;

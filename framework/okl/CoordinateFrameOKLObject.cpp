@@ -17,33 +17,31 @@ namespace {
 
 constexpr const char* ClassName = "CoordinateFrameOKLObject";
 
-TripletD readPoint(const OKLObject& frame, const char* name, const std::string& units)
-{
+TripletD readPoint(const OKLObject& frame, const char* name, const std::string& units) {
     const std::vector<float> v = frame.getFloatArray(name, units);
     if (v.size() != 3)
-        throw data::invalid(ClassName, "getFrame",
-                            _("Parameter '%s' of coordinate frame '%s' must be defined by 3 float values.", name,
-                              frame.getName()));
+        throw data::invalid(
+            ClassName, "getFrame",
+            _("Parameter '%s' of coordinate frame '%s' must be defined by 3 float values.", name, frame.getName()));
     return {v[0], v[1], v[2]};
 }
 
 // 0, 1, 2 for "X", "Y", "Z" (any case); -1 otherwise.
-int axisIndex(const std::string& text)
-{
-    if (text.size() != 1)
-        return -1;
+int axisIndex(const std::string& text) {
+    if (text.size() != 1) return -1;
     switch (text[0]) {
-    case 'X': case 'x': return 0;
-    case 'Y': case 'y': return 1;
-    case 'Z': case 'z': return 2;
+    case 'X':
+    case 'x': return 0;
+    case 'Y':
+    case 'y': return 1;
+    case 'Z':
+    case 'z': return 2;
     default: return -1;
     }
 }
 
-bool parseNumber(const std::string& text, double& value)
-{
-    if (text.empty())
-        return false;
+bool parseNumber(const std::string& text, double& value) {
+    if (text.empty()) return false;
     const char* begin = text.c_str();
     char* end = nullptr;
     errno = 0;
@@ -52,18 +50,14 @@ bool parseNumber(const std::string& text, double& value)
 }
 
 // Three numbers separated by commas and/or blanks.
-std::optional<TripletD> parseDirection(const std::string& text)
-{
+std::optional<TripletD> parseDirection(const std::string& text) {
     std::vector<std::string> parts;
     for (std::string& item : StringUtilities::stringToVector(text, ", \t"))
-        if (!item.empty())
-            parts.push_back(std::move(item));
-    if (parts.size() != 3)
-        return std::nullopt;
+        if (!item.empty()) parts.push_back(std::move(item));
+    if (parts.size() != 3) return std::nullopt;
     double v[3];
     for (int i = 0; i < 3; ++i)
-        if (!parseNumber(parts[std::size_t(i)], v[i]))
-            return std::nullopt;
+        if (!parseNumber(parts[std::size_t(i)], v[i])) return std::nullopt;
     return TripletD(v[0], v[1], v[2]);
 }
 
@@ -71,8 +65,7 @@ std::optional<TripletD> parseDirection(const std::string& text)
 
 CoordinateFrameOKLObject::~CoordinateFrameOKLObject() = default;
 
-CoordinateFrame CoordinateFrameOKLObject::frameOf(const OKLObject& frame)
-{
+CoordinateFrame CoordinateFrameOKLObject::frameOf(const OKLObject& frame) {
     const std::string option = frame.hasParam("Option") ? frame.getValue("Option") : std::string("Point and Axes");
     if (option != "Point and Axes")
         throw data::invalid(ClassName, "getFrame",
@@ -101,19 +94,16 @@ CoordinateFrame CoordinateFrameOKLObject::frameOf(const OKLObject& frame)
     return result;
 }
 
-std::pair<TripletF, TripletF> CoordinateFrameOKLObject::parseCFString(const std::string& text)
-{
+std::pair<TripletF, TripletF> CoordinateFrameOKLObject::parseCFString(const std::string& text) {
     const std::string trimmed = StringUtilities::trim(text);
     const TripletF origin(0.0f, 0.0f, 0.0f);
     const CoordinateFrame global;
 
-    if (int i = axisIndex(trimmed); i >= 0)
-        return {origin, global.axis(i)};
+    if (int i = axisIndex(trimmed); i >= 0) return {origin, global.axis(i)};
 
     if (std::optional<TripletD> direction = parseDirection(trimmed)) {
         const double length = std::sqrt(direction->lengthSquared());
-        if (!(length > 0.0))
-            throw data::invalid(ClassName, "parseCFString", _("The direction '%s' is zero.", trimmed));
+        if (!(length > 0.0)) throw data::invalid(ClassName, "parseCFString", _("The direction '%s' is zero.", trimmed));
         return {origin, TripletF(*direction / length)};
     }
 
@@ -126,8 +116,7 @@ std::pair<TripletF, TripletF> CoordinateFrameOKLObject::parseCFString(const std:
             if (!frameName.empty() && frameName.back() == '.')
                 frameName = StringUtilities::trim(frameName.substr(0, frameName.size() - 1));
             if (!frameName.empty()) {
-                if (StringUtilities::equalsIgnoreCase(frameName, "Global"))
-                    return {origin, global.axis(axis)};
+                if (StringUtilities::equalsIgnoreCase(frameName, "Global")) return {origin, global.axis(axis)};
                 const OKLObject* object = nullptr;
                 for (const OKLObject* o : ObjectDB::instance()->getObjectsByType("COORD FRAME"))
                     if (o->getName() == frameName) {

@@ -8,17 +8,16 @@
 
 namespace zel {
 
-void declareFileVariables(const UserGeometryReader& reader)
-{
+void declareFileVariables(const UserGeometryReader& reader) {
     ObjectDB& db = *ObjectDB::instance();
     for (const std::string& name : reader.getFileVariableNames()) {
         if (const OKLObject* existing = db.getObjectByName(name)) {
             if (!existing->isA("variable"))
-                ErrorProgressReporter::instance()->reportError(ErrorMsg(
-                    "UserGeometryReader", "generateOKLObjects",
-                    _("The file variable '%s' is not declared: an object '%s' of type %s exists.", name, name,
-                      existing->getType()),
-                    ErrWarning));
+                ErrorProgressReporter::instance()->reportError(
+                    ErrorMsg("UserGeometryReader", "generateOKLObjects",
+                             _("The file variable '%s' is not declared: an object '%s' of type %s exists.", name, name,
+                               existing->getType()),
+                             ErrWarning));
             continue;
         }
         std::unique_ptr<OKLObject> object = ObjectFactory::instance()->createObject("SCALAR VARIABLE", name);

@@ -172,7 +172,7 @@ private:
     struct Slot {
         std::string name;
         std::unique_ptr<Geometry> owned;
-        Geometry* borrowed = nullptr;  // not owned: see setExternalGeometry
+        Geometry* borrowed = nullptr; // not owned: see setExternalGeometry
         Geometry* get() const { return owned ? owned.get() : borrowed; }
     };
     Slot* findSlot(const std::string& name);

@@ -1,5 +1,6 @@
 #include "framework/okl/GeometricObjectTypes.h"
 
+#include "framework/geometry/UserGeometryReader.h"
 #include "framework/okl/ContourOKLObject.h"
 #include "framework/okl/CoordinateFrameOKLObject.h"
 #include "framework/okl/DomainOKLObject.h"
@@ -9,15 +10,12 @@
 #include "framework/okl/ObjectTypes.h"
 #include "framework/okl/PlaneOKLObject.h"
 #include "framework/okl/SymbolGeometricOKLObject.h"
-#include "framework/geometry/UserGeometryReader.h"
 
 namespace zel {
 
 namespace {
 
-template <typename T>
-ObjectFactoryFn factoryOf()
-{
+template <typename T> ObjectFactoryFn factoryOf() {
     return [](const std::string& type, const std::string& name) -> std::unique_ptr<OKLObject> {
         return std::make_unique<T>(type, name);
     };
@@ -26,34 +24,30 @@ ObjectFactoryFn factoryOf()
 using P = ParamDefinition;
 
 // What every drawn object has (as the location types of the registry).
-std::vector<P> drawingParams(const std::string& colourMode)
-{
+std::vector<P> drawingParams(const std::string& colourMode) {
     return {
-        P("Domain List", "All Domains"),   P("Visibility", "True"),
-        P("Colour Mode", colourMode),      P("Colour", "0.75, 0.75, 0.75"),
-        P("Colour Variable", "Pressure"),  P("Colour Map", "Default Colour Map"),
-        P("Colour Scale", "Linear"),       P("Line Width", "1"),
+        P("Domain List", "All Domains"),  P("Visibility", "True"),
+        P("Colour Mode", colourMode),     P("Colour", "0.75, 0.75, 0.75"),
+        P("Colour Variable", "Pressure"), P("Colour Map", "Default Colour Map"),
+        P("Colour Scale", "Linear"),      P("Line Width", "1"),
         P("Transparency", "0.0"),
     };
 }
 
-std::vector<P> concat(std::vector<P> own, const std::vector<P>& more)
-{
+std::vector<P> concat(std::vector<P> own, const std::vector<P>& more) {
     own.insert(own.end(), more.begin(), more.end());
     return own;
 }
 
 // Not registered, or only as a name (a reset registry keeps the names of its types).
-bool isUndefinedType(const ObjectTypeRegistry& registry, const std::string& type)
-{
+bool isUndefinedType(const ObjectTypeRegistry& registry, const std::string& type) {
     const ObjectTypeInfo* info = registry.find(type);
     return !info || (info->category.empty() && info->kinds.empty() && info->params.empty());
 }
 
 } // namespace
 
-void registerGeometricObjectTypes(ObjectTypeRegistry& registry)
-{
+void registerGeometricObjectTypes(ObjectTypeRegistry& registry) {
     if (isUndefinedType(registry, "ISOSURFACE")) {
         ObjectTypeInfo info;
         info.type = "ISOSURFACE";
@@ -73,7 +67,8 @@ void registerGeometricObjectTypes(ObjectTypeRegistry& registry)
     }
 
     // A boundary-intersection polyline computes the boundary variables along it when set.
-    if (const ObjectTypeInfo* polyline = registry.find("POLYLINE"); polyline && !polyline->findParam("Add Local Variable"))
+    if (const ObjectTypeInfo* polyline = registry.find("POLYLINE");
+        polyline && !polyline->findParam("Add Local Variable"))
         registry.addParams("POLYLINE", {P("Add Local Variable", "False")});
 
     registry.setFactory("DOMAIN", factoryOf<DomainOKLObject>());

@@ -8,11 +8,11 @@ namespace zel {
 class OKLAPI {
 public:
     struct ObjectInfo {
-        std::string name;   // object name or parameter name
-        std::string kind;   // "Object" or "Param"
-        std::string type;   // object type; for a parameter the type of its object
-        std::string path;   // object path; for a parameter the path of its object
-        std::string value;  // parameter value text; empty for an object
+        std::string name;  // object name or parameter name
+        std::string kind;  // "Object" or "Param"
+        std::string type;  // object type; for a parameter the type of its object
+        std::string path;  // object path; for a parameter the path of its object
+        std::string value; // parameter value text; empty for an object
 
         const std::string& getName() const { return name; }
         const std::string& getKind() const { return kind; }

@@ -38,7 +38,7 @@ public:
 private:
     std::string indent() const;
     std::string m_text;
-    std::vector<std::string> m_open;  // headers of the open blocks
+    std::vector<std::string> m_open; // headers of the open blocks
 };
 
 } // namespace zel

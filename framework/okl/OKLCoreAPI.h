@@ -17,8 +17,8 @@ class OKLCoreAPI {
 public:
     // processOKL modes.
     enum Mode : int {
-        ModeReplace = 0,  // a re-opened block first removes the set parameters of its object
-        ModeUpdate = 1    // a re-opened block changes only the parameters it gives
+        ModeReplace = 0, // a re-opened block first removes the set parameters of its object
+        ModeUpdate = 1   // a re-opened block changes only the parameters it gives
     };
 
     static OKLCoreAPI* instance();
@@ -37,8 +37,9 @@ public:
     std::string toValidatedPath(const std::string& nameOrPath) const;
     // The parameters of the object at a path (filter as OKLObject::getParameters).
     // data::notFound when there is no such object.
-    std::vector<std::pair<std::string, std::string>> getObjectParamsByPath(
-        const std::string& nameOrPath, int filter = OKLObject::StateSetParams | OKLObject::StateDefaultParams) const;
+    std::vector<std::pair<std::string, std::string>>
+    getObjectParamsByPath(const std::string& nameOrPath,
+                          int filter = OKLObject::StateSetParams | OKLObject::StateDefaultParams) const;
     // The parameters of an object type with their defaults (empty for a type that defines
     // none or is not registered).
     std::vector<ParamDefinition> getParamsForObjectType(const std::string& type) const;

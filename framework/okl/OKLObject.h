@@ -30,10 +30,10 @@ class OKLObject {
 public:
     // Filter bits of getState and getParameters.
     enum StateFilter : int {
-        StateSetParams = 1,      // parameters that were set
-        StateDefaultParams = 2,  // parameters of the type that were not set (at their defaults)
-        StateChildren = 4,       // getState: child blocks too, recursively
-        StateNoHeader = 8        // getState: the parameter lines alone, no block lines
+        StateSetParams = 1,     // parameters that were set
+        StateDefaultParams = 2, // parameters of the type that were not set (at their defaults)
+        StateChildren = 4,      // getState: child blocks too, recursively
+        StateNoHeader = 8       // getState: the parameter lines alone, no block lines
     };
 
     // An empty name names the object after its type (a singleton such as "CALCULATOR").
@@ -112,7 +112,8 @@ public:
     // (name, value) pairs: the set parameters in the order they were first set
     // (StateSetParams), then the type's parameters that were not set, in the type's order
     // (StateDefaultParams).
-    std::vector<std::pair<std::string, std::string>> getParameters(int filter = StateSetParams | StateDefaultParams) const;
+    std::vector<std::pair<std::string, std::string>> getParameters(int filter = StateSetParams |
+                                                                                StateDefaultParams) const;
     // The object as command text that processOKL reads back: with filter 3, the block of
     // the object wrapped in the blocks of its ancestors, one "Name = value" line per
     // parameter:
@@ -130,16 +131,16 @@ public:
 
 private:
     friend class ObjectDB;
-    friend class OKLProcessor;  // restores the set parameters when a block fails
+    friend class OKLProcessor; // restores the set parameters when a block fails
 
     const std::string* findSetValue(const std::string& name) const;
 
     std::string m_type;
     std::string m_name;
-    OKLObject* m_parent = nullptr;  // owner, or null (see getParent)
+    OKLObject* m_parent = nullptr; // owner, or null (see getParent)
     std::vector<std::unique_ptr<OKLObject>> m_children;
-    std::vector<std::pair<std::string, std::string>> m_params;  // set parameters, in setting order
-    bool m_inDatabase = false;  // a top-level object of ObjectDB (set by ObjectDB)
+    std::vector<std::pair<std::string, std::string>> m_params; // set parameters, in setting order
+    bool m_inDatabase = false;                                 // a top-level object of ObjectDB (set by ObjectDB)
 
     // Kept by ObjectDB's name index (see ObjectDB.h): the place of this object in the list
     // of objects of its name while it is anywhere in the database tree, kNotIndexed otherwise.

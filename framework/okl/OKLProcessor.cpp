@@ -21,14 +21,12 @@ const char* const kOp = "processOKL";
 
 // `where`: the place of the failure that this one passes on, else the caller's.
 [[noreturn]] void fail(int line, const std::string& problem,
-                       std::source_location where = std::source_location::current())
-{
+                       std::source_location where = std::source_location::current()) {
     throw okl::error(kClass, kOp, _("Line %d: %s", line, problem), ErrError, where);
 }
 
 // The line without its comment: '#' starts a comment unless it is inside double quotes.
-std::string stripComment(const std::string& line)
-{
+std::string stripComment(const std::string& line) {
     bool quoted = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line[i] == '"')
@@ -39,19 +37,16 @@ std::string stripComment(const std::string& line)
     return line;
 }
 
-std::string rtrim(const std::string& s)
-{
+std::string rtrim(const std::string& s) {
     std::size_t e = s.size();
     while (e > 0 && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\f' || s[e - 1] == '\v'))
         --e;
     return s.substr(0, e);
 }
 
-std::string ltrim(const std::string& s)
-{
+std::string ltrim(const std::string& s) {
     std::size_t b = 0;
-    while (b < s.size() && (s[b] == ' ' || s[b] == '\t' || s[b] == '\f' || s[b] == '\v'))
-        ++b;
+    while (b < s.size() && (s[b] == ' ' || s[b] == '\t' || s[b] == '\f' || s[b] == '\v')) ++b;
     return s.substr(b);
 }
 
@@ -60,8 +55,7 @@ struct LogicalLine {
     std::string text; // comment removed, continuations joined, trimmed
 };
 
-std::vector<LogicalLine> logicalLines(const std::string& text)
-{
+std::vector<LogicalLine> logicalLines(const std::string& text) {
     std::vector<std::string> physical;
     std::size_t start = 0;
     // A line end closes a line; it does not open an empty one at the end of the text.
@@ -81,8 +75,7 @@ std::vector<LogicalLine> logicalLines(const std::string& text)
         // A trailing '\' joins the next line, its leading blanks removed, to this one.
         while (!joined.empty() && joined.back() == '\\') {
             joined.pop_back();
-            if (i + 1 >= physical.size())
-                fail(first, "the line is continued with '\\' but the text ends.");
+            if (i + 1 >= physical.size()) fail(first, "the line is continued with '\\' but the text ends.");
             ++i;
             joined += ltrim(rtrim(stripComment(physical[i])));
         }
@@ -91,32 +84,24 @@ std::vector<LogicalLine> logicalLines(const std::string& text)
     return out;
 }
 
-bool badChar(const std::string& s, bool colonAllowed)
-{
+bool badChar(const std::string& s, bool colonAllowed) {
     for (char c : s)
-        if (c == '/' || c == '=' || c == '#' || (!colonAllowed && c == ':'))
-            return true;
+        if (c == '/' || c == '=' || c == '#' || (!colonAllowed && c == ':')) return true;
     return false;
 }
 
-std::string blockHeader(const OKLStatement& b)
-{
-    return b.name == b.type ? b.type + ":" : b.type + ": " + b.name;
-}
+std::string blockHeader(const OKLStatement& b) { return b.name == b.type ? b.type + ":" : b.type + ": " + b.name; }
 
 } // namespace
 
-std::vector<OKLStatement> OKLProcessor::parse(const std::string& text)
-{
+std::vector<OKLStatement> OKLProcessor::parse(const std::string& text) {
     std::vector<OKLStatement> top;
     std::vector<OKLStatement> open; // open blocks, innermost last
     for (const LogicalLine& ll : logicalLines(text)) {
         const std::string& t = ll.text;
-        if (t.empty())
-            continue;
+        if (t.empty()) continue;
         if (t == "END") {
-            if (open.empty())
-                fail(ll.line, "END without an open block.");
+            if (open.empty()) fail(ll.line, "END without an open block.");
             OKLStatement done = std::move(open.back());
             open.pop_back();
             (open.empty() ? top : open.back().items).push_back(std::move(done));
@@ -133,8 +118,7 @@ std::vector<OKLStatement> OKLProcessor::parse(const std::string& text)
             a.line = ll.line;
             a.name = rest.substr(0, blank);
             a.value = blank == std::string::npos ? std::string() : StringUtilities::trim(rest.substr(blank));
-            if (a.name.empty())
-                fail(ll.line, "an action line names no action.");
+            if (a.name.empty()) fail(ll.line, "an action line names no action.");
             top.push_back(std::move(a));
             continue;
         }
@@ -147,12 +131,9 @@ std::vector<OKLStatement> OKLProcessor::parse(const std::string& text)
             p.line = ll.line;
             p.name = StringUtilities::trim(std::string_view(t).substr(0, sep));
             p.value = StringUtilities::trim(std::string_view(t).substr(sep + 1));
-            if (p.name.empty())
-                fail(ll.line, "a parameter line has no parameter name.");
-            if (badChar(p.name, false))
-                fail(ll.line, _("invalid parameter name '%s'.", p.name));
-            if (open.empty())
-                fail(ll.line, _("parameter '%s' is outside any object block.", p.name));
+            if (p.name.empty()) fail(ll.line, "a parameter line has no parameter name.");
+            if (badChar(p.name, false)) fail(ll.line, _("invalid parameter name '%s'.", p.name));
+            if (open.empty()) fail(ll.line, _("parameter '%s' is outside any object block.", p.name));
             open.back().items.push_back(std::move(p));
             continue;
         }
@@ -161,18 +142,13 @@ std::vector<OKLStatement> OKLProcessor::parse(const std::string& text)
         b.line = ll.line;
         b.type = StringUtilities::trim(std::string_view(t).substr(0, sep));
         b.name = StringUtilities::trim(std::string_view(t).substr(sep + 1));
-        if (b.type.empty())
-            fail(ll.line, _("the block header '%s' has no object type.", t));
-        if (badChar(b.type, false) || b.type == "END")
-            fail(ll.line, _("invalid object type '%s'.", b.type));
-        if (b.name.empty())
-            b.name = b.type; // "CALCULATOR:" names the singleton after its type
-        if (badChar(b.name, false))
-            fail(ll.line, _("invalid object name '%s'.", b.name));
+        if (b.type.empty()) fail(ll.line, _("the block header '%s' has no object type.", t));
+        if (badChar(b.type, false) || b.type == "END") fail(ll.line, _("invalid object type '%s'.", b.type));
+        if (b.name.empty()) b.name = b.type; // "CALCULATOR:" names the singleton after its type
+        if (badChar(b.name, false)) fail(ll.line, _("invalid object name '%s'.", b.name));
         open.push_back(std::move(b));
     }
-    if (!open.empty())
-        fail(open.back().line, _("the block '%s' is not closed with END.", blockHeader(open.back())));
+    if (!open.empty()) fail(open.back().line, _("the block '%s' is not closed with END.", blockHeader(open.back())));
     return top;
 }
 
@@ -187,14 +163,12 @@ struct OKLProcessor::Applied {
 };
 
 void OKLProcessor::applyInto(const OKLStatement& block, OKLObject* parent, bool parentIsNew, int mode,
-                             Applied& applied)
-{
+                             Applied& applied) {
     ObjectDB* db = ObjectDB::instance();
     OKLObject* object = parent ? parent->findChild(block.name) : db->getTopObjectByName(block.name);
     bool isNew = false;
     bool hasParams = false;
-    for (const OKLStatement& item : block.items)
-        hasParams = hasParams || item.kind == OKLStatement::Param;
+    for (const OKLStatement& item : block.items) hasParams = hasParams || item.kind == OKLStatement::Param;
 
     if (object) {
         if (object->getType() != block.type)
@@ -202,8 +176,7 @@ void OKLProcessor::applyInto(const OKLStatement& block, OKLObject* parent, bool 
                                object->getPath(), object->getType()));
         if (hasParams) {
             applied.snapshots.emplace_back(object, object->m_params);
-            if (mode == OKLCoreAPI::ModeReplace)
-                object->clearParameters();
+            if (mode == OKLCoreAPI::ModeReplace) object->clearParameters();
         }
     } else {
         std::unique_ptr<OKLObject> made = ObjectFactory::instance()->createObject(block.type, block.name);
@@ -213,8 +186,7 @@ void OKLProcessor::applyInto(const OKLStatement& block, OKLObject* parent, bool 
         object = parent ? parent->addChild(std::move(made)) : db->attachTop(std::move(made));
         isNew = true;
         // Children of a new object go with it, so only outermost new objects are recorded.
-        if (!parentIsNew)
-            applied.created.emplace_back(object, parent);
+        if (!parentIsNew) applied.created.emplace_back(object, parent);
         applied.newPaths.push_back(object->getPath());
     }
 
@@ -231,8 +203,7 @@ void OKLProcessor::applyInto(const OKLStatement& block, OKLObject* parent, bool 
     }
 }
 
-void OKLProcessor::rollback(Applied& applied)
-{
+void OKLProcessor::rollback(Applied& applied) {
     ObjectDB* db = ObjectDB::instance();
     // Parameters first (the objects may lie under new ones only if they are new themselves,
     // and new objects have no snapshot), then the new objects, innermost records last.
@@ -247,8 +218,7 @@ void OKLProcessor::rollback(Applied& applied)
     }
 }
 
-void OKLProcessor::applyBlock(const OKLStatement& block, int mode)
-{
+void OKLProcessor::applyBlock(const OKLStatement& block, int mode) {
     Applied applied;
     try {
         applyInto(block, nullptr, false, mode, applied);
@@ -269,27 +239,22 @@ void OKLProcessor::applyBlock(const OKLStatement& block, int mode)
     // observer may change the database meanwhile, so objects are looked up again by path.
     ObjectDB* db = ObjectDB::instance();
     for (const std::string& path : applied.newPaths)
-        if (OKLObject* o = db->getObjectByPath(path))
-            db->notify(NotifyObjectCreated, *o);
+        if (OKLObject* o = db->getObjectByPath(path)) db->notify(NotifyObjectCreated, *o);
     std::exception_ptr firstFailure;
     for (const std::string& path : applied.finishPaths) {
         OKLObject* o = db->getObjectByPath(path);
-        if (!o)
-            continue;
+        if (!o) continue;
         try {
             o->finishParameters();
         } catch (...) {
-            if (!firstFailure)
-                firstFailure = std::current_exception();
+            if (!firstFailure) firstFailure = std::current_exception();
         }
     }
-    if (firstFailure)
-        std::rethrow_exception(firstFailure);
+    if (firstFailure) std::rethrow_exception(firstFailure);
 }
 
 void OKLProcessor::process(const std::string& text, int mode,
-                           const std::function<void(const OKLStatement&, double)>& applied)
-{
+                           const std::function<void(const OKLStatement&, double)>& applied) {
     if (mode != OKLCoreAPI::ModeReplace && mode != OKLCoreAPI::ModeUpdate)
         throw internal::badParam(kClass, kOp, _("Unknown update mode %d.", mode));
     const std::vector<OKLStatement> statements = parse(text);

@@ -14,10 +14,10 @@ class OKLObject;
 struct OKLStatement {
     enum Kind { Block, Param, Action };
     Kind kind = Block;
-    int line = 0;              // first line of the statement (1-based)
-    std::string type;          // Block: object type
-    std::string name;          // Block: object name (the type for "TYPE:"); Param: name; Action: action name
-    std::string value;         // Param: value text; Action: argument text
+    int line = 0;                    // first line of the statement (1-based)
+    std::string type;                // Block: object type
+    std::string name;                // Block: object name (the type for "TYPE:"); Param: name; Action: action name
+    std::string value;               // Param: value text; Action: argument text
     std::vector<OKLStatement> items; // Block: parameters and nested blocks, in text order
 };
 
@@ -35,8 +35,7 @@ public:
 private:
     struct Applied;
     static void applyBlock(const OKLStatement& block, int mode);
-    static void applyInto(const OKLStatement& block, OKLObject* parent, bool parentIsNew, int mode,
-                          Applied& applied);
+    static void applyInto(const OKLStatement& block, OKLObject* parent, bool parentIsNew, int mode, Applied& applied);
     static void rollback(Applied& applied);
 };
 

@@ -100,8 +100,8 @@ private:
     static bool walksBefore(const OKLObject& a, const OKLObject& b);
 
     static ObjectDB* m_instance;
-    std::vector<std::unique_ptr<OKLObject>> m_objects;  // top-level objects, in creation order
-    std::vector<Observer*> m_observers;                 // not owned
+    std::vector<std::unique_ptr<OKLObject>> m_objects; // top-level objects, in creation order
+    std::vector<Observer*> m_observers;                // not owned
     // The name index: every object of the tree by name, in no particular order (each
     // object holds its place, OKLObject::m_nameSlot); and the top-level object of each name.
     // The objects are owned by the tree.

@@ -8,33 +8,24 @@ namespace zel {
 
 ObjectTypeRegistry* ObjectTypeRegistry::m_instance = nullptr;
 
-bool ObjectTypeInfo::hasKind(const std::string& kind) const
-{
+bool ObjectTypeInfo::hasKind(const std::string& kind) const {
     return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
 }
 
-const ParamDefinition* ObjectTypeInfo::findParam(const std::string& name) const
-{
+const ParamDefinition* ObjectTypeInfo::findParam(const std::string& name) const {
     for (const auto& p : params)
-        if (p.getName() == name)
-            return &p;
+        if (p.getName() == name) return &p;
     return nullptr;
 }
 
-ObjectTypeRegistry* ObjectTypeRegistry::instance()
-{
-    if (!m_instance)
-        m_instance = new ObjectTypeRegistry(); // lives until the process ends
+ObjectTypeRegistry* ObjectTypeRegistry::instance() {
+    if (!m_instance) m_instance = new ObjectTypeRegistry(); // lives until the process ends
     return m_instance;
 }
 
-ObjectTypeRegistry::ObjectTypeRegistry()
-{
-    registerBuiltins();
-}
+ObjectTypeRegistry::ObjectTypeRegistry() { registerBuiltins(); }
 
-void ObjectTypeRegistry::registerType(ObjectTypeInfo info)
-{
+void ObjectTypeRegistry::registerType(ObjectTypeInfo info) {
     auto it = m_types.find(info.type);
     if (it == m_types.end()) {
         const std::string type = info.type;
@@ -42,13 +33,11 @@ void ObjectTypeRegistry::registerType(ObjectTypeInfo info)
         return;
     }
     // Replace in place so that references handed out by get() stay valid.
-    if (!info.factory)
-        info.factory = std::move(it->second->factory);
+    if (!info.factory) info.factory = std::move(it->second->factory);
     *it->second = std::move(info);
 }
 
-void ObjectTypeRegistry::setFactory(const std::string& type, ObjectFactoryFn factory)
-{
+void ObjectTypeRegistry::setFactory(const std::string& type, ObjectFactoryFn factory) {
     auto it = m_types.find(type);
     if (it == m_types.end()) {
         ObjectTypeInfo info;
@@ -60,8 +49,7 @@ void ObjectTypeRegistry::setFactory(const std::string& type, ObjectFactoryFn fac
     it->second->factory = std::move(factory);
 }
 
-void ObjectTypeRegistry::addParams(const std::string& type, const std::vector<ParamDefinition>& params)
-{
+void ObjectTypeRegistry::addParams(const std::string& type, const std::vector<ParamDefinition>& params) {
     auto it = m_types.find(type);
     if (it == m_types.end()) {
         ObjectTypeInfo info;
@@ -70,7 +58,8 @@ void ObjectTypeRegistry::addParams(const std::string& type, const std::vector<Pa
     }
     auto& own = it->second->params;
     for (const auto& p : params) {
-        auto found = std::find_if(own.begin(), own.end(), [&](const ParamDefinition& q) { return q.getName() == p.getName(); });
+        auto found =
+            std::find_if(own.begin(), own.end(), [&](const ParamDefinition& q) { return q.getName() == p.getName(); });
         if (found != own.end())
             *found = p;
         else
@@ -78,34 +67,26 @@ void ObjectTypeRegistry::addParams(const std::string& type, const std::vector<Pa
     }
 }
 
-bool ObjectTypeRegistry::isRegistered(const std::string& type) const
-{
-    return m_types.count(type) != 0;
-}
+bool ObjectTypeRegistry::isRegistered(const std::string& type) const { return m_types.count(type) != 0; }
 
-const ObjectTypeInfo* ObjectTypeRegistry::find(const std::string& type) const
-{
+const ObjectTypeInfo* ObjectTypeRegistry::find(const std::string& type) const {
     auto it = m_types.find(type);
     return it == m_types.end() ? nullptr : it->second.get();
 }
 
-const ObjectTypeInfo& ObjectTypeRegistry::get(const std::string& type) const
-{
+const ObjectTypeInfo& ObjectTypeRegistry::get(const std::string& type) const {
     const ObjectTypeInfo* info = find(type);
     return info ? *info : m_generic;
 }
 
-std::vector<std::string> ObjectTypeRegistry::getTypeNames() const
-{
+std::vector<std::string> ObjectTypeRegistry::getTypeNames() const {
     std::vector<std::string> names;
     names.reserve(m_types.size());
-    for (const auto& [name, info] : m_types)
-        names.push_back(name);
+    for (const auto& [name, info] : m_types) names.push_back(name);
     return names;
 }
 
-void ObjectTypeRegistry::reset()
-{
+void ObjectTypeRegistry::reset() {
     // Keep the records (objects may hold references to them); clear and refill.
     for (auto& [name, info] : m_types) {
         const std::string type = info->type;
@@ -120,30 +101,23 @@ namespace {
 using P = ParamDefinition;
 
 // Parameters every location (geometric object drawn in the viewer) has.
-std::vector<P> locationParams()
-{
+std::vector<P> locationParams() {
     return {
-        P("Domain List", "All Domains"),
-        P("Visibility", "True"),
-        P("Colour Mode", "Constant"),
-        P("Colour", "0.75, 0.75, 0.75"),
-        P("Colour Variable", "Pressure"),
-        P("Colour Map", "Default Colour Map"),
-        P("Colour Scale", "Linear"),
-        P("Line Width", "1"),
+        P("Domain List", "All Domains"),  P("Visibility", "True"),
+        P("Colour Mode", "Constant"),     P("Colour", "0.75, 0.75, 0.75"),
+        P("Colour Variable", "Pressure"), P("Colour Map", "Default Colour Map"),
+        P("Colour Scale", "Linear"),      P("Line Width", "1"),
         P("Transparency", "0.0"),
     };
 }
 
-std::vector<P> withLocationParams(std::vector<P> own)
-{
+std::vector<P> withLocationParams(std::vector<P> own) {
     auto all = locationParams();
     all.insert(all.begin(), own.begin(), own.end());
     return all;
 }
 
-ObjectTypeInfo makeType(std::string type, std::string category, std::vector<std::string> kinds, std::vector<P> params)
-{
+ObjectTypeInfo makeType(std::string type, std::string category, std::vector<std::string> kinds, std::vector<P> params) {
     ObjectTypeInfo info;
     info.type = std::move(type);
     info.category = std::move(category);
@@ -154,8 +128,7 @@ ObjectTypeInfo makeType(std::string type, std::string category, std::vector<std:
 
 } // namespace
 
-void ObjectTypeRegistry::registerBuiltins()
-{
+void ObjectTypeRegistry::registerBuiltins() {
     const std::string geometry = "geometry";
     const std::string variable = "variable";
 
@@ -272,21 +245,21 @@ void ObjectTypeRegistry::registerBuiltins()
     // Field variables: solver variables, and user variables defined by expressions.
     registerType(makeType("SCALAR VARIABLE", variable, {"variable"}, {P("Recipe", "Standard")}));
     registerType(makeType("VECTOR VARIABLE", variable, {"variable"}, {P("Recipe", "Standard")}));
-    registerType(makeType("USER SCALAR VARIABLE", variable, {"variable"},
-                          {P("Recipe", "Expression"), P("Expression", "")}));
-    registerType(makeType("USER VECTOR VARIABLE", variable, {"variable"},
-                          {P("Recipe", "Expression"), P("X Expression", ""), P("Y Expression", ""),
-                           P("Z Expression", "")}));
+    registerType(
+        makeType("USER SCALAR VARIABLE", variable, {"variable"}, {P("Recipe", "Expression"), P("Expression", "")}));
+    registerType(
+        makeType("USER VECTOR VARIABLE", variable, {"variable"},
+                 {P("Recipe", "Expression"), P("X Expression", ""), P("Y Expression", ""), P("Z Expression", "")}));
 
     registerType(makeType("LIBRARY", "", {}, {}));
     registerType(makeType("PHYSICAL CONSTANTS", "", {}, {}));
     registerType(makeType("DATA READER", "", {}, {}));
     registerType(makeType("CASE", "", {}, {P("Current Case Name", "")}));
     // Settings of the structural load export.
-    registerType(makeType("EXPORT", "", {},
-                          {P("NORVA Specify Reference Temperature", "False"),
-                           P("NORVA Reference Temperature", "300 [K]"),
-                           P("NORVA Supplemental HTC", "0 [W m^-2 K^-1]")}));
+    registerType(
+        makeType("EXPORT", "", {},
+                 {P("NORVA Specify Reference Temperature", "False"), P("NORVA Reference Temperature", "300 [K]"),
+                  P("NORVA Supplemental HTC", "0 [W m^-2 K^-1]")}));
     registerType(makeType("VIEWPORT MANAGER", "", {}, {P("Global Edge Colour", "0.0, 0.0, 0.0")}));
 
     // The classes of the geometric objects, and the types only they use.

@@ -33,11 +33,11 @@ class OKLObject;
 using ObjectFactoryFn = std::function<std::unique_ptr<OKLObject>(const std::string& type, const std::string& name)>;
 
 struct ObjectTypeInfo {
-    std::string type;                     // "PLANE"
-    std::string category;                 // "geometry", "variable" or empty
-    std::vector<std::string> kinds;       // what OKLObject::isA answers true for
-    std::vector<ParamDefinition> params;  // parameters with defaults, in display order
-    ObjectFactoryFn factory;              // empty: objects are plain OKLObjects
+    std::string type;                    // "PLANE"
+    std::string category;                // "geometry", "variable" or empty
+    std::vector<std::string> kinds;      // what OKLObject::isA answers true for
+    std::vector<ParamDefinition> params; // parameters with defaults, in display order
+    ObjectFactoryFn factory;             // empty: objects are plain OKLObjects
 
     bool hasKind(const std::string& kind) const;
     // The definition of a parameter, or null.

@@ -4,19 +4,15 @@
 
 namespace zel {
 
-std::pair<std::string, std::string> ParamDefinition::splitNameValue(std::string_view line)
-{
+std::pair<std::string, std::string> ParamDefinition::splitNameValue(std::string_view line) {
     const auto eq = line.find('=');
-    if (eq == std::string_view::npos)
-        return {StringUtilities::trim(line), std::string()};
+    if (eq == std::string_view::npos) return {StringUtilities::trim(line), std::string()};
     return {StringUtilities::trim(line.substr(0, eq)), StringUtilities::trim(line.substr(eq + 1))};
 }
 
-std::vector<std::string> ParamDefinition::splitValue(std::string_view value)
-{
+std::vector<std::string> ParamDefinition::splitValue(std::string_view value) {
     std::vector<std::string> items;
-    if (StringUtilities::trim(value).empty())
-        return items;
+    if (StringUtilities::trim(value).empty()) return items;
     int depth = 0;       // nesting of () and []
     bool quoted = false; // inside "..."
     std::size_t start = 0;

@@ -14,32 +14,27 @@ namespace {
 constexpr const char* ClassName = "PlaneOKLObject";
 constexpr const char* Operation = "processParameters";
 
-std::string lengthUnits()
-{
-    return UnitsConverter::instance()->getBaseUnitsFromQuant("Length");
-}
+std::string lengthUnits() { return UnitsConverter::instance()->getBaseUnitsFromQuant("Length"); }
 
-void requireParam(const PlaneOKLObject& plane, const std::string& name)
-{
+void requireParam(const PlaneOKLObject& plane, const std::string& name) {
     if (!plane.hasParam(name))
         throw data::notFound(ClassName, Operation,
                              _("Plane '%s' has no parameter '%s', which its definition '%s' needs.", plane.getName(),
                                name, plane.getValue("Option")));
 }
 
-TripletF readTriplet(const PlaneOKLObject& plane, const std::string& name, const std::string& units)
-{
+TripletF readTriplet(const PlaneOKLObject& plane, const std::string& name, const std::string& units) {
     requireParam(plane, name);
     const std::vector<float> v = plane.getFloatArray(name, units);
     const bool finite = std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x) && !isUndefined(x); });
     if (v.size() != 3 || !finite)
-        throw data::invalid(ClassName, Operation,
-                            _("Parameter '%s' of plane '%s' must be defined by 3 float values.", name, plane.getName()));
+        throw data::invalid(
+            ClassName, Operation,
+            _("Parameter '%s' of plane '%s' must be defined by 3 float values.", name, plane.getName()));
     return {v[0], v[1], v[2]};
 }
 
-float readLength(const PlaneOKLObject& plane, const std::string& name, const std::string& units)
-{
+float readLength(const PlaneOKLObject& plane, const std::string& name, const std::string& units) {
     requireParam(plane, name);
     const float value = plane.getFloatValue(name, units);
     if (!std::isfinite(value) || isUndefined(value))
@@ -52,8 +47,7 @@ float readLength(const PlaneOKLObject& plane, const std::string& name, const std
 
 PlaneOKLObject::~PlaneOKLObject() = default;
 
-void PlaneOKLObject::processParameters(TripletF& p1, TripletF& p2, TripletF& p3) const
-{
+void PlaneOKLObject::processParameters(TripletF& p1, TripletF& p2, TripletF& p3) const {
     if (!hasParam("Option"))
         throw data::notFound(ClassName, Operation, _("Plane '%s' has no parameter 'Option'.", getName()));
     const std::string option = getValue("Option");
@@ -78,12 +72,13 @@ void PlaneOKLObject::processParameters(TripletF& p1, TripletF& p2, TripletF& p3)
         const TripletD unit = n / length;
         // u: the coordinate axis least aligned with the normal, made normal to it.
         const double ax = std::fabs(unit.x), ay = std::fabs(unit.y), az = std::fabs(unit.z);
-        const TripletD axis = (ax <= ay && ax <= az) ? TripletD(1, 0, 0) : (ay <= az ? TripletD(0, 1, 0) : TripletD(0, 0, 1));
+        const TripletD axis =
+            (ax <= ay && ax <= az) ? TripletD(1, 0, 0) : (ay <= az ? TripletD(0, 1, 0) : TripletD(0, 0, 1));
         TripletD u = axis - unit * axis.dot(unit);
         u = u / std::sqrt(u.lengthSquared());
         const TripletD v = unit.cross(u); // u × v = unit
-        const double scale = std::max({1.0, std::fabs(double(point.x)), std::fabs(double(point.y)),
-                                       std::fabs(double(point.z))});
+        const double scale =
+            std::max({1.0, std::fabs(double(point.x)), std::fabs(double(point.y)), std::fabs(double(point.z))});
         const TripletD p(point);
         p1 = point;
         p2 = TripletF(p + u * scale);
@@ -104,8 +99,7 @@ void PlaneOKLObject::processParameters(TripletF& p1, TripletF& p2, TripletF& p3)
     }
 }
 
-void PlaneOKLObject::getPlane(TripletF& point, TripletF& normal) const
-{
+void PlaneOKLObject::getPlane(TripletF& point, TripletF& normal) const {
     TripletF p1, p2, p3;
     processParameters(p1, p2, p3);
     point = p1;

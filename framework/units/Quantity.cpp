@@ -4,8 +4,7 @@
 
 namespace zel {
 
-Quantity Quantity::convertTo(const std::string& units) const
-{
+Quantity Quantity::convertTo(const std::string& units) const {
     if (isUndefined()) {
         // Still reject a target that is no unit text: the caller's mistake should not hide
         // behind an undefined value.
@@ -17,9 +16,6 @@ Quantity Quantity::convertTo(const std::string& units) const
     return Quantity(static_cast<float>(out), units);
 }
 
-UnitDimensions Quantity::getDimensions() const
-{
-    return UnitsConverter::instance()->dimsFromUnits(m_units);
-}
+UnitDimensions Quantity::getDimensions() const { return UnitsConverter::instance()->dimsFromUnits(m_units); }
 
 } // namespace zel

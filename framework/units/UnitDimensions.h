@@ -15,8 +15,16 @@ class UnitDimensions {
 public:
     static constexpr int NUM_DIMENSIONS = 10;
     enum Index : int {
-        Mass = 0, Length = 1, Time = 2, Temperature = 3, Angle = 4, AmountOfSubstance = 5,
-        ElectricCurrent = 6, LuminousIntensity = 7, SolidAngle = 8, Reserved = 9
+        Mass = 0,
+        Length = 1,
+        Time = 2,
+        Temperature = 3,
+        Angle = 4,
+        AmountOfSubstance = 5,
+        ElectricCurrent = 6,
+        LuminousIntensity = 7,
+        SolidAngle = 8,
+        Reserved = 9
     };
 
     // Dimensionless.

@@ -7,8 +7,7 @@
 
 namespace zel {
 
-std::string UnitSystemHandler::getPreferredUnitFor(const std::string& quantity) const
-{
+std::string UnitSystemHandler::getPreferredUnitFor(const std::string& quantity) const {
     const UnitsConverter* uc = UnitsConverter::instance();
     if (quantity.empty() || !uc->isKnownQuantity(quantity)) return std::string();
     if (auto it = m_preferred.find(quantity); it != m_preferred.end()) return it->second;
@@ -22,16 +21,14 @@ std::string UnitSystemHandler::getPreferredUnitFor(const std::string& quantity) 
     return uc->getDefaultUnitsFromQuant(quantity);
 }
 
-std::string UnitSystemHandler::getPreferredUnitFor(const UnitDimensions& dims) const
-{
+std::string UnitSystemHandler::getPreferredUnitFor(const UnitDimensions& dims) const {
     const UnitsConverter* uc = UnitsConverter::instance();
     const std::string quantity = uc->getQuantityFromDims(dims);
     if (!quantity.empty()) return getPreferredUnitFor(quantity);
     return uc->getBaseUnitName(dims);
 }
 
-void UnitSystemHandler::setPreferredUnitFor(const std::string& quantity, const std::string& units)
-{
+void UnitSystemHandler::setPreferredUnitFor(const std::string& quantity, const std::string& units) {
     const UnitsConverter* uc = UnitsConverter::instance();
     if (!uc->isKnownQuantity(quantity))
         throw data::notFound("UnitSystemHandler", "setPreferredUnitFor", _("Unknown quantity '%s'.", quantity));
@@ -47,20 +44,18 @@ void UnitSystemHandler::setPreferredUnitFor(const std::string& quantity, const s
         return;
     }
     if (uc->dimsFromUnits(units) != uc->getDimsFromQuant(name))
-        throw data::invalid("UnitSystemHandler", "setPreferredUnitFor",
-                            _("Units '%s' are not units of quantity '%s' ('%s').", units, name,
-                              uc->getBaseUnitsFromQuant(name)));
+        throw data::invalid(
+            "UnitSystemHandler", "setPreferredUnitFor",
+            _("Units '%s' are not units of quantity '%s' ('%s').", units, name, uc->getBaseUnitsFromQuant(name)));
     m_preferred[name] = units;
 }
 
-std::string UnitSystemHandler::getQuantityTypeFromUnits(const std::string& units) const
-{
+std::string UnitSystemHandler::getQuantityTypeFromUnits(const std::string& units) const {
     const UnitsConverter* uc = UnitsConverter::instance();
     return uc->getQuantityFromDims(uc->dimsFromUnits(units));
 }
 
-void UnitSystemHandler::convertToUserUnits(double& value, std::string& units, const std::string& quantityType) const
-{
+void UnitSystemHandler::convertToUserUnits(double& value, std::string& units, const std::string& quantityType) const {
     if (isUndefined(value)) return;
     const UnitsConverter* uc = UnitsConverter::instance();
     const UnitDimensions dims = uc->dimsFromUnits(units);
@@ -78,16 +73,14 @@ void UnitSystemHandler::convertToUserUnits(double& value, std::string& units, co
     units = preferred;
 }
 
-void UnitSystemHandler::convertToUserUnits(float& value, std::string& units, const std::string& quantityType) const
-{
+void UnitSystemHandler::convertToUserUnits(float& value, std::string& units, const std::string& quantityType) const {
     if (isUndefined(value)) return;
     double v = value;
     convertToUserUnits(v, units, quantityType);
     value = static_cast<float>(v);
 }
 
-Quantity UnitSystemHandler::convertToUserUnits(const Quantity& quantity, const std::string& quantityType) const
-{
+Quantity UnitSystemHandler::convertToUserUnits(const Quantity& quantity, const std::string& quantityType) const {
     if (quantity.isUndefined()) return quantity;
     float value = quantity.getValue();
     std::string units = quantity.getUnits();
@@ -97,8 +90,7 @@ Quantity UnitSystemHandler::convertToUserUnits(const Quantity& quantity, const s
 
 EngineUnitSystemHandler* EngineUnitSystemHandler::m_instance = nullptr;
 
-EngineUnitSystemHandler* EngineUnitSystemHandler::instance()
-{
+EngineUnitSystemHandler* EngineUnitSystemHandler::instance() {
     if (!m_instance) m_instance = new EngineUnitSystemHandler(); // lives until the process ends
     return m_instance;
 }

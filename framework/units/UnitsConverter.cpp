@@ -42,28 +42,21 @@ struct Term {
 };
 
 // Base unit symbols in the order of the UnitDimensions indices.
-constexpr const char* BASE_SYMBOLS[UnitDimensions::NUM_DIMENSIONS - 1] = {"kg", "m",   "s",  "K", "radian",
+constexpr const char* BASE_SYMBOLS[UnitDimensions::NUM_DIMENSIONS - 1] = {"kg",  "m", "s",  "K", "radian",
                                                                           "mol", "A", "cd", "sr"};
 
 // Parse results kept per text; the number of distinct unit texts of a session is small,
 // the cap only guards against a caller that builds texts from numbers.
 constexpr std::size_t MAX_CACHED = 4096;
 
-bool isSymbolChar(char c)
-{
+bool isSymbolChar(char c) {
     const auto u = static_cast<unsigned char>(c);
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || u >= 0x80;
 }
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 } // namespace
 
@@ -71,8 +64,7 @@ struct UnitsConverter::Impl {
     Impl();
 
     void symbol(const std::string& name, double scale, const UnitDimensions& dims, bool prefixable = false,
-                double offset = 0.0, bool temperature = false)
-    {
+                double offset = 0.0, bool temperature = false) {
         symbols[name] = UnitDef{scale, offset, dims, temperature, prefixable};
     }
     void alias(const std::string& word, const std::string& target) { words[word] = target; }
@@ -97,13 +89,11 @@ namespace {
 
 // Recursive-descent parser of one unit text (grammar in UnitsConverter.h). resolve(symbol,
 // prefixScale) gives the unit of a symbol or null.
-template <typename Resolver>
-class UnitParser {
+template <typename Resolver> class UnitParser {
 public:
     UnitParser(const Resolver& resolve, std::string_view text) : m_resolve(resolve), m_text(text) {}
 
-    std::vector<Term> run()
-    {
+    std::vector<Term> run() {
         std::vector<Term> terms;
         parseProduct(terms);
         if (m_pos < m_text.size()) fail(_("unexpected '%c'", m_text[m_pos]));
@@ -111,19 +101,16 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(const std::string& reason) const
-    {
+    [[noreturn]] void fail(const std::string& reason) const {
         throw data::invalid(CLASS_NAME, "parse", _("Invalid unit text '%s': %s.", std::string(m_text), reason));
     }
     bool atEnd() const { return m_pos >= m_text.size(); }
     char peek() const { return atEnd() ? '\0' : m_text[m_pos]; }
-    void skipBlanks()
-    {
+    void skipBlanks() {
         while (!atEnd() && isBlank(peek())) ++m_pos;
     }
 
-    void parseProduct(std::vector<Term>& out)
-    {
+    void parseProduct(std::vector<Term>& out) {
         bool first = true;
         while (true) {
             skipBlanks();
@@ -138,16 +125,14 @@ private:
                 sign = op == '/' ? -1.0 : 1.0;
                 ++m_pos;
                 skipBlanks();
-                if (atEnd() || peek() == ')' || peek() == '*' || peek() == '/')
-                    fail(_("missing unit after '%c'", op));
+                if (atEnd() || peek() == ')' || peek() == '*' || peek() == '/') fail(_("missing unit after '%c'", op));
             }
             parseFactor(out, sign);
             first = false;
         }
     }
 
-    void parseFactor(std::vector<Term>& out, double sign)
-    {
+    void parseFactor(std::vector<Term>& out, double sign) {
         const std::size_t firstTerm = out.size();
         const char c = peek();
         if (c == '(') {
@@ -179,8 +164,7 @@ private:
         for (std::size_t i = firstTerm; i < out.size(); ++i) out[i].exponent *= sign;
     }
 
-    double parseExponent()
-    {
+    double parseExponent() {
         if (atEnd() || isBlank(peek())) fail("missing exponent after '^'");
         if (peek() == '(') {
             ++m_pos;
@@ -203,8 +187,7 @@ private:
     }
 
     // [+|-] digits [. digits] | [+|-] . digits
-    double parseNumber()
-    {
+    double parseNumber() {
         const std::size_t start = m_pos;
         double sign = 1.0;
         if (peek() == '+' || peek() == '-') {
@@ -234,8 +217,7 @@ private:
 
 } // namespace
 
-const UnitDef* UnitsConverter::Impl::resolve(std::string_view sym, double& prefixScale) const
-{
+const UnitDef* UnitsConverter::Impl::resolve(std::string_view sym, double& prefixScale) const {
     prefixScale = 1.0;
     const std::string name(sym);
     if (auto it = symbols.find(name); it != symbols.end()) return &it->second;
@@ -253,8 +235,7 @@ const UnitDef* UnitsConverter::Impl::resolve(std::string_view sym, double& prefi
     return nullptr;
 }
 
-UnitInfo UnitsConverter::Impl::parseUncached(std::string_view text) const
-{
+UnitInfo UnitsConverter::Impl::parseUncached(std::string_view text) const {
     UnitInfo info;
     if (StringUtilities::trim(text).empty()) return info;
     const auto resolver = [this](std::string_view sym, double& prefixScale) { return resolve(sym, prefixScale); };
@@ -271,15 +252,13 @@ UnitInfo UnitsConverter::Impl::parseUncached(std::string_view text) const
 }
 
 void UnitsConverter::Impl::quantity(const std::string& name, const std::string& units,
-                                    const std::string& defaultUnits)
-{
+                                    const std::string& defaultUnits) {
     const UnitInfo base = parseUncached(units);
     QuantityDef q{name, base.dims, std::string(), defaultUnits.empty() ? units : defaultUnits};
     quantities.push_back(std::move(q));
 }
 
-const QuantityDef* UnitsConverter::Impl::findQuantity(const std::string& name) const
-{
+const QuantityDef* UnitsConverter::Impl::findQuantity(const std::string& name) const {
     for (const QuantityDef& q : quantities)
         if (q.name == name) return &q;
     for (const QuantityDef& q : quantities)
@@ -287,8 +266,7 @@ const QuantityDef* UnitsConverter::Impl::findQuantity(const std::string& name) c
     return nullptr;
 }
 
-UnitsConverter::Impl::Impl()
-{
+UnitsConverter::Impl::Impl() {
     using D = UnitDimensions;
     const double pi = std::numbers::pi;
     const D none;
@@ -331,8 +309,12 @@ UnitsConverter::Impl::Impl()
     symbol("R", 5.0 / 9.0, temp, false, 0.0, true);
     symbol("degC", 1.0, temp, false, 273.15, true);
     symbol("degF", 5.0 / 9.0, temp, false, 459.67 * 5.0 / 9.0, true);
-    symbol("\xC2\xB0" "C", 1.0, temp, false, 273.15, true);
-    symbol("\xC2\xB0" "F", 5.0 / 9.0, temp, false, 459.67 * 5.0 / 9.0, true);
+    symbol("\xC2\xB0"
+           "C",
+           1.0, temp, false, 273.15, true);
+    symbol("\xC2\xB0"
+           "F",
+           5.0 / 9.0, temp, false, 459.67 * 5.0 / 9.0, true);
 
     // Angles.
     symbol("degree", pi / 180.0, angle);
@@ -369,8 +351,8 @@ UnitsConverter::Impl::Impl()
     symbol("Dimensionless", 1.0, none);
 
     // Spelled-out names, matched in any case.
-    for (const char* s : {"radian", "degree", "rev", "rpm", "psi", "atm", "bar", "min", "day", "mile", "micron",
-                          "slug", "lbf", "lbm", "btu", "cal", "kcal", "erg", "gal", "hp"})
+    for (const char* s : {"radian", "degree", "rev", "rpm", "psi", "atm", "bar",  "min", "day", "mile",
+                          "micron", "slug",   "lbf", "lbm", "btu", "cal", "kcal", "erg", "gal", "hp"})
         alias(s, s == std::string("btu") ? "BTU" : s);
     alias("dimensionless", "Dimensionless");
     alias("radians", "radian");
@@ -406,9 +388,9 @@ UnitsConverter::Impl::Impl()
     alias("torr", "Torr");
 
     // Longest first so that "da" wins over "d".
-    prefixes = {{"da", 1e1},  {"Y", 1e24},  {"Z", 1e21},  {"E", 1e18},  {"P", 1e15},  {"T", 1e12},
-                {"G", 1e9},   {"M", 1e6},   {"k", 1e3},   {"h", 1e2},   {"d", 1e-1},  {"c", 1e-2},
-                {"m", 1e-3},  {"u", 1e-6},  {"n", 1e-9},  {"p", 1e-12}, {"f", 1e-15}, {"a", 1e-18},
+    prefixes = {{"da", 1e1},  {"Y", 1e24},  {"Z", 1e21},        {"E", 1e18},       {"P", 1e15},  {"T", 1e12},
+                {"G", 1e9},   {"M", 1e6},   {"k", 1e3},         {"h", 1e2},        {"d", 1e-1},  {"c", 1e-2},
+                {"m", 1e-3},  {"u", 1e-6},  {"n", 1e-9},        {"p", 1e-12},      {"f", 1e-15}, {"a", 1e-18},
                 {"z", 1e-21}, {"y", 1e-24}, {"\xC2\xB5", 1e-6}, {"\xCE\xBC", 1e-6}};
     std::stable_sort(prefixes.begin(), prefixes.end(),
                      [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
@@ -469,21 +451,18 @@ UnitsConverter::Impl::Impl()
 
 UnitsConverter* UnitsConverter::m_instance = nullptr;
 
-UnitsConverter* UnitsConverter::instance()
-{
+UnitsConverter* UnitsConverter::instance() {
     if (!m_instance) m_instance = new UnitsConverter(); // lives until the process ends
     return m_instance;
 }
 
-UnitsConverter::UnitsConverter() : m_impl(std::make_unique<Impl>())
-{
+UnitsConverter::UnitsConverter() : m_impl(std::make_unique<Impl>()) {
     for (QuantityDef& q : m_impl->quantities) q.baseUnits = getBaseUnitName(q.dims);
 }
 
 UnitsConverter::~UnitsConverter() = default;
 
-UnitInfo UnitsConverter::parse(std::string_view units) const
-{
+UnitInfo UnitsConverter::parse(std::string_view units) const {
     std::string key(units);
     {
         std::lock_guard<std::mutex> lock(m_impl->mutex);
@@ -496,8 +475,7 @@ UnitInfo UnitsConverter::parse(std::string_view units) const
     return info;
 }
 
-bool UnitsConverter::isValidUnit(std::string_view units) const
-{
+bool UnitsConverter::isValidUnit(std::string_view units) const {
     try {
         parse(units);
         return true;
@@ -507,8 +485,7 @@ bool UnitsConverter::isValidUnit(std::string_view units) const
 }
 
 bool UnitsConverter::convertUnits(const std::string& from, const std::string& to, double value, double& out,
-                                  bool temperatureDifference) const
-{
+                                  bool temperatureDifference) const {
     const UnitInfo a = parse(from);
     const UnitInfo b = parse(to);
     if (a.dims != b.dims)
@@ -526,8 +503,7 @@ bool UnitsConverter::convertUnits(const std::string& from, const std::string& to
 }
 
 bool UnitsConverter::convertUnits(const std::string& from, const std::string& to, float value, float& out,
-                                  bool temperatureDifference) const
-{
+                                  bool temperatureDifference) const {
     if (isUndefined(value)) {
         double ignored = 0.0;
         convertUnits(from, to, 0.0, ignored, temperatureDifference); // still check the texts
@@ -541,8 +517,7 @@ bool UnitsConverter::convertUnits(const std::string& from, const std::string& to
 }
 
 bool UnitsConverter::tryConvertUnits(const std::string& from, const std::string& to, double value, double& out,
-                                     bool temperatureDifference) const noexcept
-{
+                                     bool temperatureDifference) const noexcept {
     try {
         double converted = 0.0;
         convertUnits(from, to, value, converted, temperatureDifference);
@@ -553,26 +528,21 @@ bool UnitsConverter::tryConvertUnits(const std::string& from, const std::string&
     }
 }
 
-bool UnitsConverter::areCompatible(const std::string& a, const std::string& b) const
-{
+bool UnitsConverter::areCompatible(const std::string& a, const std::string& b) const {
     return parse(a).dims == parse(b).dims;
 }
 
-UnitDimensions UnitsConverter::dimsFromUnits(const std::string& units) const
-{
-    return parse(units).dims;
-}
+UnitDimensions UnitsConverter::dimsFromUnits(const std::string& units) const { return parse(units).dims; }
 
-std::string UnitsConverter::dimsStringFromUnits(const std::string& units) const
-{
+std::string UnitsConverter::dimsStringFromUnits(const std::string& units) const {
     return parse(units).dims.commaString();
 }
 
-std::string UnitsConverter::getBaseUnitName(const UnitDimensions& dims) const
-{
+std::string UnitsConverter::getBaseUnitName(const UnitDimensions& dims) const {
     if (std::fabs(dims.getValue(UnitDimensions::Reserved)) > 1e-9)
-        throw data::invalid(CLASS_NAME, "getBaseUnitName",
-                            _("Dimensions (%s) use the reserved exponent; they have no base unit.", dims.commaString()));
+        throw data::invalid(
+            CLASS_NAME, "getBaseUnitName",
+            _("Dimensions (%s) use the reserved exponent; they have no base unit.", dims.commaString()));
     std::string out;
     for (int i = 0; i < UnitDimensions::NUM_DIMENSIONS - 1; ++i) {
         const double v = dims.getValue(i);
@@ -585,13 +555,11 @@ std::string UnitsConverter::getBaseUnitName(const UnitDimensions& dims) const
     return out;
 }
 
-std::string UnitsConverter::getBaseUnitsOf(const std::string& units) const
-{
+std::string UnitsConverter::getBaseUnitsOf(const std::string& units) const {
     return getBaseUnitName(parse(units).dims);
 }
 
-std::string UnitsConverter::getBaseUnitsFromQuant(const std::string& quantity) const
-{
+std::string UnitsConverter::getBaseUnitsFromQuant(const std::string& quantity) const {
     if (quantity.empty()) return std::string();
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     const QuantityDef* q = m_impl->findQuantity(quantity);
@@ -599,8 +567,7 @@ std::string UnitsConverter::getBaseUnitsFromQuant(const std::string& quantity) c
     return q->baseUnits;
 }
 
-UnitDimensions UnitsConverter::getDimsFromQuant(const std::string& quantity) const
-{
+UnitDimensions UnitsConverter::getDimsFromQuant(const std::string& quantity) const {
     if (quantity.empty()) return UnitDimensions();
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     const QuantityDef* q = m_impl->findQuantity(quantity);
@@ -608,8 +575,7 @@ UnitDimensions UnitsConverter::getDimsFromQuant(const std::string& quantity) con
     return q->dims;
 }
 
-std::string UnitsConverter::getDefaultUnitsFromQuant(const std::string& quantity) const
-{
+std::string UnitsConverter::getDefaultUnitsFromQuant(const std::string& quantity) const {
     if (quantity.empty()) return std::string();
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     const QuantityDef* q = m_impl->findQuantity(quantity);
@@ -617,14 +583,12 @@ std::string UnitsConverter::getDefaultUnitsFromQuant(const std::string& quantity
     return q->defaultUnits;
 }
 
-bool UnitsConverter::isKnownQuantity(const std::string& quantity) const
-{
+bool UnitsConverter::isKnownQuantity(const std::string& quantity) const {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     return m_impl->findQuantity(quantity) != nullptr;
 }
 
-std::vector<std::string> UnitsConverter::getQuantityNames() const
-{
+std::vector<std::string> UnitsConverter::getQuantityNames() const {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     std::vector<std::string> names;
     names.reserve(m_impl->quantities.size());
@@ -632,8 +596,7 @@ std::vector<std::string> UnitsConverter::getQuantityNames() const
     return names;
 }
 
-std::string UnitsConverter::getQuantityFromDims(const UnitDimensions& dims) const
-{
+std::string UnitsConverter::getQuantityFromDims(const UnitDimensions& dims) const {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     for (const QuantityDef& q : m_impl->quantities)
         if (q.dims == dims) return q.name;
@@ -641,16 +604,15 @@ std::string UnitsConverter::getQuantityFromDims(const UnitDimensions& dims) cons
 }
 
 void UnitsConverter::addQuantity(const std::string& quantity, const std::string& baseUnits,
-                                 const std::string& defaultUnits)
-{
+                                 const std::string& defaultUnits) {
     if (StringUtilities::trim(quantity).empty())
         throw data::invalid(CLASS_NAME, "addQuantity", "A quantity needs a name.");
     const UnitInfo base = parse(baseUnits);
     const std::string preferred = defaultUnits.empty() ? baseUnits : defaultUnits;
     if (parse(preferred).dims != base.dims)
-        throw data::invalid(CLASS_NAME, "addQuantity",
-                            _("Units '%s' of quantity '%s' do not have the dimensions of '%s'.", preferred, quantity,
-                              baseUnits));
+        throw data::invalid(
+            CLASS_NAME, "addQuantity",
+            _("Units '%s' of quantity '%s' do not have the dimensions of '%s'.", preferred, quantity, baseUnits));
     QuantityDef def{quantity, base.dims, getBaseUnitName(base.dims), preferred};
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     for (QuantityDef& q : m_impl->quantities) {
@@ -662,8 +624,7 @@ void UnitsConverter::addQuantity(const std::string& quantity, const std::string&
     m_impl->quantities.push_back(std::move(def));
 }
 
-void UnitsConverter::clearCache()
-{
+void UnitsConverter::clearCache() {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     m_impl->cache.clear();
 }

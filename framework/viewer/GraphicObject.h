@@ -102,12 +102,12 @@ public:
 private:
     std::string m_path;
     std::string m_domain;
-    const Geometry* m_geometry = nullptr;        // borrowed, see above
+    const Geometry* m_geometry = nullptr; // borrowed, see above
     bool m_changed = false;
-    ColourMap* m_colourMap = nullptr;            // owned by ColourMapDB
+    ColourMap* m_colourMap = nullptr; // owned by ColourMapDB
     std::string m_colourMode = "Constant";
     float m_constantColour = 0.0f;
-    const Variable* m_colourVariable = nullptr;  // borrowed, see above
+    const Variable* m_colourVariable = nullptr; // borrowed, see above
     std::string m_colourVariableName;
     bool m_variableColouring = false;
     float m_colourMin = 0.0f;

@@ -19,13 +19,11 @@ namespace {
 
 const TripletF DefaultViewDirection(0.0f, 0.0f, -1.0f);
 
-bool isBelow(const std::string& path, const std::string& parent)
-{
+bool isBelow(const std::string& path, const std::string& parent) {
     return path.size() > parent.size() && path.compare(0, parent.size(), parent) == 0 && path[parent.size()] == '/';
 }
 
-void copyMesh(const Geometry& geometry, DrawnItem& item)
-{
+void copyMesh(const Geometry& geometry, DrawnItem& item) {
     const TripletZELVector& vertices = geometry.getVertices();
     const int numVertices = geometry.getNumVertices();
     item.points.assign(vertices.begin(), vertices.end());
@@ -46,15 +44,12 @@ void copyMesh(const Geometry& geometry, DrawnItem& item)
     item.polygonAreaVectors.clear();
     for (int s = 0; s < geometry.getNumElementSets(); ++s) {
         const ShapeSet& set = geometry.getElementSet(s);
-        if (!set.isFaceSet())
-            continue;
+        if (!set.isFaceSet()) continue;
         for (int e = 0; e < set.size(); ++e) {
             const auto nodes = set.getElement(e);
             bool valid = nodes.size() >= 3;
-            for (int n : nodes)
-                valid = valid && n >= 0 && n < numVertices;
-            if (!valid)
-                continue; // a face that was never filled in
+            for (int n : nodes) valid = valid && n >= 0 && n < numVertices;
+            if (!valid) continue; // a face that was never filled in
             // Newell's area vector: exact for planar polygons, the projected-area-consistent
             // vector of a warped one.
             TripletD area;
@@ -71,18 +66,15 @@ void copyMesh(const Geometry& geometry, DrawnItem& item)
 }
 
 // Appends the per-vertex values of a variable; false when it has none of that size.
-bool copyVariable(const Variable& variable, const std::string& name, std::size_t numVertices, DrawnItem& item)
-{
+bool copyVariable(const Variable& variable, const std::string& name, std::size_t numVertices, DrawnItem& item) {
     ViewerPointArray array;
     array.name = name;
     if (const FloatZELVector* values = variable.getFloatValues(VarTypeVertex)) {
-        if (values->size() != numVertices)
-            return false;
+        if (values->size() != numVertices) return false;
         array.components = 1;
         array.values.assign(values->begin(), values->end());
     } else if (const TripletZELVector* vectors = variable.getTripletValues(VarTypeVertex)) {
-        if (vectors->size() != numVertices)
-            return false;
+        if (vectors->size() != numVertices) return false;
         array.components = 3;
         array.values.reserve(3 * numVertices);
         for (const TripletF& v : *vectors) {
@@ -97,31 +89,26 @@ bool copyVariable(const Variable& variable, const std::string& name, std::size_t
     return true;
 }
 
-std::string fileStem(const DrawnItem& item)
-{
+std::string fileStem(const DrawnItem& item) {
     auto clean = [](const std::string& text) {
         std::string out;
         for (char c : text) {
-            const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                              c == '-' || c == '_' || c == '.';
+            const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                              c == '_' || c == '.';
             out.push_back(keep ? c : '_');
         }
         return out;
     };
     std::string path = item.path;
-    while (!path.empty() && path.front() == '/')
-        path.erase(path.begin());
+    while (!path.empty() && path.front() == '/') path.erase(path.begin());
     std::string stem = clean(path);
-    if (!item.geometryName.empty())
-        stem += "__" + clean(item.geometryName);
-    if (stem.empty() || stem == "." || stem == "..")
-        stem = "entry";
+    if (!item.geometryName.empty()) stem += "__" + clean(item.geometryName);
+    if (stem.empty() || stem == "." || stem == "..") stem = "entry";
     return stem;
 }
 
 // Array names of the legacy format cannot hold blanks; VTK's reader decodes %XX.
-std::string encodeName(const std::string& name)
-{
+std::string encodeName(const std::string& name) {
     std::string out;
     for (unsigned char c : name) {
         if (c <= ' ' || c == '%' || c >= 127) {
@@ -135,8 +122,7 @@ std::string encodeName(const std::string& name)
     return out.empty() ? std::string("unnamed") : out;
 }
 
-std::string xmlEscape(const std::string& text)
-{
+std::string xmlEscape(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
@@ -150,8 +136,7 @@ std::string xmlEscape(const std::string& text)
     return out;
 }
 
-void writeFloat(std::ostream& out, float v)
-{
+void writeFloat(std::ostream& out, float v) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.9g", double(v));
     out << buffer;
@@ -159,26 +144,21 @@ void writeFloat(std::ostream& out, float v)
 
 } // namespace
 
-const ViewerPointArray* DrawnItem::findPointArray(const std::string& name) const
-{
+const ViewerPointArray* DrawnItem::findPointArray(const std::string& name) const {
     for (const auto& a : pointData)
-        if (a.name == name)
-            return &a;
+        if (a.name == name) return &a;
     return nullptr;
 }
 
 ViewerInterface* ViewerInterface::m_instance = nullptr;
 
-ViewerInterface* ViewerInterface::instance()
-{
-    if (!m_instance)
-        m_instance = new ViewerInterface(); // lives until the process ends
+ViewerInterface* ViewerInterface::instance() {
+    if (!m_instance) m_instance = new ViewerInterface(); // lives until the process ends
     return m_instance;
 }
 
 void ViewerInterface::draw(const std::string& path, const std::string& geometryName, const Geometry& geometry,
-                           const GraphicObject& graphic)
-{
+                           const GraphicObject& graphic) {
     if (path.empty())
         throw internal::badParam("ViewerInterface", "draw",
                                  _("Cannot draw geometry '%s' without an object path.", geometryName));
@@ -186,20 +166,17 @@ void ViewerInterface::draw(const std::string& path, const std::string& geometryN
     item.path = path;
     item.geometryName = geometryName;
     item.graphic = graphic.withoutBorrowedData();
-    if (const ColourMap* map = graphic.getColourMap())
-        item.colourMapName = map->getName();
+    if (const ColourMap* map = graphic.getColourMap()) item.colourMapName = map->getName();
     copyMesh(geometry, item);
 
     const std::size_t numVertices = item.points.size();
     std::set<std::string> names;
     for (const std::string& name : geometry.getVariableNames()) {
         const Variable* variable = geometry.findVariable(name);
-        if (variable && copyVariable(*variable, name, numVertices, item))
-            names.insert(name);
+        if (variable && copyVariable(*variable, name, numVertices, item)) names.insert(name);
     }
     if (const Variable* colour = graphic.getColourVariable())
-        if (!names.count(colour->getName()))
-            copyVariable(*colour, colour->getName(), numVertices, item);
+        if (!names.count(colour->getName())) copyVariable(*colour, colour->getName(), numVertices, item);
 
     const auto key = std::make_pair(path, geometryName);
     auto it = m_items.find(key);
@@ -209,15 +186,14 @@ void ViewerInterface::draw(const std::string& path, const std::string& geometryN
 }
 
 std::size_t ViewerInterface::deleteFromViewer(const std::string& path, const std::string& geometryName, int index,
-                                              bool withChildren)
-{
+                                              bool withChildren) {
     (void)index; // every entry is in every viewport (see the header)
     const bool all = geometryName == AllGeometries;
     std::size_t removed = 0;
     for (auto it = m_items.begin(); it != m_items.end();) {
         const auto& [itemPath, itemName] = it->first;
-        const bool match = (itemPath == path && (all || itemName == geometryName)) ||
-                           (withChildren && isBelow(itemPath, path));
+        const bool match =
+            (itemPath == path && (all || itemName == geometryName)) || (withChildren && isBelow(itemPath, path));
         if (match) {
             it = m_items.erase(it);
             ++removed;
@@ -229,47 +205,39 @@ std::size_t ViewerInterface::deleteFromViewer(const std::string& path, const std
     return removed;
 }
 
-bool ViewerInterface::isDrawn(const std::string& path, const std::string& geometryName) const
-{
+bool ViewerInterface::isDrawn(const std::string& path, const std::string& geometryName) const {
     return m_items.count(std::make_pair(path, geometryName)) != 0;
 }
 
-const DrawnItem* ViewerInterface::getItem(const std::string& path, const std::string& geometryName) const
-{
+const DrawnItem* ViewerInterface::getItem(const std::string& path, const std::string& geometryName) const {
     auto it = m_items.find(std::make_pair(path, geometryName));
     return it == m_items.end() ? nullptr : &it->second;
 }
 
-std::vector<const DrawnItem*> ViewerInterface::getItems() const
-{
+std::vector<const DrawnItem*> ViewerInterface::getItems() const {
     std::vector<const DrawnItem*> items;
     items.reserve(m_items.size());
-    for (const auto& [key, item] : m_items)
-        items.push_back(&item);
+    for (const auto& [key, item] : m_items) items.push_back(&item);
     return items;
 }
 
-std::vector<std::string> ViewerInterface::getGeometryNames(const std::string& path) const
-{
+std::vector<std::string> ViewerInterface::getGeometryNames(const std::string& path) const {
     std::vector<std::string> names;
     for (auto it = m_items.lower_bound(std::make_pair(path, std::string())); it != m_items.end(); ++it) {
-        if (it->first.first != path)
-            break;
+        if (it->first.first != path) break;
         names.push_back(it->first.second);
     }
     return names;
 }
 
-void ViewerInterface::clear()
-{
+void ViewerInterface::clear() {
     m_items.clear();
     m_history.clear();
     m_viewDirections.clear();
     m_hasLegend = false;
 }
 
-void ViewerInterface::setViewDirection(const TripletF& direction, int viewport)
-{
+void ViewerInterface::setViewDirection(const TripletF& direction, int viewport) {
     if (viewport < 1)
         throw data::invalid("ViewerInterface", "setViewDirection", _("There is no viewport %d.", viewport));
     const float length = direction.length();
@@ -279,58 +247,49 @@ void ViewerInterface::setViewDirection(const TripletF& direction, int viewport)
     m_viewDirections[viewport] = direction / length;
 }
 
-TripletF ViewerInterface::getViewDirection(int viewport) const
-{
+TripletF ViewerInterface::getViewDirection(int viewport) const {
     auto it = m_viewDirections.find(viewport);
     return it == m_viewDirections.end() ? DefaultViewDirection : it->second;
 }
 
-float ViewerInterface::getProjectedArea(int viewport) const
-{
+float ViewerInterface::getProjectedArea(int viewport) const {
     if (viewport < 1)
         throw data::invalid("ViewerInterface", "getProjectedArea", _("There is no viewport %d.", viewport));
     const TripletD d(getViewDirection(viewport));
     double area = 0.0;
     for (const auto& [key, item] : m_items) {
-        if (!item.graphic.isVisible() || !item.graphic.getDrawFaces())
-            continue;
-        for (const TripletD& a : item.polygonAreaVectors)
-            area += std::fabs(a.dot(d));
+        if (!item.graphic.isVisible() || !item.graphic.getDrawFaces()) continue;
+        for (const TripletD& a : item.polygonAreaVectors) area += std::fabs(a.dot(d));
     }
     return static_cast<float>(area);
 }
 
-void ViewerInterface::setDefaultLegend(const LegendInfo& legend)
-{
+void ViewerInterface::setDefaultLegend(const LegendInfo& legend) {
     m_legend = legend;
     m_hasLegend = true;
 }
 
-std::vector<std::string> ViewerInterface::writeVTK(const std::string& folder) const
-{
+std::vector<std::string> ViewerInterface::writeVTK(const std::string& folder) const {
     return writeEntries(folder, ".vtk", false);
 }
 
-std::vector<std::string> ViewerInterface::writeVTP(const std::string& folder) const
-{
+std::vector<std::string> ViewerInterface::writeVTP(const std::string& folder) const {
     return writeEntries(folder, ".vtp", true);
 }
 
-std::vector<std::string> ViewerInterface::writeEntries(const std::string& folder, const char* extension, bool xml) const
-{
+std::vector<std::string> ViewerInterface::writeEntries(const std::string& folder, const char* extension,
+                                                       bool xml) const {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::create_directories(fs::path(folder), ec);
     if (ec)
-        throw data::error("ViewerInterface", "writeVTK",
-                          _("Cannot create the folder '%s': %s.", folder, ec.message()));
+        throw data::error("ViewerInterface", "writeVTK", _("Cannot create the folder '%s': %s.", folder, ec.message()));
     std::vector<std::string> files;
     std::set<std::string> used;
     for (const auto& [key, item] : m_items) {
         const std::string stem = fileStem(item);
         std::string name = stem + extension;
-        for (int n = 2; used.count(name); ++n)
-            name = stem + "_" + std::to_string(n) + extension;
+        for (int n = 2; used.count(name); ++n) name = stem + "_" + std::to_string(n) + extension;
         used.insert(name);
         const std::string file = (fs::path(folder) / name).string();
         if (xml)
@@ -342,18 +301,14 @@ std::vector<std::string> ViewerInterface::writeEntries(const std::string& folder
     return files;
 }
 
-void ViewerInterface::writeVTK(const DrawnItem& item, const std::string& file)
-{
+void ViewerInterface::writeVTK(const DrawnItem& item, const std::string& file) {
     std::ofstream out(file, std::ios::out | std::ios::trunc);
-    if (!out)
-        throw data::error("ViewerInterface", "writeVTK", _("Cannot open '%s' for writing.", file));
+    if (!out) throw data::error("ViewerInterface", "writeVTK", _("Cannot open '%s' for writing.", file));
 
     std::string title = item.path + (item.geometryName.empty() ? "" : " " + item.geometryName);
     for (char& c : title)
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    if (title.size() > 250)
-        title.resize(250);
+        if (c == '\n' || c == '\r') c = ' ';
+    if (title.size() > 250) title.resize(250);
     out << "# vtk DataFile Version 3.0\n" << title << "\nASCII\nDATASET POLYDATA\n";
 
     const std::size_t numPoints = item.points.size();
@@ -371,8 +326,7 @@ void ViewerInterface::writeVTK(const DrawnItem& item, const std::string& file)
     const std::size_t numPolygons = item.getNumPolygons();
     if (numLines == 0 && numPolygons == 0 && numPoints > 0) {
         out << "VERTICES " << numPoints << ' ' << 2 * numPoints << '\n';
-        for (std::size_t i = 0; i < numPoints; ++i)
-            out << "1 " << i << '\n';
+        for (std::size_t i = 0; i < numPoints; ++i) out << "1 " << i << '\n';
     }
     if (numLines > 0) {
         out << "LINES " << numLines << ' ' << 3 * numLines << '\n';
@@ -384,8 +338,7 @@ void ViewerInterface::writeVTK(const DrawnItem& item, const std::string& file)
         for (std::size_t f = 0; f < numPolygons; ++f) {
             const int begin = item.polygonOffsets[f], end = item.polygonOffsets[f + 1];
             out << (end - begin);
-            for (int k = begin; k < end; ++k)
-                out << ' ' << item.polygonNodes[std::size_t(k)];
+            for (int k = begin; k < end; ++k) out << ' ' << item.polygonNodes[std::size_t(k)];
             out << '\n';
         }
     }
@@ -404,15 +357,12 @@ void ViewerInterface::writeVTK(const DrawnItem& item, const std::string& file)
         }
     }
     out.flush();
-    if (!out)
-        throw data::error("ViewerInterface", "writeVTK", _("Writing '%s' failed.", file));
+    if (!out) throw data::error("ViewerInterface", "writeVTK", _("Writing '%s' failed.", file));
 }
 
-void ViewerInterface::writeVTP(const DrawnItem& item, const std::string& file)
-{
+void ViewerInterface::writeVTP(const DrawnItem& item, const std::string& file) {
     std::ofstream out(file, std::ios::out | std::ios::trunc);
-    if (!out)
-        throw data::error("ViewerInterface", "writeVTP", _("Cannot open '%s' for writing.", file));
+    if (!out) throw data::error("ViewerInterface", "writeVTP", _("Cannot open '%s' for writing.", file));
     auto floats = [&](const std::vector<float>& values) {
         for (std::size_t i = 0; i < values.size(); ++i) {
             writeFloat(out, values[i]);
@@ -421,8 +371,7 @@ void ViewerInterface::writeVTP(const DrawnItem& item, const std::string& file)
     };
     auto ints = [&](auto begin, auto end) {
         std::size_t n = 0;
-        for (auto it = begin; it != end; ++it)
-            out << *it << (++n % 16 == 0 ? '\n' : ' ');
+        for (auto it = begin; it != end; ++it) out << *it << (++n % 16 == 0 ? '\n' : ' ');
         out << '\n';
     };
     const std::size_t numPoints = item.points.size();
@@ -443,19 +392,16 @@ void ViewerInterface::writeVTP(const DrawnItem& item, const std::string& file)
     out << "<Points>\n<DataArray type=\"Float32\" NumberOfComponents=\"3\" format=\"ascii\">\n";
     std::vector<float> xyz;
     xyz.reserve(3 * numPoints);
-    for (const TripletF& p : item.points)
-        xyz.insert(xyz.end(), {p.x, p.y, p.z});
+    for (const TripletF& p : item.points) xyz.insert(xyz.end(), {p.x, p.y, p.z});
     floats(xyz);
     out << "</DataArray>\n</Points>\n";
     // Each cell kind as VTK keeps it: connectivity and one end offset per cell.
     auto cells = [&](const char* tag, std::size_t count, const std::vector<std::int64_t>& connectivity,
                      const std::vector<std::int64_t>& offsets) {
         out << "<" << tag << ">\n<DataArray type=\"Int64\" Name=\"connectivity\" format=\"ascii\">\n";
-        if (count > 0)
-            ints(connectivity.begin(), connectivity.end());
+        if (count > 0) ints(connectivity.begin(), connectivity.end());
         out << "</DataArray>\n<DataArray type=\"Int64\" Name=\"offsets\" format=\"ascii\">\n";
-        if (count > 0)
-            ints(offsets.begin(), offsets.end());
+        if (count > 0) ints(offsets.begin(), offsets.end());
         out << "</DataArray>\n</" << tag << ">\n";
     };
     std::vector<std::int64_t> connectivity, offsets;
@@ -466,8 +412,7 @@ void ViewerInterface::writeVTP(const DrawnItem& item, const std::string& file)
     cells("Verts", numVerts, connectivity, offsets);
     connectivity.assign(item.lines.begin(), item.lines.end());
     offsets.clear();
-    for (std::size_t i = 0; i < numLines; ++i)
-        offsets.push_back(std::int64_t(2 * (i + 1)));
+    for (std::size_t i = 0; i < numLines; ++i) offsets.push_back(std::int64_t(2 * (i + 1)));
     cells("Lines", numLines, connectivity, offsets);
     cells("Strips", 0, {}, {});
     connectivity.assign(item.polygonNodes.begin(), item.polygonNodes.end());
@@ -475,8 +420,7 @@ void ViewerInterface::writeVTP(const DrawnItem& item, const std::string& file)
     cells("Polys", numPolygons, connectivity, offsets);
     out << "</Piece>\n</PolyData>\n</VTKFile>\n";
     out.flush();
-    if (!out)
-        throw data::error("ViewerInterface", "writeVTP", _("Writing '%s' failed.", file));
+    if (!out) throw data::error("ViewerInterface", "writeVTP", _("Writing '%s' failed.", file));
 }
 
 } // namespace zel

@@ -27,7 +27,7 @@ class Geometry;
 // One per-vertex array of a drawn geometry: #V by components values, vertex-major.
 struct ViewerPointArray {
     std::string name;
-    int components = 1;   // 1 or 3
+    int components = 1; // 1 or 3
     std::vector<float> values;
 };
 
@@ -35,15 +35,15 @@ struct ViewerPointArray {
 struct DrawnItem {
     std::string path;
     std::string geometryName;
-    GraphicObject graphic;            // the settings, without borrowed geometry and variable
-    std::string colourMapName;        // empty when none was set
-    std::vector<TripletF> points;     // #V vertices
-    std::vector<int> lines;           // #L by 2 vertex indices
-    std::vector<int> polygonOffsets;  // #P + 1 offsets into polygonNodes
-    std::vector<int> polygonNodes;    // the faces' vertex indices, face after face
+    GraphicObject graphic;                    // the settings, without borrowed geometry and variable
+    std::string colourMapName;                // empty when none was set
+    std::vector<TripletF> points;             // #V vertices
+    std::vector<int> lines;                   // #L by 2 vertex indices
+    std::vector<int> polygonOffsets;          // #P + 1 offsets into polygonNodes
+    std::vector<int> polygonNodes;            // the faces' vertex indices, face after face
     std::vector<TripletD> polygonAreaVectors; // #P area vectors (right-hand rule), length²
     std::vector<ViewerPointArray> pointData;  // the geometry's variables at the vertices
-    int drawCount = 0;                // how often (path, geometry name) was drawn
+    int drawCount = 0;                        // how often (path, geometry name) was drawn
 
     std::size_t getNumPoints() const { return points.size(); }
     std::size_t getNumLines() const { return lines.size() / 2; }
@@ -67,7 +67,7 @@ struct ViewerEvent {
     Kind kind = Draw;
     std::string path;
     std::string geometryName;
-    std::size_t removed = 0;  // Delete: entries removed
+    std::size_t removed = 0; // Delete: entries removed
 };
 
 class ViewerInterface {

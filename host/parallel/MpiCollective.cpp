@@ -14,15 +14,15 @@ namespace {
 constexpr double kFinish = 1, kCombine = 2, kShared = 3, kFailure = 4, kMax = 5, kOwned = 6, kIdle = 7, kBest = 8;
 
 constexpr int kFields = 14;
-constexpr int kValues = 6;  // where the PartialResult's values start
+constexpr int kValues = 6; // where the PartialResult's values start
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
 // The record: [0] lowest step, [1] highest step, [2] lowest failing rank (inf: none), [3] the
 // number of processes where the location exists, [4] the lowest rank that knows the result's
-// units, [5] the number that don't, then the eight values of a PartialResult. Combined in rank order (a non-commutative operation), so
-// that the first probe found is the lowest process's, as one process would find it.
+// units, [5] the number that don't, then the eight values of a PartialResult. Combined in rank order (a non-commutative
+// operation), so that the first probe found is the lowest process's, as one process would find it.
 void combineRecords(void* in, void* inout, int* len, MPI_Datatype*) {
-    auto* a = static_cast<double*>(in);  // the lower ranks
+    auto* a = static_cast<double*>(in); // the lower ranks
     auto* b = static_cast<double*>(inout);
     for (int r = 0; r < *len; ++r, a += kFields, b += kFields) {
         PartialResult lower, upper;
@@ -41,7 +41,7 @@ void combineRecords(void* in, void* inout, int* len, MPI_Datatype*) {
 
 struct Handles {
     MPI_Op op;
-    MPI_Datatype record;  // kFields doubles: reductions see whole records, never parts of one
+    MPI_Datatype record; // kFields doubles: reductions see whole records, never parts of one
 };
 
 MPI_Op opOf(void* p) { return static_cast<Handles*>(p)->op; }
@@ -151,7 +151,7 @@ void MpiCollective::holders(std::span<const std::uint64_t> keys, std::vector<int
     struct Seen {
         int processes = 0;
         int lowest = -1;
-        int last = -1;  // a key twice in one process counts once
+        int last = -1; // a key twice in one process counts once
     };
     std::unordered_map<std::uint64_t, Seen> seen;
     seen.reserve(total);

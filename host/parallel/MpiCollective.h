@@ -40,10 +40,10 @@ private:
     void holders(std::span<const std::uint64_t> keys, std::vector<int>& count, std::vector<int>& lowest);
     Record exchange(double step, bool failedHere, const PartialResult* partial, bool world = false);
 
-    void* m_comm = nullptr;  // the processes that hold pieces (an MPI_Comm, kept opaque here)
+    void* m_comm = nullptr; // the processes that hold pieces (an MPI_Comm, kept opaque here)
     int m_rank = 0;
     int m_size = 1;
-    void* m_op = nullptr;  // the MPI handles of the record's reduction, kept opaque here
+    void* m_op = nullptr; // the MPI handles of the record's reduction, kept opaque here
 };
 
 } // namespace zel::host

@@ -11,52 +11,66 @@ namespace zel::host {
 CaseReadError::CaseReadError(const std::string& file, const std::string& where, const std::string& problem)
     : data::invalid("CaseReader", "read",
                     where.empty() ? _("'%s': %s", file, problem) : _("'%s' %s: %s", file, where, problem)),
-      m_file(file), m_where(where), m_problem(problem)
-{
-}
+      m_file(file), m_where(where), m_problem(problem) {}
 
-int vtkCellDimension(int type)
-{
+int vtkCellDimension(int type) {
     switch (type) {
-    case VtkVertex: case VtkPolyVertex: return 0;
-    case VtkLine: case VtkPolyLine: return 1;
-    case VtkTriangle: case VtkTriangleStrip: case VtkPolygon: case VtkPixel: case VtkQuad: return 2;
-    case VtkTetra: case VtkVoxel: case VtkHexahedron: case VtkWedge: case VtkPyramid:
-    case VtkPentagonalPrism: case VtkHexagonalPrism: case VtkPolyhedron: return 3;
+    case VtkVertex:
+    case VtkPolyVertex: return 0;
+    case VtkLine:
+    case VtkPolyLine: return 1;
+    case VtkTriangle:
+    case VtkTriangleStrip:
+    case VtkPolygon:
+    case VtkPixel:
+    case VtkQuad: return 2;
+    case VtkTetra:
+    case VtkVoxel:
+    case VtkHexahedron:
+    case VtkWedge:
+    case VtkPyramid:
+    case VtkPentagonalPrism:
+    case VtkHexagonalPrism:
+    case VtkPolyhedron: return 3;
     default: return -1;
     }
 }
 
-int vtkCellPointCount(int type)
-{
+int vtkCellPointCount(int type) {
     switch (type) {
     case VtkVertex: return 1;
     case VtkLine: return 2;
     case VtkTriangle: return 3;
-    case VtkPixel: case VtkQuad: case VtkTetra: return 4;
+    case VtkPixel:
+    case VtkQuad:
+    case VtkTetra: return 4;
     case VtkPyramid: return 5;
     case VtkWedge: return 6;
-    case VtkVoxel: case VtkHexahedron: return 8;
+    case VtkVoxel:
+    case VtkHexahedron: return 8;
     case VtkPentagonalPrism: return 10;
     case VtkHexagonalPrism: return 12;
-    case VtkPolyVertex: case VtkPolyLine: case VtkTriangleStrip: case VtkPolygon: case VtkPolyhedron: return 0;
+    case VtkPolyVertex:
+    case VtkPolyLine:
+    case VtkTriangleStrip:
+    case VtkPolygon:
+    case VtkPolyhedron: return 0;
     default: return -1;
     }
 }
 
-int vtkCellMinPointCount(int type)
-{
+int vtkCellMinPointCount(int type) {
     switch (type) {
     case VtkPolyVertex: return 1;
     case VtkPolyLine: return 2;
-    case VtkTriangleStrip: case VtkPolygon: return 3;
+    case VtkTriangleStrip:
+    case VtkPolygon: return 3;
     case VtkPolyhedron: return 4;
     default: return vtkCellPointCount(type);
     }
 }
 
-std::string vtkCellTypeName(int type)
-{
+std::string vtkCellTypeName(int type) {
     switch (type) {
     case VtkVertex: return "vertex";
     case VtkPolyVertex: return "poly-vertex";
@@ -79,8 +93,7 @@ std::string vtkCellTypeName(int type)
     }
 }
 
-const char* blockKindName(BlockKind kind)
-{
+const char* blockKindName(BlockKind kind) {
     switch (kind) {
     case BlockKind::Empty: return "empty";
     case BlockKind::Points: return "points";
@@ -91,37 +104,35 @@ const char* blockKindName(BlockKind kind)
     return "?";
 }
 
-std::vector<double> RealArray::toDouble() const
-{
+std::vector<double> RealArray::toDouble() const {
     if (m_isDouble) return m_f64;
     return std::vector<double>(m_f32.begin(), m_f32.end());
 }
 
-std::vector<float> RealArray::toFloat() const
-{
+std::vector<float> RealArray::toFloat() const {
     if (!m_isDouble) return m_f32;
     std::vector<float> out(m_f64.size());
     std::transform(m_f64.begin(), m_f64.end(), out.begin(), [](double v) { return static_cast<float>(v); });
     return out;
 }
 
-void RealArray::append(const RealArray& other)
-{
+void RealArray::append(const RealArray& other) {
     if (other.m_isDouble && !m_isDouble) {
         m_f64.assign(m_f32.begin(), m_f32.end());
         m_f32 = {};
         m_isDouble = true;
     }
     if (m_isDouble) {
-        if (other.m_isDouble) m_f64.insert(m_f64.end(), other.m_f64.begin(), other.m_f64.end());
-        else m_f64.insert(m_f64.end(), other.m_f32.begin(), other.m_f32.end());
+        if (other.m_isDouble)
+            m_f64.insert(m_f64.end(), other.m_f64.begin(), other.m_f64.end());
+        else
+            m_f64.insert(m_f64.end(), other.m_f32.begin(), other.m_f32.end());
     } else {
         m_f32.insert(m_f32.end(), other.m_f32.begin(), other.m_f32.end());
     }
 }
 
-RealArray RealArray::gather(std::span<const std::int64_t> take) const
-{
+RealArray RealArray::gather(std::span<const std::int64_t> take) const {
     if (m_isDouble) {
         std::vector<double> out(take.size());
         for (std::size_t i = 0; i < take.size(); ++i) out[i] = m_f64[std::size_t(take[i])];
@@ -132,8 +143,7 @@ RealArray RealArray::gather(std::span<const std::int64_t> take) const
     return RealArray(std::move(out));
 }
 
-int MeshBlock::dimension() const
-{
+int MeshBlock::dimension() const {
     int dim = -1;
     for (std::uint8_t t : cells.types) {
         dim = std::max(dim, vtkCellDimension(t));
@@ -144,8 +154,7 @@ int MeshBlock::dimension() const
 
 namespace {
 
-const FieldArray* findArray(const std::vector<FieldArray>& arrays, std::string_view name)
-{
+const FieldArray* findArray(const std::vector<FieldArray>& arrays, std::string_view name) {
     for (const FieldArray& a : arrays)
         if (a.name == name) return &a;
     return nullptr;
@@ -156,13 +165,11 @@ const FieldArray* findArray(const std::vector<FieldArray>& arrays, std::string_v
 const FieldArray* MeshBlock::findPointData(std::string_view name) const { return findArray(pointData, name); }
 const FieldArray* MeshBlock::findCellData(std::string_view name) const { return findArray(cellData, name); }
 
-std::size_t CaseData::numVolumeBlocks() const
-{
+std::size_t CaseData::numVolumeBlocks() const {
     return std::size_t(std::count_if(blocks.begin(), blocks.end(), [](const MeshBlock& b) { return b.isVolume(); }));
 }
 
-const MeshBlock* CaseData::findBlock(std::string_view name) const
-{
+const MeshBlock* CaseData::findBlock(std::string_view name) const {
     for (const MeshBlock& b : blocks)
         if (b.name == name || b.path == name) return &b;
     return nullptr;
@@ -172,9 +179,7 @@ namespace {
 
 // Walks the face list of polyhedron `cell` (faces[begin, end)); calls onPoint for every point
 // index. Returns an empty string when the list is well formed, else what is wrong.
-template <typename OnPoint>
-std::string walkPolyhedronFaces(std::span<const std::int64_t> faces, OnPoint&& onPoint)
-{
+template <typename OnPoint> std::string walkPolyhedronFaces(std::span<const std::int64_t> faces, OnPoint&& onPoint) {
     if (faces.empty()) return "has no face list";
     const std::int64_t nFaces = faces[0];
     if (nFaces < 4) return _("has %lld faces", static_cast<long long>(nFaces));
@@ -182,7 +187,8 @@ std::string walkPolyhedronFaces(std::span<const std::int64_t> faces, OnPoint&& o
     for (std::int64_t f = 0; f < nFaces; ++f) {
         if (i >= faces.size()) return "face list ends early";
         const std::int64_t n = faces[i++];
-        if (n < 3 || std::size_t(n) > faces.size() - i) return _("face %lld has a bad point count", static_cast<long long>(f));
+        if (n < 3 || std::size_t(n) > faces.size() - i)
+            return _("face %lld has a bad point count", static_cast<long long>(f));
         for (std::int64_t k = 0; k < n; ++k) onPoint(faces[i++]);
     }
     if (i != faces.size()) return "face list is longer than its faces";
@@ -191,8 +197,7 @@ std::string walkPolyhedronFaces(std::span<const std::int64_t> faces, OnPoint&& o
 
 } // namespace
 
-void validateBlock(MeshBlock& block)
-{
+void validateBlock(MeshBlock& block) {
     const std::string& file = block.sourceFile;
     const std::string where = block.name.empty() ? std::string() : _("block '%s'", block.name);
     auto fail = [&](const std::string& problem) { throw CaseReadError(file, where, problem); };
@@ -230,10 +235,12 @@ void validateBlock(MeshBlock& block)
             fail(_("polyhedron face offsets decrease at cell %zu", c));
         if (type == VtkPolyhedron) {
             if (!hasFaces) fail(_("polyhedron cell %zu has no face list", c));
-            const auto faces = std::span<const std::int64_t>(cells.faces).subspan(
-                std::size_t(cells.faceOffsets[c]), std::size_t(cells.faceOffsets[c + 1] - cells.faceOffsets[c]));
+            const auto faces = std::span<const std::int64_t>(cells.faces)
+                                   .subspan(std::size_t(cells.faceOffsets[c]),
+                                            std::size_t(cells.faceOffsets[c + 1] - cells.faceOffsets[c]));
             bool outside = false;
-            const std::string bad = walkPolyhedronFaces(faces, [&](std::int64_t p) { outside |= p < 0 || p >= nPoints; });
+            const std::string bad =
+                walkPolyhedronFaces(faces, [&](std::int64_t p) { outside |= p < 0 || p >= nPoints; });
             if (!bad.empty()) fail(_("polyhedron cell %zu %s", c, bad));
             if (outside) fail(_("a face of polyhedron cell %zu refers to a point that does not exist", c));
         }
@@ -259,8 +266,7 @@ void validateBlock(MeshBlock& block)
     }
 }
 
-void normalizeCells(MeshBlock& block)
-{
+void normalizeCells(MeshBlock& block) {
     CellArrays& cells = block.cells;
     bool strips = false;
     for (std::size_t c = 0; c < cells.types.size(); ++c) {
@@ -330,22 +336,21 @@ void normalizeCells(MeshBlock& block)
 namespace {
 
 void appendArrays(const std::string& file, const char* what, std::vector<FieldArray>& into,
-                  std::vector<FieldArray>&& from)
-{
+                  std::vector<FieldArray>&& from) {
     if (into.size() != from.size())
-        throw CaseReadError(file, "", _("pieces carry different %s arrays (%zu and %zu)", what, into.size(), from.size()));
+        throw CaseReadError(file, "",
+                            _("pieces carry different %s arrays (%zu and %zu)", what, into.size(), from.size()));
     for (std::size_t i = 0; i < into.size(); ++i) {
         if (into[i].name != from[i].name || into[i].components != from[i].components)
-            throw CaseReadError(file, "", _("pieces carry different %s arrays ('%s' and '%s')", what, into[i].name,
-                                            from[i].name));
+            throw CaseReadError(
+                file, "", _("pieces carry different %s arrays ('%s' and '%s')", what, into[i].name, from[i].name));
         into[i].values.append(from[i].values);
     }
 }
 
 } // namespace
 
-void appendPiece(MeshBlock& block, MeshBlock&& piece)
-{
+void appendPiece(MeshBlock& block, MeshBlock&& piece) {
     const std::int64_t pointBase = std::int64_t(block.numPoints());
     const std::int64_t connBase = std::int64_t(block.cells.connectivity.size());
     appendArrays(block.sourceFile, "point data", block.pointData, std::move(piece.pointData));
@@ -375,7 +380,7 @@ void appendPiece(MeshBlock& block, MeshBlock&& piece)
                 to.faces.push_back(from.faces[i++]);
                 for (std::int64_t k = 0; k < n && i < end; ++k) to.faces.push_back(from.faces[i++] + pointBase);
             }
-            while (i < end) to.faces.push_back(from.faces[i++]);  // malformed tail: validation reports it
+            while (i < end) to.faces.push_back(from.faces[i++]); // malformed tail: validation reports it
         }
         to.faceOffsets.push_back(from.faceOffsets[c + 1] + faceBase);
     }

@@ -109,32 +109,32 @@ struct CellArrays {
 
     std::size_t size() const { return types.size(); }
     std::span<const std::int64_t> cellPoints(std::size_t c) const {
-        return std::span<const std::int64_t>(connectivity).subspan(
-            std::size_t(offsets[c]), std::size_t(offsets[c + 1] - offsets[c]));
+        return std::span<const std::int64_t>(connectivity)
+            .subspan(std::size_t(offsets[c]), std::size_t(offsets[c + 1] - offsets[c]));
     }
 };
 
 enum class BlockKind {
-    Empty,    // no cells
-    Points,   // vertices only
-    Curve,    // lines (and maybe vertices)
-    Surface,  // 2D cells: a boundary patch or a surface
-    Volume    // at least one 3D cell
+    Empty,   // no cells
+    Points,  // vertices only
+    Curve,   // lines (and maybe vertices)
+    Surface, // 2D cells: a boundary patch or a surface
+    Volume   // at least one 3D cell
 };
 
 const char* blockKindName(BlockKind kind);
 
 // One dataset of a case: a volume mesh or a boundary patch.
 struct MeshBlock {
-    std::string name;        // the dataset's name in the case (patch name for a boundary)
-    std::string path;        // names of the enclosing multiblock groups and the block, joined by '/'
-    std::string sourceFile;  // the file the block was read from
+    std::string name;       // the dataset's name in the case (patch name for a boundary)
+    std::string path;       // names of the enclosing multiblock groups and the block, joined by '/'
+    std::string sourceFile; // the file the block was read from
     BlockKind kind = BlockKind::Empty;
-    RealArray points;        // #points by 3
+    RealArray points; // #points by 3
     CellArrays cells;
-    std::vector<FieldArray> pointData;  // each #points tuples
-    std::vector<FieldArray> cellData;   // each #cells tuples
-    std::vector<FieldArray> fieldData;  // dataset-wide arrays of numbers (e.g. "TimeValue")
+    std::vector<FieldArray> pointData; // each #points tuples
+    std::vector<FieldArray> cellData;  // each #cells tuples
+    std::vector<FieldArray> fieldData; // dataset-wide arrays of numbers (e.g. "TimeValue")
 
     std::size_t numPoints() const { return points.size() / 3; }
     std::size_t numCells() const { return cells.size(); }
@@ -149,7 +149,7 @@ struct MeshBlock {
 // of the multiblock file (foamToVTK: the volume "internal" first, then the boundary patches).
 struct CaseData {
     std::string sourceFile;
-    std::optional<double> time;  // "TimeValue" of the case or of its first block, if given
+    std::optional<double> time; // "TimeValue" of the case or of its first block, if given
     std::vector<MeshBlock> blocks;
 
     std::size_t numVolumeBlocks() const;

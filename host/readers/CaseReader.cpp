@@ -11,19 +11,17 @@ namespace zel::host {
 
 namespace {
 
-bool isLegacyFile(const std::filesystem::path& file)
-{
+bool isLegacyFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     char head[5] = {};
     in.read(head, 5);
-    return in.gcount() == 5 && head[0] == '#' && head[1] == ' ' &&
-           (head[2] == 'v' || head[2] == 'V') && (head[3] == 't' || head[3] == 'T') && (head[4] == 'k' || head[4] == 'K');
+    return in.gcount() == 5 && head[0] == '#' && head[1] == ' ' && (head[2] == 'v' || head[2] == 'V') &&
+           (head[3] == 't' || head[3] == 'T') && (head[4] == 'k' || head[4] == 'K');
 }
 
 } // namespace
 
-CaseData readCase(const std::filesystem::path& file, const ReadOptions& options)
-{
+CaseData readCase(const std::filesystem::path& file, const ReadOptions& options) {
     const std::filesystem::path ext = file.extension();
     if (ext == ".pvtu" || ext == ".pvtp" || ext == ".vtm") {
         const CaseLayout layout = readCaseLayout(file);

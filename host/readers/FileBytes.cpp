@@ -19,8 +19,7 @@
 
 namespace zel::host {
 
-FileBytes& FileBytes::operator=(FileBytes&& other) noexcept
-{
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
     if (this == &other) return *this;
     unmap();
     m_copy = std::move(other.m_copy);
@@ -35,8 +34,7 @@ FileBytes& FileBytes::operator=(FileBytes&& other) noexcept
 
 FileBytes::~FileBytes() { unmap(); }
 
-void FileBytes::unmap()
-{
+void FileBytes::unmap() {
 #ifdef ZEL_FILE_BYTES_MMAP
     if (m_map != nullptr) munmap(m_map, m_size);
 #endif
@@ -49,8 +47,7 @@ namespace {
 // A file that another program shortens while it is mapped would fault on access; solver
 // results are written before they are post-processed, and every other failure falls back to
 // reading.
-void* mapFile(const std::filesystem::path& file, std::size_t& size)
-{
+void* mapFile(const std::filesystem::path& file, std::size_t& size) {
 #ifndef ZEL_FILE_BYTES_MMAP
     (void)file;
     (void)size;
@@ -63,7 +60,7 @@ void* mapFile(const std::filesystem::path& file, std::size_t& size)
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         size = std::size_t(st.st_size);
 #ifdef MAP_POPULATE
-        constexpr int kPopulate = MAP_POPULATE;  // Linux: read the pages in one go
+        constexpr int kPopulate = MAP_POPULATE; // Linux: read the pages in one go
 #else
         constexpr int kPopulate = 0;
 #endif
@@ -77,8 +74,7 @@ void* mapFile(const std::filesystem::path& file, std::size_t& size)
 
 } // namespace
 
-FileBytes readFileBytes(const std::filesystem::path& file, const ReadTimeFn& onRead)
-{
+FileBytes readFileBytes(const std::filesystem::path& file, const ReadTimeFn& onRead) {
     const auto start = std::chrono::steady_clock::now();
     std::error_code ec;
     const auto status = std::filesystem::status(file, ec);

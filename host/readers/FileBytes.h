@@ -27,14 +27,13 @@ public:
     operator std::string_view() const { return view(); }
 
 private:
-    friend FileBytes readFileBytes(const std::filesystem::path&,
-                                   const std::function<void(double, std::size_t)>&);
+    friend FileBytes readFileBytes(const std::filesystem::path&, const std::function<void(double, std::size_t)>&);
     void unmap();
 
-    std::string m_copy;          // the bytes when not mapped
+    std::string m_copy; // the bytes when not mapped
     const char* m_data = nullptr;
     std::size_t m_size = 0;
-    void* m_map = nullptr;       // the mapping, owned; null when the bytes are in m_copy
+    void* m_map = nullptr; // the mapping, owned; null when the bytes are in m_copy
 };
 
 // The bytes of the file; throws CaseReadError naming the file when it is missing or unreadable.

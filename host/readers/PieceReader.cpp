@@ -25,8 +25,7 @@ constexpr std::uint8_t kDuplicateCell = 1;
 bool isGhostArray(const FieldArray& a) { return a.name == "vtkGhostType"; }
 
 // Keeps tuples `take` (in that order) of every array.
-void gatherTuples(std::vector<FieldArray>& arrays, const std::vector<std::int64_t>& take)
-{
+void gatherTuples(std::vector<FieldArray>& arrays, const std::vector<std::int64_t>& take) {
     std::vector<std::int64_t> values;
     for (FieldArray& a : arrays) {
         const auto n = std::int64_t(a.components);
@@ -38,8 +37,7 @@ void gatherTuples(std::vector<FieldArray>& arrays, const std::vector<std::int64_
 }
 
 // Renumbers the points of every cell by `newIndex` (old -> new).
-void renumberCells(CellArrays& cells, const std::vector<std::int64_t>& newIndex)
-{
+void renumberCells(CellArrays& cells, const std::vector<std::int64_t>& newIndex) {
     for (std::int64_t& p : cells.connectivity) p = newIndex[std::size_t(p)];
     for (std::size_t c = 0; c + 1 < cells.faceOffsets.size(); ++c) {
         std::size_t i = std::size_t(cells.faceOffsets[c]);
@@ -54,8 +52,7 @@ void renumberCells(CellArrays& cells, const std::vector<std::int64_t>& newIndex)
 }
 
 // Keeps the points `keep` (old indices, ascending or not) and renumbers the cells.
-void keepPoints(MeshBlock& block, const std::vector<std::int64_t>& keep, const std::vector<std::int64_t>& newIndex)
-{
+void keepPoints(MeshBlock& block, const std::vector<std::int64_t>& keep, const std::vector<std::int64_t>& newIndex) {
     std::vector<std::int64_t> coords(keep.size() * 3);
     for (std::size_t i = 0; i < keep.size(); ++i)
         for (std::size_t c = 0; c < 3; ++c) coords[i * 3 + c] = keep[i] * 3 + std::int64_t(c);
@@ -69,8 +66,7 @@ struct CoordKey {
     bool operator==(const CoordKey&) const = default;
 };
 struct CoordHash {
-    std::size_t operator()(const CoordKey& k) const
-    {
+    std::size_t operator()(const CoordKey& k) const {
         std::uint64_t h = k.x * 0x9E3779B97F4A7C15ull;
         h ^= k.y + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
         h ^= k.z + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
@@ -78,37 +74,34 @@ struct CoordHash {
     }
 };
 
-std::uint64_t bitsOf(double v) { return std::bit_cast<std::uint64_t>(v == 0.0 ? 0.0 : v); }  // -0 == +0
+std::uint64_t bitsOf(double v) { return std::bit_cast<std::uint64_t>(v == 0.0 ? 0.0 : v); } // -0 == +0
 
-MeshBlock readPiece(const std::filesystem::path& file, const ReadOptions& options)
-{
+MeshBlock readPiece(const std::filesystem::path& file, const ReadOptions& options) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec))
         throw CaseReadError(file.string(), "", "the piece file does not exist");
     const FileBytes bytes = readFileBytes(file, options.readTime);
-    if (bytes.view().rfind("# vtk", 0) == 0 || bytes.view().rfind("# VTK", 0) == 0) return parseVtkLegacy(bytes, file.string());
+    if (bytes.view().rfind("# vtk", 0) == 0 || bytes.view().rfind("# VTK", 0) == 0)
+        return parseVtkLegacy(bytes, file.string());
     return parseVtkXmlDataSet(bytes, file.string());
 }
 
 } // namespace
 
-std::size_t CaseLayout::maxPieces() const
-{
+std::size_t CaseLayout::maxPieces() const {
     std::size_t n = 0;
     for (const PieceBlock& b : blocks) n = std::max(n, b.pieces.size());
     return n;
 }
 
-std::pair<std::size_t, std::size_t> piecesOfRank(std::size_t count, int rank, int ranks)
-{
+std::pair<std::size_t, std::size_t> piecesOfRank(std::size_t count, int rank, int ranks) {
     const auto r = std::size_t(rank), n = std::size_t(std::max(ranks, 1));
     // Fewer pieces than processes: one each to the first ones (the first prints).
     if (count < n) return r < count ? std::pair{r, r + 1} : std::pair{count, count};
     return {count * r / n, count * (r + 1) / n};
 }
 
-std::size_t dropGhostCells(MeshBlock& block)
-{
+std::size_t dropGhostCells(MeshBlock& block) {
     const auto ghost = std::find_if(block.cellData.begin(), block.cellData.end(), isGhostArray);
     std::size_t dropped = 0;
     if (ghost != block.cellData.end()) {
@@ -154,8 +147,7 @@ std::size_t dropGhostCells(MeshBlock& block)
     return dropped;
 }
 
-void mergeSharedPoints(MeshBlock& block)
-{
+void mergeSharedPoints(MeshBlock& block) {
     const std::size_t n = block.numPoints();
     std::vector<std::int64_t> keep, newIndex(n);
     keep.reserve(n);
@@ -171,7 +163,8 @@ void mergeSharedPoints(MeshBlock& block)
         std::unordered_map<CoordKey, std::int64_t, CoordHash> first;
         first.reserve(n);
         for (std::size_t p = 0; p < n; ++p) {
-            const CoordKey key{bitsOf(block.points[3 * p]), bitsOf(block.points[3 * p + 1]), bitsOf(block.points[3 * p + 2])};
+            const CoordKey key{bitsOf(block.points[3 * p]), bitsOf(block.points[3 * p + 1]),
+                               bitsOf(block.points[3 * p + 2])};
             const auto [it, added] = first.try_emplace(key, std::int64_t(keep.size()));
             if (added) keep.push_back(std::int64_t(p));
             newIndex[p] = it->second;
@@ -180,8 +173,7 @@ void mergeSharedPoints(MeshBlock& block)
     if (keep.size() != n) keepPoints(block, keep, newIndex);
 }
 
-CaseData readCasePieces(const CaseLayout& layout, int rank, int ranks, const ReadOptions& options)
-{
+CaseData readCasePieces(const CaseLayout& layout, int rank, int ranks, const ReadOptions& options) {
     CaseData out;
     out.sourceFile = layout.sourceFile;
     for (const PieceBlock& pb : layout.blocks) {
@@ -218,16 +210,14 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 // pass of its volume's points through it (some 30 ms for a million), so no map nodes.
 class CoordTable {
 public:
-    explicit CoordTable(const RealArray& points) : m_points(points)
-    {
+    explicit CoordTable(const RealArray& points) : m_points(points) {
         std::size_t capacity = 16;
         while (capacity < 2 * (points.size() / 3)) capacity <<= 1;
         m_slots.assign(capacity, kNone);
         m_mask = capacity - 1;
     }
     // The first point added with the coordinates of point p (p itself when they are new).
-    std::uint32_t add(std::uint32_t p)
-    {
+    std::uint32_t add(std::uint32_t p) {
         const CoordKey key = keyOf(p);
         for (std::size_t s = slotOf(key);; s = (s + 1) & m_mask) {
             if (m_slots[s] == kNone) return m_slots[s] = p;
@@ -235,8 +225,7 @@ public:
         }
     }
     // The first point added at (x, y, z), or kNone.
-    std::uint32_t find(double x, double y, double z) const
-    {
+    std::uint32_t find(double x, double y, double z) const {
         const CoordKey key{bitsOf(x), bitsOf(y), bitsOf(z)};
         for (std::size_t s = slotOf(key);; s = (s + 1) & m_mask) {
             if (m_slots[s] == kNone) return kNone;
@@ -245,13 +234,11 @@ public:
     }
 
 private:
-    CoordKey keyOf(std::uint32_t p) const
-    {
+    CoordKey keyOf(std::uint32_t p) const {
         return {bitsOf(m_points[3 * std::size_t(p)]), bitsOf(m_points[3 * std::size_t(p) + 1]),
                 bitsOf(m_points[3 * std::size_t(p) + 2])};
     }
-    std::size_t slotOf(const CoordKey& k) const
-    {
+    std::size_t slotOf(const CoordKey& k) const {
         // CoordHash mixes the low bits poorly for a power-of-two table: finish it.
         std::uint64_t h = CoordHash{}(k);
         h ^= h >> 33;
@@ -271,8 +258,7 @@ constexpr LocalFace kPyramidFaces[] = {{0, 3, 2, 1}, {0, 1, 4, -1}, {1, 2, 4, -1
 constexpr LocalFace kWedgeFaces[] = {{0, 1, 2, -1}, {3, 5, 4, -1}, {0, 3, 4, 1}, {1, 4, 5, 2}, {2, 5, 3, 0}};
 constexpr LocalFace kHexFaces[] = {{0, 4, 7, 3}, {1, 2, 6, 5}, {0, 1, 5, 4}, {3, 7, 6, 2}, {0, 3, 2, 1}, {4, 5, 6, 7}};
 
-std::span<const LocalFace> localFacesOf(int type)
-{
+std::span<const LocalFace> localFacesOf(int type) {
     switch (type) {
     case VtkTetra: return kTetFaces;
     case VtkPyramid: return kPyramidFaces;
@@ -282,10 +268,9 @@ std::span<const LocalFace> localFacesOf(int type)
     }
 }
 
-using FaceIds = std::array<std::uint32_t, 4>;  // sorted, kNone last for a triangle
+using FaceIds = std::array<std::uint32_t, 4>; // sorted, kNone last for a triangle
 
-FaceIds sortedIds(FaceIds ids)
-{
+FaceIds sortedIds(FaceIds ids) {
     std::sort(ids.begin(), ids.end());
     return ids;
 }
@@ -301,8 +286,7 @@ struct SeamFace {
 // over them), by their points; `place` gets, per point, the first point at its position.
 std::vector<FaceIds> interfaceFaces(const MeshBlock& volume, const std::vector<const MeshBlock*>& patches,
                                     const CoordTable& table, const std::vector<std::uint32_t>& place,
-                                    const std::vector<char>& copied)
-{
+                                    const std::vector<char>& copied) {
     std::vector<SeamFace> faces;
     for (std::size_t c = 0; c < volume.numCells(); ++c) {
         const auto pts = volume.cells.cellPoints(c);
@@ -336,7 +320,8 @@ std::vector<FaceIds> interfaceFaces(const MeshBlock& volume, const std::vector<c
             bool all = true;
             for (std::size_t k = 0; k < pts.size() && all; ++k) {
                 const auto p = std::size_t(pts[k]);
-                const std::uint32_t q = table.find(patch->points[3 * p], patch->points[3 * p + 1], patch->points[3 * p + 2]);
+                const std::uint32_t q =
+                    table.find(patch->points[3 * p], patch->points[3 * p + 1], patch->points[3 * p + 2]);
                 all = q != kNone;
                 if (all) at[k] = place[q];
             }
@@ -359,8 +344,7 @@ std::vector<FaceIds> interfaceFaces(const MeshBlock& volume, const std::vector<c
 }
 
 // Makes the points `join[p] != p` one with point join[p] (< p); returns how many went.
-std::size_t joinPoints(MeshBlock& block, const std::vector<std::uint32_t>& join)
-{
+std::size_t joinPoints(MeshBlock& block, const std::vector<std::uint32_t>& join) {
     std::vector<std::int64_t> keep, newIndex(join.size());
     keep.reserve(join.size());
     for (std::size_t p = 0; p < join.size(); ++p) {
@@ -377,8 +361,7 @@ std::size_t joinPoints(MeshBlock& block, const std::vector<std::uint32_t>& join)
 
 // OpenFOAM's face centre: the area-weighted mean of the centroids of the triangles that fan
 // from the mean of the points (the centroid itself for a triangle).
-std::array<double, 3> faceCentre(const RealArray& points, std::span<const std::int64_t> face)
-{
+std::array<double, 3> faceCentre(const RealArray& points, std::span<const std::int64_t> face) {
     auto at = [&](std::size_t k) {
         const auto p = std::size_t(face[k]);
         return std::array<double, 3>{points[3 * p], points[3 * p + 1], points[3 * p + 2]};
@@ -406,8 +389,7 @@ std::array<double, 3> faceCentre(const RealArray& points, std::span<const std::i
 
 // The point values of the patch's points `seam` from its face values (the cell arrays of the
 // same name), as foamToVTK interpolates a patch field: weights 1 / |point - face centre|.
-void reinterpolateSeam(MeshBlock& patch, const std::vector<char>& seam)
-{
+void reinterpolateSeam(MeshBlock& patch, const std::vector<char>& seam) {
     std::vector<std::array<double, 3>> centres(patch.numCells());
     std::vector<char> touches(patch.numCells(), 0);
     for (std::size_t c = 0; c < patch.numCells(); ++c) {
@@ -426,8 +408,9 @@ void reinterpolateSeam(MeshBlock& patch, const std::vector<char>& seam)
             for (std::int64_t pi : patch.cells.cellPoints(c)) {
                 const auto p = std::size_t(pi);
                 if (seam[p] == 0) continue;
-                const double d = std::hypot(patch.points[3 * p] - centres[c][0], patch.points[3 * p + 1] - centres[c][1],
-                                            patch.points[3 * p + 2] - centres[c][2]);
+                const double d =
+                    std::hypot(patch.points[3 * p] - centres[c][0], patch.points[3 * p + 1] - centres[c][1],
+                               patch.points[3 * p + 2] - centres[c][2]);
                 if (d <= 0) continue;
                 weight[p] += 1 / d;
                 for (std::size_t k = 0; k < nc; ++k) sum[p * nc + k] += faceArray->value(c, int(k)) / d;
@@ -438,8 +421,10 @@ void reinterpolateSeam(MeshBlock& patch, const std::vector<char>& seam)
             if (seam[p] == 0 || weight[p] <= 0) continue;
             for (std::size_t k = 0; k < nc; ++k) {
                 const double v = sum[p * nc + k] / weight[p];
-                if (values.isDouble()) values.f64Storage()[p * nc + k] = v;
-                else values.f32Storage()[p * nc + k] = float(v);
+                if (values.isDouble())
+                    values.f64Storage()[p * nc + k] = v;
+                else
+                    values.f32Storage()[p * nc + k] = float(v);
             }
         }
     }
@@ -447,8 +432,7 @@ void reinterpolateSeam(MeshBlock& patch, const std::vector<char>& seam)
 
 // Makes the patch's copies of points at `seams` (the joined places of its volume) one and
 // makes their values again.
-void joinPatchSeam(MeshBlock& patch, const CoordTable& seams, std::size_t numSeams)
-{
+void joinPatchSeam(MeshBlock& patch, const CoordTable& seams, std::size_t numSeams) {
     const std::size_t n = patch.numPoints();
     if (n == 0 || n >= kNone) return;
     std::vector<std::uint32_t> first(numSeams, kNone), join(n);
@@ -479,16 +463,14 @@ void joinPatchSeam(MeshBlock& patch, const CoordTable& seams, std::size_t numSea
     reinterpolateSeam(patch, seam);
 }
 
-std::string groupOf(const std::string& path)
-{
+std::string groupOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 } // namespace
 
-std::size_t joinProcessorSeams(CaseData& data)
-{
+std::size_t joinProcessorSeams(CaseData& data) {
     std::size_t joined = 0;
     for (MeshBlock& volume : data.blocks) {
         const std::size_t n = volume.numPoints();

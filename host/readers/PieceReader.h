@@ -25,7 +25,7 @@ namespace zel::host {
 // One block of a case and the files of its pieces, in order.
 struct PieceBlock {
     std::string name;
-    std::string path;  // as MeshBlock::path
+    std::string path; // as MeshBlock::path
     std::vector<std::filesystem::path> pieces;
 };
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -20,19 +20,15 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\v'; }
 
-std::string lower(std::string_view s)
-{
+std::string lower(std::string_view s) {
     std::string out(s);
     for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
-template <typename T>
-void storeAs(T value, unsigned char* out) { std::memcpy(out, &value, sizeof(T)); }
+template <typename T> void storeAs(T value, unsigned char* out) { std::memcpy(out, &value, sizeof(T)); }
 
-template <typename T>
-T loadAs(const unsigned char* in)
-{
+template <typename T> T loadAs(const unsigned char* in) {
     T value;
     std::memcpy(&value, in, sizeof(T));
     return value;
@@ -40,8 +36,7 @@ T loadAs(const unsigned char* in)
 
 // Parses a floating token, falling back to strtod for values from_chars calls out of range
 // (denormals such as 1e-310 that solvers do write).
-bool parseDouble(std::string_view token, double& value)
-{
+bool parseDouble(std::string_view token, double& value) {
     auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
     if (ec == std::errc() && end == token.data() + token.size()) return true;
     if (ec != std::errc::result_out_of_range || token.size() > 63) return false;
@@ -53,9 +48,7 @@ bool parseDouble(std::string_view token, double& value)
     return stop == buffer + token.size();
 }
 
-template <typename T>
-bool parseInteger(std::string_view token, unsigned char* out)
-{
+template <typename T> bool parseInteger(std::string_view token, unsigned char* out) {
     T value{};
     auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
     if (ec == std::errc() && end == token.data() + token.size()) {
@@ -74,8 +67,7 @@ constexpr unsigned char kB64Skip = 64;
 constexpr unsigned char kB64Pad = 65;
 constexpr unsigned char kB64Bad = 255;
 
-constexpr std::array<unsigned char, 256> makeBase64Table()
-{
+constexpr std::array<unsigned char, 256> makeBase64Table() {
     std::array<unsigned char, 256> t{};
     for (auto& v : t) v = kB64Bad;
     for (int i = 0; i < 26; ++i) {
@@ -95,20 +87,17 @@ constexpr std::array<unsigned char, 256> kBase64 = makeBase64Table();
 // or kB64Special for anything that is not a plain symbol (whitespace, padding, a bad byte).
 constexpr std::uint32_t kB64Special = 0x01000000u;
 using Base64PositionTables = std::array<std::array<std::uint32_t, 256>, 4>;
-constexpr Base64PositionTables makeBase64PositionTables()
-{
+constexpr Base64PositionTables makeBase64PositionTables() {
     Base64PositionTables t{};
     for (std::size_t c = 0; c < 256; ++c) {
         const unsigned v = kBase64[c];
-        for (std::size_t k = 0; k < 4; ++k)
-            t[k][c] = v < 64 ? std::uint32_t(v) << (18 - 6 * k) : kB64Special;
+        for (std::size_t k = 0; k < 4; ++k) t[k][c] = v < 64 ? std::uint32_t(v) << (18 - 6 * k) : kB64Special;
     }
     return t;
 }
 constexpr Base64PositionTables kBase64At = makeBase64PositionTables();
 
-std::string printable(char c)
-{
+std::string printable(char c) {
     auto u = static_cast<unsigned char>(c);
     if (u >= 32 && u < 127) return std::string("'") + c + "'";
     return _("byte 0x%02x", unsigned(u));
@@ -116,21 +105,25 @@ std::string printable(char c)
 
 } // namespace
 
-std::size_t scalarSize(ScalarType type)
-{
+std::size_t scalarSize(ScalarType type) {
     switch (type) {
-    case ScalarType::Int8: case ScalarType::UInt8: return 1;
-    case ScalarType::Int16: case ScalarType::UInt16: return 2;
-    case ScalarType::Int32: case ScalarType::UInt32: case ScalarType::Float32: return 4;
-    case ScalarType::Int64: case ScalarType::UInt64: case ScalarType::Float64: return 8;
+    case ScalarType::Int8:
+    case ScalarType::UInt8: return 1;
+    case ScalarType::Int16:
+    case ScalarType::UInt16: return 2;
+    case ScalarType::Int32:
+    case ScalarType::UInt32:
+    case ScalarType::Float32: return 4;
+    case ScalarType::Int64:
+    case ScalarType::UInt64:
+    case ScalarType::Float64: return 8;
     }
     return 1;
 }
 
 bool isFloating(ScalarType type) { return type == ScalarType::Float32 || type == ScalarType::Float64; }
 
-const char* scalarTypeName(ScalarType type)
-{
+const char* scalarTypeName(ScalarType type) {
     switch (type) {
     case ScalarType::Int8: return "Int8";
     case ScalarType::UInt8: return "UInt8";
@@ -146,40 +139,61 @@ const char* scalarTypeName(ScalarType type)
     return "?";
 }
 
-std::optional<ScalarType> xmlScalarType(std::string_view name)
-{
+std::optional<ScalarType> xmlScalarType(std::string_view name) {
     static const std::pair<std::string_view, ScalarType> table[] = {
-        {"Int8", ScalarType::Int8},       {"UInt8", ScalarType::UInt8},     {"Int16", ScalarType::Int16},
-        {"UInt16", ScalarType::UInt16},   {"Int32", ScalarType::Int32},     {"UInt32", ScalarType::UInt32},
-        {"Int64", ScalarType::Int64},     {"UInt64", ScalarType::UInt64},   {"Float32", ScalarType::Float32},
+        {"Int8", ScalarType::Int8},
+        {"UInt8", ScalarType::UInt8},
+        {"Int16", ScalarType::Int16},
+        {"UInt16", ScalarType::UInt16},
+        {"Int32", ScalarType::Int32},
+        {"UInt32", ScalarType::UInt32},
+        {"Int64", ScalarType::Int64},
+        {"UInt64", ScalarType::UInt64},
+        {"Float32", ScalarType::Float32},
         {"Float64", ScalarType::Float64},
         // Names of files from before the sized names.
-        {"Char", ScalarType::Int8},       {"UnsignedChar", ScalarType::UInt8}, {"Short", ScalarType::Int16},
-        {"UnsignedShort", ScalarType::UInt16}, {"Int", ScalarType::Int32}, {"UnsignedInt", ScalarType::UInt32},
-        {"Float", ScalarType::Float32},   {"Double", ScalarType::Float64},
+        {"Char", ScalarType::Int8},
+        {"UnsignedChar", ScalarType::UInt8},
+        {"Short", ScalarType::Int16},
+        {"UnsignedShort", ScalarType::UInt16},
+        {"Int", ScalarType::Int32},
+        {"UnsignedInt", ScalarType::UInt32},
+        {"Float", ScalarType::Float32},
+        {"Double", ScalarType::Float64},
     };
     for (const auto& [n, t] : table)
         if (n == name) return t;
     return std::nullopt;
 }
 
-std::optional<ScalarType> legacyScalarType(std::string_view name)
-{
+std::optional<ScalarType> legacyScalarType(std::string_view name) {
     static const std::pair<std::string_view, ScalarType> table[] = {
-        {"unsigned_char", ScalarType::UInt8}, {"char", ScalarType::Int8}, {"signed_char", ScalarType::Int8},
-        {"unsigned_short", ScalarType::UInt16}, {"short", ScalarType::Int16},
-        {"unsigned_int", ScalarType::UInt32}, {"int", ScalarType::Int32},
+        {"unsigned_char", ScalarType::UInt8},
+        {"char", ScalarType::Int8},
+        {"signed_char", ScalarType::Int8},
+        {"unsigned_short", ScalarType::UInt16},
+        {"short", ScalarType::Int16},
+        {"unsigned_int", ScalarType::UInt32},
+        {"int", ScalarType::Int32},
         // The legacy format stores long as 64 bits on the platforms that write it (LP64).
-        {"unsigned_long", ScalarType::UInt64}, {"long", ScalarType::Int64},
-        {"unsigned_long_long", ScalarType::UInt64}, {"long_long", ScalarType::Int64},
-        {"float", ScalarType::Float32}, {"double", ScalarType::Float64},
+        {"unsigned_long", ScalarType::UInt64},
+        {"long", ScalarType::Int64},
+        {"unsigned_long_long", ScalarType::UInt64},
+        {"long_long", ScalarType::Int64},
+        {"float", ScalarType::Float32},
+        {"double", ScalarType::Float64},
         // VTK writes vtkIdType arrays of legacy files as 32-bit ints.
         {"vtkidtype", ScalarType::Int32},
-        {"vtktypeint8", ScalarType::Int8}, {"vtktypeuint8", ScalarType::UInt8},
-        {"vtktypeint16", ScalarType::Int16}, {"vtktypeuint16", ScalarType::UInt16},
-        {"vtktypeint32", ScalarType::Int32}, {"vtktypeuint32", ScalarType::UInt32},
-        {"vtktypeint64", ScalarType::Int64}, {"vtktypeuint64", ScalarType::UInt64},
-        {"vtktypefloat32", ScalarType::Float32}, {"vtktypefloat64", ScalarType::Float64},
+        {"vtktypeint8", ScalarType::Int8},
+        {"vtktypeuint8", ScalarType::UInt8},
+        {"vtktypeint16", ScalarType::Int16},
+        {"vtktypeuint16", ScalarType::UInt16},
+        {"vtktypeint32", ScalarType::Int32},
+        {"vtktypeuint32", ScalarType::UInt32},
+        {"vtktypeint64", ScalarType::Int64},
+        {"vtktypeuint64", ScalarType::UInt64},
+        {"vtktypefloat32", ScalarType::Float32},
+        {"vtktypefloat64", ScalarType::Float64},
     };
     std::string key = lower(name);
     for (const auto& [n, t] : table)
@@ -189,8 +203,7 @@ std::optional<ScalarType> legacyScalarType(std::string_view name)
 
 bool hostIsLittleEndian() { return std::endian::native == std::endian::little; }
 
-void swapBytes(std::span<unsigned char> bytes, std::size_t elementSize)
-{
+void swapBytes(std::span<unsigned char> bytes, std::size_t elementSize) {
     if (elementSize <= 1) return;
     for (std::size_t i = 0; i + elementSize <= bytes.size(); i += elementSize)
         std::reverse(bytes.begin() + std::ptrdiff_t(i), bytes.begin() + std::ptrdiff_t(i + elementSize));
@@ -198,18 +211,14 @@ void swapBytes(std::span<unsigned char> bytes, std::size_t elementSize)
 
 namespace {
 
-template <typename From, typename To>
-void convertAll(const TypedData& data, std::vector<To>& out)
-{
+template <typename From, typename To> void convertAll(const TypedData& data, std::vector<To>& out) {
     const std::size_t n = data.count();
     out.resize(n);
     const unsigned char* in = data.bytes.data();
     for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<To>(loadAs<From>(in + i * sizeof(From)));
 }
 
-template <typename To>
-void convertFrom(const TypedData& data, std::vector<To>& out)
-{
+template <typename To> void convertFrom(const TypedData& data, std::vector<To>& out) {
     switch (data.type) {
     case ScalarType::Int8: convertAll<std::int8_t>(data, out); break;
     case ScalarType::UInt8: convertAll<std::uint8_t>(data, out); break;
@@ -226,11 +235,13 @@ void convertFrom(const TypedData& data, std::vector<To>& out)
 
 } // namespace
 
-RealArray toRealArray(const TypedData& data)
-{
+RealArray toRealArray(const TypedData& data) {
     switch (data.type) {
-    case ScalarType::Float32: case ScalarType::Int8: case ScalarType::UInt8:
-    case ScalarType::Int16: case ScalarType::UInt16: {
+    case ScalarType::Float32:
+    case ScalarType::Int8:
+    case ScalarType::UInt8:
+    case ScalarType::Int16:
+    case ScalarType::UInt16: {
         std::vector<float> values;
         convertFrom(data, values);
         return RealArray(std::move(values));
@@ -243,8 +254,7 @@ RealArray toRealArray(const TypedData& data)
     }
 }
 
-std::vector<std::int64_t> toInt64(const TypedData& data)
-{
+std::vector<std::int64_t> toInt64(const TypedData& data) {
     if (isFloating(data.type))
         throw DecodeFault(_("indices must have an integer type, not %s", scalarTypeName(data.type)), 0);
     std::vector<std::int64_t> values;
@@ -256,8 +266,7 @@ std::vector<std::int64_t> toInt64(const TypedData& data)
     return values;
 }
 
-bool parseNumber(std::string_view token, ScalarType type, unsigned char* out)
-{
+bool parseNumber(std::string_view token, ScalarType type, unsigned char* out) {
     if (!token.empty() && token.front() == '+') token.remove_prefix(1);
     if (token.empty()) return false;
     switch (type) {
@@ -291,8 +300,7 @@ bool parseNumber(std::string_view token, ScalarType type, unsigned char* out)
     return false;
 }
 
-TypedData parseAsciiList(std::string_view text, ScalarType type)
-{
+TypedData parseAsciiList(std::string_view text, ScalarType type) {
     TypedData data;
     data.type = type;
     const std::size_t size = scalarSize(type);
@@ -314,8 +322,7 @@ TypedData parseAsciiList(std::string_view text, ScalarType type)
     return data;
 }
 
-void Base64Reader::readGroup(std::size_t wanted)
-{
+void Base64Reader::readGroup(std::size_t wanted) {
     unsigned char sym[4];
     std::size_t count = 0;
     std::size_t groupStart = m_pos;
@@ -352,8 +359,7 @@ void Base64Reader::readGroup(std::size_t wanted)
     m_pendingCount = bytes;
 }
 
-void Base64Reader::read(std::size_t n, unsigned char* out)
-{
+void Base64Reader::read(std::size_t n, unsigned char* out) {
     std::size_t got = 0;
     const auto* text = reinterpret_cast<const unsigned char*>(m_text.data());
     while (got < n) {
@@ -383,8 +389,7 @@ void Base64Reader::read(std::size_t n, unsigned char* out)
     }
 }
 
-void Base64Reader::read(std::size_t n, std::vector<unsigned char>& out)
-{
+void Base64Reader::read(std::size_t n, std::vector<unsigned char>& out) {
     const std::size_t base = out.size();
     out.resize(base + n);
     try {
@@ -395,15 +400,13 @@ void Base64Reader::read(std::size_t n, std::vector<unsigned char>& out)
     }
 }
 
-void ByteSource::checkRaw(std::size_t n) const
-{
+void ByteSource::checkRaw(std::size_t n) const {
     if (n > m_raw.size() - m_rawPos)
         throw DecodeFault(_("binary data is truncated: %zu bytes needed, %zu left", n, m_raw.size() - m_rawPos),
                           m_rawPos);
 }
 
-void ByteSource::read(std::size_t n, unsigned char* out)
-{
+void ByteSource::read(std::size_t n, unsigned char* out) {
     if (m_isBase64) {
         m_b64.read(n, out);
         return;
@@ -413,8 +416,7 @@ void ByteSource::read(std::size_t n, unsigned char* out)
     m_rawPos += n;
 }
 
-void ByteSource::read(std::size_t n, std::vector<unsigned char>& out)
-{
+void ByteSource::read(std::size_t n, std::vector<unsigned char>& out) {
     if (m_isBase64) {
         m_b64.read(n, out);
         return;
@@ -424,8 +426,7 @@ void ByteSource::read(std::size_t n, std::vector<unsigned char>& out)
     m_rawPos += n;
 }
 
-const unsigned char* ByteSource::take(std::size_t n, std::vector<unsigned char>& scratch)
-{
+const unsigned char* ByteSource::take(std::size_t n, std::vector<unsigned char>& scratch) {
     if (m_isBase64) {
         scratch.resize(n);
         m_b64.read(n, scratch.data());
@@ -437,19 +438,14 @@ const unsigned char* ByteSource::take(std::size_t n, std::vector<unsigned char>&
     return at;
 }
 
-std::size_t ByteSource::maxRemaining() const
-{
-    return m_isBase64 ? m_b64.maxRemaining() : m_raw.size() - m_rawPos;
-}
+std::size_t ByteSource::maxRemaining() const { return m_isBase64 ? m_b64.maxRemaining() : m_raw.size() - m_rawPos; }
 
 namespace {
 
-std::vector<std::uint64_t> readHeader(ByteSource& source, const BinaryLayout& layout, std::size_t count)
-{
+std::vector<std::uint64_t> readHeader(ByteSource& source, const BinaryLayout& layout, std::size_t count) {
     const std::size_t size = layout.header64 ? 8 : 4;
     if (count > source.maxRemaining() / size)
-        throw DecodeFault(_("binary data is truncated: header of %zu entries does not fit", count),
-                          source.position());
+        throw DecodeFault(_("binary data is truncated: header of %zu entries does not fit", count), source.position());
     std::vector<unsigned char> bytes;
     source.read(count * size, bytes);
     if (layout.swap) swapBytes(bytes, size);
@@ -462,8 +458,7 @@ std::vector<std::uint64_t> readHeader(ByteSource& source, const BinaryLayout& la
 } // namespace
 
 void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarType type,
-                         std::optional<std::uint64_t> expectedBytes, DestinationFn destination, void* context)
-{
+                         std::optional<std::uint64_t> expectedBytes, DestinationFn destination, void* context) {
     const std::size_t size = scalarSize(type);
     unsigned char* out = nullptr;
     std::size_t outBytes = 0;
@@ -472,14 +467,17 @@ void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarT
         const std::uint64_t nbytes = readHeader(source, layout, 1)[0];
         if (nbytes % size != 0)
             throw DecodeFault(_("size header gives %llu bytes, not a whole number of %s values",
-                                static_cast<unsigned long long>(nbytes), scalarTypeName(type)), at);
+                                static_cast<unsigned long long>(nbytes), scalarTypeName(type)),
+                              at);
         if (expectedBytes && nbytes != *expectedBytes)
             throw DecodeFault(_("size header gives %llu bytes (%llu values), expected %llu values",
                                 static_cast<unsigned long long>(nbytes), static_cast<unsigned long long>(nbytes / size),
-                                static_cast<unsigned long long>(*expectedBytes / size)), at);
+                                static_cast<unsigned long long>(*expectedBytes / size)),
+                              at);
         if (nbytes > source.maxRemaining())
             throw DecodeFault(_("data is truncated: size header gives %llu bytes, at most %zu left",
-                                static_cast<unsigned long long>(nbytes), source.maxRemaining()), at);
+                                static_cast<unsigned long long>(nbytes), source.maxRemaining()),
+                              at);
         outBytes = std::size_t(nbytes);
         out = destination(context, outBytes);
         source.read(outBytes, out);
@@ -489,11 +487,12 @@ void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarT
         const std::uint64_t blocks = head[0], blockSize = head[1], lastSize = head[2];
         if (blocks > 0 && (blockSize == 0 || lastSize > blockSize))
             throw DecodeFault(_("bad compression header (block size %llu, last block %llu)",
-                                static_cast<unsigned long long>(blockSize),
-                                static_cast<unsigned long long>(lastSize)), at);
+                                static_cast<unsigned long long>(blockSize), static_cast<unsigned long long>(lastSize)),
+                              at);
         if (blocks > source.maxRemaining())
-            throw DecodeFault(_("data is truncated: compression header gives %llu blocks",
-                                static_cast<unsigned long long>(blocks)), at);
+            throw DecodeFault(
+                _("data is truncated: compression header gives %llu blocks", static_cast<unsigned long long>(blocks)),
+                at);
         const std::vector<std::uint64_t> sizes = readHeader(source, layout, std::size_t(blocks));
         std::uint64_t total = 0;
         if (blocks > 0) total = (blocks - 1) * blockSize + (lastSize ? lastSize : blockSize);
@@ -501,14 +500,17 @@ void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarT
         for (std::uint64_t s : sizes) packed += s;
         if (total % size != 0)
             throw DecodeFault(_("compression header gives %llu bytes, not a whole number of %s values",
-                                static_cast<unsigned long long>(total), scalarTypeName(type)), at);
+                                static_cast<unsigned long long>(total), scalarTypeName(type)),
+                              at);
         if (expectedBytes && total != *expectedBytes)
             throw DecodeFault(_("compression header gives %llu bytes (%llu values), expected %llu values",
                                 static_cast<unsigned long long>(total), static_cast<unsigned long long>(total / size),
-                                static_cast<unsigned long long>(*expectedBytes / size)), at);
+                                static_cast<unsigned long long>(*expectedBytes / size)),
+                              at);
         if (packed > source.maxRemaining())
             throw DecodeFault(_("data is truncated: compressed blocks of %llu bytes, at most %zu left",
-                                static_cast<unsigned long long>(packed), source.maxRemaining()), at);
+                                static_cast<unsigned long long>(packed), source.maxRemaining()),
+                              at);
         // zlib cannot expand by more than about 1032:1; beyond that the header is corrupt.
         if (!expectedBytes && total > packed * 1100 + 1024)
             throw DecodeFault("bad compression header: block sizes do not fit the data", at);
@@ -521,13 +523,13 @@ void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarT
         for (std::size_t b = 0; b < sizes.size(); ++b) {
             const std::size_t blockAt = source.position();
             const unsigned char* block = source.take(std::size_t(sizes[b]), scratch);
-            const std::size_t want =
-                std::size_t((b + 1 == sizes.size() && lastSize) ? lastSize : blockSize);
+            const std::size_t want = std::size_t((b + 1 == sizes.size() && lastSize) ? lastSize : blockSize);
             uLongf destLen = static_cast<uLongf>(want);
             const int rc = uncompress(out + filled, &destLen, block, static_cast<uLong>(sizes[b]));
             if (rc != Z_OK || destLen != want)
                 throw DecodeFault(_("zlib block %zu of %zu does not decompress to %zu bytes (%s)", b + 1, sizes.size(),
-                                    want, rc == Z_OK ? "size differs" : zError(rc)), blockAt);
+                                    want, rc == Z_OK ? "size differs" : zError(rc)),
+                                  blockAt);
             filled += want;
         }
     }
@@ -535,8 +537,7 @@ void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarT
 }
 
 TypedData readBinaryArray(ByteSource& source, const BinaryLayout& layout, ScalarType type,
-                          std::optional<std::uint64_t> expectedBytes)
-{
+                          std::optional<std::uint64_t> expectedBytes) {
     TypedData data;
     data.type = type;
     readBinaryArrayInto(source, layout, type, expectedBytes, data.bytes);

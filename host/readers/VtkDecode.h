@@ -17,16 +17,15 @@
 namespace zel::host::vtkio {
 
 struct DecodeFault : std::runtime_error {
-    DecodeFault(const std::string& message, std::size_t position)
-        : std::runtime_error(message), position(position) {}
-    std::size_t position;  // byte position in the input the helper was given
+    DecodeFault(const std::string& message, std::size_t position) : std::runtime_error(message), position(position) {}
+    std::size_t position; // byte position in the input the helper was given
 };
 
 enum class ScalarType : std::uint8_t { Int8, UInt8, Int16, UInt16, Int32, UInt32, Int64, UInt64, Float32, Float64 };
 
 std::size_t scalarSize(ScalarType type);
 bool isFloating(ScalarType type);
-const char* scalarTypeName(ScalarType type);  // the XML name ("Float32")
+const char* scalarTypeName(ScalarType type); // the XML name ("Float32")
 // XML type names, with the old aliases VTK still accepts ("Int", "Float", "Double"...).
 std::optional<ScalarType> xmlScalarType(std::string_view name);
 // Legacy type names ("float", "unsigned_char", "vtkIdType", "vtktypeint64"...), case-insensitive.
@@ -112,9 +111,9 @@ private:
 };
 
 struct BinaryLayout {
-    bool header64 = false;     // header_type UInt64 (else UInt32)
-    bool compressed = false;   // vtkZLibDataCompressor blocks
-    bool swap = false;         // file byte order differs from the machine's
+    bool header64 = false;   // header_type UInt64 (else UInt32)
+    bool compressed = false; // vtkZLibDataCompressor blocks
+    bool swap = false;       // file byte order differs from the machine's
 };
 
 // Reads one binary DataArray: the size header (or the compression header and its blocks) and
@@ -134,8 +133,7 @@ void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarT
 // bytes themselves); the vector is resized to the number of values.
 template <typename T>
 void readBinaryArrayInto(ByteSource& source, const BinaryLayout& layout, ScalarType type,
-                         std::optional<std::uint64_t> expectedBytes, std::vector<T>& out)
-{
+                         std::optional<std::uint64_t> expectedBytes, std::vector<T>& out) {
     readBinaryArrayInto(
         source, layout, type, expectedBytes,
         [](void* context, std::size_t bytes) {

@@ -18,8 +18,7 @@ namespace {
 using vtkio::ScalarType;
 using vtkio::TypedData;
 
-std::string upper(std::string_view s)
-{
+std::string upper(std::string_view s) {
     std::string out(s);
     for (char& c : out) c = char(std::toupper(static_cast<unsigned char>(c)));
     return out;
@@ -28,8 +27,7 @@ std::string upper(std::string_view s)
 bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\v'; }
 
 // Legacy array names escape blanks and other special characters as %XX.
-std::string decodeName(std::string_view name)
-{
+std::string decodeName(std::string_view name) {
     std::string out;
     out.reserve(name.size());
     for (std::size_t i = 0; i < name.size(); ++i) {
@@ -60,28 +58,24 @@ public:
     MeshBlock parse();
 
 private:
-    [[noreturn]] void fail(std::size_t line, const std::string& problem) const
-    {
+    [[noreturn]] void fail(std::size_t line, const std::string& problem) const {
         throw CaseReadError(m_file, _("line %zu", line), problem);
     }
 
-    void skipSpace()
-    {
+    void skipSpace() {
         while (m_pos < m_text.size() && isSpace(m_text[m_pos])) {
             if (m_text[m_pos] == '\n') ++m_line;
             ++m_pos;
         }
     }
     // Next whitespace-separated token; empty at the end of the file.
-    std::string_view token()
-    {
+    std::string_view token() {
         skipSpace();
         const std::size_t start = m_pos;
         while (m_pos < m_text.size() && !isSpace(m_text[m_pos])) ++m_pos;
         return m_text.substr(start, m_pos - start);
     }
-    std::string_view peekToken()
-    {
+    std::string_view peekToken() {
         const std::size_t pos = m_pos, line = m_line;
         std::string_view t = token();
         m_pos = pos;
@@ -89,23 +83,20 @@ private:
         return t;
     }
     // Next token if it is on the current line, else empty (and nothing consumed).
-    std::string_view tokenOnLine()
-    {
+    std::string_view tokenOnLine() {
         std::size_t p = m_pos;
         while (p < m_text.size() && isSpace(m_text[p]) && m_text[p] != '\n') ++p;
         if (p >= m_text.size() || m_text[p] == '\n') return {};
         m_pos = p;
         return token();
     }
-    std::string_view requireToken(const char* what)
-    {
+    std::string_view requireToken(const char* what) {
         std::string_view t = token();
         if (t.empty()) fail(m_line, _("the file ends where %s was expected", what));
         return t;
     }
     // Rest of the current line (without the line break), moving to the next line.
-    std::string_view restOfLine()
-    {
+    std::string_view restOfLine() {
         const std::size_t start = m_pos;
         while (m_pos < m_text.size() && m_text[m_pos] != '\n') ++m_pos;
         std::string_view line = m_text.substr(start, m_pos - start);
@@ -117,13 +108,11 @@ private:
         return line;
     }
     // Line of the next token.
-    std::size_t nextLine()
-    {
+    std::size_t nextLine() {
         skipSpace();
         return m_line;
     }
-    std::size_t requireCount(const char* what)
-    {
+    std::size_t requireCount(const char* what) {
         const std::size_t line = nextLine();
         std::string_view t = requireToken(what);
         std::uint64_t value = 0;
@@ -132,8 +121,7 @@ private:
             fail(line, _("%s: '%s' is not a valid count", what, std::string(t)));
         return std::size_t(value);
     }
-    ScalarType requireType(const char* what)
-    {
+    ScalarType requireType(const char* what) {
         const std::size_t line = nextLine();
         std::string_view t = requireToken(what);
         auto type = vtkio::legacyScalarType(t);
@@ -142,11 +130,12 @@ private:
     }
 
     TypedData readValues(std::size_t count, ScalarType type, const std::string& what, std::size_t line);
-    std::vector<std::int64_t> readIndices(std::size_t count, ScalarType type, const std::string& what, std::size_t line);
+    std::vector<std::int64_t> readIndices(std::size_t count, ScalarType type, const std::string& what,
+                                          std::size_t line);
     CellList readCells(const char* keyword, std::size_t line);
     void skipMetadata();
-    FieldArray readArray(std::string name, int components, std::size_t tuples, ScalarType type,
-                         const std::string& what, std::size_t line);
+    FieldArray readArray(std::string name, int components, std::size_t tuples, ScalarType type, const std::string& what,
+                         std::size_t line);
     void readFieldArrays(std::vector<FieldArray>& into, std::size_t expectedTuples, bool checkTuples);
 
     std::string_view m_text;
@@ -156,8 +145,7 @@ private:
     bool m_binary = false;
 };
 
-TypedData LegacyParser::readValues(std::size_t count, ScalarType type, const std::string& what, std::size_t line)
-{
+TypedData LegacyParser::readValues(std::size_t count, ScalarType type, const std::string& what, std::size_t line) {
     TypedData data;
     data.type = type;
     const std::size_t size = vtkio::scalarSize(type);
@@ -192,14 +180,12 @@ TypedData LegacyParser::readValues(std::size_t count, ScalarType type, const std
 }
 
 std::vector<std::int64_t> LegacyParser::readIndices(std::size_t count, ScalarType type, const std::string& what,
-                                                    std::size_t line)
-{
+                                                    std::size_t line) {
     if (vtkio::isFloating(type)) fail(line, _("%s: indices must have an integer type", what));
     return vtkio::toInt64(readValues(count, type, what, line));
 }
 
-CellList LegacyParser::readCells(const char* keyword, std::size_t line)
-{
+CellList LegacyParser::readCells(const char* keyword, std::size_t line) {
     CellList list;
     list.present = true;
     const std::size_t first = requireCount(keyword);
@@ -235,7 +221,8 @@ CellList LegacyParser::readCells(const char* keyword, std::size_t line)
             fail(line, _("%s: the list of %zu values ends at cell %zu of %zu", keyword, second, c, first));
         const std::int64_t n = ints[i++];
         if (n < 0 || std::size_t(n) > ints.size() - i)
-            fail(line, _("%s: cell %zu claims %lld points, more than the list holds", keyword, c, static_cast<long long>(n)));
+            fail(line,
+                 _("%s: cell %zu claims %lld points, more than the list holds", keyword, c, static_cast<long long>(n)));
         list.connectivity.insert(list.connectivity.end(), ints.begin() + std::ptrdiff_t(i),
                                  ints.begin() + std::ptrdiff_t(i + std::size_t(n)));
         list.offsets.push_back(std::int64_t(list.connectivity.size()));
@@ -247,8 +234,7 @@ CellList LegacyParser::readCells(const char* keyword, std::size_t line)
 }
 
 // Information keys VTK writes after an array: lines up to the next empty line.
-void LegacyParser::skipMetadata()
-{
+void LegacyParser::skipMetadata() {
     restOfLine();
     while (m_pos < m_text.size()) {
         std::string_view line = restOfLine();
@@ -257,8 +243,7 @@ void LegacyParser::skipMetadata()
 }
 
 FieldArray LegacyParser::readArray(std::string name, int components, std::size_t tuples, ScalarType type,
-                                   const std::string& what, std::size_t line)
-{
+                                   const std::string& what, std::size_t line) {
     FieldArray a;
     a.name = std::move(name);
     a.components = components;
@@ -266,9 +251,8 @@ FieldArray LegacyParser::readArray(std::string name, int components, std::size_t
     return a;
 }
 
-void LegacyParser::readFieldArrays(std::vector<FieldArray>& into, std::size_t expectedTuples, bool checkTuples)
-{
-    token();  // the field's name
+void LegacyParser::readFieldArrays(std::vector<FieldArray>& into, std::size_t expectedTuples, bool checkTuples) {
+    token(); // the field's name
     const std::size_t count = requireCount("FIELD");
     for (std::size_t k = 0; k < count; ++k) {
         if (upper(peekToken()) == "METADATA") {
@@ -291,17 +275,18 @@ void LegacyParser::readFieldArrays(std::vector<FieldArray>& into, std::size_t ex
     }
 }
 
-MeshBlock LegacyParser::parse()
-{
+MeshBlock LegacyParser::parse() {
     // Header: "# vtk DataFile Version x.y", a title line, ASCII or BINARY, DATASET <type>.
     std::string_view first = restOfLine();
     if (upper(first.substr(0, 14)) != "# VTK DATAFILE") fail(1, "not a VTK legacy file (no '# vtk DataFile' header)");
     if (m_pos >= m_text.size()) fail(m_line, "the file ends after its first line");
-    restOfLine();  // title
+    restOfLine(); // title
     const std::size_t formatLine = nextLine();
     std::string format = upper(token());
-    if (format == "BINARY") m_binary = true;
-    else if (format != "ASCII") fail(formatLine, _("ASCII or BINARY expected, found '%s'", format));
+    if (format == "BINARY")
+        m_binary = true;
+    else if (format != "ASCII")
+        fail(formatLine, _("ASCII or BINARY expected, found '%s'", format));
     const std::size_t datasetLine = nextLine();
     if (upper(token()) != "DATASET") fail(datasetLine, "DATASET expected");
     const std::string dataset = upper(token());
@@ -358,9 +343,9 @@ MeshBlock LegacyParser::parse()
             readFieldArrays(block.fieldData, 0, false);
         } else if (key == "FIELD") {
             readFieldArrays(section == Section::Point ? block.pointData : block.cellData, sectionTuples, true);
-        } else if (key == "SCALARS" || key == "VECTORS" || key == "NORMALS" || key == "TENSORS" ||
-                   key == "TENSORS6" || key == "TEXTURE_COORDINATES" || key == "GLOBAL_IDS" ||
-                   key == "PEDIGREE_IDS" || key == "EDGE_FLAGS" || key == "COLOR_SCALARS" || key == "LOOKUP_TABLE") {
+        } else if (key == "SCALARS" || key == "VECTORS" || key == "NORMALS" || key == "TENSORS" || key == "TENSORS6" ||
+                   key == "TEXTURE_COORDINATES" || key == "GLOBAL_IDS" || key == "PEDIGREE_IDS" ||
+                   key == "EDGE_FLAGS" || key == "COLOR_SCALARS" || key == "LOOKUP_TABLE") {
             if (section == Section::None) fail(line, _("%s before POINT_DATA or CELL_DATA", key));
             std::vector<FieldArray>& into = section == Section::Point ? block.pointData : block.cellData;
             const std::string name = decodeName(requireToken("an array name"));
@@ -374,8 +359,8 @@ MeshBlock LegacyParser::parse()
             if (key == "COLOR_SCALARS") {
                 const std::size_t n = requireCount("COLOR_SCALARS");
                 if (n < 1) fail(line, _("%s has no components", what));
-                FieldArray a = readArray(name, int(n), sectionTuples, m_binary ? ScalarType::UInt8 : ScalarType::Float32,
-                                         what, line);
+                FieldArray a = readArray(name, int(n), sectionTuples,
+                                         m_binary ? ScalarType::UInt8 : ScalarType::Float32, what, line);
                 // Binary colours are bytes 0..255; ASCII ones are already 0..1.
                 if (m_binary)
                     for (float& v : a.values.f32Storage()) v /= 255.0f;
@@ -388,9 +373,12 @@ MeshBlock LegacyParser::parse()
                 if (components < 1 || components > 3) fail(line, _("%s has %zu dimensions", what, components));
             }
             const ScalarType type = requireType(key.c_str());
-            if (key == "VECTORS" || key == "NORMALS") components = 3;
-            else if (key == "TENSORS") components = 9;
-            else if (key == "TENSORS6") components = 6;
+            if (key == "VECTORS" || key == "NORMALS")
+                components = 3;
+            else if (key == "TENSORS")
+                components = 9;
+            else if (key == "TENSORS6")
+                components = 6;
             else if (key == "SCALARS") {
                 std::string_view next = tokenOnLine();
                 if (!next.empty()) {
@@ -429,13 +417,15 @@ MeshBlock LegacyParser::parse()
         add(polys, [](std::int64_t n) { return std::uint8_t(n == 3 ? VtkTriangle : n == 4 ? VtkQuad : VtkPolygon); });
         add(strips, [](std::int64_t) { return std::uint8_t(VtkTriangleStrip); });
     } else {
-        if (cells.present != haveTypes) fail(m_line, cells.present ? "CELLS without CELL_TYPES" : "CELL_TYPES without CELLS");
+        if (cells.present != haveTypes)
+            fail(m_line, cells.present ? "CELLS without CELL_TYPES" : "CELL_TYPES without CELLS");
         if (types.size() != cells.count())
             fail(m_line, _("CELL_TYPES gives %zu types for %zu cells", types.size(), cells.count()));
         block.cells.types.resize(types.size());
         for (std::size_t c = 0; c < types.size(); ++c) {
             if (types[c] < 0 || types[c] > 255 || vtkCellDimension(int(types[c])) < 0)
-                fail(m_line, _("cell %zu has the unknown or unsupported cell type %lld", c, static_cast<long long>(types[c])));
+                fail(m_line,
+                     _("cell %zu has the unknown or unsupported cell type %lld", c, static_cast<long long>(types[c])));
             if (types[c] == VtkPolyhedron)
                 fail(m_line, _("cell %zu is a polyhedron, which legacy files cannot describe; use a .vtu file", c));
             block.cells.types[c] = std::uint8_t(types[c]);
@@ -450,8 +440,7 @@ MeshBlock LegacyParser::parse()
 
 } // namespace
 
-MeshBlock parseVtkLegacy(std::string_view content, const std::string& fileName)
-{
+MeshBlock parseVtkLegacy(std::string_view content, const std::string& fileName) {
     LegacyParser parser(content, fileName);
     MeshBlock block = parser.parse();
     block.name = std::filesystem::path(fileName).stem().string();
@@ -459,8 +448,7 @@ MeshBlock parseVtkLegacy(std::string_view content, const std::string& fileName)
     return block;
 }
 
-MeshBlock readVtkLegacy(const std::filesystem::path& file)
-{
+MeshBlock readVtkLegacy(const std::filesystem::path& file) {
     const FileBytes bytes = readFileBytes(file);
     return parseVtkLegacy(bytes, file.string());
 }

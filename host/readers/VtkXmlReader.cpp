@@ -35,7 +35,7 @@ enum class Role { None, Points, Cells, Verts, Lines, Strips, Polys, PointData, C
 struct XmlArray {
     std::string name, type, format, components, tuples, offset;
     std::size_t line = 0;
-    std::size_t contentBegin = 0;  // inline text: [contentBegin, contentEnd) of the file
+    std::size_t contentBegin = 0; // inline text: [contentBegin, contentEnd) of the file
     std::size_t contentEnd = 0;
     bool contentClosed = false;
     Role role = Role::None;
@@ -49,8 +49,8 @@ struct XmlPiece {
 
 struct XmlEntry {
     std::string name, file, groupPath;
-    std::string group;     // the innermost enclosing Block / Piece name
-    bool inPiece = false;  // that group is a multipiece <Piece>: its datasets are pieces of one block
+    std::string group;    // the innermost enclosing Block / Piece name
+    bool inPiece = false; // that group is a multipiece <Piece>: its datasets are pieces of one block
     std::size_t line = 0;
 };
 
@@ -59,23 +59,21 @@ struct XmlDocument {
     std::vector<XmlPiece> pieces;
     std::vector<XmlArray> fieldData;
     std::vector<XmlEntry> entries;
-    std::vector<std::string> pieceSources;  // .pvtu / .pvtp: the Source of each Piece
+    std::vector<std::string> pieceSources; // .pvtu / .pvtp: the Source of each Piece
     bool hasAppended = false;
     std::string appendedEncoding;
-    std::size_t appendedBegin = 0;  // first byte after the '_' marker
-    std::size_t appendedEnd = 0;    // start of </AppendedData>, or the end of the file
+    std::size_t appendedBegin = 0; // first byte after the '_' marker
+    std::size_t appendedEnd = 0;   // start of </AppendedData>, or the end of the file
     std::size_t appendedLine = 0;
 };
 
-const char* findAttr(const XML_Char** attrs, const char* name)
-{
+const char* findAttr(const XML_Char** attrs, const char* name) {
     for (std::size_t i = 0; attrs[i]; i += 2)
         if (std::strcmp(attrs[i], name) == 0) return attrs[i + 1];
     return nullptr;
 }
 
-std::string attrOr(const XML_Char** attrs, const char* name, const char* fallback = "")
-{
+std::string attrOr(const XML_Char** attrs, const char* name, const char* fallback = "") {
     const char* v = findAttr(attrs, name);
     return v ? v : fallback;
 }
@@ -87,10 +85,10 @@ bool isParallelType(std::string_view t) { return t == "PUnstructuredGrid" || t =
 struct ParseState {
     XML_Parser parser = nullptr;
     XmlDocument* doc = nullptr;
-    std::vector<std::string> stack;        // open elements
-    std::vector<std::size_t> groupDepths;  // stack depth of each open multiblock group
-    std::vector<std::string> groups;       // their names
-    std::optional<XmlArray> array;         // the open DataArray
+    std::vector<std::string> stack;       // open elements
+    std::vector<std::size_t> groupDepths; // stack depth of each open multiblock group
+    std::vector<std::string> groups;      // their names
+    std::optional<XmlArray> array;        // the open DataArray
     std::size_t arrayDepth = 0;
     std::size_t groupCount = 0;
     std::string error;
@@ -98,8 +96,7 @@ struct ParseState {
 
     std::size_t line() const { return std::size_t(XML_GetCurrentLineNumber(parser)); }
     std::size_t byteIndex() const { return std::size_t(XML_GetCurrentByteIndex(parser)); }
-    void stop(const std::string& why)
-    {
+    void stop(const std::string& why) {
         if (!error.empty()) return;
         error = why;
         errorLine = line();
@@ -107,8 +104,7 @@ struct ParseState {
     }
 };
 
-Role roleOf(std::string_view parent)
-{
+Role roleOf(std::string_view parent) {
     if (parent == "Points") return Role::Points;
     if (parent == "Cells") return Role::Cells;
     if (parent == "Verts") return Role::Verts;
@@ -121,8 +117,7 @@ Role roleOf(std::string_view parent)
     return Role::None;
 }
 
-void readArrayAttributes(ParseState& s, const XML_Char** attrs, Role role)
-{
+void readArrayAttributes(ParseState& s, const XML_Char** attrs, Role role) {
     XmlArray& a = *s.array;
     a.role = role;
     a.line = s.line();
@@ -136,8 +131,7 @@ void readArrayAttributes(ParseState& s, const XML_Char** attrs, Role role)
     s.arrayDepth = s.stack.size();
 }
 
-void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attrs)
-{
+void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attrs) {
     auto& s = *static_cast<ParseState*>(data);
     if (!s.error.empty()) return;
     XmlDocument& doc = *s.doc;
@@ -186,7 +180,8 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attrs)
             std::string groupName = attrOr(attrs, "name");
             if (groupName.empty()) {
                 const std::string index = attrOr(attrs, "index");
-                groupName = (el == "Block" ? "block" : "piece") + (index.empty() ? std::to_string(s.groupCount) : index);
+                groupName =
+                    (el == "Block" ? "block" : "piece") + (index.empty() ? std::to_string(s.groupCount) : index);
             }
             ++s.groupCount;
             s.groups.push_back(groupName);
@@ -207,8 +202,7 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attrs)
     s.stack.emplace_back(el);
 }
 
-void XMLCALL onEnd(void* data, const XML_Char* name)
-{
+void XMLCALL onEnd(void* data, const XML_Char* name) {
     auto& s = *static_cast<ParseState*>(data);
     if (!s.error.empty()) return;
     (void)name;
@@ -219,8 +213,10 @@ void XMLCALL onEnd(void* data, const XML_Char* name)
         if (!a.contentClosed) a.contentEnd = s.byteIndex();
         // An empty element tag reports its end where it starts.
         a.contentEnd = std::max(a.contentEnd, a.contentBegin);
-        if (a.role == Role::FieldData) s.doc->fieldData.push_back(std::move(a));
-        else s.doc->pieces.back().arrays.push_back(std::move(a));
+        if (a.role == Role::FieldData)
+            s.doc->fieldData.push_back(std::move(a));
+        else
+            s.doc->pieces.back().arrays.push_back(std::move(a));
     }
     if (!s.groupDepths.empty() && s.groupDepths.back() == depth) {
         s.groupDepths.pop_back();
@@ -231,15 +227,15 @@ void XMLCALL onEnd(void* data, const XML_Char* name)
 
 // Parses the XML part of the file. Raw appended data is not XML: the parse stops at
 // <AppendedData>, whose attributes are read here and whose data start after the '_' marker.
-XmlDocument parseDocument(std::string_view content, const std::string& file)
-{
+XmlDocument parseDocument(std::string_view content, const std::string& file) {
     XmlDocument doc;
     std::size_t xmlEnd = content.size();
     const std::size_t appended = content.find("<AppendedData");
     if (appended != std::string_view::npos) {
         xmlEnd = appended;
         doc.hasAppended = true;
-        doc.appendedLine = std::size_t(std::count(content.begin(), content.begin() + std::ptrdiff_t(appended), '\n')) + 1;
+        doc.appendedLine =
+            std::size_t(std::count(content.begin(), content.begin() + std::ptrdiff_t(appended), '\n')) + 1;
         const std::size_t close = content.find('>', appended);
         if (close == std::string_view::npos)
             throw CaseReadError(file, _("line %zu", doc.appendedLine), "the AppendedData tag is not closed");
@@ -255,13 +251,16 @@ XmlDocument parseDocument(std::string_view content, const std::string& file)
             doc.appendedEncoding = "raw";
         }
         if (doc.appendedEncoding != "raw" && doc.appendedEncoding != "base64")
-            throw CaseReadError(file, _("line %zu", doc.appendedLine),
-                                _("AppendedData encoding '%s' is not supported (raw and base64 are)", doc.appendedEncoding));
+            throw CaseReadError(
+                file, _("line %zu", doc.appendedLine),
+                _("AppendedData encoding '%s' is not supported (raw and base64 are)", doc.appendedEncoding));
         std::size_t p = close + 1;
-        while (p < content.size() && (content[p] == ' ' || content[p] == '\n' || content[p] == '\r' || content[p] == '\t'))
+        while (p < content.size() &&
+               (content[p] == ' ' || content[p] == '\n' || content[p] == '\r' || content[p] == '\t'))
             ++p;
         if (p >= content.size() || content[p] != '_')
-            throw CaseReadError(file, _("line %zu", doc.appendedLine), "AppendedData does not begin with the '_' marker");
+            throw CaseReadError(file, _("line %zu", doc.appendedLine),
+                                "AppendedData does not begin with the '_' marker");
         doc.appendedBegin = p + 1;
         const std::size_t end = content.rfind("</AppendedData");
         doc.appendedEnd = end != std::string_view::npos && end >= doc.appendedBegin ? end : content.size();
@@ -311,31 +310,27 @@ public:
     std::vector<FieldArray> fieldData();
 
 private:
-    [[noreturn]] void fail(const std::string& where, const std::string& problem) const
-    {
+    [[noreturn]] void fail(const std::string& where, const std::string& problem) const {
         throw CaseReadError(m_file, where, problem);
     }
-    std::string where(const XmlArray& a) const
-    {
-        if (a.format == "appended") return _("DataArray '%s' (line %zu) at appended offset %s", a.name, a.line, a.offset);
+    std::string where(const XmlArray& a) const {
+        if (a.format == "appended")
+            return _("DataArray '%s' (line %zu) at appended offset %s", a.name, a.line, a.offset);
         return _("DataArray '%s' (line %zu)", a.name, a.line);
     }
-    std::uint64_t count(const std::string& text, const char* what, std::size_t line) const
-    {
+    std::uint64_t count(const std::string& text, const char* what, std::size_t line) const {
         std::uint64_t v = 0;
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
         if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v > (std::uint64_t(1) << 40))
             fail(_("line %zu", line), _("%s '%s' is not a valid count", what, text));
         return v;
     }
-    int components(const XmlArray& a) const
-    {
+    int components(const XmlArray& a) const {
         const std::uint64_t n = count(a.components, "NumberOfComponents", a.line);
         if (n < 1 || n > 1024) fail(where(a), _("NumberOfComponents %llu", static_cast<unsigned long long>(n)));
         return int(n);
     }
-    ScalarType typeOf(const XmlArray& a) const
-    {
+    ScalarType typeOf(const XmlArray& a) const {
         if (a.type.empty()) fail(where(a), "no type attribute");
         auto t = vtkio::xmlScalarType(a.type);
         if (!t) fail(where(a), _("data type '%s' is not supported", a.type));
@@ -351,25 +346,22 @@ private:
     // through a byte buffer); false when the array is ascii or of another type.
     template <typename T>
     bool decodeDirect(const XmlArray& a, std::optional<std::uint64_t> expectedValues, ScalarType native,
-                      std::vector<T>& out)
-    {
+                      std::vector<T>& out) {
         if (typeOf(a) != native || (a.format != "binary" && a.format != "appended")) return false;
-        decodeBinary(a, expectedValues, [&](vtkio::ByteSource& source, const vtkio::BinaryLayout& l,
-                                            std::optional<std::uint64_t> bytes) {
-            vtkio::readBinaryArrayInto(source, l, native, bytes, out);
-        });
+        decodeBinary(a, expectedValues,
+                     [&](vtkio::ByteSource& source, const vtkio::BinaryLayout& l, std::optional<std::uint64_t> bytes) {
+                         vtkio::readBinaryArrayInto(source, l, native, bytes, out);
+                     });
         return true;
     }
-    RealArray decodeReal(const XmlArray& a, std::uint64_t expectedValues)
-    {
+    RealArray decodeReal(const XmlArray& a, std::uint64_t expectedValues) {
         RealArray out;
         if (decodeDirect(a, expectedValues, ScalarType::Float32, out.f32Storage())) return out;
         std::vector<double> f64;
         if (decodeDirect(a, expectedValues, ScalarType::Float64, f64)) return RealArray(std::move(f64));
         return vtkio::toRealArray(decode(a, expectedValues));
     }
-    std::vector<std::int64_t> decodeIndices(const XmlArray& a, std::optional<std::uint64_t> expectedValues)
-    {
+    std::vector<std::int64_t> decodeIndices(const XmlArray& a, std::optional<std::uint64_t> expectedValues) {
         if (vtkio::isFloating(typeOf(a))) fail(where(a), _("indices must have an integer type, not %s", a.type));
         std::vector<std::int64_t> out;
         if (decodeDirect(a, expectedValues, ScalarType::Int64, out)) return out;
@@ -385,25 +377,27 @@ private:
     const std::function<void(std::size_t)>& m_progress;
 };
 
-vtkio::BinaryLayout DataSetBuilder::layout(const XmlArray& a) const
-{
+vtkio::BinaryLayout DataSetBuilder::layout(const XmlArray& a) const {
     vtkio::BinaryLayout l;
-    if (m_doc.headerType == "UInt64") l.header64 = true;
+    if (m_doc.headerType == "UInt64")
+        l.header64 = true;
     else if (m_doc.headerType != "UInt32")
         fail(where(a), _("header_type '%s' is not supported (UInt32 and UInt64 are)", m_doc.headerType));
-    if (m_doc.compressor == "vtkZLibDataCompressor") l.compressed = true;
+    if (m_doc.compressor == "vtkZLibDataCompressor")
+        l.compressed = true;
     else if (!m_doc.compressor.empty())
         fail(where(a), _("compressor '%s' is not supported (vtkZLibDataCompressor is)", m_doc.compressor));
     bool little = true;
-    if (m_doc.byteOrder == "BigEndian") little = false;
-    else if (m_doc.byteOrder != "LittleEndian") fail(where(a), _("byte_order '%s' is not supported", m_doc.byteOrder));
+    if (m_doc.byteOrder == "BigEndian")
+        little = false;
+    else if (m_doc.byteOrder != "LittleEndian")
+        fail(where(a), _("byte_order '%s' is not supported", m_doc.byteOrder));
     l.swap = little != vtkio::hostIsLittleEndian();
     return l;
 }
 
 template <typename Read>
-void DataSetBuilder::decodeBinary(const XmlArray& a, std::optional<std::uint64_t> expectedValues, Read&& read)
-{
+void DataSetBuilder::decodeBinary(const XmlArray& a, std::optional<std::uint64_t> expectedValues, Read&& read) {
     const vtkio::BinaryLayout l = layout(a);
     std::optional<std::uint64_t> expectedBytes;
     if (expectedValues) expectedBytes = *expectedValues * vtkio::scalarSize(typeOf(a));
@@ -435,8 +429,7 @@ void DataSetBuilder::decodeBinary(const XmlArray& a, std::optional<std::uint64_t
     if (m_progress) m_progress(reached);
 }
 
-TypedData DataSetBuilder::decode(const XmlArray& a, std::optional<std::uint64_t> expectedValues)
-{
+TypedData DataSetBuilder::decode(const XmlArray& a, std::optional<std::uint64_t> expectedValues) {
     const ScalarType type = typeOf(a);
     TypedData data;
     if (a.format == "ascii") {
@@ -449,30 +442,31 @@ TypedData DataSetBuilder::decode(const XmlArray& a, std::optional<std::uint64_t>
             fail(_("DataArray '%s' line %zu", a.name, line), f.what());
         }
         if (expectedValues && data.count() != *expectedValues)
-            fail(where(a), _("has %zu values; %llu expected", data.count(), static_cast<unsigned long long>(*expectedValues)));
+            fail(where(a),
+                 _("has %zu values; %llu expected", data.count(), static_cast<unsigned long long>(*expectedValues)));
         if (m_progress) m_progress(a.contentEnd);
     } else if (a.format == "binary" || a.format == "appended") {
-        decodeBinary(a, expectedValues, [&](vtkio::ByteSource& source, const vtkio::BinaryLayout& l,
-                                            std::optional<std::uint64_t> bytes) {
-            data = vtkio::readBinaryArray(source, l, type, bytes);
-        });
+        decodeBinary(a, expectedValues,
+                     [&](vtkio::ByteSource& source, const vtkio::BinaryLayout& l, std::optional<std::uint64_t> bytes) {
+                         data = vtkio::readBinaryArray(source, l, type, bytes);
+                     });
     } else {
         fail(where(a), _("format '%s' is not supported (ascii, binary and appended are)", a.format));
     }
     return data;
 }
 
-void DataSetBuilder::readCellSection(const XmlPiece& piece, Role role, const std::string& countText,
-                                     const char* label, std::vector<std::int64_t>& offsets,
-                                     std::vector<std::int64_t>& connectivity)
-{
+void DataSetBuilder::readCellSection(const XmlPiece& piece, Role role, const std::string& countText, const char* label,
+                                     std::vector<std::int64_t>& offsets, std::vector<std::int64_t>& connectivity) {
     const std::uint64_t n = count(countText, _("NumberOf%s", label).c_str(), piece.line);
     const XmlArray* conn = nullptr;
     const XmlArray* offs = nullptr;
     for (const XmlArray& a : piece.arrays) {
         if (a.role != role) continue;
-        if (a.name == "connectivity") conn = &a;
-        else if (a.name == "offsets") offs = &a;
+        if (a.name == "connectivity")
+            conn = &a;
+        else if (a.name == "offsets")
+            offs = &a;
     }
     offsets.assign(1, 0);
     connectivity.clear();
@@ -481,14 +475,12 @@ void DataSetBuilder::readCellSection(const XmlPiece& piece, Role role, const std
         fail(_("Piece (line %zu)", piece.line), _("%s lacks the '%s' array", label, offs ? "connectivity" : "offsets"));
     std::vector<std::int64_t> ends = decodeIndices(*offs, n);
     for (std::size_t i = 0; i < ends.size(); ++i)
-        if (ends[i] < (i ? ends[i - 1] : 0))
-            fail(where(*offs), _("offsets decrease (or are negative) at cell %zu", i));
+        if (ends[i] < (i ? ends[i - 1] : 0)) fail(where(*offs), _("offsets decrease (or are negative) at cell %zu", i));
     connectivity = decodeIndices(*conn, std::uint64_t(ends.back()));
     offsets.insert(offsets.end(), ends.begin(), ends.end());
 }
 
-MeshBlock DataSetBuilder::buildPiece(const XmlPiece& piece, bool polydata)
-{
+MeshBlock DataSetBuilder::buildPiece(const XmlPiece& piece, bool polydata) {
     MeshBlock b;
     b.sourceFile = m_file;
     const std::string pieceWhere = _("Piece (line %zu)", piece.line);
@@ -501,7 +493,8 @@ MeshBlock DataSetBuilder::buildPiece(const XmlPiece& piece, bool polydata)
         if (components(*points) != 3) fail(where(*points), "points must have 3 components");
         b.points = decodeReal(*points, nPoints * 3);
     } else if (nPoints > 0) {
-        fail(pieceWhere, _("NumberOfPoints is %llu but there is no Points array", static_cast<unsigned long long>(nPoints)));
+        fail(pieceWhere,
+             _("NumberOfPoints is %llu but there is no Points array", static_cast<unsigned long long>(nPoints)));
     }
 
     std::uint64_t nCells = 0;
@@ -513,9 +506,12 @@ MeshBlock DataSetBuilder::buildPiece(const XmlPiece& piece, bool polydata)
         const XmlArray* faceOffsets = nullptr;
         for (const XmlArray& a : piece.arrays) {
             if (a.role != Role::Cells) continue;
-            if (a.name == "types") types = &a;
-            else if (a.name == "faces") faces = &a;
-            else if (a.name == "faceoffsets") faceOffsets = &a;
+            if (a.name == "types")
+                types = &a;
+            else if (a.name == "faces")
+                faces = &a;
+            else if (a.name == "faceoffsets")
+                faceOffsets = &a;
         }
         readCellSection(piece, Role::Cells, piece.numCells, "Cells", cells.offsets, cells.connectivity);
         if (nCells > 0) {
@@ -524,8 +520,8 @@ MeshBlock DataSetBuilder::buildPiece(const XmlPiece& piece, bool polydata)
             cells.types.resize(t.size());
             for (std::size_t c = 0; c < t.size(); ++c) {
                 if (t[c] < 0 || t[c] > 255 || vtkCellDimension(int(t[c])) < 0)
-                    fail(where(*types), _("cell %zu has the unknown or unsupported cell type %lld", c,
-                                          static_cast<long long>(t[c])));
+                    fail(where(*types),
+                         _("cell %zu has the unknown or unsupported cell type %lld", c, static_cast<long long>(t[c])));
                 cells.types[c] = std::uint8_t(t[c]);
             }
         }
@@ -548,7 +544,11 @@ MeshBlock DataSetBuilder::buildPiece(const XmlPiece& piece, bool polydata)
         }
     } else {
         // Poly data cells are numbered vertices first, then lines, polygons and strips.
-        struct Section { Role role; const std::string* count; const char* label; };
+        struct Section {
+            Role role;
+            const std::string* count;
+            const char* label;
+        };
         const Section sections[] = {{Role::Verts, &piece.numVerts, "Verts"},
                                     {Role::Lines, &piece.numLines, "Lines"},
                                     {Role::Polys, &piece.numPolys, "Polys"},
@@ -559,9 +559,12 @@ MeshBlock DataSetBuilder::buildPiece(const XmlPiece& piece, bool polydata)
             for (std::size_t c = 0; c + 1 < offsets.size(); ++c) {
                 const std::int64_t n = offsets[c + 1] - offsets[c];
                 std::uint8_t type = VtkTriangleStrip;
-                if (s.role == Role::Verts) type = n == 1 ? VtkVertex : VtkPolyVertex;
-                else if (s.role == Role::Lines) type = n == 2 ? VtkLine : VtkPolyLine;
-                else if (s.role == Role::Polys) type = n == 3 ? VtkTriangle : n == 4 ? VtkQuad : VtkPolygon;
+                if (s.role == Role::Verts)
+                    type = n == 1 ? VtkVertex : VtkPolyVertex;
+                else if (s.role == Role::Lines)
+                    type = n == 2 ? VtkLine : VtkPolyLine;
+                else if (s.role == Role::Polys)
+                    type = n == 3 ? VtkTriangle : n == 4 ? VtkQuad : VtkPolygon;
                 cells.types.push_back(type);
                 cells.connectivity.insert(cells.connectivity.end(), connectivity.begin() + offsets[c],
                                           connectivity.begin() + offsets[c + 1]);
@@ -584,8 +587,7 @@ MeshBlock DataSetBuilder::buildPiece(const XmlPiece& piece, bool polydata)
     return b;
 }
 
-MeshBlock DataSetBuilder::build()
-{
+MeshBlock DataSetBuilder::build() {
     const bool polydata = m_doc.type == "PolyData";
     if (m_doc.pieces.empty()) fail("", _("the %s has no Piece", m_doc.type));
     MeshBlock block = buildPiece(m_doc.pieces.front(), polydata);
@@ -604,8 +606,7 @@ MeshBlock DataSetBuilder::build()
     return block;
 }
 
-std::vector<FieldArray> DataSetBuilder::fieldData()
-{
+std::vector<FieldArray> DataSetBuilder::fieldData() {
     std::vector<FieldArray> out;
     for (const XmlArray& a : m_doc.fieldData) {
         // Field data may hold strings (names of things); only numbers are kept.
@@ -617,14 +618,14 @@ std::vector<FieldArray> DataSetBuilder::fieldData()
         if (!a.tuples.empty()) expected = count(a.tuples, "NumberOfTuples", a.line) * std::uint64_t(f.components);
         f.values = vtkio::toRealArray(decode(a, expected));
         if (f.values.size() % std::size_t(f.components) != 0)
-            fail(where(a), _("%zu values are not a whole number of %d-component tuples", f.values.size(), f.components));
+            fail(where(a),
+                 _("%zu values are not a whole number of %d-component tuples", f.values.size(), f.components));
         out.push_back(std::move(f));
     }
     return out;
 }
 
-std::optional<double> timeValue(const std::vector<FieldArray>& fieldData)
-{
+std::optional<double> timeValue(const std::vector<FieldArray>& fieldData) {
     for (const FieldArray& f : fieldData)
         if (f.name == "TimeValue" && !f.values.empty()) return f.values[0];
     return std::nullopt;
@@ -636,18 +637,25 @@ public:
     explicit Progress(const ReadOptions& options) : m_options(options) {}
     void setTotal(std::size_t total) { m_total = std::max<std::size_t>(total, 1); }
     void startFile(std::size_t size) { m_fileSize = size; }
-    void endFile() { m_done += m_fileSize; m_fileSize = 0; report(m_done); }
+    void endFile() {
+        m_done += m_fileSize;
+        m_fileSize = 0;
+        report(m_done);
+    }
     // `reached`: byte position within the current file.
     void at(std::size_t reached) { report(m_done + std::min(reached, m_fileSize)); }
-    void finish() { if (m_options.progress) m_options.progress(1.0); }
-    std::function<void(std::size_t)> callback() { return [this](std::size_t r) { at(r); }; }
+    void finish() {
+        if (m_options.progress) m_options.progress(1.0);
+    }
+    std::function<void(std::size_t)> callback() {
+        return [this](std::size_t r) { at(r); };
+    }
 
 private:
-    void report(std::size_t bytes)
-    {
+    void report(std::size_t bytes) {
         if (!m_options.progress) return;
         const double f = std::min(1.0, double(bytes) / double(m_total));
-        if (f < m_last + 0.01) return;  // a bar moves in steps of a percent
+        if (f < m_last + 0.01) return; // a bar moves in steps of a percent
         m_last = f;
         m_options.progress(f);
     }
@@ -658,11 +666,10 @@ private:
     double m_last = 0.0;
 };
 
-MeshBlock buildDataSet(std::string_view content, const std::string& file, const XmlDocument& doc, Progress& progress)
-{
+MeshBlock buildDataSet(std::string_view content, const std::string& file, const XmlDocument& doc, Progress& progress) {
     if (!isDataSetType(doc.type))
-        throw CaseReadError(file, "", _("VTKFile type '%s' is not supported here (UnstructuredGrid and PolyData are)",
-                                        doc.type));
+        throw CaseReadError(file, "",
+                            _("VTKFile type '%s' is not supported here (UnstructuredGrid and PolyData are)", doc.type));
     const std::function<void(std::size_t)> callback = progress.callback();
     DataSetBuilder builder(content, file, doc, callback);
     MeshBlock block = builder.build();
@@ -671,8 +678,7 @@ MeshBlock buildDataSet(std::string_view content, const std::string& file, const 
     return block;
 }
 
-std::size_t fileSizeOr(const std::filesystem::path& file, std::size_t fallback)
-{
+std::size_t fileSizeOr(const std::filesystem::path& file, std::size_t fallback) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(file, ec);
     return ec ? fallback : std::size_t(size);
@@ -683,8 +689,7 @@ struct MultiBlockReader {
     const ReadOptions& options;
 
     // Sums the sizes of the files the case will read (for the progress bar); missing files count 0.
-    std::size_t totalBytes(const std::filesystem::path& file, int depth)
-    {
+    std::size_t totalBytes(const std::filesystem::path& file, int depth) {
         std::size_t total = fileSizeOr(file, 0);
         if (depth > kMaxMultiBlockDepth || file.extension() != ".vtm") return total;
         FileBytes content;
@@ -700,8 +705,7 @@ struct MultiBlockReader {
     }
 
     void read(const std::filesystem::path& file, std::string_view content, const XmlDocument& doc,
-              const std::string& groupPath, int depth, CaseData& out)
-    {
+              const std::string& groupPath, int depth, CaseData& out) {
         const std::string fileName = file.string();
         if (!isMultiBlockType(doc.type))
             throw CaseReadError(fileName, "", _("VTKFile type '%s' is not a multiblock dataset", doc.type));
@@ -712,7 +716,7 @@ struct MultiBlockReader {
         }
         progress.endFile();
         for (const XmlEntry& e : doc.entries) {
-            if (e.file.empty()) continue;  // an empty block
+            if (e.file.empty()) continue; // an empty block
             const std::filesystem::path ref = file.parent_path() / e.file;
             const std::string name = e.name.empty() ? ref.stem().string() : e.name;
             std::error_code ec;
@@ -732,7 +736,8 @@ struct MultiBlockReader {
             const XmlDocument sub = parseDocument(bytes, ref.string());
             if (isMultiBlockType(sub.type)) {
                 if (depth >= kMaxMultiBlockDepth)
-                    throw CaseReadError(fileName, _("line %zu", e.line), "multiblock files nest too deep (a reference cycle?)");
+                    throw CaseReadError(fileName, _("line %zu", e.line),
+                                        "multiblock files nest too deep (a reference cycle?)");
                 read(ref, bytes, sub, groupPath + e.groupPath + name + "/", depth + 1, out);
                 continue;
             }
@@ -748,8 +753,7 @@ struct MultiBlockReader {
 
 } // namespace
 
-MeshBlock parseVtkXmlDataSet(std::string_view content, const std::string& fileName, const ReadOptions& options)
-{
+MeshBlock parseVtkXmlDataSet(std::string_view content, const std::string& fileName, const ReadOptions& options) {
     Progress progress(options);
     progress.setTotal(content.size());
     progress.startFile(content.size());
@@ -759,14 +763,12 @@ MeshBlock parseVtkXmlDataSet(std::string_view content, const std::string& fileNa
     return block;
 }
 
-MeshBlock readVtkXmlDataSet(const std::filesystem::path& file, const ReadOptions& options)
-{
+MeshBlock readVtkXmlDataSet(const std::filesystem::path& file, const ReadOptions& options) {
     const FileBytes bytes = readFileBytes(file, options.readTime);
     return parseVtkXmlDataSet(bytes, file.string(), options);
 }
 
-CaseData readVtkXmlCase(const std::filesystem::path& file, const ReadOptions& options)
-{
+CaseData readVtkXmlCase(const std::filesystem::path& file, const ReadOptions& options) {
     const FileBytes bytes = readFileBytes(file, options.readTime);
     const XmlDocument doc = parseDocument(bytes, file.string());
     CaseData out;
@@ -787,8 +789,7 @@ CaseData readVtkXmlCase(const std::filesystem::path& file, const ReadOptions& op
     return out;
 }
 
-CaseData readVtkMultiBlock(const std::filesystem::path& file, const ReadOptions& options)
-{
+CaseData readVtkMultiBlock(const std::filesystem::path& file, const ReadOptions& options) {
     const FileBytes bytes = readFileBytes(file);
     const XmlDocument doc = parseDocument(bytes, file.string());
     if (!isMultiBlockType(doc.type))
@@ -799,8 +800,7 @@ CaseData readVtkMultiBlock(const std::filesystem::path& file, const ReadOptions&
 namespace {
 
 void layoutOf(const std::filesystem::path& file, const std::string& name, const std::string& path, int depth,
-              CaseLayout& out)
-{
+              CaseLayout& out) {
     // Only the files that list others are opened here: the datasets are read by their own process.
     const std::filesystem::path ext = file.extension();
     if (ext != ".vtm" && ext != ".pvtu" && ext != ".pvtp") {
@@ -851,15 +851,15 @@ void layoutOf(const std::filesystem::path& file, const std::string& name, const 
             throw CaseReadError(file.string(), _("line %zu", e.line),
                                 _("DataSet '%s' refers to '%s', which does not exist", entryName, ref.string()));
         if (depth >= kMaxMultiBlockDepth)
-            throw CaseReadError(file.string(), _("line %zu", e.line), "multiblock files nest too deep (a reference cycle?)");
+            throw CaseReadError(file.string(), _("line %zu", e.line),
+                                "multiblock files nest too deep (a reference cycle?)");
         layoutOf(ref, entryName, prefix + e.groupPath + entryName, depth + 1, out);
     }
 }
 
 } // namespace
 
-CaseLayout readCaseLayout(const std::filesystem::path& file)
-{
+CaseLayout readCaseLayout(const std::filesystem::path& file) {
     CaseLayout out;
     out.sourceFile = file.string();
     layoutOf(file, file.stem().string(), file.stem().string(), 0, out);

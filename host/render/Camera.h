@@ -17,7 +17,7 @@ namespace zel::host::render {
 struct ViewBasis {
     TripletD right;
     TripletD up;
-    TripletD forward;  // the direction the camera looks along; depth grows along it
+    TripletD forward; // the direction the camera looks along; depth grows along it
 };
 
 // "+X", "-X", "+Y", "-Y", "+Z", "-Z" (sign optional, any case), "Iso" (looking along
@@ -38,9 +38,9 @@ TripletD planeViewDirection(const TripletD& normal);
 // World points to picture coordinates (pixels, y down) and depths.
 struct Projection {
     ViewBasis basis;
-    TripletD centre;       // the world point at the centre of the fitted region
-    double scale = 1.0;    // pixels per length unit
-    double cx = 0.0, cy = 0.0;  // the pixel of `centre`
+    TripletD centre;           // the world point at the centre of the fitted region
+    double scale = 1.0;        // pixels per length unit
+    double cx = 0.0, cy = 0.0; // the pixel of `centre`
 
     double pixelX(const TripletD& p) const { return cx + (p - centre).dot(basis.right) * scale; }
     double pixelY(const TripletD& p) const { return cy - (p - centre).dot(basis.up) * scale; }
@@ -49,8 +49,8 @@ struct Projection {
     // Fits `points` into the rectangle (x0, y0, width, height) in pixels with a margin of
     // `padding` times its size on each side, keeping the aspect ratio, centred. A set of
     // points that projects onto a single pixel position (or none) gives nullopt.
-    static std::optional<Projection> fit(const ViewBasis& basis, std::span<const TripletF> points, double x0,
-                                         double y0, double width, double height, double padding);
+    static std::optional<Projection> fit(const ViewBasis& basis, std::span<const TripletF> points, double x0, double y0,
+                                         double width, double height, double padding);
 };
 
 } // namespace zel::host::render

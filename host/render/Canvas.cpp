@@ -28,8 +28,8 @@ PictureFormat pictureFormat(const std::filesystem::path& file) {
     const std::string e = lowerExtension(file);
     if (e == ".png") return PictureFormat::Png;
     if (e == ".svg") return PictureFormat::Svg;
-    throw data::invalid(kClass, "pictureFormat",
-                        _("Picture file '%s' must end in .png or .svg.", file.string()), ErrError);
+    throw data::invalid(kClass, "pictureFormat", _("Picture file '%s' must end in .png or .svg.", file.string()),
+                        ErrError);
 }
 
 Canvas::Canvas(const std::filesystem::path& file, int width, int height)
@@ -44,7 +44,7 @@ Canvas::Canvas(const std::filesystem::path& file, int width, int height)
         m_surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     } else {
         m_surface = cairo_svg_surface_create(m_part.string().c_str(), width, height);
-        cairo_svg_surface_set_document_unit(m_surface, CAIRO_SVG_UNIT_PX);  // 1600 x 1200 pixels, not points
+        cairo_svg_surface_set_document_unit(m_surface, CAIRO_SVG_UNIT_PX); // 1600 x 1200 pixels, not points
     }
     m_cr = cairo_create(m_surface);
     if (cairo_status(m_cr) != CAIRO_STATUS_SUCCESS) {
@@ -100,9 +100,9 @@ void Canvas::text(const std::string& text, double x, double y, double alignX, do
 }
 
 void Canvas::image(const std::uint32_t* pixels, int width, int height) {
-    cairo_surface_t* source = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(pixels)), CAIRO_FORMAT_RGB24, width, height,
-        width * 4);
+    cairo_surface_t* source =
+        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(pixels)),
+                                            CAIRO_FORMAT_RGB24, width, height, width * 4);
     cairo_save(m_cr);
     cairo_set_source_surface(m_cr, source, 0, 0);
     cairo_rectangle(m_cr, 0, 0, width, height);
@@ -132,8 +132,8 @@ void Canvas::finish() {
     std::error_code error;
     std::filesystem::rename(m_part, m_file, error);
     if (error)
-        throw data::error(kClass, "write", _("Cannot write the picture file '%s': %s.", m_file.string(), error.message()),
-                          ErrError);
+        throw data::error(kClass, "write",
+                          _("Cannot write the picture file '%s': %s.", m_file.string(), error.message()), ErrError);
     m_done = true;
 }
 

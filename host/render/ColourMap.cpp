@@ -23,13 +23,12 @@ const ColourMap& map(int index) {
 std::string key(const std::string& name) {
     std::string k;
     for (const char c : name)
-        if (c != ' ' && c != '-' && c != '_' && c != '\t') k += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c != ' ' && c != '-' && c != '_' && c != '\t')
+            k += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return k;
 }
 
-std::uint8_t channel(float v) {
-    return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
-}
+std::uint8_t channel(float v) { return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
 
 } // namespace
 
@@ -56,7 +55,7 @@ const ColourMap& ColourMap::byName(const std::string& name) {
 }
 
 Rgb ColourMap::at(double t) const {
-    if (!(t > 0.0)) return m_table.front();  // also NaN
+    if (!(t > 0.0)) return m_table.front(); // also NaN
     if (t >= 1.0) return m_table.back();
     const double x = t * double(m_table.size() - 1);
     const std::size_t i = static_cast<std::size_t>(x);

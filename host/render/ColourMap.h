@@ -46,7 +46,7 @@ public:
 
 private:
     std::string m_name;
-    std::span<const Rgb> m_table;  // a table of ColourTables.cpp (static storage)
+    std::span<const Rgb> m_table; // a table of ColourTables.cpp (static storage)
 };
 
 namespace tables {

@@ -35,7 +35,7 @@ void symmetricEigen(std::array<std::array<double, 3>, 3> m, std::array<double, 3
                 const double theta = 0.5 * (m[q][q] - m[p][p]) / m[p][q];
                 const double t = (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::sqrt(theta * theta + 1.0));
                 const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
-                for (int k = 0; k < 3; ++k) {  // m = J^T m J
+                for (int k = 0; k < 3; ++k) { // m = J^T m J
                     const double mkp = m[k][p], mkq = m[k][q];
                     m[k][p] = c * mkp - s * mkq;
                     m[k][q] = s * mkp + c * mkq;
@@ -105,7 +105,7 @@ bool picturesAvailable() { return true; }
 namespace {
 
 constexpr std::uint32_t kBackground = 0xFFFFFFFFu;
-constexpr std::uint32_t kUndefined = 0xFFBFBFBFu;  // light grey: no value
+constexpr std::uint32_t kUndefined = 0xFFBFBFBFu; // light grey: no value
 constexpr std::uint32_t kEdge = 0xFF333333u;
 
 // The layout of a picture, in pixels.
@@ -128,8 +128,8 @@ std::uint32_t shaded(std::uint32_t c, std::uint32_t s256) {
     return 0xFF000000u | (r << 16) | (g << 8) | b;
 }
 
-void rasterise(const Scene& scene, const Projection& projection, double lo, double hi, const ColourMap& map,
-               bool mesh, Raster& raster, std::vector<std::uint32_t>& pixels) {
+void rasterise(const Scene& scene, const Projection& projection, double lo, double hi, const ColourMap& map, bool mesh,
+               Raster& raster, std::vector<std::uint32_t>& pixels) {
     const double f = double(raster.factor());
     const std::size_t n = scene.points.size();
     std::vector<RasterVertex> sv(n);
@@ -173,7 +173,7 @@ void rasterise(const Scene& scene, const Projection& projection, double lo, doub
         for (std::size_t e = 0; e + 1 < scene.edges.size(); e += 2)
             raster.fillSegment(sv[scene.edges[e]], sv[scene.edges[e + 1]], float(0.8 * f), kEdge, bias);
     }
-    std::vector<RasterVertex>().swap(sv);  // the projected vertices go before the pixels come
+    std::vector<RasterVertex>().swap(sv); // the projected vertices go before the pixels come
     pixels.assign(std::size_t(raster.width()) * std::size_t(raster.height()), kBackground);
     raster.resolve(pixels.data(), std::size_t(raster.width()));
 }
@@ -255,8 +255,8 @@ std::vector<LegendLabel> legendLabels(double lo, double hi, std::vector<double>&
     return labels;
 }
 
-void drawLegend(Canvas& canvas, const Layout& l, const PictureStyle& style, const ColourMap& map, double lo,
-                double hi, const std::vector<LegendLabel>& labels, std::vector<std::string>& shown) {
+void drawLegend(Canvas& canvas, const Layout& l, const PictureStyle& style, const ColourMap& map, double lo, double hi,
+                const std::vector<LegendLabel>& labels, std::vector<std::string>& shown) {
     cairo_t* cr = canvas.cr();
     // The bar: a gradient through every entry of the table, low at the bottom.
     cairo_pattern_t* bar = cairo_pattern_create_linear(0, l.barY + l.barH, 0, l.barY);
@@ -278,7 +278,9 @@ void drawLegend(Canvas& canvas, const Layout& l, const PictureStyle& style, cons
 
     canvas.font(l.font);
     const double tick = 0.35 * l.barW;
-    const auto y = [&](double v) { return hi > lo ? l.barY + l.barH * (1.0 - (v - lo) / (hi - lo)) : l.barY + 0.5 * l.barH; };
+    const auto y = [&](double v) {
+        return hi > lo ? l.barY + l.barH * (1.0 - (v - lo) / (hi - lo)) : l.barY + 0.5 * l.barH;
+    };
     // The ends are always labelled; a tick label too close to one of them is left out.
     const double room = 1.05 * l.font;
     for (std::size_t i = 0; i < labels.size(); ++i) {
@@ -290,7 +292,7 @@ void drawLegend(Canvas& canvas, const Layout& l, const PictureStyle& style, cons
             cairo_stroke(cr);
             continue;
         }
-        if (end && i + 1 == labels.size() && labels.size() == 1) {  // a constant field
+        if (end && i + 1 == labels.size() && labels.size() == 1) { // a constant field
             canvas.text(labels[i].text, l.barX + l.barW + 0.4 * l.font, py, 0.0, 0.5);
             shown.push_back(labels[i].text);
             continue;
@@ -324,15 +326,16 @@ void drawTriad(Canvas& canvas, const Layout& l, const ViewBasis& basis) {
                               {TripletD(0, 1, 0), "Y", 0.1, 0.55, 0.1},
                               {TripletD(0, 0, 1), "Z", 0.1, 0.25, 0.8}};
     // Axes pointing away from the viewer first, so that nearer ones are drawn over them.
-    std::sort(axes.begin(), axes.end(),
-              [&](const Axis& a, const Axis& b) { return a.direction.dot(basis.forward) > b.direction.dot(basis.forward); });
+    std::sort(axes.begin(), axes.end(), [&](const Axis& a, const Axis& b) {
+        return a.direction.dot(basis.forward) > b.direction.dot(basis.forward);
+    });
     canvas.font(0.8 * l.font, true);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_width(cr, std::max(1.5, l.font / 9));
     for (const Axis& a : axes) {
         const double dx = a.direction.dot(basis.right), dy = -a.direction.dot(basis.up);
         cairo_set_source_rgb(cr, a.r, a.g, a.b);
-        if (dx * dx + dy * dy < 0.02) {  // pointing at the viewer (or away)
+        if (dx * dx + dy * dy < 0.02) { // pointing at the viewer (or away)
             cairo_arc(cr, ox, oy, 0.12 * l.font, 0, 2 * std::numbers::pi);
             cairo_fill(cr);
             canvas.text(a.name, ox + 0.25 * l.font, oy - 0.25 * l.font, 0.0, 1.0);
@@ -356,7 +359,7 @@ PictureResult renderPicture(const Scene& scene, const PictureStyle& style, const
         throw data::invalid(kClass, "render", "The location's faces have no area.", ErrError);
     const ColourMap& map = style.colourMap != nullptr ? *style.colourMap : ColourMap::viridis();
     const int width = style.width, height = style.height;
-    pictureFormat(file);  // a bad extension is refused before any work
+    pictureFormat(file); // a bad extension is refused before any work
 
     // The colour range: the scene's, or what the style fixes.
     float smin = 0.0f, smax = 0.0f;
@@ -366,7 +369,8 @@ PictureResult renderPicture(const Scene& scene, const PictureStyle& style, const
     if (style.min && !style.max && hi < lo) hi = lo;
     if (style.max && !style.min && lo > hi) lo = hi;
     if (hi < lo)
-        throw data::invalid(kClass, "render", _("The colour range's Max (%g) is below its Min (%g).", hi, lo), ErrError);
+        throw data::invalid(kClass, "render", _("The colour range's Max (%g) is below its Min (%g).", hi, lo),
+                            ErrError);
 
     PictureResult result;
     result.file = file;
@@ -438,7 +442,7 @@ PictureResult renderPicture(const Scene& scene, const PictureStyle& style, const
     return result;
 }
 
-#else  // no Cairo
+#else // no Cairo
 
 bool picturesAvailable() { return false; }
 

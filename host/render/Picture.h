@@ -33,11 +33,11 @@ struct PictureStyle {
 struct PictureResult {
     std::filesystem::path file;
     int width = 0, height = 0;
-    double legendMin = 0.0, legendMax = 0.0;  // the colour range
-    std::vector<double> ticks;                // the legend's round values between them
-    std::vector<std::string> labels;          // every label the legend shows, bottom to top
-    Projection projection;                    // world points to pixels of the picture
-    std::size_t rasterBytes = 0;              // the memory of the depth and colour samples
+    double legendMin = 0.0, legendMax = 0.0; // the colour range
+    std::vector<double> ticks;               // the legend's round values between them
+    std::vector<std::string> labels;         // every label the legend shows, bottom to top
+    Projection projection;                   // world points to pixels of the picture
+    std::size_t rasterBytes = 0;             // the memory of the depth and colour samples
 };
 
 // The camera direction a location is best seen along: a flat set of faces along its normal

@@ -35,14 +35,22 @@ std::string lower(std::string s) {
 }
 
 const std::vector<ParamDefinition>& paramsOf(const std::string& type) {
-    static const std::vector<ParamDefinition> picture = {
-        {"Location", ""},      {"Variable", ""},          {"Component", ""},  {"File", ""},
-        {"Colour Map", "Viridis"}, {"Min", ""},           {"Max", ""},        {"Units", ""},
-        {"Title", ""},         {"Draw Mesh", "False"},    {"View Direction", "Auto"},
-        {"Width", "1600"},     {"Height", "1200"}};
+    static const std::vector<ParamDefinition> picture = {{"Location", ""},
+                                                         {"Variable", ""},
+                                                         {"Component", ""},
+                                                         {"File", ""},
+                                                         {"Colour Map", "Viridis"},
+                                                         {"Min", ""},
+                                                         {"Max", ""},
+                                                         {"Units", ""},
+                                                         {"Title", ""},
+                                                         {"Draw Mesh", "False"},
+                                                         {"View Direction", "Auto"},
+                                                         {"Width", "1600"},
+                                                         {"Height", "1200"}};
     static const std::vector<ParamDefinition> plot = {
-        {"Location", ""}, {"Expressions", ""}, {"File", ""},        {"X Axis", "Arc Length"},
-        {"Title", ""},    {"Markers", "Auto"}, {"Width", "1600"},   {"Height", "1200"}};
+        {"Location", ""}, {"Expressions", ""}, {"File", ""},      {"X Axis", "Arc Length"},
+        {"Title", ""},    {"Markers", "Auto"}, {"Width", "1600"}, {"Height", "1200"}};
     return type == "PICTURE" ? picture : plot;
 }
 
@@ -101,8 +109,7 @@ std::unique_ptr<OKLObject> settingsOf(const std::string& type, const std::vector
 
 std::string required(const OKLObject& settings, const std::string& name, const std::string& action) {
     const std::string value = settings.getValue(name);
-    if (value.empty())
-        throw data::invalid(kClass, action, _("> %s needs a %s.", action, lower(name)), ErrError);
+    if (value.empty()) throw data::invalid(kClass, action, _("> %s needs a %s.", action, lower(name)), ErrError);
     return value;
 }
 
@@ -123,8 +130,7 @@ void checkExtension(const std::string& file) {
 // The location object of that name or path, if it can be drawn.
 GeometricOKLObject& findLocation(const std::string& name, const std::string& action) {
     OKLCoreAPI* api = OKLCoreAPI::instance();
-    if (!api->hasObject(name))
-        throw data::notFound(kClass, action, _("Location '%s' does not exist.", name), ErrError);
+    if (!api->hasObject(name)) throw data::notFound(kClass, action, _("Location '%s' does not exist.", name), ErrError);
     OKLObject* object = api->getObjectByPath(api->toValidatedPath(name));
     auto* location = dynamic_cast<GeometricOKLObject*>(object);
     if (location == nullptr || object->getType() == "DOMAIN")
@@ -142,8 +148,8 @@ GeometricOKLObject& findLocation(const std::string& name, const std::string& act
 
 // A variable on each geometry of a location, as one scalar per vertex.
 struct Field {
-    std::string name;   // as the legend names it: "Velocity Magnitude"
-    std::string units;  // base units
+    std::string name;  // as the legend names it: "Velocity Magnitude"
+    std::string units; // base units
     std::map<const Geometry*, std::vector<float>> values;
 };
 
@@ -200,10 +206,10 @@ Field fieldOn(GeometricOKLObject& location, std::string expression, std::string 
     if (!component.empty() && !vector && !field.values.empty())
         throw data::invalid(kClass, action, _("'%s' is a scalar: Component is for vectors.", expression), ErrError);
     if (field.values.empty())
-        throw data::notFound(kClass, action,
-                             _("'%s' has no values on '%s' (does the location cross the mesh?).", expression,
-                               location.getName()),
-                             ErrError);
+        throw data::notFound(
+            kClass, action,
+            _("'%s' has no values on '%s' (does the location cross the mesh?).", expression, location.getName()),
+            ErrError);
     if (!component.empty())
         field.name += component == "magnitude" ? " Magnitude" : " " + std::string(1, char(std::toupper(component[0])));
     return field;
@@ -249,7 +255,8 @@ std::optional<double> rangeEnd(const OKLObject& settings, const std::string& nam
 // polyline read from a file (a probe rake).
 bool hasSamplePoints(const OKLObject& location) {
     if (location.getType() == "LINE") return location.hasParam("Line Type") && location.getValue("Line Type") != "Cut";
-    if (location.getType() == "POLYLINE") return location.hasParam("Option") && location.getValue("Option") == "From File";
+    if (location.getType() == "POLYLINE")
+        return location.hasParam("Option") && location.getValue("Option") == "From File";
     return false;
 }
 
@@ -317,10 +324,10 @@ void PictureCommands::picture(const std::vector<std::string>& action) {
     if (!file) return;
 
     if (location.getNumGeometries() == 0)
-        throw data::invalid(kClass, "picture",
-                            _("Location '%s' has nothing to draw: it has no geometry (does it cross the mesh?).",
-                              locationName),
-                            ErrError);
+        throw data::invalid(
+            kClass, "picture",
+            _("Location '%s' has nothing to draw: it has no geometry (does it cross the mesh?).", locationName),
+            ErrError);
     const Field field = fieldOn(location, expression, s->getValue("Component"), "picture");
     const Display display = displayOf(field.units, s->getValue("Units"));
     Scene scene;
@@ -339,11 +346,11 @@ void PictureCommands::picture(const std::vector<std::string>& action) {
     style.legendTitle = withUnits(field.name, display.units);
     style.title = s->getValue("Title").empty() ? field.name + " on " + location.getName() : s->getValue("Title");
     if (!scene.hasFaces() && !scene.hasLines())
-        throw data::invalid(kClass, "picture", _("Location '%s' has nothing to draw: no faces and no lines.", locationName),
-                            ErrError);
+        throw data::invalid(kClass, "picture",
+                            _("Location '%s' has nothing to draw: no faces and no lines.", locationName), ErrError);
     if (scene.hasFaces() && !(scene.areaSums().second > 0.0))
-        throw data::invalid(kClass, "picture", _("Location '%s' has no area: there is nothing to colour.", locationName),
-                            ErrError);
+        throw data::invalid(kClass, "picture",
+                            _("Location '%s' has no area: there is nothing to colour.", locationName), ErrError);
     PictureResult r = renderPicture(scene, style, *file);
     const std::string summary = _("%s on %s, %d x %d, %s to %s", style.legendTitle, location.getName(), r.width,
                                   r.height, formatValue(r.legendMin), formatValue(r.legendMax));
@@ -379,7 +386,8 @@ void PictureCommands::plot(const std::vector<std::string>& action) {
                             ErrError);
     GeometricOKLObject& location = findLocation(locationName, "plot");
     if (!location.isA("line"))
-        throw data::invalid(kClass, "plot", _("'%s' is no line: > plot draws values along a LINE or a POLYLINE.", locationName),
+        throw data::invalid(kClass, "plot",
+                            _("'%s' is no line: > plot draws values along a LINE or a POLYLINE.", locationName),
                             ErrError);
     const std::string markers = lower(s->getValue("Markers"));
     style.markers = markers == "auto" ? hasSamplePoints(location) : s->getBoolValue("Markers");
@@ -410,7 +418,8 @@ void PictureCommands::plot(const std::vector<std::string>& action) {
         }
     }
     if (pieces.empty())
-        throw data::invalid(kClass, "plot", _("Line '%s' has no points (does it cross the mesh?).", locationName), ErrError);
+        throw data::invalid(kClass, "plot", _("Line '%s' has no points (does it cross the mesh?).", locationName),
+                            ErrError);
 
     // Positions along the x axis.
     std::vector<std::vector<double>> xs(pieces.size());
@@ -456,7 +465,8 @@ void PictureCommands::plot(const std::vector<std::string>& action) {
                 curve.y.push_back(std::numeric_limits<double>::quiet_NaN());
             }
             for (std::size_t i = 0; i < pieces[k].vertices.size(); ++i) {
-                const float v = it == field.values.end() ? UNDEFINED_VALUE : it->second[std::size_t(pieces[k].vertices[i])];
+                const float v =
+                    it == field.values.end() ? UNDEFINED_VALUE : it->second[std::size_t(pieces[k].vertices[i])];
                 curve.x.push_back(xs[k][i]);
                 curve.y.push_back(isUndefined(v) ? std::numeric_limits<double>::quiet_NaN() : double(display.shown(v)));
             }

@@ -25,9 +25,9 @@ namespace zel::host::render {
 // One picture or plot written.
 struct PictureRecord {
     std::filesystem::path file;
-    std::string summary;  // "Pressure [Pa] on Mid Plane, 1600 x 1200, -12.5 to 45.25"
-    std::optional<PictureResult> picture;  // what a picture shows
-    std::optional<PlotResult> plot;        // or a plot
+    std::string summary;                  // "Pressure [Pa] on Mid Plane, 1600 x 1200, -12.5 to 45.25"
+    std::optional<PictureResult> picture; // what a picture shows
+    std::optional<PlotResult> plot;       // or a plot
 };
 
 class PictureCommands : public ActionExecutor {

@@ -83,7 +83,8 @@ PlotResult renderPlot(const std::vector<PlotCurve>& curves, const PlotStyle& sty
             ylo[k] = std::min(ylo[k], y);
             yhi[k] = std::max(yhi[k], y);
         }
-    if (!any) throw data::invalid(kClass, "render", "The plot's expressions have no defined value on the line.", ErrError);
+    if (!any)
+        throw data::invalid(kClass, "render", "The plot's expressions have no defined value on the line.", ErrError);
     const auto axisLabel = [&](int k) {
         std::string names;
         for (std::size_t c = 0; c < curves.size(); ++c)
@@ -117,8 +118,8 @@ PlotResult renderPlot(const std::vector<PlotCurve>& curves, const PlotStyle& sty
     const double lastX = canvas.textWidth(formatTick(result.x.ticks.back(), tickStep(result.x)));
     result.right = W - (result.hasRightAxis ? m + 1.5 * fs + widest(result.y2) + 0.8 * fs : m + 0.6 * lastX);
     if (result.right - result.left < 10 || result.bottom - result.top < 10)
-        throw data::invalid(kClass, "render", _("A plot of %d x %d pixels is too small for its labels.", style.width,
-                                                style.height),
+        throw data::invalid(kClass, "render",
+                            _("A plot of %d x %d pixels is too small for its labels.", style.width, style.height),
                             ErrError);
 
     // Grid and frame.

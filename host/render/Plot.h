@@ -11,8 +11,8 @@
 namespace zel::host::render {
 
 struct PlotCurve {
-    std::string label;   // the expression
-    std::string units;   // its units as a unit text ("m s^-1"); curves are grouped by it
+    std::string label; // the expression
+    std::string units; // its units as a unit text ("m s^-1"); curves are grouped by it
     // The points in path order: x[i], y[i]. A NaN y is a gap (an undefined value); a NaN x
     // ends a piece (the next point starts a new one).
     std::vector<double> x, y;
@@ -21,12 +21,12 @@ struct PlotCurve {
 struct PlotStyle {
     int width = 1600, height = 1200;
     std::string title;
-    std::string xLabel;    // with its units: "Arc Length [m]"
-    bool markers = false;  // a dot at every point
+    std::string xLabel;   // with its units: "Arc Length [m]"
+    bool markers = false; // a dot at every point
 };
 
 struct PlotAxis {
-    double lo = 0.0, hi = 1.0;    // the values at the ends
+    double lo = 0.0, hi = 1.0; // the values at the ends
     std::vector<double> ticks;
     std::string label;
 };
@@ -36,11 +36,11 @@ struct PlotAxis {
 struct PlotResult {
     std::filesystem::path file;
     int width = 0, height = 0;
-    double left = 0, top = 0, right = 0, bottom = 0;  // the plot area, pixels
-    PlotAxis x, y, y2;                                // y2: the right axis, when there is one
+    double left = 0, top = 0, right = 0, bottom = 0; // the plot area, pixels
+    PlotAxis x, y, y2;                               // y2: the right axis, when there is one
     bool hasRightAxis = false;
-    std::vector<int> axisOfCurve;                      // 0 left, 1 right
-    std::vector<std::uint32_t> colours;                // packed, one per curve
+    std::vector<int> axisOfCurve;       // 0 left, 1 right
+    std::vector<std::uint32_t> colours; // packed, one per curve
 
     double pixelX(double v) const { return left + (v - x.lo) / (x.hi - x.lo) * (right - left); }
     double pixelY(double v, int axis = 0) const {

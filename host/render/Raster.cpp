@@ -4,8 +4,8 @@ namespace zel::host::render {
 
 Raster::Raster(int width, int height, int factor)
     : m_width(std::max(width, 1)), m_height(std::max(height, 1)), m_factor(std::max(factor, 1)),
-      m_sw(m_width * m_factor), m_sh(m_height * m_factor),
-      m_colour(std::size_t(m_sw) * std::size_t(m_sh)), m_depth(m_colour.size()) {}
+      m_sw(m_width * m_factor), m_sh(m_height * m_factor), m_colour(std::size_t(m_sw) * std::size_t(m_sh)),
+      m_depth(m_colour.size()) {}
 
 void Raster::clear(std::uint32_t colour) {
     std::fill(m_colour.begin(), m_colour.end(), colour);
@@ -44,7 +44,8 @@ void Raster::resolve(std::uint32_t* out, std::size_t stride) const {
         for (int x = 0; x < m_width; ++x) {
             std::uint32_t r = 0, g = 0, b = 0;
             for (int j = 0; j < f; ++j) {
-                const std::uint32_t* row = m_colour.data() + std::size_t(y * f + j) * std::size_t(m_sw) + std::size_t(x * f);
+                const std::uint32_t* row =
+                    m_colour.data() + std::size_t(y * f + j) * std::size_t(m_sw) + std::size_t(x * f);
                 for (int i = 0; i < f; ++i) {
                     r += (row[i] >> 16) & 0xFF;
                     g += (row[i] >> 8) & 0xFF;

@@ -19,7 +19,7 @@
 namespace zel::host::render {
 
 struct RasterVertex {
-    float x = 0.0f, y = 0.0f;  // sample coordinates
+    float x = 0.0f, y = 0.0f; // sample coordinates
     float depth = 0.0f;
     float value = 0.0f;
 };
@@ -58,15 +58,15 @@ public:
 
 private:
     int m_width, m_height, m_factor, m_sw, m_sh;
-    std::vector<std::uint32_t> m_colour;  // m_sw × m_sh, row after row
+    std::vector<std::uint32_t> m_colour; // m_sw × m_sh, row after row
     std::vector<float> m_depth;
 };
 
 template <typename Shade>
 void Raster::fillTriangle(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c, Shade&& shade) {
-    constexpr int kBits = 8;                       // sub-sample precision
+    constexpr int kBits = 8; // sub-sample precision
     constexpr double kOne = double(1 << kBits);
-    constexpr double kLimit = double(1 << 22);     // samples: keeps the edge products in 64 bits
+    constexpr double kLimit = double(1 << 22); // samples: keeps the edge products in 64 bits
     const RasterVertex* v[3] = {&a, &b, &c};
     std::int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {

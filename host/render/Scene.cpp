@@ -11,10 +11,10 @@ namespace zel::host::render {
 void Scene::add(const Geometry& geometry, std::span<const float> vertexValues, bool withEdges) {
     const std::size_t n = std::size_t(geometry.getNumVertices());
     if (vertexValues.size() != n)
-        throw data::invalid("Scene", "add",
-                            _("Geometry '%s' has %d vertices but %d values.", geometry.getName(), int(n),
-                              int(vertexValues.size())),
-                            ErrError);
+        throw data::invalid(
+            "Scene", "add",
+            _("Geometry '%s' has %d vertices but %d values.", geometry.getName(), int(n), int(vertexValues.size())),
+            ErrError);
     const std::uint32_t base = std::uint32_t(points.size());
     const TripletZELVector& vertices = geometry.getVertices();
     points.insert(points.end(), vertices.begin(), vertices.end());
@@ -30,8 +30,9 @@ void Scene::add(const Geometry& geometry, std::span<const float> vertexValues, b
             if (!std::all_of(face.begin(), face.end(), valid) || k < 3) continue;
             faces = true;
             for (int i = 1; i + 1 < k; ++i)
-                triangles.insert(triangles.end(), {base + std::uint32_t(face[0]), base + std::uint32_t(face[std::size_t(i)]),
-                                                   base + std::uint32_t(face[std::size_t(i + 1)])});
+                triangles.insert(triangles.end(),
+                                 {base + std::uint32_t(face[0]), base + std::uint32_t(face[std::size_t(i)]),
+                                  base + std::uint32_t(face[std::size_t(i + 1)])});
             if (withEdges)
                 for (int i = 0; i < k; ++i)
                     edges.insert(edges.end(), {base + std::uint32_t(face[std::size_t(i)]),

@@ -15,12 +15,12 @@ class Geometry;
 namespace zel::host::render {
 
 struct Scene {
-    std::vector<TripletF> points;          // #V vertices
-    std::vector<float> values;             // #V values (UNDEFINED_VALUE where undefined)
-    std::vector<std::uint32_t> triangles;  // #T by 3 indices into points
-    std::vector<std::uint32_t> edges;      // #E by 2: the faces' own edges (not the fans'), each once
-    std::vector<std::uint32_t> lines;      // #L by 2: line elements
-    bool samplePoints = false;             // mark the vertices of the lines (a probe rake)
+    std::vector<TripletF> points;         // #V vertices
+    std::vector<float> values;            // #V values (UNDEFINED_VALUE where undefined)
+    std::vector<std::uint32_t> triangles; // #T by 3 indices into points
+    std::vector<std::uint32_t> edges;     // #E by 2: the faces' own edges (not the fans'), each once
+    std::vector<std::uint32_t> lines;     // #L by 2: line elements
+    bool samplePoints = false;            // mark the vertices of the lines (a probe rake)
 
     // Adds the geometry's face sets, each face fanned into triangles from its first vertex
     // (faces with an unset node, -1, are skipped), or, when it has no faces, its line

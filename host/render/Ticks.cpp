@@ -100,7 +100,7 @@ std::string prettyUnits(const std::string& units) {
         if (j < units.size() && (units[j] == '-' || units[j] == '+')) sup += units[j++] == '-' ? "⁻" : "";
         const std::size_t start = j;
         while (j < units.size() && units[j] >= '0' && units[j] <= '9') sup += digits[units[j++] - '0'];
-        if (j == start) {  // not a plain whole exponent ("^(1/2)"): keep it as written
+        if (j == start) { // not a plain whole exponent ("^(1/2)"): keep it as written
             out += units[i];
             continue;
         }

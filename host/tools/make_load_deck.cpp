@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
         if (names.size() != 1)
             throw data::invalid("make_load_deck", "main", "'" + positional[1] + "' does not lie in one domain.",
                                 ErrError);
-        const host::LoadDeckCounts counts = host::writeLoadDeck(*boundary->getGeometry(names.front()), positional[2], options);
+        const host::LoadDeckCounts counts =
+            host::writeLoadDeck(*boundary->getGeometry(names.front()), positional[2], options);
         std::cout << "wrote " << positional[2] << ": " << counts.nodes << " nodes, " << counts.elements
                   << " elements\n";
     } catch (const Error& e) {

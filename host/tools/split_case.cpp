@@ -129,7 +129,8 @@ void writePiece(const fs::path& file, const MeshBlock& b, const std::vector<std:
         for (std::size_t i = 0; i < cells.size(); ++i) out << int((*ghost)[i]) << (i % 30 == 29 ? '\n' : ' ');
         out << "\n</DataArray>\n";
     }
-    out << "</CellData>\n<Points>\n<DataArray type=\"" << typeName(b.points) << "\" NumberOfComponents=\"3\" format=\"ascii\">\n";
+    out << "</CellData>\n<Points>\n<DataArray type=\"" << typeName(b.points)
+        << "\" NumberOfComponents=\"3\" format=\"ascii\">\n";
     writeValues(out, b.points, points, 3);
     out << "</DataArray>\n</Points>\n";
     out << (poly ? "<Polys>\n" : "<Cells>\n") << "<DataArray type=\"Int64\" Name=\"connectivity\" format=\"ascii\">\n";
@@ -164,7 +165,8 @@ void writeParallelFile(const fs::path& file, const MeshBlock& b, const std::vect
         out << "<PDataArray type=\"" << typeName(f.values) << "\" Name=\"" << f.name << "\" NumberOfComponents=\""
             << f.components << "\"/>\n";
     if (ghost && !poly) out << "<PDataArray type=\"UInt8\" Name=\"vtkGhostType\"/>\n";
-    out << "</PCellData>\n<PPoints>\n<PDataArray type=\"" << typeName(b.points) << "\" NumberOfComponents=\"3\"/>\n</PPoints>\n";
+    out << "</PCellData>\n<PPoints>\n<PDataArray type=\"" << typeName(b.points)
+        << "\" NumberOfComponents=\"3\"/>\n</PPoints>\n";
     for (const std::string& p : pieces) out << "<Piece Source=\"" << p << "\"/>\n";
     out << "</" << type << ">\n</VTKFile>\n";
 }
@@ -176,9 +178,12 @@ int main(int argc, char** argv) {
     bool ghost = false, globalIds = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--ghost") ghost = true;
-        else if (a == "--global-ids") globalIds = true;
-        else positional.push_back(a);
+        if (a == "--ghost")
+            ghost = true;
+        else if (a == "--global-ids")
+            globalIds = true;
+        else
+            positional.push_back(a);
     }
     if (positional.size() != 3) {
         std::cerr << "usage: split_case CASE N OUTDIR [--ghost] [--global-ids]\n";
@@ -221,7 +226,8 @@ int main(int argc, char** argv) {
             list.resize(b.cells.connectivity.size());
             std::vector<std::int64_t> fill(start.begin(), start.end() - 1);
             for (std::size_t c = 0; c < b.numCells(); ++c)
-                for (std::int64_t p : b.cells.cellPoints(c)) list[std::size_t(fill[std::size_t(p)]++)] = std::int64_t(c);
+                for (std::int64_t p : b.cells.cellPoints(c))
+                    list[std::size_t(fill[std::size_t(p)]++)] = std::int64_t(c);
         }
 
         struct Written {
@@ -246,11 +252,13 @@ int main(int argc, char** argv) {
                         const auto it = volumePoint.find(keyOf(b, std::size_t(p)));
                         mine.push_back(it == volumePoint.end() ? -1 : it->second.second);
                     }
-                    for (auto i = pointCellsStart[vb][std::size_t(vp)]; i < pointCellsStart[vb][std::size_t(vp) + 1]; ++i) {
+                    for (auto i = pointCellsStart[vb][std::size_t(vp)]; i < pointCellsStart[vb][std::size_t(vp) + 1];
+                         ++i) {
                         const std::int64_t cell = pointCells[vb][std::size_t(i)];
                         const auto cp = v.cells.cellPoints(std::size_t(cell));
-                        if (std::all_of(mine.begin(), mine.end(),
-                                        [&](std::int64_t p) { return std::find(cp.begin(), cp.end(), p) != cp.end(); })) {
+                        if (std::all_of(mine.begin(), mine.end(), [&](std::int64_t p) {
+                                return std::find(cp.begin(), cp.end(), p) != cp.end();
+                            })) {
                             piece[c] = pieceOf[vb][std::size_t(cell)];
                             break;
                         }
@@ -275,7 +283,8 @@ int main(int argc, char** argv) {
                     const std::size_t own = cells.size();
                     for (std::size_t k = 0; k < own; ++k)
                         for (std::int64_t pt : b.cells.cellPoints(std::size_t(cells[k])))
-                            for (auto i = pointCellsStart[bi][std::size_t(pt)]; i < pointCellsStart[bi][std::size_t(pt) + 1]; ++i) {
+                            for (auto i = pointCellsStart[bi][std::size_t(pt)];
+                                 i < pointCellsStart[bi][std::size_t(pt) + 1]; ++i) {
                                 const std::int64_t n = pointCells[bi][std::size_t(i)];
                                 if (taken[std::size_t(n)] == 0) {
                                     taken[std::size_t(n)] = 1;
@@ -300,7 +309,8 @@ int main(int argc, char** argv) {
         }
         // The groups of the case as nested blocks.
         std::ofstream vtm(outDir / input.filename());
-        vtm << "<?xml version=\"1.0\"?>\n<VTKFile type=\"vtkMultiBlockDataSet\" version=\"1.0\">\n<vtkMultiBlockDataSet>\n";
+        vtm << "<?xml version=\"1.0\"?>\n<VTKFile type=\"vtkMultiBlockDataSet\" "
+               "version=\"1.0\">\n<vtkMultiBlockDataSet>\n";
         std::vector<std::string> open;
         for (const Written& w : written) {
             std::vector<std::string> parts2;

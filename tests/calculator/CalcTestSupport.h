@@ -60,7 +60,8 @@ public:
         const auto it = domainPhases.find(domain);
         return it == domainPhases.end() ? std::vector<std::string>() : it->second;
     }
-    void getMassFlow(FloatZELVectorConcrete& values, const Interpolant* interpolant, const std::string& phase) override {
+    void getMassFlow(FloatZELVectorConcrete& values, const Interpolant* interpolant,
+                     const std::string& phase) override {
         massFlowCalls.push_back(phase);
         if (failure == 1) throw std::runtime_error("flow solver gone");
         if (failure == 2) throw std::bad_alloc();
@@ -79,10 +80,10 @@ public:
 
     std::map<std::string, std::vector<std::string>> domainPhases;
     std::map<std::string, Flow> flows;
-    std::map<const Interpolant*, const Geometry*> flowGeometry;  // not owned
+    std::map<const Interpolant*, const Geometry*> flowGeometry; // not owned
     std::vector<std::string> massFlowCalls;
     int turboCalls = 0;
-    int failure = 0;  // 1: getMassFlow and the turbo call throw a std::exception, 2: bad_alloc
+    int failure = 0; // 1: getMassFlow and the turbo call throw a std::exception, 2: bad_alloc
 };
 
 // A planar mesh with what it should integrate to.
@@ -90,7 +91,7 @@ struct Patch {
     std::unique_ptr<Geometry> geometry;
     double area = 0.0;
     Vec3 centroid;
-    Vec3 normal;  // unit normal by the right-hand rule of the faces
+    Vec3 normal; // unit normal by the right-hand rule of the faces
 };
 
 // The tilted plane the patches lie in: p = origin + u e1 + v e2.
@@ -142,7 +143,7 @@ inline Patch makePatch(ShapeType type, const std::string& name = "Patch") {
     default: {
         const int n = type == ShapeType::Pentagon ? 5 : type == ShapeType::Hexagon ? 6 : 7;
         ShapeSet* faces = patch.geometry->addFaceSet("polygons", type, 0, n);
-        const double centres[2][3] = {{0.0, 0.0, 1.0}, {3.0, 0.5, 0.5}};  // u, v, radius
+        const double centres[2][3] = {{0.0, 0.0, 1.0}, {3.0, 0.5, 0.5}}; // u, v, radius
         for (const auto& c : centres) {
             std::vector<int> nodes;
             for (int k = 0; k < n; ++k) {
@@ -204,8 +205,7 @@ inline std::unique_ptr<DomainGeometryBase> makeBoxDomain(const std::string& name
     TripletZELVector vertices;
     for (int k = 0; k <= n; ++k)
         for (int j = 0; j <= n; ++j)
-            for (int i = 0; i <= n; ++i)
-                vertices.push_back(toF(Vec3{size.x * i / n, size.y * j / n, size.z * k / n}));
+            for (int i = 0; i <= n; ++i) vertices.push_back(toF(Vec3{size.x * i / n, size.y * j / n, size.z * k / n}));
     auto id = [&](int i, int j, int k) { return i + (n + 1) * (j + (n + 1) * k); };
     std::map<ShapeType, ShapeSet*> sets;
     auto set = [&](ShapeType t) {
@@ -217,8 +217,8 @@ inline std::unique_ptr<DomainGeometryBase> makeBoxDomain(const std::string& name
             for (int i = 0; i < n; ++i) {
                 const int h[8] = {id(i, j, k),     id(i + 1, j, k),     id(i + 1, j + 1, k),     id(i, j + 1, k),
                                   id(i, j, k + 1), id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)};
-                const ShapeType t = type == ShapeType::Point ? (i == 0 ? ShapeType::Hexahedron : ShapeType::Tetrahedron)
-                                                             : type;
+                const ShapeType t =
+                    type == ShapeType::Point ? (i == 0 ? ShapeType::Hexahedron : ShapeType::Tetrahedron) : type;
                 if (t == ShapeType::Hexahedron) {
                     set(t)->addElement(std::vector<int>(h, h + 8));
                 } else if (t == ShapeType::Tetrahedron) {

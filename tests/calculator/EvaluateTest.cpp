@@ -26,9 +26,9 @@ protected:
 };
 
 TEST_F(EvaluateTest, AreaFunctionsAreExactForLinearFieldsOnEveryFaceType) {
-    const Vec3 axis = Vec3{1.0, 2.0, 2.0} / 3.0;  // "1, 2, 2" normalised
-    for (const ShapeType type : {ShapeType::Triangle, ShapeType::Quadrilateral, ShapeType::Pentagon,
-                                 ShapeType::Hexagon, ShapeType::Polygon, ShapeType::Point}) {
+    const Vec3 axis = Vec3{1.0, 2.0, 2.0} / 3.0; // "1, 2, 2" normalised
+    for (const ShapeType type : {ShapeType::Triangle, ShapeType::Quadrilateral, ShapeType::Pentagon, ShapeType::Hexagon,
+                                 ShapeType::Polygon, ShapeType::Point}) {
         SCOPED_TRACE(static_cast<int>(type));
         ObjectDB::instance()->clear();
         addVariableObject("Pressure");
@@ -110,8 +110,11 @@ TEST_F(EvaluateTest, ArgumentErrorsAreReportedAndGiveTheUndefinedQuantity) {
     };
     const Case cases[] = {
         {"Area", {"Wall"}, "Function named 'Area' does not exist."},
-        {"areaAve", {"Wall"}, "Function 'areaAve' has 2 required arguments and 1 optional arguments. Received 1 arguments."},
-        {"massFlow", {"Wall", "Water", "extra"},
+        {"areaAve",
+         {"Wall"},
+         "Function 'areaAve' has 2 required arguments and 1 optional arguments. Received 1 arguments."},
+        {"massFlow",
+         {"Wall", "Water", "extra"},
          "Function 'massFlow' has 1 required arguments and 1 optional arguments. Received 3 arguments."},
         {"count", {}, "Function 'count' has 1 required arguments and 0 optional arguments. Received 0 arguments."},
         {"area", {"Nowhere"}, "Object 'Nowhere' does not exist."},
@@ -135,7 +138,8 @@ TEST_F(EvaluateTest, ArgumentErrorsAreReportedAndGiveTheUndefinedQuantity) {
     // The callback form drops empty strings: areaAve without an expression has one argument.
     ErrorProgressReporter::instance()->clear();
     EXPECT_TRUE(calculator->evaluate("areaAve", "Wall", "", "", "").isUndefined());
-    EXPECT_EQ(lastReport(), "Function 'areaAve' has 2 required arguments and 1 optional arguments. Received 1 arguments.");
+    EXPECT_EQ(lastReport(),
+              "Function 'areaAve' has 2 required arguments and 1 optional arguments. Received 1 arguments.");
     // With an axis the list has two strings, and the axis is taken for the location.
     EXPECT_TRUE(calculator->evaluate("areaAve", "Wall", "", "X", "").isUndefined());
     EXPECT_EQ(lastReport(), "Object 'X' does not exist.");
@@ -162,7 +166,7 @@ TEST_F(EvaluateTest, LocationsAreFoundByPathOrByTopLevelName) {
 TEST_F(EvaluateTest, EveryFunctionChecksTheKindOfItsLocation) {
     addLocation("LINE", "Line", makeHelix(2).geometry);
     addLocation("BOUNDARY", "Wall", makePatch(ShapeType::Quadrilateral, "Wall").geometry);
-    addObject("COORD FRAME", "Frame");  // a geometric object of no location kind
+    addObject("COORD FRAME", "Frame"); // a geometric object of no location kind
     const std::string surface = "Only geometries with surface data \nare allowed for calculating ";
     const std::string volume = "Only geometries with volume data\nare allowed for calculating ";
     const std::string line = "Only geometries with line data\nare allowed for calculating ";
@@ -227,7 +231,7 @@ TEST_F(EvaluateTest, ResultsCarryTheBaseUnitsOfTheFunctionAndTheExpression) {
     storage->domainPhases["D1"] = {"Water"};
     addLocation("BOUNDARY", "Wall", std::move(patch.geometry));
     addVariableObject("Ratio", "0,0,0,0,0,0,0,0,0,0");
-    addObject("SCALAR VARIABLE", "Mystery");  // no "Variable Dimensions": the store does not know it
+    addObject("SCALAR VARIABLE", "Mystery"); // no "Variable Dimensions": the store does not know it
     addVariableObject("Broken", "1, 2");
 
     const std::string p = kPressureUnits;

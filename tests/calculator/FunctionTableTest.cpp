@@ -14,22 +14,33 @@ TEST(FunctionTable, HoldsTheTwentyTwoFunctionsWithTheirArgumentsKindsAndDimensio
     struct Expected {
         const char* name;
         AU expression, axis, fluid;
-        const char* kinds;  // p l s v
+        const char* kinds; // p l s v
         double m, l, t;
     };
     const AU N = AU::NotTaken, O = AU::Optional, R = AU::Required;
     const Expected table[] = {
-        {"volume", N, N, N, "v", 0, 3, 0},           {"length", N, N, N, "l", 0, 1, 0},
-        {"count", N, N, N, "p", 0, 0, 0},            {"massFlow", N, N, O, "s", 1, 0, -1},
-        {"force", N, R, O, "s", 1, 1, -2},           {"torque", N, R, O, "s", 1, 2, -2},
-        {"forceNorm", N, R, O, "l", 1, 1, -2},       {"area", N, O, N, "s", 0, 2, 0},
-        {"volumeAve", R, N, N, "v", 0, 0, 0},        {"volumeInt", R, N, N, "v", 0, 3, 0},
-        {"lengthAve", R, N, N, "l", 0, 0, 0},        {"lengthInt", R, N, N, "l", 0, 1, 0},
-        {"ave", R, N, N, "p", 0, 0, 0},              {"sum", R, N, N, "p", 0, 0, 0},
-        {"probe", R, N, N, "p", 0, 0, 0},            {"minVal", R, N, N, "p", 0, 0, 0},
-        {"maxVal", R, N, N, "p", 0, 0, 0},           {"massFlowAve", R, N, O, "s", 0, 0, 0},
-        {"massFlowAveAbs", R, N, O, "s", 0, 0, 0},   {"massFlowInt", R, N, O, "s", 1, 0, -1},
-        {"areaAve", R, O, N, "s", 0, 0, 0},          {"areaInt", R, O, N, "s", 0, 2, 0},
+        {"volume", N, N, N, "v", 0, 3, 0},
+        {"length", N, N, N, "l", 0, 1, 0},
+        {"count", N, N, N, "p", 0, 0, 0},
+        {"massFlow", N, N, O, "s", 1, 0, -1},
+        {"force", N, R, O, "s", 1, 1, -2},
+        {"torque", N, R, O, "s", 1, 2, -2},
+        {"forceNorm", N, R, O, "l", 1, 1, -2},
+        {"area", N, O, N, "s", 0, 2, 0},
+        {"volumeAve", R, N, N, "v", 0, 0, 0},
+        {"volumeInt", R, N, N, "v", 0, 3, 0},
+        {"lengthAve", R, N, N, "l", 0, 0, 0},
+        {"lengthInt", R, N, N, "l", 0, 1, 0},
+        {"ave", R, N, N, "p", 0, 0, 0},
+        {"sum", R, N, N, "p", 0, 0, 0},
+        {"probe", R, N, N, "p", 0, 0, 0},
+        {"minVal", R, N, N, "p", 0, 0, 0},
+        {"maxVal", R, N, N, "p", 0, 0, 0},
+        {"massFlowAve", R, N, O, "s", 0, 0, 0},
+        {"massFlowAveAbs", R, N, O, "s", 0, 0, 0},
+        {"massFlowInt", R, N, O, "s", 1, 0, -1},
+        {"areaAve", R, O, N, "s", 0, 0, 0},
+        {"areaInt", R, O, N, "s", 0, 2, 0},
     };
     const auto& all = calculator.getFunctionInfo();
     EXPECT_EQ(all.size(), 22u);
@@ -93,33 +104,32 @@ TEST(FunctionTable, InstanceIsCreatedOnceAndServesTheExpressionLanguage) {
 }
 
 TEST(FunctionTable, HelpListsEveryFunctionInTheFixedLayout) {
-    const std::string expected =
-        "\n"
-        "Function Name        Arguments <required> [optional]\n"
-        "-------------        -------------------------------\n"
-        "area                 [Location] [Axis] \n"
-        "areaAve              <Expression> [Location] [Axis] \n"
-        "areaInt              <Expression> [Location] [Axis] \n"
-        "ave                  <Expression> [Location] \n"
-        "count                [Location] \n"
-        "force                [Location] <Axis> [Fluid] \n"
-        "forceNorm            [Location] <Axis> [Fluid] \n"
-        "length               [Location] \n"
-        "lengthAve            <Expression> [Location] \n"
-        "lengthInt            <Expression> [Location] \n"
-        "massFlow             [Location] [Fluid] \n"
-        "massFlowAve          <Expression> [Location] [Fluid] \n"
-        "massFlowAveAbs       <Expression> [Location] [Fluid] \n"
-        "massFlowInt          <Expression> [Location] [Fluid] \n"
-        "maxVal               <Expression> [Location] \n"
-        "minVal               <Expression> [Location] \n"
-        "probe                <Expression> [Location] \n"
-        "sum                  <Expression> [Location] \n"
-        "torque               [Location] <Axis> [Fluid] \n"
-        "volume               [Location] \n"
-        "volumeAve            <Expression> [Location] \n"
-        "volumeInt            <Expression> [Location] \n"
-        "\n";
+    const std::string expected = "\n"
+                                 "Function Name        Arguments <required> [optional]\n"
+                                 "-------------        -------------------------------\n"
+                                 "area                 [Location] [Axis] \n"
+                                 "areaAve              <Expression> [Location] [Axis] \n"
+                                 "areaInt              <Expression> [Location] [Axis] \n"
+                                 "ave                  <Expression> [Location] \n"
+                                 "count                [Location] \n"
+                                 "force                [Location] <Axis> [Fluid] \n"
+                                 "forceNorm            [Location] <Axis> [Fluid] \n"
+                                 "length               [Location] \n"
+                                 "lengthAve            <Expression> [Location] \n"
+                                 "lengthInt            <Expression> [Location] \n"
+                                 "massFlow             [Location] [Fluid] \n"
+                                 "massFlowAve          <Expression> [Location] [Fluid] \n"
+                                 "massFlowAveAbs       <Expression> [Location] [Fluid] \n"
+                                 "massFlowInt          <Expression> [Location] [Fluid] \n"
+                                 "maxVal               <Expression> [Location] \n"
+                                 "minVal               <Expression> [Location] \n"
+                                 "probe                <Expression> [Location] \n"
+                                 "sum                  <Expression> [Location] \n"
+                                 "torque               [Location] <Axis> [Fluid] \n"
+                                 "volume               [Location] \n"
+                                 "volumeAve            <Expression> [Location] \n"
+                                 "volumeInt            <Expression> [Location] \n"
+                                 "\n";
     FunctionCalculator calculator(false);
     testing::internal::CaptureStdout();
     calculator.printHelp();
@@ -135,15 +145,13 @@ protected:
 };
 
 TEST_F(CalculatorObjectTest, GetArgsFromObjTakesOnlyTheArgumentsTheFunctionTakes) {
-    OKLObject& calc = object({{"Function", "massFlow"},
-                              {"Expression", "Pressure"},
-                              {"Location", "Outlet"},
-                              {"Axis", "X"}});
+    OKLObject& calc =
+        object({{"Function", "massFlow"}, {"Expression", "Pressure"}, {"Location", "Outlet"}, {"Axis", "X"}});
     std::string function;
     std::vector<std::string> args{"stale"};
     calculator->getArgsFromObj(function, args, calc);
     EXPECT_EQ(function, "massFlow");
-    EXPECT_EQ(args, (std::vector<std::string>{"Outlet", ""}));  // location, empty fluid
+    EXPECT_EQ(args, (std::vector<std::string>{"Outlet", ""})); // location, empty fluid
 
     calc.setParameter("Function", "count");
     calculator->getArgsFromObj(function, args, calc);

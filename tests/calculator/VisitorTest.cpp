@@ -30,7 +30,7 @@ protected:
     Patch& addBoundary(const std::string& name, const std::string& domain, ShapeType type = ShapeType::Quadrilateral,
                        bool flip = false) {
         Patch patch = makePatch(type, name);
-        if (flip) {  // reverse every face: the normal turns round
+        if (flip) { // reverse every face: the normal turns round
             for (int s = 0; s < patch.geometry->getNumElementSets(); ++s) {
                 ShapeSet& set = patch.geometry->getElementSet(s);
                 for (int e = 0; e < set.size(); ++e) {
@@ -74,8 +74,8 @@ protected:
         }
     }
 
-    std::deque<Patch> patches;  // references to its entries stay valid as it grows
-    std::vector<Geometry*> geometries;  // owned by the location
+    std::deque<Patch> patches;         // references to its entries stay valid as it grows
+    std::vector<Geometry*> geometries; // owned by the location
 };
 
 TEST_F(VisitorTest, MassFlowOfAUniformFlowIsDensityTimesNormalVelocityTimesArea) {
@@ -114,7 +114,7 @@ TEST_F(VisitorTest, AbsoluteMassFlowAverageWeightsByTheSizeOfTheFlow) {
     const double fin = flowThrough(in, "Water"), fout = flowThrough(out, "Water");
     const double ain = linearField(in.centroid) * in.area, aout = linearField(out.centroid) * out.area;
     locate("BOUNDARY", "Both");
-    ASSERT_LT(fin * fout, 0.0);  // the flows have opposite signs
+    ASSERT_LT(fin * fout, 0.0); // the flows have opposite signs
     expectClose(eval("massFlow", {"Both"}).getValue(), fin + fout, std::abs(fin));
     expectClose(eval("massFlowAveAbs", {"Pressure", "Both"}).getValue(), (ain + aout) / (in.area + out.area));
     const double signedAverage = (std::abs(fin) * ain / in.area - std::abs(fout) * aout / out.area) / (fin + fout);
@@ -177,8 +177,9 @@ TEST_F(VisitorTest, MassFlowThatCannotBeCalculatedIsReported) {
     addLocation("PLANE", "Cut", std::move(patch.geometry));
     EXPECT_TRUE(eval("massFlowAve", {"Pressure", "Cut"}).isUndefined());
     const auto& report = ErrorProgressReporter::instance()->last();
-    EXPECT_EQ(report.getMessage(),
-              "Mass flow of fluid 'Water' is not available in domain 'D1'\nand cannot be calculated on geometry 'Cut'.");
+    EXPECT_EQ(
+        report.getMessage(),
+        "Mass flow of fluid 'Water' is not available in domain 'D1'\nand cannot be calculated on geometry 'Cut'.");
     EXPECT_EQ(report.getClassName(), "MassflowVisitor");
     EXPECT_EQ(report.family, "data::error");
     EXPECT_TRUE(eval("massFlowAve", {"Temperature", "Cut"}).isUndefined());
@@ -234,7 +235,7 @@ TEST_F(VisitorTest, ForceFluidRuleUndefinedVerticesAndMissingData) {
     Geometry& g = *geometries[0];
     const int n = g.getNumVertices();
     TripletZELVector force(std::size_t(n), TripletF{1.0f, 0.0f, 0.0f});
-    force[0] = TripletF{UNDEFINED_VALUE, 5.0f, 5.0f};  // adds nothing, to force or torque
+    force[0] = TripletF{UNDEFINED_VALUE, 5.0f, 5.0f}; // adds nothing, to force or torque
     addVector(g, "Force", force);
     locate("BOUNDARY", "Wall");
     // No per-fluid forces: the mixture's "Force" is counted once, not once per phase.
@@ -256,7 +257,8 @@ TEST_F(VisitorTest, ForceFluidRuleUndefinedVerticesAndMissingData) {
     EXPECT_EQ(ErrorProgressReporter::instance()->last().family, "internal::bad_cast");
     storage->domainPhases["D1"] = {"Water"};
     EXPECT_TRUE(eval("force", {"Wall", "Y", "Oil"}).isUndefined());
-    EXPECT_EQ(lastReport(), "Force of fluid 'Oil' is not available in the file\nand cannot be calculated on geometry 'Wall'.");
+    EXPECT_EQ(lastReport(),
+              "Force of fluid 'Oil' is not available in the file\nand cannot be calculated on geometry 'Wall'.");
 
     // No phases and no fluid: nothing is summed.
     storage->domainPhases["D1"].clear();

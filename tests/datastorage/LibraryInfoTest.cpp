@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 
 extern "C" const char* zelLibraryVersion();
 

@@ -12,8 +12,7 @@ namespace {
 using kvodi::DIVarKey;
 
 // Expected values of a field at the vertices of a domain.
-template <typename F>
-std::vector<float> field(const TripletZELVector& vertices, F&& f) {
+template <typename F> std::vector<float> field(const TripletZELVector& vertices, F&& f) {
     std::vector<float> out;
     for (const TripletF& p : vertices) out.push_back(f(p));
     return out;
@@ -140,12 +139,24 @@ TEST_F(StorageTest, SolverVariablesTurboAndValueTypes) {
 
     // A value type the host does not know.
     addObject("SCALAR VARIABLE", "Odd", {{"Boundary Values", "Sideways"}});
-    expectError<internal::error>([&] { storage->getVariable("Odd", "D1"); }, {.className = "DataStorageBase", .operation = "makeFundamentalVariable", .message = "Variable 'Odd' in domain 'D1' has unknown type."});
+    expectError<internal::error>([&] { storage->getVariable("Odd", "D1"); },
+                                 {.className = "DataStorageBase",
+                                  .operation = "makeFundamentalVariable",
+                                  .message = "Variable 'Odd' in domain 'D1' has unknown type."});
 
     // The protected helpers directly.
-    expectError<data::notFound>([&] { storage->makeFundamentalVariable("Nowhere", "D1"); }, {.className = "DataStorageBase", .operation = "makeFundamentalVariable", .message = "Variable 'Nowhere' does not exist."});
-    expectError<data::notFound>([&] { storage->makeFundamentalVariable("D1", "D1"); }, {.className = "DataStorageBase", .operation = "makeFundamentalVariable", .message = "D1 is not a Variable object."});
-    expectError<internal::error>([&] { storage->makeFundamentalVariable("Pressure", "D1"); }, {.className = "DataStorageBase", .operation = "makeFundamentalVariable", .message = "Variable 'Pressure' in domain 'D1' is already loaded."});
+    expectError<data::notFound>([&] { storage->makeFundamentalVariable("Nowhere", "D1"); },
+                                {.className = "DataStorageBase",
+                                 .operation = "makeFundamentalVariable",
+                                 .message = "Variable 'Nowhere' does not exist."});
+    expectError<data::notFound>([&] { storage->makeFundamentalVariable("D1", "D1"); },
+                                {.className = "DataStorageBase",
+                                 .operation = "makeFundamentalVariable",
+                                 .message = "D1 is not a Variable object."});
+    expectError<internal::error>([&] { storage->makeFundamentalVariable("Pressure", "D1"); },
+                                 {.className = "DataStorageBase",
+                                  .operation = "makeFundamentalVariable",
+                                  .message = "Variable 'Pressure' in domain 'D1' is already loaded."});
     EXPECT_EQ(storage->getFundamentalVariable("Pressure", "D1"), p);
     EXPECT_EQ(storage->getFundamentalVariable("Pressure", "D2")->getDomain(), "D2");
 }
@@ -170,11 +181,17 @@ TEST_F(StorageTest, VectorComponents) {
     storage->addSolverScalar("Pressure", [](const TripletF&) { return 1.0f; });
     addSolverObject("Pressure u", "SCALAR VARIABLE",
                     {{"Recipe", "Vector Component"}, {"Variable", "Pressure"}, {"Component Index", "1"}});
-    expectError<internal::bad_cast>([&] { storage->getVariable("Pressure u", "D1"); }, {.className = "DataStorageBase", .operation = "makeFundamentalVariable", .message = "Bad cast of variable 'Pressure' to VectorVariable."});
+    expectError<internal::bad_cast>([&] { storage->getVariable("Pressure u", "D1"); },
+                                    {.className = "DataStorageBase",
+                                     .operation = "makeFundamentalVariable",
+                                     .message = "Bad cast of variable 'Pressure' to VectorVariable."});
     addSolverObject("Nothing u", "SCALAR VARIABLE",
                     {{"Recipe", "Vector Component"}, {"Variable", "Nothing"}, {"Component Index", "1"}});
     addSolverObject("Nothing");
-    expectError<internal::bad_cast>([&] { storage->getVariable("Nothing u", "D1"); }, {.className = "DataStorageBase", .operation = "makeFundamentalVariable", .message = "Bad cast of variable 'Nothing' to VectorVariable."});
+    expectError<internal::bad_cast>([&] { storage->getVariable("Nothing u", "D1"); },
+                                    {.className = "DataStorageBase",
+                                     .operation = "makeFundamentalVariable",
+                                     .message = "Bad cast of variable 'Nothing' to VectorVariable."});
     EXPECT_FALSE(storage->isLoaded("Pressure u", "D1"));
 }
 
@@ -207,11 +224,19 @@ TEST_F(StorageTest, UserScalarAndVectorVariables) {
     // Vector variables not allowed, or a user variable of another type.
     addObject("USER VECTOR VARIABLE", "Arrow2", {{"X Expression", "x"}, {"Y Expression", "y"}, {"Z Expression", "z"}});
     storage->vectorsAllowed = false;
-    expectError<data::notFound>([&] { storage->getVariable("Arrow2", "D1"); }, {.className = "DataStorageBase", .operation = "getVariable", .message = "Attempt to use unsupported variable type."});
+    expectError<data::notFound>([&] { storage->getVariable("Arrow2", "D1"); },
+                                {.className = "DataStorageBase",
+                                 .operation = "getVariable",
+                                 .message = "Attempt to use unsupported variable type."});
     addObject("SCALAR VARIABLE", "Strange", {{"Recipe", "Expression"}});
-    expectError<data::notFound>([&] { storage->getVariable("Strange", "D1"); }, {.className = "DataStorageBase", .operation = "getVariable", .message = "Attempt to use unsupported variable type."});
+    expectError<data::notFound>([&] { storage->getVariable("Strange", "D1"); },
+                                {.className = "DataStorageBase",
+                                 .operation = "getVariable",
+                                 .message = "Attempt to use unsupported variable type."});
     // An object that is no variable.
-    expectError<data::notFound>([&] { storage->getVariable("D2", "D1"); }, {.className = "DataStorageBase", .operation = "getVariable", .message = "D2 is not a Variable object."});
+    expectError<data::notFound>(
+        [&] { storage->getVariable("D2", "D1"); },
+        {.className = "DataStorageBase", .operation = "getVariable", .message = "D2 is not a Variable object."});
 }
 
 // A provider that answers for names of its own, or nothing.
@@ -238,14 +263,20 @@ TEST_F(StorageTest, ProviderAnswersAndTheExceptions) {
 
     // An empty user expression fails even when the provider was asked and had nothing.
     addObject("USER SCALAR VARIABLE", "Empty", {{"Expression", ""}});
-    expectError<expressions::eval>([&] { storage->getVariable("Empty", "D1"); }, {.className = "DataStorageBase", .operation = "getVariable", .message = "Attempt to evaluate user variable with empty expression."});
+    expectError<expressions::eval>([&] { storage->getVariable("Empty", "D1"); },
+                                   {.className = "DataStorageBase",
+                                    .operation = "getVariable",
+                                    .message = "Attempt to evaluate user variable with empty expression."});
     EXPECT_EQ(provider->asked.back(), "Empty");
     EXPECT_FALSE(storage->isLoaded("Empty", "D1"));
 
     // An empty Z expression fails before anything is evaluated.
     addObject("USER VECTOR VARIABLE", "Flat", {{"X Expression", "x"}, {"Y Expression", "y"}, {"Z Expression", ""}});
     const std::size_t reads = storage->externalCalls.size();
-    expectError<expressions::eval>([&] { storage->getVariable("Flat", "D1"); }, {.className = "DataStorageBase", .operation = "getVariable", .message = "Attempt to evaluate user variable with empty expression."});
+    expectError<expressions::eval>([&] { storage->getVariable("Flat", "D1"); },
+                                   {.className = "DataStorageBase",
+                                    .operation = "getVariable",
+                                    .message = "Attempt to evaluate user variable with empty expression."});
     EXPECT_EQ(storage->externalCalls.size(), reads);
 
     // "Volume" is the geometry's own, not stored, and the provider is not asked.
@@ -264,13 +295,21 @@ TEST_F(StorageTest, NeededVariableOfTheWrongSize) {
     storage->addSolverScalar("Broken", [](const TripletF&) { return 1.0f; });
     storage->wrongSize.push_back("Broken");
     const int vars = storage->getNumVars();
-    expectError<internal::error>([&] { storage->getVariable("Broken + 1", "D1"); }, {.className = "DataStorageBase", .operation = "evaluateExpression", .message = "Number of values in retrieved variable does not match number of vertices."});
+    expectError<internal::error>(
+        [&] { storage->getVariable("Broken + 1", "D1"); },
+        {.className = "DataStorageBase",
+         .operation = "evaluateExpression",
+         .message = "Number of values in retrieved variable does not match number of vertices."});
     EXPECT_FALSE(storage->isLoaded("Broken + 1", "D1"));
     EXPECT_EQ(storage->getNumVars(), vars + 1); // the broken variable itself was stored by its own call
 
     // A needed variable that yields nothing (a turbo variable) has no values at all.
     addSolverObject("Turbo", "SCALAR VARIABLE", {{"Variable Is Turbo", "True"}});
-    expectError<internal::error>([&] { storage->getVariable("Turbo * 2", "D1"); }, {.className = "DataStorageBase", .operation = "evaluateExpression", .message = "Number of values in retrieved variable does not match number of vertices."});
+    expectError<internal::error>(
+        [&] { storage->getVariable("Turbo * 2", "D1"); },
+        {.className = "DataStorageBase",
+         .operation = "evaluateExpression",
+         .message = "Number of values in retrieved variable does not match number of vertices."});
 
     std::vector<float> out(27);
     storage->evaluateExpression("4", "D1", out.data(), 27);
@@ -282,12 +321,18 @@ TEST_F(StorageTest, NeededVariableOfTheWrongSize) {
 TEST_F(StorageTest, DirectAndIndirectCyclesFailAndStoreNothing) {
     addObject("USER SCALAR VARIABLE", "A", {{"Expression", "A + 1"}});
     const int vars = storage->getNumVars();
-    expectError<expressions::eval>([&] { storage->getVariable("A", "D1"); }, {.className = "DataStorageBase", .operation = "getVariable", .message = "Variable 'A' in domain 'D1' depends on itself: 'A' -> 'A'."});
+    expectError<expressions::eval>([&] { storage->getVariable("A", "D1"); },
+                                   {.className = "DataStorageBase",
+                                    .operation = "getVariable",
+                                    .message = "Variable 'A' in domain 'D1' depends on itself: 'A' -> 'A'."});
     EXPECT_EQ(storage->getNumVars(), vars);
 
     addObject("USER SCALAR VARIABLE", "B", {{"Expression", "C * 2"}});
     addObject("USER SCALAR VARIABLE", "C", {{"Expression", "B + y / 1 [m]"}});
-    expectError<expressions::eval>([&] { storage->getVariable("B", "D1"); }, {.className = "DataStorageBase", .operation = "getVariable", .message = "Variable 'B' in domain 'D1' depends on itself: 'B' -> 'C' -> 'B'."});
+    expectError<expressions::eval>([&] { storage->getVariable("B", "D1"); },
+                                   {.className = "DataStorageBase",
+                                    .operation = "getVariable",
+                                    .message = "Variable 'B' in domain 'D1' depends on itself: 'B' -> 'C' -> 'B'."});
     EXPECT_FALSE(storage->isLoaded("B", "D1"));
     EXPECT_FALSE(storage->isLoaded("C", "D1"));
 
@@ -297,7 +342,8 @@ TEST_F(StorageTest, DirectAndIndirectCyclesFailAndStoreNothing) {
                field(vertices("D1"), [](const TripletF& p) { return 2 * (p.y + 1); }));
 
     // A vector component of a vector defined through the component itself.
-    addObject("USER VECTOR VARIABLE", "Loop", {{"X Expression", "Loop u"}, {"Y Expression", "y"}, {"Z Expression", "z"}});
+    addObject("USER VECTOR VARIABLE", "Loop",
+              {{"X Expression", "Loop u"}, {"Y Expression", "y"}, {"Z Expression", "z"}});
     addSolverObject("Loop u", "SCALAR VARIABLE",
                     {{"Recipe", "Vector Component"}, {"Variable", "Loop"}, {"Component Index", "1"}});
     EXPECT_THROW(storage->getVariable("Loop", "D1"), expressions::eval);
@@ -343,15 +389,27 @@ TEST_F(StorageTest, CyclesBeyondTheRecursionDepthAreFoundBeforeEvaluating) {
     addChain(30, "V25 * 2");
     const int vars = storage->getNumVars();
     expectError<expressions::eval>(
-        [&] { storage->getVariable("V0", "D1"); }, {.className = "DataStorageBase", .operation = "getVariable", .message = "Variable 'V25' in domain 'D1' depends on itself: 'V25' -> 'V26' -> 'V27' -> 'V28' -> 'V29' -> 'V25'."});
+        [&] { storage->getVariable("V0", "D1"); },
+        {.className = "DataStorageBase",
+         .operation = "getVariable",
+         .message =
+             "Variable 'V25' in domain 'D1' depends on itself: 'V25' -> 'V26' -> 'V27' -> 'V28' -> 'V29' -> 'V25'."});
     EXPECT_EQ(storage->getNumVars(), vars);
     // Asked for from the middle of the cycle: the walk meets the request it started from.
     expectError<expressions::eval>(
-        [&] { storage->getVariable("V10", "D1"); }, {.className = "DataStorageBase", .operation = "getVariable", .message = "Variable 'V25' in domain 'D1' depends on itself: 'V25' -> 'V26' -> 'V27' -> 'V28' -> 'V29' -> 'V25'."});
+        [&] { storage->getVariable("V10", "D1"); },
+        {.className = "DataStorageBase",
+         .operation = "getVariable",
+         .message =
+             "Variable 'V25' in domain 'D1' depends on itself: 'V25' -> 'V26' -> 'V27' -> 'V28' -> 'V29' -> 'V25'."});
     ObjectDB::instance()->getObjectByName("V29")->setParameter("Expression", "V10 * 2");
     expectError<expressions::eval>(
-        [&] { storage->getVariable("V0", "D1"); }, {.className = "DataStorageBase", .operation = "getVariable", .message = "Variable 'V10' in domain 'D1' depends on itself: 'V10' -> 'V11' -> 'V12' -> 'V13' -> ... (13 more) "
-        "... -> 'V27' -> 'V28' -> 'V29' -> 'V10'."});
+        [&] { storage->getVariable("V0", "D1"); },
+        {.className = "DataStorageBase",
+         .operation = "getVariable",
+         .message =
+             "Variable 'V10' in domain 'D1' depends on itself: 'V10' -> 'V11' -> 'V12' -> 'V13' -> ... (13 more) "
+             "... -> 'V27' -> 'V28' -> 'V29' -> 'V10'."});
     EXPECT_EQ(storage->getNumVars(), vars);
     // Nothing is left marked: once fixed, the chain resolves.
     ObjectDB::instance()->getObjectByName("V29")->setParameter("Expression", "2");

@@ -8,8 +8,8 @@
 #include "framework/expressions/ExpressionEvaluator.h"
 #include "framework/expressions/ExpressionInterfaces.h"
 #include "framework/geometry/Variable.h"
-#include "framework/okl/ObjectDB.h"
 #include "framework/okl/OKLObject.h"
+#include "framework/okl/ObjectDB.h"
 #include "tests/support/DatabaseSupport.h"
 #include "tests/support/StorageSupport.h"
 

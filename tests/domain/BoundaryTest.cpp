@@ -32,40 +32,56 @@ TEST_F(BoundaryTest, FlagsNamesAndFirstBoundaryWins) {
     EXPECT_EQ(duct->getBoundaryFlags(0, 0), 0);
     EXPECT_EQ(duct->getBoundaryFlags(0, 1), 0);
 
-    duct->setBoundaryFlag(0, 0, 0, "inlet");     // hex 0, face 0 (x = 0)
-    duct->setBoundaryFlag(0, 0, 2, "side");      // hex 0, face 2 (y = 0)
-    duct->setBoundaryFlag(0, 1, 1, "outlet");    // hex 1, face 1 (x = 1)
+    duct->setBoundaryFlag(0, 0, 0, "inlet");  // hex 0, face 0 (x = 0)
+    duct->setBoundaryFlag(0, 0, 2, "side");   // hex 0, face 2 (y = 0)
+    duct->setBoundaryFlag(0, 1, 1, "outlet"); // hex 1, face 1 (x = 1)
     duct->setBoundaryFlag(0, 1, 2, "side");
-    duct->setBoundaryFlag(0, 0, 2, "other");     // a second boundary for the same face
-    duct->setBoundaryFlag(1, 0, 3, "inlet");     // the tetrahedron's face 3
+    duct->setBoundaryFlag(0, 0, 2, "other"); // a second boundary for the same face
+    duct->setBoundaryFlag(1, 0, 3, "inlet"); // the tetrahedron's face 3
     EXPECT_EQ(duct->getBoundaryFlags(0, 0), 0b101);
     EXPECT_EQ(duct->getBoundaryFlags(0, 1), 0b110);
     EXPECT_EQ(duct->getBoundaryFlags(1, 0), 0b1000);
 
-    EXPECT_EQ(duct->getBoundaryName(0, 0, 2), "side");   // the first stays
+    EXPECT_EQ(duct->getBoundaryName(0, 0, 2), "side"); // the first stays
     EXPECT_EQ(duct->getBoundaryName(0, 0, 0), "inlet");
     EXPECT_EQ(duct->getBoundaryName(1, 0, 3), "inlet");
-    EXPECT_EQ(duct->getBoundaryName(0, 0, 1), "");        // interior face
-    const std::vector<std::pair<std::string, B::boundaryType>> list{
-        {"inlet", B::BoundaryUnknown}, {"side", B::BoundaryUnknown}, {"outlet", B::BoundaryUnknown},
-        {"other", B::BoundaryUnknown}};
+    EXPECT_EQ(duct->getBoundaryName(0, 0, 1), ""); // interior face
+    const std::vector<std::pair<std::string, B::boundaryType>> list{{"inlet", B::BoundaryUnknown},
+                                                                    {"side", B::BoundaryUnknown},
+                                                                    {"outlet", B::BoundaryUnknown},
+                                                                    {"other", B::BoundaryUnknown}};
     EXPECT_EQ(duct->getBoundaries(), list);
 
     // Bad addresses.
-    expectError<internal::error>([&] { duct->getBoundaryFlags(7, 0); }, {.className = "DomainGeometryBase", .operation = "getBoundaryFlags", .message = "No element set number 7."});
+    expectError<internal::error>(
+        [&] { duct->getBoundaryFlags(7, 0); },
+        {.className = "DomainGeometryBase", .operation = "getBoundaryFlags", .message = "No element set number 7."});
     EXPECT_THROW(duct->getBoundaryFlags(0, 2), internal::badParam);
     EXPECT_THROW(duct->setBoundaryFlag(0, 2, 0, "x"), internal::badParam);
-    EXPECT_THROW(duct->setBoundaryFlag(0, 0, 6, "x"), internal::badParam);  // a hexahedron has 6 faces
-    EXPECT_THROW(duct->setBoundaryFlag(1, 0, 4, "x"), internal::badParam);  // a tetrahedron has 4
+    EXPECT_THROW(duct->setBoundaryFlag(0, 0, 6, "x"), internal::badParam); // a hexahedron has 6 faces
+    EXPECT_THROW(duct->setBoundaryFlag(1, 0, 4, "x"), internal::badParam); // a tetrahedron has 4
     EXPECT_EQ(duct->getBoundaries().size(), 4u);
-    expectError<internal::error>([&] { duct->getBoundaryType(0, 0, 1); }, {.className = "DomainGeometryBase", .operation = "getBoundaryType", .message = "Unable to find boundary type."});
+    expectError<internal::error>([&] { duct->getBoundaryType(0, 0, 1); }, {.className = "DomainGeometryBase",
+                                                                           .operation = "getBoundaryType",
+                                                                           .message = "Unable to find boundary type."});
 
     // A set added after initialisation has neither flags nor a boundary map.
     duct->addFaceSet("late", ShapeType::Tetrahedron, 1);
-    expectError<internal::error>([&] { duct->setBoundaryFlag(2, 0, 0, "inlet"); }, {.className = "DomainGeometryBase", .operation = "setBoundaryFlag", .message = "No face flags for element set late."});
-    expectError<internal::error>([&] { duct->getBoundaryFlags(2, 0); }, {.className = "DomainGeometryBase", .operation = "getBoundaryFlags", .message = "No element set number 2."});
-    expectError<internal::error>([&] { duct->getBoundaryType(2, 0, 0); }, {.className = "DomainGeometryBase", .operation = "getBoundaryType", .message = "Cannot find element set named late."});
-    expectError<internal::error>([&] { duct->getBoundaryName(2, 0, 0); }, {.className = "DomainGeometryBase", .operation = "getBoundaryName", .message = "Cannot find element set named late."});
+    expectError<internal::error>([&] { duct->setBoundaryFlag(2, 0, 0, "inlet"); },
+                                 {.className = "DomainGeometryBase",
+                                  .operation = "setBoundaryFlag",
+                                  .message = "No face flags for element set late."});
+    expectError<internal::error>(
+        [&] { duct->getBoundaryFlags(2, 0); },
+        {.className = "DomainGeometryBase", .operation = "getBoundaryFlags", .message = "No element set number 2."});
+    expectError<internal::error>([&] { duct->getBoundaryType(2, 0, 0); },
+                                 {.className = "DomainGeometryBase",
+                                  .operation = "getBoundaryType",
+                                  .message = "Cannot find element set named late."});
+    expectError<internal::error>([&] { duct->getBoundaryName(2, 0, 0); },
+                                 {.className = "DomainGeometryBase",
+                                  .operation = "getBoundaryName",
+                                  .message = "Cannot find element set named late."});
 
     // Initialising again forgets everything.
     duct->initialiseBoundaryFlags();
@@ -84,7 +100,8 @@ TEST_F(BoundaryTest, FacesEnteredOutOfOrderKeepTheFirstBoundary) {
     for (int e = 0; e < 64; e += 7) d->setBoundaryFlag(0, unsigned(e), 1, "late");
     for (int e = 0; e < 64; ++e) {
         EXPECT_EQ(d->getBoundaryFlags(0, unsigned(e)), 0b111111);
-        for (int f = 0; f < 6; ++f) EXPECT_EQ(d->getBoundaryName(0, unsigned(e), unsigned(f)), numbered("b", (e + f) % 3));
+        for (int f = 0; f < 6; ++f)
+            EXPECT_EQ(d->getBoundaryName(0, unsigned(e), unsigned(f)), numbered("b", (e + f) % 3));
     }
     std::ostringstream text;
     d->printBoundaryData(text);
@@ -95,12 +112,12 @@ TEST_F(BoundaryTest, FacesEnteredOutOfOrderKeepTheFirstBoundary) {
 }
 
 TEST_F(BoundaryTest, TypesFromTheBoundaryObjects) {
-    auto d = makeHexBox("Types", 4, 1, 1);  // 4 hexahedra, 24 faces
+    auto d = makeHexBox("Types", 4, 1, 1); // 4 hexahedra, 24 faces
     d->initialiseBoundaryFlags();
     const std::vector<std::pair<std::string, B::boundaryType>> cases{
-        {"OPEN", B::BoundaryOpen},       {"INLET", B::BoundaryInlet},     {"OUTLET", B::BoundaryOutlet},
-        {"OPENING", B::BoundaryOpening}, {"OPEN MIXED", B::BoundaryOpenMixed}, {"WALL", B::BoundaryWall},
-        {"SYMMETRY", B::BoundarySymmetry}, {"PERIODIC", B::BoundaryPeriodic}, {"SOMETHING", B::BoundaryUnknown}};
+        {"OPEN", B::BoundaryOpen},         {"INLET", B::BoundaryInlet},          {"OUTLET", B::BoundaryOutlet},
+        {"OPENING", B::BoundaryOpening},   {"OPEN MIXED", B::BoundaryOpenMixed}, {"WALL", B::BoundaryWall},
+        {"SYMMETRY", B::BoundarySymmetry}, {"PERIODIC", B::BoundaryPeriodic},    {"SOMETHING", B::BoundaryUnknown}};
     const std::vector<std::pair<std::string, B::boundaryType>> interfaces{
         {"Periodic", B::InterfacePeriodic},       {"Fluid Fluid", B::InterfaceFluidFluid},
         {"Fluid Porous", B::InterfaceFluidFluid}, {"Porous Porous", B::InterfaceFluidFluid},
@@ -144,9 +161,9 @@ TEST_F(BoundaryTest, TypesFromTheBoundaryObjects) {
     flag("missing");
     ASSERT_EQ(d->getBoundaries().size(), before + 1);
     EXPECT_EQ(d->getBoundaries().back(), std::make_pair(std::string("b WALL"), B::BoundaryUnknown));
-    EXPECT_EQ(d->getBoundaryType(0, 3, 1), B::BoundaryUnknown);      // face 19: the new entry
+    EXPECT_EQ(d->getBoundaryType(0, 3, 1), B::BoundaryUnknown); // face 19: the new entry
     EXPECT_EQ(d->getBoundaryName(0, 3, 2), "missing");
-    EXPECT_EQ(d->getBoundaryType(0, 0, 5), B::BoundaryWall);         // the earlier face keeps its entry
+    EXPECT_EQ(d->getBoundaryType(0, 0, 5), B::BoundaryWall); // the earlier face keeps its entry
 }
 
 TEST_F(BoundaryTest, AtMost32767Boundaries) {
@@ -157,7 +174,10 @@ TEST_F(BoundaryTest, AtMost32767Boundaries) {
     // A known name still works; a new one fails and changes nothing.
     d->setBoundaryFlag(0, 0, 0, "b32766");
     expectError<internal::error>(
-        [&] { d->setBoundaryFlag(0, 0, 1, "one too many"); }, {.className = "DomainGeometryBase", .operation = "setBoundaryFlag", .message = "Cannot add boundary 'one too many' to domain 'Many': a domain holds at most 32767 boundaries."});
+        [&] { d->setBoundaryFlag(0, 0, 1, "one too many"); },
+        {.className = "DomainGeometryBase",
+         .operation = "setBoundaryFlag",
+         .message = "Cannot add boundary 'one too many' to domain 'Many': a domain holds at most 32767 boundaries."});
     EXPECT_EQ(d->getBoundaries().size(), 32767u);
     EXPECT_EQ(d->getBoundaryName(0, 0, 0), "b0");
 }
@@ -171,24 +191,23 @@ TEST_F(BoundaryTest, PrintedBoundaryData) {
     addObject("BOUNDARY", "inlet", {{"Boundary Type", "INLET"}});
     duct->addBoundaryTypes();
     duct->addFaceSet("a late set", ShapeType::Hexahedron, 1);
-    const std::string expected =
-        "BOUNDARY DATA for DomainGeometryBase Duct\n"
-        "Boundary Name:\n"
-        "0:side,0\n"
-        "1:inlet,2\n"
-        "Element set:a late set\n"
-        "No Flag Data found.\n"
-        "No Flag Data found.\n"
-        "Element set:hexes\n"
-        "Flag Data:\n"
-        "0:00000101\n"
-        "1:00000100\n"
-        "0,0:1\n"
-        "0,2:0\n"
-        "1,2:0\n"
-        "Element set:tets\n"
-        "Flag Data:\n"
-        "0:00000000\n";
+    const std::string expected = "BOUNDARY DATA for DomainGeometryBase Duct\n"
+                                 "Boundary Name:\n"
+                                 "0:side,0\n"
+                                 "1:inlet,2\n"
+                                 "Element set:a late set\n"
+                                 "No Flag Data found.\n"
+                                 "No Flag Data found.\n"
+                                 "Element set:hexes\n"
+                                 "Flag Data:\n"
+                                 "0:00000101\n"
+                                 "1:00000100\n"
+                                 "0,0:1\n"
+                                 "0,2:0\n"
+                                 "1,2:0\n"
+                                 "Element set:tets\n"
+                                 "Flag Data:\n"
+                                 "0:00000000\n";
     std::ostringstream text;
     duct->printBoundaryData(text);
     EXPECT_EQ(text.str(), expected);
@@ -198,9 +217,7 @@ TEST_F(BoundaryTest, PrintedBoundaryData) {
     const std::filesystem::path dir = std::filesystem::path(ZEL_BINARY_DIR) / "domain-boundary-print";
     std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);
-    {
-        std::ofstream("BoundaryData.dat") << "stale text that is longer than nothing\n";
-    }
+    { std::ofstream("BoundaryData.dat") << "stale text that is longer than nothing\n"; }
     duct->printBoundaryData();
     std::filesystem::current_path(old);
     std::ifstream in(dir / "BoundaryData.dat");
@@ -217,7 +234,7 @@ TEST_F(BoundaryTest, VariablesComeFromTheRegistry) {
     Variable* p = d1->getVariable("Pressure");
     EXPECT_EQ(p, storage->getVariable("Pressure", "D1"));
     EXPECT_EQ(d1->makeFundamentalVariable("Pressure"), p);
-    EXPECT_EQ(d1->findVariable("Pressure"), nullptr);  // the registry holds it, not the geometry
+    EXPECT_EQ(d1->findVariable("Pressure"), nullptr); // the registry holds it, not the geometry
     EXPECT_EQ(d1->getVariable("x + 1 [m]"), storage->getVariable("x + 1 [m]", "D1"));
 
     // "Volume" is the mesh's own: vertex volumes summing to the box's volume.
@@ -232,8 +249,8 @@ TEST_F(BoundaryTest, RecordsAndCopies) {
     EXPECT_EQ(none.element, -1);
     EXPECT_EQ(none.face, -1);
     const elemFaceIndex less;
-    EXPECT_TRUE(less(elemFaceIndex(-1, 5), elemFaceIndex(0, -3)));   // by element first, signed
-    EXPECT_TRUE(less(elemFaceIndex(3, -1), elemFaceIndex(3, 0)));    // then by face, signed
+    EXPECT_TRUE(less(elemFaceIndex(-1, 5), elemFaceIndex(0, -3))); // by element first, signed
+    EXPECT_TRUE(less(elemFaceIndex(3, -1), elemFaceIndex(3, 0)));  // then by face, signed
     EXPECT_FALSE(less(elemFaceIndex(3, 2), elemFaceIndex(3, 2)));
 
     auto d = makeDuct();

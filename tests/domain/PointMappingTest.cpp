@@ -65,11 +65,12 @@ TEST_F(PointMappingTest, PointsInsideAreLocatedWithExactLinearWeights) {
     std::vector<int> expectedSource;
     for (int i = 0; i < 3000; ++i) {
         const float u = unit(rng), y = unit(rng), z = unit(rng);
-        if (std::fabs(u - 0.5f) < 1e-4f) continue;  // on the shared face either domain may hold it
+        if (std::fabs(u - 0.5f) < 1e-4f) continue; // on the shared face either domain may hold it
         points.push_back(sheared(u, y, z));
         expectedSource.push_back(u < 0.5f ? 0 : 1);
     }
-    std::unique_ptr<ExternalInterpolant> interp(DomainGeometryBase::makeExternalInterpolant(points, domains, true, false));
+    std::unique_ptr<ExternalInterpolant> interp(
+        DomainGeometryBase::makeExternalInterpolant(points, domains, true, false));
     ASSERT_EQ(interp->getNumVertices(), points.size());
     EXPECT_EQ(interp->getDomains(), (std::vector<std::string>{"Left", "Right"}));
     EXPECT_EQ(interp->getNumLocated(), points.size());
@@ -88,8 +89,9 @@ TEST_F(PointMappingTest, PointsInsideAreLocatedWithExactLinearWeights) {
     // Points on the shared face, on mesh nodes and on the outer faces count as inside.
     TripletZELVector onFaces{sheared(0.5f, 0.3f, 0.7f), sheared(0.0f, 0.25f, 1.0f / 3), sheared(1.0f, 1.0f, 1.0f),
                              sheared(0.2f, 0.0f, 0.5f)};
-    std::unique_ptr<ExternalInterpolant> faces(DomainGeometryBase::makeExternalInterpolant(onFaces, domains, false, false));
-    expectLocated(*faces, 0, 0, onFaces[0]);  // the first domain in order takes the shared face
+    std::unique_ptr<ExternalInterpolant> faces(
+        DomainGeometryBase::makeExternalInterpolant(onFaces, domains, false, false));
+    expectLocated(*faces, 0, 0, onFaces[0]); // the first domain in order takes the shared face
     expectLocated(*faces, 1, 0, onFaces[1]);
     expectLocated(*faces, 2, 1, onFaces[2]);
     expectLocated(*faces, 3, 0, onFaces[3]);
@@ -117,7 +119,8 @@ TEST_F(PointMappingTest, PointsJustOutsideNeedTheSecondPass) {
         for (const DomainGeometryBase* g : domains)
             EXPECT_FALSE(g->findElement(c.point, hit, false, SearchMode::Containing));
     }
-    std::unique_ptr<ExternalInterpolant> interp(DomainGeometryBase::makeExternalInterpolant(points, domains, false, false));
+    std::unique_ptr<ExternalInterpolant> interp(
+        DomainGeometryBase::makeExternalInterpolant(points, domains, false, false));
     // The shear tilts the x faces, so the closest point on them is off the sheared-u line by
     // up to d·shear; the tolerance allows for it.
     for (std::size_t i = 0; i < cases.size(); ++i) expectLocated(*interp, i, cases[i].source, cases[i].closest, 2e-3f);
@@ -125,7 +128,8 @@ TEST_F(PointMappingTest, PointsJustOutsideNeedTheSecondPass) {
     // Inside Right but within the tolerant reach of Left: the containing pass over every
     // domain comes first, so Right holds it although Left is searched first.
     TripletZELVector nearShared{sheared(0.51f, 0.5f, 0.5f)};
-    std::unique_ptr<ExternalInterpolant> shared(DomainGeometryBase::makeExternalInterpolant(nearShared, domains, false, false));
+    std::unique_ptr<ExternalInterpolant> shared(
+        DomainGeometryBase::makeExternalInterpolant(nearShared, domains, false, false));
     expectLocated(*shared, 0, 1, nearShared[0]);
 }
 
@@ -135,7 +139,8 @@ TEST_F(PointMappingTest, PointsOutsideEveryDomainAndTheBruteForceTwin) {
     TripletZELVector points;
     for (int i = 0; i < 2000; ++i) points.push_back({wide(rng), wide(rng), wide(rng)});
     points.push_back({50, 50, 50});
-    std::unique_ptr<ExternalInterpolant> interp(DomainGeometryBase::makeExternalInterpolant(points, domains, true, false));
+    std::unique_ptr<ExternalInterpolant> interp(
+        DomainGeometryBase::makeExternalInterpolant(points, domains, true, false));
     ASSERT_EQ(interp->getNumVertices(), points.size());
 
     // The twin: scan every cell of every domain, containing pass first, then nearest.
@@ -158,7 +163,7 @@ TEST_F(PointMappingTest, PointsOutsideEveryDomainAndTheBruteForceTwin) {
             EXPECT_EQ(def.nodes.size(), 8u);
         }
     }
-    EXPECT_GT(outside, 500u);  // most of the wide box lies outside the unit cube
+    EXPECT_GT(outside, 500u); // most of the wide box lies outside the unit cube
     EXPECT_EQ(interp->getInternalData(points.size() - 1).source, -1);
     EXPECT_EQ(interp->getNumLocated(), points.size() - outside);
 

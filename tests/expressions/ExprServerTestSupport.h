@@ -50,7 +50,8 @@ inline std::unique_ptr<DomainGeometryBase> makeHexDomain(const std::string& name
 
 // A solver scalar variable object with its dimensions ("0, 1, -1, 0, ..." for a velocity).
 inline OKLObject* addScalarVariable(const std::string& name, const std::string& dimensions) {
-    return addObject("SCALAR VARIABLE", name, {{"Boundary Values", "Conservative"}, {"Variable Dimensions", dimensions}});
+    return addObject("SCALAR VARIABLE", name,
+                     {{"Boundary Values", "Conservative"}, {"Variable Dimensions", dimensions}});
 }
 
 inline const char* const kDimsVelocity = "0, 1, -1, 0, 0, 0, 0, 0, 0, 0";
@@ -75,7 +76,7 @@ protected:
         return ErrorProgressReporter::instance()->getReports();
     }
 
-    HostStorage storage;  // destroyed after the store: each withdraws its own registration
+    HostStorage storage; // destroyed after the store: each withdraws its own registration
     HostDefStore store;
 };
 

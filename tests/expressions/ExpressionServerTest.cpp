@@ -119,12 +119,13 @@ END
     ASSERT_NE(ratio, nullptr);
     EXPECT_EQ(ratio->expression, "Pressure / Inlet Pressure");
     EXPECT_EQ(server->getExpression("Inlet Pressure")->expression, "2 [bar]");
-    EXPECT_EQ(server->getExpression("ratio"), nullptr);  // names are case-sensitive
+    EXPECT_EQ(server->getExpression("ratio"), nullptr); // names are case-sensitive
     EXPECT_TRUE(reports().empty());
 
     // Another kind of object in the expressions' place: a warning, and no expressions.
     ObjectDB::instance()->clear();
-    OKLCoreAPI::instance()->processOKL("LIBRARY:\n  ROX:\n    NOTE: EXPRESSIONS\n      Ratio = 2\n    END\n  END\nEND\n");
+    OKLCoreAPI::instance()->processOKL(
+        "LIBRARY:\n  ROX:\n    NOTE: EXPRESSIONS\n      Ratio = 2\n    END\n  END\nEND\n");
     EXPECT_EQ(server->getExpression("Ratio"), nullptr);
     ASSERT_EQ(reports().size(), 1u);
     EXPECT_EQ(reports()[0].getClassName(), "ExpressionServer");
@@ -143,25 +144,37 @@ TEST_F(ServerTest, VariablesListBasesLongNamesAndShortNamesOnce) {
     addScalarVariable("Velocity.Gradient", "0, 0, -1, 0, 0, 0, 0, 0, 0, 0");
     addScalarVariable("2nd Moment", "0, 0, 0, 0, 0, 0, 0, 0, 0, 0");
 
-    const std::vector<std::string> names{"Pressure", "p",        "X",           "X Coordinate",      "Y",
-                                         "Y Coordinate", "ycoord", "Temperature", "T",                 "Velocity",
-                                         "vel",      "2nd Moment", "Water.Temperature", "Velocity.Gradient", "u"};
+    const std::vector<std::string> names{"Pressure",
+                                         "p",
+                                         "X",
+                                         "X Coordinate",
+                                         "Y",
+                                         "Y Coordinate",
+                                         "ycoord",
+                                         "Temperature",
+                                         "T",
+                                         "Velocity",
+                                         "vel",
+                                         "2nd Moment",
+                                         "Water.Temperature",
+                                         "Velocity.Gradient",
+                                         "u"};
     const std::vector<Entry> plain{
         {"Pressure", "Pressure", true, "", ""},
         {"p", "Pressure", true, "", ""},
         {"X", "X", true, "", ""},
-        {"X Coordinate", "X", true, "", ""},  // the alias target stands for the object's name
+        {"X Coordinate", "X", true, "", ""}, // the alias target stands for the object's name
         {"Y", "Y", true, "", ""},
         {"Y Coordinate", "Y", true, "", ""},
         {"ycoord", "Y", true, "", ""},
-        {"Temperature", "Temperature", true, "", ""},  // the base of the phases' names
+        {"Temperature", "Temperature", true, "", ""}, // the base of the phases' names
         {"T", "Temperature", true, "", ""},
-        {"Velocity", "Velocity", true, "", ""},  // the base of a name with an operator
+        {"Velocity", "Velocity", true, "", ""}, // the base of a name with an operator
         {"vel", "Velocity", true, "", ""},
         {"2nd Moment", "2nd Moment", false, "", ""},
-        {"Water.Temperature", "<none>", false, "", ""},  // qualified names are not listed
+        {"Water.Temperature", "<none>", false, "", ""}, // qualified names are not listed
         {"Velocity.Gradient", "<none>", false, "", ""},
-        {"u", "<none>", false, "", ""},  // component short names are not listed
+        {"u", "<none>", false, "", ""}, // component short names are not listed
     };
     EXPECT_EQ(entriesOf(*server, names, false), plain);
 
@@ -192,7 +205,7 @@ TEST_F(ServerTest, VariablesListBasesLongNamesAndShortNamesOnce) {
 
 TEST_F(ServerTest, VariablesListIsRebuiltForUnitsAndAfterReset) {
     EXPECT_EQ(server->getVariable("Pressure", false), nullptr);
-    addScalarVariable("Pressure", kDimsPressure);  // an empty list is rebuilt at every request
+    addScalarVariable("Pressure", kDimsPressure); // an empty list is rebuilt at every request
 
     const ExpressionVariableInfo* plain = server->getVariable("Pressure", false);
     ASSERT_NE(plain, nullptr);
@@ -223,7 +236,7 @@ TEST_F(ServerTest, FailedUnitsKeepTheListWithoutUnits) {
     const ExpressionVariableInfo* plain = server->getVariable("Speed", false);
     ASSERT_NE(plain, nullptr);
     EXPECT_THROW(server->getVariable("Speed", true), data::notFound);
-    EXPECT_EQ(server->getVariable("Speed", false), plain);  // still the earlier list
+    EXPECT_EQ(server->getVariable("Speed", false), plain); // still the earlier list
 
     // The language falls back to the list without units and asks for the units of the
     // expression.
@@ -235,7 +248,7 @@ TEST_F(ServerTest, PrefixesAreQualifiersInDatabaseOrder) {
     addScalarVariable("Water.Temperature", kDimsTemperature);
     addScalarVariable("Air.Temperature", kDimsTemperature);
     addScalarVariable("Gas", kDimsTemperature);
-    addScalarVariable("Gas.Temperature", kDimsTemperature);  // a qualifier that is a variable
+    addScalarVariable("Gas.Temperature", kDimsTemperature); // a qualifier that is a variable
     addScalarVariable("Oil.Droplets.Temperature", kDimsTemperature);
     addScalarVariable("Air.Velocity.Gradient X", "0, 0, -1, 0, 0, 0, 0, 0, 0, 0");
     addScalarVariable("Water.Pressure", kDimsPressure);
@@ -254,7 +267,7 @@ TEST_F(ServerTest, PrefixesAreQualifiersInDatabaseOrder) {
 TEST_F(ServerTest, PrefixesAreCachedUntilResetButNeverWhenEmpty) {
     EXPECT_FALSE(server->isVariablePrefix("Air"));
     addScalarVariable("Air.Temperature", kDimsTemperature);
-    EXPECT_TRUE(server->isVariablePrefix("Air"));  // an empty list is rebuilt at every request
+    EXPECT_TRUE(server->isVariablePrefix("Air")); // an empty list is rebuilt at every request
 
     addScalarVariable("Oil.Temperature", kDimsTemperature);
     EXPECT_FALSE(server->isVariablePrefix("Oil"));
@@ -269,9 +282,9 @@ TEST_F(ServerTest, PrefixesAreCachedUntilResetButNeverWhenEmpty) {
 TEST_F(ServerTest, SuffixEffects) {
     using Effect = ExpressionVariablesInterface::SuffixEffect;
     const std::vector<std::tuple<std::string, int, std::string>> cases{
-        {"Gradient", Effect::ApplyUnits, "m^-1"}, {"Curl Z", Effect::ApplyUnits, "m^-1"},
-        {"Residual X", Effect::Dimensionless, ""}, {"Beta", Effect::Dimensionless, ""},
-        {"Bforce Y", Effect::KeepUnits, ""},       {"Specific", Effect::ApplyUnits, "kg^-1 m^3"},
+        {"Gradient", Effect::ApplyUnits, "m^-1"},     {"Curl Z", Effect::ApplyUnits, "m^-1"},
+        {"Residual X", Effect::Dimensionless, ""},    {"Beta", Effect::Dimensionless, ""},
+        {"Bforce Y", Effect::KeepUnits, ""},          {"Specific", Effect::ApplyUnits, "kg^-1 m^3"},
         {"Volumetric", Effect::ApplyUnits, "kg m^-3"}};
     for (const auto& [word, code, units] : cases) {
         Effect effect(99, "untouched");

@@ -34,7 +34,7 @@ protected:
         // A session's user expression.
         OKLCoreAPI::instance()->processOKL(
             "LIBRARY:\n  ROX:\n    EXPRESSIONS:\n      Time Scale = 0.5 [min]\n    END\n  END\nEND\n");
-        server->resetVariableUpdateFlags();  // results loaded
+        server->resetVariableUpdateFlags(); // results loaded
     }
     void TearDown() override {
         server.reset();

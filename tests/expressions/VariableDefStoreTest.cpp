@@ -3,8 +3,8 @@
 #include "datastorage/DataStorageBase.h"
 #include "expressions/VariableDefStoreBase.h"
 #include "framework/core/Error.h"
-#include "framework/okl/ObjectDB.h"
 #include "framework/okl/OKLObject.h"
+#include "framework/okl/ObjectDB.h"
 #include "tests/support/DatabaseSupport.h"
 #include "tests/support/ErrorChecks.h"
 #include "tests/support/StorageSupport.h"
@@ -37,11 +37,18 @@ protected:
 };
 
 TEST(DefStoreRegistration, InstanceRules) {
-    expectError<internal::error>([] { VariableDefStoreBase::instance(); }, {.className = "VariableDefStoreBase", .operation = "instance", .message = "VariableDefStoreBase::instance called before instance has been registered."});
+    expectError<internal::error>(
+        [] { VariableDefStoreBase::instance(); },
+        {.className = "VariableDefStoreBase",
+         .operation = "instance",
+         .message = "VariableDefStoreBase::instance called before instance has been registered."});
     HostDefStore first, second;
     VariableDefStoreBase::registerInstance(&first);
     EXPECT_EQ(VariableDefStoreBase::instance(), &first);
-    expectError<internal::error>([&] { VariableDefStoreBase::registerInstance(&second); }, {.className = "VariableDefStoreBase", .operation = "registerInstance", .message = "VariableDefStoreBase::registerInstance second time."});
+    expectError<internal::error>([&] { VariableDefStoreBase::registerInstance(&second); },
+                                 {.className = "VariableDefStoreBase",
+                                  .operation = "registerInstance",
+                                  .message = "VariableDefStoreBase::registerInstance second time."});
     EXPECT_EQ(VariableDefStoreBase::instance(), &first);
     // The base store alone knows no operator word; its tables are there for a concrete one.
     VariableDefStoreBase base;
@@ -63,24 +70,29 @@ TEST_F(DefStoreTest, DefinitionsAndTheirFields) {
     EXPECT_EQ(store.getVarDefData("Pressure", D::DataQuantity), "Pressure");
     EXPECT_EQ(store.getVarDefData("Pressure", D::DataTensorType), "SCALAR");
     EXPECT_EQ(store.getVarDefData("Pressure", D::DataUserLevel), "1");
-    EXPECT_EQ(store.getVarDefData("Density", D::DataUserLevel), "0");  // level 7 reads "0"
+    EXPECT_EQ(store.getVarDefData("Density", D::DataUserLevel), "0"); // level 7 reads "0"
     EXPECT_EQ(store.getVarDefData("Velocity", D::DataTensorType), "VECTOR");
-    EXPECT_EQ(store.getVarDefData("Velocity", D::varDBdata(3)), "Velocity v");   // component long name 2
-    EXPECT_EQ(store.getVarDefData("Velocity", D::varDBdata(10)), "w");           // component short name 3
-    EXPECT_EQ(store.getVarDefData("Velocity", D::varDBdata(5)), "");             // component 4: none
-    EXPECT_EQ(store.getVarDefData("X", D::DataShortName), "x");                  // through the alias
+    EXPECT_EQ(store.getVarDefData("Velocity", D::varDBdata(3)), "Velocity v"); // component long name 2
+    EXPECT_EQ(store.getVarDefData("Velocity", D::varDBdata(10)), "w");         // component short name 3
+    EXPECT_EQ(store.getVarDefData("Velocity", D::varDBdata(5)), "");           // component 4: none
+    EXPECT_EQ(store.getVarDefData("X", D::DataShortName), "x");                // through the alias
     EXPECT_EQ(store.getVarDefData("Pressure", D::varDBdata(16)), "");
     EXPECT_EQ(store.getVarDefData("Speed", D::DataShortName), "");
 
     // A second definition of a long name fails and changes nothing, whatever its short name.
-    expectError<data::duplicate>([&] { store.addScalarVarDef("Pressure", "P2", "Energy", 2, ""); }, {.className = "VariableDefStoreBase", .operation = "addScalarVarDef", .message = "Variable Declaration 'Pressure' already exists."});
+    expectError<data::duplicate>([&] { store.addScalarVarDef("Pressure", "P2", "Energy", 2, ""); },
+                                 {.className = "VariableDefStoreBase",
+                                  .operation = "addScalarVarDef",
+                                  .message = "Variable Declaration 'Pressure' already exists."});
     expectError<data::duplicate>([&] { store.addVectorVarDef("Velocity", "", "", "", "", "", "", "", "", 0, ""); },
-                                 {.className = "VariableDefStoreBase", .operation = "addVectorVarDef", .message = "Variable 'Velocity' already exists."});
+                                 {.className = "VariableDefStoreBase",
+                                  .operation = "addVectorVarDef",
+                                  .message = "Variable 'Velocity' already exists."});
     EXPECT_EQ(store.getVarDefData("Pressure", D::DataShortName), "p");
     EXPECT_EQ(store.getDefinitions().size(), 4u);
 
     EXPECT_EQ(store.getVariableDescription("Pressure"), "Static pressure");
-    EXPECT_EQ(store.getVariableDescription("Density"), "");  // same as its long name
+    EXPECT_EQ(store.getVariableDescription("Density"), ""); // same as its long name
     EXPECT_EQ(store.getVariableDescription("Speed"), "");
 
     store.addConstant("g", "9.81 [m s^-2]");
@@ -101,7 +113,9 @@ TEST_F(DefStoreTest, LongAndComponentNames) {
     EXPECT_EQ(store.getVarLongName("Velocity Z"), "Velocity");
     EXPECT_EQ(store.getVarLongName("Velocity W"), "");
     EXPECT_EQ(store.getVarLongName("Speed"), "");
-    expectError<data::notFound>([&] { store.getVarLongName(""); }, {.className = "VariableDefStoreBase", .operation = "getVarLongName", .message = "Variable '' does not exist."});
+    expectError<data::notFound>(
+        [&] { store.getVarLongName(""); },
+        {.className = "VariableDefStoreBase", .operation = "getVarLongName", .message = "Variable '' does not exist."});
 
     std::string out;
     EXPECT_TRUE(store.standardizeLongName("Y", out));
@@ -143,9 +157,17 @@ TEST_F(DefStoreTest, SplittingNames) {
     store.splitVariableName("Pressure", q1, q2, base, op, comp);
     EXPECT_EQ(q1 + q2 + op + comp, "");
 
-    expectError<data::invalid>([&] { split(""); }, {.className = "VariableDefStoreBase", .operation = "splitVariableName", .message = "Cannot split an empty variable name."});
-    expectError<data::invalid>([&] { split("A.B.C.D.E.F"); }, {.className = "VariableDefStoreBase", .operation = "splitVariableName", .message = "A.B.C.D.E.F has too many parts for a valid variable name."});
-    expectError<data::invalid>([&] { split("Specific.Gradient.X"); }, {.className = "VariableDefStoreBase", .operation = "splitVariableName", .message = "Specific.Gradient.X has no variable before 'Specific'."});
+    expectError<data::invalid>([&] { split(""); }, {.className = "VariableDefStoreBase",
+                                                    .operation = "splitVariableName",
+                                                    .message = "Cannot split an empty variable name."});
+    expectError<data::invalid>([&] { split("A.B.C.D.E.F"); },
+                               {.className = "VariableDefStoreBase",
+                                .operation = "splitVariableName",
+                                .message = "A.B.C.D.E.F has too many parts for a valid variable name."});
+    expectError<data::invalid>([&] { split("Specific.Gradient.X"); },
+                               {.className = "VariableDefStoreBase",
+                                .operation = "splitVariableName",
+                                .message = "Specific.Gradient.X has no variable before 'Specific'."});
 
     // Without operator words nothing is an operator.
     store.withOperators = false;
@@ -186,16 +208,26 @@ TEST_F(DefStoreTest, BaseUnitsFromVariableObjects) {
     EXPECT_EQ(store.getBaseUnits("Drift", true), "m s^-1");
     // Without "Base Units" only the expression language's question is answered.
     EXPECT_THROW(store.getBaseUnits("Twice", false), data::notFound);
-    expectError<internal::error>([&] { store.getBaseUnits("Wall Shear", false); }, {.className = "VariableDefStoreBase", .operation = "getBaseUnits", .message = "Invalid dimension value for variable 'Wall Shear': (1, -1, -2, 0, 0, 0, 0, 0, 0)."});
-    expectError<data::notFound>([&] { store.getBaseUnits("CALCULATOR", false); }, {.className = "VariableDefStoreBase", .operation = "getBaseUnits", .message = "CALCULATOR is not a Variable object."});
+    expectError<internal::error>(
+        [&] { store.getBaseUnits("Wall Shear", false); },
+        {.className = "VariableDefStoreBase",
+         .operation = "getBaseUnits",
+         .message = "Invalid dimension value for variable 'Wall Shear': (1, -1, -2, 0, 0, 0, 0, 0, 0)."});
+    expectError<data::notFound>([&] { store.getBaseUnits("CALCULATOR", false); },
+                                {.className = "VariableDefStoreBase",
+                                 .operation = "getBaseUnits",
+                                 .message = "CALCULATOR is not a Variable object."});
 
     // With two or more phases, a name is looked for with each phase in front.
     addObject("SCALAR VARIABLE", "Air.Volume Fraction", {{"Variable Dimensions", "1,-3,0,0,0,0,0,0,0,0"}});
     addObject("CALCULATOR", "Air.Speed");
-    EXPECT_EQ(store.getBaseUnits("Volume Fraction", false), "");  // one phase: by definition, unknown
+    EXPECT_EQ(store.getBaseUnits("Volume Fraction", false), ""); // one phase: by definition, unknown
     storage.phases = {"Water", "Air"};
     EXPECT_EQ(store.getBaseUnits("Volume Fraction", false), "kg m^-3");
-    expectError<data::notFound>([&] { store.getBaseUnits("Speed", false); }, {.className = "VariableDefStoreBase", .operation = "getBaseUnits", .message = "Air.Speed is not a Variable object."});
+    expectError<data::notFound>([&] { store.getBaseUnits("Speed", false); },
+                                {.className = "VariableDefStoreBase",
+                                 .operation = "getBaseUnits",
+                                 .message = "Air.Speed is not a Variable object."});
 }
 
 TEST_F(DefStoreTest, NamesForTheExpressionLanguage) {
@@ -209,10 +241,9 @@ TEST_F(DefStoreTest, NamesForTheExpressionLanguage) {
         EXPECT_EQ(info.units, "");
     }
     const std::vector<std::pair<std::string, std::string>> expected{
-        {"density", "Density"}, {"Density", "Density"},     {"Pressure", "Pressure"},
-        {"vel", "Velocity"},    {"Velocity", "Velocity"},   {"u", "Velocity u"},
-        {"Velocity u", "Velocity u"}, {"v", "Velocity v"},  {"Velocity v", "Velocity v"},
-        {"w", "Velocity w"},    {"Velocity w", "Velocity w"}, {"x", "X Coordinate"},
+        {"density", "Density"},          {"Density", "Density"}, {"Pressure", "Pressure"},     {"vel", "Velocity"},
+        {"Velocity", "Velocity"},        {"u", "Velocity u"},    {"Velocity u", "Velocity u"}, {"v", "Velocity v"},
+        {"Velocity v", "Velocity v"},    {"w", "Velocity w"},    {"Velocity w", "Velocity w"}, {"x", "X Coordinate"},
         {"X Coordinate", "X Coordinate"}};
     EXPECT_EQ(listed, expected);
     EXPECT_EQ(seen.size(), expected.size() + 1);

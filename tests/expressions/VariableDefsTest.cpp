@@ -21,7 +21,7 @@ protected:
 };
 
 TEST_F(VariableDefsTest, StoresScalarsVectorsAndConstantsThenDeletesTheLibrary) {
-    store.addConstant("g", "1 [m s^-2]");  // loaded constants of the same name win
+    store.addConstant("g", "1 [m s^-2]"); // loaded constants of the same name win
     store.addConstant("kept", "2");
     apply(R"(LIBRARY:
   VARIABLE: p
@@ -78,7 +78,7 @@ END
     EXPECT_EQ(field("Velocity", 4), "");
     EXPECT_EQ(field("Velocity", 8), "u");
     EXPECT_EQ(field("Velocity", 10), "w");
-    EXPECT_EQ(field("Velocity", 11), "");  // items beyond the third are not components
+    EXPECT_EQ(field("Velocity", 11), ""); // items beyond the third are not components
 
     // Missing "User Level" and "Variable Description".
     const auto* rho = store.findDefinition("Density");
@@ -138,7 +138,7 @@ END
 )");
     VariableDefs::process(OKLAPI::instance());
 
-    ASSERT_EQ(reports().size(), 3u);  // the last: no constants branch
+    ASSERT_EQ(reports().size(), 3u); // the last: no constants branch
     EXPECT_EQ(reports()[0].getClassName(), "VariableDefs");
     EXPECT_EQ(reports()[0].getOperation(), "process");
     EXPECT_EQ(reports()[0].getMessage(), "Unrecognised tensor type MATRIX in definition of variable M.");
@@ -149,7 +149,7 @@ END
     EXPECT_EQ(store.findDefinition("Strain Rate"), nullptr);
     EXPECT_EQ(store.findDefinition("Inertia"), nullptr);
     EXPECT_EQ(store.findDefinition("No Type"), nullptr);
-    EXPECT_NE(store.findDefinition("Temperature"), nullptr);  // the rest is loaded
+    EXPECT_NE(store.findDefinition("Temperature"), nullptr); // the rest is loaded
     EXPECT_FALSE(libraryExists());
 }
 
@@ -174,7 +174,7 @@ TEST_F(VariableDefsTest, MissingBranchesAreReportedAsNotices) {
     EXPECT_EQ(reports()[1].getMessage(), "No physical constants were defined.");
     EXPECT_EQ(reports()[1].getErrorType(), ErrNotice);
     EXPECT_EQ(store.getDefinitions().size(), 1u);
-    EXPECT_NE(ObjectDB::instance()->getObjectByName("Slice 1"), nullptr);  // nothing else is touched
+    EXPECT_NE(ObjectDB::instance()->getObjectByName("Slice 1"), nullptr); // nothing else is touched
 }
 
 TEST_F(VariableDefsTest, DuplicateLongNamePassesOutAndKeepsTheLibrary) {
@@ -207,7 +207,10 @@ TEST_F(VariableDefsTest, DuplicateLongNamePassesOutAndKeepsTheLibrary) {
   END
 END
 )");
-    expectError<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); }, {.className = "VariableDefStoreBase", .operation = "addScalarVarDef", .message = "Variable Declaration 'Pressure' already exists."});
+    expectError<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); },
+                                 {.className = "VariableDefStoreBase",
+                                  .operation = "addScalarVarDef",
+                                  .message = "Variable Declaration 'Pressure' already exists."});
     // What was stored before the failure stays; nothing after it is read.
     EXPECT_EQ(store.findDefinition("Pressure")->shortName, "p");
     EXPECT_NE(store.findDefinition("Velocity"), nullptr);
@@ -219,12 +222,17 @@ END
     // A vector of a long name the store has reports the vector's own message.
     ObjectDB::instance()->clear();
     apply("LIBRARY:\n  VARIABLE: v2\n    Long Name = Velocity\n    Tensor Type = VECTOR\n  END\nEND\n");
-    expectError<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); }, {.className = "VariableDefStoreBase", .operation = "addVectorVarDef", .message = "Variable 'Velocity' already exists."});
+    expectError<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); },
+                                 {.className = "VariableDefStoreBase",
+                                  .operation = "addVectorVarDef",
+                                  .message = "Variable 'Velocity' already exists."});
     EXPECT_TRUE(libraryExists());
 }
 
 TEST_F(VariableDefsTest, NullApiFails) {
-    expectError<internal::nullPointer>([] { VariableDefs::process(nullptr); }, {.className = "VariableDefs", .operation = "process", .message = "Null pointer to OKLAPI."});
+    expectError<internal::nullPointer>(
+        [] { VariableDefs::process(nullptr); },
+        {.className = "VariableDefs", .operation = "process", .message = "Null pointer to OKLAPI."});
 }
 
 TEST(VariableDefsNoStore, FailsBeforeTouchingTheLibrary) {

@@ -28,7 +28,7 @@ TEST(VariableLibraryText, PiecesFitEveryCompilerAndJoinToTheText) {
     std::string joined;
     for (std::string_view piece : VariableLibrary::pieces()) {
         EXPECT_LT(piece.size(), VariableLibrary::kMaxPieceBytes);
-        EXPECT_EQ(piece.back(), '\n');  // pieces end at a line end
+        EXPECT_EQ(piece.back(), '\n'); // pieces end at a line end
         joined += piece;
     }
     EXPECT_EQ(joined, VariableLibrary::text());
@@ -38,7 +38,7 @@ TEST_F(LibraryTest, LoadsCleanlyAndRemovesTheLibraryBranch) {
     EXPECT_TRUE(reports().empty());
     EXPECT_EQ(ObjectDB::instance()->getObjectByPath("/LIBRARY"), nullptr);
     EXPECT_GE(store.getDefinitions().size(), 40u);
-    EXPECT_EQ(store.findDefinition("Strain Rate"), nullptr);  // a symmetric tensor: not offered
+    EXPECT_EQ(store.findDefinition("Strain Rate"), nullptr); // a symmetric tensor: not offered
 }
 
 TEST_F(LibraryTest, DefinesTheVariablesOfACfdUserWithTheirQuantities) {
@@ -76,7 +76,8 @@ TEST_F(LibraryTest, DefinesTheVariablesOfACfdUserWithTheirQuantities) {
         const VariableDefStoreBase::Definition* def = store.findDefinition(e.longName);
         ASSERT_NE(def, nullptr) << e.longName;
         EXPECT_EQ(def->quantity, e.quantity) << e.longName;
-        EXPECT_EQ(def->tensorType, e.vector ? VariableDefStoreBase::Vector : VariableDefStoreBase::Scalar) << e.longName;
+        EXPECT_EQ(def->tensorType, e.vector ? VariableDefStoreBase::Vector : VariableDefStoreBase::Scalar)
+            << e.longName;
     }
     // The aliases of the coordinates lead to the coordinate definitions.
     EXPECT_EQ(store.getVarLongName("X"), "X Coordinate");
@@ -84,7 +85,7 @@ TEST_F(LibraryTest, DefinesTheVariablesOfACfdUserWithTheirQuantities) {
     // Component names as the readers name the component variables.
     EXPECT_EQ(store.getVarComponentName("Velocity", 1), "Velocity Y");
     EXPECT_EQ(store.getVarComponentName("Water.Force", 2), "Water.Force Z");
-    EXPECT_EQ(store.getVarLongName("u"), "");  // component short names are no definitions
+    EXPECT_EQ(store.getVarLongName("u"), ""); // component short names are no definitions
     EXPECT_EQ(store.getVarLongName("Wall Shear X"), "Wall Shear");
 }
 
@@ -122,7 +123,7 @@ TEST_F(LibraryTest, EveryDefinitionIsUsable) {
 TEST_F(LibraryTest, ConstantsHaveTheirValuesAndUnits) {
     struct Expected {
         const char* name;
-        double value;  // in base SI units
+        double value; // in base SI units
         const char* units;
     };
     const Expected expected[] = {
@@ -138,7 +139,7 @@ TEST_F(LibraryTest, ConstantsHaveTheirValuesAndUnits) {
         {"Standard Atmosphere", 101325.0, "kg m^-1 s^-2"},
     };
     EXPECT_EQ(store.getConstants().size(), std::size(expected));
-    ExpressionServer server;  // the names reach the language through the server
+    ExpressionServer server; // the names reach the language through the server
     for (const Expected& e : expected) {
         ASSERT_EQ(store.getConstants().count(e.name), 1u) << e.name;
         EXPECT_TRUE(ExpressionEvaluator::isValidGeniVariable(e.name)) << e.name;
@@ -150,7 +151,10 @@ TEST_F(LibraryTest, ConstantsHaveTheirValuesAndUnits) {
 }
 
 TEST_F(LibraryTest, LoadingTwiceFailsAndKeepsTheSecondCopy) {
-    expectError<data::duplicate>([] { VariableLibrary::load(); }, {.className = "VariableDefStoreBase", .operation = "addScalarVarDef", .message = "Variable Declaration 'Pressure' already exists."});
+    expectError<data::duplicate>([] { VariableLibrary::load(); },
+                                 {.className = "VariableDefStoreBase",
+                                  .operation = "addScalarVarDef",
+                                  .message = "Variable Declaration 'Pressure' already exists."});
     EXPECT_NE(ObjectDB::instance()->getObjectByPath("/LIBRARY"), nullptr);
 }
 

@@ -23,7 +23,7 @@ struct DeckNode {
 struct DeckElement {
     int type = 1;
     int number = 0;
-    std::vector<int> nodes;  // corners, then mid-side nodes; at most 8
+    std::vector<int> nodes; // corners, then mid-side nodes; at most 8
 };
 
 // "(3i9,6e21.13e3)" node line (only the three coordinates, as solvers write them).
@@ -75,17 +75,18 @@ struct GridDeck {
 };
 inline GridDeck gridDeck(int n, double z = 0.0, double scale = 1.0, int type = 1) {
     GridDeck deck;
-    const int m = 2 * n + 1;  // lattice points per side, mid-sides included
+    const int m = 2 * n + 1; // lattice points per side, mid-sides included
     auto number = [&](int i, int j) { return 1 + i + m * j; };
     for (int j = 0; j < m; ++j)
         for (int i = 0; i < m; ++i) {
-            if (i % 2 == 1 && j % 2 == 1) continue;  // cell centres are no nodes
+            if (i % 2 == 1 && j % 2 == 1) continue; // cell centres are no nodes
             deck.nodes.push_back({number(i, j), scale * i / (m - 1), scale * j / (m - 1), scale * z});
         }
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) {
             const int a = 2 * i, b = 2 * j;
-            deck.elements.push_back({type, 101 + i + n * j,
+            deck.elements.push_back({type,
+                                     101 + i + n * j,
                                      {number(a, b), number(a + 2, b), number(a + 2, b + 2), number(a, b + 2),
                                       number(a + 1, b), number(a + 2, b + 1), number(a + 1, b + 2), number(a, b + 1)}});
         }

@@ -55,8 +55,10 @@ protected:
         setVector("Force", kDimsForce, [&](const TripletD& p, double a) { return wallStress(p) * a; });
         setScalar("Heat Flux", kDimsHeatFlux, [](const TripletD& p, double) { return 1000.0 * (1.0 + p.x); });
         setScalar("Heat Flow", kDimsPower, [](const TripletD& p, double a) { return 1000.0 * (1.0 + p.x) * a; });
-        setScalar("Temperature", kDimsTemperature, [](const TripletD& p, double) { return 300.0 + 10.0 * p.x + 5.0 * p.y; });
-        setScalar("Wall Heat Transfer Coefficient", kDimsHTC, [](const TripletD& p, double) { return 10.0 + 5.0 * p.y; });
+        setScalar("Temperature", kDimsTemperature,
+                  [](const TripletD& p, double) { return 300.0 + 10.0 * p.x + 5.0 * p.y; });
+        setScalar("Wall Heat Transfer Coefficient", kDimsHTC,
+                  [](const TripletD& p, double) { return 10.0 + 5.0 * p.y; });
         setScalar("Wall Adjacent Temperature", kDimsTemperature, [](const TripletD& p, double) { return 290.0 + p.x; });
         server->resetVariableUpdateFlags();
         const GridDeck deck = gridDeck(kDeckCells, 0.0, 1000.0);
@@ -84,7 +86,7 @@ protected:
         for (int j = 0; j < kCells; ++j)
             for (int i = 0; i < kCells; ++i) {
                 const int a = i + n * j;
-                quads->addElement(std::vector<int>{a, a + n, a + n + 1, a + 1});  // outward: -z
+                quads->addElement(std::vector<int>{a, a + n, a + n + 1, a + 1}); // outward: -z
             }
         geometry->setInterpolant(std::move(interpolant));
         bottom = addTyped<GeometricOKLObject>("BOUNDARY", "Bottom", {{"Domain List", "Box"}});
@@ -107,12 +109,14 @@ protected:
         g.addVariable(std::move(v));
         declare("SCALAR VARIABLE", name, dims);
     }
-    void setVector(const std::string& name, const char* dims, const std::function<TripletD(const TripletD&, double)>& f) {
+    void setVector(const std::string& name, const char* dims,
+                   const std::function<TripletD(const TripletD&, double)>& f) {
         Geometry& g = bottomGeometry();
         auto v = std::make_unique<VectorVariable>(VarTypeHybrid);
         TripletZELVector& values = v->values();
         for (int i = 0; i < g.getNumVertices(); ++i)
-            values.push_back(TripletF(f(TripletD(g.getVertices()[std::size_t(i)]), g.getVertexAreas()[std::size_t(i)])));
+            values.push_back(
+                TripletF(f(TripletD(g.getVertices()[std::size_t(i)]), g.getVertexAreas()[std::size_t(i)])));
         v->setName(name);
         v->setDomain("Box");
         dropDependents(name);
@@ -141,7 +145,7 @@ protected:
                                                 {"Associated Boundary Specified", associated ? "True" : "False"},
                                                 {"Associated Boundary", "Bottom"}});
         run(*s);
-        server->resetVariableUpdateFlags();  // the surface declared its load variables
+        server->resetVariableUpdateFlags(); // the surface declared its load variables
         return s;
     }
     static NorvaGeometryReader& readerOf(GeometricOKLObject& surface) {

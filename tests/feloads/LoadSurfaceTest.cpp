@@ -23,7 +23,7 @@ TEST_F(LoadSurfaceTest, LocatedInTheDomainsWithoutABoundary) {
     EXPECT_EQ(g->getNumVertices(), (2 * kDeckCells + 1) * (2 * kDeckCells + 1) - kDeckCells * kDeckCells);
     EXPECT_EQ(g->getFaceSet("QUAD")->size(), kDeckCells * kDeckCells);
     EXPECT_EQ(g->getInterpolant()->getKind(), InterpolantKind::External);
-    EXPECT_NEAR(area(*s), 1.0, 1e-6);  // the deck is in millimetres
+    EXPECT_NEAR(area(*s), 1.0, 1e-6); // the deck is in millimetres
     EXPECT_EQ(s->getValue("Surface Element Type"), "154");
     EXPECT_EQ(s->getValue("NORVA Key Option"), std::string(1, '\xFF'));
     // The domain's values reach it like any file surface; no transfer, no report.
@@ -117,7 +117,7 @@ TEST_F(LoadSurfaceTest, ForcesAndStressesCarryTheBoundaryForce) {
         EXPECT_NEAR(sum.x, stress[i].x, 1e-5);
         EXPECT_NEAR(sum.y, stress[i].y, 1e-5);
         EXPECT_NEAR(sum.z, stress[i].z, 1e-5);
-        EXPECT_NEAR(std::abs(normal[i].z), std::abs(stress[i].z), 1e-5);  // the surface lies in z = 0
+        EXPECT_NEAR(std::abs(normal[i].z), std::abs(stress[i].z), 1e-5); // the surface lies in z = 0
         EXPECT_NEAR(shear[i].z, 0.0, 1e-5);
     }
     // Σ Force over the surface is the boundary's force; its components are those of the vector.
@@ -208,7 +208,7 @@ TEST_F(LoadSurfaceTest, HeatTransferVariables) {
 
     // Unscaled it is (Tw - Ta) h itself.
     s->setParameter("Maintain Conservative Values", "False");
-    run(*s);  // a new geometry
+    run(*s); // a new geometry
     const FloatZELVector& raw = scalarOn(*s, "Heat Flux on S");
     for (std::size_t i = 0; i < raw.size(); ++i) {
         const TripletF p = s->getGeometry("")->getVertices()[i];
@@ -218,18 +218,19 @@ TEST_F(LoadSurfaceTest, HeatTransferVariables) {
 }
 
 TEST_F(LoadSurfaceTest, ReferenceTemperatureRules) {
-    addObject("EXPORT", "", {{"NORVA Specify Reference Temperature", "True"},
-                             {"NORVA Reference Temperature", "300 [K]"},
-                             {"NORVA Supplemental HTC", "10 [W m^-2 K^-1]"}});
+    addObject("EXPORT", "",
+              {{"NORVA Specify Reference Temperature", "True"},
+               {"NORVA Reference Temperature", "300 [K]"},
+               {"NORVA Supplemental HTC", "10 [W m^-2 K^-1]"}});
     struct Case {
         double q, tw, hs;
-        double h, t;  // expected
+        double h, t; // expected
     };
     const Case cases[] = {
-        {100.0, 310.0, 10.0, 10.0, 300.0},   // h = q / (Tw - Tref), T = Tref
-        {100.0, 300.0, 10.0, 0.0, 300.0},    // Tw = Tref: no coefficient
-        {-100.0, 310.0, 10.0, 10.0, 320.0},  // negative: the supplemental h, T = Tw - q / hs
-        {-100.0, 310.0, 0.0, 0.0, 300.0},    // negative without one: 0 and Tref
+        {100.0, 310.0, 10.0, 10.0, 300.0},  // h = q / (Tw - Tref), T = Tref
+        {100.0, 300.0, 10.0, 0.0, 300.0},   // Tw = Tref: no coefficient
+        {-100.0, 310.0, 10.0, 10.0, 320.0}, // negative: the supplemental h, T = Tw - q / hs
+        {-100.0, 310.0, 0.0, 0.0, 300.0},   // negative without one: 0 and Tref
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.q + c.tw + c.hs);
@@ -245,7 +246,8 @@ TEST_F(LoadSurfaceTest, ReferenceTemperatureRules) {
             EXPECT_NEAR(h[i], c.h, 1e-3);
             EXPECT_NEAR(t[i], c.t, 1e-3);
         }
-        EXPECT_EQ(ObjectDB::instance()->getObjectByName("Wall Heat Transfer Coefficient on S")
+        EXPECT_EQ(ObjectDB::instance()
+                      ->getObjectByName("Wall Heat Transfer Coefficient on S")
                       ->getValue("Variable Description"),
                   "The values for this Heat Transfer Coefficient variable are calculated based on the 'Heat Flux' "
                   "and 'Temperature' variables and may have been adjusted based on a specified reference (bulk) "
@@ -276,7 +278,7 @@ TEST_F(LoadSurfaceTest, HeatFlowsThatCannotBeMadeConservative) {
     ObjectDB::instance()->deleteObject("Heat Flow");
     run(*s);
     const FloatZELVector& unscaled = scalarOn(*s, "Heat Flux on S");
-    EXPECT_NEAR(unscaled[0], (300.0 - 290.0) * 10.0, 1e-3);  // the vertex at the origin
+    EXPECT_NEAR(unscaled[0], (300.0 - 290.0) * 10.0, 1e-3); // the vertex at the origin
     EXPECT_EQ(conservativeReports("calculateHeatFlux 3"), 1);
     // Without the coefficient's object the flux cannot be made at all.
     ObjectDB::instance()->deleteObject("Wall Heat Transfer Coefficient on S");
@@ -288,11 +290,16 @@ TEST_F(LoadSurfaceTest, ErrorsOfTheLoadVariables) {
     NorvaGeometryReader& reader = readerOf(*s);
     Interpolant* interpolant = s->getGeometry("")->getInterpolant();
     const std::string kReader = "NorvaGeometryReader";
-    expectError<internal::error>([&] { reader.getVariable("Stress on S", nullptr); }, {.className = kReader, .operation = "getObjectVariable", .message = "An interpolant is required!"});
+    expectError<internal::error>(
+        [&] { reader.getVariable("Stress on S", nullptr); },
+        {.className = kReader, .operation = "getObjectVariable", .message = "An interpolant is required!"});
     // Known, but neither the boundary nor the results have it.
     addObject("SCALAR VARIABLE", "Nope", {{"Boundary Values", "Conservative"}});
-    expectError<data::invalid>([&] { reader.getVariable("Nope", interpolant); }, {.className = kReader, .operation = "getObjectVariable", .message = "Variable 'Nope' not defined on geometry 'Bottom'."});
-    EXPECT_EQ(reader.getVariable("Normal", interpolant), nullptr);  // the geometry's own
+    expectError<data::invalid>([&] { reader.getVariable("Nope", interpolant); },
+                               {.className = kReader,
+                                .operation = "getObjectVariable",
+                                .message = "Variable 'Nope' not defined on geometry 'Bottom'."});
+    EXPECT_EQ(reader.getVariable("Normal", interpolant), nullptr); // the geometry's own
 
     // The boundary's domains.
     const struct {
@@ -304,33 +311,50 @@ TEST_F(LoadSurfaceTest, ErrorsOfTheLoadVariables) {
     };
     for (const auto& c : domainCases) {
         bottom->setParameter("Domain List", c.domains);
-        expectError<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); }, {.className = kReader, .operation = "calculateNORVAStress", .message = c.message});
+        expectError<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); },
+                                   {.className = kReader, .operation = "calculateNORVAStress", .message = c.message});
     }
     bottom->setParameter("Domain List", "Box");
 
     // No force variable at all.
     ObjectDB::instance()->deleteObject("Force");
-    expectError<data::invalid>([&] { reader.getVariable("Force on S", interpolant); }, {.className = kReader, .operation = "calculateNORVAStress", .message = "No 'Force' variables can be found."});
+    expectError<data::invalid>(
+        [&] { reader.getVariable("Force on S", interpolant); },
+        {.className = kReader, .operation = "calculateNORVAStress", .message = "No 'Force' variables can be found."});
     // A force that is not a vector.
     addObject("SCALAR VARIABLE", "Force");
     bottomGeometry().removeVariable("Force");
     setScalar("Force", kDimsForce, [](const TripletD&, double) { return 1.0; });
-    expectError<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); }, {.className = kReader, .operation = "calculateNORVAStress", .message = "Cannot cast variable 'Force' to Vector Variable."});
+    expectError<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); },
+                               {.className = kReader,
+                                .operation = "calculateNORVAStress",
+                                .message = "Cannot cast variable 'Force' to Vector Variable."});
 
     // The associated boundary.
     s->setParameter("Associated Boundary", "Nowhere");
-    expectError<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); }, {.className = kReader, .operation = "getObjectVariable", .message = "Object not found: Nowhere."});
-    addObject("VIEWPORT MANAGER", "Frame");  // an object that holds no geometry
+    expectError<data::invalid>(
+        [&] { reader.getVariable("Stress on S", interpolant); },
+        {.className = kReader, .operation = "getObjectVariable", .message = "Object not found: Nowhere."});
+    addObject("VIEWPORT MANAGER", "Frame"); // an object that holds no geometry
     s->setParameter("Associated Boundary", "Frame");
-    expectError<internal::badParam>([&] { reader.getVariable("Stress on S", interpolant); }, {.className = kReader, .operation = "getObjectVariable", .message = "Bad cast of OKLObject 'Frame' to GeometricOKLObject."});
+    expectError<internal::badParam>([&] { reader.getVariable("Stress on S", interpolant); },
+                                    {.className = kReader,
+                                     .operation = "getObjectVariable",
+                                     .message = "Bad cast of OKLObject 'Frame' to GeometricOKLObject."});
     Geometry::ProjectionStatistics statistics;
     expectError<data::invalid>([&] { reader.makeHybridInterpolant(s->getGeometry("")->getVertices(), statistics); },
-                                 {.className = kReader, .operation = "makeHybridInterpolant", .message = "Specified associated Boundary is not a Boundary or Region."});
+                               {.className = kReader,
+                                .operation = "makeHybridInterpolant",
+                                .message = "Specified associated Boundary is not a Boundary or Region."});
     s->setParameter("Associated Boundary", "Nowhere");
-    expectError<data::invalid>([&] { reader.makeHybridInterpolant(s->getGeometry("")->getVertices(), statistics); },
-                                 {.className = kReader, .operation = "makeHybridInterpolant", .message = "Object not found: Nowhere."});
+    expectError<data::invalid>(
+        [&] { reader.makeHybridInterpolant(s->getGeometry("")->getVertices(), statistics); },
+        {.className = kReader, .operation = "makeHybridInterpolant", .message = "Object not found: Nowhere."});
     NorvaGeometryReader unset("m");
-    expectError<internal::error>([&] { unset.makeHybridInterpolant(TripletZELVector(), statistics); }, {.className = kReader, .operation = "getObjValue", .message = "The OKLObject in the NorvaGeometryReader has not been set!"});
+    expectError<internal::error>([&] { unset.makeHybridInterpolant(TripletZELVector(), statistics); },
+                                 {.className = kReader,
+                                  .operation = "getObjValue",
+                                  .message = "The OKLObject in the NorvaGeometryReader has not been set!"});
 }
 
 } // namespace

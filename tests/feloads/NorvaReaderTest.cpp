@@ -64,11 +64,11 @@ protected:
 };
 
 TEST_F(NorvaReaderTest, CommandsInAnyCaseFixThePatchAndItsKeyOption) {
-    const Read r = read(deckText({" numoff , node ,  6", "et , 1 ,  154", "  KeyOpt,1,11 , 2  "}, stripNodes(),
-                                 stripElements()));
+    const Read r =
+        read(deckText({" numoff , node ,  6", "et , 1 ,  154", "  KeyOpt,1,11 , 2  "}, stripNodes(), stripElements()));
     EXPECT_EQ(r.elementType, "154");
     EXPECT_EQ(r.keyOption, "2");
-    ASSERT_EQ(r.set("QUAD").size(), 2);  // type 2 is another patch
+    ASSERT_EQ(r.set("QUAD").size(), 2); // type 2 is another patch
     EXPECT_EQ(r.set("TRIANGLE").size(), 0);
     EXPECT_EQ(r.set("PENTAGON").size(), 0);
     EXPECT_EQ(r.set("HEXAGON").size(), 0);
@@ -109,7 +109,7 @@ TEST_F(NorvaReaderTest, SeveralValidPatchesWarnOncePerFile) {
     const std::string text = deckText({"ET,2,152", "ET,1,154"}, stripNodes(), stripElements());
     const Read first = read(text, false, "m", "two.cdb");
     EXPECT_EQ(first.elementType, "152");
-    EXPECT_EQ(first.set("QUAD").size(), 1);  // only type 2's element
+    EXPECT_EQ(first.set("QUAD").size(), 1); // only type 2's element
     EXPECT_EQ(first.set("QUAD").getNum(0), 13);
     ASSERT_EQ(warnings(), 1);
     EXPECT_EQ(reports().back().getMessage(),
@@ -122,18 +122,18 @@ TEST_F(NorvaReaderTest, SeveralValidPatchesWarnOncePerFile) {
 }
 
 TEST_F(NorvaReaderTest, ElementsBecomeFacesAndVertices) {
-    const std::vector<DeckNode> nodes = {{1, 0, 0, 0},   {2, 1, 0, 0},   {3, 1, 1, 0},  {4, 0, 1, 0}, {5, 0.5, 0, 0},
+    const std::vector<DeckNode> nodes = {{1, 0, 0, 0},   {2, 1, 0, 0},   {3, 1, 1, 0},   {4, 0, 1, 0}, {5, 0.5, 0, 0},
                                          {6, 1, 0.5, 0}, {7, 0.5, 1, 0}, {8, 0, 0.5, 0}, {9, 2, 0, 0}};
     const std::vector<DeckElement> elements = {
-        {1, 1, {1, 2, 3, 4, 5, 6, 7, 8}},  // an 8-node quadrilateral
-        {1, 2, {2, 9, 3, 3}},              // third and fourth node equal: a triangle
-        {1, 3, {1, 2, 2, 2}},              // two distinct corners: no face
-        {1, 4, {1, 2, 0, 0}},              // a 0 ends the list
+        {1, 1, {1, 2, 3, 4, 5, 6, 7, 8}}, // an 8-node quadrilateral
+        {1, 2, {2, 9, 3, 3}},             // third and fourth node equal: a triangle
+        {1, 3, {1, 2, 2, 2}},             // two distinct corners: no face
+        {1, 4, {1, 2, 0, 0}},             // a 0 ends the list
     };
     const std::string text = deckText({"ET,1,154"}, nodes, elements);
 
     const Read corners = read(text, false);
-    EXPECT_EQ(corners.geometry->getNumVertices(), 5);  // 1 2 3 4, 9
+    EXPECT_EQ(corners.geometry->getNumVertices(), 5); // 1 2 3 4, 9
     EXPECT_EQ(corners.set("QUAD").size(), 1);
     ASSERT_EQ(corners.set("TRIANGLE").size(), 1);
     EXPECT_EQ(corners.set("TRIANGLE").getNum(0), 2);
@@ -169,7 +169,8 @@ TEST_F(NorvaReaderTest, FileUnitsAndFortranNumbers) {
     // D exponents, signs, exponents without their letter, blank and missing fields (zero).
     char first[128];
     std::snprintf(first, sizeof first, "%9d%9d%9d%12s%12s%12s", 1, 0, 0, "1.0000D+00", "+2.500E-01", "0.5+001");
-    const std::string text = "ET,1,154\nNBLOCK,6,SOLID\n(3i9,3e12.4)\n" + std::string(first) + "\n"
+    const std::string text = "ET,1,154\nNBLOCK,6,SOLID\n(3i9,3e12.4)\n" + std::string(first) +
+                             "\n"
                              "        2        0        0                 1.0\n"
                              "        3        0        0      2.0E0\n"
                              "N,R5.3,LOC,       -1,\nEBLOCK,19,SOLID\n(19i9)\n" +
@@ -203,7 +204,7 @@ TEST_F(NorvaReaderTest, TheNodeNumbersAreAFileVariable) {
     const std::unique_ptr<Variable> v = r.reader->getVariable(name, nullptr);
     ASSERT_NE(v, nullptr);
     EXPECT_EQ((*v->getFloatValues())[2], 5.0f);
-    EXPECT_EQ(r.reader->getVariable("Area", nullptr), nullptr);  // the geometry's own
+    EXPECT_EQ(r.reader->getVariable("Area", nullptr), nullptr); // the geometry's own
 }
 
 TEST_F(NorvaReaderTest, TheSolversOwnMessages) {
@@ -215,7 +216,8 @@ TEST_F(NorvaReaderTest, TheSolversOwnMessages) {
     expectReadError("ET,1,154\n", "Unexpected end of file...");
     expectReadError("ET,1,154\nNBLOCK,6,SOLID\n(3i9,6e21.13e3)\n" + nodeLine(nodes[0]) + "\nN,R5.3,LOC,-1,\n",
                     "Unexpected end of file.");
-    expectReadError("ET,1,154\nNBLOCK,6,SOLID\n(3i9,6e21.13e3)\n" + nodeLine(nodes[0]) + "\nN,R5.3,LOC,-1,\nEBLOCK,19\n",
+    expectReadError("ET,1,154\nNBLOCK,6,SOLID\n(3i9,6e21.13e3)\n" + nodeLine(nodes[0]) +
+                        "\nN,R5.3,LOC,-1,\nEBLOCK,19\n",
                     "Unexpected end of file.");
     expectReadError(deckText({"ET,1,154"}, nodes, elements, "N,R5.3,LOC,        5,"),
                     "Invalid termination of NBLOCK command. Expecting -1 in N command, Received: 5");

@@ -32,11 +32,17 @@ protected:
                                    "      <FORCE component=\"Z\" units=\"N\">4</FORCE>\n";
         return "  <IMPORT-DIAGNOSTICS>\n"
                "    <KVOFILE>box.vtu</KVOFILE>\n"
-               "    <NORVAFILE>" + (deck.empty() ? deckFile : deck) + "</NORVAFILE>\n"
-               "    <KVO-RESULTS location=\"Bottom\">\n" + forces +
+               "    <NORVAFILE>" +
+               (deck.empty() ? deckFile : deck) +
+               "</NORVAFILE>\n"
+               "    <KVO-RESULTS location=\"Bottom\">\n" +
+               forces +
                "    </KVO-RESULTS>\n"
-               "    <NORVA-LOAD location=\"" + surface + "\">\n"
-               "      <PROJECTION-SUCCESS type=\"percentage\">100</PROJECTION-SUCCESS>\n" + forces +
+               "    <NORVA-LOAD location=\"" +
+               surface +
+               "\">\n"
+               "      <PROJECTION-SUCCESS type=\"percentage\">100</PROJECTION-SUCCESS>\n" +
+               forces +
                "    </NORVA-LOAD>\n"
                "  </IMPORT-DIAGNOSTICS>\n";
     }
@@ -100,7 +106,7 @@ TEST_F(TransferReportTest, ExpressionsPerPhase) {
               "sum( A.Heat Flux * A.Volume Fraction * Area )@Bottom + "
               "sum( B.Heat Flux * B.Conservative Volume Fraction * Area )@Bottom");
     ObjectDB::instance()->deleteObject("B.Conservative Volume Fraction");
-    ObjectDB::instance()->deleteObject("Temperature");  // no mixture temperature: per fluid
+    ObjectDB::instance()->deleteObject("Temperature"); // no mixture temperature: per fluid
     EXPECT_EQ(K::buildExpression("areaAve", "Temperature", "Temperature", "", "", true, "", "Bottom"),
               "areaAve( A.Temperature * A.Volume Fraction )@Bottom + areaAve( B.Temperature )@Bottom");
     EXPECT_EQ(K::buildExpression("areaAve", "Temperature", "Temperature", "", "", false, "", "S"),
@@ -112,7 +118,8 @@ TEST_F(TransferReportTest, ExportBlocks) {
     std::filesystem::remove(kReport);
     const std::string head = "  <EXPORT-DIAGNOSTICS>\n"
                              "    <KVOFILE>box.vtu</KVOFILE>\n"
-                             "    <NORVAFILE>" + deckFile + "</NORVAFILE>\n";
+                             "    <NORVAFILE>" +
+                             deckFile + "</NORVAFILE>\n";
     // A temperature export: the area averages of the wall temperature (300 + 10x + 5y).
     KVO2NorvaUtilities::writeExportDiagnostics(s, KVO2NorvaUtilities::TemperatureExport, VarTypeVertex);
     EXPECT_EQ(report(), "<KVO2NORVA>\n" + head +
@@ -156,8 +163,9 @@ TEST_F(TransferReportTest, ExportBlocks) {
     KVO2NorvaUtilities::writeExportDiagnostics(s, KVO2NorvaUtilities::HeatTransferExport, VarTypeVertex);
     const ErrorMsg* note = findReport("zero Heat Flow");
     ASSERT_NE(note, nullptr);
-    EXPECT_EQ(note->getMessage(),
-              "NOTE: The transfer diagnostics reports zero Heat Flow.\nThis may be due to an adiabatic boundary setting.");
+    EXPECT_EQ(
+        note->getMessage(),
+        "NOTE: The transfer diagnostics reports zero Heat Flow.\nThis may be due to an adiabatic boundary setting.");
     EXPECT_EQ(note->getClassName(), "KVO2NorvaUtilities");
     EXPECT_EQ(note->getOperation(), "writeExportDiagnostics");
     EXPECT_NE(report().find("<HEATFLOW units=\"W\">0</HEATFLOW>"), std::string::npos);
@@ -169,7 +177,7 @@ TEST_F(TransferReportTest, AReportThatCannotBeWrittenIsReportedAndTheOldOneKept)
     // The new report cannot be written beside the old one (a full disk would fail the same way).
     std::filesystem::create_directory(std::string(kReport) + ".tmp");
     run(*s);
-    EXPECT_NE(s->getGeometry(""), nullptr);  // the import itself succeeded
+    EXPECT_NE(s->getGeometry(""), nullptr); // the import itself succeeded
     const ErrorMsg* failure = findReport("Import succeeded");
     ASSERT_NE(failure, nullptr);
     EXPECT_EQ(failure->getClassName(), "KVO2NorvaUtilities");

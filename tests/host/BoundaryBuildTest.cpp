@@ -42,9 +42,8 @@ CaseData mixedCase(int n, unsigned seed) {
     for (int k = 0; k < n; ++k)
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i) {
-                const int h[8] = {id(i, j, k),         id(i + 1, j, k),         id(i + 1, j + 1, k),
-                                  id(i, j + 1, k),     id(i, j, k + 1),         id(i + 1, j, k + 1),
-                                  id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)};
+                const int h[8] = {id(i, j, k),     id(i + 1, j, k),     id(i + 1, j + 1, k),     id(i, j + 1, k),
+                                  id(i, j, k + 1), id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)};
                 switch (kind(rng)) {
                 case 0: cells.push_back({VtkHexahedron, std::vector<int>(h, h + 8)}); break;
                 case 1:
@@ -52,8 +51,12 @@ CaseData mixedCase(int n, unsigned seed) {
                     cells.push_back({VtkWedge, {h[0], h[2], h[3], h[4], h[6], h[7]}});
                     break;
                 default:
-                    for (const auto& t : {std::array<int, 4>{0, 1, 2, 6}, {0, 2, 3, 6}, {0, 3, 7, 6},
-                                          {0, 7, 4, 6}, {0, 4, 5, 6}, {0, 5, 1, 6}})
+                    for (const auto& t : {std::array<int, 4>{0, 1, 2, 6},
+                                          {0, 2, 3, 6},
+                                          {0, 3, 7, 6},
+                                          {0, 7, 4, 6},
+                                          {0, 4, 5, 6},
+                                          {0, 5, 1, 6}})
                         cells.push_back({VtkTetra, {h[t[0]], h[t[1]], h[t[2]], h[t[3]]}});
                 }
             }
@@ -90,13 +93,14 @@ std::vector<int> cellFace(const Geometry& d, std::int64_t cellId, int face) {
     const ShapeSet& set = d.getElementSet(ref.set);
     const cell::LocalFace& lf = cell::faces(set.getShapeType())[std::size_t(face)];
     std::vector<int> out;
-    for (int k = 0; k < lf.count; ++k) out.push_back(set.getElement(ref.element)[std::size_t(lf.nodes[std::size_t(k)])]);
+    for (int k = 0; k < lf.count; ++k)
+        out.push_back(set.getElement(ref.element)[std::size_t(lf.nodes[std::size_t(k)])]);
     return out;
 }
 
 TEST_F(HostTest, FreeFacesAndTheirOwnersMatchABruteForceTwin) {
     for (unsigned seed : {1u, 2u, 3u}) {
-        host.reset();  // one Host at a time
+        host.reset(); // one Host at a time
         host = std::make_unique<Host>();
         host->loadCase(mixedCase(4, seed), {});
         DomainGeometryBase* d = domain("mixed");
@@ -171,7 +175,7 @@ MeshBlock sidePatch(int n) {
             pts[3 * p + 1] = float(j) / float(n);
             pts[3 * p + 2] = float(k) / float(n);
         }
-    pts[pts.size() - 3] = 1.0f;  // the unused point: a boundary node that no face of the patch uses
+    pts[pts.size() - 3] = 1.0f; // the unused point: a boundary node that no face of the patch uses
     std::vector<float> t;
     auto quad = [&](int j0, int k0, int j1, int k1) {
         b.cells.types.push_back(VtkQuad);
@@ -253,12 +257,12 @@ TEST_F(HostTest, LoadPhasesAreTimedAndAConsumedCaseLoadsAsACopiedOne) {
     const std::vector<float> area(boundaryGeometry("Boundary")->getVertexAreas().begin(),
                                   boundaryGeometry("Boundary")->getVertexAreas().end());
 
-    host.reset();  // one Host at a time
+    host.reset(); // one Host at a time
     host = std::make_unique<Host>();
     const LoadedCase consumed = loadCase(host->storage(), std::move(data), {});
     EXPECT_EQ(consumed.variables, copied.variables);
-    EXPECT_TRUE(data.blocks.front().cells.connectivity.empty());  // dropped once copied
-    EXPECT_EQ(data.blocks.front().pointData.front().name, "p");   // names stay
+    EXPECT_TRUE(data.blocks.front().cells.connectivity.empty()); // dropped once copied
+    EXPECT_EQ(data.blocks.front().pointData.front().name, "p");  // names stay
     const FloatZELVector& again = boundaryGeometry("Boundary")->getVertexAreas();
     EXPECT_TRUE(std::equal(area.begin(), area.end(), again.begin(), again.end()));
     Variable* p = host->storage().getVariable("Pressure", "cube");

@@ -143,10 +143,10 @@ TEST_F(HostTest, FaceFlowsSpreadToTheVerticesAddUpToTheSumsOverTheFaces) {
     const int n = 4;
     for (const bool faceDensity : {false, true}) {
         for (unsigned seed : {3u, 17u}) {
-            host.reset();  // one Host at a time
+            host.reset(); // one Host at a time
             host = std::make_unique<Host>();
             CaseData data = cubeCase(n);
-            if (faceDensity)  // a density field in the domain: the faces must bring theirs
+            if (faceDensity) // a density field in the domain: the faces must bring theirs
                 data.blocks.front().pointData.push_back(
                     {"rho", 1, RealArray(std::vector<float>(data.blocks.front().numPoints(), 9.0f))});
             data.blocks.push_back(sidesPatch(n, seed, faceDensity));
@@ -156,7 +156,7 @@ TEST_F(HostTest, FaceFlowsSpreadToTheVerticesAddUpToTheSumsOverTheFaces) {
             host->loadCase(std::move(data), options);
             auto* b = dynamic_cast<BoundaryGeometry*>(boundaryGeometry("sides"));
             ASSERT_NE(b, nullptr);
-            ASSERT_EQ(b->getNumElementSets(), 3);  // triangles, quadrilaterals, hexagons
+            ASSERT_EQ(b->getNumElementSets(), 3); // triangles, quadrilaterals, hexagons
 
             const FaceSums expected = faceSums(patch, 1.2, 1.2);
             // Each vertex value is rounded to float once: the sum is within that of the twin.
@@ -219,7 +219,7 @@ TEST_F(HostTest, BoundaryFlowsFromPointsIntegrateTheVertexValues) {
         EXPECT_NEAR(force.x, 1.2 * 4.0, 1e-5);
         EXPECT_NEAR(force.y, 1.2 * 4.5, 1e-5);
         EXPECT_NEAR(force.z, 0.0, 1e-5);
-        EXPECT_NEAR(vertexSum(*b, "Viscous Force").x, 0.0, 1e-12);  // the zero point shear
+        EXPECT_NEAR(vertexSum(*b, "Viscous Force").x, 0.0, 1e-12); // the zero point shear
         // A copy of the mesh keeps the choice.
         const std::unique_ptr<Geometry> copy = b->clone(true, false);
         EXPECT_EQ(dynamic_cast<BoundaryGeometry*>(copy.get())->getFlowSource(), FlowSource::Points);

@@ -69,15 +69,14 @@ TEST(CommandLine, HelpAndBadArguments) {
 TEST(CommandLine, SessionsAndExpressionsOnALegacyCase) {
     const fs::path dir = scratch();
     write(dir / "cube.vtk", cubeVtk());
-    write(dir / "s.zel",
-          "PLANE: Mid\n  Option = YZ Plane\n  X = 0.25 [m]\nEND\n"
-          "> calculate areaAve, Pressure, Mid\n"
-          "> calculate massFlow, Mid\n"
-          "CALCULATOR:\n  Function = area\n  Location = Boundary\nEND\n"
-          "> calculate\n");
-    const CliRun r = zelpost({(dir / "cube.vtk").string(), (dir / "s.zel").string(), "-e", "1 [m] + 2 [m]",
-                              "areaAve(Pressure)@Mid", "massFlow()@Mid / 2", "--json", "--density", "3", "--vtk-out",
-                              (dir / "out").string()});
+    write(dir / "s.zel", "PLANE: Mid\n  Option = YZ Plane\n  X = 0.25 [m]\nEND\n"
+                         "> calculate areaAve, Pressure, Mid\n"
+                         "> calculate massFlow, Mid\n"
+                         "CALCULATOR:\n  Function = area\n  Location = Boundary\nEND\n"
+                         "> calculate\n");
+    const CliRun r =
+        zelpost({(dir / "cube.vtk").string(), (dir / "s.zel").string(), "-e", "1 [m] + 2 [m]", "areaAve(Pressure)@Mid",
+                 "massFlow()@Mid / 2", "--json", "--density", "3", "--vtk-out", (dir / "out").string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.front(), '[');
     EXPECT_NE(r.out.find("{\"call\": \"areaAve, Pressure, Mid\", \"function\": \"areaAve\", \"location\": \"Mid\", "
@@ -106,7 +105,7 @@ TEST(CommandLine, SessionsAndExpressionsOnALegacyCase) {
         << r.out;
     std::size_t files = 0;
     for (const auto& f : fs::directory_iterator(dir / "out")) files += f.path().extension() == ".vtk";
-    EXPECT_EQ(files, 2u);  // the plane and the boundary
+    EXPECT_EQ(files, 2u); // the plane and the boundary
 }
 
 TEST(CommandLine, TimingsOfEveryPhaseAndNoTableForAnEmptySession) {
@@ -115,19 +114,19 @@ TEST(CommandLine, TimingsOfEveryPhaseAndNoTableForAnEmptySession) {
     write(dir / "empty.zel", "");
     const CliRun empty = zelpost({(dir / "cube.vtk").string(), (dir / "empty.zel").string()});
     EXPECT_EQ(empty.status, 0) << empty.err;
-    EXPECT_EQ(empty.out.find("function"), std::string::npos) << empty.out;  // no empty result table
+    EXPECT_EQ(empty.out.find("function"), std::string::npos) << empty.out; // no empty result table
     EXPECT_EQ(empty.err.find("timing:"), std::string::npos);
 
     write(dir / "s.zel", "PLANE: Mid\n  Option = YZ Plane\n  X = 0.25 [m]\nEND\n> calculate area, Mid\n");
     const CliRun timed = zelpost({(dir / "cube.vtk").string(), (dir / "s.zel").string(), "--timings", "-e", "1 [m]"});
     EXPECT_EQ(timed.status, 0) << timed.err;
     const std::string session = (dir / "s.zel").string();
-    for (const std::string& phase : {std::string("read"), std::string("decode"), std::string("domain build"),
-                                     std::string("fields"), std::string("boundary build"), std::string("register"),
-                                     std::string("load total"), session + ":1 PLANE: Mid",
-                                     session + ":5 > calculate area, Mid", std::string("-e 1 [m]")})
+    for (const std::string& phase :
+         {std::string("read"), std::string("decode"), std::string("domain build"), std::string("fields"),
+          std::string("boundary build"), std::string("register"), std::string("load total"), session + ":1 PLANE: Mid",
+          session + ":5 > calculate area, Mid", std::string("-e 1 [m]")})
         EXPECT_NE(timed.err.find("timing: " + phase + " "), std::string::npos) << phase << "\n" << timed.err;
-    EXPECT_NE(timed.out.find("area"), std::string::npos) << timed.out;  // results still go to stdout
+    EXPECT_NE(timed.out.find("area"), std::string::npos) << timed.out; // results still go to stdout
     EXPECT_NE(zelpost({"--help"}).out.find("--timings"), std::string::npos);
 }
 
@@ -183,17 +182,18 @@ TEST(CommandLine, JsonEscapesTextsAndWritesUndefinedAsNull) {
     exact.analytic = 0.25;
     std::ostringstream json;
     printJson({undefined, exact}, json);
-    EXPECT_EQ(json.str(),
-              "[\n  {\"call\": \"areaAve(\\\"a\\\\b\\\")\\n\", \"function\": \"f\", \"location\": \"\", \"value\": null, "
-              "\"units\": \"\"},\n  {\"call\": \"area, P\", \"function\": \"area, P\", \"location\": \"P\", "
-              "\"value\": 0.5, \"units\": \"m^2\", \"analytic\": 0.25, \"relative error\": 1}\n]\n");
+    EXPECT_EQ(
+        json.str(),
+        "[\n  {\"call\": \"areaAve(\\\"a\\\\b\\\")\\n\", \"function\": \"f\", \"location\": \"\", \"value\": null, "
+        "\"units\": \"\"},\n  {\"call\": \"area, P\", \"function\": \"area, P\", \"location\": \"P\", "
+        "\"value\": 0.5, \"units\": \"m^2\", \"analytic\": 0.25, \"relative error\": 1}\n]\n");
     std::ostringstream empty;
     printJson({}, empty);
     EXPECT_EQ(empty.str(), "[]\n");
     std::ostringstream table;
     printTable({undefined, exact}, table);
     EXPECT_NE(table.str().find("undefined"), std::string::npos);
-    EXPECT_NE(table.str().find("1.00e+00"), std::string::npos);  // the relative error column
+    EXPECT_NE(table.str().find("1.00e+00"), std::string::npos); // the relative error column
 }
 
 TEST(CommandLine, DemoPrintsResultsBesideAnalyticValues) {

@@ -15,7 +15,7 @@ std::filesystem::path elbowCase() {
 TEST_F(HostTest, ElbowFlowsAndWallForceAgreeWithOpenFoam) {
     if (!std::filesystem::exists(elbowCase())) GTEST_SKIP() << elbowCase() << " is not there";
     LoadOptions options;
-    options.density = 1.0;  // kinematic pressure, rho = 1 in the solver's force figures
+    options.density = 1.0; // kinematic pressure, rho = 1 in the solver's force figures
     const LoadedCase c = host->loadCase(elbowCase(), options);
     EXPECT_EQ(c.domains, std::vector<std::string>{"elbow"});
     EXPECT_EQ(c.boundaries, (std::vector<std::string>{"wall-4", "velocity-inlet-5", "velocity-inlet-6",

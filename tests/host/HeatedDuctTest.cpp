@@ -102,9 +102,9 @@ TEST_F(HeatedDuctTest, WallHeatFlowsAreTheSolversIntegralsSignedIntoTheFluid) {
             << wall;
     // What the walls give the fluid is its enthalpy rise from inlet to outlet (the enthalpy
     // flows of the solver, converged to about 1e-4 of the rise).
-    const double rise = solverFigure("enthalpyOutlet") + solverFigure("enthalpyInlet");  // inlet's is negative
-    const double walls =
-        result("sum, Heat Flow, hotWall") + result("sum, Heat Flow, coldWall") + result("sum, Heat Flow, adiabaticWalls");
+    const double rise = solverFigure("enthalpyOutlet") + solverFigure("enthalpyInlet"); // inlet's is negative
+    const double walls = result("sum, Heat Flow, hotWall") + result("sum, Heat Flow, coldWall") +
+                         result("sum, Heat Flow, adiabaticWalls");
     EXPECT_NEAR(walls, rise, 1e-3 * rise);
 }
 
@@ -115,7 +115,7 @@ TEST_F(HeatedDuctTest, WithFlowsFromPointsTheHeatFlowIsThePointFluxTimesTheVerte
     auto* b = dynamic_cast<BoundaryGeometry*>(boundaryGeometry("hotWall"));
     ASSERT_NE(b, nullptr);
     const FloatZELVector& flow = vertexValues(*b, "Heat Flow");
-    const FloatZELVector& flux = vertexValues(*b, "Heat Flux");  // the patch's point values
+    const FloatZELVector& flux = vertexValues(*b, "Heat Flux"); // the patch's point values
     const FloatZELVector& area = b->getVertexAreas();
     double sum = 0;
     for (std::size_t i = 0; i < flow.size(); ++i) {
@@ -236,19 +236,21 @@ std::unique_ptr<Geometry> coarseFloor() {
 
 TEST_F(HeatedDuctTest, ALoadSurfaceOnTheHotWallCarriesItsHeatFlow) {
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::filesystem::path scratch = std::filesystem::temp_directory_path() / ("zel_heat_" + std::to_string(stamp));
+    const std::filesystem::path scratch =
+        std::filesystem::temp_directory_path() / ("zel_heat_" + std::to_string(stamp));
     std::filesystem::create_directories(scratch);
     const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(scratch);  // the transfer report goes to the working folder
+    std::filesystem::current_path(scratch); // the transfer report goes to the working folder
 
     host->loadCase(caseFile(), {});
     writeLoadDeck(*coarseFloor(), scratch / "floor.cdb");
     for (const char* conservative : {"True", "False"})
-        host->runSession(std::string("USER SURFACE: Floor ") + conservative + "\n  Option = NORVA\n  Input File = " +
-                             (scratch / "floor.cdb").string() +
+        host->runSession(std::string("USER SURFACE: Floor ") + conservative +
+                             "\n  Option = NORVA\n  Input File = " + (scratch / "floor.cdb").string() +
                              "\n  File Units = mm\n  Use Mid Side Nodes = True\n"
                              "  Associated Boundary Specified = True\n  Associated Boundary = hotWall\n"
-                             "  Maintain Conservative Values = " + conservative + "\nEND\n",
+                             "  Maintain Conservative Values = " +
+                             conservative + "\nEND\n",
                          "heat");
     host->runSession("> calculate sum, Heat Flow, hotWall\n"
                      "> calculate areaInt, Heat Flux on Floor True, Floor True\n"

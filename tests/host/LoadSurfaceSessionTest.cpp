@@ -75,9 +75,10 @@ protected:
     void defineSurface(const std::string& name, const std::filesystem::path& deck, const std::string& units,
                        bool associated = true) {
         host->runSession("USER SURFACE: " + name + "\n  Option = NORVA\n  Input File = " + deck.string() +
-                             "\n  File Units = " + units + "\n  Use Mid Side Nodes = True\n"
-                             "  Associated Boundary Specified = " + (associated ? "True" : "False") +
-                             "\n  Associated Boundary = walls\nEND\n",
+                             "\n  File Units = " + units +
+                             "\n  Use Mid Side Nodes = True\n"
+                             "  Associated Boundary Specified = " +
+                             (associated ? "True" : "False") + "\n  Associated Boundary = walls\nEND\n",
                          "loads");
     }
 
@@ -171,7 +172,7 @@ TEST_F(LoadSessionTest, LoadsAreExportedForTheStructuralSolver) {
     expectSessionFails("> export Loose, loose.csv\n", "export", "Load surface 'Loose' has no associated boundary");
     expectSessionFails("> export walls, w.csv\n", "export", "'walls' is no load surface");
     expectSessionFails("> export Wall Loads, bad.csv, Torque\n", "export", "'Torque' is no load variable");
-    EXPECT_THROW(host->runSession("> export Wall Loads, heat.csv, Heat Flux\n", "export"), Error);  // no heat here
+    EXPECT_THROW(host->runSession("> export Wall Loads, heat.csv, Heat Flux\n", "export"), Error); // no heat here
     for (const char* file : {"loose.csv", "w.csv", "bad.csv", "heat.csv", "heat.vtk"})
         EXPECT_FALSE(std::filesystem::exists(file)) << file;
 }

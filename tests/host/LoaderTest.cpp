@@ -81,7 +81,7 @@ TEST_F(HostTest, VolumeAloneHasOneOutwardBoundaryOfItsFreeFaces) {
 
     Geometry* b = boundaryGeometry("Boundary");
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->getNumVertices(), 26);  // the cube's surface nodes
+    EXPECT_EQ(b->getNumVertices(), 26); // the cube's surface nodes
     EXPECT_NEAR(b->getVariable("Area") ? 6.0 : 0.0, 6.0, 0.0);
     double area = 0;
     for (float w : b->getVertexAreas()) area += w;
@@ -115,9 +115,9 @@ TEST_F(HostTest, VariablesFollowTheNameTableAndCellDataIsAveragedToVertices) {
     EXPECT_FLOAT_EQ((*p->getFloatValues())[26], 1000.0f * 5.0f);
     Variable* cell = host->storage().getVariable("c", "cube");
     ASSERT_NE(cell, nullptr);
-    EXPECT_FLOAT_EQ((*cell->getFloatValues())[0], 0.0f);    // a corner: cell 0 alone
-    EXPECT_FLOAT_EQ((*cell->getFloatValues())[13], 3.5f);   // the centre: all eight cells
-    EXPECT_FLOAT_EQ((*cell->getFloatValues())[1], 0.5f);    // an edge midpoint: cells 0 and 1
+    EXPECT_FLOAT_EQ((*cell->getFloatValues())[0], 0.0f);  // a corner: cell 0 alone
+    EXPECT_FLOAT_EQ((*cell->getFloatValues())[13], 3.5f); // the centre: all eight cells
+    EXPECT_FLOAT_EQ((*cell->getFloatValues())[1], 0.5f);  // an edge midpoint: cells 0 and 1
     Variable* ux = host->storage().getVariable("Velocity X", "cube");
     ASSERT_NE(ux, nullptr);
     EXPECT_FLOAT_EQ((*ux->getFloatValues())[5], 1.0f);
@@ -230,7 +230,7 @@ TEST_F(HostTest, AFaultyCaseLoadsNothing) {
             << what;
     }
     EXPECT_EQ(host->storage().getNumGeoms(), 0);
-    EXPECT_EQ(ObjectDB::instance()->getTopObjects().size(), 1u);  // the CALCULATOR
+    EXPECT_EQ(ObjectDB::instance()->getTopObjects().size(), 1u); // the CALCULATOR
 
     // No volume at all.
     CaseData surfaceOnly;

@@ -1,10 +1,10 @@
 // The pieces a parallel run writes (.vtp) and the .pvtp over them, read back by the case
 // readers: what ParaView is given must be the geometry and the arrays that were drawn.
+#include "host/ParallelFiles.h"
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/Variable.h"
 #include "framework/viewer/GraphicObject.h"
 #include "framework/viewer/ViewerInterface.h"
-#include "host/ParallelFiles.h"
 #include "host/readers/CaseReader.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +82,7 @@ TEST(ParallelFiles, PiecesAndTheirIndexReadBackAsTheWholeSurface) {
     const MeshBlock& b = whole.blocks[0];
     EXPECT_EQ(b.kind, BlockKind::Surface);
     EXPECT_EQ(b.numCells(), 5u);
-    EXPECT_EQ(b.numPoints(), 12u);  // the two points at x = 2 are one
+    EXPECT_EQ(b.numPoints(), 12u); // the two points at x = 2 are one
     const FieldArray* p = b.findPointData("Total P&T");
     ASSERT_NE(p, nullptr);
     const FieldArray* u = b.findPointData("Velocity");

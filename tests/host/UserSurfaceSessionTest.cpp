@@ -25,11 +25,10 @@ TEST_F(HostTest, UserSurfaceFromAFileInASession) {
     host->loadCase(cubeCase(4), {});
     // The square 0.2 < x < 0.6, 0.3 < y < 0.7 at z = 0.4 in millimetres, as a
     // quad and two triangles.
-    const fs::path file = writeScratch("square.txt",
-                                       "X [mm], Y [mm], Z [mm]\n"
-                                       "200 300 400\n400 300 400\n600 300 400\n"
-                                       "600 700 400\n400 700 400\n200 700 400\n"
-                                       "[Faces]\n0 1 4 5\n1 2 3\n1 3 4\n");
+    const fs::path file = writeScratch("square.txt", "X [mm], Y [mm], Z [mm]\n"
+                                                     "200 300 400\n400 300 400\n600 300 400\n"
+                                                     "600 700 400\n400 700 400\n200 700 400\n"
+                                                     "[Faces]\n0 1 4 5\n1 2 3\n1 3 4\n");
     host->runSession("USER SURFACE: Square\n  Input File = " + file.string() +
                          "\nEND\n"
                          "USER SURFACE: Lifted\n  Option = Offset From Surface\n  Surface Name = Square\n"

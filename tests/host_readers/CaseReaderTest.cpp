@@ -21,28 +21,36 @@ using test::vtkDataDir;
 
 // The "mixed" mesh of make_vtk_files.py: one cell of each volume type.
 const std::array<std::array<double, 3>, 12> kMixedPoints = {{
-    {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1},
-    {2, 0, 0}, {2, 0, 1}, {0.5, 0.5, 1.5}, {1.5, 0.5, 1.5},
+    {0, 0, 0},
+    {1, 0, 0},
+    {1, 1, 0},
+    {0, 1, 0},
+    {0, 0, 1},
+    {1, 0, 1},
+    {1, 1, 1},
+    {0, 1, 1},
+    {2, 0, 0},
+    {2, 0, 1},
+    {0.5, 0.5, 1.5},
+    {1.5, 0.5, 1.5},
 }};
 const std::vector<std::uint8_t> kMixedTypes = {VtkHexahedron, VtkWedge, VtkPyramid, VtkTetra};
 const std::vector<std::vector<std::int64_t>> kMixedCells = {
     {0, 1, 2, 3, 4, 5, 6, 7}, {1, 2, 8, 5, 6, 9}, {4, 5, 6, 7, 10}, {5, 6, 10, 11}};
-const char* const kScalarTypes[] = {"Int8", "UInt8", "Int16", "UInt16", "Int32",
+const char* const kScalarTypes[] = {"Int8",   "UInt8", "Int16",  "UInt16",  "Int32",
                                     "UInt32", "Int64", "UInt64", "Float32", "Float64"};
 
 double pressureAt(double x, double y, double z) { return 1 + 2 * x + 3 * y - z; }
 std::array<double, 3> velocityAt(double x, double y, double z) { return {y, -x, 0.5 * z}; }
 
-std::array<double, 3> pointOf(const MeshBlock& b, std::int64_t i)
-{
+std::array<double, 3> pointOf(const MeshBlock& b, std::int64_t i) {
     return {b.points[std::size_t(3 * i)], b.points[std::size_t(3 * i + 1)], b.points[std::size_t(3 * i + 2)]};
 }
 
 // Checks a block against the mixed mesh through coordinates, so that a block whose points are
 // numbered differently (pieces merged) passes too; `sameNumbering` also checks the indices.
 // All values of the files are exact in single precision, hence exact comparisons.
-void expectMixedMesh(const MeshBlock& b, bool sameNumbering, bool typedArrays)
-{
+void expectMixedMesh(const MeshBlock& b, bool sameNumbering, bool typedArrays) {
     EXPECT_EQ(b.kind, BlockKind::Volume);
     EXPECT_TRUE(b.isVolume());
     ASSERT_EQ(b.numCells(), 4u);
@@ -51,7 +59,8 @@ void expectMixedMesh(const MeshBlock& b, bool sameNumbering, bool typedArrays)
         const auto pts = b.cells.cellPoints(c);
         ASSERT_EQ(pts.size(), kMixedCells[c].size()) << "cell " << c;
         for (std::size_t k = 0; k < pts.size(); ++k) {
-            EXPECT_EQ(pointOf(b, pts[k]), kMixedPoints[std::size_t(kMixedCells[c][k])]) << "cell " << c << " point " << k;
+            EXPECT_EQ(pointOf(b, pts[k]), kMixedPoints[std::size_t(kMixedCells[c][k])])
+                << "cell " << c << " point " << k;
             if (sameNumbering) {
                 EXPECT_EQ(pts[k], kMixedCells[c][k]);
             }
@@ -97,8 +106,7 @@ void expectMixedMesh(const MeshBlock& b, bool sameNumbering, bool typedArrays)
 
 class MixedMeshFile : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(MixedMeshFile, GivesTheSameMeshAndData)
-{
+TEST_P(MixedMeshFile, GivesTheSameMeshAndData) {
     const std::string name = GetParam();
     const CaseData c = readCase(vtkDataDir() / name);
     ASSERT_EQ(c.blocks.size(), 1u);
@@ -115,36 +123,35 @@ TEST_P(MixedMeshFile, GivesTheSameMeshAndData)
     EXPECT_EQ(c.numVolumeBlocks(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, MixedMeshFile,
-    ::testing::Values(
-        // XML written by make_vtk_files.py
-        "mixed_ascii.vtu", "mixed_b64_u32.vtu", "mixed_b64_u64.vtu", "mixed_b64_u32_split.vtu",
-        "mixed_b64_u32_zlib.vtu", "mixed_b64_u64_zlib.vtu", "mixed_raw_u32.vtu", "mixed_raw_u64_zlib.vtu",
-        "mixed_app64_u32.vtu", "mixed_app64_u64_zlib.vtu", "mixed_b64_u32_big.vtu", "mixed_raw_u64_zlib_big.vtu",
-        "mixed_pieces_raw.vtu",
-        // legacy written by make_vtk_files.py: classic and version 5 cell layouts
-        "mixed_legacy_ascii.vtk", "mixed_legacy_binary.vtk", "mixed_legacy_ascii_51.vtk",
-        "mixed_legacy_binary_51.vtk",
-        // written by VTK 9.1's own writers
-        "vtk9_mixed_ascii.vtu", "vtk9_mixed_binary_u32.vtu", "vtk9_mixed_binary_u64_zlib.vtu",
-        "vtk9_mixed_appended_raw_u64.vtu", "vtk9_mixed_appended_raw_u32_zlib_big.vtu",
-        "vtk9_mixed_appended_b64_u32_zlib.vtu", "vtk9_mixed_legacy42_ascii.vtk", "vtk9_mixed_legacy42_binary.vtk",
-        "vtk9_mixed_legacy51_ascii.vtk", "vtk9_mixed_legacy51_binary.vtk"),
-    [](const ::testing::TestParamInfo<const char*>& info) {
-        std::string n = info.param;
-        for (char& ch : n)
-            if (ch == '.') ch = '_';
-        return n;
-    });
+INSTANTIATE_TEST_SUITE_P(Encodings, MixedMeshFile,
+                         ::testing::Values(
+                             // XML written by make_vtk_files.py
+                             "mixed_ascii.vtu", "mixed_b64_u32.vtu", "mixed_b64_u64.vtu", "mixed_b64_u32_split.vtu",
+                             "mixed_b64_u32_zlib.vtu", "mixed_b64_u64_zlib.vtu", "mixed_raw_u32.vtu",
+                             "mixed_raw_u64_zlib.vtu", "mixed_app64_u32.vtu", "mixed_app64_u64_zlib.vtu",
+                             "mixed_b64_u32_big.vtu", "mixed_raw_u64_zlib_big.vtu", "mixed_pieces_raw.vtu",
+                             // legacy written by make_vtk_files.py: classic and version 5 cell layouts
+                             "mixed_legacy_ascii.vtk", "mixed_legacy_binary.vtk", "mixed_legacy_ascii_51.vtk",
+                             "mixed_legacy_binary_51.vtk",
+                             // written by VTK 9.1's own writers
+                             "vtk9_mixed_ascii.vtu", "vtk9_mixed_binary_u32.vtu", "vtk9_mixed_binary_u64_zlib.vtu",
+                             "vtk9_mixed_appended_raw_u64.vtu", "vtk9_mixed_appended_raw_u32_zlib_big.vtu",
+                             "vtk9_mixed_appended_b64_u32_zlib.vtu", "vtk9_mixed_legacy42_ascii.vtk",
+                             "vtk9_mixed_legacy42_binary.vtk", "vtk9_mixed_legacy51_ascii.vtk",
+                             "vtk9_mixed_legacy51_binary.vtk"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string n = info.param;
+                             for (char& ch : n)
+                                 if (ch == '.') ch = '_';
+                             return n;
+                         });
 
-TEST(CaseReader, KeepsThePrecisionOfTheFileAndTheDatasetFieldData)
-{
-    const MeshBlock d = readVtkXmlDataSet(vtkDataDir() / "mixed_b64_u32.vtu");  // Float64 points, Float32 p
+TEST(CaseReader, KeepsThePrecisionOfTheFileAndTheDatasetFieldData) {
+    const MeshBlock d = readVtkXmlDataSet(vtkDataDir() / "mixed_b64_u32.vtu"); // Float64 points, Float32 p
     EXPECT_TRUE(d.points.isDouble());
     EXPECT_FALSE(d.findPointData("p")->values.isDouble());
     EXPECT_TRUE(d.findPointData("t_Int32")->values.isDouble());
-    EXPECT_FALSE(d.findPointData("t_Int16")->values.isDouble());  // 16-bit values fit a float exactly
+    EXPECT_FALSE(d.findPointData("t_Int16")->values.isDouble()); // 16-bit values fit a float exactly
     const MeshBlock f = readVtkXmlDataSet(vtkDataDir() / "mixed_b64_u64.vtu");
     EXPECT_FALSE(f.points.isDouble());
     EXPECT_TRUE(f.findPointData("p")->values.isDouble());
@@ -155,11 +162,10 @@ TEST(CaseReader, KeepsThePrecisionOfTheFileAndTheDatasetFieldData)
 }
 
 // The "patch" poly data: every cell kind, sections in any order in the file, strips split.
-void expectPatch(const MeshBlock& b)
-{
+void expectPatch(const MeshBlock& b) {
     EXPECT_EQ(b.kind, BlockKind::Surface);
     ASSERT_EQ(b.numPoints(), 17u);
-    const std::vector<std::uint8_t> types = {VtkVertex, VtkLine, VtkPolyLine, VtkTriangle, VtkQuad,
+    const std::vector<std::uint8_t> types = {VtkVertex,  VtkLine,     VtkPolyLine, VtkTriangle, VtkQuad,
                                              VtkPolygon, VtkTriangle, VtkTriangle, VtkTriangle};
     EXPECT_EQ(b.cells.types, types);
     const std::vector<std::int64_t> conn = {9, 0, 1, 6, 7, 8, 0, 1, 4, 1, 2, 5, 4, 4, 5, 8, 11, 7,
@@ -177,12 +183,10 @@ void expectPatch(const MeshBlock& b)
     for (std::size_t i = 0; i < b.numPoints(); ++i) EXPECT_EQ(h->value(i), b.points[3 * i] + 10 * b.points[3 * i + 1]);
 }
 
-TEST(CaseReader, PolyDataInEveryEncodingGivesTheSamePatch)
-{
-    for (const char* name : {"patch_ascii.vtp", "patch_b64_u64_zlib.vtp", "patch_raw_u32.vtp",
-                             "patch_legacy_ascii.vtk", "patch_legacy_binary.vtk", "patch_legacy_ascii_51.vtk",
-                             "patch_legacy_binary_51.vtk", "vtk9_patch_appended_raw.vtp",
-                             "vtk9_patch_legacy51_binary.vtk"}) {
+TEST(CaseReader, PolyDataInEveryEncodingGivesTheSamePatch) {
+    for (const char* name : {"patch_ascii.vtp", "patch_b64_u64_zlib.vtp", "patch_raw_u32.vtp", "patch_legacy_ascii.vtk",
+                             "patch_legacy_binary.vtk", "patch_legacy_ascii_51.vtk", "patch_legacy_binary_51.vtk",
+                             "vtk9_patch_appended_raw.vtp", "vtk9_patch_legacy51_binary.vtk"}) {
         SCOPED_TRACE(name);
         const CaseData c = readCase(vtkDataDir() / name);
         ASSERT_EQ(c.blocks.size(), 1u);
@@ -191,8 +195,7 @@ TEST(CaseReader, PolyDataInEveryEncodingGivesTheSamePatch)
     }
 }
 
-TEST(CaseReader, FoamToVtkLayoutGivesTheVolumeThenThePatches)
-{
+TEST(CaseReader, FoamToVtkLayoutGivesTheVolumeThenThePatches) {
     std::vector<double> progress;
     ReadOptions options;
     options.progress = [&](double f) { progress.push_back(f); };
@@ -231,13 +234,12 @@ TEST(CaseReader, FoamToVtkLayoutGivesTheVolumeThenThePatches)
     for (std::size_t i = 1; i < progress.size(); ++i) EXPECT_GE(progress[i], progress[i - 1]);
 }
 
-TEST(CaseReader, ParaViewMultiblockWithNestedAndUnnamedBlocks)
-{
+TEST(CaseReader, ParaViewMultiblockWithNestedAndUnnamedBlocks) {
     const CaseData c = readVtkMultiBlock(vtkDataDir() / "vtk9_nested.vtm");
-    ASSERT_EQ(c.blocks.size(), 3u);  // the empty block is left out
+    ASSERT_EQ(c.blocks.size(), 3u); // the empty block is left out
     EXPECT_EQ(c.blocks[0].path, "fluid");
     expectMixedMesh(c.blocks[0], true, true);
-    EXPECT_EQ(c.blocks[1].name, "vtk9_nested_1");  // unnamed: the file's name
+    EXPECT_EQ(c.blocks[1].name, "vtk9_nested_1"); // unnamed: the file's name
     EXPECT_EQ(c.blocks[1].path, "walls/vtk9_nested_1");
     EXPECT_EQ(c.blocks[2].path, "walls/lid");
     expectPatch(c.blocks[1]);
@@ -245,8 +247,7 @@ TEST(CaseReader, ParaViewMultiblockWithNestedAndUnnamedBlocks)
     EXPECT_FALSE(c.time.has_value());
 }
 
-TEST(CaseReader, MultiblockFilesNestAndMayReferenceLegacyFiles)
-{
+TEST(CaseReader, MultiblockFilesNestAndMayReferenceLegacyFiles) {
     const auto dir = test::scratchDir();
     std::filesystem::create_directories(dir / "sub");
     std::filesystem::copy_file(vtkDataDir() / "mixed_raw_u32.vtu", dir / "sub" / "vol.vtu",
@@ -276,8 +277,7 @@ TEST(CaseReader, MultiblockFilesNestAndMayReferenceLegacyFiles)
     expectPatch(c.blocks[1]);
 }
 
-TEST(CaseReader, PixelsVoxelsAndPolyhedraInAnUnstructuredGrid)
-{
+TEST(CaseReader, PixelsVoxelsAndPolyhedraInAnUnstructuredGrid) {
     // A voxel (axis-aligned, VTK's own point order), a pixel and a polyhedron (a tetrahedron given
     // by its faces), in ascii.
     const std::string vtu = R"(<VTKFile type="UnstructuredGrid" version="1.0" byte_order="LittleEndian">
@@ -306,8 +306,7 @@ TEST(CaseReader, PixelsVoxelsAndPolyhedraInAnUnstructuredGrid)
     EXPECT_EQ(b.name, "cells");
 }
 
-TEST(CaseReader, EmptyPatchAsFoamToVtkWritesIt)
-{
+TEST(CaseReader, EmptyPatchAsFoamToVtkWritesIt) {
     // A patch without faces: zero-length arrays with their size headers (UInt64 0).
     const std::string vtp = R"(<VTKFile type='PolyData' version='0.1' byte_order='LittleEndian' header_type='UInt64'>
   <PolyData>
@@ -330,8 +329,7 @@ TEST(CaseReader, EmptyPatchAsFoamToVtkWritesIt)
     EXPECT_EQ(b.pointData[0].tuples(), 0u);
 }
 
-TEST(CaseReader, LegacyAttributesOfEveryKind)
-{
+TEST(CaseReader, LegacyAttributesOfEveryKind) {
     // Names with escaped blanks, optional component counts, colour scalars, normals, tensors,
     // texture coordinates, a lookup table section and VTK's METADATA blocks.
     const std::string vtk = "# vtk DataFile Version 4.2\nattributes\nASCII\nDATASET POLYDATA\n"
@@ -366,8 +364,7 @@ TEST(CaseReader, LegacyAttributesOfEveryKind)
 
 // The real OpenFOAM export of the shared data (foamToVTK, inline base64, UInt64 headers); the
 // expected figures are those VTK 9.1's reader gives for the same files.
-TEST(CaseReader, OpenFoamElbowExport)
-{
+TEST(CaseReader, OpenFoamElbowExport) {
     const auto file = test::sharedDataDir() / "elbow" / "VTK" / "elbow_200.vtm";
     if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is not there";
     const CaseData c = readCase(file);
@@ -384,7 +381,13 @@ TEST(CaseReader, OpenFoamElbowExport)
         std::array<double, 3> sumU;
     };
     const Expected expected[] = {
-        {"internal", 1074, 918, VtkWedge, 98.15217268868582, 84.28682897993713, {428.1386157286761, 973.7594231797912, 0}},
+        {"internal",
+         1074,
+         918,
+         VtkWedge,
+         98.15217268868582,
+         84.28682897993713,
+         {428.1386157286761, 973.7594231797912, 0}},
         {"wall-4", 206, 100, VtkQuad, 18.92349764809478, 9.772513387375511, {0, 0, 0}},
         {"velocity-inlet-5", 18, 8, VtkQuad, 3.650443971157074, 1.6111199706792831, {18, 0, 0}},
         {"velocity-inlet-6", 10, 4, VtkQuad, 8.788201093673706, 3.4942370653152466, {0, 30, 0}},
@@ -426,7 +429,8 @@ TEST(CaseReader, OpenFoamElbowExport)
         for (std::size_t i = 0; i < patch.numPoints(); ++i) {
             bool found = false;
             for (std::size_t j = 0; j < volume.numPoints() && !found; ++j)
-                found = patch.points[3 * i] == volume.points[3 * j] && patch.points[3 * i + 1] == volume.points[3 * j + 1] &&
+                found = patch.points[3 * i] == volume.points[3 * j] &&
+                        patch.points[3 * i + 1] == volume.points[3 * j + 1] &&
                         patch.points[3 * i + 2] == volume.points[3 * j + 2];
             ASSERT_TRUE(found) << patch.name << " point " << i;
         }

@@ -55,8 +55,8 @@ MeshBlock hexRow(int count) {
 }
 
 // A patch of quads given by their corners, with its own copy of every corner.
-MeshBlock quadPatch(const std::string& name, const std::vector<std::array<float, 12>>& quads, std::vector<float> faceValues,
-                    std::vector<float> pointValues) {
+MeshBlock quadPatch(const std::string& name, const std::vector<std::array<float, 12>>& quads,
+                    std::vector<float> faceValues, std::vector<float> pointValues) {
     MeshBlock b;
     b.name = name;
     b.path = "boundary/" + name;

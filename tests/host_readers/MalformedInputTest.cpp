@@ -16,20 +16,17 @@ using test::readText;
 using test::replaced;
 using test::vtkDataDir;
 
-void expectXmlError(const std::string& content, std::initializer_list<std::string> parts)
-{
+void expectXmlError(const std::string& content, std::initializer_list<std::string> parts) {
     expectReadError([&] { parseVtkXmlDataSet(content, "broken.vtu"); }, parts);
     expectReadError([&] { parseVtkXmlDataSet(content, "broken.vtu"); }, {"'broken.vtu'"});
 }
 
-void expectLegacyError(const std::string& content, std::initializer_list<std::string> parts)
-{
+void expectLegacyError(const std::string& content, std::initializer_list<std::string> parts) {
     expectReadError([&] { parseVtkLegacy(content, "broken.vtk"); }, parts);
     expectReadError([&] { parseVtkLegacy(content, "broken.vtk"); }, {"'broken.vtk'"});
 }
 
-TEST(MalformedInput, AsciiXmlNamesTheArrayAndTheLine)
-{
+TEST(MalformedInput, AsciiXmlNamesTheArrayAndTheLine) {
     const std::string good = readText(vtkDataDir() / "mixed_ascii.vtu");
     ASSERT_NO_THROW(parseVtkXmlDataSet(good, "good.vtu"));
     // Counts that disagree with the data.
@@ -42,27 +39,30 @@ TEST(MalformedInput, AsciiXmlNamesTheArrayAndTheLine)
                    {"DataArray 'Points' line 7", "'O.5' is not a number of type Float64"});
     expectXmlError(replaced(good, "12 13 14 10", "12 13 99 10"),
                    {"DataArray 'types' (line 17)", "cell 2 has the unknown or unsupported cell type 99"});
-    expectXmlError(replaced(good, " 10 5 6 10 11", " 10 5 6 10 12"), {"cell 3 refers to point 12; there are 12 points"});
+    expectXmlError(replaced(good, " 10 5 6 10 11", " 10 5 6 10 12"),
+                   {"cell 3 refers to point 12; there are 12 points"});
     expectXmlError(replaced(good, "8 14 19 23", "8 14 12 23"), {"DataArray 'offsets'", "offsets decrease"});
-    expectXmlError(replaced(good, "\"U\" NumberOfComponents=\"3\" format=\"ascii\"", "\"U\" NumberOfComponents=\"3\" format=\"hex\""),
+    expectXmlError(replaced(good, "\"U\" NumberOfComponents=\"3\" format=\"ascii\"",
+                            "\"U\" NumberOfComponents=\"3\" format=\"hex\""),
                    {"DataArray 'U'", "format 'hex' is not supported"});
     expectXmlError(replaced(good, "type=\"Float32\" Name=\"p\"", "type=\"Float16\" Name=\"p\""),
                    {"DataArray 'p'", "data type 'Float16' is not supported"});
-    expectXmlError(replaced(good, "<DataArray type=\"UInt8\" Name=\"types\"", "<DataArray type=\"UInt8\" Name=\"kinds\""),
-                   {"Cells lacks the 'types' array"});
+    expectXmlError(
+        replaced(good, "<DataArray type=\"UInt8\" Name=\"types\"", "<DataArray type=\"UInt8\" Name=\"kinds\""),
+        {"Cells lacks the 'types' array"});
     // Truncated: the XML is not closed.
     expectXmlError(good.substr(0, good.size() / 2), {"not well-formed XML", "line"});
     expectXmlError("<?xml version=\"1.0\"?>\n<Mesh/>\n", {"line 2", "the root element is <Mesh>, not <VTKFile>"});
     expectXmlError(replaced(good, "UnstructuredGrid", "ImageData"), {"VTKFile type 'ImageData' is not supported"});
 }
 
-TEST(MalformedInput, InlineBase64)
-{
+TEST(MalformedInput, InlineBase64) {
     const std::string good = readText(vtkDataDir() / "mixed_b64_u32.vtu");
     ASSERT_NO_THROW(parseVtkXmlDataSet(good, "good.vtu"));
     expectXmlError(replaced(good, "MAAAAAAAgD8AAEBA", "MAAAAAAAgD8*AEBA"),
                    {"DataArray 'p' (line 22)", "invalid base64 character '*'"});
-    expectXmlError(replaced(good, "MAAAAAAAgD8AAEBA", "MAAAAA=AgD8AAEBA"), {"DataArray 'p'", "misplaced base64 padding"});
+    expectXmlError(replaced(good, "MAAAAAAAgD8AAEBA", "MAAAAA=AgD8AAEBA"),
+                   {"DataArray 'p'", "misplaced base64 padding"});
     // The size header says 12 values where the piece has 13 points.
     expectXmlError(replaced(good, "NumberOfPoints=\"12\"", "NumberOfPoints=\"13\""),
                    {"DataArray 'Points' (line 6)", "expected 39 values"});
@@ -72,37 +72,40 @@ TEST(MalformedInput, InlineBase64)
     expectXmlError(replaced(good, "BAAAAAwNDgo=", "BAAAAA"), {"DataArray 'types'", "truncated"});
     expectXmlError(replaced(good, "header_type=\"UInt32\"", "header_type=\"UInt16\""),
                    {"header_type 'UInt16' is not supported"});
-    expectXmlError(replaced(good, "header_type=\"UInt32\"", "header_type=\"UInt32\" compressor=\"vtkLZ4DataCompressor\""),
-                   {"compressor 'vtkLZ4DataCompressor' is not supported"});
+    expectXmlError(
+        replaced(good, "header_type=\"UInt32\"", "header_type=\"UInt32\" compressor=\"vtkLZ4DataCompressor\""),
+        {"compressor 'vtkLZ4DataCompressor' is not supported"});
     expectXmlError(replaced(good, "LittleEndian", "MiddleEndian"), {"byte_order 'MiddleEndian' is not supported"});
 }
 
-TEST(MalformedInput, AppendedData)
-{
+TEST(MalformedInput, AppendedData) {
     const std::string good = readText(vtkDataDir() / "mixed_raw_u32.vtu");
     ASSERT_NO_THROW(parseVtkXmlDataSet(good, "good.vtu"));
     expectXmlError(replaced(good, "offset=\"524\"", "offset=\"99999\""),
                    {"DataArray 'p' (line 14) at appended offset 99999", "offset lies beyond the appended data"});
     // An offset at another array: its size header does not fit this one.
-    expectXmlError(replaced(good, "offset=\"524\"", "offset=\"516\""),
-                   {"DataArray 'p' (line 14) at appended offset 516", "size header gives 4 bytes (1 values), expected 12 values"});
+    expectXmlError(
+        replaced(good, "offset=\"524\"", "offset=\"516\""),
+        {"DataArray 'p' (line 14) at appended offset 516", "size header gives 4 bytes (1 values), expected 12 values"});
     expectXmlError(replaced(good, "offset=\"524\"", "offset=\"-5\""), {"offset '-5' is not a valid count"});
     // The end of the file cut off: the last arrays are incomplete.
     expectXmlError(good.substr(0, good.size() - 60), {"DataArray 'T' (line 29) at appended offset 1288", "truncated"});
     expectXmlError(replaced(good, "   _", "    "), {"AppendedData does not begin with the '_' marker"});
-    expectXmlError(replaced(good, "encoding=\"raw\"", "encoding=\"hex\""), {"AppendedData encoding 'hex' is not supported"});
-    expectXmlError(replaced(readText(vtkDataDir() / "mixed_ascii.vtu"), "format=\"ascii\"", "format=\"appended\" offset=\"0\""),
-                   {"DataArray 'Points'", "format 'appended' but the file has no AppendedData section"});
+    expectXmlError(replaced(good, "encoding=\"raw\"", "encoding=\"hex\""),
+                   {"AppendedData encoding 'hex' is not supported"});
+    expectXmlError(
+        replaced(readText(vtkDataDir() / "mixed_ascii.vtu"), "format=\"ascii\"", "format=\"appended\" offset=\"0\""),
+        {"DataArray 'Points'", "format 'appended' but the file has no AppendedData section"});
 
     // Appended base64 cut inside an array.
     const std::string b64 = readText(vtkDataDir() / "mixed_app64_u32.vtu");
     ASSERT_NO_THROW(parseVtkXmlDataSet(b64, "good.vtu"));
     const auto end = b64.find("\n  </AppendedData>");
-    expectXmlError(b64.substr(0, end - 10) + b64.substr(end), {"DataArray 'T' (line 29) at appended offset", "truncated"});
+    expectXmlError(b64.substr(0, end - 10) + b64.substr(end),
+                   {"DataArray 'T' (line 29) at appended offset", "truncated"});
 }
 
-TEST(MalformedInput, CompressedData)
-{
+TEST(MalformedInput, CompressedData) {
     std::string bad = readText(vtkDataDir() / "mixed_raw_u64_zlib.vtu");
     ASSERT_NO_THROW(parseVtkXmlDataSet(bad, "good.vtu"));
     // First byte of the zlib stream of T: after the '_' marker, the array's offset and its header
@@ -118,8 +121,7 @@ TEST(MalformedInput, CompressedData)
                    {"DataArray 'Points'", "compression header gives 288 bytes (36 values), expected 33 values"});
 }
 
-TEST(MalformedInput, LegacyAsciiNamesTheLine)
-{
+TEST(MalformedInput, LegacyAsciiNamesTheLine) {
     const std::string good = readText(vtkDataDir() / "mixed_legacy_ascii.vtk");
     ASSERT_NO_THROW(parseVtkLegacy(good, "good.vtk"));
     expectLegacyError(replaced(good, "\n1.0 0.0 1.0\n", "\n1.0 zero 1.0\n"),
@@ -131,7 +133,8 @@ TEST(MalformedInput, LegacyAsciiNamesTheLine)
                       {"line 21", "cell 3 claims 4 points, more than the list holds"});
     expectLegacyError(replaced(good, "CELL_TYPES 4\n12 13 14 10", "CELL_TYPES 3\n12 13 14"),
                       {"CELL_TYPES gives 3 types for 4 cells"});
-    expectLegacyError(replaced(good, "12 13 14 10", "12 13 14 77"), {"cell 3 has the unknown or unsupported cell type 77"});
+    expectLegacyError(replaced(good, "12 13 14 10", "12 13 14 77"),
+                      {"cell 3 has the unknown or unsupported cell type 77"});
     expectLegacyError(replaced(good, "12 13 14 10", "12 13 14 42"), {"polyhedron"});
     expectLegacyError(replaced(good, "POINT_DATA 12", "POINT_DATA 13"),
                       {"line 35", "POINT_DATA 13, but the file has 12 points"});
@@ -140,8 +143,10 @@ TEST(MalformedInput, LegacyAsciiNamesTheLine)
     expectLegacyError(replaced(good, "VECTORS U float", "VECTOR U float"), {"unknown keyword 'VECTOR'"});
     expectLegacyError(replaced(good, "VECTORS U float", "VECTORS U half"), {"VECTORS: unsupported data type 'half'"});
     expectLegacyError(good.substr(0, good.find("6 1 2 8")), {"line 21", "CELLS"});
-    expectLegacyError(good.substr(0, good.find("13 14 10")), {"line 25", "CELL_TYPES: the file is too short to hold 4 values"});
-    expectLegacyError(good.substr(0, good.find("10\n\nCELL_DATA")), {"line 25", "CELL_TYPES: the file ends after 3 of 4 values"});
+    expectLegacyError(good.substr(0, good.find("13 14 10")),
+                      {"line 25", "CELL_TYPES: the file is too short to hold 4 values"});
+    expectLegacyError(good.substr(0, good.find("10\n\nCELL_DATA")),
+                      {"line 25", "CELL_TYPES: the file ends after 3 of 4 values"});
     expectLegacyError(replaced(good, "UNSTRUCTURED_GRID", "STRUCTURED_POINTS"),
                       {"line 4", "DATASET STRUCTURED_POINTS is not supported"});
     expectLegacyError(replaced(good, "ASCII", "TEXT"), {"line 3", "ASCII or BINARY expected"});
@@ -151,21 +156,21 @@ TEST(MalformedInput, LegacyAsciiNamesTheLine)
     ASSERT_NO_THROW(parseVtkLegacy(v5, "good.vtk"));
     expectLegacyError(replaced(v5, "CELLS 5 23", "CELLS 5 22"),
                       {"line 22", "CELLS: offsets run from 0 to 23 but there are 22 connectivity entries"});
-    expectLegacyError(replaced(v5, "CELLS 5 23", "CELLS 5 24"), {"line 28", "CELLS CONNECTIVITY: 'CELL_TYPES' is not a number"});
+    expectLegacyError(replaced(v5, "CELLS 5 23", "CELLS 5 24"),
+                      {"line 28", "CELLS CONNECTIVITY: 'CELL_TYPES' is not a number"});
     expectLegacyError(replaced(v5, "0 8 14 19 23", "0 14 8 19 23"), {"CELLS: offsets decrease at entry 2"});
 }
 
-TEST(MalformedInput, LegacyBinary)
-{
+TEST(MalformedInput, LegacyBinary) {
     const std::string good = readText(vtkDataDir() / "mixed_legacy_binary.vtk");
     ASSERT_NO_THROW(parseVtkLegacy(good, "good.vtk"));
     expectLegacyError(good.substr(0, good.size() - 50), {"FIELD array 't_Float64'", "binary data is truncated"});
     expectLegacyError(replaced(good, "CELLS 4 27", "CELLS 4 2700"), {"CELLS: binary data is truncated"});
-    expectLegacyError(replaced(good, "POINTS 12 double", "POINTS 1200 double"), {"line 8", "POINTS: binary data is truncated"});
+    expectLegacyError(replaced(good, "POINTS 12 double", "POINTS 1200 double"),
+                      {"line 8", "POINTS: binary data is truncated"});
 }
 
-TEST(MalformedInput, FilesAndMultiblockReferences)
-{
+TEST(MalformedInput, FilesAndMultiblockReferences) {
     const auto dir = test::scratchDir();
     expectReadError([&] { readCase(dir / "absent.vtm"); }, {"absent.vtm", "file does not exist"});
     expectReadError([&] { readCase(dir); }, {"is a folder"});

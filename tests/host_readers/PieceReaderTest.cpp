@@ -1,7 +1,7 @@
 // Reading a case in pieces: dealing, shared points, ghost cells, the layout files and their
 // faults.
-#include "host/readers/CaseReader.h"
 #include "host/readers/PieceReader.h"
+#include "host/readers/CaseReader.h"
 
 #include <gtest/gtest.h>
 
@@ -95,16 +95,19 @@ TEST(PieceReader, GhostCellsGoWithThePointsOnlyTheyUse) {
 class PieceFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("zel_pieces_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("zel_pieces_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir / "box");
         for (int i = 0; i < 2; ++i) {
             std::ofstream(dir / "box" / ("box_" + std::to_string(i) + ".vtu"))
-                << "<VTKFile type=\"UnstructuredGrid\"><UnstructuredGrid><Piece NumberOfPoints=\"8\" NumberOfCells=\"1\">"
+                << "<VTKFile type=\"UnstructuredGrid\"><UnstructuredGrid><Piece NumberOfPoints=\"8\" "
+                   "NumberOfCells=\"1\">"
                    "<Points><DataArray type=\"Float32\" NumberOfComponents=\"3\" format=\"ascii\">"
-                << i << " 0 0 " << i + 1 << " 0 0 " << i + 1 << " 1 0 " << i << " 1 0 " << i << " 0 1 " << i + 1 << " 0 1 "
-                << i + 1 << " 1 1 " << i << " 1 1</DataArray></Points><Cells>"
+                << i << " 0 0 " << i + 1 << " 0 0 " << i + 1 << " 1 0 " << i << " 1 0 " << i << " 0 1 " << i + 1
+                << " 0 1 " << i + 1 << " 1 1 " << i
+                << " 1 1</DataArray></Points><Cells>"
                    "<DataArray type=\"Int64\" Name=\"connectivity\" format=\"ascii\">0 1 2 3 4 5 6 7</DataArray>"
                    "<DataArray type=\"Int64\" Name=\"offsets\" format=\"ascii\">8</DataArray>"
                    "<DataArray type=\"UInt8\" Name=\"types\" format=\"ascii\">12</DataArray></Cells></Piece>"
@@ -152,7 +155,8 @@ TEST_F(PieceFiles, AMissingPieceIsAnErrorNamingIt) {
     } catch (const CaseReadError& e) {
         EXPECT_NE(std::string(e.what()).find("box_1.vtu"), std::string::npos) << e.what();
     }
-    std::ofstream(dir / "bad.pvtu") << "<VTKFile type=\"PUnstructuredGrid\"><PUnstructuredGrid><Piece/></PUnstructuredGrid></VTKFile>";
+    std::ofstream(dir / "bad.pvtu")
+        << "<VTKFile type=\"PUnstructuredGrid\"><PUnstructuredGrid><Piece/></PUnstructuredGrid></VTKFile>";
     EXPECT_THROW(readCaseLayout(dir / "bad.pvtu"), CaseReadError);
 }
 

@@ -16,24 +16,21 @@ namespace zel::host::test {
 inline std::filesystem::path vtkDataDir() { return std::filesystem::path(ZEL_TEST_DATA_DIR) / "vtk"; }
 inline std::filesystem::path sharedDataDir() { return std::filesystem::path(ZEL_SHARED_DATA_DIR); }
 
-inline std::string readText(const std::filesystem::path& file)
-{
+inline std::string readText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-inline void writeText(const std::filesystem::path& file, const std::string& text)
-{
+inline void writeText(const std::filesystem::path& file, const std::string& text) {
     std::filesystem::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary);
     out << text;
 }
 
 // A fresh folder for the running test (tests of one executable may run in parallel processes).
-inline std::filesystem::path scratchDir()
-{
+inline std::filesystem::path scratchDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
@@ -45,8 +42,7 @@ inline std::filesystem::path scratchDir()
 }
 
 // Replaces the first occurrence of `from` (which must exist) by `to`.
-inline std::string replaced(std::string text, const std::string& from, const std::string& to)
-{
+inline std::string replaced(std::string text, const std::string& from, const std::string& to) {
     const auto at = text.find(from);
     EXPECT_NE(at, std::string::npos) << "'" << from << "' not in the test input";
     if (at != std::string::npos) text.replace(at, from.size(), to);
@@ -54,14 +50,14 @@ inline std::string replaced(std::string text, const std::string& from, const std
 }
 
 // Runs `read`, which must throw CaseReadError whose message holds every one of `parts`.
-inline void expectReadError(const std::function<void()>& read, std::initializer_list<std::string> parts)
-{
+inline void expectReadError(const std::function<void()>& read, std::initializer_list<std::string> parts) {
     try {
         read();
         ADD_FAILURE() << "no error was thrown";
     } catch (const CaseReadError& e) {
         const std::string what = e.what();
-        for (const std::string& p : parts) EXPECT_NE(what.find(p), std::string::npos) << "'" << p << "' not in: " << what;
+        for (const std::string& p : parts)
+            EXPECT_NE(what.find(p), std::string::npos) << "'" << p << "' not in: " << what;
     }
 }
 

@@ -7,9 +7,9 @@
 #include <numeric>
 #include <random>
 
+#include "framework/core/Error.h"
 #include "host/readers/CaseData.h"
 #include "host/readers/VtkDecode.h"
-#include "framework/core/Error.h"
 
 namespace zel::host {
 namespace {
@@ -18,16 +18,14 @@ using vtkio::Base64Reader;
 using vtkio::DecodeFault;
 using vtkio::ScalarType;
 
-std::string decoded(std::string_view text, std::size_t n)
-{
+std::string decoded(std::string_view text, std::size_t n) {
     Base64Reader r(text);
     std::vector<unsigned char> out;
     r.read(n, out);
     return std::string(out.begin(), out.end());
 }
 
-std::size_t faultPosition(std::string_view text, std::size_t n)
-{
+std::size_t faultPosition(std::string_view text, std::size_t n) {
     try {
         decoded(text, n);
     } catch (const DecodeFault& f) {
@@ -36,8 +34,7 @@ std::size_t faultPosition(std::string_view text, std::size_t n)
     return std::string::npos;
 }
 
-TEST(VtkDecode, Base64GroupsWhitespaceAndSeparatelyPaddedRuns)
-{
+TEST(VtkDecode, Base64GroupsWhitespaceAndSeparatelyPaddedRuns) {
     EXPECT_EQ(decoded("QUJD", 3), "ABC");
     EXPECT_EQ(decoded(" QU\nJD ", 3), "ABC");
     EXPECT_EQ(decoded("QUI=", 2), "AB");
@@ -53,14 +50,13 @@ TEST(VtkDecode, Base64GroupsWhitespaceAndSeparatelyPaddedRuns)
 
     EXPECT_EQ(faultPosition("QU*D", 3), 2u);
     EXPECT_EQ(faultPosition("Q===", 1), 0u);
-    EXPECT_EQ(faultPosition("QUJ", 3), 0u);       // ends inside a group
-    EXPECT_EQ(faultPosition("QUJD", 4), 4u);      // ends before the bytes asked for
-    EXPECT_EQ(faultPosition("QU=D", 2), 0u);      // padding followed by a symbol
+    EXPECT_EQ(faultPosition("QUJ", 3), 0u);  // ends inside a group
+    EXPECT_EQ(faultPosition("QUJD", 4), 4u); // ends before the bytes asked for
+    EXPECT_EQ(faultPosition("QU=D", 2), 0u); // padding followed by a symbol
 }
 
 // The textbook encoder, one byte at a time: the twin of the table-driven decoder.
-std::string encode(const std::vector<unsigned char>& bytes)
-{
+std::string encode(const std::vector<unsigned char>& bytes) {
     static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
@@ -74,8 +70,7 @@ std::string encode(const std::vector<unsigned char>& bytes)
     return out;
 }
 
-TEST(VtkDecode, Base64OfRandomBytesInRandomPiecesWithWhitespaceAndRuns)
-{
+TEST(VtkDecode, Base64OfRandomBytesInRandomPiecesWithWhitespaceAndRuns) {
     std::mt19937 rng(7);
     for (int round = 0; round < 40; ++round) {
         // Two separately padded runs, whitespace at random places, read in random pieces.
@@ -88,7 +83,8 @@ TEST(VtkDecode, Base64OfRandomBytesInRandomPiecesWithWhitespaceAndRuns)
         expected.insert(expected.end(), b.begin(), b.end());
         Base64Reader r(text);
         std::vector<unsigned char> got;
-        while (got.size() < expected.size()) r.read(std::min<std::size_t>(expected.size() - got.size(), rng() % 700), got);
+        while (got.size() < expected.size())
+            r.read(std::min<std::size_t>(expected.size() - got.size(), rng() % 700), got);
         ASSERT_EQ(got, expected) << "round " << round;
     }
     // A bad character far into a run of plain groups is found where it is, and the bytes
@@ -103,8 +99,7 @@ TEST(VtkDecode, Base64OfRandomBytesInRandomPiecesWithWhitespaceAndRuns)
     EXPECT_EQ(out, (std::vector<unsigned char>{1, 2}));
 }
 
-TEST(VtkDecode, ArraysDecodeStraightIntoTheirDestination)
-{
+TEST(VtkDecode, ArraysDecodeStraightIntoTheirDestination) {
     // Int64 values 0..9999 as raw bytes, a zlib stream of two blocks and its base64 text.
     std::vector<std::int64_t> values(10000);
     std::iota(values.begin(), values.end(), 0);
@@ -145,8 +140,7 @@ TEST(VtkDecode, ArraysDecodeStraightIntoTheirDestination)
     }
 }
 
-TEST(VtkDecode, NumbersOfEveryType)
-{
+TEST(VtkDecode, NumbersOfEveryType) {
     unsigned char buf[8];
     auto asDouble = [&](ScalarType t, std::string_view token) {
         if (!vtkio::parseNumber(token, t, buf)) return -999.0;
@@ -158,11 +152,11 @@ TEST(VtkDecode, NumbersOfEveryType)
     EXPECT_EQ(asDouble(ScalarType::Int8, "-128"), -128.0);
     EXPECT_EQ(asDouble(ScalarType::Int8, "128"), -999.0);
     EXPECT_EQ(asDouble(ScalarType::UInt8, "-1"), -999.0);
-    EXPECT_EQ(asDouble(ScalarType::Int32, "3.0"), 3.0);  // integers written as reals
+    EXPECT_EQ(asDouble(ScalarType::Int32, "3.0"), 3.0); // integers written as reals
     EXPECT_EQ(asDouble(ScalarType::Int32, "3.5"), -999.0);
     EXPECT_EQ(asDouble(ScalarType::UInt16, "+7"), 7.0);
     EXPECT_EQ(asDouble(ScalarType::Int64, "-9007199254740992"), -9007199254740992.0);
-    EXPECT_EQ(asDouble(ScalarType::Float64, "1e-310"), 1e-310);  // a denormal
+    EXPECT_EQ(asDouble(ScalarType::Float64, "1e-310"), 1e-310); // a denormal
     EXPECT_EQ(asDouble(ScalarType::Float32, "1e-45"), double(std::numeric_limits<float>::denorm_min()));
     EXPECT_EQ(asDouble(ScalarType::Float32, "0.1"), double(0.1f));
     EXPECT_EQ(asDouble(ScalarType::Float64, "1.0x"), -999.0);
@@ -179,8 +173,7 @@ TEST(VtkDecode, NumbersOfEveryType)
     EXPECT_THROW(vtkio::toInt64(vtkio::parseAsciiList("1.5", ScalarType::Float32)), DecodeFault);
 }
 
-TEST(VtkDecode, CorruptHeadersFailBeforeAllocating)
-{
+TEST(VtkDecode, CorruptHeadersFailBeforeAllocating) {
     vtkio::BinaryLayout l;
     // Uncompressed: a size header of 2^32-4 bytes with 8 bytes behind it.
     const unsigned char big[] = {0xfc, 0xff, 0xff, 0xff, 1, 2, 3, 4, 5, 6, 7, 8};
@@ -205,8 +198,7 @@ TEST(VtkDecode, CorruptHeadersFailBeforeAllocating)
     EXPECT_EQ(vtkio::toInt64(data), (std::vector<std::int64_t>{0x0102, -2}));
 }
 
-TEST(CaseDataBlocks, PiecesAppendWithShiftedIndicesAndPolyhedronFaces)
-{
+TEST(CaseDataBlocks, PiecesAppendWithShiftedIndicesAndPolyhedronFaces) {
     auto tetra = [](bool polyhedron) {
         MeshBlock b;
         b.sourceFile = "t.vtu";
@@ -242,8 +234,7 @@ TEST(CaseDataBlocks, PiecesAppendWithShiftedIndicesAndPolyhedronFaces)
     EXPECT_THROW(validateBlock(bad), zel::data::invalid);
 }
 
-TEST(CaseDataBlocks, StripsSplitKeepingVectorCellDataAndPolyhedra)
-{
+TEST(CaseDataBlocks, StripsSplitKeepingVectorCellDataAndPolyhedra) {
     MeshBlock b;
     b.points = RealArray(std::vector<double>(3 * 5, 0.0));
     b.cells.types = {VtkTriangleStrip, VtkPolyhedron};

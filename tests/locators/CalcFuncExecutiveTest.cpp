@@ -92,7 +92,8 @@ TEST_F(ExecutiveTest, TheCastComesBeforeAnyAction) {
     for (const char* action : {"top", "render", "glyph"}) {
         SCOPED_TRACE(action);
         Probe raising(CalcFuncExecutive::passingOn("Probe"));
-        expectError<internal::error>([&] { raising(note, action); }, {.className = "Probe", .message = "Cast to GeometricOKLObject failed."});
+        expectError<internal::error>([&] { raising(note, action); },
+                                     {.className = "Probe", .message = "Cast to GeometricOKLObject failed."});
         Probe reporting(CalcFuncExecutive::reporting("Probe", "GeometricOKLObject", "GeometricOKLObjct",
                                                      CalcFuncExecutive::accepting<GeometricOKLObject>, false));
         const std::size_t before = reports().size();
@@ -107,8 +108,9 @@ TEST_F(ExecutiveTest, TheCastComesBeforeAnyAction) {
 
 TEST_F(ExecutiveTest, ReportingGuardsTopOnlyUnlessEveryActionIsGuarded) {
     auto reporting = [](bool everyAction) {
-        CalcFuncExecutive::Policy policy = CalcFuncExecutive::reporting(
-            "Probe", "GeometricOKLObject", "GeometricOKLObject", CalcFuncExecutive::accepting<GeometricOKLObject>, false);
+        CalcFuncExecutive::Policy policy =
+            CalcFuncExecutive::reporting("Probe", "GeometricOKLObject", "GeometricOKLObject",
+                                         CalcFuncExecutive::accepting<GeometricOKLObject>, false);
         policy.guardEveryAction = everyAction;
         return policy;
     };
@@ -132,8 +134,8 @@ TEST_F(ExecutiveTest, ReportingGuardsTopOnlyUnlessEveryActionIsGuarded) {
 TEST_F(ExecutiveTest, ReportsSortEachKindOfFailureAsThePolicySays) {
     struct Case {
         std::function<void()> failure;
-        std::string plain;     // the report of the plain reporting policy
-        std::string detailed;  // with the failed operation named, out-of-memory and internal errors told apart
+        std::string plain;    // the report of the plain reporting policy
+        std::string detailed; // with the failed operation named, out-of-memory and internal errors told apart
         int plainType, detailedType;
     };
     const Case cases[] = {

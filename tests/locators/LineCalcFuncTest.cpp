@@ -37,7 +37,8 @@ constexpr double kTol = 1e-5;
 
 class LineTest : public LocatorTest {
 protected:
-    GeometricOKLObject* addLine(const std::string& name, const std::vector<std::pair<std::string, std::string>>& params) {
+    GeometricOKLObject* addLine(const std::string& name,
+                                const std::vector<std::pair<std::string, std::string>>& params) {
         return addTyped<GeometricOKLObject>("LINE", name, params);
     }
 };
@@ -45,7 +46,8 @@ protected:
 TEST_F(LineTest, SampleLineIsEvenlySpacedInLengthUnitsAndAveragesLinearFieldsExactly) {
     addDomain(makeHexBox("D1", 4, 4, 4));
     addField("Pressure", benchField);
-    auto* line = addLine("Line 1", {{"Point 1", "100, 200, 300 [mm]"}, {"Point 2", "0.9, 0.6, 0.7"}, {"Line Samples", "5"}});
+    auto* line =
+        addLine("Line 1", {{"Point 1", "100, 200, 300 [mm]"}, {"Point 2", "0.9, 0.6, 0.7"}, {"Line Samples", "5"}});
     run(*line);
 
     ASSERT_EQ(line->getGeometryNames(), std::vector<std::string>{""});
@@ -80,7 +82,8 @@ TEST_F(LineTest, SampleCountsAndCoincidentPoints) {
     // Fewer than two samples: the error names 2, and the earlier geometry is gone.
     for (const char* samples : {"1", "0", "-3"}) {
         line->setParameter("Line Samples", samples);
-        expectError<data::invalid>([&] { run(*line); }, {.className = "LineCalcFunc", .message = "Sample line requires at least 2 samples."});
+        expectError<data::invalid>(
+            [&] { run(*line); }, {.className = "LineCalcFunc", .message = "Sample line requires at least 2 samples."});
         EXPECT_EQ(line->getNumGeometries(), 0u);
     }
 
@@ -95,12 +98,14 @@ TEST_F(LineTest, SampleCountsAndCoincidentPoints) {
 
     // ... but not for a cut line.
     line->setParameter("Line Type", "Cut");
-    expectError<internal::error>([&] { run(*line); }, {.className = "LineCalcFunc", .message = "Points defining the line are coincident."});
+    expectError<internal::error>([&] { run(*line); },
+                                 {.className = "LineCalcFunc", .message = "Points defining the line are coincident."});
     EXPECT_EQ(line->getNumGeometries(), 0u);
 
     // A point with two values is refused before anything is built.
     line->setParameter("Point 1", "0.1, 0.1");
-    expectError<data::invalid>([&] { run(*line); }, {.message = "Parameter 'Point 1' must be defined by 3 float values."});
+    expectError<data::invalid>([&] { run(*line); },
+                               {.message = "Parameter 'Point 1' must be defined by 3 float values."});
 }
 
 TEST_F(LineTest, ObjectWithoutDomains) {
@@ -128,10 +133,9 @@ TEST_F(LineTest, CutLineGivesEachCrossedDomainItsChordOrderedFromPointOne) {
     for (const bool reversed : {false, true}) {
         SCOPED_TRACE(reversed);
         const TripletD p1 = reversed ? b : a, p2 = reversed ? a : b;
-        auto* line = addLine(reversed ? "Back" : "Forth",
-                             {{"Line Type", "Cut"},
-                              {"Point 1", _("%.9g, %.9g, %.9g", p1.x, p1.y, p1.z)},
-                              {"Point 2", _("%.9g, %.9g, %.9g", p2.x, p2.y, p2.z)}});
+        auto* line = addLine(reversed ? "Back" : "Forth", {{"Line Type", "Cut"},
+                                                           {"Point 1", _("%.9g, %.9g, %.9g", p1.x, p1.y, p1.z)},
+                                                           {"Point 2", _("%.9g, %.9g, %.9g", p2.x, p2.y, p2.z)}});
         run(*line);
         EXPECT_EQ(line->getGeometryNames(), (std::vector<std::string>{"D1", "D2"}));
         EXPECT_EQ(line->getGeometry(""), nullptr);
@@ -153,8 +157,7 @@ TEST_F(LineTest, CutLineGivesEachCrossedDomainItsChordOrderedFromPointOne) {
                 EXPECT_NEAR(v[0][k], entry[k], kTol);
                 EXPECT_NEAR(v.back()[k], exit[k], kTol);
             }
-            for (std::size_t i = 1; i < v.size(); ++i)
-                EXPECT_LT(TripletD(v[i - 1]).dot(d), TripletD(v[i]).dot(d)) << i;
+            for (std::size_t i = 1; i < v.size(); ++i) EXPECT_LT(TripletD(v[i - 1]).dot(d), TripletD(v[i]).dot(d)) << i;
             // Each segment joins two neighbours along the line, each pair once.
             std::set<int> starts;
             for (int s = 0; s < g->getNumLines(); ++s) {
@@ -205,13 +208,16 @@ TEST_F(LineTest, CutLineMissingDomainsAttachesNothingForThem) {
     line->setParameter("Domain List", "Nowhere, D1");
     run(*line);
     EXPECT_EQ(line->getGeometryNames(), std::vector<std::string>{"D1"});
-    addObject("NOTE", "Speed");  // a plain object, not a geometric one
+    addObject("NOTE", "Speed"); // a plain object, not a geometric one
     line->setParameter("Domain List", "D1, Speed");
-    expectError<internal::badParam>([&] { run(*line); }, {.className = "LineCalcFunc", .message = "Bad cast of OKLObject 'Speed' to GeometricOKLObject."});
+    expectError<internal::badParam>(
+        [&] { run(*line); },
+        {.className = "LineCalcFunc", .message = "Bad cast of OKLObject 'Speed' to GeometricOKLObject."});
     EXPECT_EQ(line->getNumGeometries(), 0u);
     addObject("BOUNDARY", "Wall");
     line->setParameter("Domain List", "Wall");
-    expectError<internal::badParam>([&] { run(*line); }, {.className = "LineCalcFunc", .message = "Cannot get geometry for domain 'Wall'."});
+    expectError<internal::badParam>([&] { run(*line); },
+                                    {.className = "LineCalcFunc", .message = "Cannot get geometry for domain 'Wall'."});
 }
 
 TEST_F(LineTest, CutLineThroughNodesAndAlongEdgesHasNoRepeatedCrossings) {
@@ -225,8 +231,7 @@ TEST_F(LineTest, CutLineThroughNodesAndAlongEdgesHasNoRepeatedCrossings) {
     };
     // Along an edge line shared by four cells; through the nodes of the main diagonal; in a
     // face plane shared by two cells.
-    for (const Case& c : {Case{"-1, 0.25, 0.5", "2, 0.25, 0.5", 1.0, 5},
-                          Case{"0, 0, 0", "1, 1, 1", std::sqrt(3.0), 5},
+    for (const Case& c : {Case{"-1, 0.25, 0.5", "2, 0.25, 0.5", 1.0, 5}, Case{"0, 0, 0", "1, 1, 1", std::sqrt(3.0), 5},
                           Case{"0.1, -1, 0.5", "0.1, 3, 0.5", 1.0, 5}}) {
         SCOPED_TRACE(c.p1);
         auto* line = addLine(c.p1, {{"Line Type", "Cut"}, {"Point 1", c.p1}, {"Point 2", c.p2}});
@@ -402,8 +407,11 @@ TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addDomain(makeHexBox("D2", 2, 2, 2, {2, 0, 0}, {3, 1, 1}));
     addField("Pressure", benchField);
-    auto* line = addLine("Cut 1", {{"Line Type", "Cut"}, {"Point 1", "0.3, -1, 0.6"}, {"Point 2", "0.3, 2, 0.6"},
-                                   {"Line Width", "3"}, {"Visibility", "False"}});
+    auto* line = addLine("Cut 1", {{"Line Type", "Cut"},
+                                   {"Point 1", "0.3, -1, 0.6"},
+                                   {"Point 2", "0.3, 2, 0.6"},
+                                   {"Line Width", "3"},
+                                   {"Visibility", "False"}});
     run(*line);
     ViewerInterface* viewer = ViewerInterface::instance();
     viewer->clearHistory();
@@ -439,7 +447,8 @@ TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
     // drawing of the object.
     addObject("SCALAR VARIABLE", "Nope", {{"Boundary Values", "Conservative"}});
     line->setParameter("Colour Variable", "Nope");
-    expectError<internal::nullPointer>([&] { run(*line, "render"); }, {.className = "LineCalcFunc", .message = "Couldn't find variable Nope."});
+    expectError<internal::nullPointer>([&] { run(*line, "render"); },
+                                       {.className = "LineCalcFunc", .message = "Couldn't find variable Nope."});
     EXPECT_TRUE(viewer->getGeometryNames(path).empty());
 
     // A variable on the geometry that no database object defines is refused, unless the
@@ -449,7 +458,8 @@ TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
     local->resize(std::size_t(line->getGeometry("D1")->getNumVertices()));
     Variable* added = line->getGeometry("D1")->addVariable(std::move(local));
     line->setParameter("Colour Variable", "Local Var");
-    expectError<internal::nullPointer>([&] { run(*line, "render"); }, {.message = "Couldn't find variable okl object Local Var."});
+    expectError<internal::nullPointer>([&] { run(*line, "render"); },
+                                       {.message = "Couldn't find variable okl object Local Var."});
     added->setGlobalType(VarTypeLocal);
     run(*line, "render");
     EXPECT_TRUE(viewer->isDrawn(path, "D1"));
@@ -472,7 +482,8 @@ TEST_F(LineTest, ActionsAndCast) {
     std::unique_ptr<CalcBase> copy(LineCalcFunc(false).clone());
     EXPECT_FALSE(dynamic_cast<LineCalcFunc&>(*copy).getFlag());
     OKLObject* variable = addObject("NOTE", "P");
-    expectError<internal::error>([&] { calc(variable, "top"); }, {.className = "LineCalcFunc", .message = "Cast to GeometricOKLObject failed."});
+    expectError<internal::error>([&] { calc(variable, "top"); },
+                                 {.className = "LineCalcFunc", .message = "Cast to GeometricOKLObject failed."});
 }
 
 } // namespace

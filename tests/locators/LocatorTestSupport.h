@@ -13,13 +13,13 @@
 #include "framework/geometry/Interpolant.h"
 #include "framework/geometry/Variable.h"
 #include "framework/geometry/Visitor.h"
-#include "tests/support/ErrorChecks.h"
 #include "framework/okl/CalcBase.h"
 #include "framework/okl/GeometricOKLObject.h"
 #include "framework/okl/ObjectDB.h"
 #include "framework/viewer/ViewerInterface.h"
 #include "locators/LocatorRegistration.h"
 #include "tests/support/DatabaseSupport.h"
+#include "tests/support/ErrorChecks.h"
 #include "tests/support/StorageSupport.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +42,7 @@ inline double benchField(const TripletD& p) { return 1.0 + 2.0 * p.x + 3.0 * p.y
 // n³ cubes over [lo, hi], each split into six tetrahedra along its main diagonal (the same
 // split in every cube, so the faces match), in one set "tets".
 inline std::unique_ptr<DomainGeometryBase> makeTetBox(const std::string& name, int n, TripletF lo = {0, 0, 0},
-                                                     TripletF hi = {1, 1, 1}) {
+                                                      TripletF hi = {1, 1, 1}) {
     auto domain = makeHexBox(name, n, n, n, lo, hi);
     const TripletZELVector& v = domain->getVertices();
     std::vector<int> tets;
@@ -144,9 +144,7 @@ protected:
     static const std::vector<ErrorProgressReporter::Report>& reports() {
         return ErrorProgressReporter::instance()->getReports();
     }
-    static std::string lastReport() {
-        return reports().empty() ? std::string("(none)") : reports().back().toString();
-    }
+    static std::string lastReport() { return reports().empty() ? std::string("(none)") : reports().back().toString(); }
 
     std::unique_ptr<FieldStorage> storage;
     std::unique_ptr<VariableDefStoreBase> defs;

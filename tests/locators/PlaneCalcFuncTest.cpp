@@ -41,8 +41,11 @@ protected:
 
 TEST_F(PlaneTest, ParameterStepGivesRightHandedUnitAxesInThePlane) {
     PlaneCalcFunc calc;
-    auto* plane = addPlane("P", {{"Option", "Point and Normal"}, {"Point", "0.2, 0.3, 0.4"}, {"Normal", "1, 0, 0"},
-                                 {"Plane Bound", "Circular"}, {"Bound Radius", "250 [mm]"}});
+    auto* plane = addPlane("P", {{"Option", "Point and Normal"},
+                                 {"Point", "0.2, 0.3, 0.4"},
+                                 {"Normal", "1, 0, 0"},
+                                 {"Plane Bound", "Circular"},
+                                 {"Bound Radius", "250 [mm]"}});
     ASSERT_TRUE(calc.processParameters(*plane));
     EXPECT_EQ(calc.getBoundType(), PlaneCalcFunc::BoundCircular);
     EXPECT_FLOAT_EQ(calc.getBoundRadius(), 0.25f);
@@ -104,12 +107,18 @@ TEST_F(PlaneTest, ParameterStepReportsUnusableBounds) {
     const Case cases[] = {
         {{{"Plane Bound", "Circular"}, {"Bound Radius", "-0.5"}}, "Bound Radius (-0.500000) must be non-negative.", 4},
         {{{"Plane Bound", "Rectangular"}, {"Direction 1 Bound", "-1"}, {"Direction 2 Bound", "2"}},
-         "Direction 1 and 2 Bounds(-1.000000,2.000000) must be non-negative.", 4},
+         "Direction 1 and 2 Bounds(-1.000000,2.000000) must be non-negative.",
+         4},
         {{{"Plane Bound", "Oval"}}, "Unsupported Plane Bound option 'Oval'.", 32},
         // A plane of three points 1e-7 apart: its normal is too short to give axes.
-        {{{"Plane Bound", "Circular"}, {"Bound Radius", "1"}, {"Option", "Three Points"}, {"Point 1", "0, 0, 0"},
-          {"Point 2", "1e-7, 0, 0"}, {"Point 3", "0, 1e-7, 0"}},
-         "Calculated Bound Y direction is normal to the plane.", 4},
+        {{{"Plane Bound", "Circular"},
+          {"Bound Radius", "1"},
+          {"Option", "Three Points"},
+          {"Point 1", "0, 0, 0"},
+          {"Point 2", "1e-7, 0, 0"},
+          {"Point 3", "0, 1e-7, 0"}},
+         "Calculated Bound Y direction is normal to the plane.",
+         4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
@@ -129,9 +138,14 @@ TEST_F(PlaneTest, ParameterStepReportsUnusableBounds) {
 TEST_F(PlaneTest, RectangularSamplePlaneLayoutAndExactArea) {
     addDomain(makeHexBox("D1", 3, 3, 3, {-1, -1, -1}, {2, 2, 2}));
     addField("Pressure", benchField);
-    auto* plane = addPlane("S", {{"Plane Type", "Sample"}, {"Option", "Point and Normal"}, {"Point", "0.5, 0.5, 0.5"},
-                                 {"Normal", "0, 0, 1"}, {"Plane Bound", "Rectangular"}, {"Direction 1 Bound", "0.6"},
-                                 {"Direction 2 Bound", "0.4"}, {"Direction 1 Points", "2"},
+    auto* plane = addPlane("S", {{"Plane Type", "Sample"},
+                                 {"Option", "Point and Normal"},
+                                 {"Point", "0.5, 0.5, 0.5"},
+                                 {"Normal", "0, 0, 1"},
+                                 {"Plane Bound", "Rectangular"},
+                                 {"Direction 1 Bound", "0.6"},
+                                 {"Direction 2 Bound", "0.4"},
+                                 {"Direction 1 Points", "2"},
                                  {"Direction 2 Points", "2"}});
     run(*plane);
     ASSERT_EQ(plane->getGeometryNames(), std::vector<std::string>{""});
@@ -166,12 +180,14 @@ TEST_F(PlaneTest, RectangularSamplePlaneLayoutAndExactArea) {
     for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 5; ++i) {
             const double a = i * 0.6 / 4 - 0.3, b = j * 0.4 / 3 - 0.2;
-            expectVec(g->getVertices()[std::size_t(j * 5 + i)],
-                      TripletD(calc.getPoint()) + TripletD(calc.getDirection1()) * a + TripletD(calc.getDirection2()) * b);
+            expectVec(g->getVertices()[std::size_t(j * 5 + i)], TripletD(calc.getPoint()) +
+                                                                    TripletD(calc.getDirection1()) * a +
+                                                                    TripletD(calc.getDirection2()) * b);
         }
     EXPECT_EQ(g->getFaceSet("quad")->size(), 12);
-    EXPECT_EQ(std::vector<int>(g->getFaceSet("quad")->getElement(5).begin(), g->getFaceSet("quad")->getElement(5).end()),
-              (std::vector<int>{6, 7, 12, 11}));
+    EXPECT_EQ(
+        std::vector<int>(g->getFaceSet("quad")->getElement(5).begin(), g->getFaceSet("quad")->getElement(5).end()),
+        (std::vector<int>{6, 7, 12, 11}));
     EXPECT_NEAR(area(*plane), 0.24, 1e-6);
     EXPECT_NEAR(areaAve(*plane, "Pressure"), benchField({0.5, 0.5, 0.5}), 1e-5);
     EXPECT_EQ(reports().size(), 0u) << lastReport();
@@ -180,9 +196,14 @@ TEST_F(PlaneTest, RectangularSamplePlaneLayoutAndExactArea) {
 TEST_F(PlaneTest, CircularSamplePlaneLayoutAndAreaConvergence) {
     addDomain(makeHexBox("D1", 2, 2, 2, {-1, -1, -1}, {2, 2, 2}));
     addField("Pressure", benchField);
-    auto* plane = addPlane("C", {{"Plane Type", "Sample"}, {"Option", "Point and Normal"}, {"Point", "0.5, 0.5, 0.5"},
-                                 {"Normal", "0, 0, 1"}, {"Plane Bound", "Circular"}, {"Bound Radius", "0.4"},
-                                 {"Direction 1 Points", "2"}, {"Direction 2 Points", "6"}});
+    auto* plane = addPlane("C", {{"Plane Type", "Sample"},
+                                 {"Option", "Point and Normal"},
+                                 {"Point", "0.5, 0.5, 0.5"},
+                                 {"Normal", "0, 0, 1"},
+                                 {"Plane Bound", "Circular"},
+                                 {"Bound Radius", "0.4"},
+                                 {"Direction 1 Points", "2"},
+                                 {"Direction 2 Points", "6"}});
     run(*plane);
     Geometry* g = plane->getGeometry("");
     ASSERT_NE(g, nullptr);
@@ -201,8 +222,8 @@ TEST_F(PlaneTest, CircularSamplePlaneLayoutAndAreaConvergence) {
     run(*plane);
     g = plane->getGeometry("");
     ASSERT_EQ(g->getNumVertices(), 9);
-    expectVec(g->getVertices()[2], {0.7, 0.5, 0.5});  // ring 1 (radius 0.2), j = 1
-    expectVec(g->getVertices()[8], {0.1, 0.5, 0.5});  // ring 2, j = 3
+    expectVec(g->getVertices()[2], {0.7, 0.5, 0.5}); // ring 1 (radius 0.2), j = 1
+    expectVec(g->getVertices()[8], {0.1, 0.5, 0.5}); // ring 2, j = 3
     const ShapeSet* quads = g->getFaceSet("quad");
     ASSERT_NE(quads, nullptr);
     EXPECT_EQ(quads->size(), 4);
@@ -283,7 +304,8 @@ TEST_F(PlaneTest, SamplePlaneErrorsUnderBothPolicies) {
         plane->setParameter("Bound Radius", "1");
         plane->setParameter("Option", "Nonsense");
         if (propagate) {
-            expectError<data::invalid>([&] { run(*plane); }, {.message = "Unsupported plane definition 'Nonsense' of plane 'Neg1'."});
+            expectError<data::invalid>([&] { run(*plane); },
+                                       {.message = "Unsupported plane definition 'Nonsense' of plane 'Neg1'."});
         } else {
             run(*plane);
             EXPECT_EQ(ErrorProgressReporter::instance()->last().getClassName(), "PlaneOKLObject");
@@ -338,8 +360,8 @@ TEST_F(PlaneTest, ObliqueSliceOfTheShearedBenchmarkMesh) {
     // column, so its area and the average of a linear field do not depend on the resolution.
     addDomain(makeHexBox("Bench", 20, 20, 20, {0, 0, 0}, {1, 1, 1}, 0.1f));
     addField("Pressure", benchField);
-    auto* plane = addPlane("Oblique", {{"Option", "Point and Normal"}, {"Point", "0.5, 0.5, 0.5"},
-                                       {"Normal", "0.3, 0.4, 0.866"}});
+    auto* plane = addPlane("Oblique",
+                           {{"Option", "Point and Normal"}, {"Point", "0.5, 0.5, 0.5"}, {"Normal", "0.3, 0.4, 0.866"}});
     run(*plane);
     EXPECT_NEAR(area(*plane), 1.154709, 1e-5 * 1.154709);
     EXPECT_NEAR(areaAve(*plane, "Pressure"), 3.117321, 1e-5 * 3.117321);
@@ -350,8 +372,11 @@ TEST_F(PlaneTest, BoundedSliceKeepsFacesByCentroidAndCarriesTheirInterpolation) 
     addField("XField", [](const TripletD& p) { return p.x; });
     // The cut at z = 0.5 is four squares with centroids (0.25|0.75, 0.25|0.75); the circle
     // about (0.25, 0.25) of radius 0.5 holds one, has two on it and one outside.
-    auto* plane = addPlane("B", {{"Option", "Point and Normal"}, {"Point", "0.25, 0.25, 0.5"}, {"Normal", "0, 0, 1"},
-                                 {"Plane Bound", "Circular"}, {"Bound Radius", "0.5"}});
+    auto* plane = addPlane("B", {{"Option", "Point and Normal"},
+                                 {"Point", "0.25, 0.25, 0.5"},
+                                 {"Normal", "0, 0, 1"},
+                                 {"Plane Bound", "Circular"},
+                                 {"Bound Radius", "0.5"}});
     run(*plane);
     Geometry* g = plane->getGeometry("D1");
     ASSERT_NE(g, nullptr);
@@ -395,20 +420,20 @@ TEST_F(PlaneTest, BoundedSliceKeepsFacesByCentroidAndCarriesTheirInterpolation) 
         std::size_t cutFaces = 0;
         for (const std::string& s : cut->getFaceSetNames()) cutFaces += std::size_t(cut->getFaceSet(s)->size());
 
-        const Params bound = circular ? Params{{"Plane Bound", "Circular"},
-                                               {"Bound Radius", _("%.6f", 0.1 + 0.3 * unit(rng))}}
-                                      : Params{{"Plane Bound", "Rectangular"},
-                                               {"Direction 1 Bound", _("%.6f", 0.1 + 0.5 * unit(rng))},
-                                               {"Direction 2 Bound", _("%.6f", 0.1 + 0.5 * unit(rng))},
-                                               {"Direction 1 Orientation", _("%.3f [degree]", 90 * unit(rng))}};
+        const Params bound =
+            circular ? Params{{"Plane Bound", "Circular"}, {"Bound Radius", _("%.6f", 0.1 + 0.3 * unit(rng))}}
+                     : Params{{"Plane Bound", "Rectangular"},
+                              {"Direction 1 Bound", _("%.6f", 0.1 + 0.5 * unit(rng))},
+                              {"Direction 2 Bound", _("%.6f", 0.1 + 0.5 * unit(rng))},
+                              {"Direction 1 Orientation", _("%.3f [degree]", 90 * unit(rng))}};
         double split = 0.0;
         std::size_t splitFaces = 0;
         for (const char* invert : {"False", "True"}) {
             SCOPED_TRACE(invert);
             auto* bounded = addPlane(_("Bounded %d %s", trial, invert), {{"Option", "Point and Normal"},
-                                                                      {"Normal", "0.3, 0.4, 0.866"},
-                                                                      {"Point", centre},
-                                                                      {"Invert Plane Bound", invert}});
+                                                                         {"Normal", "0.3, 0.4, 0.866"},
+                                                                         {"Point", centre},
+                                                                         {"Invert Plane Bound", invert}});
             for (const auto& [name, value] : bound) bounded->setParameter(name, value);
             run(*bounded);
             Geometry* part = bounded->getGeometry("D2");
@@ -432,8 +457,9 @@ TEST_F(PlaneTest, BoundedSliceKeepsFacesByCentroidAndCarriesTheirInterpolation) 
                     if (circular) {
                         excess = std::sqrt(o.lengthSquared()) - calc.getBoundRadius();
                     } else {
-                        excess = std::max(std::fabs(o.dot(TripletD(calc.getDirection1()))) - 0.5 * calc.getDirection1Bound(),
-                                          std::fabs(o.dot(TripletD(calc.getDirection2()))) - 0.5 * calc.getDirection2Bound());
+                        excess = std::max(
+                            std::fabs(o.dot(TripletD(calc.getDirection1()))) - 0.5 * calc.getDirection1Bound(),
+                            std::fabs(o.dot(TripletD(calc.getDirection2()))) - 0.5 * calc.getDirection2Bound());
                     }
                     if (invert[0] == 'F')
                         EXPECT_LE(excess, 1e-6);
@@ -463,14 +489,16 @@ TEST_F(PlaneTest, CullingNeedsAnEdgeInterpolant) {
     source.setVertices(TripletZELVector{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     source.addFaceSet("TRIANGLE", ShapeType::Triangle)->addElement(std::vector<int>{0, 1, 2});
     source.setInterpolant(std::make_unique<VertexInterpolant>("D"));
-    expectError<internal::error>([&] { calc.cullVertices(source, target); }, {.className = "PlaneCalcFunc", .message = "Bad cast of Interpolant to EdgeInterpolant."});
+    expectError<internal::error>(
+        [&] { calc.cullVertices(source, target); },
+        {.className = "PlaneCalcFunc", .message = "Bad cast of Interpolant to EdgeInterpolant."});
 }
 
 // ---------------------------------------------------------------------- error policy
 
 TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
     addDomain(makeHexBox("D1", 2, 2, 2));
-    addObject("NOTE", "Speed");  // a plain object, not a geometric one
+    addObject("NOTE", "Speed"); // a plain object, not a geometric one
     addObject("BOUNDARY", "Wall");
     struct Case {
         std::string domains;
@@ -490,7 +518,8 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
             plane->setParameter("Domain List", c.domains);
             const std::size_t before = reports().size();
             if (propagate) {
-                expectError<internal::badParam>([&] { run(*plane); }, {.className = "PlaneCalcFunc", .message = c.message});
+                expectError<internal::badParam>([&] { run(*plane); },
+                                                {.className = "PlaneCalcFunc", .message = c.message});
             } else {
                 run(*plane);
                 const auto& report = onlyReportSince(before);
@@ -515,14 +544,16 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
         plane->setParameter("Direction 2 Bound", "-2");
         before = reports().size();
         run(*plane);
-        EXPECT_EQ(onlyReportSince(before).getMessage(), "Direction 1 and 2 Bounds(1.000000,-2.000000) must be non-negative.");
+        EXPECT_EQ(onlyReportSince(before).getMessage(),
+                  "Direction 1 and 2 Bounds(1.000000,-2.000000) must be non-negative.");
         EXPECT_EQ(plane->getNumGeometries(), 0u);
 
         // The wrong kind of object.
         OKLObject* line = addObject("LINE", propagate ? "L1" : "L2");
         PlaneCalcFunc calc(propagate, true);
         if (propagate) {
-            expectError<internal::error>([&] { calc(line, "top"); }, {.className = "PlaneCalcFunc", .message = "Cast to PlaneOKLObject failed."});
+            expectError<internal::error>([&] { calc(line, "top"); },
+                                         {.className = "PlaneCalcFunc", .message = "Cast to PlaneOKLObject failed."});
         } else {
             before = reports().size();
             calc(line, "top");

@@ -97,8 +97,8 @@ TEST_F(PointTest, XYZWithTheWrongNumberOfValuesIsReportedUnderBothPolicies) {
 }
 
 TEST_F(PointTest, NodeNumberPointsPerDomain) {
-    addDomain(makeHexBox("D1", 2, 2, 2));                          // 27 vertices
-    addDomain(makeHexBox("D2", 3, 1, 1, {2, 0, 0}, {3, 1, 1}));    // 16 vertices
+    addDomain(makeHexBox("D1", 2, 2, 2));                       // 27 vertices
+    addDomain(makeHexBox("D2", 3, 1, 1, {2, 0, 0}, {3, 1, 1})); // 16 vertices
     auto* point = addPoint("N", {{"Option", "Node Number"}, {"Node Number", "1"}});
     run(*point);
     EXPECT_EQ(point->getGeometryNames(), (std::vector<std::string>{"D1", "D2"}));
@@ -116,7 +116,7 @@ TEST_F(PointTest, NodeNumberPointsPerDomain) {
     point->setParameter("Node Number", "20");
     run(*point);
     EXPECT_EQ(point->getGeometryNames(), std::vector<std::string>{"D1"});
-    EXPECT_EQ(pointsOf(*point, "D1"), std::vector<TripletF>{TripletF(0.5f, 0.0f, 1.0f)});  // vertex 19
+    EXPECT_EQ(pointsOf(*point, "D1"), std::vector<TripletF>{TripletF(0.5f, 0.0f, 1.0f)}); // vertex 19
     EXPECT_EQ(point->getValue("Nearest Node Number"), "20");
     for (const char* n : {"0", "28", "-4"}) {
         point->setParameter("Node Number", n);
@@ -130,10 +130,12 @@ TEST_F(PointTest, NodeNumberPointsPerDomain) {
     point->setParameter("Domain List", "Ghost, D2");
     run(*point);
     EXPECT_EQ(point->getGeometryNames(), std::vector<std::string>{"D2"});
-    addObject("NOTE", "Speed");  // a plain object, not a geometric one
+    addObject("NOTE", "Speed"); // a plain object, not a geometric one
     addObject("BOUNDARY", "Wall");
     point->setParameter("Domain List", "D1, Speed");
-    expectError<internal::badParam>([&] { run(*point); }, {.className = "PointCalcFunc", .message = "Bad cast of OKLObject 'Speed' to GeometricOKLObject."});
+    expectError<internal::badParam>(
+        [&] { run(*point); },
+        {.className = "PointCalcFunc", .message = "Bad cast of OKLObject 'Speed' to GeometricOKLObject."});
     EXPECT_EQ(point->getNumGeometries(), 0u);
     point->setParameter("Domain List", "Wall");
     expectError<internal::badParam>([&] { run(*point); }, {.message = "Cannot get geometry for domain 'Wall'."});
@@ -149,8 +151,8 @@ TEST_F(PointTest, ExtremaOnAnotherLocation) {
     addField("Const", [](const TripletD&) { return 7.0; });
     // A sample line through D1 (its geometry is under the empty name) and a slice through
     // both domains (one geometry per domain).
-    auto* line = addTyped<GeometricOKLObject>("LINE", "L", {{"Point 1", "0.1, 0.2, 0.3"}, {"Point 2", "0.9, 0.2, 0.3"},
-                                                            {"Line Samples", "5"}});
+    auto* line = addTyped<GeometricOKLObject>(
+        "LINE", "L", {{"Point 1", "0.1, 0.2, 0.3"}, {"Point 2", "0.9, 0.2, 0.3"}, {"Line Samples", "5"}});
     run(*line);
     auto* slice = addTyped<GeometricOKLObject>("PLANE", "S", {{"Z", "0.5"}});
     run(*slice);
@@ -163,7 +165,7 @@ TEST_F(PointTest, ExtremaOnAnotherLocation) {
     EXPECT_EQ(g->getName(), "");
     // The empty name's points are mapped into every domain of the directory.
     EXPECT_EQ(g->getInterpolant()->getDomains(), (std::vector<std::string>{"D1", "D2"}));
-    EXPECT_EQ(point->getValue("Nearest Node Number"), "12");  // (0.9, 0.2, 0.3): node (1, 0, 0.5)
+    EXPECT_EQ(point->getValue("Nearest Node Number"), "12"); // (0.9, 0.2, 0.3): node (1, 0, 0.5)
 
     point->setParameter("Option", "Variable Minimum");
     run(*point);
@@ -224,7 +226,7 @@ TEST_F(PointTest, MissingLocationsAndVariablesOnlyRemoveTheirPoints) {
     addDomain(makeHexBox("D2", 3, 1, 1, {2, 0, 0}, {3, 1, 1}));
     auto* line = addTyped<GeometricOKLObject>("LINE", "L", {{"Line Samples", "3"}});
     run(*line);
-    addObject("NOTE", "Speed");  // a plain object, not a geometric one
+    addObject("NOTE", "Speed"); // a plain object, not a geometric one
     auto* point = addPoint("P", {{"Option", "Variable Minimum"}, {"Location", ""}});
     // Asked for each of D1, D2 and the empty name.
     run(*point);
@@ -249,7 +251,8 @@ TEST_F(PointTest, MissingLocationsAndVariablesOnlyRemoveTheirPoints) {
     EXPECT_EQ(point->getValue("Nearest Node Number"), "-1");
 
     point->setParameter("Location", "Speed");
-    expectError<internal::nullPointer>([&] { run(*point); }, {.className = "PointCalcFunc", .message = "Can't cast 'Speed' to GeometricOKLObject."});
+    expectError<internal::nullPointer>(
+        [&] { run(*point); }, {.className = "PointCalcFunc", .message = "Can't cast 'Speed' to GeometricOKLObject."});
 }
 
 // A point whose preparation fails.
@@ -269,7 +272,8 @@ TEST_F(PointTest, ErrorPolicies) {
     EXPECT_TRUE(propagating.getPropagateErrors() && propagating.getInterpolantFlag());
 
     OKLObject* plane = addObject("PLANE", "Not a point");
-    expectError<internal::error>([&] { propagating(plane, "top"); }, {.className = "PointCalcFunc", .message = "Cast to SymbolGeometricOKLObject failed."});
+    expectError<internal::error>([&] { propagating(plane, "top"); },
+                                 {.className = "PointCalcFunc", .message = "Cast to SymbolGeometricOKLObject failed."});
     reporting(plane, "top");
     EXPECT_EQ(reports().back().getMessage(), "Bad cast of OKLObject 'p_OKLObj' to SymbolGeometricOKLObect.");
     EXPECT_EQ(reports().back().getErrorType(), 32);
@@ -317,7 +321,7 @@ TEST_F(PointTest, SymbolRenderAndColourActions) {
     point->setParameter("Option", "Node Number");
     point->setParameter("Node Number", "999");
     run(*point);
-    point->setGeometry("", std::make_unique<SymbolGeometry>());  // an empty leftover
+    point->setGeometry("", std::make_unique<SymbolGeometry>()); // an empty leftover
     run(*point, "render");
     EXPECT_EQ(point->getNumGeometries(), 0u);
     EXPECT_FALSE(ViewerInterface::instance()->isDrawn(point->getPath(), ""));

@@ -47,7 +47,7 @@ protected:
 
     void SetUp() override {
         LocatorTest::SetUp();
-        storage.reset();  // withdraws the fixture's storage; this one has phases
+        storage.reset(); // withdraws the fixture's storage; this one has phases
         auto phased = std::make_unique<PhasedStorage>();
         phased->registerInstance(phased.get());
         phasedStorage = phased.get();
@@ -107,13 +107,14 @@ protected:
         run(*plane);
         return plane;
     }
-    GeometricOKLObject* addPolyline(const std::string& name, const std::vector<std::pair<std::string, std::string>>& params) {
+    GeometricOKLObject* addPolyline(const std::string& name,
+                                    const std::vector<std::pair<std::string, std::string>>& params) {
         return addTyped<GeometricOKLObject>("POLYLINE", name, params);
     }
     GeometricOKLObject* intersection(const std::string& location, const std::string& boundaries,
                                      std::vector<std::pair<std::string, std::string>> more = {}) {
-        more.insert(more.begin(), {{"Option", "Boundary Intersection"}, {"Location", location},
-                                   {"Boundary List", boundaries}});
+        more.insert(more.begin(),
+                    {{"Option", "Boundary Intersection"}, {"Location", location}, {"Boundary List", boundaries}});
         auto* polyline = addPolyline("P", more);
         run(*polyline);
         return polyline;
@@ -182,7 +183,8 @@ TEST_F(PolylineTest, BoundaryLocationUsesItsVertexInterpolant) {
     const auto* nodes = dynamic_cast<const VertexInterpolant*>(g.getInterpolant());
     ASSERT_NE(nodes, nullptr);
     for (int i = 0; i < g.getNumVertices(); ++i)
-        EXPECT_EQ(box->getVertices()[std::size_t(nodes->getInternalData(std::size_t(i)))], g.getVertices()[std::size_t(i)]);
+        EXPECT_EQ(box->getVertices()[std::size_t(nodes->getInternalData(std::size_t(i)))],
+                  g.getVertices()[std::size_t(i)]);
     EXPECT_NEAR(length(*p), 1.0, kTol);
     EXPECT_NEAR(lengthAve(*p, "Pressure"), benchField({0.5, 0.0, 0.0}), kTol);
 }
@@ -208,9 +210,11 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
           "Cannot create polyline 'P'. Domain List is not provided.");
     check({{"Boundary List", "ymin"}}, "Cannot create polyline 'P'. Location is not provided.");
     check({{"Location", "Slice"}}, "Cannot create polyline 'P'. Boundary List is not provided.");
-    check({{"Location", "Nowhere"}, {"Boundary List", "ymin"}}, "Cannot create polyline 'P'. Location 'Nowhere' is not found.");
-    check({{"Location", "Sampler"}, {"Boundary List", "ymin"}},
-          "Polyline Boundary Intersection requires Plane:Sampler to be a Slice Plane. Plane:Sampler is a Sample Plane.");
+    check({{"Location", "Nowhere"}, {"Boundary List", "ymin"}},
+          "Cannot create polyline 'P'. Location 'Nowhere' is not found.");
+    check(
+        {{"Location", "Sampler"}, {"Boundary List", "ymin"}},
+        "Polyline Boundary Intersection requires Plane:Sampler to be a Slice Plane. Plane:Sampler is a Sample Plane.");
     check({{"Location", "Line"}, {"Boundary List", "ymin"}},
           "Polyline Boundary Intersection requires a Location object of \ntype Boundary, Region, Slice Plane or "
           "Isosurface. \nLine is a LINE.");
@@ -222,10 +226,11 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
     GeometricOKLObject* p = intersection("Slice, Line", "Nothing, ymin, Slice");
     std::vector<std::string> messages;
     for (const auto& r : reports()) messages.push_back(r.getMessage());
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            "Cannot create polyline 'P'.\nBoundary Intersection mode currently supports only one location.",
-                            "Cannot create polyline 'P'. Boundary 'Nothing' is not found.",
-                            "Cannot create polyline 'P'. 'Slice' is not a boundary."}));
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{
+                  "Cannot create polyline 'P'.\nBoundary Intersection mode currently supports only one location.",
+                  "Cannot create polyline 'P'. Boundary 'Nothing' is not found.",
+                  "Cannot create polyline 'P'. 'Slice' is not a boundary."}));
     EXPECT_NEAR(length(*p), 1.0, kTol);
 
     // The lists split as the user surface's do: empty items are no names, and a boundary
@@ -241,7 +246,8 @@ TEST_F(PolylineTest, IntersectionFailuresRaiseAndLeaveNoGeometry) {
     addSlice("Slice", 0.55f);
     auto fails = [&](const std::string& location, const std::string& boundaries, const std::string& message) {
         ObjectDB::instance()->deleteObject("P");
-        auto* p = addPolyline("P", {{"Option", "Boundary Intersection"}, {"Location", location}, {"Boundary List", boundaries}});
+        auto* p = addPolyline(
+            "P", {{"Option", "Boundary Intersection"}, {"Location", location}, {"Boundary List", boundaries}});
         expectError<internal::nullPointer>([&] { run(*p); }, {.className = "PolylineCalcFunc", .message = message});
         EXPECT_EQ(p->getNumGeometries(), 0u);
     };
@@ -259,8 +265,8 @@ struct SplitSurface {
     std::unique_ptr<Geometry> wall = std::make_unique<Geometry>();
     SplitSurface() {
         surface->setName("Split");
-        surface->setVertices(TripletZELVector{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
-                                              {1, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}});
+        surface->setVertices(
+            TripletZELVector{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {1, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}});
         surface->addFaceSet("q", ShapeType::Quadrilateral, 2)->editConnectivity() = {0, 1, 2, 3, 4, 5, 6, 7};
         auto edges = std::make_unique<EdgeInterpolant>("D");
         for (int i = 0; i < 8; ++i) edges->pushVertex(100 + i, 200 + i, 0.25f);
@@ -307,13 +313,19 @@ TEST_F(PolylineTest, CalcIntersectNeedsTheInterpolantItCopies) {
     auto call = [&](Geometry* r, Geometry* surface, bool vertex) {
         return [=, &walls] { PolylineCalcFunc::calcIntersect(r, walls, surface, vertex, "D", true, false); };
     };
-    expectError<internal::nullPointer>(call(nullptr, s.surface.get(), false), {.className = "PolylineCalcFunc", .message = "Null pointers provided to function."});
-    expectError<internal::nullPointer>(call(&result, nullptr, false), {.message = "Null pointers provided to function."});
-    expectError<internal::nullPointer>(call(&result, s.surface.get(), true), {.message = "Locator Split does not have a vertex interpolant."});
+    expectError<internal::nullPointer>(
+        call(nullptr, s.surface.get(), false),
+        {.className = "PolylineCalcFunc", .message = "Null pointers provided to function."});
+    expectError<internal::nullPointer>(call(&result, nullptr, false),
+                                       {.message = "Null pointers provided to function."});
+    expectError<internal::nullPointer>(call(&result, s.surface.get(), true),
+                                       {.message = "Locator Split does not have a vertex interpolant."});
     s.surface->setInterpolant(std::make_unique<VertexInterpolant>("D"));
-    expectError<internal::nullPointer>(call(&result, s.surface.get(), false), {.message = "Locator Split does not have an edge interpolant."});
+    expectError<internal::nullPointer>(call(&result, s.surface.get(), false),
+                                       {.message = "Locator Split does not have an edge interpolant."});
     s.surface->setInterpolant(std::unique_ptr<Interpolant>());
-    expectError<internal::nullPointer>(call(&result, s.surface.get(), false), {.message = "Locator Split does not have an interpolant."});
+    expectError<internal::nullPointer>(call(&result, s.surface.get(), false),
+                                       {.message = "Locator Split does not have an interpolant."});
 }
 
 // ------------------------------------------------------------------- boundary variables
@@ -369,7 +381,7 @@ TEST_F(PolylineTest, BoundaryVariablesAlongAWallChord) {
     ASSERT_EQ(flux->getSize(), n);
     for (float v : *flux->getFloatValues()) EXPECT_NEAR(v, q, 1e-5);
     EXPECT_EQ(phasedStorage->selectors, (std::vector<int>{1, 3}));
-    EXPECT_TRUE(phasedStorage->flowRequests.empty());  // the wall holds its flows
+    EXPECT_TRUE(phasedStorage->flowRequests.empty()); // the wall holds its flows
 
     // The declarations: the force with its units, the normal without; none for the flux.
     OKLObject* declared = object("Normalized Force on P");
@@ -392,7 +404,8 @@ TEST_F(PolylineTest, BoundaryVariablesAlongAWallChord) {
     ASSERT_NE(normalObject, nullptr);
     EXPECT_FALSE(normalObject->isParamSet("Base Units"));
     EXPECT_EQ(normalObject->getValue("Variable Dimensions"), "0,0,0,0,0,0,0,0,0,0");
-    EXPECT_EQ(normalObject->getValue("Variable Description"), "Vertex normals interpolated from the associated boundary");
+    EXPECT_EQ(normalObject->getValue("Variable Description"),
+              "Vertex normals interpolated from the associated boundary");
     EXPECT_EQ(object("Heat Flux"), nullptr);
 
     // A rebuild leaves the declarations as they are; a vertex of zero area adds nothing (one
@@ -476,7 +489,9 @@ TEST_F(PolylineTest, BoundaryVariableChecks) {
     const std::size_t count = wall->getVertexAreas().size();
     auto fails = [&](auto family, const std::string& operation, const std::string& message) {
         ObjectDB::instance()->deleteObject("P");
-        auto* p = addPolyline("P", {{"Option", "Boundary Intersection"}, {"Location", "Slice"}, {"Boundary List", "ymin"},
+        auto* p = addPolyline("P", {{"Option", "Boundary Intersection"},
+                                    {"Location", "Slice"},
+                                    {"Boundary List", "ymin"},
                                     {"Add Local Variable", "True"}});
         try {
             run(*p);
@@ -549,7 +564,8 @@ TEST_F(PolylineTest, FromFileKeepsTheReaderAndItsVariables) {
     run(*clash);
     fs::remove(path);
     ASSERT_EQ(reports().size(), 1u);
-    EXPECT_EQ(reports()[0].getMessage(), "The file variable 'Square' is not declared: an object 'Square' of type POLYLINE exists.");
+    EXPECT_EQ(reports()[0].getMessage(),
+              "The file variable 'Square' is not declared: an object 'Square' of type POLYLINE exists.");
     EXPECT_EQ(reports()[0].getErrorType(), ErrWarning);
     EXPECT_NEAR(lengthAve(*clash, "Square"), 1.5, kTol);
 }
@@ -558,7 +574,9 @@ TEST_F(PolylineTest, FromFileFailuresLeaveNoGeometry) {
     const fs::path path = fs::temp_directory_path() / "zel_polyline_bad.txt";
     std::ofstream(path, std::ios::binary) << "0 0 0\n1 0 0\n[Lines]\n0 1\n0 2\n";
     auto* p = addPolyline("P", {{"Input File", path.string()}});
-    expectError<data::invalid>([&] { run(*p); }, {.className = "PolylineGeometryReader", .message = "Line connectivity index out of range on line 5, should be within: 0..1"});
+    expectError<data::invalid>([&] { run(*p); },
+                               {.className = "PolylineGeometryReader",
+                                .message = "Line connectivity index out of range on line 5, should be within: 0..1"});
     EXPECT_EQ(p->getNumGeometries(), 0u);
     fs::remove(path);
     EXPECT_THROW(run(*p), data::notFound);
@@ -578,8 +596,8 @@ protected:
         addField("Gx", [](const TripletD& p) { return p.x; });
         auto* mid = addTyped<PlaneOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.45"}});
         run(*mid);
-        contour = addTyped<ContourOKLObject>("CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "Gx"},
-                                                              {"Number of Contours", "11"}});
+        contour = addTyped<ContourOKLObject>(
+            "CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "Gx"}, {"Number of Contours", "11"}});
         contour->calculateContours();
     }
     ContourOKLObject* contour = nullptr;
@@ -651,7 +669,8 @@ TEST_F(PolylineTest, RenderDrawsWhatEachModeBuilt) {
     addObject("SCALAR VARIABLE", "Nope", {{"Boundary Values", "Conservative"}});
     p->setParameter("Colour Mode", "Variable");
     p->setParameter("Colour Variable", "Nope");
-    expectError<internal::nullPointer>([&] { run(*p, "render"); }, {.className = "PolylineCalcFunc", .message = "Couldn't find variable Nope."});
+    expectError<internal::nullPointer>([&] { run(*p, "render"); },
+                                       {.className = "PolylineCalcFunc", .message = "Couldn't find variable Nope."});
 
     // "glyph" changes nothing; "colour" recolours; a plain object is refused.
     run(*p, "glyph");
@@ -661,7 +680,8 @@ TEST_F(PolylineTest, RenderDrawsWhatEachModeBuilt) {
     EXPECT_TRUE(p->isColourChanged());
     PolylineCalcFunc calc;
     OKLObject plain("CALCULATOR", "");
-    expectError<internal::error>([&] { calc(&plain, "top"); }, {.className = "PolylineCalcFunc", .message = "Cast to GeometricOKLObject failed."});
+    expectError<internal::error>([&] { calc(&plain, "top"); },
+                                 {.className = "PolylineCalcFunc", .message = "Cast to GeometricOKLObject failed."});
     std::unique_ptr<CalcBase> copy(PolylineCalcFunc(false).clone());
     EXPECT_FALSE(dynamic_cast<PolylineCalcFunc&>(*copy).getFlag());
 }

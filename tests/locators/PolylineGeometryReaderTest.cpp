@@ -1,7 +1,7 @@
 // The segment section of polyline files: separators, ranges, comments, and the refusals with
 // their exact messages.
-#include "framework/core/Error.h"
 #include "locators/PolylineGeometryReader.h"
+#include "framework/core/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -23,10 +23,10 @@ protected:
     }
     // Reads a file of the seven points and `segments`; `lines` gets what was read.
     void read(const std::string& segments, std::vector<int>& lines) {
-        m_path = (fs::temp_directory_path() /
-                  ("zel_polyline_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                   ".txt"))
-                     .string();
+        m_path =
+            (fs::temp_directory_path() /
+             ("zel_polyline_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".txt"))
+                .string();
         std::ofstream(m_path, std::ios::binary) << kPoints << segments;
         PolylineGeometryReader reader;
         reader.initialize(m_path, "Polyline 1");
@@ -101,7 +101,7 @@ TEST_F(PolylineReaderTest, RefusalsNameTheLine) {
     std::vector<int> kept;
     EXPECT_EQ(failure("0 1\n1 2 3\n", &kept),
               "Line connectivity list must contain 2 indices per line, received 3 on line 11.");
-    EXPECT_EQ(kept, (std::vector<int>{0, 1}));  // what came before the bad line stays
+    EXPECT_EQ(kept, (std::vector<int>{0, 1})); // what came before the bad line stays
     EXPECT_EQ(failure("5\n"), "Line connectivity list must contain 2 indices per line, received 1 on line 10.");
     EXPECT_EQ(failure("1-2-3\n"), "Line connectivity list must contain 2 indices per line, received 3 on line 10.");
     EXPECT_EQ(failure("0 7\n"), "Line connectivity index out of range on line 10, should be within: 0..6");

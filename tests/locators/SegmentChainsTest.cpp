@@ -146,8 +146,7 @@ TEST(PolylineChains, ByIndexClosesLoopsAndKeepsPathsWhole) {
     EXPECT_EQ(loop[0].size(), 5u);
     EXPECT_EQ(loop[0].front(), loop[0].back());
     // Two pieces joined through a middle edge, and a separate segment.
-    EXPECT_EQ(chainEdgesByIndex(std::vector<Edge>{{0, 1}, {7, 8}, {3, 2}, {1, 2}}),
-              (Chains{{0, 1, 2, 3}, {7, 8}}));
+    EXPECT_EQ(chainEdgesByIndex(std::vector<Edge>{{0, 1}, {7, 8}, {3, 2}, {1, 2}}), (Chains{{0, 1, 2, 3}, {7, 8}}));
     EXPECT_TRUE(chainEdgesByIndex({}).empty());
 }
 

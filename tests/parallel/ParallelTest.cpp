@@ -40,8 +40,12 @@ public:
     int rank() const override { return 0; }
     int size() const override { return 1; }
     PartialResult combine(const PartialResult& mine, std::string&) override { return mine; }
-    std::vector<char> sharedKeys(std::span<const std::uint64_t> keys) override { return std::vector<char>(keys.size(), 0); }
-    std::vector<char> ownedKeys(std::span<const std::uint64_t> keys) override { return std::vector<char>(keys.size(), 1); }
+    std::vector<char> sharedKeys(std::span<const std::uint64_t> keys) override {
+        return std::vector<char>(keys.size(), 0);
+    }
+    std::vector<char> ownedKeys(std::span<const std::uint64_t> keys) override {
+        return std::vector<char>(keys.size(), 1);
+    }
     std::vector<char> bestScores(std::span<const int> scores) override { return std::vector<char>(scores.size(), 1); }
     std::string firstFailure(const std::string& mine) override { return mine; }
     int maxOf(int value) override { return value; }
@@ -116,9 +120,7 @@ constexpr double kIntegralTolerance = 1e-12;
 // TODO: interpolate such points from the face's nodes alone.
 constexpr double kVertexRoundingTolerance = 5e-8;
 
-bool isIntegral(const std::string& f) {
-    return f != "count" && f != "minVal" && f != "maxVal" && f != "probe";
-}
+bool isIntegral(const std::string& f) { return f != "count" && f != "minVal" && f != "maxVal" && f != "probe"; }
 
 double toleranceOf(const ResultRow& row) {
     if (row.function.rfind("length", 0) == 0) return kVertexRoundingTolerance;
@@ -137,7 +139,8 @@ void expectSameResults(const SessionRun& whole, const SessionRun& pieces, const 
         ASSERT_EQ(w.exact.has_value(), p.exact.has_value()) << what << ": " << w.call;
         if (!w.exact) continue;
         if (isIntegral(w.function)) {
-            EXPECT_NEAR(*p.exact, *w.exact, toleranceOf(w) * std::max(std::fabs(*w.exact), 1e-30)) << what << ": " << w.call;
+            EXPECT_NEAR(*p.exact, *w.exact, toleranceOf(w) * std::max(std::fabs(*w.exact), 1e-30))
+                << what << ": " << w.call;
         } else {
             EXPECT_EQ(*p.exact, *w.exact) << what << ": " << w.call;
         }
@@ -265,7 +268,8 @@ TEST_F(ParallelTest, AProbeOnTheFaceBetweenTwoPiecesIsTheWholeCasesValue) {
 TEST_F(ParallelTest, SquareBendSessionGivesTheWholeCasesResults) {
     LoadOptions options;
     options.density = 1.0;
-    const SessionRun whole = runWhole(kSource / "tests/data/openfoam/squareBend/VTK/squareBend_400.vtm", kSquareBendSession, options);
+    const SessionRun whole =
+        runWhole(kSource / "tests/data/openfoam/squareBend/VTK/squareBend_400.vtm", kSquareBendSession, options);
     for (const char* split : {"squareBend2", "squareBend3", "squareBend7"}) {
         expectSameResults(whole, runPieces(kCases / split / "squareBend_400.vtm", kSquareBendSession, options), split);
     }
@@ -301,8 +305,8 @@ TEST_F(ParallelTest, FoamsOwnParallelExportGivesTheSerialExportsResults) {
     expectCloseResults(whole, first, kTolerance, "foamToVTK -parallel");
     // Dealt again in pieces over the processes.
     for (const char* split : {"foamParallel2", "foamParallel3"})
-        expectCloseResults(whole, runPieces(kCases / split / "squareBend_400.vtm", kSquareBendSession, options), kTolerance,
-                           split);
+        expectCloseResults(whole, runPieces(kCases / split / "squareBend_400.vtm", kSquareBendSession, options),
+                           kTolerance, split);
 }
 
 TEST_F(ParallelTest, ElbowExamplesGiveTheWholeCasesResults) {
@@ -337,8 +341,8 @@ TEST_F(ParallelTest, VtkOutWritesEachProcesssPiecesAndAPvtpOverThem) {
     MPI_Barrier(MPI_COMM_WORLD);
     MpiCollective mpi;
     std::ostringstream out, err;
-    const int status = runZelpost({(kCases / "cube3" / "cube.pvtu").string(), session.string(), "--vtk-out", pieces.string()},
-                                  out, err, &mpi);
+    const int status = runZelpost(
+        {(kCases / "cube3" / "cube.pvtu").string(), session.string(), "--vtk-out", pieces.string()}, out, err, &mpi);
     ASSERT_EQ(status, 0) << err.str();
     MPI_Barrier(MPI_COMM_WORLD);
     if (worldRank() != 0) {
@@ -370,7 +374,8 @@ TEST_F(ParallelTest, ExpressionsCombineTheirCalculatorCallsOverTheProcesses) {
     if (worldRank() == 0) std::ofstream(session) << "\n";
     MPI_Barrier(MPI_COMM_WORLD);
     const std::vector<std::string> expressions = {"volume()@cube", "areaAve(Pressure)@Boundary",
-                                                  "2 * massFlow()@Boundary", "count()@cube + 1", "maxVal(Velocity X)@cube"};
+                                                  "2 * massFlow()@Boundary", "count()@cube + 1",
+                                                  "maxVal(Velocity X)@cube"};
     auto run = [&](const fs::path& caseFile, Collective* collective) {
         std::vector<std::string> args = {caseFile.string(), session.string(), "--json"};
         for (const std::string& e : expressions) args.insert(args.end(), {"-e", e});
@@ -402,11 +407,11 @@ TEST_F(ParallelTest, ALoadSurfaceIsRefusedOnEveryProcessBeforeItWritesAnything) 
     }
     MPI_Barrier(MPI_COMM_WORLD);
     const fs::path here = fs::current_path();
-    fs::current_path(dir);  // where the import would write its diagnostics
+    fs::current_path(dir); // where the import would write its diagnostics
     MpiCollective mpi;
     std::ostringstream out, err;
-    const int status = runZelpost({(kCases / "squareBend3" / "squareBend_400.vtm").string(), "loads.zel", "--density", "1"},
-                                  out, err, &mpi);
+    const int status = runZelpost(
+        {(kCases / "squareBend3" / "squareBend_400.vtm").string(), "loads.zel", "--density", "1"}, out, err, &mpi);
     fs::current_path(here);
     EXPECT_EQ(status, 1);
     MPI_Barrier(MPI_COMM_WORLD);
@@ -448,8 +453,8 @@ TEST_F(ParallelTest, ALoadThatFailsOnOneProcessEndsEveryProcess) {
     MPI_Barrier(MPI_COMM_WORLD);
     MpiCollective mpi;
     std::ostringstream out, err;
-    const int status = runZelpost({(bad / "squareBend_400.vtm").string(), (bad / "session.zel").string(), "--density", "1"},
-                                  out, err, &mpi);
+    const int status = runZelpost(
+        {(bad / "squareBend_400.vtm").string(), (bad / "session.zel").string(), "--density", "1"}, out, err, &mpi);
     EXPECT_EQ(status, 1);
     if (worldRank() == 0) {
         EXPECT_NE(err.str().find("boundary_walls_1.vtp"), std::string::npos) << err.str();
@@ -459,12 +464,14 @@ TEST_F(ParallelTest, ALoadThatFailsOnOneProcessEndsEveryProcess) {
 
 TEST_F(ParallelTest, AnErrorInTheSessionFailsEveryProcessOnce) {
     const fs::path session = kCases / "bad.zel";
-    if (worldRank() == 0) std::ofstream(session) << "> calculate area, Boundary\n> calculate areaAve, NoSuchVariable, Boundary\n";
+    if (worldRank() == 0)
+        std::ofstream(session) << "> calculate area, Boundary\n> calculate areaAve, NoSuchVariable, Boundary\n";
     MPI_Barrier(MPI_COMM_WORLD);
     MpiCollective mpi;
     std::ostringstream out, err;
     ErrorProgressReporter::instance()->clear();
-    const int status = runZelpost({(kCases / "cube3" / "cube.pvtu").string(), session.string(), "--json"}, out, err, &mpi);
+    const int status =
+        runZelpost({(kCases / "cube3" / "cube.pvtu").string(), session.string(), "--json"}, out, err, &mpi);
     EXPECT_EQ(status, 1);
     if (worldRank() == 0) {
         EXPECT_NE(out.str().find("\"value\": null"), std::string::npos) << out.str();

@@ -23,11 +23,9 @@ namespace zel::test {
 // Setting parameters this way runs no calc function.
 inline OKLObject* addObject(const std::string& type, const std::string& name,
                             const std::vector<std::pair<std::string, std::string>>& params = {},
-                            OKLObject* parent = nullptr)
-{
+                            OKLObject* parent = nullptr) {
     std::unique_ptr<OKLObject> object = ObjectFactory::instance()->createObject(type, name);
-    for (const auto& [param, value] : params)
-        object->setParameter(param, value);
+    for (const auto& [param, value] : params) object->setParameter(param, value);
     return ObjectDB::instance()->addObject(std::move(object), parent);
 }
 
@@ -38,8 +36,7 @@ protected:
     void SetUp() override { resetAll(); }
     void TearDown() override { resetAll(); }
 
-    static void resetAll()
-    {
+    static void resetAll() {
         ObjectDB::instance()->clear();
         ObjectTypeRegistry::instance()->reset();
         CalcRegistry::instance()->clear();
@@ -49,8 +46,7 @@ protected:
     }
 
     static ObjectDB* db() { return ObjectDB::instance(); }
-    static void run(const std::string& text, int mode = OKLCoreAPI::ModeUpdate)
-    {
+    static void run(const std::string& text, int mode = OKLCoreAPI::ModeUpdate) {
         OKLCoreAPI::instance()->processOKL(text, mode);
     }
 };

@@ -27,10 +27,8 @@ struct ExpectedError {
     int type = ErrError;
 };
 
-template <typename E, typename F>
-void expectError(F&& call, const ExpectedError& expected)
-{
-    const std::string what = !expected.message.empty() ? expected.message
+template <typename E, typename F> void expectError(F&& call, const ExpectedError& expected) {
+    const std::string what = !expected.message.empty()    ? expected.message
                              : expected.fragments.empty() ? std::string("an error")
                                                           : expected.fragments.front();
     try {

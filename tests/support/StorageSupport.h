@@ -24,8 +24,7 @@ namespace zel::test {
 template <typename VariableT, typename R, typename P>
 std::unique_ptr<VariableT> sampleAtVertices(const std::string& name, const std::string& domain,
                                             const TripletZELVector& vertices, const std::function<R(const P&)>& f,
-                                            std::size_t extra = 0)
-{
+                                            std::size_t extra = 0) {
     auto variable = std::make_unique<VariableT>(VarTypeConservative);
     auto& values = variable->values();
     using Value = std::remove_reference_t<decltype(values[0])>;
@@ -53,14 +52,12 @@ public:
 
     std::vector<std::string> phases;
     std::vector<std::string> multiphase;
-    std::map<std::string, ScalarField> fields;  // solver variables by name
+    std::map<std::string, ScalarField> fields; // solver variables by name
 
 protected:
-    Variable* makeExternalVariable(const std::string& name, const std::string& domain, bool&) override
-    {
+    Variable* makeExternalVariable(const std::string& name, const std::string& domain, bool&) override {
         const auto field = fields.find(name);
-        if (field == fields.end())
-            return nullptr;
+        if (field == fields.end()) return nullptr;
         return sampleAtVertices<ScalarVariable>(name, domain, getGeometry(domain)->getVertices(), field->second)
             .release();
     }
@@ -70,8 +67,7 @@ protected:
 // a test switches them off.
 class HostDefStore : public VariableDefStoreBase {
 public:
-    const std::vector<std::pair<std::string, std::string>>& getVariableSuffixes() override
-    {
+    const std::vector<std::pair<std::string, std::string>>& getVariableSuffixes() override {
         return withOperators ? getOperatorTable() : VariableDefStoreBase::getVariableSuffixes();
     }
     // What a concrete store does once it brought its own lists up to date.
@@ -82,9 +78,8 @@ public:
 // nx × ny × nz hexahedra over [lo, hi] in one element set "hexes", as the domain geometry
 // `name`; `shear` adds shear·y to x. Vertex (i, j, k) is i + (nx+1)·(j + (ny+1)·k).
 inline std::unique_ptr<DomainGeometryBase> makeHexBox(const std::string& name, int nx, int ny, int nz,
-                                                     TripletF lo = {0, 0, 0}, TripletF hi = {1, 1, 1},
-                                                     float shear = 0.0f)
-{
+                                                      TripletF lo = {0, 0, 0}, TripletF hi = {1, 1, 1},
+                                                      float shear = 0.0f) {
     auto domain = std::make_unique<DomainGeometryBase>();
     domain->setName(name);
     domain->setDomain(name);

@@ -11,8 +11,8 @@ namespace zel::expr {
 struct AstNode {
     enum Kind { Number, Name, Unary, Binary, Call };
     Kind kind = Number;
-    int pos = 0; // first character of the whole node
-    int end = 0; // one past its last character
+    int pos = 0;   // first character of the whole node
+    int end = 0;   // one past its last character
     int opPos = 0; // the operator's own position (Unary, Binary)
     Tok op = Tok::End;
 

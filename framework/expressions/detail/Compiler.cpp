@@ -12,10 +12,8 @@
 
 namespace zel::expr {
 
-std::string describeDimensions(const UnitDimensions& dims)
-{
-    if (dims.isDimensionless())
-        return "dimensionless";
+std::string describeDimensions(const UnitDimensions& dims) {
+    if (dims.isDimensionless()) return "dimensionless";
     return _("[%s]", UnitsConverter::instance()->getBaseUnitName(dims));
 }
 
@@ -40,48 +38,40 @@ struct Builtin {
 };
 
 constexpr Builtin kBuiltins[] = {
-    {"sqrt", Op::Sqrt, 1, 1},   {"abs", Op::Abs, 1, 1},   {"exp", Op::Exp, 1, 1},     {"loge", Op::Loge, 1, 1},
-    {"log10", Op::Log10, 1, 1}, {"sin", Op::Sin, 1, 1},   {"cos", Op::Cos, 1, 1},     {"tan", Op::Tan, 1, 1},
-    {"asin", Op::Asin, 1, 1},   {"acos", Op::Acos, 1, 1}, {"atan", Op::Atan, 1, 1},   {"atan2", Op::Atan2, 2, 2},
-    {"min", Op::Min, 2, 64},    {"max", Op::Max, 2, 64},  {"step", Op::Step, 1, 1},   {"if", Op::Select, 3, 3},
+    {"sqrt", Op::Sqrt, 1, 1},   {"abs", Op::Abs, 1, 1},   {"exp", Op::Exp, 1, 1},   {"loge", Op::Loge, 1, 1},
+    {"log10", Op::Log10, 1, 1}, {"sin", Op::Sin, 1, 1},   {"cos", Op::Cos, 1, 1},   {"tan", Op::Tan, 1, 1},
+    {"asin", Op::Asin, 1, 1},   {"acos", Op::Acos, 1, 1}, {"atan", Op::Atan, 1, 1}, {"atan2", Op::Atan2, 2, 2},
+    {"min", Op::Min, 2, 64},    {"max", Op::Max, 2, 64},  {"step", Op::Step, 1, 1}, {"if", Op::Select, 3, 3},
 };
 
-const Builtin* findBuiltin(const std::string& name)
-{
+const Builtin* findBuiltin(const std::string& name) {
     for (const Builtin& b : kBuiltins)
-        if (name == b.name)
-            return &b;
+        if (name == b.name) return &b;
     return nullptr;
 }
 
 UnitDimensions lengthDims() { return UnitDimensions(0.0, 1.0, 0.0); }
 UnitDimensions angleDims() { return UnitDimensions(0.0, 0.0, 0.0, 0.0, 1.0); }
 
-std::string trimmed(std::string_view s)
-{
+std::string trimmed(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
     std::size_t b = 0, e = s.size();
-    while (b < e && blank(s[b]))
-        ++b;
-    while (e > b && blank(s[e - 1]))
-        --e;
+    while (b < e && blank(s[b])) ++b;
+    while (e > b && blank(s[e - 1])) --e;
     return std::string(s.substr(b, e - b));
 }
 
-std::string join(const std::vector<std::string>& parts, const char* sep)
-{
+std::string join(const std::vector<std::string>& parts, const char* sep) {
     std::string out;
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i)
-            out += sep;
+        if (i) out += sep;
         out += parts[i];
     }
     return out;
 }
 
 // Segments of the first `count` words: blank-joined words form one segment, '.' starts the next.
-std::vector<std::string> segmentsOf(const std::vector<Word>& words, std::size_t count)
-{
+std::vector<std::string> segmentsOf(const std::vector<Word>& words, std::size_t count) {
     std::vector<std::string> segs;
     for (std::size_t i = 0; i < count; ++i) {
         if (i == 0 || words[i].dotBefore)
@@ -95,12 +85,9 @@ std::vector<std::string> segmentsOf(const std::vector<Word>& words, std::size_t 
 class Compiler {
 public:
     Compiler(const ExpressionCoordTransData& coords, std::string operation, std::string context)
-        : m_coords(coords), m_operation(std::move(operation)), m_context(std::move(context))
-    {
-    }
+        : m_coords(coords), m_operation(std::move(operation)), m_context(std::move(context)) {}
 
-    std::shared_ptr<Program> compileTop(const std::string& text)
-    {
+    std::shared_ptr<Program> compileTop(const std::string& text) {
         auto prog = std::make_shared<Program>();
         prog->text = text;
         m_prog = prog.get();
@@ -115,16 +102,14 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(const Source& src, int pos, const char* category, const std::string& detail) const
-    {
-        throw expressions::eval("ExpressionEvaluator", m_operation,
-                                _("%s in expression '%s'%s at position %d: %s.", category, src.text, src.origin,
-                                  pos + 1, detail),
-                                ErrError);
+    [[noreturn]] void fail(const Source& src, int pos, const char* category, const std::string& detail) const {
+        throw expressions::eval(
+            "ExpressionEvaluator", m_operation,
+            _("%s in expression '%s'%s at position %d: %s.", category, src.text, src.origin, pos + 1, detail),
+            ErrError);
     }
 
-    std::unique_ptr<AstNode> parse(const Source& src) const
-    {
+    std::unique_ptr<AstNode> parse(const Source& src) const {
         try {
             return parseExpression(src.text);
         } catch (const SyntaxError& e) {
@@ -132,20 +117,17 @@ private:
         }
     }
 
-    static std::string snippet(const Source& src, const AstNode& n)
-    {
+    static std::string snippet(const Source& src, const AstNode& n) {
         return trimmed(std::string_view(src.text).substr(static_cast<std::size_t>(n.pos),
                                                          static_cast<std::size_t>(n.end - n.pos)));
     }
-    static std::string described(const Source& src, const AstNode& n, const UnitDimensions& d)
-    {
+    static std::string described(const Source& src, const AstNode& n, const UnitDimensions& d) {
         return _("'%s' %s", snippet(src, n), describeDimensions(d));
     }
 
     const IRNode& node(int i) const { return m_prog->nodes[static_cast<std::size_t>(i)]; }
 
-    int makeConst(double v, const UnitDimensions& dims)
-    {
+    int makeConst(double v, const UnitDimensions& dims) {
         IRNode n;
         n.kind = IRNode::Const;
         n.value = v;
@@ -154,8 +136,7 @@ private:
     }
 
     // An operation node; folded into a constant when every operand is constant.
-    int makeOp(Op op, int n, std::initializer_list<int> args, const UnitDimensions& dims)
-    {
+    int makeOp(Op op, int n, std::initializer_list<int> args, const UnitDimensions& dims) {
         IRNode out;
         out.kind = IRNode::Operation;
         out.op = op;
@@ -172,18 +153,15 @@ private:
             out.constant = out.constant && arg.constant;
             allConst = allConst && arg.kind == IRNode::Const;
         }
-        if (allConst)
-            return makeConst(applyScalar(op, n, values), dims);
+        if (allConst) return makeConst(applyScalar(op, n, values), dims);
         return m_prog->addNode(out);
     }
 
-    int makeInput(const std::string& name, const UnitDimensions& dims)
-    {
+    int makeInput(const std::string& name, const UnitDimensions& dims) {
         auto& inputs = m_prog->inputs;
         auto it = std::find(inputs.begin(), inputs.end(), name);
         int index = static_cast<int>(it - inputs.begin());
-        if (it == inputs.end())
-            inputs.push_back(name);
+        if (it == inputs.end()) inputs.push_back(name);
         IRNode n;
         n.kind = IRNode::Input;
         n.index = index;
@@ -193,10 +171,8 @@ private:
         return m_prog->addNode(n);
     }
 
-    UnitDimensions dimsOfUnits(const std::string& units, const Source& src, int pos, const std::string& what) const
-    {
-        if (units.empty())
-            return UnitDimensions();
+    UnitDimensions dimsOfUnits(const std::string& units, const Source& src, int pos, const std::string& what) const {
+        if (units.empty()) return UnitDimensions();
         try {
             return UnitsConverter::instance()->dimsFromUnits(units);
         } catch (const Error& e) {
@@ -204,8 +180,7 @@ private:
         }
     }
 
-    int compile(const AstNode& n, const Source& src)
-    {
+    int compile(const AstNode& n, const Source& src) {
         switch (n.kind) {
         case AstNode::Number: return compileNumber(n, src);
         case AstNode::Name: return compileName(n, src);
@@ -216,10 +191,8 @@ private:
         fail(src, n.pos, "Error", "unknown kind of expression");
     }
 
-    int compileNumber(const AstNode& n, const Source& src)
-    {
-        if (!n.hasUnits)
-            return makeConst(n.number, UnitDimensions());
+    int compileNumber(const AstNode& n, const Source& src) {
+        if (!n.hasUnits) return makeConst(n.number, UnitDimensions());
         UnitInfo info;
         try {
             info = UnitsConverter::instance()->parse(n.units);
@@ -229,8 +202,7 @@ private:
         return makeConst(n.number * info.scale + info.offset, info.dims);
     }
 
-    int compileUnary(const AstNode& n, const Source& src)
-    {
+    int compileUnary(const AstNode& n, const Source& src) {
         const int a = compile(*n.args[0], src);
         switch (n.op) {
         case Tok::Plus: return a;
@@ -239,10 +211,8 @@ private:
         }
     }
 
-    int compileBinary(const AstNode& n, const Source& src)
-    {
-        if (n.op == Tok::Caret)
-            return compilePower(n, src);
+    int compileBinary(const AstNode& n, const Source& src) {
+        if (n.op == Tok::Caret) return compilePower(n, src);
         const int a = compile(*n.args[0], src);
         const int b = compile(*n.args[1], src);
         const UnitDimensions da = node(a).dims;
@@ -276,8 +246,7 @@ private:
         return makeOp(op, 0, {a, b}, UnitDimensions());
     }
 
-    int compilePower(const AstNode& n, const Source& src)
-    {
+    int compilePower(const AstNode& n, const Source& src) {
         const int a = compile(*n.args[0], src);
         const int b = compile(*n.args[1], src);
         const IRNode& base = node(a);
@@ -299,20 +268,17 @@ private:
                      _("non-integer power %s of the dimensional value %s", snippet(src, *n.args[1]),
                        described(src, *n.args[0], baseDims)));
         }
-        if (whole)
-            return makeOp(Op::PowInt, static_cast<int>(e), {a}, baseDims * e);
+        if (whole) return makeOp(Op::PowInt, static_cast<int>(e), {a}, baseDims * e);
         return makeOp(Op::Pow, 0, {a, b}, UnitDimensions());
     }
 
     // ---- names ----
 
-    int compileName(const AstNode& n, const Source& src)
-    {
+    int compileName(const AstNode& n, const Source& src) {
         const auto& words = n.words;
         for (std::size_t count = words.size(); count >= 1; --count) {
             std::optional<int> r = resolveName(segmentsOf(words, count), src, n.pos);
-            if (!r)
-                continue;
+            if (!r) continue;
             if (count < words.size()) {
                 std::string known = join(segmentsOf(words, count), ".");
                 std::string rest = trimmed(std::string_view(src.text).substr(
@@ -323,35 +289,28 @@ private:
             return *r;
         }
         fail(src, n.pos, "Unknown name",
-             _("'%s' is no variable, user expression, constant or coordinate", join(segmentsOf(words, words.size()), ".")));
+             _("'%s' is no variable, user expression, constant or coordinate",
+               join(segmentsOf(words, words.size()), ".")));
     }
 
-    std::optional<int> resolveName(const std::vector<std::string>& segs, const Source& src, int pos)
-    {
+    std::optional<int> resolveName(const std::vector<std::string>& segs, const Source& src, int pos) {
         const std::string text = join(segs, ".");
         if (ExpressionStoreInterface* store = ExpressionInterfaces::store()) {
             if (const ExpressionDef* def = store->getExpression(text))
                 return inlineDefinition("user expression", text, def->expression, src, pos);
             const auto& constants = store->getConstants();
             auto it = constants.find(text);
-            if (it != constants.end())
-                return inlineDefinition("constant", text, it->second, src, pos);
+            if (it != constants.end()) return inlineDefinition("constant", text, it->second, src, pos);
         }
-        if (std::optional<VarRef> v = resolveVariable(segs, src, pos))
-            return makeInput(v->needed, v->dims);
-        if (segs.size() == 1 && segs[0].find(' ') == std::string::npos)
-            return coordinate(segs[0]);
+        if (std::optional<VarRef> v = resolveVariable(segs, src, pos)) return makeInput(v->needed, v->dims);
+        if (segs.size() == 1 && segs[0].find(' ') == std::string::npos) return coordinate(segs[0]);
         return std::nullopt;
     }
 
-    std::optional<int> coordinate(const std::string& name)
-    {
-        if (name == "x")
-            return makeInput(m_coords.xVariable, lengthDims());
-        if (name == "y")
-            return makeInput(m_coords.yVariable, lengthDims());
-        if (name == "z" || name == m_coords.axialName)
-            return makeInput(m_coords.zVariable, lengthDims());
+    std::optional<int> coordinate(const std::string& name) {
+        if (name == "x") return makeInput(m_coords.xVariable, lengthDims());
+        if (name == "y") return makeInput(m_coords.yVariable, lengthDims());
+        if (name == "z" || name == m_coords.axialName) return makeInput(m_coords.zVariable, lengthDims());
         if (name == m_coords.radialName) {
             const int x2 = makeOp(Op::PowInt, 2, {makeInput(m_coords.xVariable, lengthDims())}, lengthDims() * 2.0);
             const int y2 = makeOp(Op::PowInt, 2, {makeInput(m_coords.yVariable, lengthDims())}, lengthDims() * 2.0);
@@ -365,8 +324,7 @@ private:
         return std::nullopt;
     }
 
-    const ExpressionVariableInfo* lookupVariable(ExpressionVariablesInterface* vars, const std::string& name)
-    {
+    const ExpressionVariableInfo* lookupVariable(ExpressionVariablesInterface* vars, const std::string& name) {
         try {
             return vars->getVariable(name, true);
         } catch (const Error&) {
@@ -378,11 +336,9 @@ private:
 
     // A variable name, possibly with a phase prefix ("Water."), an operator suffix
     // (".Gradient X") or a component word (" X"), the longest known form first.
-    std::optional<VarRef> resolveVariable(const std::vector<std::string>& segs, const Source& src, int pos)
-    {
+    std::optional<VarRef> resolveVariable(const std::vector<std::string>& segs, const Source& src, int pos) {
         ExpressionVariablesInterface* vars = ExpressionInterfaces::variables();
-        if (!vars || segs.empty())
-            return std::nullopt;
+        if (!vars || segs.empty()) return std::nullopt;
         const std::string text = join(segs, ".");
         if (const ExpressionVariableInfo* info = lookupVariable(vars, text)) {
             const std::string target = info->variable.empty() ? text : info->variable;
@@ -422,24 +378,21 @@ private:
             if (comp == "X" || comp == "Y" || comp == "Z") {
                 std::vector<std::string> vec = segs;
                 vec.back() = last.substr(0, blank);
-                if (auto r = resolveVariable(vec, src, pos))
-                    return VarRef{_("%s %s", r->needed, comp), r->dims};
+                if (auto r = resolveVariable(vec, src, pos)) return VarRef{_("%s %s", r->needed, comp), r->dims};
             }
         }
         return std::nullopt;
     }
 
     int inlineDefinition(const char* kind, const std::string& name, const std::string& text, const Source& src,
-                         int pos)
-    {
+                         int pos) {
         const std::string key = _("%s\n%s", kind, name);
         if (std::find(m_chain.begin(), m_chain.end(), key) != m_chain.end()) {
             std::string cycle;
             bool on = false;
             for (const std::string& k : m_chain) {
                 on = on || k == key;
-                if (on)
-                    cycle += _("'%s' -> ", k.substr(k.find('\n') + 1));
+                if (on) cycle += _("'%s' -> ", k.substr(k.find('\n') + 1));
             }
             cycle += _("'%s'", name);
             fail(src, pos, "Error", _("the %s '%s' refers to itself: %s", kind, name, cycle));
@@ -454,8 +407,7 @@ private:
 
     // ---- calls ----
 
-    int compileCall(const AstNode& n, const Source& src)
-    {
+    int compileCall(const AstNode& n, const Source& src) {
         const std::vector<std::string> segs = segmentsOf(n.words, n.words.size());
         const std::string& callee = segs.back();
         if (segs.size() == 1) {
@@ -469,8 +421,7 @@ private:
         return compileCalculatorCall(n, src, segs);
     }
 
-    int compileBuiltin(const Builtin& b, const AstNode& n, const Source& src)
-    {
+    int compileBuiltin(const Builtin& b, const AstNode& n, const Source& src) {
         const int count = static_cast<int>(n.args.size());
         if (count < b.minArgs || count > b.maxArgs) {
             const std::string expected = b.minArgs == b.maxArgs ? _("%d", b.minArgs) : _("at least %d", b.minArgs);
@@ -478,13 +429,11 @@ private:
                  _("'%s' takes %s argument%s, not %d", b.name, expected, b.minArgs == 1 ? "" : "s", count));
         }
         std::vector<int> a;
-        for (const auto& arg : n.args)
-            a.push_back(compile(*arg, src));
+        for (const auto& arg : n.args) a.push_back(compile(*arg, src));
         auto dims = [&](int k) { return node(a[static_cast<std::size_t>(k)]).dims; };
         auto needDimensionless = [&](int k, bool angleToo) {
             const UnitDimensions d = dims(k);
-            if (d.isDimensionless() || (angleToo && d == angleDims()))
-                return;
+            if (d.isDimensionless() || (angleToo && d == angleDims())) return;
             fail(src, n.args[static_cast<std::size_t>(k)]->pos, "Dimension error",
                  _("'%s' needs a dimensionless%s argument, but %s", b.name, angleToo ? " or angle" : "",
                    described(src, *n.args[static_cast<std::size_t>(k)], d)));
@@ -517,8 +466,7 @@ private:
         }
     }
 
-    int compileCalculatorCall(const AstNode& n, const Source& src, const std::vector<std::string>& segs)
-    {
+    int compileCalculatorCall(const AstNode& n, const Source& src, const std::vector<std::string>& segs) {
         const std::string& word = segs.back();
         const int fnPos = n.words.back().pos;
         ExpressionCallbacksInterface* calc = ExpressionInterfaces::callbacks();
@@ -533,8 +481,7 @@ private:
             axis = word.substr(underscore + 1);
             info = calc->getFunctionInfo(function);
         }
-        if (!info)
-            fail(src, fnPos, "Unknown name", _("'%s' is no function", word));
+        if (!info) fail(src, fnPos, "Unknown name", _("'%s' is no function", word));
         std::vector<std::string> prefix(segs.begin(), segs.end() - 1);
         const std::string fluid = join(prefix, ".");
 
@@ -555,11 +502,13 @@ private:
         if (info->expressionArg == ArgumentUse::NotTaken && count > 0)
             fail(src, n.argsPos, "Syntax error", _("'%s' takes no expression: write '%s()@Location'", function, word));
         if (info->expressionArg == ArgumentUse::Required && count == 0)
-            fail(src, n.argsPos, "Syntax error", _("'%s' needs an expression: '%s(Expression)@Location'", function, word));
+            fail(src, n.argsPos, "Syntax error",
+                 _("'%s' needs an expression: '%s(Expression)@Location'", function, word));
         if (count > 1)
             fail(src, n.args[1]->pos - 1, "Syntax error", _("'%s' takes one expression, not %d", function, count));
         if (!n.hasLocation)
-            fail(src, n.pos, "Syntax error", _("the calculator function '%s' needs a location: '%s(...)@Location'", function, word));
+            fail(src, n.pos, "Syntax error",
+                 _("the calculator function '%s' needs a location: '%s(...)@Location'", function, word));
         if (ExpressionLocatorsInterface* locators = ExpressionInterfaces::locators()) {
             // Paths are the calculator's to look up.
             const bool path = n.location.find_first_of("/:") != std::string::npos;
@@ -581,8 +530,7 @@ private:
         auto& calls = m_prog->calls;
         auto it = std::find(calls.begin(), calls.end(), call);
         const int index = static_cast<int>(it - calls.begin());
-        if (it == calls.end())
-            calls.push_back(call);
+        if (it == calls.end()) calls.push_back(call);
         IRNode r;
         r.kind = IRNode::CalcResult;
         r.index = index;
@@ -593,8 +541,7 @@ private:
 
     // The argument of a calculator call is evaluated by the calculator on its location; here
     // only its dimensions matter, so it is compiled into a program that is thrown away.
-    UnitDimensions dimensionsOnly(const AstNode& n, const Source& src)
-    {
+    UnitDimensions dimensionsOnly(const AstNode& n, const Source& src) {
         Program scratch;
         Program* outer = m_prog;
         m_prog = &scratch;
@@ -611,15 +558,14 @@ private:
     ExpressionCoordTransData m_coords;
     std::string m_operation;
     std::string m_context;
-    Program* m_prog = nullptr;          // the program being built (owned by compileTop's caller)
-    std::vector<std::string> m_chain;   // user expressions and constants being expanded
+    Program* m_prog = nullptr;        // the program being built (owned by compileTop's caller)
+    std::vector<std::string> m_chain; // user expressions and constants being expanded
 };
 
 } // namespace
 
 std::shared_ptr<Program> compileExpression(const std::string& text, const ExpressionCoordTransData& coords,
-                                           const std::string& operation, const std::string& context)
-{
+                                           const std::string& operation, const std::string& context) {
     Compiler compiler(coords, operation, context);
     return compiler.compileTop(text);
 }

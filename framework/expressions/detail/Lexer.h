@@ -10,10 +10,28 @@
 namespace zel::expr {
 
 enum class Tok {
-    End, Number, Name, Units,
-    Plus, Minus, Star, Slash, Caret,
-    Less, LessEq, Greater, GreaterEq, EqEq, NotEq, AndAnd, OrOr, Bang,
-    LParen, RParen, Comma, At
+    End,
+    Number,
+    Name,
+    Units,
+    Plus,
+    Minus,
+    Star,
+    Slash,
+    Caret,
+    Less,
+    LessEq,
+    Greater,
+    GreaterEq,
+    EqEq,
+    NotEq,
+    AndAnd,
+    OrOr,
+    Bang,
+    LParen,
+    RParen,
+    Comma,
+    At
 };
 
 // One word of a name run; `dotBefore` is true when a '.' (not a blank) joins it to the

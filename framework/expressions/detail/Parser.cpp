@@ -10,15 +10,13 @@ class Parser {
 public:
     explicit Parser(std::string_view text) : m_lex(text) { advance(); }
 
-    std::unique_ptr<AstNode> parseAll()
-    {
-        if (m_cur.kind == Tok::End)
-            throw SyntaxError{0, "empty expression"};
+    std::unique_ptr<AstNode> parseAll() {
+        if (m_cur.kind == Tok::End) throw SyntaxError{0, "empty expression"};
         auto node = parseBinary(0);
         if (m_cur.kind != Tok::End) {
-            if (m_cur.kind == Tok::RParen)
-                throw SyntaxError{m_cur.pos, "')' without a matching '('"};
-            throw SyntaxError{m_cur.pos, std::string("unexpected ").append(Lexer::describe(m_cur)).append(" (missing operator?)")};
+            if (m_cur.kind == Tok::RParen) throw SyntaxError{m_cur.pos, "')' without a matching '('"};
+            throw SyntaxError{m_cur.pos,
+                              std::string("unexpected ").append(Lexer::describe(m_cur)).append(" (missing operator?)")};
         }
         return node;
     }
@@ -26,8 +24,7 @@ public:
 private:
     void advance() { m_cur = m_lex.next(); }
 
-    static int precedence(Tok t)
-    {
+    static int precedence(Tok t) {
         switch (t) {
         case Tok::OrOr: return 1;
         case Tok::AndAnd: return 2;
@@ -45,13 +42,11 @@ private:
         }
     }
 
-    std::unique_ptr<AstNode> parseBinary(int minPrec)
-    {
+    std::unique_ptr<AstNode> parseBinary(int minPrec) {
         auto lhs = parseUnary();
         for (;;) {
             const int prec = precedence(m_cur.kind);
-            if (prec == 0 || prec <= minPrec)
-                return lhs;
+            if (prec == 0 || prec <= minPrec) return lhs;
             auto node = std::make_unique<AstNode>();
             node->kind = AstNode::Binary;
             node->op = m_cur.kind;
@@ -66,8 +61,7 @@ private:
         }
     }
 
-    std::unique_ptr<AstNode> parseUnary()
-    {
+    std::unique_ptr<AstNode> parseUnary() {
         if (m_cur.kind == Tok::Minus || m_cur.kind == Tok::Plus || m_cur.kind == Tok::Bang) {
             auto node = std::make_unique<AstNode>();
             node->kind = AstNode::Unary;
@@ -82,11 +76,9 @@ private:
         return parsePower();
     }
 
-    std::unique_ptr<AstNode> parsePower()
-    {
+    std::unique_ptr<AstNode> parsePower() {
         auto base = parsePrimary();
-        if (m_cur.kind != Tok::Caret)
-            return base;
+        if (m_cur.kind != Tok::Caret) return base;
         auto node = std::make_unique<AstNode>();
         node->kind = AstNode::Binary;
         node->op = Tok::Caret;
@@ -100,8 +92,7 @@ private:
         return node;
     }
 
-    std::unique_ptr<AstNode> parsePrimary()
-    {
+    std::unique_ptr<AstNode> parsePrimary() {
         auto node = std::make_unique<AstNode>();
         node->pos = m_cur.pos;
         switch (m_cur.kind) {
@@ -122,16 +113,13 @@ private:
             node->words = m_cur.words;
             node->end = m_cur.end;
             advance();
-            if (m_cur.kind == Tok::LParen)
-                return parseCall(std::move(node));
+            if (m_cur.kind == Tok::LParen) return parseCall(std::move(node));
             node->kind = AstNode::Name;
-            if (m_cur.kind == Tok::Units)
-                throw SyntaxError{m_cur.pos, "units in brackets may only follow a number"};
+            if (m_cur.kind == Tok::Units) throw SyntaxError{m_cur.pos, "units in brackets may only follow a number"};
             return node;
         case Tok::LParen: {
             advance();
-            if (m_cur.kind == Tok::RParen)
-                throw SyntaxError{m_cur.pos, "empty parentheses"};
+            if (m_cur.kind == Tok::RParen) throw SyntaxError{m_cur.pos, "empty parentheses"};
             auto inner = parseBinary(0);
             if (m_cur.kind != Tok::RParen)
                 throw SyntaxError{m_cur.pos, std::string("missing ')' before ").append(Lexer::describe(m_cur))};
@@ -145,11 +133,11 @@ private:
         case Tok::RParen: throw SyntaxError{m_cur.pos, "unexpected ')' (an operand is missing)"};
         default: break;
         }
-        throw SyntaxError{m_cur.pos, std::string("unexpected ").append(Lexer::describe(m_cur)).append(" (an operand is missing)")};
+        throw SyntaxError{m_cur.pos,
+                          std::string("unexpected ").append(Lexer::describe(m_cur)).append(" (an operand is missing)")};
     }
 
-    std::unique_ptr<AstNode> parseCall(std::unique_ptr<AstNode> node)
-    {
+    std::unique_ptr<AstNode> parseCall(std::unique_ptr<AstNode> node) {
         node->kind = AstNode::Call;
         node->argsPos = m_cur.end;
         advance(); // '('
@@ -172,8 +160,7 @@ private:
         if (after.kind == Tok::At) {
             node->hasLocation = true;
             node->location = m_lex.readLocation(node->locationPos);
-            if (node->location.empty())
-                throw SyntaxError{after.pos, "missing location after '@'"};
+            if (node->location.empty()) throw SyntaxError{after.pos, "missing location after '@'"};
             node->end = m_lex.cursor();
             advance();
         } else {
@@ -188,8 +175,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<AstNode> parseExpression(std::string_view text)
-{
+std::unique_ptr<AstNode> parseExpression(std::string_view text) {
     Parser parser(text);
     return parser.parseAll();
 }

@@ -14,8 +14,7 @@
 
 namespace zel::expr {
 
-const char* opName(Op op)
-{
+const char* opName(Op op) {
     switch (op) {
     case Op::Neg: return "-";
     case Op::Not: return "!";
@@ -59,39 +58,31 @@ class Lowering {
 public:
     explicit Lowering(Program& p) : m_p(p) {}
 
-    Operand lower(int i)
-    {
+    Operand lower(int i) {
         const IRNode& node = m_p.nodes[static_cast<std::size_t>(i)];
-        if (node.kind == IRNode::Input)
-            return Operand{Operand::Input, node.index};
-        if (!node.field)
-            return Operand{Operand::Scalar, scalarSlot(i)};
+        if (node.kind == IRNode::Input) return Operand{Operand::Input, node.index};
+        if (!node.field) return Operand{Operand::Scalar, scalarSlot(i)};
         Instr in;
         in.op = node.op;
         in.n = node.n;
         in.nargs = node.nargs;
-        for (int k = 0; k < node.nargs; ++k)
-            in.a[k] = lower(node.args[k]);
+        for (int k = 0; k < node.nargs; ++k) in.a[k] = lower(node.args[k]);
         // The result gets a register of its own so that no operand aliases it.
         in.dst = allocate();
         for (int k = 0; k < node.nargs; ++k)
-            if (in.a[k].kind == Operand::Reg)
-                m_free.push_back(in.a[k].index);
+            if (in.a[k].kind == Operand::Reg) m_free.push_back(in.a[k].index);
         m_p.code.push_back(in);
         return Operand{Operand::Reg, in.dst};
     }
 
 private:
-    int scalarSlot(int node)
-    {
+    int scalarSlot(int node) {
         auto it = std::find(m_p.scalarNodes.begin(), m_p.scalarNodes.end(), node);
-        if (it != m_p.scalarNodes.end())
-            return static_cast<int>(it - m_p.scalarNodes.begin());
+        if (it != m_p.scalarNodes.end()) return static_cast<int>(it - m_p.scalarNodes.begin());
         m_p.scalarNodes.push_back(node);
         return static_cast<int>(m_p.scalarNodes.size()) - 1;
     }
-    int allocate()
-    {
+    int allocate() {
         if (!m_free.empty()) {
             const int r = m_free.back();
             m_free.pop_back();
@@ -108,44 +99,31 @@ constexpr float kU = UNDEFINED_VALUE;
 
 // The block kernels. Each runs one operation over n values; the function objects inline,
 // so the simple ones vectorise.
-template <class F> void unaryBlock(F f, const float* __restrict a, float* __restrict d, int n)
-{
-    for (int i = 0; i < n; ++i)
-        d[i] = f(a[i]);
+template <class F> void unaryBlock(F f, const float* __restrict a, float* __restrict d, int n) {
+    for (int i = 0; i < n; ++i) d[i] = f(a[i]);
 }
-template <class F> void binaryVV(F f, const float* __restrict a, const float* __restrict b, float* __restrict d, int n)
-{
-    for (int i = 0; i < n; ++i)
-        d[i] = f(a[i], b[i]);
+template <class F>
+void binaryVV(F f, const float* __restrict a, const float* __restrict b, float* __restrict d, int n) {
+    for (int i = 0; i < n; ++i) d[i] = f(a[i], b[i]);
 }
-template <class F> void binaryVS(F f, const float* __restrict a, float s, float* __restrict d, int n)
-{
-    for (int i = 0; i < n; ++i)
-        d[i] = f(a[i], s);
+template <class F> void binaryVS(F f, const float* __restrict a, float s, float* __restrict d, int n) {
+    for (int i = 0; i < n; ++i) d[i] = f(a[i], s);
 }
-template <class F> void binarySV(F f, float s, const float* __restrict b, float* __restrict d, int n)
-{
-    for (int i = 0; i < n; ++i)
-        d[i] = f(s, b[i]);
+template <class F> void binarySV(F f, float s, const float* __restrict b, float* __restrict d, int n) {
+    for (int i = 0; i < n; ++i) d[i] = f(s, b[i]);
 }
 // sqrt gets its own kernel: with errno semantics the compiler keeps std::sqrt scalar.
-void sqrtBlock(const float* __restrict a, float* __restrict d, int n)
-{
+void sqrtBlock(const float* __restrict a, float* __restrict d, int n) {
     int i = 0;
 #ifdef ZEL_EXPR_SSE2
-    for (; i + 4 <= n; i += 4)
-        _mm_storeu_ps(d + i, _mm_sqrt_ps(_mm_loadu_ps(a + i)));
+    for (; i + 4 <= n; i += 4) _mm_storeu_ps(d + i, _mm_sqrt_ps(_mm_loadu_ps(a + i)));
 #endif
-    for (; i < n; ++i)
-        d[i] = std::sqrt(a[i]);
+    for (; i < n; ++i) d[i] = std::sqrt(a[i]);
 }
-void squareBlock(const float* __restrict a, float* __restrict d, int n)
-{
-    for (int i = 0; i < n; ++i)
-        d[i] = a[i] * a[i];
+void squareBlock(const float* __restrict a, float* __restrict d, int n) {
+    for (int i = 0; i < n; ++i) d[i] = a[i] * a[i];
 }
-void unaryOp(Op op, int power, const float* a, float* d, int n)
-{
+void unaryOp(Op op, int power, const float* a, float* d, int n) {
     if (op == Op::Sqrt)
         sqrtBlock(a, d, n);
     else if (op == Op::PowInt && power == 2)
@@ -154,8 +132,7 @@ void unaryOp(Op op, int power, const float* a, float* d, int n)
         withUnary(op, power, [&](auto f) { unaryBlock(f, a, d, n); });
 }
 // m[i] becomes non-zero where x[i] is undefined.
-void markUndefined(const float* __restrict x, std::uint32_t* __restrict m, int n)
-{
+void markUndefined(const float* __restrict x, std::uint32_t* __restrict m, int n) {
     int i = 0;
 #ifdef ZEL_EXPR_SSE2
     const __m128 u = _mm_set1_ps(kU);
@@ -165,28 +142,23 @@ void markUndefined(const float* __restrict x, std::uint32_t* __restrict m, int n
         _mm_storeu_si128(p, _mm_or_si128(_mm_loadu_si128(p), hit));
     }
 #endif
-    for (; i < n; ++i)
-        m[i] |= x[i] == kU ? ~0u : 0u;
+    for (; i < n; ++i) m[i] |= x[i] == kU ? ~0u : 0u;
 }
 // The result block: undefined where marked or where the value is not finite.
-void storeResult(const float* __restrict r, const std::uint32_t* __restrict m, float* __restrict o, int n)
-{
+void storeResult(const float* __restrict r, const std::uint32_t* __restrict m, float* __restrict o, int n) {
     for (int i = 0; i < n; ++i) {
         const float v = r[i];
         o[i] = (m[i] != 0u || !(std::fabs(v) < kU)) ? kU : v;
     }
 }
-void selectBlock(const float* __restrict c, const float* __restrict a, const float* __restrict b,
-                 float* __restrict d, int n)
-{
-    for (int i = 0; i < n; ++i)
-        d[i] = c[i] != 0.0f ? a[i] : b[i];
+void selectBlock(const float* __restrict c, const float* __restrict a, const float* __restrict b, float* __restrict d,
+                 int n) {
+    for (int i = 0; i < n; ++i) d[i] = c[i] != 0.0f ? a[i] : b[i];
 }
 
 } // namespace
 
-void Program::lower()
-{
+void Program::lower() {
     code.clear();
     scalarNodes.clear();
     numRegs = 0;
@@ -194,8 +166,7 @@ void Program::lower()
     result = lowering.lower(root);
 }
 
-double Program::evalScalar(int i, const std::vector<double>& calcValues) const
-{
+double Program::evalScalar(int i, const std::vector<double>& calcValues) const {
     const IRNode& node = nodes[static_cast<std::size_t>(i)];
     switch (node.kind) {
     case IRNode::Const: return node.value;
@@ -205,8 +176,7 @@ double Program::evalScalar(int i, const std::vector<double>& calcValues) const
         double a[3] = {0.0, 0.0, 0.0};
         for (int k = 0; k < node.nargs; ++k) {
             a[k] = evalScalar(node.args[k], calcValues);
-            if (isUndefined(a[k]))
-                return static_cast<double>(kU);
+            if (isUndefined(a[k])) return static_cast<double>(kU);
         }
         return applyScalar(node.op, node.n, a);
     }
@@ -215,8 +185,7 @@ double Program::evalScalar(int i, const std::vector<double>& calcValues) const
     return static_cast<double>(kU);
 }
 
-void Program::run(const float* const* inputValues, const float* scalarValues, float* out, int count) const
-{
+void Program::run(const float* const* inputValues, const float* scalarValues, float* out, int count) const {
     if (result.kind == Operand::Scalar) {
         const float v = scalarValues[result.index];
         std::fill(out, out + count, std::fabs(v) < kU ? v : kU);
@@ -233,8 +202,7 @@ void Program::run(const float* const* inputValues, const float* scalarValues, fl
 
     for (int start = 0; start < count; start += kBlock) {
         const int n = std::min(kBlock, count - start);
-        for (int k = 0; k < nInputs; ++k)
-            in[static_cast<std::size_t>(k)] = inputValues[k] + start;
+        for (int k = 0; k < nInputs; ++k) in[static_cast<std::size_t>(k)] = inputValues[k] + start;
 
         auto vec = [&](const Operand& o) -> const float* {
             return o.kind == Operand::Reg ? regs + B * static_cast<std::size_t>(o.index)
@@ -273,8 +241,7 @@ void Program::run(const float* const* inputValues, const float* scalarValues, fl
         // An undefined input makes the vertex undefined, whatever the operations made of it.
         std::uint32_t* m = mask.get();
         std::fill(m, m + n, 0u);
-        for (int k = 0; k < nInputs; ++k)
-            markUndefined(in[static_cast<std::size_t>(k)], m, n);
+        for (int k = 0; k < nInputs; ++k) markUndefined(in[static_cast<std::size_t>(k)], m, n);
         storeResult(vec(result), m, out + start, n);
     }
 }

@@ -15,13 +15,13 @@ struct IRNode {
     enum Kind : std::uint8_t { Const, Input, CalcResult, Operation };
     Kind kind = Const;
     Op op = Op::Add;
-    int n = 0;          // PowInt: the exponent
+    int n = 0; // PowInt: the exponent
     int nargs = 0;
     int args[3] = {-1, -1, -1};
-    int index = -1;     // Input: index into Program::inputs; CalcResult: into Program::calls
-    double value = 0.0; // Const
-    bool field = false;    // depends on an input variable
-    bool constant = true;  // depends on neither inputs nor calculator results
+    int index = -1;       // Input: index into Program::inputs; CalcResult: into Program::calls
+    double value = 0.0;   // Const
+    bool field = false;   // depends on an input variable
+    bool constant = true; // depends on neither inputs nor calculator results
     UnitDimensions dims;
 };
 
@@ -63,8 +63,7 @@ struct Program {
     std::vector<int> scalarNodes; // IR nodes whose values are the Scalar operands
     Operand result;
 
-    int addNode(const IRNode& node)
-    {
+    int addNode(const IRNode& node) {
         nodes.push_back(node);
         return static_cast<int>(nodes.size()) - 1;
     }

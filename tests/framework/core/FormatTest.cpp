@@ -1,12 +1,11 @@
-#include "framework/core/Error.h"
 #include "framework/core/Format.h"
+#include "framework/core/Error.h"
 
 #include <gtest/gtest.h>
 
 using zel::_;
 
-TEST(Format, PrintfConversionsAndStrings)
-{
+TEST(Format, PrintfConversionsAndStrings) {
     EXPECT_EQ(_("%s '%s' already exists.", "Geometry", std::string("Dom 1")), "Geometry 'Dom 1' already exists.");
     EXPECT_EQ(_("%d of %u, %5.2f%%", -3, 7u, 1.5), "-3 of 7,  1.50%");
     EXPECT_EQ(_("%x %c %e", 255, 'A', 1e3), "ff A 1.000000e+03");
@@ -15,8 +14,7 @@ TEST(Format, PrintfConversionsAndStrings)
     EXPECT_EQ(_("%ld %lld %zu", 1L, 2LL, size_t(3)), "1 2 3");
 }
 
-TEST(Format, MismatchedAndMissingArgumentsAreSafe)
-{
+TEST(Format, MismatchedAndMissingArgumentsAreSafe) {
     EXPECT_EQ(_("%s", 12), "12");
     EXPECT_EQ(_("%d", 2.9), "2");
     EXPECT_EQ(_("%f", 2), "2.000000");
@@ -33,8 +31,7 @@ TEST(Format, MismatchedAndMissingArgumentsAreSafe)
     EXPECT_EQ(_("<%s>", longText).size(), 1002u);
 }
 
-TEST(Errors, FamiliesCarryTheirFourParts)
-{
+TEST(Errors, FamiliesCarryTheirFourParts) {
     try {
         throw zel::data::notFound("DataStorageBase", "getGeometry", "Cannot get geometry", 4);
     } catch (const zel::Error& e) {

@@ -1,12 +1,11 @@
-#include "framework/core/Error.h"
 #include "framework/core/OKLPath.h"
+#include "framework/core/Error.h"
 
 #include <gtest/gtest.h>
 
 using zel::OKLPath;
 
-TEST(OKLPath, SingletonPath)
-{
+TEST(OKLPath, SingletonPath) {
     const OKLPath p("/LIBRARY/ROX/EXPRESSIONS");
     EXPECT_TRUE(p.isAbsolute());
     EXPECT_EQ(p.depth(), 3);
@@ -24,8 +23,7 @@ TEST(OKLPath, SingletonPath)
     EXPECT_EQ(p.getParent().append("PHYSICAL CONSTANTS").toString(), "/LIBRARY/ROX/PHYSICAL CONSTANTS");
 }
 
-TEST(OKLPath, TypedComponentsAndNormalisation)
-{
+TEST(OKLPath, TypedComponentsAndNormalisation) {
     const OKLPath p("  /DATA READER//CASE:Case 1/ ");
     ASSERT_EQ(p.depth(), 2);
     EXPECT_EQ(p.getComponent(0).type, "");

@@ -9,15 +9,16 @@ using zel::ProgressTracker;
 namespace {
 
 struct DisplayMode {
-    explicit DisplayMode(ProgressTracker::Display d) : saved(ProgressTracker::getDisplay()) { ProgressTracker::setDisplay(d); }
+    explicit DisplayMode(ProgressTracker::Display d) : saved(ProgressTracker::getDisplay()) {
+        ProgressTracker::setDisplay(d);
+    }
     ~DisplayMode() { ProgressTracker::setDisplay(saved); }
     ProgressTracker::Display saved;
 };
 
 } // namespace
 
-TEST(ProgressTracker, SilentWithoutTerminalAndNestingReachesOne)
-{
+TEST(ProgressTracker, SilentWithoutTerminalAndNestingReachesOne) {
     DisplayMode mode(ProgressTracker::Display::Auto);
     // Captured stderr is a file, not a terminal: nothing may be drawn.
     ::testing::internal::CaptureStderr();
@@ -52,8 +53,7 @@ TEST(ProgressTracker, SilentWithoutTerminalAndNestingReachesOne)
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
-TEST(ProgressTracker, StepsBeforeStartAndScopedStages)
-{
+TEST(ProgressTracker, StepsBeforeStartAndScopedStages) {
     ProgressTracker t("Point Mapping");
     t.add("Vertex Iteration", 1.0, 8);
     // Increments before any start begin the first stage.
@@ -82,8 +82,7 @@ TEST(ProgressTracker, StepsBeforeStartAndScopedStages)
     u.increment(); // harmless after finish
 }
 
-TEST(ProgressTracker, ForcedDisplayDrawsABarAndEndsTheLine)
-{
+TEST(ProgressTracker, ForcedDisplayDrawsABarAndEndsTheLine) {
     DisplayMode mode(ProgressTracker::Display::Always);
     ::testing::internal::CaptureStderr();
     {

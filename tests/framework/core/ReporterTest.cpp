@@ -7,16 +7,14 @@ using namespace zel;
 namespace {
 
 struct ReporterFixture : ::testing::Test {
-    void SetUp() override
-    {
+    void SetUp() override {
         rep = ErrorProgressReporter::instance();
         rep->clear();
         rep->setEcho(false);
         rep->setShowPlaces(false);
         rep->setListener({});
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         rep->clear();
         rep->setEcho(false);
         rep->setShowPlaces(false);
@@ -27,10 +25,10 @@ struct ReporterFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(ReporterFixture, KeepsBothFormsInOrderAndClears)
-{
+TEST_F(ReporterFixture, KeepsBothFormsInOrderAndClears) {
     EXPECT_EQ(rep, ErrorProgressReporter::instance());
-    rep->reportError(ErrorMsg("PlaneCalcFunc", "processParameters", "Bound Radius (-1.000000) must be non-negative.", 4));
+    rep->reportError(
+        ErrorMsg("PlaneCalcFunc", "processParameters", "Bound Radius (-1.000000) must be non-negative.", 4));
     rep->reportError(data::notFound("Storage", "getVariable", "Variable 'P' not found.", 4));
     // An explicit type replaces the error's own; -1 keeps it.
     rep->reportError(internal::error("FunctionCalculator", "evaluate", "boom", 4), 32);
@@ -56,8 +54,7 @@ TEST_F(ReporterFixture, KeepsBothFormsInOrderAndClears)
     EXPECT_THROW(rep->last(), internal::error);
 }
 
-TEST_F(ReporterFixture, EchoWritesSeverityLinesOnlyWhenOn)
-{
+TEST_F(ReporterFixture, EchoWritesSeverityLinesOnlyWhenOn) {
     ::testing::internal::CaptureStderr();
     rep->reportError(ErrorMsg("A", "b", "quiet", ErrWarning));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
@@ -76,8 +73,7 @@ TEST_F(ReporterFixture, EchoWritesSeverityLinesOnlyWhenOn)
     EXPECT_STREQ(ErrorProgressReporter::severityWord(77), "error");
 }
 
-TEST_F(ReporterFixture, ListenerSeesEveryReportAndMayReportAgain)
-{
+TEST_F(ReporterFixture, ListenerSeesEveryReportAndMayReportAgain) {
     std::vector<std::string> seen;
     rep->setListener([&](const ErrorProgressReporter::Report& r) {
         seen.push_back(r.getMessage());
@@ -90,13 +86,12 @@ TEST_F(ReporterFixture, ListenerSeesEveryReportAndMayReportAgain)
     EXPECT_EQ(rep->count(), 2u);
 }
 
-TEST_F(ReporterFixture, ReportsKeepTheirSourcePlaceAndShowItOnRequest)
-{
+TEST_F(ReporterFixture, ReportsKeepTheirSourcePlaceAndShowItOnRequest) {
     const int line = __LINE__ + 1;
     const data::invalid raised("C", "op", "bad value");
     const std::string place = "core/ReporterTest.cpp:" + std::to_string(line);
     EXPECT_EQ(raised.getErrorMsg().place(), place);
-    EXPECT_STREQ(raised.what(), "C::op: bad value");  // what hosts see is unchanged
+    EXPECT_STREQ(raised.what(), "C::op: bad value"); // what hosts see is unchanged
     // Reporting the error, with its type replaced or not, keeps where it was raised.
     rep->reportError(raised, ErrWarning);
     EXPECT_EQ(rep->last().place(), place);

@@ -8,8 +8,7 @@
 using zel::StringUtilities;
 using V = std::vector<std::string>;
 
-TEST(StringUtilities, PrefixSuffixAndTruth)
-{
+TEST(StringUtilities, PrefixSuffixAndTruth) {
     EXPECT_TRUE(StringUtilities::startsWith("Gradient X", "Gradient"));
     EXPECT_TRUE(StringUtilities::startsWith("abc", ""));
     EXPECT_TRUE(StringUtilities::startsWith("", ""));
@@ -24,8 +23,7 @@ TEST(StringUtilities, PrefixSuffixAndTruth)
         EXPECT_FALSE(StringUtilities::isTrue(t)) << t;
 }
 
-TEST(StringUtilities, SplitAndJoinEdges)
-{
+TEST(StringUtilities, SplitAndJoinEdges) {
     EXPECT_EQ(StringUtilities::stringToVector("", ","), V{});
     EXPECT_EQ(StringUtilities::stringToVector("   ", ","), V{});
     EXPECT_EQ(StringUtilities::stringToVector(" a , b ,c", ","), (V{"a", "b", "c"}));
@@ -44,15 +42,14 @@ TEST(StringUtilities, SplitAndJoinEdges)
     EXPECT_EQ(StringUtilities::vectorToString({"a", "", "b"}, ", "), "a, , b");
 }
 
-TEST(StringUtilities, WhitespaceReplaceCase)
-{
+TEST(StringUtilities, WhitespaceReplaceCase) {
     EXPECT_EQ(StringUtilities::trim("\t a b \r\n"), "a b");
     EXPECT_EQ(StringUtilities::trim(""), "");
     EXPECT_EQ(StringUtilities::simplifyWhitespace("  1,  2 \t\t3  "), "1, 2 3");
     EXPECT_EQ(StringUtilities::simplifyWhitespace(" \n "), "");
     EXPECT_EQ(StringUtilities::removeWhitespace(" a b\tc\r\n"), "abc");
     EXPECT_EQ(StringUtilities::replaceSubstring("1,2,,3", ",", " "), "1 2  3");
-    EXPECT_EQ(StringUtilities::replaceSubstring("aaa", "aa", "b"), "ba");       // non-overlapping, left to right
+    EXPECT_EQ(StringUtilities::replaceSubstring("aaa", "aa", "b"), "ba"); // non-overlapping, left to right
     EXPECT_EQ(StringUtilities::replaceSubstring("abc", "", "x"), "abc");
     EXPECT_EQ(StringUtilities::replaceSubstring("a.b", ".", "..."), "a...b"); // replacement holding the pattern
     EXPECT_EQ(StringUtilities::replaceSubstring("", "a", "b"), "");
@@ -62,8 +59,7 @@ TEST(StringUtilities, WhitespaceReplaceCase)
     EXPECT_FALSE(StringUtilities::equalsIgnoreCase("Pressure", "Pressur"));
 }
 
-TEST(StringUtilities, NumbersRoundTrip)
-{
+TEST(StringUtilities, NumbersRoundTrip) {
     EXPECT_EQ(StringUtilities::toString(0.1), "0.1");
     EXPECT_EQ(StringUtilities::toString(0.1f), "0.1");
     EXPECT_EQ(StringUtilities::toString(3.0), "3");

@@ -1,5 +1,5 @@
-#include "framework/core/Error.h"
 #include "framework/core/ZELStream.h"
+#include "framework/core/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +11,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path writeTemp(const std::string& name, const std::string& bytes)
-{
-    const fs::path p = fs::temp_directory_path() / ("zel_stream_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + name);
+fs::path writeTemp(const std::string& name, const std::string& bytes) {
+    const fs::path p = fs::temp_directory_path() /
+                       ("zel_stream_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + name);
     std::ofstream(p, std::ios::binary) << bytes;
     return p;
 }
 
 } // namespace
 
-TEST(ZELStream, ReadsLinesWithMixedEndingsAndNumbersThem)
-{
+TEST(ZELStream, ReadsLinesWithMixedEndingsAndNumbersThem) {
     const fs::path p = writeTemp("mixed.txt", "first\r\nsecond\n\nlast no newline");
     ZELStream s(p.string(), 1);
     EXPECT_TRUE(s.isOpen());
@@ -57,8 +56,7 @@ TEST(ZELStream, ReadsLinesWithMixedEndingsAndNumbersThem)
     fs::remove(e);
 }
 
-TEST(ZELStream, LinesAcrossReadBlocksComeWhole)
-{
+TEST(ZELStream, LinesAcrossReadBlocksComeWhole) {
     // Lines of every length around the stream's 1 MiB blocks, "\r\n" ends split between
     // two blocks included: the lines read back are the lines written.
     std::vector<std::string> written;
@@ -81,8 +79,7 @@ TEST(ZELStream, LinesAcrossReadBlocksComeWhole)
     fs::remove(p);
 }
 
-TEST(ZELStream, MissingFileNamesTheFile)
-{
+TEST(ZELStream, MissingFileNamesTheFile) {
     const std::string missing = (fs::temp_directory_path() / "zel_no_such_dir" / "missing.txt").string();
     EXPECT_FALSE(ZELFile::exists(missing));
     EXPECT_FALSE(ZELFile::exists(""));

@@ -5,14 +5,12 @@
 namespace zel::test {
 namespace {
 
-bool sameRequest(const CalcRequest& r, const CalcRequest& e)
-{
+bool sameRequest(const CalcRequest& r, const CalcRequest& e) {
     return r.function == e.function && r.location == e.location && r.expression == e.expression && r.axis == e.axis &&
            r.fluid == e.fluid;
 }
 
-TEST_F(ExpressionTest, CallsHandTheirPartsToTheCalculator)
-{
+TEST_F(ExpressionTest, CallsHandTheirPartsToTheCalculator) {
     struct Case {
         const char* text;
         CalcRequest expected;
@@ -35,21 +33,16 @@ TEST_F(ExpressionTest, CallsHandTheirPartsToTheCalculator)
         ExpressionEvaluator::evalSingleValue(c.text, "");
         ASSERT_EQ(calc->requests.size(), 1u) << c.text;
         const CalcRequest& r = calc->requests[0];
-        EXPECT_TRUE(sameRequest(r, c.expected))
-            << c.text << " -> " << r.function << "|" << r.location << "|" << r.expression << "|" << r.axis << "|"
-            << r.fluid;
+        EXPECT_TRUE(sameRequest(r, c.expected)) << c.text << " -> " << r.function << "|" << r.location << "|"
+                                                << r.expression << "|" << r.axis << "|" << r.fluid;
     }
 }
 
-TEST_F(ExpressionTest, CallResultsComeBackInBaseUnitsAndCombine)
-{
+TEST_F(ExpressionTest, CallResultsComeBackInBaseUnitsAndCombine) {
     calc->answer = [](const CalcRequest& r) {
-        if (r.function == "massFlow")
-            return Quantity(r.location == "Outlet" ? 2.0f : 8.0f, "kg s^-1");
-        if (r.function == "area")
-            return Quantity(50.0f, "cm^2");
-        if (r.function == "areaAve")
-            return Quantity(20.0f, "C"); // an absolute temperature
+        if (r.function == "massFlow") return Quantity(r.location == "Outlet" ? 2.0f : 8.0f, "kg s^-1");
+        if (r.function == "area") return Quantity(50.0f, "cm^2");
+        if (r.function == "areaAve") return Quantity(20.0f, "C"); // an absolute temperature
         return Quantity(3.0f, "kPa");
     };
     const Quantity ratio = ExpressionEvaluator::evalSingleValue("massFlow()@Outlet / massFlow()@Inlet", "");
@@ -65,8 +58,7 @@ TEST_F(ExpressionTest, CallResultsComeBackInBaseUnitsAndCombine)
     EXPECT_EQ(calc->requests.size(), 1u);
 }
 
-TEST_F(ExpressionTest, CallDimensionsComeFromTheFunctionTableWithoutEvaluating)
-{
+TEST_F(ExpressionTest, CallDimensionsComeFromTheFunctionTableWithoutEvaluating) {
     auto dims = [](const char* text) { return ExpressionEvaluator::getDimensions(text, ""); };
     EXPECT_EQ(dims("massFlow()@Outlet"), UnitDimensions(1, 0, -1));
     EXPECT_EQ(dims("areaAve(Pressure)@Plane 1"), UnitDimensions(1, -1, -2));
@@ -81,8 +73,7 @@ TEST_F(ExpressionTest, CallDimensionsComeFromTheFunctionTableWithoutEvaluating)
     EXPECT_EQ(calc->requests.size(), 1u);
 }
 
-TEST_F(ExpressionTest, MalformedCallsAreErrors)
-{
+TEST_F(ExpressionTest, MalformedCallsAreErrors) {
     auto error = [this](const char* text) { return evalError([&] { ExpressionEvaluator::getDimensions(text, ""); }); };
     EXPECT_NE(error("force()@Wall").find("'force' needs an axis, for example 'force_x()@Location'"), std::string::npos);
     EXPECT_NE(error("massFlow_x()@Outlet").find("'massFlow' takes no axis"), std::string::npos);
@@ -104,8 +95,7 @@ TEST_F(ExpressionTest, MalformedCallsAreErrors)
     EXPECT_NE(error("massFlow()@Outlet").find("'massFlow' is no function"), std::string::npos);
 }
 
-TEST_F(ExpressionTest, UndefinedCallResultsLeaveNothingDefined)
-{
+TEST_F(ExpressionTest, UndefinedCallResultsLeaveNothingDefined) {
     calc->answer = [](const CalcRequest&) { return Quantity::undefined(); };
     EXPECT_TRUE(ExpressionEvaluator::evalSingleValue("1 [Pa] + areaAve(Pressure)@Plane 1", "").isUndefined());
     const auto v = evaluate("Pressure - areaAve(Pressure)@Plane 1", 2, {{"Pressure", {1, 2}}});

@@ -7,8 +7,7 @@ namespace {
 
 const UnitDimensions kPressure(1, -1, -2);
 
-TEST_F(ExpressionTest, DimensionsFollowTheOperations)
-{
+TEST_F(ExpressionTest, DimensionsFollowTheOperations) {
     auto dims = [](const char* text) { return ExpressionEvaluator::getDimensions(text, ""); };
     EXPECT_EQ(dims("Pressure"), kPressure);
     EXPECT_EQ(dims("p * Velocity"), UnitDimensions(1, 0, -3));
@@ -28,8 +27,7 @@ TEST_F(ExpressionTest, DimensionsFollowTheOperations)
     EXPECT_TRUE(calc->requests.empty());
 }
 
-TEST_F(ExpressionTest, UnlikeDimensionsAreErrorsNamingTheOffendingPart)
-{
+TEST_F(ExpressionTest, UnlikeDimensionsAreErrorsNamingTheOffendingPart) {
     auto dimsError = [this](const char* text) {
         return evalError([&] { ExpressionEvaluator::getDimensions(text, ""); });
     };
@@ -41,8 +39,9 @@ TEST_F(ExpressionTest, UnlikeDimensionsAreErrorsNamingTheOffendingPart)
               "'2 * Pressure' [kg m^-1 s^-2] from 'Temperature' [K].");
     EXPECT_NE(dimsError("Pressure < 1").find("cannot compare 'Pressure' [kg m^-1 s^-2] with '1' dimensionless"),
               std::string::npos);
-    EXPECT_NE(dimsError("sin(Pressure)").find("'sin' needs a dimensionless or angle argument, but 'Pressure' "
-                                              "[kg m^-1 s^-2]"),
+    EXPECT_NE(dimsError("sin(Pressure)")
+                  .find("'sin' needs a dimensionless or angle argument, but 'Pressure' "
+                        "[kg m^-1 s^-2]"),
               std::string::npos);
     EXPECT_NE(dimsError("exp(30 [deg])").find("'exp' needs a dimensionless argument"), std::string::npos);
     EXPECT_NE(dimsError("loge(Temperature)").find("at position 6"), std::string::npos);
@@ -60,8 +59,7 @@ TEST_F(ExpressionTest, UnlikeDimensionsAreErrorsNamingTheOffendingPart)
     EXPECT_EQ(ExpressionEvaluator::getDimensions("Velocity^(1 + 1)", ""), UnitDimensions(0, 2, -2));
 }
 
-TEST_F(ExpressionTest, VariablesWithoutUnitsInTheListAskForTheirBaseUnits)
-{
+TEST_F(ExpressionTest, VariablesWithoutUnitsInTheListAskForTheirBaseUnits) {
     vars->add("Eddy Viscosity", "");
     std::vector<std::string> askedFor;
     vars->baseUnits = [&](const std::string& name, bool fromExpression) {
@@ -76,13 +74,13 @@ TEST_F(ExpressionTest, VariablesWithoutUnitsInTheListAskForTheirBaseUnits)
     vars->baseUnits = nullptr;
     EXPECT_TRUE(ExpressionEvaluator::getDimensions("Mystery", "").isDimensionless());
     vars->add("Broken", "furlong");
-    EXPECT_NE(evalError([] { ExpressionEvaluator::getDimensions("Broken", ""); })
-                  .find("the units 'furlong' of the variable 'Broken' cannot be read"),
+    EXPECT_NE(evalError([] {
+                  ExpressionEvaluator::getDimensions("Broken", "");
+              }).find("the units 'furlong' of the variable 'Broken' cannot be read"),
               std::string::npos);
 }
 
-TEST_F(ExpressionTest, SingleValuesCarryTheirBaseUnits)
-{
+TEST_F(ExpressionTest, SingleValuesCarryTheirBaseUnits) {
     store->constants["g"] = "9.81 [m s^-2]";
     const Quantity q = ExpressionEvaluator::evalSingleValue("g * 2 [s]", "");
     EXPECT_FLOAT_EQ(q.getValue(), 19.62f);

@@ -18,29 +18,23 @@ namespace zel::test {
 class FakeVariables : public ExpressionVariablesInterface {
 public:
     // name as written -> (variable, units)
-    void add(const std::string& name, const std::string& units, const std::string& variable = "")
-    {
+    void add(const std::string& name, const std::string& units, const std::string& variable = "") {
         m_infos[name] = ExpressionVariableInfo(name, variable.empty() ? name : variable,
                                                ExpressionEvaluator::isValidGeniVariable(name), units, "");
     }
-    const ExpressionVariableInfo* getVariable(const std::string& name, bool) override
-    {
+    const ExpressionVariableInfo* getVariable(const std::string& name, bool) override {
         ++lookups;
         auto it = m_infos.find(name);
         return it == m_infos.end() ? nullptr : &it->second;
     }
-    std::string getBaseUnits(const std::string& name, bool fromExpression) override
-    {
-        if (baseUnits)
-            return baseUnits(name, fromExpression);
+    std::string getBaseUnits(const std::string& name, bool fromExpression) override {
+        if (baseUnits) return baseUnits(name, fromExpression);
         throw data::notFound("FakeVariables", "getBaseUnits", "no units", ErrError);
     }
     bool isVariablePrefix(const std::string& name) override { return prefixes.count(name) > 0; }
-    bool isVariableSuffix(const std::string& name, SuffixEffect& effect) override
-    {
+    bool isVariableSuffix(const std::string& name, SuffixEffect& effect) override {
         auto it = suffixes.find(name);
-        if (it == suffixes.end())
-            return false;
+        if (it == suffixes.end()) return false;
         effect = it->second;
         return true;
     }
@@ -57,8 +51,7 @@ private:
 class FakeStore : public ExpressionStoreInterface {
 public:
     void addExpression(const std::string& name, const std::string& text) { m_exprs[name] = ExpressionDef(name, text); }
-    const ExpressionDef* getExpression(const std::string& name) override
-    {
+    const ExpressionDef* getExpression(const std::string& name) override {
         auto it = m_exprs.find(name);
         return it == m_exprs.end() ? nullptr : &it->second;
     }
@@ -75,8 +68,7 @@ struct CalcRequest {
 
 class FakeCalculator : public ExpressionCallbacksInterface {
 public:
-    FakeCalculator()
-    {
+    FakeCalculator() {
         auto fn = [&](const char* name, ArgumentUse e, ArgumentUse a, ArgumentUse f, UnitDimensions d) {
             FunctionInfo info;
             info.expressionArg = e;
@@ -97,14 +89,12 @@ public:
         fn("sum", A::Required, A::NotTaken, A::NotTaken, UnitDimensions());
         fn("count", A::NotTaken, A::NotTaken, A::NotTaken, UnitDimensions());
     }
-    const FunctionInfo* getFunctionInfo(const std::string& name) override
-    {
+    const FunctionInfo* getFunctionInfo(const std::string& name) override {
         auto it = table.find(name);
         return it == table.end() ? nullptr : &it->second;
     }
     Quantity evaluate(const std::string& function, const std::string& location, const std::string& expression,
-                      const std::string& axis, const std::string& fluid) override
-    {
+                      const std::string& axis, const std::string& fluid) override {
         requests.push_back({function, location, expression, axis, fluid});
         return answer ? answer(requests.back()) : Quantity(1.0f, "");
     }
@@ -131,8 +121,7 @@ public:
 // empty cache.
 class ExpressionTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ExpressionInterfaces::clear();
         vars = std::make_unique<FakeVariables>();
         store = std::make_unique<FakeStore>();
@@ -153,8 +142,7 @@ protected:
         vars->suffixes["Residual"] = {1, ""};
         vars->suffixes["Bforce"] = {0, ""};
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         locators.reset();
         fluids.reset();
         calc.reset();
@@ -165,20 +153,18 @@ protected:
 
     // Runs the resumable protocol as the storage does, supplying each asked-for variable
     // from `fields`; `asked` receives the names in the order they were asked for.
-    std::vector<float> evaluate(const std::string& text, int count, const std::map<std::string, std::vector<float>>& fields,
+    std::vector<float> evaluate(const std::string& text, int count,
+                                const std::map<std::string, std::vector<float>>& fields,
                                 std::vector<std::string>* asked = nullptr,
-                                const ExpressionCoordTransData& coords = ExpressionCoordTransData())
-    {
+                                const ExpressionCoordTransData& coords = ExpressionCoordTransData()) {
         std::vector<float> out(static_cast<std::size_t>(count), -1.0f);
         ExpressionEvaluator evaluator;
         std::string state;
         std::string needed = evaluator.evaluateVariable(text, out.data(), count, state, "", coords);
         while (!needed.empty()) {
-            if (asked)
-                asked->push_back(needed);
+            if (asked) asked->push_back(needed);
             auto it = fields.find(needed);
-            if (it == fields.end())
-                ADD_FAILURE() << "asked for unknown variable " << needed;
+            if (it == fields.end()) ADD_FAILURE() << "asked for unknown variable " << needed;
             std::vector<float> copy = it->second; // freed after the call, as the storage does
             needed = evaluator.continueEvaluatingVariable(std::span<const float>(copy), state);
         }
@@ -187,8 +173,7 @@ protected:
     }
 
     // The message of the expressions::eval error that running f raises ("" if none).
-    template <class F> static std::string evalError(F&& f)
-    {
+    template <class F> static std::string evalError(F&& f) {
         try {
             f();
         } catch (const expressions::eval& e) {

@@ -10,15 +10,14 @@
 namespace zel::test {
 namespace {
 
-TEST_F(ExpressionTest, OperatorsFollowPrecedenceAndAssociativity)
-{
+TEST_F(ExpressionTest, OperatorsFollowPrecedenceAndAssociativity) {
     EXPECT_FLOAT_EQ(single("2 + 3 * 4"), 14.0f);
     EXPECT_FLOAT_EQ(single("(2 + 3) * 4"), 20.0f);
     EXPECT_FLOAT_EQ(single("10 - 4 - 3"), 3.0f);
     EXPECT_FLOAT_EQ(single("16 / 4 / 2"), 2.0f);
-    EXPECT_FLOAT_EQ(single("-2^2"), -4.0f);    // unary minus binds looser than ^
+    EXPECT_FLOAT_EQ(single("-2^2"), -4.0f); // unary minus binds looser than ^
     EXPECT_FLOAT_EQ(single("2^-1"), 0.5f);
-    EXPECT_FLOAT_EQ(single("2^3^2"), 512.0f);  // right associative
+    EXPECT_FLOAT_EQ(single("2^3^2"), 512.0f); // right associative
     EXPECT_FLOAT_EQ(single("- -3"), 3.0f);
     EXPECT_FLOAT_EQ(single("+3"), 3.0f);
     EXPECT_FLOAT_EQ(single(".5 + 1.5e1 + 2E-1"), 15.7f);
@@ -29,8 +28,7 @@ TEST_F(ExpressionTest, OperatorsFollowPrecedenceAndAssociativity)
     EXPECT_FLOAT_EQ(single("!0 + !5"), 1.0f);
 }
 
-TEST_F(ExpressionTest, BuiltinFunctionsMatchTheStandardLibrary)
-{
+TEST_F(ExpressionTest, BuiltinFunctionsMatchTheStandardLibrary) {
     EXPECT_FLOAT_EQ(single("sqrt(2)"), std::sqrt(2.0f));
     EXPECT_FLOAT_EQ(single("abs(-3.5)"), 3.5f);
     EXPECT_FLOAT_EQ(single("exp(1)"), std::exp(1.0f));
@@ -48,12 +46,11 @@ TEST_F(ExpressionTest, BuiltinFunctionsMatchTheStandardLibrary)
     EXPECT_NEAR(single("cos(0.5 * 3.14159265358979 [rad])"), 0.0, 1e-6);
 }
 
-TEST_F(ExpressionTest, NumbersWithUnitsAreConvertedToBaseUnits)
-{
+TEST_F(ExpressionTest, NumbersWithUnitsAreConvertedToBaseUnits) {
     const Quantity speed = ExpressionEvaluator::evalSingleValue("2.5 [km h^-1]", "");
     EXPECT_FLOAT_EQ(speed.getValue(), 2.5f / 3.6f);
     EXPECT_EQ(speed.getUnits(), "m s^-1");
-    EXPECT_FLOAT_EQ(single("20 [C]"), 293.15f);     // an absolute temperature
+    EXPECT_FLOAT_EQ(single("20 [C]"), 293.15f); // an absolute temperature
     EXPECT_FLOAT_EQ(single("1 [bar] / 1 [kPa]"), 100.0f);
     const Quantity q = ExpressionEvaluator::evalSingleValue("2 [m s^-1] * 3 [s] + 1 [cm]", "");
     EXPECT_FLOAT_EQ(q.getValue(), 6.01f);
@@ -61,13 +58,16 @@ TEST_F(ExpressionTest, NumbersWithUnitsAreConvertedToBaseUnits)
     EXPECT_EQ(ExpressionEvaluator::evalSingleValue("2 [m] / 4 [m]", "").getUnits(), "");
 }
 
-TEST_F(ExpressionTest, NamesWithBlanksDotsPrefixesSuffixesAndComponents)
-{
+TEST_F(ExpressionTest, NamesWithBlanksDotsPrefixesSuffixesAndComponents) {
     std::vector<std::string> asked;
-    const std::map<std::string, std::vector<float>> f = {
-        {"Wall Heat Transfer Coefficient", {2}}, {"Heat Flux on Surface 1", {3}}, {"Velocity X", {5}},
-        {"Water.Velocity", {7}}, {"Velocity.Gradient X", {11}}, {"Water.Pressure", {13}}, {"Pressure", {17}},
-        {"Air.Velocity.Gradient X", {19}}};
+    const std::map<std::string, std::vector<float>> f = {{"Wall Heat Transfer Coefficient", {2}},
+                                                         {"Heat Flux on Surface 1", {3}},
+                                                         {"Velocity X", {5}},
+                                                         {"Water.Velocity", {7}},
+                                                         {"Velocity.Gradient X", {11}},
+                                                         {"Water.Pressure", {13}},
+                                                         {"Pressure", {17}},
+                                                         {"Air.Velocity.Gradient X", {19}}};
     evaluate("Wall Heat Transfer Coefficient * 1 [K] + Heat Flux on Surface 1", 1, f, &asked);
     EXPECT_EQ(asked, (std::vector<std::string>{"Wall Heat Transfer Coefficient", "Heat Flux on Surface 1"}));
 
@@ -78,9 +78,9 @@ TEST_F(ExpressionTest, NamesWithBlanksDotsPrefixesSuffixesAndComponents)
 
     // phase prefixes, operator suffixes (with their units), both, and a short name behind a prefix
     asked.clear();
-    EXPECT_EQ(evaluate("Water.Velocity + Velocity.Gradient X * 1 [m] + Air.Velocity.Gradient X * 1 [m]", 1, f,
-                       &asked)[0],
-              37.0f);
+    EXPECT_EQ(
+        evaluate("Water.Velocity + Velocity.Gradient X * 1 [m] + Air.Velocity.Gradient X * 1 [m]", 1, f, &asked)[0],
+        37.0f);
     EXPECT_EQ(asked, (std::vector<std::string>{"Water.Velocity", "Velocity.Gradient X", "Air.Velocity.Gradient X"}));
     asked.clear();
     evaluate("Water.p - p", 1, f, &asked);
@@ -97,8 +97,7 @@ TEST_F(ExpressionTest, NamesWithBlanksDotsPrefixesSuffixesAndComponents)
     EXPECT_EQ(ExpressionEvaluator::getDimensions("Density X", ""), UnitDimensions(1, 0, 0));
 }
 
-TEST_F(ExpressionTest, NamesEndAtOperatorsAndFunctionWords)
-{
+TEST_F(ExpressionTest, NamesEndAtOperatorsAndFunctionWords) {
     const std::map<std::string, std::vector<float>> f = {{"Velocity X", {3}}, {"Pressure", {2}}};
     EXPECT_EQ(evaluate("Velocity X^2*1[kg m^-3]+Pressure", 1, f)[0], 11.0f);
     // longest known words first, then the rest is an error at its own position
@@ -115,8 +114,7 @@ TEST_F(ExpressionTest, NamesEndAtOperatorsAndFunctionWords)
               std::string::npos);
 }
 
-TEST_F(ExpressionTest, CoordinatesComeFromTheCoordinateVariables)
-{
+TEST_F(ExpressionTest, CoordinatesComeFromTheCoordinateVariables) {
     const std::map<std::string, std::vector<float>> f = {{"X", {3, 0, -1}}, {"Y", {4, 2, 0}}, {"Z", {5, 6, 7}}};
     std::vector<std::string> asked;
     const auto r = evaluate("r", 3, f, &asked);
@@ -140,8 +138,7 @@ TEST_F(ExpressionTest, CoordinatesComeFromTheCoordinateVariables)
     EXPECT_EQ(asked, (std::vector<std::string>{"X Coordinate", "Y Coordinate", "Z Coordinate"}));
 }
 
-TEST_F(ExpressionTest, SyntaxErrorsNameTheExpressionAndThePosition)
-{
+TEST_F(ExpressionTest, SyntaxErrorsNameTheExpressionAndThePosition) {
     struct Case {
         const char* text;
         int position;
@@ -167,7 +164,8 @@ TEST_F(ExpressionTest, SyntaxErrorsNameTheExpressionAndThePosition)
     };
     for (const Case& c : cases) {
         const std::string message = evalError([&] { ExpressionEvaluator::getDimensions(c.text, ""); });
-        EXPECT_NE(message.find(std::string("Syntax error in expression '") + c.text + "'"), std::string::npos) << message;
+        EXPECT_NE(message.find(std::string("Syntax error in expression '") + c.text + "'"), std::string::npos)
+            << message;
         EXPECT_NE(message.find("at position " + std::to_string(c.position) + ":"), std::string::npos) << message;
         EXPECT_NE(message.find(c.what), std::string::npos) << message;
     }
@@ -183,10 +181,10 @@ TEST_F(ExpressionTest, SyntaxErrorsNameTheExpressionAndThePosition)
     }
 }
 
-TEST_F(ExpressionTest, BuiltinCallsCheckTheirArguments)
-{
-    EXPECT_NE(evalError([] { ExpressionEvaluator::getDimensions("atan2(1)", ""); }).find("'atan2' takes 2 arguments, not 1"),
-              std::string::npos);
+TEST_F(ExpressionTest, BuiltinCallsCheckTheirArguments) {
+    EXPECT_NE(
+        evalError([] { ExpressionEvaluator::getDimensions("atan2(1)", ""); }).find("'atan2' takes 2 arguments, not 1"),
+        std::string::npos);
     EXPECT_NE(evalError([] { ExpressionEvaluator::getDimensions("if(1, 2)", ""); }).find("takes 3 arguments"),
               std::string::npos);
     EXPECT_NE(evalError([] { ExpressionEvaluator::getDimensions("sqrt(4)@Wall", ""); }).find("built-in"),
@@ -195,8 +193,7 @@ TEST_F(ExpressionTest, BuiltinCallsCheckTheirArguments)
               std::string::npos);
 }
 
-TEST(ExpressionNames, ValidPlainVariableNames)
-{
+TEST(ExpressionNames, ValidPlainVariableNames) {
     EXPECT_TRUE(ExpressionEvaluator::isValidGeniVariable("Pressure"));
     EXPECT_TRUE(ExpressionEvaluator::isValidGeniVariable("Heat Flux on Surface 1"));
     EXPECT_TRUE(ExpressionEvaluator::isValidGeniVariable("_k2 X"));

@@ -8,19 +8,15 @@
 namespace zel::test {
 namespace {
 
-std::vector<float> randomValues(std::mt19937& rng, int n, float lo, float hi)
-{
+std::vector<float> randomValues(std::mt19937& rng, int n, float lo, float hi) {
     std::uniform_real_distribution<float> d(lo, hi);
     std::vector<float> v(static_cast<std::size_t>(n));
-    for (float& x : v)
-        x = d(rng);
+    for (float& x : v) x = d(rng);
     return v;
 }
 
-TEST_F(ExpressionTest, SeveralVariablesAreAskedForOnceEachAndMatchAScalarTwin)
-{
-    for (const char* name : {"A", "B", "C"})
-        vars->add(name, "");
+TEST_F(ExpressionTest, SeveralVariablesAreAskedForOnceEachAndMatchAScalarTwin) {
+    for (const char* name : {"A", "B", "C"}) vars->add(name, "");
     std::mt19937 rng(7);
     const int n = 2 * 1024 + 37; // whole blocks and a partial one
     std::map<std::string, std::vector<float>> f = {
@@ -33,18 +29,18 @@ TEST_F(ExpressionTest, SeveralVariablesAreAskedForOnceEachAndMatchAScalarTwin)
     for (int i = 0; i < n; ++i) {
         const double a = f["A"][static_cast<std::size_t>(i)], b = f["B"][static_cast<std::size_t>(i)],
                      c = f["C"][static_cast<std::size_t>(i)];
-        const double want = (a > 0 ? a * a * a / b : -std::sqrt(b)) + std::max(c, 0.25) * std::exp(c) - std::atan2(a, b) +
-                            (a >= c ? 2.0 : 0.0) + std::log(b) - 1.0 / (c * c) + std::pow(b, 1.5);
+        const double want = (a > 0 ? a * a * a / b : -std::sqrt(b)) + std::max(c, 0.25) * std::exp(c) -
+                            std::atan2(a, b) + (a >= c ? 2.0 : 0.0) + std::log(b) - 1.0 / (c * c) + std::pow(b, 1.5);
         // float evaluation: relative tolerance of a few ulps times the terms' size
         const double tol = 1e-5 * (1.0 + std::fabs(want) + 1.0 / (c * c));
         ASSERT_NEAR(got[static_cast<std::size_t>(i)], want, tol) << "vertex " << i;
     }
 }
 
-TEST_F(ExpressionTest, UndefinedInputsAndNonFiniteResultsAreUndefined)
-{
+TEST_F(ExpressionTest, UndefinedInputsAndNonFiniteResultsAreUndefined) {
     const float U = UNDEFINED_VALUE;
-    const std::map<std::string, std::vector<float>> f = {{"Pressure", {1, U, 3, 4, 0}}, {"Temperature", {1, 1, U, -1, 0}}};
+    const std::map<std::string, std::vector<float>> f = {{"Pressure", {1, U, 3, 4, 0}},
+                                                         {"Temperature", {1, 1, U, -1, 0}}};
     const auto v = evaluate("Pressure / 1 [Pa] + 0 * Temperature / 1 [K]", 5, f);
     EXPECT_EQ(v, (std::vector<float>{1, U, U, 4, 0}));
     // an undefined input stays undefined even where it would be multiplied away or not chosen
@@ -56,8 +52,7 @@ TEST_F(ExpressionTest, UndefinedInputsAndNonFiniteResultsAreUndefined)
     EXPECT_FLOAT_EQ(w[0], 1.0f + 1.0f + std::log(2.0f));
 }
 
-TEST_F(ExpressionTest, ProtocolStateAndCountsAreChecked)
-{
+TEST_F(ExpressionTest, ProtocolStateAndCountsAreChecked) {
     std::vector<float> out(3);
     ExpressionEvaluator e;
     std::string state;
@@ -85,8 +80,7 @@ TEST_F(ExpressionTest, ProtocolStateAndCountsAreChecked)
     EXPECT_THROW(e.evaluateVariable("Pressure", nullptr, 3, state, "", {}), internal::nullPointer);
 }
 
-TEST_F(ExpressionTest, ExpressionsWithoutFieldsFillTheArrayAtOnce)
-{
+TEST_F(ExpressionTest, ExpressionsWithoutFieldsFillTheArrayAtOnce) {
     std::vector<float> out(5, -1.0f);
     ExpressionEvaluator e;
     std::string state;
@@ -96,8 +90,7 @@ TEST_F(ExpressionTest, ExpressionsWithoutFieldsFillTheArrayAtOnce)
     EXPECT_EQ(evaluate("1 / 0", 2, {}), std::vector<float>(2, UNDEFINED_VALUE));
 }
 
-TEST_F(ExpressionTest, ExpressionsAreCompiledOnceUntilTheCacheIsCleared)
-{
+TEST_F(ExpressionTest, ExpressionsAreCompiledOnceUntilTheCacheIsCleared) {
     const std::map<std::string, std::vector<float>> f = {{"Pressure", {1}}};
     evaluate("Pressure * 2", 1, f);
     const int lookups = vars->lookups;
@@ -119,8 +112,7 @@ TEST_F(ExpressionTest, ExpressionsAreCompiledOnceUntilTheCacheIsCleared)
               (std::vector<std::string>{"Y", "X", "Pressure"}));
 }
 
-TEST_F(ExpressionTest, NestedEvaluationsFromCallbacksAreIndependent)
-{
+TEST_F(ExpressionTest, NestedEvaluationsFromCallbacksAreIndependent) {
     // The calculator evaluates its expression through the protocol while the outer
     // evaluation waits for its own variables, as the storage does.
     calc->answer = [this](const CalcRequest& r) {

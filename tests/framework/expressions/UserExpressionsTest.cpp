@@ -4,8 +4,7 @@
 namespace zel::test {
 namespace {
 
-TEST_F(ExpressionTest, UserExpressionsAndConstantsChain)
-{
+TEST_F(ExpressionTest, UserExpressionsAndConstantsChain) {
     store->constants["g"] = "9.81 [m s^-2]";
     store->constants["rho0"] = "1000 [kg m^-3]";
     store->addExpression("Hydrostatic", "rho0 * g * Depth");
@@ -23,8 +22,7 @@ TEST_F(ExpressionTest, UserExpressionsAndConstantsChain)
     EXPECT_FLOAT_EQ(single("Density"), 2000.0f);
 }
 
-TEST_F(ExpressionTest, CyclesAreErrorsNamingThem)
-{
+TEST_F(ExpressionTest, CyclesAreErrorsNamingThem) {
     store->addExpression("a", "b + 1");
     store->addExpression("b", "2 * c");
     store->addExpression("c", "a - 1");
@@ -36,28 +34,28 @@ TEST_F(ExpressionTest, CyclesAreErrorsNamingThem)
               std::string::npos);
     store->constants["k1"] = "k2";
     store->constants["k2"] = "k1 * 2";
-    EXPECT_NE(evalError([] { ExpressionEvaluator::evalSingleValue("k1", ""); })
-                  .find("the constant 'k1' refers to itself: 'k1' -> 'k2' -> 'k1'"),
+    EXPECT_NE(evalError([] {
+                  ExpressionEvaluator::evalSingleValue("k1", "");
+              }).find("the constant 'k1' refers to itself: 'k1' -> 'k2' -> 'k1'"),
               std::string::npos);
     // using one expression twice is no cycle
     store->addExpression("two", "2");
     EXPECT_FLOAT_EQ(single("two * two + two"), 6.0f);
 }
 
-TEST_F(ExpressionTest, ErrorsInsideUserExpressionsNameBothTexts)
-{
+TEST_F(ExpressionTest, ErrorsInsideUserExpressionsNameBothTexts) {
     store->addExpression("Bad", "Pressure + Temperature");
     EXPECT_EQ(evalError([] { ExpressionEvaluator::getDimensions("1 [Pa] + Bad", ""); }),
               "Dimension error in expression 'Pressure + Temperature' (user expression 'Bad', used in "
               "'1 [Pa] + Bad') at position 10: cannot add 'Pressure' [kg m^-1 s^-2] and 'Temperature' [K].");
     store->addExpression("Broken", "2 * (1");
-    EXPECT_NE(evalError([] { ExpressionEvaluator::getDimensions("Broken", ""); })
-                  .find("Syntax error in expression '2 * (1' (user expression 'Broken'"),
+    EXPECT_NE(evalError([] {
+                  ExpressionEvaluator::getDimensions("Broken", "");
+              }).find("Syntax error in expression '2 * (1' (user expression 'Broken'"),
               std::string::npos);
 }
 
-TEST_F(ExpressionTest, UnitsThatDependOnTheExpressionItselfAreACycle)
-{
+TEST_F(ExpressionTest, UnitsThatDependOnTheExpressionItselfAreACycle) {
     // The host works out the units of a user variable from its own expression, which uses
     // the variable again.
     vars->add("Loop", "");

@@ -11,15 +11,12 @@ namespace {
 class Contours : public GeomObjTest {
 protected:
     // A user surface "S" holding `surface` under `name`, with the variable "F" = fx·x + fy·y.
-    GeometricOKLObject* surfaceWith(std::unique_ptr<Geometry> surface, const std::string& name = "",
-                                    float fx = 1.0f, float fy = 0.0f, const std::string& object = "S")
-    {
+    GeometricOKLObject* surfaceWith(std::unique_ptr<Geometry> surface, const std::string& name = "", float fx = 1.0f,
+                                    float fy = 0.0f, const std::string& object = "S") {
         auto* location = dynamic_cast<GeometricOKLObject*>(db()->getObjectByName(object));
-        if (!location)
-            location = add("USER SURFACE", object);
+        if (!location) location = add("USER SURFACE", object);
         FloatZELVector f;
-        for (const TripletF& p : surface->getVertices())
-            f.push_back(fx * p.x + fy * p.y);
+        for (const TripletF& p : surface->getVertices()) f.push_back(fx * p.x + fy * p.y);
         auto variable = std::make_unique<ScalarVariable>(f.data(), f.size());
         variable->setName("F");
         surface->addVariable(std::move(variable));
@@ -27,8 +24,7 @@ protected:
         return location;
     }
 
-    ContourOKLObject* contour(const std::string& locations, int levels)
-    {
+    ContourOKLObject* contour(const std::string& locations, int levels) {
         auto* c = add<ContourOKLObject>("CONTOUR", "C");
         c->setParameter("Location List", locations);
         c->setParameter("Colour Variable", "F");
@@ -37,15 +33,13 @@ protected:
     }
 
     // Area of the fringe faces of one level.
-    static double fringeArea(const ContourGeometry& g, int level)
-    {
+    static double fringeArea(const ContourGeometry& g, int level) {
         double area = 0.0;
         const TripletZELVector& v = g.getVertices();
         for (const auto& ff : g.getLevel(level).fringeFaces) {
             const ShapeSet* set = g.getFaceSet(g.getName() + ":" + ContourGeometry::faceSetSuffix(ff.count));
             EXPECT_NE(set, nullptr);
-            if (!set)
-                continue;
+            if (!set) continue;
             const auto nodes = set->getElement(ff.face);
             TripletD a;
             for (std::size_t k = 0; k < nodes.size(); ++k)
@@ -55,8 +49,7 @@ protected:
         return area;
     }
 
-    static double segmentLength(const ContourGeometry& g, int level)
-    {
+    static double segmentLength(const ContourGeometry& g, int level) {
         double length = 0.0;
         const auto& s = g.getLevel(level).segments;
         for (std::size_t i = 0; i + 1 < s.size(); i += 2)
@@ -65,8 +58,7 @@ protected:
     }
 };
 
-TEST_F(Contours, LinearFieldOnAJitteredGrid)
-{
+TEST_F(Contours, LinearFieldOnAJitteredGrid) {
     // F = x on the unit square: the band between two levels has the area of its width and
     // every interior isoline has length 1, whatever the (planar) mesh.
     surfaceWith(unitSquareGrid(9, 0.3f));
@@ -87,13 +79,11 @@ TEST_F(Contours, LinearFieldOnAJitteredGrid)
         EXPECT_NEAR(segmentLength(*g, k), 1.0, 1e-5) << k;
         const auto& s = g->getLevel(k).segments;
         ASSERT_FALSE(s.empty());
-        for (int idx : s)
-            EXPECT_NEAR(g->getVertices()[std::size_t(idx)].x, 0.25f * float(k), 1e-6);
+        for (int idx : s) EXPECT_NEAR(g->getVertices()[std::size_t(idx)].x, 0.25f * float(k), 1e-6);
     }
     // The lines of the geometry are every level's segments.
     std::size_t total = 0;
-    for (int k = 0; k < 5; ++k)
-        total += g->getLevel(k).segments.size();
+    for (int k = 0; k < 5; ++k) total += g->getLevel(k).segments.size();
     EXPECT_EQ(g->getLines().size(), total);
 
     // Each contour vertex interpolates the field exactly (it is linear along the edges).
@@ -109,14 +99,12 @@ TEST_F(Contours, LinearFieldOnAJitteredGrid)
         EXPECT_NEAR((*values)[std::size_t(i)], g->getVertices()[std::size_t(i)].x, 1e-6) << i;
     // Shared points are stored once: no two vertices in the same place.
     std::vector<TripletF> sorted(g->getVertices().begin(), g->getVertices().end());
-    std::sort(sorted.begin(), sorted.end(), [](const TripletF& a, const TripletF& b) {
-        return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
-    });
+    std::sort(sorted.begin(), sorted.end(),
+              [](const TripletF& a, const TripletF& b) { return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z); });
     EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
 }
 
-TEST_F(Contours, DiagonalFieldAndUserRange)
-{
+TEST_F(Contours, DiagonalFieldAndUserRange) {
     // F = x + y on the unit square, range [0.5, 1.5] in 3 levels: bands [0.5, 1) and
     // [1, 1.5) and F >= 1.5. Areas: A(t) = area{F < t} = t²/2 (t <= 1), 1 - (2-t)²/2 (t >= 1).
     auto area = [](double t) { return t <= 1.0 ? t * t / 2.0 : 1.0 - (2.0 - t) * (2.0 - t) / 2.0; };
@@ -141,8 +129,7 @@ TEST_F(Contours, DiagonalFieldAndUserRange)
     EXPECT_EQ(mx, 1.5f);
 }
 
-TEST_F(Contours, SaddleFaceIsSplitAndBandsStillTile)
-{
+TEST_F(Contours, SaddleFaceIsSplitAndBandsStillTile) {
     // One quadrilateral with F = 0, 1, 0, 1 at its corners: the middle level crosses its
     // boundary four times.
     auto quad = rectangle(0, 0, 1, 1);
@@ -162,8 +149,7 @@ TEST_F(Contours, SaddleFaceIsSplitAndBandsStillTile)
     EXPECT_EQ(g->getLevel(1).segments.size() % 2, 0u);
 }
 
-TEST_F(Contours, PiecesPerDomainAndSeveralLocations)
-{
+TEST_F(Contours, PiecesPerDomainAndSeveralLocations) {
     surfaceWith(rectangle(0, 0, 1, 1), "D1", 1.0f, 0.0f, "A");
     surfaceWith(rectangle(1, 0, 1, 1), "D2", 1.0f, 0.0f, "A");
     surfaceWith(rectangle(0, 2, 2, 1), "D1", 1.0f, 0.0f, "B");
@@ -190,8 +176,7 @@ TEST_F(Contours, PiecesPerDomainAndSeveralLocations)
     EXPECT_NEAR(fringeArea(*dynamic_cast<ContourGeometry*>(c->getGeometry("D1")), 0), 1.0, 1e-6);
 }
 
-TEST_F(Contours, Errors)
-{
+TEST_F(Contours, Errors) {
     surfaceWith(rectangle(0, 0, 1, 1));
     add("LINE", "Line");
     db()->addObject(ObjectFactory::instance()->createObject("CALCULATOR", ""));
@@ -200,16 +185,19 @@ TEST_F(Contours, Errors)
     ASSERT_TRUE(c->hasGeometry(""));
 
     c->setParameter("Location List", "S, Nowhere");
-    expectError<data::notFound>([&] { c->calculateContours(); }, {.fragments = {"Location 'Nowhere' of contour 'C' does not exist."}});
+    expectError<data::notFound>([&] { c->calculateContours(); },
+                                {.fragments = {"Location 'Nowhere' of contour 'C' does not exist."}});
     EXPECT_EQ(c->getNumGeometries(), 0u); // nothing is left half-built
     c->setParameter("Location List", "CALCULATOR");
-    expectError<data::invalid>([&] { c->calculateContours(); }, {.fragments = {"'CALCULATOR'", "not a geometric object"}});
+    expectError<data::invalid>([&] { c->calculateContours(); },
+                               {.fragments = {"'CALCULATOR'", "not a geometric object"}});
     c->setParameter("Location List", "S");
     c->setParameter("Number of Contours", "1");
     expectError<data::invalid>([&] { c->calculateContours(); }, {.fragments = {"at least 2 contours"}});
     c->setParameter("Number of Contours", "4");
     c->setParameter("Colour Variable", "Density");
-    expectError<data::notFound>([&] { c->calculateContours(); }, {.fragments = {"Variable 'Density'", "not available"}});
+    expectError<data::notFound>([&] { c->calculateContours(); },
+                                {.fragments = {"Variable 'Density'", "not available"}});
     EXPECT_EQ(c->getNumGeometries(), 0u);
     // A location without faces gives nothing to contour, and no error.
     c->setParameter("Location List", "Line");

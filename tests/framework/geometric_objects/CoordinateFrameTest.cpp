@@ -7,24 +7,28 @@ namespace {
 
 using CoordinateFrames = GeomObjTest;
 
-void expectNear(const TripletF& a, const TripletF& b, const char* what)
-{
+void expectNear(const TripletF& a, const TripletF& b, const char* what) {
     EXPECT_NEAR(a.x, b.x, 1e-6) << what;
     EXPECT_NEAR(a.y, b.y, 1e-6) << what;
     EXPECT_NEAR(a.z, b.z, 1e-6) << what;
 }
 
-TEST_F(CoordinateFrames, GlobalAxesAndDirections)
-{
+TEST_F(CoordinateFrames, GlobalAxesAndDirections) {
     const TripletF o(0, 0, 0);
     const struct {
         const char* text;
         TripletF direction;
     } cases[] = {
-        {"X", {1, 0, 0}},           {"y", {0, 1, 0}},          {" Z ", {0, 0, 1}},
-        {"Global X", {1, 0, 0}},    {"global  y", {0, 1, 0}},  {"Global.Z", {0, 0, 1}},
+        {"X", {1, 0, 0}},
+        {"y", {0, 1, 0}},
+        {" Z ", {0, 0, 1}},
+        {"Global X", {1, 0, 0}},
+        {"global  y", {0, 1, 0}},
+        {"Global.Z", {0, 0, 1}},
         {"0.3, 0.4, 0.866", TripletF(0.3f, 0.4f, 0.866f).normalised()},
-        {"0 0 2", {0, 0, 1}},       {" -3,0 ,4 ", {-0.6f, 0, 0.8f}}, {"1e-3, 0, 0", {1, 0, 0}},
+        {"0 0 2", {0, 0, 1}},
+        {" -3,0 ,4 ", {-0.6f, 0, 0.8f}},
+        {"1e-3, 0, 0", {1, 0, 0}},
     };
     for (const auto& c : cases) {
         const auto [origin, direction] = CoordinateFrameOKLObject::parseCFString(c.text);
@@ -34,8 +38,7 @@ TEST_F(CoordinateFrames, GlobalAxesAndDirections)
     }
 }
 
-TEST_F(CoordinateFrames, FrameObjectsAndTheirAxes)
-{
+TEST_F(CoordinateFrames, FrameObjectsAndTheirAxes) {
     run("COORD FRAME: Coord 1\n"
         "  Origin Point = 100, 0, 0 [cm]\n"
         "  Z Axis Point = 1, 0, 5 [m]\n"
@@ -69,8 +72,7 @@ TEST_F(CoordinateFrames, FrameObjectsAndTheirAxes)
     expectNear(CoordinateFrameOKLObject::parseCFString("Tilted Z").second, {r, r, 0}, "tilted z");
 }
 
-TEST_F(CoordinateFrames, BadAxisTexts)
-{
+TEST_F(CoordinateFrames, BadAxisTexts) {
     for (const char* text : {"", "   ", "W", "Global W", "1, 2", "1, 2, 3, 4", "1, 2, three", "CoordX", "."})
         expectError<data::invalid>([&] { CoordinateFrameOKLObject::parseCFString(text); },
                                    {.fragments = {"CoordinateFrameOKLObject::parseCFString", "as an axis"}});
@@ -88,7 +90,8 @@ TEST_F(CoordinateFrames, BadAxisTexts)
     expectError<data::invalid>([] { CoordinateFrameOKLObject::parseCFString("Line X"); },
                                {.fragments = {"X axis point of coordinate frame 'Line' lies on its Z axis"}});
     run("COORD FRAME: Odd\n  Option = Axis Angles\nEND\n");
-    expectError<data::invalid>([] { CoordinateFrameOKLObject::parseCFString("Odd X"); }, {.fragments = {"Unsupported option"}});
+    expectError<data::invalid>([] { CoordinateFrameOKLObject::parseCFString("Odd X"); },
+                               {.fragments = {"Unsupported option"}});
 }
 
 } // namespace

@@ -20,9 +20,7 @@ namespace zel::test {
 class GeomObjTest : public DatabaseTest {
 protected:
     // An object of the type made by the type's factory, added to the database.
-    template <typename T = GeometricOKLObject>
-    static T* add(const std::string& type, const std::string& name)
-    {
+    template <typename T = GeometricOKLObject> static T* add(const std::string& type, const std::string& name) {
         OKLObject* o = db()->addObject(ObjectFactory::instance()->createObject(type, name));
         auto* t = dynamic_cast<T*>(o);
         EXPECT_NE(t, nullptr) << type << " " << name;
@@ -32,8 +30,7 @@ protected:
 
 // An axis-aligned rectangle in the plane z = const, one quadrilateral counter-clockwise seen
 // from +Z (area w·h, normal +Z).
-inline std::unique_ptr<Geometry> rectangle(float x0, float y0, float w, float h, float z = 0.0f)
-{
+inline std::unique_ptr<Geometry> rectangle(float x0, float y0, float w, float h, float z = 0.0f) {
     auto g = std::make_unique<Geometry>();
     g->setVertices(TripletZELVector({{x0, y0, z}, {x0 + w, y0, z}, {x0 + w, y0 + h, z}, {x0, y0 + h, z}}));
     ShapeSet* quads = g->addFaceSet("quad", ShapeType::Quadrilateral, 0);
@@ -45,8 +42,7 @@ inline std::unique_ptr<Geometry> rectangle(float x0, float y0, float w, float h,
 // The unit square [0,1]² at z = 0 as an n by n grid: the lower half of the rows quadrilaterals,
 // the upper half pairs of triangles. Interior vertices are moved at random (fixed seed) by up
 // to `jitter` of a cell, so no face edge lines up with a level; boundary vertices stay put.
-inline std::unique_ptr<Geometry> unitSquareGrid(int n, float jitter, unsigned seed = 7)
-{
+inline std::unique_ptr<Geometry> unitSquareGrid(int n, float jitter, unsigned seed = 7) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(-jitter, jitter);
     const float h = 1.0f / float(n);
@@ -81,14 +77,12 @@ inline std::unique_ptr<Geometry> unitSquareGrid(int n, float jitter, unsigned se
 }
 
 // Σ over the faces of a geometry of its area (Newell), double precision.
-inline double sumFaceAreas(const Geometry& g, const std::string& setName = "")
-{
+inline double sumFaceAreas(const Geometry& g, const std::string& setName = "") {
     double area = 0.0;
     const TripletZELVector& v = g.getVertices();
     for (int s = 0; s < g.getNumElementSets(); ++s) {
         const ShapeSet& set = g.getElementSet(s);
-        if (!set.isFaceSet() || (!setName.empty() && set.getName() != setName))
-            continue;
+        if (!set.isFaceSet() || (!setName.empty() && set.getName() != setName)) continue;
         for (int e = 0; e < set.size(); ++e) {
             const auto nodes = set.getElement(e);
             TripletD a;

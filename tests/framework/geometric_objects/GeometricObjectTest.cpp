@@ -27,11 +27,9 @@ int CountedGeometry::alive = 0;
 // A directory of domain geometries owned by the test (as the data registry owns them).
 struct TestDirectory : GeometryInfo {
     std::vector<std::unique_ptr<Geometry>> domains;
-    std::vector<Geometry*> getGeometries(bool) const override
-    {
+    std::vector<Geometry*> getGeometries(bool) const override {
         std::vector<Geometry*> all;
-        for (const auto& d : domains)
-            all.push_back(d.get());
+        for (const auto& d : domains) all.push_back(d.get());
         return all;
     }
 };
@@ -44,8 +42,7 @@ struct CountingVisitor : GeometryVisitor {
 
 using Objects = GeomObjTest;
 
-TEST_F(Objects, OwnershipOfAttachedGeometries)
-{
+TEST_F(Objects, OwnershipOfAttachedGeometries) {
     CountedGeometry::alive = 0;
     {
         GeometricOKLObject o("LINE", "L");
@@ -108,8 +105,7 @@ TEST_F(Objects, OwnershipOfAttachedGeometries)
     EXPECT_EQ(CountedGeometry::alive, 0);
 }
 
-TEST_F(Objects, DomainNameListExpansion)
-{
+TEST_F(Objects, DomainNameListExpansion) {
     add("DOMAIN", "Rotor");
     add("DOMAIN", "Stator");
     add("DOMAIN", "Inlet Duct");
@@ -129,8 +125,7 @@ TEST_F(Objects, DomainNameListExpansion)
     EXPECT_TRUE(add("DOMAIN", "Lone")->getDomainNameList().empty());
 }
 
-TEST_F(Objects, DomainObjectsShowTheRegistryGeometryWithoutOwningIt)
-{
+TEST_F(Objects, DomainObjectsShowTheRegistryGeometryWithoutOwningIt) {
     TestDirectory directory;
     directory.domains.push_back(rectangle(0, 0, 1, 1));
     directory.domains.back()->setName("Rotor");
@@ -156,8 +151,7 @@ TEST_F(Objects, DomainObjectsShowTheRegistryGeometryWithoutOwningIt)
     // geometry is left out.
     auto* line = add("LINE", "L");
     line->setParameter("Domain List", "Stator, Nowhere, Rotor");
-    EXPECT_EQ(line->getDomainList(),
-              (std::vector<Geometry*>{directory.domains[1].get(), directory.domains[0].get()}));
+    EXPECT_EQ(line->getDomainList(), (std::vector<Geometry*>{directory.domains[1].get(), directory.domains[0].get()}));
 
     // Visiting a domain visits the registry geometry.
     AreaVisitor area;
@@ -171,8 +165,7 @@ TEST_F(Objects, DomainObjectsShowTheRegistryGeometryWithoutOwningIt)
     EXPECT_EQ(stator->getGeometry("Stator"), nullptr);
 }
 
-TEST_F(Objects, AcceptVisitorVisitsEachGeometryOnce)
-{
+TEST_F(Objects, AcceptVisitorVisitsEachGeometryOnce) {
     auto* plane = add<PlaneOKLObject>("PLANE", "Slice");
     plane->setGeometry("D1", rectangle(0, 0, 1, 1));
     plane->setGeometry("D2", rectangle(5, 0, 2, 3));
@@ -202,8 +195,7 @@ TEST_F(Objects, AcceptVisitorVisitsEachGeometryOnce)
     EXPECT_NEAR(x.getIntegral(), 1.0 * 0.5 + 6.0 * 6.0 + 0.25 * 0.25, 1e-5);
 }
 
-TEST_F(Objects, VariablesPerGeometry)
-{
+TEST_F(Objects, VariablesPerGeometry) {
     auto* line = add("LINE", "L");
     line->setGeometry("D1", rectangle(0, 0, 1, 1));
     line->setGeometry("D2", rectangle(0, 0, 1, 1));
@@ -224,8 +216,7 @@ TEST_F(Objects, VariablesPerGeometry)
     EXPECT_EQ(x[1], line->getVariable("X", "D2"));
 }
 
-TEST_F(Objects, FactoriesAndKinds)
-{
+TEST_F(Objects, FactoriesAndKinds) {
     struct Expect {
         const char* type;
         const std::type_info& cls;
@@ -234,7 +225,10 @@ TEST_F(Objects, FactoriesAndKinds)
     };
     const std::vector<Expect> table = {
         {"DOMAIN", typeid(DomainOKLObject), {"geometry", "point", "volume"}, {"surface", "line"}},
-        {"BOUNDARY", typeid(GeometricOKLObject), {"geometry", "point", "surface", "region2d", "mesh-density"}, {"volume"}},
+        {"BOUNDARY",
+         typeid(GeometricOKLObject),
+         {"geometry", "point", "surface", "region2d", "mesh-density"},
+         {"volume"}},
         {"PLANE", typeid(PlaneOKLObject), {"geometry", "point", "surface", "edge-based"}, {"line", "region2d"}},
         {"LINE", typeid(GeometricOKLObject), {"geometry", "point", "line"}, {"surface"}},
         {"POLYLINE", typeid(GeometricOKLObject), {"geometry", "point", "line"}, {"surface"}},
@@ -252,10 +246,8 @@ TEST_F(Objects, FactoriesAndKinds)
         for (const Expect& e : table) {
             std::unique_ptr<OKLObject> o = ObjectFactory::instance()->createObject(e.type, "X");
             EXPECT_EQ(typeid(*o), e.cls) << e.type;
-            for (const auto& k : e.kinds)
-                EXPECT_TRUE(o->isA(k)) << e.type << " " << k;
-            for (const auto& k : e.notKinds)
-                EXPECT_FALSE(o->isA(k)) << e.type << " " << k;
+            for (const auto& k : e.kinds) EXPECT_TRUE(o->isA(k)) << e.type << " " << k;
+            for (const auto& k : e.notKinds) EXPECT_FALSE(o->isA(k)) << e.type << " " << k;
         }
         // The factories survive a reset of the registry.
         ObjectTypeRegistry::instance()->reset();
@@ -267,8 +259,7 @@ TEST_F(Objects, FactoriesAndKinds)
     EXPECT_EQ(db()->getNamesByCategory("geometry"), std::vector<std::string>{"Slice 1"});
 }
 
-TEST_F(Objects, ChangeFlagsFollowTheKindOfParameter)
-{
+TEST_F(Objects, ChangeFlagsFollowTheKindOfParameter) {
     auto* plane = add<PlaneOKLObject>("PLANE", "P");
     plane->clearChangeFlags();
     plane->setParameter("Colour Mode", "Variable");
@@ -281,8 +272,7 @@ TEST_F(Objects, ChangeFlagsFollowTheKindOfParameter)
     plane->setParameter("Point", "1, 2, 3 [m]");
     EXPECT_TRUE(plane->isGeometryChanged());
     plane->clearChangeFlags();
-    for (int f = 0; f < 3; ++f)
-        EXPECT_FALSE(plane->getChangeFlag(GeometricOKLObject::ChangeFlag(f)));
+    for (int f = 0; f < 3; ++f) EXPECT_FALSE(plane->getChangeFlag(GeometricOKLObject::ChangeFlag(f)));
     // A result written back by a calc function changes nothing.
     auto* point = add<SymbolGeometricOKLObject>("POINT", "Pt");
     point->clearChangeFlags();
@@ -297,8 +287,7 @@ TEST_F(Objects, ChangeFlagsFollowTheKindOfParameter)
     EXPECT_FALSE(plane->isColourChanged());
 }
 
-TEST_F(Objects, RenderDrawsEveryGeometryAndPurges)
-{
+TEST_F(Objects, RenderDrawsEveryGeometryAndPurges) {
     auto* plane = add<PlaneOKLObject>("PLANE", "Slice");
     plane->setGeometry("D1", rectangle(0, 0, 1, 1));
     plane->setGeometry("D2", rectangle(0, 0, 2, 1));
@@ -357,7 +346,8 @@ TEST_F(Objects, RenderDrawsEveryGeometryAndPurges)
     // A colour variable that a geometry cannot provide fails the render and leaves nothing
     // of the object in the viewer.
     plane->setParameter("Colour Variable", "Nothing");
-    expectError<internal::nullPointer>([&] { plane->renderPlane(); }, {.fragments = {"Couldn't find variable Nothing."}});
+    expectError<internal::nullPointer>([&] { plane->renderPlane(); },
+                                       {.fragments = {"Couldn't find variable Nothing."}});
     EXPECT_TRUE(viewer->getGeometryNames("/PLANE:Slice").empty());
 
     // Constant colouring withdraws the legend that showed the object.
@@ -380,8 +370,7 @@ TEST_F(Objects, RenderDrawsEveryGeometryAndPurges)
     EXPECT_EQ(viewer->getItem("/PLANE:Slice", "D1")->getNumPoints(), 4u);
 }
 
-TEST_F(Objects, SymbolsRenderOnlyWithPoints)
-{
+TEST_F(Objects, SymbolsRenderOnlyWithPoints) {
     auto* point = add<SymbolGeometricOKLObject>("POINT", "Probe");
     EXPECT_FALSE(point->renderSymbol());
     auto symbol = std::make_unique<SymbolGeometry>();
@@ -403,8 +392,7 @@ TEST_F(Objects, SymbolsRenderOnlyWithPoints)
     EXPECT_EQ(ViewerInterface::instance()->getNumItems(), 0u);
 }
 
-TEST_F(Objects, ExpressionListFollowsTheParameters)
-{
+TEST_F(Objects, ExpressionListFollowsTheParameters) {
     run("LIBRARY:\n  ROX:\n    EXPRESSIONS:\n"
         "      Inlet Pressure = 2 [bar]\n"
         "      Ratio = Pressure / Inlet Pressure\n"

@@ -10,21 +10,16 @@ namespace {
 
 using PlaneDefinition = GeomObjTest;
 
-TripletF normalOf(const TripletF& p1, const TripletF& p2, const TripletF& p3)
-{
-    return (p2 - p1).cross(p3 - p1);
-}
+TripletF normalOf(const TripletF& p1, const TripletF& p2, const TripletF& p3) { return (p2 - p1).cross(p3 - p1); }
 
 // The angle between two directions, in radians.
-double angleBetween(const TripletF& a, const TripletF& b)
-{
+double angleBetween(const TripletF& a, const TripletF& b) {
     const TripletD x(a), y(b);
     const double c = x.dot(y) / std::sqrt(x.lengthSquared() * y.lengthSquared());
     return std::acos(std::clamp(c, -1.0, 1.0));
 }
 
-TEST_F(PlaneDefinition, CoordinatePlanes)
-{
+TEST_F(PlaneDefinition, CoordinatePlanes) {
     auto* plane = add<PlaneOKLObject>("PLANE", "P");
     TripletF p1, p2, p3;
 
@@ -61,8 +56,7 @@ TEST_F(PlaneDefinition, CoordinatePlanes)
     EXPECT_EQ(normalOf(p1, p2, p3), TripletF(0, 0, 1));
 }
 
-TEST_F(PlaneDefinition, PointAndNormal)
-{
+TEST_F(PlaneDefinition, PointAndNormal) {
     auto* plane = add<PlaneOKLObject>("PLANE", "P");
     plane->setParameter("Option", "Point and Normal");
     plane->setParameter("Point", "500, 250, 125 [mm]");
@@ -82,8 +76,7 @@ TEST_F(PlaneDefinition, PointAndNormal)
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
     for (int i = 0; i < 200; ++i) {
         TripletF n(u(rng), u(rng), u(rng));
-        if (n.length() < 0.1f)
-            continue;
+        if (n.length() < 0.1f) continue;
         const float scale = i % 2 ? 1000.0f : 0.01f;
         const TripletF p(u(rng) * scale, u(rng) * scale, u(rng) * scale);
         char text[160];
@@ -101,8 +94,7 @@ TEST_F(PlaneDefinition, PointAndNormal)
     }
 }
 
-TEST_F(PlaneDefinition, ThreePoints)
-{
+TEST_F(PlaneDefinition, ThreePoints) {
     auto* plane = add<PlaneOKLObject>("PLANE", "P");
     plane->setParameter("Option", "Three Points");
     plane->setParameter("Point 1", "0, 0, 1 [cm]");
@@ -115,20 +107,22 @@ TEST_F(PlaneDefinition, ThreePoints)
     EXPECT_LT(angleBetween(normalOf(p1, p2, p3), TripletF(0, -1, 1)), 1e-6);
 }
 
-TEST_F(PlaneDefinition, Errors)
-{
+TEST_F(PlaneDefinition, Errors) {
     auto* plane = add<PlaneOKLObject>("PLANE", "Cut");
     TripletF p1(9, 9, 9), p2(9, 9, 9), p3(9, 9, 9);
     auto process = [&] { plane->processParameters(p1, p2, p3); };
 
     plane->setParameter("Option", "Point and Normal");
     plane->setParameter("Normal", "0, 0, 0");
-    expectError<data::invalid>(process, {.fragments = {"PlaneOKLObject::processParameters", "normal of plane 'Cut' is zero"}});
+    expectError<data::invalid>(process,
+                               {.fragments = {"PlaneOKLObject::processParameters", "normal of plane 'Cut' is zero"}});
     plane->setParameter("Normal", "1, 0");
-    expectError<data::invalid>(process, {.fragments = {"Parameter 'Normal' of plane 'Cut' must be defined by 3 float values."}});
+    expectError<data::invalid>(process,
+                               {.fragments = {"Parameter 'Normal' of plane 'Cut' must be defined by 3 float values."}});
     plane->setParameter("Normal", "0, 0, 1");
     plane->setParameter("Point", "");
-    expectError<data::invalid>(process, {.fragments = {"Parameter 'Point' of plane 'Cut' must be defined by 3 float values."}});
+    expectError<data::invalid>(process,
+                               {.fragments = {"Parameter 'Point' of plane 'Cut' must be defined by 3 float values."}});
     plane->setParameter("Point", "1, 2, three");
     EXPECT_THROW(process(), data::invalid);
     plane->setParameter("Point", "1, 2, 3 [s]"); // not a length
@@ -154,7 +148,8 @@ TEST_F(PlaneDefinition, Errors)
     // An object whose type does not define the parameters: the missing one is named.
     PlaneOKLObject bare("MY PLANE", "Bare");
     bare.setParameter("Option", "YZ Plane");
-    expectError<data::notFound>([&] { bare.processParameters(p1, p2, p3); }, {.fragments = {"'Bare'", "'X'", "'YZ Plane'"}});
+    expectError<data::notFound>([&] { bare.processParameters(p1, p2, p3); },
+                                {.fragments = {"'Bare'", "'X'", "'YZ Plane'"}});
     PlaneOKLObject none("MY PLANE", "None");
     expectError<data::notFound>([&] { none.processParameters(p1, p2, p3); }, {.fragments = {"'Option'"}});
 }

@@ -148,7 +148,7 @@ TEST(Geometry, KindsFromTheFactoryAndOwnership) {
         EXPECT_FALSE(plain);
         Geometry* kept = symbol.release();
         api->deleteGeometry(kept); // released geometries belong to the caller
-    } // the others are freed here (checked by the sanitizer build)
+    }                              // the others are freed here (checked by the sanitizer build)
 
     GeometryAutoPtr ext(api->newGeometry("ExternalGeometry"));
     auto* eg = dynamic_cast<ExternalGeometry*>(ext.get());

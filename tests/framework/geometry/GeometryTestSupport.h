@@ -33,7 +33,10 @@ inline Affine randomAffine(std::mt19937& rng, bool scale) {
     std::normal_distribution<double> g(0.0, 1.0);
     double q[4];
     double n = 0;
-    for (double& c : q) { c = g(rng); n += c * c; }
+    for (double& c : q) {
+        c = g(rng);
+        n += c * c;
+    }
     n = std::sqrt(n);
     for (double& c : q) c /= n;
     const double w = q[0], x = q[1], y = q[2], z = q[3];

@@ -1,7 +1,7 @@
 // Fixed-format descriptors of deck blocks: the formats solvers write, groups and repeats,
 // the columns they give, short lines, and descriptors that must be refused.
-#include "framework/core/Error.h"
 #include "framework/geometry/NorvaDataFormat.h"
+#include "framework/core/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -59,22 +59,23 @@ TEST(NorvaDataFormat, ReadsTheBlockFormatsOfDecks) {
 
 TEST(NorvaDataFormat, SplitsLinesByColumns) {
     const NorvaDataFormat nodes("(3i9,6e21.13e3)");
-    const std::string line = "        7        0        0 1.0000000000000E+000-2.5000000000000E-001 3.0000000000000E+002";
+    const std::string line =
+        "        7        0        0 1.0000000000000E+000-2.5000000000000E-001 3.0000000000000E+002";
     const std::vector<std::string> fields = nodes.splitDataLine(line);
-    ASSERT_EQ(fields.size(), 6u);  // a short line has fewer fields, no zero-filled ones
+    ASSERT_EQ(fields.size(), 6u); // a short line has fewer fields, no zero-filled ones
     EXPECT_EQ(fields[0], "        7");
     EXPECT_EQ(fields[3], " 1.0000000000000E+000");
-    EXPECT_EQ(fields[4], "-2.5000000000000E-001");  // fields may touch: no separator needed
+    EXPECT_EQ(fields[4], "-2.5000000000000E-001"); // fields may touch: no separator needed
     EXPECT_EQ(fields[5], " 3.0000000000000E+002");
 
     const NorvaDataFormat f("(i3,2x,i3)");
     EXPECT_EQ(f.splitDataLine("  1xx  2"), (std::vector<std::string>{"  1", "  2"}));
-    EXPECT_EQ(f.splitDataLine("  1xx 2"), (std::vector<std::string>{"  1", " 2"}));     // cut inside the last
-    EXPECT_EQ(f.splitDataLine("  1xx   "), (std::vector<std::string>{"  1", "   "}));  // a whole blank field
-    EXPECT_EQ(f.splitDataLine("  1xx  "), (std::vector<std::string>{"  1"}));          // a cut blank one is not
+    EXPECT_EQ(f.splitDataLine("  1xx 2"), (std::vector<std::string>{"  1", " 2"}));   // cut inside the last
+    EXPECT_EQ(f.splitDataLine("  1xx   "), (std::vector<std::string>{"  1", "   "})); // a whole blank field
+    EXPECT_EQ(f.splitDataLine("  1xx  "), (std::vector<std::string>{"  1"}));         // a cut blank one is not
     EXPECT_EQ(f.splitDataLine("  1x"), (std::vector<std::string>{"  1"}));
     EXPECT_TRUE(f.splitDataLine("").empty());
-    EXPECT_EQ(f.splitDataLine("  1xx  2 and more").size(), 2u);  // beyond the record: ignored
+    EXPECT_EQ(f.splitDataLine("  1xx  2 and more").size(), 2u); // beyond the record: ignored
     // The view form gives the same fields.
     std::vector<std::string_view> views;
     EXPECT_EQ(f.splitDataLine(std::string_view("  1xx  2"), views), 2u);
@@ -83,9 +84,26 @@ TEST(NorvaDataFormat, SplitsLinesByColumns) {
 
 TEST(NorvaDataFormat, RefusesWhatItCannotRead) {
     const char* const bad[] = {
-        "",             "3i9",          "(3i9",          "(3i9))",       "()",        "(3i9,)",     "(,3i9)",
-        "(3i9,,6e21.13)", "(e21)",      "(f8)",          "(i)",          "(i0)",      "(0i9)",      "(q9)",
-        "(3(i9)",       "(2x)",         "(i9) junk",     "(-i9)",        "(1.5i9)",   "(99999(99999i9))",
+        "",
+        "3i9",
+        "(3i9",
+        "(3i9))",
+        "()",
+        "(3i9,)",
+        "(,3i9)",
+        "(3i9,,6e21.13)",
+        "(e21)",
+        "(f8)",
+        "(i)",
+        "(i0)",
+        "(0i9)",
+        "(q9)",
+        "(3(i9)",
+        "(2x)",
+        "(i9) junk",
+        "(-i9)",
+        "(1.5i9)",
+        "(99999(99999i9))",
         "((((((((((((((((((i1))))))))))))))))))",
     };
     for (const char* text : bad) {

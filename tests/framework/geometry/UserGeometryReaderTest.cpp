@@ -1,7 +1,7 @@
 // The point-list reader: header, columns with units, default connectivity, the variables of
 // a file, and every refusal of bad input with the file and line named.
-#include "framework/core/Error.h"
 #include "framework/geometry/UserGeometryReader.h"
+#include "framework/core/Error.h"
 #include "framework/geometry/Variable.h"
 
 #include <gtest/gtest.h>
@@ -29,9 +29,9 @@ protected:
         for (const fs::path& p : m_files) fs::remove(p);
     }
     std::string write(const std::string& text) {
-        const fs::path p = fs::temp_directory_path() /
-                           ("zel_pointlist_" + std::to_string(m_files.size()) + "_" +
-                            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt");
+        const fs::path p =
+            fs::temp_directory_path() / ("zel_pointlist_" + std::to_string(m_files.size()) + "_" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt");
         std::ofstream(p, std::ios::binary) << text;
         m_files.push_back(p);
         return p.string();
@@ -72,7 +72,7 @@ TEST_F(UserGeometryReaderTest, ReadsHeaderUnitsVariablesAndStopsAtTheConnectivit
     TripletZELVector points;
     int last = -1;
     ASSERT_TRUE(reader.readPUSTop(points, last));
-    EXPECT_EQ(last, 10);  // the "[Lines]" marker, 0-based
+    EXPECT_EQ(last, 10); // the "[Lines]" marker, 0-based
     EXPECT_EQ(reader.getTitle(), "Thermocouple strip");
 
     ASSERT_EQ(points.size(), 4u);
@@ -109,11 +109,11 @@ TEST_F(UserGeometryReaderTest, ReadsHeaderUnitsVariablesAndStopsAtTheConnectivit
 TEST_F(UserGeometryReaderTest, PlainPointListsJoinTheirPointsInOrder) {
     PointListReader reader;
     reader.initialize(dataFile("open_path.txt"), "Path");
-    TripletZELVector points{{9, 9, 9}};  // appended after what the list holds
-    std::vector<int> lines{7, 7, 7};      // replaced
+    TripletZELVector points{{9, 9, 9}}; // appended after what the list holds
+    std::vector<int> lines{7, 7, 7};    // replaced
     int last = -1;
     EXPECT_FALSE(reader.readPUSTop(points, lines, last));
-    EXPECT_EQ(last, 4);  // the file's last line
+    EXPECT_EQ(last, 4); // the file's last line
     ASSERT_EQ(points.size(), 4u);
     EXPECT_EQ(points[1], TripletF(0.25f, 0.5f, 0.5f));
     EXPECT_EQ(points[3], TripletF(0.75f, 0.5f, 0.9f));
@@ -139,7 +139,7 @@ TEST_F(UserGeometryReaderTest, PlainPointListsJoinTheirPointsInOrder) {
     EXPECT_EQ(last, 3);
     EXPECT_EQ(points[0], TripletF(1000.0f, 2.0f, 3.0f));
     EXPECT_EQ(reader.getVariableNames(), std::vector<std::string>{"P"});
-    EXPECT_EQ(reader.getVariableUnits("P"), "");  // no unit given
+    EXPECT_EQ(reader.getVariableUnits("P"), ""); // no unit given
 }
 
 TEST_F(UserGeometryReaderTest, BadInputNamesTheFileAndLine) {
@@ -149,8 +149,7 @@ TEST_F(UserGeometryReaderTest, BadInputNamesTheFileAndLine) {
     EXPECT_EQ(failure("0 0 nan\n"), "File '<file>', line 1: 'nan' is not a finite number (column 'Z').");
     EXPECT_EQ(failure("0 0 +-1\n"), "File '<file>', line 1: '+-1' is not a finite number (column 'Z').");
     EXPECT_EQ(failure("X [s], Y, Z\n"), "File '<file>', line 1: column 'X': 's' is not a unit of length.");
-    EXPECT_EQ(failure("X, Y, Z, T [furlongs]\n"),
-              "File '<file>', line 1: column 'T': 'furlongs' is not a unit.");
+    EXPECT_EQ(failure("X, Y, Z, T [furlongs]\n"), "File '<file>', line 1: column 'T': 'furlongs' is not a unit.");
     EXPECT_EQ(failure("X, Y, Z, T [K\n"),
               "File '<file>', line 1: column 'T [K': the unit must be one text in square brackets after the name.");
     EXPECT_EQ(failure("X, Y, , Z\n"), "File '<file>', line 1: column 3 has no name.");
@@ -159,8 +158,7 @@ TEST_F(UserGeometryReaderTest, BadInputNamesTheFileAndLine) {
     EXPECT_EQ(failure("[Lines]\n0 1\n"), "File '<file>', line 1: no points before the section '[Lines]'.");
     EXPECT_EQ(failure("[Points]\n0 0 0\n"), "File '<file>', line 1: unknown section '[Points]'.");
     EXPECT_EQ(failure("[Name\n"), "File '<file>', line 1: the section marker '[Name' has no closing ']'.");
-    EXPECT_EQ(failure("0 0 0\n[Name]\nlate\n"),
-              "File '<file>', line 2: [Name] must come first, and only once.");
+    EXPECT_EQ(failure("0 0 0\n[Name]\nlate\n"), "File '<file>', line 2: [Name] must come first, and only once.");
     EXPECT_EQ(failure("[Data]\n0 0 0\n[Data]\n"),
               "File '<file>', line 3: [Data] must come before the points, and only once.");
     EXPECT_EQ(failure("\n[Name]\n# no title\n"), "File '<file>', line 2: [Name] is not followed by a title.");
@@ -179,7 +177,7 @@ TEST_F(UserGeometryReaderTest, ObjectGenerationGoesToTheInstalledGenerator) {
     const UserGeometryReader::ObjectGenerator before = UserGeometryReader::getObjectGenerator();
     PointListReader reader;
     UserGeometryReader::setObjectGenerator(nullptr);
-    reader.generateOKLObjects();  // nothing installed: nothing happens
+    reader.generateOKLObjects(); // nothing installed: nothing happens
     UserGeometryReader::setObjectGenerator([](const UserGeometryReader& r) { seen = &r; });
     reader.generateOKLObjects();
     EXPECT_EQ(seen, &reader);

@@ -19,7 +19,7 @@ TEST(Variable, ValueSetsAndTypes) {
     const float raw[] = {1, 2, 3};
     ScalarVariable s(raw, 3, VarTypeLocal);
     EXPECT_EQ(s.getGlobalType(), VarTypeLocal);
-    EXPECT_EQ(s.getSize(), 3u);              // 5 selects the global type
+    EXPECT_EQ(s.getSize(), 3u); // 5 selects the global type
     EXPECT_EQ(s.getSize(VarTypeHybrid), 0u);
     EXPECT_EQ(s.getFloatValues(VarTypeHybrid), nullptr);
     EXPECT_EQ(s.getTripletValues(), nullptr);
@@ -138,9 +138,9 @@ TEST_F(InterpolationTest, VertexInterpolant) {
 
 TEST_F(InterpolationTest, EdgeInterpolant) {
     auto ei = std::make_unique<EdgeInterpolant>("D1");
-    ei->pushVertex(0, 1, 0.25f);  // 0.25 * 0 + 0.75 * 10
-    ei->pushVertex(3, -1, 1.0f);  // B carries no weight
-    ei->pushVertex(1, 99, 0.5f);  // B does not exist
+    ei->pushVertex(0, 1, 0.25f); // 0.25 * 0 + 0.75 * 10
+    ei->pushVertex(3, -1, 1.0f); // B carries no weight
+    ei->pushVertex(1, 99, 0.5f); // B does not exist
     ei->pushVertex(4, 3, 0.5f);
     auto loc = location(4, std::move(ei));
     const FloatZELVector& p = scalars(*loc, "Pressure");
@@ -286,8 +286,9 @@ TEST(Visitors, AreaLengthVolumeAverages) {
     EXPECT_NEAR(length.getTotalWeight(), 2.0, 1e-6);
     EXPECT_NEAR(length.getIntegral(), 0.5, 1e-6); // ∫y over the second segment
 
-    const auto hex = test::oneElement({{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {0, 1, 0}, {0, 0, 1}, {2, 0, 1}, {2, 1, 1}, {0, 1, 1}},
-                                      ShapeType::Hexahedron);
+    const auto hex =
+        test::oneElement({{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {0, 1, 0}, {0, 0, 1}, {2, 0, 1}, {2, 1, 1}, {0, 1, 1}},
+                         ShapeType::Hexahedron);
     VolumeVisitor volume("X");
     volume.visitGeometry(*hex);
     EXPECT_NEAR(volume.getTotalWeight(), 2.0, 1e-6);

@@ -72,10 +72,22 @@ constexpr ShapeType kCells[] = {ShapeType::Tetrahedron, ShapeType::Pyramid, Shap
 // Volume and centroid of the reference cells (nodes at their parametric coordinates).
 void referenceVolume(ShapeType type, double& volume, Vec3& centroid) {
     switch (type) {
-    case ShapeType::Tetrahedron: volume = 1.0 / 6; centroid = {0.25, 0.25, 0.25}; break;
-    case ShapeType::Pyramid: volume = 1.0 / 3; centroid = {0.5, 0.5, 0.25}; break;
-    case ShapeType::Wedge: volume = 0.5; centroid = {1.0 / 3, 1.0 / 3, 0.5}; break;
-    default: volume = 1.0; centroid = {0.5, 0.5, 0.5}; break;
+    case ShapeType::Tetrahedron:
+        volume = 1.0 / 6;
+        centroid = {0.25, 0.25, 0.25};
+        break;
+    case ShapeType::Pyramid:
+        volume = 1.0 / 3;
+        centroid = {0.5, 0.5, 0.25};
+        break;
+    case ShapeType::Wedge:
+        volume = 0.5;
+        centroid = {1.0 / 3, 1.0 / 3, 0.5};
+        break;
+    default:
+        volume = 1.0;
+        centroid = {0.5, 0.5, 0.5};
+        break;
     }
 }
 
@@ -139,7 +151,8 @@ TEST(VertexWeights, WarpedQuadrilateralMatchesItsBilinearPatch) {
                 for (int b = 0; b < 5; ++b) {
                     const double r = (i + kG5p[a]) / sub, s = (j + kG5p[b]) / sub;
                     const double w = kG5w[a] * kG5w[b] / (sub * sub);
-                    const Vec3 x = p[0] * ((1 - r) * (1 - s)) + p[1] * (r * (1 - s)) + p[2] * (r * s) + p[3] * ((1 - r) * s);
+                    const Vec3 x =
+                        p[0] * ((1 - r) * (1 - s)) + p[1] * (r * (1 - s)) + p[2] * (r * s) + p[3] * ((1 - r) * s);
                     const Vec3 xr = (p[1] - p[0]) * (1 - s) + (p[2] - p[3]) * s;
                     const Vec3 xs = (p[3] - p[0]) * (1 - r) + (p[2] - p[1]) * r;
                     const Vec3 J = xr.cross(xs);
@@ -270,7 +283,10 @@ TEST(VertexWeights, LinesIntegrateLinearFieldsExactly) {
     for (int i = 0; i < 12; ++i) {
         p.push_back({u(rng), u(rng), u(rng)});
         v.push_back(test::toF(p.back()));
-        if (i > 0) { lines.push_back(i - 1); lines.push_back(i); }
+        if (i > 0) {
+            lines.push_back(i - 1);
+            lines.push_back(i);
+        }
     }
     g.setVertices(v);
     g.setLines(lines);
@@ -325,7 +341,8 @@ TEST(VertexWeights, ClosedBoxNormalsPointOutward) {
 TEST(VertexWeights, ProjectedAreaOfATiltedPlate) {
     // A 2 x 3 rectangle tilted 30 degrees about the x axis.
     const double a = std::numbers::pi / 6;
-    const std::vector<Vec3> p = {{0, 0, 0}, {2, 0, 0}, {2, 3 * std::cos(a), 3 * std::sin(a)}, {0, 3 * std::cos(a), 3 * std::sin(a)}};
+    const std::vector<Vec3> p = {
+        {0, 0, 0}, {2, 0, 0}, {2, 3 * std::cos(a), 3 * std::sin(a)}, {0, 3 * std::cos(a), 3 * std::sin(a)}};
     const auto plate = test::oneElement(p, ShapeType::Quadrilateral);
     AreaVisitor onZ;
     onZ.setAxis({0, 0, 5}); // not unit: normalised by setAxis

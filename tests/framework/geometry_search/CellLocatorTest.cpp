@@ -47,8 +47,8 @@ TEST(CellLocator, EveryQueryMatchesTheBruteForceTwin) {
                 CellHit a, b;
                 const bool fa = index.find(p, mode, a);
                 const bool fb = findCellBruteForce(f.view, p, mode, b);
-                ASSERT_EQ(fa, fb) << "type " << int(type) << " point " << p.x << " " << p.y << " " << p.z
-                                  << " mode " << int(mode);
+                ASSERT_EQ(fa, fb) << "type " << int(type) << " point " << p.x << " " << p.y << " " << p.z << " mode "
+                                  << int(mode);
                 if (!fa) continue;
                 located += mode == SearchMode::Containing;
                 // Points on a shared face may be given to either cell, and the nearest cell
@@ -97,18 +97,21 @@ TEST(CellLocator, NodesEdgesAndFacesAreLocatedWithWeightsThatReproduceThePoint) 
             const int* n = f.view.blocks[0].element(e);
             for (const auto& edge : cell::edges(type))
                 points.push_back((f.mesh.vertices[static_cast<std::size_t>(n[edge[0]])] +
-                                  f.mesh.vertices[static_cast<std::size_t>(n[edge[1]])]) * 0.5f);
+                                  f.mesh.vertices[static_cast<std::size_t>(n[edge[1]])]) *
+                                 0.5f);
             for (const auto& face : cell::faces(type)) {
-                if (face.count != 3) continue;   // quadrilateral faces may be warped
+                if (face.count != 3) continue; // quadrilateral faces may be warped
                 TripletF c{0, 0, 0};
-                for (int j = 0; j < 3; ++j) c += f.mesh.vertices[static_cast<std::size_t>(n[face.nodes[static_cast<std::size_t>(j)]])];
+                for (int j = 0; j < 3; ++j)
+                    c += f.mesh.vertices[static_cast<std::size_t>(n[face.nodes[static_cast<std::size_t>(j)]])];
                 points.push_back(c / 3.0f);
             }
         }
         std::int64_t hint = -1;
         for (const TripletF& p : points) {
             CellHit hit;
-            ASSERT_TRUE(index.find(p, SearchMode::Containing, hit, hint)) << int(type) << ": " << p.x << " " << p.y << " " << p.z;
+            ASSERT_TRUE(index.find(p, SearchMode::Containing, hit, hint))
+                << int(type) << ": " << p.x << " " << p.y << " " << p.z;
             EXPECT_EQ(hit.distance, 0.0);
             EXPECT_LT(distance(weightedPoint(f.view, hit), p), 2e-6);
             hint = hit.element;
@@ -170,7 +173,8 @@ TEST(CellLocator, JustOutsideIsFoundOnlyByTheTolerantPassAndFarOutsideNever) {
 TEST(CellLocator, GradedMeshesUseSeveralLevelsAndStayWithinTheMemoryBudget) {
     // Cells whose size grows by 1.5 per layer in z: sizes spread over two decades.
     testmesh::Mesh m = testmesh::box(ShapeType::Hexahedron, 20, 20, 12);
-    for (auto& v : m.vertices) v.z = static_cast<float>((std::pow(1.5, v.z * 12.0) - 1.0) / (std::pow(1.5, 12.0) - 1.0));
+    for (auto& v : m.vertices)
+        v.z = static_cast<float>((std::pow(1.5, v.z * 12.0) - 1.0) / (std::pow(1.5, 12.0) - 1.0));
     Fixture f(std::move(m));
     int used = 0;
     for (const auto& L : f.locator.levels()) used += L.cells > 0;
@@ -195,7 +199,8 @@ TEST(CellLocator, ManyPointSearchGivesTheSingleSearchAnswers) {
     std::vector<testmesh::Mesh> meshes;
     for (ShapeType type : testmesh::kCellTypes) meshes.push_back(testmesh::box(type, 6, 5, 4, 0.1f, 0.25f, 4));
     testmesh::Mesh graded = testmesh::box(ShapeType::Hexahedron, 12, 12, 10);
-    for (auto& v : graded.vertices) v.z = static_cast<float>((std::pow(1.6, v.z * 10.0) - 1.0) / (std::pow(1.6, 10.0) - 1.0));
+    for (auto& v : graded.vertices)
+        v.z = static_cast<float>((std::pow(1.6, v.z * 10.0) - 1.0) / (std::pow(1.6, 10.0) - 1.0));
     meshes.push_back(std::move(graded));
     for (const testmesh::Mesh& m : meshes) {
         Fixture f(m);
@@ -234,7 +239,7 @@ TEST(CellLocator, ManyPointSearchGivesTheSingleSearchAnswers) {
     testmesh::Mesh tets = testmesh::box(ShapeType::Tetrahedron, 3, 3, 3, 0.0f, 0.2f, 5);
     auto g = testmesh::geometry(tets);
     ShapeSet* second = g->addFaceSet("hexahedra", ShapeType::Hexahedron, 1);
-    const int hex[8] = {0, 1, 5, 4, 16, 17, 21, 20};   // a cell overlapping the first of the box
+    const int hex[8] = {0, 1, 5, 4, 16, 17, 21, 20}; // a cell overlapping the first of the box
     std::copy(std::begin(hex), std::end(hex), second->editConnectivity().begin());
     std::vector<TripletF> points;
     std::uniform_real_distribution<float> u(-0.2f, 1.2f);

@@ -106,8 +106,8 @@ TEST(CellShape, NodesEdgesAndFacesAreInsideWithExactWeights) {
             double onFace = 0;
             for (int j = 0; j < f.count; ++j) {
                 onFace += loc.weights[static_cast<std::size_t>(f.nodes[static_cast<std::size_t>(j)])];
-                EXPECT_NEAR(loc.weights[static_cast<std::size_t>(f.nodes[static_cast<std::size_t>(j)])],
-                            1.0 / f.count, 1e-6);
+                EXPECT_NEAR(loc.weights[static_cast<std::size_t>(f.nodes[static_cast<std::size_t>(j)])], 1.0 / f.count,
+                            1e-6);
             }
             EXPECT_NEAR(onFace, 1.0, 1e-6);
         }
@@ -161,13 +161,13 @@ TEST(CellShape, ClosestPointOnTriangleCoversEveryRegion) {
         double p[3];
         double q[3];
     } cases[] = {
-        {{0.2, 0.2, 1}, {0.2, 0.2, 0}},     // face
-        {{-1, -1, 0}, {0, 0, 0}},           // vertex a
-        {{2, -0.5, 0}, {1, 0, 0}},          // vertex b
-        {{-0.5, 2, 0}, {0, 1, 0}},          // vertex c
-        {{0.5, -1, 0}, {0.5, 0, 0}},        // edge ab
-        {{-1, 0.5, 0}, {0, 0.5, 0}},        // edge ac
-        {{1, 1, 0}, {0.5, 0.5, 0}},         // edge bc
+        {{0.2, 0.2, 1}, {0.2, 0.2, 0}}, // face
+        {{-1, -1, 0}, {0, 0, 0}},       // vertex a
+        {{2, -0.5, 0}, {1, 0, 0}},      // vertex b
+        {{-0.5, 2, 0}, {0, 1, 0}},      // vertex c
+        {{0.5, -1, 0}, {0.5, 0, 0}},    // edge ab
+        {{-1, 0.5, 0}, {0, 0.5, 0}},    // edge ac
+        {{1, 1, 0}, {0.5, 0.5, 0}},     // edge bc
     };
     for (const auto& k : cases) {
         double out[3], bary[3];

@@ -1,8 +1,8 @@
 #include "framework/geometry/GeometrySearch.h"
 #include "framework/geometry/LineCutter.h"
 
-#include "framework/core/Error.h"
 #include "TestMeshes.h"
+#include "framework/core/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,9 @@ namespace {
 double totalLength(const LineCutResult& cut) {
     double sum = 0;
     for (std::size_t s = 0; s + 1 < cut.segments.size(); s += 2)
-        sum += (TripletD(cut.vertices[std::size_t(cut.segments[s + 1])]) - TripletD(cut.vertices[std::size_t(cut.segments[s])])).length();
+        sum += (TripletD(cut.vertices[std::size_t(cut.segments[s + 1])]) -
+                TripletD(cut.vertices[std::size_t(cut.segments[s])]))
+                   .length();
     return sum;
 }
 
@@ -40,7 +42,7 @@ TEST(LineCut, AxisLinesCrossEveryCellOnceWithExactChords) {
         if (type == ShapeType::Hexahedron) {
             EXPECT_EQ(cut.vertices.size(), 6u);
             EXPECT_EQ(cut.chords.size(), 5u);
-            for (const auto& [e, len] : cut.chords) EXPECT_NEAR(len, 0.2, 1e-7);   // float nodes
+            for (const auto& [e, len] : cut.chords) EXPECT_NEAR(len, 0.2, 1e-7); // float nodes
         }
     }
 }
@@ -64,13 +66,14 @@ TEST(LineCut, LinesThroughNodesAndAlongSharedEdgesAndFacesGiveEachSegmentOnce) {
             LineCutter::cut(locator, p, {1, 0, 0}, cut);
             EXPECT_NEAR(totalLength(cut), 1.0, 1e-6) << int(type);
             std::vector<std::pair<int, int>> segs;
-            for (std::size_t s = 0; s < cut.segments.size(); s += 2) segs.emplace_back(cut.segments[s], cut.segments[s + 1]);
+            for (std::size_t s = 0; s < cut.segments.size(); s += 2)
+                segs.emplace_back(cut.segments[s], cut.segments[s + 1]);
             std::sort(segs.begin(), segs.end());
             EXPECT_EQ(std::adjacent_find(segs.begin(), segs.end()), segs.end());
         }
         // A line that only touches the box along one of its edges, and one that misses it.
         LineCutter::cut(locator, {0, 0, 0}, {1, 0, 0}, cut);
-        EXPECT_NEAR(totalLength(cut), 1.0, 1e-6);   // along the boundary edge: inside its cells' faces
+        EXPECT_NEAR(totalLength(cut), 1.0, 1e-6); // along the boundary edge: inside its cells' faces
         LineCutter::cut(locator, {0, 2, 0}, {1, 0, 0}, cut);
         EXPECT_TRUE(cut.vertices.empty());
         EXPECT_TRUE(cut.chords.empty());
@@ -116,7 +119,7 @@ TEST(LineCut, LineCandidatesContainEveryCellWhoseBoxTheLineCrosses) {
             LineCutResult cut;
             LineCutter::cut(locator, TripletD{o[0], o[1], o[2]}, TripletD{d[0], d[1], d[2]}, cut);
             double t0 = -1e300, t1 = 1e300;
-            const double planes[3][3] = {{1, -0.1, 0}, {0, 1, 0}, {0, 0, 1}};   // n·x in [0, 1]
+            const double planes[3][3] = {{1, -0.1, 0}, {0, 1, 0}, {0, 0, 1}}; // n·x in [0, 1]
             for (const auto& n : planes) {
                 const double no = n[0] * o[0] + n[1] * o[1] + n[2] * o[2], nd = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
                 double a = -no / nd, b = (1 - no) / nd;
@@ -128,11 +131,14 @@ TEST(LineCut, LineCandidatesContainEveryCellWhoseBoxTheLineCrosses) {
             EXPECT_NEAR(totalLength(cut), std::max(0.0, t1 - t0) * dlen, 1e-5) << int(type) << " trial " << trial;
             for (std::size_t s = 0; s < cut.segments.size(); s += 2) {
                 const TripletD mid = (TripletD(cut.vertices[std::size_t(cut.segments[s])]) +
-                                      TripletD(cut.vertices[std::size_t(cut.segments[s + 1])])) * 0.5;
+                                      TripletD(cut.vertices[std::size_t(cut.segments[s + 1])])) *
+                                     0.5;
                 CellHit hit;
                 EXPECT_TRUE(view.find(TripletF(mid), SearchMode::Containing, hit))
                     << int(type) << " trial " << trial << " mid " << mid.x << " " << mid.y << " " << mid.z << " len "
-                    << (TripletD(cut.vertices[std::size_t(cut.segments[s])]) - TripletD(cut.vertices[std::size_t(cut.segments[s + 1])])).length();
+                    << (TripletD(cut.vertices[std::size_t(cut.segments[s])]) -
+                        TripletD(cut.vertices[std::size_t(cut.segments[s + 1])]))
+                           .length();
             }
         }
     }

@@ -1,8 +1,8 @@
 #include "framework/geometry/GeometryIntersector.h"
 #include "framework/geometry/PlaneCutter.h"
 
-#include "framework/core/Error.h"
 #include "TestMeshes.h"
+#include "framework/core/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ double sectionArea(const TripletD& n, double d, double shear = 0.0) {
     for (int a = 0; a < 8; ++a)
         for (int b = a + 1; b < 8; ++b) {
             const int diff = a ^ b;
-            if (diff != 1 && diff != 2 && diff != 4) continue;   // box edges only
+            if (diff != 1 && diff != 2 && diff != 4) continue; // box edges only
             const double da = n.dot(corners[std::size_t(a)]) - d, db = n.dot(corners[std::size_t(b)]) - d;
             if ((da < 0) == (db < 0)) continue;
             const double w = db / (db - da);
@@ -75,7 +75,8 @@ CutCheck checkCut(const PlaneCutResult& cut, const MeshView& mesh, const Triplet
     std::vector<TripletF> sorted = cut.vertices;
     std::sort(sorted.begin(), sorted.end(),
               [](const TripletF& a, const TripletF& b) { return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z); });
-    for (std::size_t i = 1; i < sorted.size(); ++i) EXPECT_GT((TripletD(sorted[i]) - TripletD(sorted[i - 1])).length(), 1e-6);
+    for (std::size_t i = 1; i < sorted.size(); ++i)
+        EXPECT_GT((TripletD(sorted[i]) - TripletD(sorted[i - 1])).length(), 1e-6);
 
     std::map<std::pair<int, int>, int> directed;
     double area = 0.0;
@@ -86,7 +87,8 @@ CutCheck checkCut(const PlaneCutResult& cut, const MeshView& mesh, const Triplet
             TripletD normal{0, 0, 0};
             const TripletD o(cut.vertices[std::size_t(ids[0])]);
             for (std::size_t j = 1; j + 1 < m; ++j)
-                normal += (TripletD(cut.vertices[std::size_t(ids[j])]) - o).cross(TripletD(cut.vertices[std::size_t(ids[j + 1])]) - o);
+                normal += (TripletD(cut.vertices[std::size_t(ids[j])]) - o)
+                              .cross(TripletD(cut.vertices[std::size_t(ids[j + 1])]) - o);
             EXPECT_GT(normal.dot(n), 0.0);
             area += 0.5 * normal.length();
             for (std::size_t j = 0; j < m; ++j) {
@@ -162,7 +164,7 @@ TEST(PlaneCut, PlanesThroughNodesGiveOneVertexPerNodeAndEachInPlaneFaceOnce) {
                 EXPECT_EQ(cut.vertices.size(), nodesOnPlane);
                 for (const auto& e : cut.edges) EXPECT_EQ(e.nodeA, e.nodeB);
                 const CutCheck c = checkCut(cut, view, n);
-                EXPECT_EQ(c.boundaryEdges, 16u);   // 4 sides of 4 cell faces
+                EXPECT_EQ(c.boundaryEdges, 16u); // 4 sides of 4 cell faces
             }
         }
         // The diagonal plane x = y goes through nodes and edges (and cell faces of the
@@ -223,7 +225,8 @@ TEST(PlaneCut, IntersectorFillsTheGeometryWithFaceSetsAndAnEdgeInterpolant) {
     const auto domain = testmesh::geometry(mesh);
     Geometry cut;
     const TripletF n{0.3f, 0.4f, 0.866f};
-    const std::size_t faces = GeometryIntersector::intersectWithGeometry(&cut, "Domain", domain.get(), n, n.dot({0.5f, 0.5f, 0.5f}));
+    const std::size_t faces =
+        GeometryIntersector::intersectWithGeometry(&cut, "Domain", domain.get(), n, n.dot({0.5f, 0.5f, 0.5f}));
     EXPECT_GT(faces, 0u);
     std::size_t counted = 0;
     for (const std::string& name : cut.getFaceSetNames()) {
@@ -242,7 +245,8 @@ TEST(PlaneCut, IntersectorFillsTheGeometryWithFaceSetsAndAnEdgeInterpolant) {
     EXPECT_NEAR(area, sectionArea(TripletD(n), n.dot({0.5f, 0.5f, 0.5f}), 0.1), 1e-5);
 
     // Bad input: null geometries, zero normal, a geometry that is not empty.
-    EXPECT_THROW(GeometryIntersector::intersectWithGeometry(nullptr, "D", domain.get(), n, 0.0f), internal::nullPointer);
+    EXPECT_THROW(GeometryIntersector::intersectWithGeometry(nullptr, "D", domain.get(), n, 0.0f),
+                 internal::nullPointer);
     Geometry other;
     EXPECT_THROW(GeometryIntersector::intersectWithGeometry(&other, "D", domain.get(), {0, 0, 0}, 0.0f),
                  internal::badParam);

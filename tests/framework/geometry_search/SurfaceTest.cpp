@@ -1,13 +1,13 @@
 // Free edges, the face octree and projection onto surfaces.
 #include "framework/geometry/CellShape.h"
 #include "framework/geometry/GeometryIntersector.h"
-#include "framework/geometry/Octree.h"
 #include "framework/geometry/GeometrySearch.h"
+#include "framework/geometry/Octree.h"
 #include "framework/geometry/Projection.h"
 #include "framework/geometry/SurfaceLocator.h"
 
-#include "framework/core/Error.h"
 #include "TestMeshes.h"
+#include "framework/core/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -112,8 +112,8 @@ TEST(SurfaceLocator, ClosestDistanceMatchesTheBruteForceTwinFarFromTheOriginWith
             // Points anywhere, and points within 1e-4 of a vertex: there several faces' boxes
             // meet, closer than the rounding of single precision far from the origin.
             const TripletD away = centre + TripletD{g(rng), g(rng), g(rng)}.normalised() * r(rng);
-            const TripletD near =
-                TripletD(s->getVertices()[std::size_t(i) % s->getVertices().size()]) + TripletD{g(rng), g(rng), g(rng)} * 1e-4;
+            const TripletD near = TripletD(s->getVertices()[std::size_t(i) % s->getVertices().size()]) +
+                                  TripletD{g(rng), g(rng), g(rng)} * 1e-4;
             const TripletD p = i % 2 == 0 ? away : near;
             const double brute = bruteDistance(*s, p);
             SurfaceHit plain, hinted;
@@ -184,7 +184,7 @@ TEST(Projection, SeveralSurfacesKeepTheNearestAndStatisticsCountFarPointsAsFaile
         const double th = std::numbers::pi * (i + 0.5) / 40, ph = 0.37 * i;
         points.push_back({float(std::sin(th) * std::cos(ph)), float(std::sin(th) * std::sin(ph)), float(std::cos(th))});
     }
-    points.push_back({0, 0, 3});   // far from both: projected, but failed
+    points.push_back({0, 0, 3}); // far from both: projected, but failed
     points.push_back({0, 0, -3});
     HybridInterpolant interp;
     Geometry::ProjectionStatistics stats;
@@ -197,7 +197,8 @@ TEST(Projection, SeveralSurfacesKeepTheNearestAndStatisticsCountFarPointsAsFaile
         if (std::fabs(points[i].z) > 0.1f) {
             EXPECT_EQ(def.source, points[i].z > 0 ? 0 : 1) << i;
         }
-        const double best = std::min(bruteDistance(*north, TripletD(points[i])), bruteDistance(*south, TripletD(points[i])));
+        const double best =
+            std::min(bruteDistance(*north, TripletD(points[i])), bruteDistance(*south, TripletD(points[i])));
         EXPECT_NEAR(stats.getDistance(i), best, 1e-6);
     }
     EXPECT_EQ(interp.getInternalData(40).source, 0);
@@ -228,8 +229,8 @@ TEST(FreeEdges, CutPlanePerimeterAndBoundaryFiltering) {
     for (const Edge& e : edges) {
         const TripletF& a = cut.getVertices()[std::size_t(e[0])];
         const TripletF& b = cut.getVertices()[std::size_t(e[1])];
-        const bool onSide = (a.x == 0 && b.x == 0) || (a.x == 1 && b.x == 1) || (a.y == 0 && b.y == 0) ||
-                            (a.y == 1 && b.y == 1);
+        const bool onSide =
+            (a.x == 0 && b.x == 0) || (a.x == 1 && b.x == 1) || (a.y == 0 && b.y == 0) || (a.y == 1 && b.y == 1);
         EXPECT_TRUE(onSide);
     }
 
@@ -244,8 +245,9 @@ TEST(FreeEdges, CutPlanePerimeterAndBoundaryFiltering) {
         auto id = [](int i, int j, int k) { return (k * 5 + j) * 5 + i; };
         for (int a = 0; a < 4; ++a)
             for (int b = 0; b < 4; ++b) {
-                const std::array<int, 4> f = axis == 0 ? std::array<int, 4>{id(0, a, b), id(0, a + 1, b), id(0, a + 1, b + 1), id(0, a, b + 1)}
-                                                       : std::array<int, 4>{id(a, 0, b), id(a + 1, 0, b), id(a + 1, 0, b + 1), id(a, 0, b + 1)};
+                const std::array<int, 4> f =
+                    axis == 0 ? std::array<int, 4>{id(0, a, b), id(0, a + 1, b), id(0, a + 1, b + 1), id(0, a, b + 1)}
+                              : std::array<int, 4>{id(a, 0, b), id(a + 1, 0, b), id(a + 1, 0, b + 1), id(a, 0, b + 1)};
                 q->addElement(f);
             }
         return g;
@@ -255,7 +257,7 @@ TEST(FreeEdges, CutPlanePerimeterAndBoundaryFiltering) {
     std::vector<std::vector<int>> perBoundary;
     cut.findFreeEdgesOnBoundaries(boundaries, edges, vertices, &perBoundary);
     EXPECT_EQ(edges.size(), 8u);
-    EXPECT_EQ(vertices.size(), 9u);   // 5 along each side, the corner shared
+    EXPECT_EQ(vertices.size(), 9u); // 5 along each side, the corner shared
     ASSERT_EQ(perBoundary.size(), 2u);
     EXPECT_EQ(perBoundary[0].size(), 5u);
     EXPECT_EQ(perBoundary[1].size(), 5u);
@@ -278,9 +280,9 @@ TEST(FreeEdges, OrderOrientationAndNonManifoldEdges) {
     // Two triangles sharing an edge, and a third on that edge (non-manifold), plus a quad.
     Geometry g;
     TripletZELVector v;
-    for (const TripletF& p : {TripletF{0, 0, 0}, TripletF{1, 0, 0}, TripletF{0, 1, 0}, TripletF{1, 1, 0},
-                              TripletF{0.5f, 0.5f, 1}, TripletF{3, 0, 0}, TripletF{4, 0, 0}, TripletF{4, 1, 0},
-                              TripletF{3, 1, 0}})
+    for (const TripletF& p :
+         {TripletF{0, 0, 0}, TripletF{1, 0, 0}, TripletF{0, 1, 0}, TripletF{1, 1, 0}, TripletF{0.5f, 0.5f, 1},
+          TripletF{3, 0, 0}, TripletF{4, 0, 0}, TripletF{4, 1, 0}, TripletF{3, 1, 0}})
         v.push_back(p);
     g.setVertices(std::move(v));
     ShapeSet* t = g.addFaceSet("tri", ShapeType::Triangle, 0);
@@ -309,7 +311,8 @@ bool touchesBrute(const std::vector<TripletF>& v, const ShapeSet& set, int f, co
             mag = std::max(mag, std::fabs(double(v[std::size_t(id)][k])));
             c[k] += double(v[std::size_t(id)][k]) / n;
         }
-    const double tol = double(float(1e-5 * std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]}) + 4.0 * FLT_EPSILON * mag));
+    const double tol =
+        double(float(1e-5 * std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]}) + 4.0 * FLT_EPSILON * mag));
     const double q[3] = {p.x, p.y, p.z};
     for (int j = 0; j < (n == 3 ? 1 : n); ++j) {
         double a[3], b[3], d[3], out[3], bary[3];
@@ -348,7 +351,7 @@ TEST(Octree, FacesThatContainOrTouchAPointMatchTheBruteForceTwin) {
         tree.Construct(v, *set);
         EXPECT_EQ(tree.getNumFaces(), std::size_t(set->size()));
         EXPECT_GT(tree.getNumNodes(), 1u);
-        std::vector<TripletF> queries(v.begin(), v.end());   // every node: its faces
+        std::vector<TripletF> queries(v.begin(), v.end()); // every node: its faces
         std::uniform_real_distribution<float> w(-0.1f, 1.1f);
         for (int i = 0; i < 150; ++i) {
             // Points on the surface (a face's centre or edge midpoint) and off it.

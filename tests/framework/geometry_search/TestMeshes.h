@@ -30,8 +30,7 @@ struct Mesh {
     std::int64_t cells() const { return static_cast<std::int64_t>(connectivity.size()) / cell::nodeCount(type); }
 };
 
-inline Mesh box(ShapeType type, int nx, int ny, int nz, float shear = 0.0f, float jitter = 0.0f,
-                unsigned seed = 1) {
+inline Mesh box(ShapeType type, int nx, int ny, int nz, float shear = 0.0f, float jitter = 0.0f, unsigned seed = 1) {
     Mesh m;
     m.type = type;
     std::mt19937 rng(seed);
@@ -52,9 +51,8 @@ inline Mesh box(ShapeType type, int nx, int ny, int nz, float shear = 0.0f, floa
     for (int k = 0; k < nz; ++k)
         for (int j = 0; j < ny; ++j)
             for (int i = 0; i < nx; ++i) {
-                const int h[8] = {id(i, j, k),         id(i + 1, j, k),         id(i + 1, j + 1, k),
-                                  id(i, j + 1, k),     id(i, j, k + 1),         id(i + 1, j, k + 1),
-                                  id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)};
+                const int h[8] = {id(i, j, k),     id(i + 1, j, k),     id(i + 1, j + 1, k),     id(i, j + 1, k),
+                                  id(i, j, k + 1), id(i + 1, j, k + 1), id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)};
                 switch (type) {
                 case ShapeType::Hexahedron: m.connectivity.insert(m.connectivity.end(), h, h + 8); break;
                 case ShapeType::Wedge: {
@@ -88,8 +86,8 @@ inline Mesh box(ShapeType type, int nx, int ny, int nz, float shear = 0.0f, floa
     return m;
 }
 
-inline constexpr std::array<ShapeType, 4> kCellTypes = {ShapeType::Tetrahedron, ShapeType::Pyramid,
-                                                        ShapeType::Wedge, ShapeType::Hexahedron};
+inline constexpr std::array<ShapeType, 4> kCellTypes = {ShapeType::Tetrahedron, ShapeType::Pyramid, ShapeType::Wedge,
+                                                        ShapeType::Hexahedron};
 
 } // namespace zel::testmesh
 

@@ -15,8 +15,7 @@ class CommandLanguage : public OklTest {};
 
 } // namespace
 
-TEST_F(CommandLanguage, SessionTextRunsAsWritten)
-{
+TEST_F(CommandLanguage, SessionTextRunsAsWritten) {
     auto calc = std::make_shared<RecordingExecutor>();
     ActionDispatcher::instance()->registerExecutor("calculate", calc);
     run("# an oblique slice through every domain\n"
@@ -48,8 +47,7 @@ TEST_F(CommandLanguage, SessionTextRunsAsWritten)
     EXPECT_FALSE(calculator->getBoolValue("Verbose")); // the type's default
 }
 
-TEST_F(CommandLanguage, BlocksNestAndSingletonsAreNamedAfterTheirType)
-{
+TEST_F(CommandLanguage, BlocksNestAndSingletonsAreNamedAfterTheirType) {
     run("LIBRARY:\n"
         "  ROX:\n"
         "    EXPRESSIONS:\n"
@@ -83,8 +81,7 @@ TEST_F(CommandLanguage, BlocksNestAndSingletonsAreNamedAfterTheirType)
     EXPECT_EQ(db()->getTopObjects().size(), 2u);
 }
 
-TEST_F(CommandLanguage, ContinuationCommentsBlankLinesAndLineEnds)
-{
+TEST_F(CommandLanguage, ContinuationCommentsBlankLinesAndLineEnds) {
     run("\r\n"
         "   # a whole-line comment\r\n"
         "PLANE: P   # a trailing comment\r\n"
@@ -111,8 +108,7 @@ TEST_F(CommandLanguage, ContinuationCommentsBlankLinesAndLineEnds)
     EXPECT_EQ(p->getValue("Condition"), "a=b");
 }
 
-TEST_F(CommandLanguage, ReopeningChangesOnlyTheGivenParameters)
-{
+TEST_F(CommandLanguage, ReopeningChangesOnlyTheGivenParameters) {
     run("PLANE: P\n  Option = XY Plane\n  Z = 1 [m]\nEND\n");
     run("PLANE: P\n  Z = 2 [m]\n  Plane Bound = Circular\nEND\n");
     OKLObject* p = db()->getObjectByName("P");
@@ -140,8 +136,7 @@ TEST_F(CommandLanguage, ReopeningChangesOnlyTheGivenParameters)
     EXPECT_THROW(run("PLANE: P\nEND\n", 2), internal::badParam);
 }
 
-TEST_F(CommandLanguage, DeleteRemovesObjectsWithTheirChildren)
-{
+TEST_F(CommandLanguage, DeleteRemovesObjectsWithTheirChildren) {
     run("LIBRARY:\n  VARIABLE: A\n  END\n  VARIABLE: B\n  END\nEND\n"
         "PLANE: P1\nEND\nPLANE: P2\nEND\nPLANE: P3\nEND\n");
     run("> delete P1, /LIBRARY/VARIABLE:A, P3\n");
@@ -161,8 +156,7 @@ TEST_F(CommandLanguage, DeleteRemovesObjectsWithTheirChildren)
     run("> delete\n"); // nothing named: nothing to do
 }
 
-TEST_F(CommandLanguage, MalformedTextNamesTheLineAndAppliesNothing)
-{
+TEST_F(CommandLanguage, MalformedTextNamesTheLineAndAppliesNothing) {
     struct Case {
         std::string text;
         std::vector<std::string> fragments;
@@ -189,8 +183,7 @@ TEST_F(CommandLanguage, MalformedTextNamesTheLineAndAppliesNothing)
     }
 }
 
-TEST_F(CommandLanguage, AFailingBlockLeavesTheDatabaseAsItWas)
-{
+TEST_F(CommandLanguage, AFailingBlockLeavesTheDatabaseAsItWas) {
     run("PLANE: Keep\n  Option = XY Plane\nEND\nLINE: Line 1\nEND\n");
     // A block that clashes with an existing object of another type fails naming its line;
     // the blocks before it stay applied and the one after it does not run.
@@ -249,8 +242,7 @@ TEST_F(CommandLanguage, AFailingBlockLeavesTheDatabaseAsItWas)
     EXPECT_FALSE(db()->hasObject("Grandchild"));
 }
 
-TEST_F(CommandLanguage, ActionsGoToTheirExecutorsAndUnknownActionsFail)
-{
+TEST_F(CommandLanguage, ActionsGoToTheirExecutorsAndUnknownActionsFail) {
     auto rec = std::make_shared<RecordingExecutor>();
     ActionDispatcher::instance()->registerExecutor("calculate", rec);
     ActionDispatcher::instance()->registerExecutor("export", rec);
@@ -278,8 +270,7 @@ TEST_F(CommandLanguage, ActionsGoToTheirExecutorsAndUnknownActionsFail)
     EXPECT_EQ(names, (std::vector<std::string>{"calculate", "delete", "export", "fail"}));
 }
 
-TEST_F(CommandLanguage, ParserKeepsStatementsInTextOrder)
-{
+TEST_F(CommandLanguage, ParserKeepsStatementsInTextOrder) {
     const auto s = OKLProcessor::parse("A: a\n  p = 1\n  B:\n    q = 2\n  END\n  r = 3\nEND\n> go x, y\n");
     ASSERT_EQ(s.size(), 2u);
     ASSERT_EQ(s[0].items.size(), 3u);
@@ -294,10 +285,10 @@ TEST_F(CommandLanguage, ParserKeepsStatementsInTextOrder)
     EXPECT_EQ(s[1].line, 8);
 }
 
-TEST_F(CommandLanguage, SplitHelpers)
-{
+TEST_F(CommandLanguage, SplitHelpers) {
     using PD = ParamDefinition;
-    EXPECT_EQ(PD::splitNameValue("  Plane Type =  Slice "), (std::pair<std::string, std::string>{"Plane Type", "Slice"}));
+    EXPECT_EQ(PD::splitNameValue("  Plane Type =  Slice "),
+              (std::pair<std::string, std::string>{"Plane Type", "Slice"}));
     EXPECT_EQ(PD::splitNameValue("Condition = a = b"), (std::pair<std::string, std::string>{"Condition", "a = b"}));
     EXPECT_EQ(PD::splitNameValue("  PLANE: Slice 1"), (std::pair<std::string, std::string>{"PLANE: Slice 1", ""}));
     EXPECT_EQ(PD::splitNameValue("Empty ="), (std::pair<std::string, std::string>{"Empty", ""}));

@@ -13,48 +13,38 @@ namespace {
 
 class NameIndex : public OklTest {
 protected:
-    static std::unique_ptr<OKLObject> make(const std::string& type, const std::string& name)
-    {
+    static std::unique_ptr<OKLObject> make(const std::string& type, const std::string& name) {
         return ObjectFactory::instance()->createObject(type, name);
     }
     static OKLObject* addTop(const std::string& name) { return db()->addObject(make("GROUP", name)); }
-    static OKLObject* add(OKLObject* parent, const std::string& name)
-    {
+    static OKLObject* add(OKLObject* parent, const std::string& name) {
         return db()->addObject(make("ITEM", name), parent);
     }
 
     // The look-up as a walk: a top-level object of the name, else the first object of the
     // name met in the depth-first walk that lists every object.
-    static OKLObject* walkTwin(const std::string& name)
-    {
-        if (OKLObject* top = topTwin(name))
-            return top;
+    static OKLObject* walkTwin(const std::string& name) {
+        if (OKLObject* top = topTwin(name)) return top;
         for (OKLObject* o : db()->getAllObjects())
-            if (o->getName() == name)
-                return o;
+            if (o->getName() == name) return o;
         return nullptr;
     }
-    static OKLObject* topTwin(const std::string& name)
-    {
+    static OKLObject* topTwin(const std::string& name) {
         for (OKLObject* o : db()->getTopObjects())
-            if (o->getName() == name)
-                return o;
+            if (o->getName() == name) return o;
         return nullptr;
     }
 };
 
 // Every object of a free or database tree, the root first.
-std::vector<OKLObject*> subtree(OKLObject& root)
-{
+std::vector<OKLObject*> subtree(OKLObject& root) {
     std::vector<OKLObject*> out{&root};
     for (std::size_t i = 0; i < out.size(); ++i)
-        for (OKLObject* c : out[i]->getChildren())
-            out.push_back(c);
+        for (OKLObject* c : out[i]->getChildren()) out.push_back(c);
     return out;
 }
 
-std::string numbered(const char* prefix, int i)
-{
+std::string numbered(const char* prefix, int i) {
     std::string s = prefix;
     s += std::to_string(i);
     return s;
@@ -62,8 +52,7 @@ std::string numbered(const char* prefix, int i)
 
 } // namespace
 
-TEST_F(NameIndex, EqualNamesAnswerInWalkOrder)
-{
+TEST_F(NameIndex, EqualNamesAnswerInWalkOrder) {
     OKLObject* a = addTop("A");
     OKLObject* b = addTop("B");
     OKLObject* bx = add(b, "X"); // made first, but A and all below it walk first
@@ -99,15 +88,13 @@ TEST_F(NameIndex, EqualNamesAnswerInWalkOrder)
     EXPECT_EQ(db()->getObjectByName("Z"), z2);
 
     db()->clear();
-    for (const char* name : {"A", "B", "X", "P", "C1", "Z"})
-        EXPECT_FALSE(db()->hasObject(name)) << name;
+    for (const char* name : {"A", "B", "X", "P", "C1", "Z"}) EXPECT_FALSE(db()->hasObject(name)) << name;
 }
 
 // Random adds, deletes, renames (a new object of the new name takes over the children),
 // moves, command blocks (some failing and rolled back) and clears over a few names, so that
 // names are shared often; after every step each name is looked up both ways.
-TEST_F(NameIndex, MatchesTheWalkThroughRandomChanges)
-{
+TEST_F(NameIndex, MatchesTheWalkThroughRandomChanges) {
     const std::vector<std::string> names{"A", "B", "C", "D", "E", "F", "G"};
     const std::vector<std::string> types{"GROUP", "ITEM"};
     std::mt19937 rng(20240611);
@@ -175,8 +162,7 @@ TEST_F(NameIndex, MatchesTheWalkThroughRandomChanges)
             ASSERT_TRUE(db()->contains(o)) << o->getPath() << " after step " << step;
     };
     const auto expectFree = [&](OKLObject& root) {
-        for (OKLObject* o : subtree(root))
-            EXPECT_FALSE(db()->contains(o)) << o->getName();
+        for (OKLObject* o : subtree(root)) EXPECT_FALSE(db()->contains(o)) << o->getName();
     };
     // Adds a free tree under parent (null: the top level); the database refuses a name its
     // new siblings hold already.
@@ -217,8 +203,7 @@ TEST_F(NameIndex, MatchesTheWalkThroughRandomChanges)
                 std::unique_ptr<OKLObject> old = parent->releaseChild(o);
                 expectFree(*old);
                 std::unique_ptr<OKLObject> renamed = make(old->getType(), name);
-                for (OKLObject* c : old->getChildren())
-                    renamed->addChild(old->releaseChild(c));
+                for (OKLObject* c : old->getChildren()) renamed->addChild(old->releaseChild(c));
                 attach(std::move(renamed), parent);
             } else if (!db()->getTopObjectByName(name)) {
                 OKLObject* renamed = db()->addObject(make(o->getType(), name));
@@ -252,8 +237,7 @@ TEST_F(NameIndex, MatchesTheWalkThroughRandomChanges)
 
 // 200 top-level objects, each heading a chain 99 deep: every name is found without a walk
 // over the others (a walk would visit 10,000 objects a look-up on average).
-TEST_F(NameIndex, FindsEveryObjectOfTwentyThousand)
-{
+TEST_F(NameIndex, FindsEveryObjectOfTwentyThousand) {
     constexpr int chains = 200, depth = 100;
     std::vector<OKLObject*> made;
     made.reserve(chains * depth);
@@ -274,8 +258,7 @@ TEST_F(NameIndex, FindsEveryObjectOfTwentyThousand)
 
     int wrong = 0;
     for (OKLObject* o : made)
-        if (db()->getObjectByName(o->getName()) != o || !db()->contains(o))
-            ++wrong;
+        if (db()->getObjectByName(o->getName()) != o || !db()->contains(o)) ++wrong;
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(db()->getObjectByName("Twin"), first);
     EXPECT_EQ(db()->getObjectByName("Twin"), walkTwin("Twin"));

@@ -17,8 +17,7 @@ class Objects : public OklTest {};
 
 } // namespace
 
-TEST_F(Objects, TypedGettersReadNumbersWithUnits)
-{
+TEST_F(Objects, TypedGettersReadNumbersWithUnits) {
     OKLObject o("POINT", "P");
     o.setParameter("Point", "0, 0, 0.5 [m]");
     o.setParameter("Blank Separated", "1 2\t3");
@@ -69,13 +68,11 @@ TEST_F(Objects, TypedGettersReadNumbersWithUnits)
     EXPECT_THROW(o.getQuantityValue("Normal"), data::notFound);
 }
 
-TEST_F(Objects, TypesGiveDefaults)
-{
+TEST_F(Objects, TypesGiveDefaults) {
     const auto params = OKLCoreAPI::instance()->getParamsForObjectType("PLANE");
     auto find = [&](const std::string& name) {
         for (const auto& p : params)
-            if (p.getName() == name)
-                return p.getDefault();
+            if (p.getName() == name) return p.getDefault();
         return std::string("<none>");
     };
     EXPECT_EQ(find("Plane Type"), "Slice");
@@ -106,8 +103,7 @@ TEST_F(Objects, TypesGiveDefaults)
         OKLObject o(type, "x");
         for (const auto& p : ObjectTypeRegistry::instance()->get(type).params) {
             const auto open = p.getDefault().find('[');
-            if (open == std::string::npos)
-                continue;
+            if (open == std::string::npos) continue;
             SCOPED_TRACE(type + " / " + p.getName());
             const std::string unit = p.getDefault().substr(open + 1, p.getDefault().find(']') - open - 1);
             const std::string base = UnitsConverter::instance()->getBaseUnitsOf(unit);
@@ -125,8 +121,7 @@ TEST_F(Objects, TypesGiveDefaults)
     EXPECT_THROW(line->setParameter("Bad = Name", "1"), internal::badParam);
 }
 
-TEST_F(Objects, StateTextReadsBackAndSkipsResultLines)
-{
+TEST_F(Objects, StateTextReadsBackAndSkipsResultLines) {
     run("CALCULATOR:\n  Function = areaAve\n  Expression = Pressure\n  Location = Slice 1\nEND\n");
     OKLObject* calc = db()->getObjectByName("CALCULATOR");
     calc->setParameter("Result", "101325");
@@ -141,8 +136,7 @@ TEST_F(Objects, StateTextReadsBackAndSkipsResultLines)
     std::string kept;
     for (const std::string& line : StringUtilities::stringToVector(state, "\n")) {
         const auto [name, value] = ParamDefinition::splitNameValue(line);
-        if (name != "Result" && name != "Result Units")
-            kept += line + "\n";
+        if (name != "Result" && name != "Result Units") kept += line + "\n";
     }
     calc->setParameter("Function", "area"); // changed meanwhile; the kept text restores it
     run(kept, 1);
@@ -155,14 +149,14 @@ TEST_F(Objects, StateTextReadsBackAndSkipsResultLines)
     OKLObject* expr = db()->getObjectByPath("/LIBRARY/ROX/EXPRESSIONS");
     EXPECT_EQ(expr->getState(3), "LIBRARY:\n  ROX:\n    EXPRESSIONS:\n      Half = 0.5\n    END\n  END\nEND\n");
     EXPECT_EQ(expr->getState(OKLObject::StateSetParams | OKLObject::StateNoHeader), "Half = 0.5\n");
-    const std::string all = db()->getObjectByName("LIBRARY")->getState(OKLObject::StateSetParams | OKLObject::StateChildren);
+    const std::string all =
+        db()->getObjectByName("LIBRARY")->getState(OKLObject::StateSetParams | OKLObject::StateChildren);
     run("> delete LIBRARY\n");
     run(all);
     EXPECT_EQ(db()->getObjectByPath("/LIBRARY/ROX/EXPRESSIONS")->getValue("Half"), "0.5");
 }
 
-TEST_F(Objects, BuilderTextRoundTrips)
-{
+TEST_F(Objects, BuilderTextRoundTrips) {
     OKLBuilder b;
     b.pushRoot("PLANE", "Slice 1");
     b.addParam("Plane Type", "Slice");
@@ -211,8 +205,7 @@ TEST_F(Objects, BuilderTextRoundTrips)
     const std::vector<std::pair<std::string, std::string>> params = {
         {"Point", "0.5, 0.5, 0.5 [m]"}, {"Expression", "max(a, b) # not a comment\""}, {"Note", "x = y: z"}};
     for (const auto& [n, v] : params)
-        if (n != "Expression")
-            b.addParam(n, v);
+        if (n != "Expression") b.addParam(n, v);
     EXPECT_THROW(b.addParam("Expression", params[1].second), okl::error); // '#' outside quotes
     b.popAll();
     run(b.getOKL());

@@ -21,8 +21,7 @@ struct Event {
 class RecordingObserver : public Observer {
 public:
     void update(NotifyType type) override { types.push_back(type); }
-    void objectNotify(NotifyType type, const OKLObject& object) override
-    {
+    void objectNotify(NotifyType type, const OKLObject& object) override {
         Observer::objectNotify(type, object);
         events.push_back({type, object.getPath()});
     }
@@ -33,12 +32,11 @@ public:
 // Records its calls; a value type like the real calc functions.
 class RecordingCalc : public CalcBase {
 public:
-    explicit RecordingCalc(std::shared_ptr<std::vector<std::string>> log, bool fail = false) : m_log(std::move(log)), m_fail(fail) {}
-    void operator()(OKLObject* object, const std::string& action) override
-    {
+    explicit RecordingCalc(std::shared_ptr<std::vector<std::string>> log, bool fail = false)
+        : m_log(std::move(log)), m_fail(fail) {}
+    void operator()(OKLObject* object, const std::string& action) override {
         m_log->push_back(object->getName() + ":" + action + ":" + object->getValue("Plane Type"));
-        if (m_fail)
-            throw data::invalid("RecordingCalc", "operator()", "cannot build");
+        if (m_fail) throw data::invalid("RecordingCalc", "operator()", "cannot build");
     }
     CalcBase* clone() const override { return new RecordingCalc(*this); }
 
@@ -51,13 +49,11 @@ private:
 class CountingPlane : public OKLObject {
 public:
     using OKLObject::OKLObject;
-    void setParameter(const std::string& name, const std::string& value) override
-    {
+    void setParameter(const std::string& name, const std::string& value) override {
         ++settings;
         OKLObject::setParameter(name, value);
     }
-    void finishParameters() override
-    {
+    void finishParameters() override {
         ++finishings;
         OKLObject::finishParameters();
     }
@@ -67,11 +63,11 @@ public:
 
 } // namespace
 
-TEST_F(Database, PathsAndNames)
-{
+TEST_F(Database, PathsAndNames) {
     run("PLANE: Plane 1\nEND\n"
         "LIBRARY:\n  ROX:\n    EXPRESSIONS:\n    END\n  END\n  VARIABLE: Pressure\n  END\nEND\n"
-        "DATA READER:\n  CASE: Case 1\n    DOMAIN: Twin\n    END\n  END\n  CASE: Case 2\n    DOMAIN: Twin\n    END\n  END\nEND\n");
+        "DATA READER:\n  CASE: Case 1\n    DOMAIN: Twin\n    END\n  END\n  CASE: Case 2\n    DOMAIN: Twin\n    END\n  "
+        "END\nEND\n");
     OKLCoreAPI* api = OKLCoreAPI::instance();
     EXPECT_EQ(api->toValidatedPath("Plane 1"), "/PLANE:Plane 1");
     EXPECT_EQ(api->toValidatedPath("/PLANE:Plane 1"), "/PLANE:Plane 1");
@@ -80,10 +76,11 @@ TEST_F(Database, PathsAndNames)
     EXPECT_EQ(api->toValidatedPath("/Plane 1"), "/PLANE:Plane 1"); // a component without type
     EXPECT_EQ(api->toValidatedPath("/LIBRARY/ROX/EXPRESSIONS"), "/LIBRARY/ROX/EXPRESSIONS");
     EXPECT_EQ(api->toValidatedPath("/LIBRARY/ROX/EXPRESSIONS:"), "/LIBRARY/ROX/EXPRESSIONS");
-    EXPECT_EQ(api->toValidatedPath("Pressure"), "/LIBRARY/VARIABLE:Pressure"); // nested, unique
+    EXPECT_EQ(api->toValidatedPath("Pressure"), "/LIBRARY/VARIABLE:Pressure");       // nested, unique
     EXPECT_EQ(api->toValidatedPath("Twin"), "/DATA READER/CASE:Case 1/DOMAIN:Twin"); // first met
     EXPECT_EQ(api->toValidatedPath("/DATA READER/CASE:Case 2/DOMAIN:Twin"), "/DATA READER/CASE:Case 2/DOMAIN:Twin");
-    expectError<data::notFound>([&] { api->toValidatedPath("/LINE:Plane 1"); }, {.fragments = {"/LINE:Plane 1"}}); // wrong type
+    expectError<data::notFound>([&] { api->toValidatedPath("/LINE:Plane 1"); },
+                                {.fragments = {"/LINE:Plane 1"}}); // wrong type
     expectError<data::notFound>([&] { api->toValidatedPath("Plane 2"); }, {.fragments = {"'Plane 2'"}});
     EXPECT_THROW(api->toValidatedPath(""), data::notFound);
     EXPECT_THROW(api->toValidatedPath("/"), data::notFound);
@@ -98,8 +95,8 @@ TEST_F(Database, PathsAndNames)
     // Names are unique among siblings only.
     EXPECT_THROW(db()->addObject(ObjectFactory::instance()->createObject("LINE", "Plane 1")), data::duplicate);
     EXPECT_THROW(db()->addObject(nullptr), internal::nullPointer);
-    OKLObject* free = db()->addObject(ObjectFactory::instance()->createObject("LINE", "Plane 1"),
-                                      db()->getObjectByPath("/LIBRARY"));
+    OKLObject* free =
+        db()->addObject(ObjectFactory::instance()->createObject("LINE", "Plane 1"), db()->getObjectByPath("/LIBRARY"));
     EXPECT_EQ(free->getPath(), "/LIBRARY/LINE:Plane 1");
     EXPECT_EQ(db()->getObjectByName("Plane 1")->getType(), "PLANE"); // the top-level one first
 
@@ -111,8 +108,7 @@ TEST_F(Database, PathsAndNames)
     EXPECT_EQ(OKLObject("CALCULATOR", "").getName(), "CALCULATOR");
 }
 
-TEST_F(Database, ListingsByTypeCategoryAndParameter)
-{
+TEST_F(Database, ListingsByTypeCategoryAndParameter) {
     run("DOMAIN: Fluid\nEND\nDOMAIN: Solid\nEND\n"
         "PLANE: Slice 1\nEND\nLINE: Line 1\nEND\nPOINT: Point 1\nEND\nCOORD FRAME: Coord 1\nEND\n"
         "SCALAR VARIABLE: Pressure\n  Related Object = Surf\nEND\nUSER VECTOR VARIABLE: V\nEND\n"
@@ -135,8 +131,7 @@ TEST_F(Database, ListingsByTypeCategoryAndParameter)
     const OKLObject* slice = db()->getObjectByName("Slice 1");
     for (const char* k : {"geometry", "point", "surface", "mesh-density", "edge-based", "PLANE"})
         EXPECT_TRUE(slice->isA(k)) << k;
-    for (const char* k : {"line", "volume", "region2d", "variable"})
-        EXPECT_FALSE(slice->isA(k)) << k;
+    for (const char* k : {"line", "volume", "region2d", "variable"}) EXPECT_FALSE(slice->isA(k)) << k;
     EXPECT_TRUE(db()->getObjectByName("inlet")->isA("region2d"));
     EXPECT_TRUE(db()->getObjectByName("Line 1")->isA("line"));
     EXPECT_TRUE(db()->getObjectByName("Fluid")->isA("volume"));
@@ -150,8 +145,7 @@ TEST_F(Database, ListingsByTypeCategoryAndParameter)
     EXPECT_TRUE(db()->getObjectByName("Coord 1")->getDomainNameList().empty());
 }
 
-TEST_F(Database, ObjectInfoListsObjectsAndParametersDepthFirst)
-{
+TEST_F(Database, ObjectInfoListsObjectsAndParametersDepthFirst) {
     run("LIBRARY:\n"
         "  VARIABLE: Velocity\n"
         "    Tensor Type = VECTOR\n"
@@ -194,8 +188,7 @@ TEST_F(Database, ObjectInfoListsObjectsAndParametersDepthFirst)
     EXPECT_THROW(OKLAPI::instance()->deleteObj("/LIBRARY"), okl::error);
 }
 
-TEST_F(Database, ObserversHearCreationChangeAndDeletion)
-{
+TEST_F(Database, ObserversHearCreationChangeAndDeletion) {
     RecordingObserver obs;
     db()->addObserver(&obs);
     db()->addObserver(&obs); // once only
@@ -234,8 +227,7 @@ TEST_F(Database, ObserversHearCreationChangeAndDeletion)
                                               {NotifyVariablesChanged, t}}));
 }
 
-TEST_F(Database, CalcFunctionRunsWhenAnObjectOfItsTypeChanges)
-{
+TEST_F(Database, CalcFunctionRunsWhenAnObjectOfItsTypeChanges) {
     auto log = std::make_shared<std::vector<std::string>>();
     CalcRegistry::instance()->registerCalcFunc("PLANE", RecordingCalc(log));
     run("PLANE: A\n  Plane Type = Sample\nEND\nLINE: L\nEND\n");
@@ -263,8 +255,7 @@ TEST_F(Database, CalcFunctionRunsWhenAnObjectOfItsTypeChanges)
     EXPECT_EQ(CalcRegistry::instance()->find("PLANE"), nullptr);
 }
 
-TEST_F(Database, FactoryBuildsTheSubclassOfAType)
-{
+TEST_F(Database, FactoryBuildsTheSubclassOfAType) {
     ObjectTypeRegistry::instance()->setFactory("PLANE", [](const std::string& type, const std::string& name) {
         return std::make_unique<CountingPlane>(type, name);
     });
@@ -279,9 +270,8 @@ TEST_F(Database, FactoryBuildsTheSubclassOfAType)
     EXPECT_EQ(dynamic_cast<CountingPlane*>(ObjectFactory::instance()->createObject("LINE", "Q").get()), nullptr);
 
     // A factory that breaks its contract is caught, and the block is not applied.
-    ObjectTypeRegistry::instance()->setFactory("LINE", [](const std::string&, const std::string& name) {
-        return std::make_unique<OKLObject>("POINT", name);
-    });
+    ObjectTypeRegistry::instance()->setFactory(
+        "LINE", [](const std::string&, const std::string& name) { return std::make_unique<OKLObject>("POINT", name); });
     expectError<okl::error>([] { run("LINE: L\nEND\n"); }, {.fragments = {"Line 1", "POINT"}});
     EXPECT_FALSE(db()->hasObject("L"));
 

@@ -15,8 +15,7 @@ struct UnitSystemFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(UnitSystemFixture, SIDefaultsAndHostSettings)
-{
+TEST_F(UnitSystemFixture, SIDefaultsAndHostSettings) {
     EXPECT_EQ(&h, EngineUnitSystemHandler::instance());
     EXPECT_EQ(h.getPreferredUnitFor("Pressure"), "Pa");
     EXPECT_EQ(h.getPreferredUnitFor("Temperature"), "K");
@@ -37,8 +36,7 @@ TEST_F(UnitSystemFixture, SIDefaultsAndHostSettings)
     EXPECT_EQ(h.getPreferredUnitFor("Pressure"), "Pa");
 }
 
-TEST_F(UnitSystemFixture, QuantityTypeTieRule)
-{
+TEST_F(UnitSystemFixture, QuantityTypeTieRule) {
     EXPECT_EQ(h.getQuantityTypeFromUnits("K"), "Temperature");
     EXPECT_EQ(h.getQuantityTypeFromUnits("C"), "Temperature");
     EXPECT_EQ(h.getQuantityTypeFromUnits("kg m^-1 s^-2"), "Pressure"); // before "Stress"
@@ -51,8 +49,7 @@ TEST_F(UnitSystemFixture, QuantityTypeTieRule)
     EXPECT_THROW(h.getQuantityTypeFromUnits("m^x"), data::invalid);
 }
 
-TEST_F(UnitSystemFixture, ConvertsToPreferredUnits)
-{
+TEST_F(UnitSystemFixture, ConvertsToPreferredUnits) {
     // SI: base units become the named SI unit of the quantity.
     Quantity q = h.convertToUserUnits(Quantity(3.0f, "kg m s^-2"));
     EXPECT_FLOAT_EQ(q.getValue(), 3.0f);

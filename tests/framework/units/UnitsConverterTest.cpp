@@ -12,21 +12,16 @@ constexpr double kPi = std::numbers::pi;
 
 namespace {
 
-UnitsConverter& uc()
-{
-    return *UnitsConverter::instance();
-}
+UnitsConverter& uc() { return *UnitsConverter::instance(); }
 
-double conv(const std::string& from, const std::string& to, double v, bool difference = false)
-{
+double conv(const std::string& from, const std::string& to, double v, bool difference = false) {
     double out = 0.0;
     EXPECT_TRUE(uc().convertUnits(from, to, v, out, difference));
     return out;
 }
 
 // Expects data::invalid whose message names the text.
-void expectInvalidNaming(const std::string& units)
-{
+void expectInvalidNaming(const std::string& units) {
     try {
         uc().dimsFromUnits(units);
         ADD_FAILURE() << "'" << units << "' parsed";
@@ -37,8 +32,7 @@ void expectInvalidNaming(const std::string& units)
 
 } // namespace
 
-TEST(UnitDimensions, ValuesArithmeticAndCommaString)
-{
+TEST(UnitDimensions, ValuesArithmeticAndCommaString) {
     UnitDimensions d;
     EXPECT_TRUE(d.isDimensionless());
     EXPECT_EQ(d.commaString(), "0,0,0,0,0,0,0,0,0,0");
@@ -63,8 +57,7 @@ TEST(UnitDimensions, ValuesArithmeticAndCommaString)
     EXPECT_EQ(third + third + third, UnitDimensions(0, 1, 0));
 }
 
-TEST(UnitsConverter, ParsesTheUnitTextsOfTheSystem)
-{
+TEST(UnitsConverter, ParsesTheUnitTextsOfTheSystem) {
     struct Case {
         const char* text;
         const char* base;
@@ -108,8 +101,8 @@ TEST(UnitsConverter, ParsesTheUnitTextsOfTheSystem)
         {"Dimensionless", "", 1},
         {"", "", 1},
         {"  ", "", 1},
-        {"cd", "cd", 1},      // candela, not centi-day
-        {"mol", "mol", 1},    // not milli-"ol"
+        {"cd", "cd", 1},   // candela, not centi-day
+        {"mol", "mol", 1}, // not milli-"ol"
         {"hPa", "kg m^-1 s^-2", 100},
         {"g cm^-3", "kg m^-3", 1e3},
         {"kg/m^3", "kg m^-3", 1},
@@ -143,10 +136,9 @@ TEST(UnitsConverter, ParsesTheUnitTextsOfTheSystem)
     EXPECT_THROW(uc().getBaseUnitName(reserved), data::invalid);
 }
 
-TEST(UnitsConverter, BadTextsAreErrorsNamingTheText)
-{
-    for (const char* bad : {"kg m^", "furlong", "m^x", "m^", "kg^-", "(m", "m)", "m s^-1 /", "/ s", "m * * s",
-                            "2 m", "m^(1/0)", "m2", "KG", "m^ 2", "()", "m^--1"}) {
+TEST(UnitsConverter, BadTextsAreErrorsNamingTheText) {
+    for (const char* bad : {"kg m^", "furlong", "m^x", "m^", "kg^-", "(m", "m)", "m s^-1 /", "/ s", "m * * s", "2 m",
+                            "m^(1/0)", "m2", "KG", "m^ 2", "()", "m^--1"}) {
         SCOPED_TRACE(bad);
         expectInvalidNaming(bad);
         EXPECT_FALSE(uc().isValidUnit(bad));
@@ -165,8 +157,7 @@ TEST(UnitsConverter, BadTextsAreErrorsNamingTheText)
     }
 }
 
-TEST(UnitsConverter, ConvertsScalesAndTemperatureOffsets)
-{
+TEST(UnitsConverter, ConvertsScalesAndTemperatureOffsets) {
     EXPECT_NEAR(conv("C", "K", 0), 273.15, 1e-12);
     EXPECT_NEAR(conv("F", "K", 32), 273.15, 1e-12);
     EXPECT_NEAR(conv("F", "C", 212), 100, 1e-12);
@@ -219,8 +210,7 @@ TEST(UnitsConverter, ConvertsScalesAndTemperatureOffsets)
     EXPECT_FALSE(uc().areCompatible("Pa", "N"));
 }
 
-TEST(UnitsConverter, QuantitiesAndTheirBaseUnits)
-{
+TEST(UnitsConverter, QuantitiesAndTheirBaseUnits) {
     EXPECT_EQ(uc().getBaseUnitsFromQuant("Length"), "m");
     EXPECT_EQ(uc().getBaseUnitsFromQuant("Area"), "m^2");
     EXPECT_EQ(uc().getBaseUnitsFromQuant("Volume"), "m^3");
@@ -263,8 +253,7 @@ TEST(UnitsConverter, QuantitiesAndTheirBaseUnits)
     EXPECT_THROW(uc().addQuantity("Bad", "furlong"), data::invalid);
 }
 
-TEST(Quantity, UndefinedAndConversion)
-{
+TEST(Quantity, UndefinedAndConversion) {
     const Quantity u;
     EXPECT_TRUE(u.isUndefined());
     EXPECT_EQ(u.getValue(), UNDEFINED_VALUE);

@@ -23,8 +23,7 @@ protected:
     void TearDown() override { viewer()->clear(); }
     static ViewerInterface* viewer() { return ViewerInterface::instance(); }
     // A unit square that lives as long as the test.
-    Geometry* unitSquareHeld()
-    {
+    Geometry* unitSquareHeld() {
         m_held = unitSquare();
         return m_held.get();
     }
@@ -32,8 +31,7 @@ protected:
 };
 
 // The unit square [0,1]² at z = 0, one quadrilateral with normal +Z.
-std::unique_ptr<Geometry> unitSquare()
-{
+std::unique_ptr<Geometry> unitSquare() {
     auto g = std::make_unique<Geometry>();
     g->setVertices(TripletZELVector({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}));
     const int face[4] = {0, 1, 2, 3};
@@ -41,8 +39,7 @@ std::unique_ptr<Geometry> unitSquare()
     return g;
 }
 
-TEST_F(Viewer, DrawAndDeleteBookkeeping)
-{
+TEST_F(Viewer, DrawAndDeleteBookkeeping) {
     const Geometry& square = *unitSquareHeld();
     GraphicObject graphic;
     viewer()->draw("/PLANE:P", "D1", square, graphic);
@@ -79,8 +76,7 @@ TEST_F(Viewer, DrawAndDeleteBookkeeping)
     EXPECT_THROW(viewer()->draw("", "D1", square, graphic), internal::badParam);
 }
 
-TEST_F(Viewer, DrawingKeepsACopy)
-{
+TEST_F(Viewer, DrawingKeepsACopy) {
     auto square = unitSquare();
     const float t[4] = {1, 2, 3, 4};
     auto temperature = std::make_unique<ScalarVariable>(t, 4);
@@ -96,8 +92,7 @@ TEST_F(Viewer, DrawingKeepsACopy)
     EXPECT_EQ(item->graphic.getGeometry(), nullptr); // the borrowed pointer is not kept
 }
 
-TEST_F(Viewer, ProjectedAreaOfAUnitSquare)
-{
+TEST_F(Viewer, ProjectedAreaOfAUnitSquare) {
     const Geometry& square = *unitSquareHeld();
     GraphicObject graphic;
     viewer()->draw("/PLANE:P", "", square, graphic);
@@ -144,8 +139,7 @@ struct VtkFile {
     std::map<std::string, std::vector<float>> arrays;
 };
 
-VtkFile readVtk(const std::string& file)
-{
+VtkFile readVtk(const std::string& file) {
     std::ifstream in(file);
     EXPECT_TRUE(in.good()) << file;
     VtkFile vtk;
@@ -163,8 +157,7 @@ VtkFile readVtk(const std::string& file)
             std::string type;
             in >> vtk.points >> type;
             vtk.coordinates.resize(vtk.points);
-            for (auto& p : vtk.coordinates)
-                in >> p.x >> p.y >> p.z;
+            for (auto& p : vtk.coordinates) in >> p.x >> p.y >> p.z;
         } else if (word == "VERTICES" || word == "LINES" || word == "POLYGONS") {
             std::size_t n = 0, size = 0;
             in >> n >> size;
@@ -173,11 +166,9 @@ VtkFile readVtk(const std::string& file)
                 int k = 0;
                 in >> k;
                 std::vector<int> cell(std::size_t(k), 0);
-                for (int& v : cell)
-                    in >> v;
+                for (int& v : cell) in >> v;
                 read += 1 + cell.size();
-                if (word == "POLYGONS")
-                    vtk.polygonCells.push_back(cell);
+                if (word == "POLYGONS") vtk.polygonCells.push_back(cell);
             }
             EXPECT_EQ(read, size) << word;
             (word == "VERTICES" ? vtk.vertices : word == "LINES" ? vtk.lines : vtk.polygons) = n;
@@ -193,8 +184,7 @@ VtkFile readVtk(const std::string& file)
             }
             std::vector<float>& values = vtk.arrays[name];
             values.resize(components * vtk.pointData);
-            for (float& v : values)
-                in >> v;
+            for (float& v : values) in >> v;
         } else {
             ADD_FAILURE() << "unexpected '" << word << "' in " << file;
             break;
@@ -203,8 +193,7 @@ VtkFile readVtk(const std::string& file)
     return vtk;
 }
 
-TEST_F(Viewer, WritesVtkPolyDataFiles)
-{
+TEST_F(Viewer, WritesVtkPolyDataFiles) {
     // Two quadrilaterals and a triangle, with two feature lines, a scalar with a blank in its
     // name (undefined at one vertex) and a vector.
     Geometry g;
@@ -223,8 +212,7 @@ TEST_F(Viewer, WritesVtkPolyDataFiles)
     auto velocity = std::make_unique<VectorVariable>();
     velocity->setName("Velocity");
     TripletZELVector u;
-    for (int i = 0; i < 7; ++i)
-        u.push_back({float(i), 0.5f, -float(i)});
+    for (int i = 0; i < 7; ++i) u.push_back({float(i), 0.5f, -float(i)});
     velocity->setTripletValues(u);
     g.addVariable(std::move(velocity));
     viewer()->draw("/USER SURFACE:Blade/Tip", "Rotor Domain", g, GraphicObject());
@@ -272,8 +260,7 @@ TEST_F(Viewer, WritesVtkPolyDataFiles)
     }
 }
 
-TEST_F(Viewer, ColourMapsAndGraphicSettings)
-{
+TEST_F(Viewer, ColourMapsAndGraphicSettings) {
     ColourMapDB* maps = ColourMapDB::instance();
     ColourMap* defaultMap = maps->getMap("");
     EXPECT_EQ(defaultMap, maps->getMap("Default Colour Map"));

@@ -80,7 +80,7 @@ TEST(TicksTest, FiveToSevenRoundTicksOnRandomRanges) {
     EXPECT_EQ(niceTicks(3.0, 3.0).size(), 1u);
     double step = 0.0;
     const std::vector<double> t = niceTicks(0.0, 1.0, &step);
-    EXPECT_EQ(formatTick(t[1], step), "0.25");  // 0, 0.25, ..., 1: the largest step with 5 to 7
+    EXPECT_EQ(formatTick(t[1], step), "0.25"); // 0, 0.25, ..., 1: the largest step with 5 to 7
     EXPECT_EQ(formatTick(0.0, 0.5), "0.0");
     EXPECT_EQ(formatTick(1500.0, 500.0), "1500");
 }

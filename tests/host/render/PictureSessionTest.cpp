@@ -44,7 +44,8 @@ Image readPng(const fs::path& file) {
         const unsigned char* data = cairo_image_surface_get_data(s);
         for (int y = 0; y < image.height; ++y)
             for (int x = 0; x < image.width; ++x)
-                image.pixels.push_back(*reinterpret_cast<const std::uint32_t*>(data + y * stride + 4 * x) | 0xFF000000u);
+                image.pixels.push_back(*reinterpret_cast<const std::uint32_t*>(data + y * stride + 4 * x) |
+                                       0xFF000000u);
     }
     cairo_surface_destroy(s);
     return image;
@@ -114,15 +115,16 @@ protected:
         fs::create_directories(folder);
         host->setPictureFolder(folder);
         host->loadCase(cubeCase(8), {});
-        host->runSession("PLANE: Mid\n  Option = XY Plane\n  Z = 0.55 [m]\nEND\n"
-                         "LINE: Along X\n  Line Type = Cut\n  Point 1 = 0, 0.5, 0.55 [m]\n  Point 2 = 1, 0.5, 0.55 [m]\nEND\n"
-                         "LINE: Rake\n  Line Type = Sample\n  Line Samples = 5\n"
-                         "  Point 1 = 0.1, 0.5, 0.55 [m]\n  Point 2 = 0.9, 0.5, 0.55 [m]\nEND\n",
-                         "setup");
+        host->runSession(
+            "PLANE: Mid\n  Option = XY Plane\n  Z = 0.55 [m]\nEND\n"
+            "LINE: Along X\n  Line Type = Cut\n  Point 1 = 0, 0.5, 0.55 [m]\n  Point 2 = 1, 0.5, 0.55 [m]\nEND\n"
+            "LINE: Rake\n  Line Type = Sample\n  Line Samples = 5\n"
+            "  Point 1 = 0.1, 0.5, 0.55 [m]\n  Point 2 = 0.9, 0.5, 0.55 [m]\nEND\n",
+            "setup");
     }
     void TearDown() override {
         HostTest::TearDown();
-        if (std::getenv("ZEL_KEEP_PICTURES") == nullptr) fs::remove_all(folder);  // set it to look at them
+        if (std::getenv("ZEL_KEEP_PICTURES") == nullptr) fs::remove_all(folder); // set it to look at them
     }
     const PictureRecord& last() const { return host->pictures().back(); }
 
@@ -160,7 +162,8 @@ TEST_F(PictureTest, LinearFieldOnASliceHasTheMapsColoursAndTheFieldsRange) {
     // x to the right, y up, and nothing drawn beside the square.
     EXPECT_LT(r.projection.pixelX(TripletD(0.1, 0.5, 0.55)), r.projection.pixelX(TripletD(0.9, 0.5, 0.55)));
     EXPECT_GT(r.projection.pixelY(TripletD(0.5, 0.1, 0.55)), r.projection.pixelY(TripletD(0.5, 0.9, 0.55)));
-    const Rgb outside = image.at(r.projection.pixelX(TripletD(-0.05, 0.5, 0.55)), r.projection.pixelY(TripletD(-0.05, 0.5, 0.55)));
+    const Rgb outside =
+        image.at(r.projection.pixelX(TripletD(-0.05, 0.5, 0.55)), r.projection.pixelY(TripletD(-0.05, 0.5, 0.55)));
     EXPECT_EQ(difference(outside, {1, 1, 1}), 0);
 
     // A fixed range in other units, another map, and the mesh drawn over the colours.
@@ -173,7 +176,7 @@ TEST_F(PictureTest, LinearFieldOnASliceHasTheMapsColoursAndTheFieldsRange) {
     EXPECT_NE(last().summary.find("Pressure [kPa]"), std::string::npos) << last().summary;
     const Image fixed = readPng(folder / "fixed.png");
     const ColourMap& diverging = ColourMap::byName("Cool to Warm");
-    for (const double x : {0.3125, 0.5625, 0.8125}) {  // cell centres: away from the mesh lines
+    for (const double x : {0.3125, 0.5625, 0.8125}) { // cell centres: away from the mesh lines
         const TripletD p(x, 0.5625, 0.55);
         const double t = (0.45 + 2 * x + 3 * 0.5625) / 10.0;
         EXPECT_LE(difference(fixed.at(f.projection.pixelX(p), f.projection.pixelY(p)), diverging.at(t)),
@@ -234,7 +237,8 @@ TEST_F(PictureTest, BadInputIsAClearErrorAndWritesNoFile) {
     const fs::path flat = scratchFile("zel-pictures-surfaces", "flat.txt",
                                       "0.1, 0.5, 0.5\n0.5, 0.5, 0.5\n0.9, 0.5, 0.5\n[Faces]\n0 1 2\n");
     host->runSession("PLANE: Far\n  Option = XY Plane\n  Z = 5 [m]\nEND\n"
-                     "USER SURFACE: Flat\n  Option = From File\n  Input File = " + flat.string() + "\nEND\n",
+                     "USER SURFACE: Flat\n  Option = From File\n  Input File = " +
+                         flat.string() + "\nEND\n",
                      "setup");
     const std::pair<std::string, std::string> cases[] = {
         {"> picture Nowhere, Pressure, a.png", "Location 'Nowhere' does not exist."},
@@ -319,7 +323,7 @@ TEST_F(PictureTest, APlotMarksTheSamplePointsOfARake) {
     const render::PlotResult& cut = *host->pictures()[1].plot;
     const Image rakeImage = readPng(host->pictures()[0].file), cutImage = readPng(host->pictures()[1].file);
     for (int i = 0; i < 5; ++i) {
-        const double s = 0.2 * i;  // arc length from Point 1
+        const double s = 0.2 * i; // arc length from Point 1
         const double above = rake.pixelY(1.0) - 2.5;
         EXPECT_TRUE(colourNear(rakeImage, rake.pixelX(s), above, rake.colours[0], 0)) << "no marker at " << s;
         if (i < 4) {
@@ -345,7 +349,7 @@ TEST_F(PictureTest, WithoutAFolderPicturesAreCheckedAndSkippedWithOneNotice) {
 }
 
 TEST_F(PictureTest, TheDemoWritesItsPicturesIntoTheFolder) {
-    host.reset();  // one Host at a time: zelpost makes its own
+    host.reset(); // one Host at a time: zelpost makes its own
     std::ostringstream out, err;
     const fs::path demo = folder / "demo";
     EXPECT_EQ(runZelpost({"--demo", "--pictures", demo.string()}, out, err), 0) << err.str();
@@ -355,7 +359,8 @@ TEST_F(PictureTest, TheDemoWritesItsPicturesIntoTheFolder) {
         if (readPng(e.path()).width == 1600) ++pngs;
     }
     EXPECT_GE(pngs, 3u);
-    EXPECT_NE(out.str().find("wrote " + (demo / "demo-mid-plane-velocity.png").string()), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("wrote " + (demo / "demo-mid-plane-velocity.png").string()), std::string::npos)
+        << out.str();
 }
 
 #else

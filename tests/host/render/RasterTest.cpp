@@ -83,14 +83,15 @@ TEST(RasterTest, TrianglesSharingEdgesCoverEachSampleOnce) {
     std::mt19937 rng(9);
     std::uniform_int_distribution<int> jitter(-3, 3);
     const int n = 8;
-    const float x0 = 4.0f, y0 = 3.5f, size = 48.0f;  // the rectangle [4, 52] x [3.5, 51.5]
+    const float x0 = 4.0f, y0 = 3.5f, size = 48.0f; // the rectangle [4, 52] x [3.5, 51.5]
     std::vector<RasterVertex> grid((n + 1) * (n + 1));
     for (int j = 0; j <= n; ++j)
         for (int i = 0; i <= n; ++i) {
             // Interior vertices move by half samples, so that edges run through sample centres.
             const bool inner = i > 0 && i < n && j > 0 && j < n;
             const float jx = inner ? 0.5f * float(jitter(rng)) : 0.0f, jy = inner ? 0.5f * float(jitter(rng)) : 0.0f;
-            grid[std::size_t(j * (n + 1) + i)] = {x0 + size * float(i) / n + jx, y0 + size * float(j) / n + jy, 1.0f, 0.0f};
+            grid[std::size_t(j * (n + 1) + i)] = {x0 + size * float(i) / n + jx, y0 + size * float(j) / n + jy, 1.0f,
+                                                  0.0f};
         }
     Raster raster(60, 56, 1);
     std::vector<int> count(std::size_t(raster.sampleWidth() * raster.sampleHeight()), 0);
@@ -118,7 +119,7 @@ TEST(RasterTest, TrianglesSharingEdgesCoverEachSampleOnce) {
             const double px = sx + 0.5, py = sy + 0.5;
             const bool inside = px > x0 && px < x0 + size && py > y0 && py < y0 + size;
             const bool onBorder = px >= x0 && px <= x0 + size && py >= y0 && py <= y0 + size && !inside;
-            if (onBorder) continue;  // the rectangle's own border: the fill rule's choice
+            if (onBorder) continue; // the rectangle's own border: the fill rule's choice
             EXPECT_EQ(count[std::size_t(sy * raster.sampleWidth() + sx)], inside ? 1 : 0) << sx << ", " << sy;
         }
 }

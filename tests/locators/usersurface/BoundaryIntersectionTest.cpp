@@ -23,7 +23,7 @@ void setOctreeOff(bool off) {
 #endif
 }
 
-constexpr int kCells = 4;  // per side of the unit box
+constexpr int kCells = 4; // per side of the unit box
 
 class BoundaryStripTest : public LocatorTest {
 protected:
@@ -153,7 +153,8 @@ TEST_F(BoundaryStripTest, ParameterProblemsAreReportedAndBuildNothing) {
         std::string message;
     };
     const std::vector<Case> cases = {
-        {{{"Location", "Cut"}, {"Domain List", ""}}, "Cannot create user surface 'Strip'. Domain List is not provided."},
+        {{{"Location", "Cut"}, {"Domain List", ""}},
+         "Cannot create user surface 'Strip'. Domain List is not provided."},
         {{{"Location", ""}}, "Cannot create user surface 'Strip'. Location is not provided."},
         {{{"Location", "Cut"}, {"Boundary List", ""}},
          "Cannot create user surface 'Strip'. Boundary List is not provided."},

@@ -27,15 +27,14 @@ std::string writeFile(const std::string& name, const std::string& text) {
 
 // The rectangle [0.2, 0.8] x [0.1, 0.7] at z = 0.5 as two triangles, counter-clockwise seen
 // from +z, with a column "Heat" = 300 + 10 x.
-const char* const kRectangle =
-    "X [m], Y [m], Z [m], Heat [K]\n"
-    "0.2, 0.1, 0.5, 302\n"
-    "0.8, 0.1, 0.5, 308\n"
-    "0.8, 0.7, 0.5, 308\n"
-    "0.2, 0.7, 0.5, 302\n"
-    "[Faces]\n"
-    "0 1 2\n"
-    "0 2 3\n";
+const char* const kRectangle = "X [m], Y [m], Z [m], Heat [K]\n"
+                               "0.2, 0.1, 0.5, 302\n"
+                               "0.8, 0.1, 0.5, 308\n"
+                               "0.8, 0.7, 0.5, 308\n"
+                               "0.2, 0.7, 0.5, 302\n"
+                               "[Faces]\n"
+                               "0 1 2\n"
+                               "0 2 3\n";
 constexpr double kRectArea = 0.36;
 
 // f = 1 + 2x + 3y - z at the rectangle's centroid (0.5, 0.4, 0.5).
@@ -124,7 +123,9 @@ TEST_F(UserSurfaceTest, BadFilesLeaveNoGeometryAndNameTheProblem) {
 
     s->setParameter("Input File", writeFile("nofaces", "0 0 0\n1 0 0\n1 1 0\n"));
     const unsigned builds = UserSurfaceCalcFunc::getBuildsInProgress();
-    expectError<data::invalid>([&] { run(*s); }, {.className = "UserSurfaceGeometryReader", .message = "Faces connectivity is not supplied.  Cannot create User Surface."});
+    expectError<data::invalid>([&] { run(*s); },
+                               {.className = "UserSurfaceGeometryReader",
+                                .message = "Faces connectivity is not supplied.  Cannot create User Surface."});
     EXPECT_EQ(s->getNumGeometries(), 0u);
     // A failed build is not counted down.
     EXPECT_EQ(UserSurfaceCalcFunc::getBuildsInProgress(), builds + 1);
@@ -163,7 +164,8 @@ TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrFail) {
     EXPECT_EQ(norva->getNumGeometries(), 0u);
     UserSurfaceCalcFunc calc;
     auto* plain = addObject("VIEWPORT MANAGER", "VM");
-    expectError<internal::error>([&] { calc(plain, "top"); }, {.className = "UserSurfaceCalcFunc", .message = "Cast to GeometricOKLObject failed."});
+    expectError<internal::error>([&] { calc(plain, "top"); },
+                                 {.className = "UserSurfaceCalcFunc", .message = "Cast to GeometricOKLObject failed."});
     // Unknown actions and "glyph" do nothing.
     auto* s = fileSurface("actions", kRectangle);
     calc(s, "glyph");
@@ -177,8 +179,10 @@ TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrFail) {
 
 TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
     fileSurface("rect", kRectangle);
-    auto* normal = addSurface("up", {{"Option", "Offset From Surface"}, {"Surface Name", "rect"},
-                                     {"Offset Type", "Normal"}, {"Offset Distance", "100 [mm]"}});
+    auto* normal = addSurface("up", {{"Option", "Offset From Surface"},
+                                     {"Surface Name", "rect"},
+                                     {"Offset Type", "Normal"},
+                                     {"Offset Distance", "100 [mm]"}});
     run(*normal);
     for (const TripletF& p : vertices(*normal)) EXPECT_NEAR(p.z, 0.6, 1e-6);
     EXPECT_NEAR(area(*normal), kRectArea, 1e-6);
@@ -187,12 +191,15 @@ TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
     EXPECT_EQ(normal->getGeometry("")->getInterpolant()->getDomains(), std::vector<std::string>{"Box"});
 
     // The direction is normalised.
-    auto* side = addSurface("side", {{"Option", "Offset From Surface"}, {"Surface Name", "rect"},
-                                     {"Offset Type", "Translational"}, {"Offset Distance", "0.1"},
+    auto* side = addSurface("side", {{"Option", "Offset From Surface"},
+                                     {"Surface Name", "rect"},
+                                     {"Offset Type", "Translational"},
+                                     {"Offset Distance", "0.1"},
                                      {"Offset Direction", "2, 0, 0"}});
     run(*side);
     EXPECT_NEAR(areaAve(*side, "F"), kRectAve + 0.2, 2e-6);
-    for (const TripletF& p : vertices(*side)) EXPECT_TRUE(std::fabs(p.x - 0.3f) < 1e-6f || std::fabs(p.x - 0.9f) < 1e-6f);
+    for (const TripletF& p : vertices(*side))
+        EXPECT_TRUE(std::fabs(p.x - 0.3f) < 1e-6f || std::fabs(p.x - 0.9f) < 1e-6f);
 
     // Any other type leaves the copy where the source is.
     side->setParameter("Offset Type", "None");
@@ -200,15 +207,19 @@ TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
     EXPECT_NEAR(areaAve(*side, "F"), kRectAve, 2e-6);
 
     side->setParameter("Offset Direction", "1, 0");
-    expectError<data::invalid>([&] { run(*side); }, {.className = "UserSurfaceCalcFunc", .message = "Parameter 'Offset Direction' must be defined by 3 float values."});
+    expectError<data::invalid>([&] { run(*side); },
+                               {.className = "UserSurfaceCalcFunc",
+                                .message = "Parameter 'Offset Direction' must be defined by 3 float values."});
     EXPECT_EQ(side->getNumGeometries(), 0u);
 }
 
 TEST_F(UserSurfaceTest, OffsetOfASlicePlaneKeepsItsDomainPieces) {
     addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
     run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
-    auto* s = addSurface("lifted", {{"Option", "Offset From Surface"}, {"Surface Name", "Mid"},
-                                    {"Offset Type", "Translational"}, {"Offset Distance", "0.2"},
+    auto* s = addSurface("lifted", {{"Option", "Offset From Surface"},
+                                    {"Surface Name", "Mid"},
+                                    {"Offset Type", "Translational"},
+                                    {"Offset Distance", "0.2"},
                                     {"Offset Direction", "0, 0, 1"}});
     run(*s);
     ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{"Box"});
@@ -247,8 +258,8 @@ TEST_F(UserSurfaceTest, OffsetByAVariableLeavesUndefinedVerticesInPlace) {
 
 TEST_F(UserSurfaceTest, TransformedSurfaceScalesRotatesAndTranslatesInThatOrder) {
     fileSurface("rect", kRectangle);
-    const std::vector<TripletF> source = vertices(*static_cast<GeometricOKLObject*>(
-        ObjectDB::instance()->getObjectByName("rect")));
+    const std::vector<TripletF> source =
+        vertices(*static_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("rect")));
     auto* t = addSurface("t", {{"Option", "Transformed Surface"}, {"Surface Name", "rect"}});
 
     // All switches off: an exact copy.
@@ -297,17 +308,23 @@ TEST_F(UserSurfaceTest, TransformedSurfaceScalesRotatesAndTranslatesInThatOrder)
 
 TEST_F(UserSurfaceTest, TransformedSurfaceRejectsBadAxesAndVectors) {
     fileSurface("rect", kRectangle);
-    auto* t = addSurface("t", {{"Option", "Transformed Surface"}, {"Surface Name", "rect"},
-                               {"Rotation Axis Type", "Two Points"}, {"Rotation Axis From", "1, 2, 3"},
+    auto* t = addSurface("t", {{"Option", "Transformed Surface"},
+                               {"Surface Name", "rect"},
+                               {"Rotation Axis Type", "Two Points"},
+                               {"Rotation Axis From", "1, 2, 3"},
                                {"Rotation Axis To", "1000, 2000, 3000 [mm]"}});
     // Checked even when the rotation is not applied.
-    expectError<data::invalid>([&] { run(*t); }, {.className = "UserSurfaceCalcFunc", .message = "Rotation axis cannot be defined via two coincident points."});
+    expectError<data::invalid>(
+        [&] { run(*t); },
+        {.className = "UserSurfaceCalcFunc", .message = "Rotation axis cannot be defined via two coincident points."});
     EXPECT_EQ(t->getNumGeometries(), 0u);
     t->setParameter("Rotation Axis To", "1, 2");
-    expectError<data::invalid>([&] { run(*t); }, {.message = "Parameter 'Rotation Axis To' must be defined by 3 float values."});
+    expectError<data::invalid>([&] { run(*t); },
+                               {.message = "Parameter 'Rotation Axis To' must be defined by 3 float values."});
     t->setParameter("Rotation Axis Type", "Principal Axis");
     t->setParameter("Translation Vector", "1");
-    expectError<data::invalid>([&] { run(*t); }, {.message = "Parameter 'Translation Vector' must be defined by 3 float values."});
+    expectError<data::invalid>([&] { run(*t); },
+                               {.message = "Parameter 'Translation Vector' must be defined by 3 float values."});
 
     t->setParameter("Surface Name", "nothing");
     expectError<internal::badParam>([&] { run(*t); }, {.message = "Cannot find OKL object for surface  'nothing'."});
@@ -322,8 +339,10 @@ TEST_F(UserSurfaceTest, TransformedCopiesOfSeveralDomainsAreJoined) {
     auto* plane = dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid"));
     run(*plane);
     ASSERT_EQ(plane->getNumGeometries(), 2u);
-    auto* t = addSurface("t", {{"Option", "Transformed Surface"}, {"Surface Name", "Mid"},
-                               {"Apply Translation", "True"}, {"Translation Vector", "0, 0, 0.1"}});
+    auto* t = addSurface("t", {{"Option", "Transformed Surface"},
+                               {"Surface Name", "Mid"},
+                               {"Apply Translation", "True"},
+                               {"Translation Vector", "0, 0, 0.1"}});
     run(*t);
     ASSERT_EQ(t->getGeometryNames(), std::vector<std::string>{""});
     EXPECT_NEAR(area(*t), 2.0, 1e-5);
@@ -341,8 +360,8 @@ protected:
         addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
         run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
         // F on the plane runs from 0.5 to 5.5: six levels 0.5, 1.5, ..., 5.5.
-        contour = addTyped<ContourOKLObject>("CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "F"},
-                                                              {"Number of Contours", "6"}});
+        contour = addTyped<ContourOKLObject>(
+            "CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "F"}, {"Number of Contours", "6"}});
         contour->calculateContours();
     }
     ContourOKLObject* contour = nullptr;
@@ -398,7 +417,8 @@ TEST_F(ContourSurfaceTest, MissingLevelsAreReportedAndBadContoursRaise) {
     s->setParameter("Contour Name", "VM");
     expectError<internal::badParam>([&] { run(*s); }, {.message = "Bad cast of OKLObject 'VM' to GeometricOKLObject."});
     s->setParameter("Contour Name", "Mid");
-    expectError<internal::nullPointer>([&] { run(*s); }, {.message = "Can't cast GeometricOKLObject for Mid to ContourOKLObject."});
+    expectError<internal::nullPointer>([&] { run(*s); },
+                                       {.message = "Can't cast GeometricOKLObject for Mid to ContourOKLObject."});
     s->setParameter("Contour Name", "C");
     s->setParameter("Domain List", "");
     expectError<data::invalid>([&] { run(*s); }, {.message = "Empty domain list found in Domain List parameter."});
@@ -407,8 +427,8 @@ TEST_F(ContourSurfaceTest, MissingLevelsAreReportedAndBadContoursRaise) {
 // ------------------------------------------------------------------------------ render
 
 TEST_F(UserSurfaceTest, RenderDrawsTheSurfaceWithItsSettings) {
-    auto* s = fileSurface("rect", kRectangle, {{"Draw Lines", "True"}, {"Line Colour Mode", "Custom"},
-                                               {"Culling Mode", "Back Faces"}});
+    auto* s = fileSurface("rect", kRectangle,
+                          {{"Draw Lines", "True"}, {"Line Colour Mode", "Custom"}, {"Culling Mode", "Back Faces"}});
     run(*s, "render");
     const DrawnItem* item = ViewerInterface::instance()->getItem(s->getPath(), "");
     ASSERT_NE(item, nullptr);
@@ -445,7 +465,8 @@ TEST_F(UserSurfaceTest, RenderDrawsTheSurfaceWithItsSettings) {
     addObject("PLANE", "Mid", {{"Option", "XY Plane"}});
     run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
     s->setParameter("Colour Variable", "F on Mid");
-    expectError<internal::nullPointer>([&] { run(*s, "render"); }, {.className = "UserSurfaceCalcFunc", .message = "Couldn't find variable F on Mid"});
+    expectError<internal::nullPointer>(
+        [&] { run(*s, "render"); }, {.className = "UserSurfaceCalcFunc", .message = "Couldn't find variable F on Mid"});
     EXPECT_EQ(ViewerInterface::instance()->getItem(s->getPath(), ""), nullptr);
     // A coordinate is computed on the geometry but is no variable of the database.
     s->setParameter("Colour Variable", "X");

@@ -15,20 +15,18 @@ namespace zel::test {
 namespace {
 
 // Six points; the face section follows the marker on line 8.
-const char* const kHeader =
-    "[Name]\n"        // line 1
-    "Six points\n"    // 2
-    "0 0 0\n"         // 3
-    "1 0 0\n"         // 4
-    "1 1 0\n"         // 5
-    "0 1 0\n"         // 6
-    "0 2 0\n"         // 7
-    "1 2 0\n"         // 8
-    "[Faces]\n";      // 9
+const char* const kHeader = "[Name]\n"     // line 1
+                            "Six points\n" // 2
+                            "0 0 0\n"      // 3
+                            "1 0 0\n"      // 4
+                            "1 1 0\n"      // 5
+                            "0 1 0\n"      // 6
+                            "0 2 0\n"      // 7
+                            "1 2 0\n"      // 8
+                            "[Faces]\n";   // 9
 constexpr int kFirstFaceLine = 10;
 
-std::string writeFile(const std::string& name, const std::string& text)
-{
+std::string writeFile(const std::string& name, const std::string& text) {
     // One file per test: ctest runs the tests side by side, as processes of their own.
     const std::string path = ::testing::TempDir() + "zel_usersurface_" +
                              ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
@@ -44,11 +42,9 @@ struct Read {
     Faces faces;
 };
 
-void readInto(Read& out, const std::string& text)
-{
+void readInto(Read& out, const std::string& text) {
     const char* names[4] = {"TRIANGLE", "QUAD", "PENTAGON", "HEXAGON"};
-    const ShapeType types[4] = {ShapeType::Triangle, ShapeType::Quadrilateral, ShapeType::Pentagon,
-                                ShapeType::Hexagon};
+    const ShapeType types[4] = {ShapeType::Triangle, ShapeType::Quadrilateral, ShapeType::Pentagon, ShapeType::Hexagon};
     std::array<ShapeSet*, 4> sets{};
     for (int s = 0; s < 4; ++s) sets[std::size_t(s)] = out.geometry.addFaceSet(names[s], types[s], 1);
     UserSurfaceGeometryReader reader;
@@ -64,8 +60,7 @@ void readInto(Read& out, const std::string& text)
 }
 
 void expectInvalid(const std::string& text, const std::string& message,
-                   const std::string& operation = "readUserSurfaceConnectivity")
-{
+                   const std::string& operation = "readUserSurfaceConnectivity") {
     Read read;
     try {
         readInto(read, text);
@@ -82,22 +77,21 @@ std::string line(int n) { return std::to_string(n); }
 
 TEST(UserSurfaceReader, ListAndRangeFormsGiveTheSameFacesInTheirSets) {
     Read read;
-    readInto(read, std::string(kHeader) +
-                       "0 1 2\n"
-                       "0,1,2\n"
-                       "\t0, 1 ,2  \n"
-                       "\n"
-                       "## a comment line\n"
-                       "   \n"
-                       "0-2\n"
-                       "0 - 2\n"
-                       "#0 1 2\n"          // one number sign is data: "#0" reads as 0
-                       "5-2\n"
-                       "2-5\n"
-                       "0 1 2 3\n"
-                       "1-5\n"
-                       "5, 4, 3, 2, 1, 0\n"
-                       "0-5\n");
+    readInto(read, std::string(kHeader) + "0 1 2\n"
+                                          "0,1,2\n"
+                                          "\t0, 1 ,2  \n"
+                                          "\n"
+                                          "## a comment line\n"
+                                          "   \n"
+                                          "0-2\n"
+                                          "0 - 2\n"
+                                          "#0 1 2\n" // one number sign is data: "#0" reads as 0
+                                          "5-2\n"
+                                          "2-5\n"
+                                          "0 1 2 3\n"
+                                          "1-5\n"
+                                          "5, 4, 3, 2, 1, 0\n"
+                                          "0-5\n");
     EXPECT_EQ(read.geometry.getNumVertices(), 6);
     const std::vector<int> tri{0, 1, 2};
     EXPECT_EQ(read.faces[0], (std::vector<std::vector<int>>(6, tri)));
@@ -130,19 +124,18 @@ TEST(UserSurfaceReader, ErrorsNameTheLineAndTheRule) {
                                    " only specifies range of 0.");
     expectInvalid(h + "0-1\n", "Face connectivity range must span 3 to 6 indices per line, line " + n +
                                    " only specifies range of -1.");
-    expectInvalid(h + "1-2-3\n", "Face connectivity range must contain 2 indices per line, received 3 on line " + n +
-                                     ".");
+    expectInvalid(h + "1-2-3\n",
+                  "Face connectivity range must contain 2 indices per line, received 3 on line " + n + ".");
     // A minus sign always makes a range: "-1 0 2" is one part.
-    expectInvalid(h + "-1 0 2\n", "Face connectivity range must contain 2 indices per line, received 1 on line " +
-                                      n + ".");
+    expectInvalid(h + "-1 0 2\n",
+                  "Face connectivity range must contain 2 indices per line, received 1 on line " + n + ".");
     expectInvalid(h + "0 1 2 3 4 5 0\n",
                   "Face connectivity list must contain 3 to 6 indices per line, received 7 on line " + n + ".");
-    expectInvalid(h + "0 1\n", "Face connectivity list must contain 3 to 6 indices per line, received 2 on line " +
-                                   n + ".");
+    expectInvalid(h + "0 1\n",
+                  "Face connectivity list must contain 3 to 6 indices per line, received 2 on line " + n + ".");
     // An index equal to the number of points; the message names the last valid index.
-    expectInvalid(h + "0 1 2\n\n## c\n0 1 6\n",
-                  "Face connectivity index out of range on line " + line(kFirstFaceLine + 3) +
-                      ", should be within: 0..5");
+    expectInvalid(h + "0 1 2\n\n## c\n0 1 6\n", "Face connectivity index out of range on line " +
+                                                    line(kFirstFaceLine + 3) + ", should be within: 0..5");
     expectInvalid(h + "3-6\n", "Face connectivity index out of range on line " + n + ", should be within: 0..5");
     // The range is checked before its span.
     expectInvalid(h + "6-6\n", "Face connectivity index out of range on line " + n + ", should be within: 0..5");
