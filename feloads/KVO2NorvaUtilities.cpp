@@ -129,20 +129,7 @@ template <typename F> void guarded(const char* operation, const char* what, F&& 
 
 } // namespace
 
-std::string KVO2NorvaUtilities::escape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
+std::string KVO2NorvaUtilities::escape(const std::string& text) { return StringUtilities::escapeXml(text); }
 
 std::string KVO2NorvaUtilities::locationText(const std::string& location) {
     const bool plain = std::all_of(location.begin(), location.end(), [](char c) {

@@ -86,6 +86,21 @@ std::string StringUtilities::vectorToString(const std::vector<std::string>& item
 
 std::string StringUtilities::trim(std::string_view text) { return std::string(trimView(text)); }
 
+std::string StringUtilities::escapeXml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
 std::string StringUtilities::simplifyWhitespace(std::string_view text) {
     const std::string_view t = trimView(text);
     std::string out;

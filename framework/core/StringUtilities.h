@@ -29,6 +29,8 @@ public:
 
     // Removes leading and trailing blanks.
     static std::string trim(std::string_view text);
+    // `text` with XML's escapes for '&', '<', '>' and '"' (for element text and attributes).
+    static std::string escapeXml(std::string_view text);
     // Trims and collapses every run of blanks inside to one ' '.
     static std::string simplifyWhitespace(std::string_view text);
     // Removes every blank.

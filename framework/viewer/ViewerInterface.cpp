@@ -2,6 +2,7 @@
 
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
+#include "framework/core/StringUtilities.h"
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/Variable.h"
 #include "framework/viewer/Colour.h"
@@ -120,20 +121,6 @@ std::string encodeName(const std::string& name) {
         }
     }
     return out.empty() ? std::string("unnamed") : out;
-}
-
-std::string xmlEscape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out.push_back(c);
-        }
-    }
-    return out;
 }
 
 void writeFloat(std::ostream& out, float v) {
@@ -383,8 +370,8 @@ void ViewerInterface::writeVTP(const DrawnItem& item, const std::string& file) {
         << "\" NumberOfLines=\"" << numLines << "\" NumberOfStrips=\"0\" NumberOfPolys=\"" << numPolygons << "\">\n";
     out << "<PointData>\n";
     for (const ViewerPointArray& array : item.pointData) {
-        out << "<DataArray type=\"Float32\" Name=\"" << xmlEscape(array.name) << "\" NumberOfComponents=\""
-            << array.components << "\" format=\"ascii\">\n";
+        out << "<DataArray type=\"Float32\" Name=\"" << StringUtilities::escapeXml(array.name)
+            << "\" NumberOfComponents=\"" << array.components << "\" format=\"ascii\">\n";
         floats(array.values);
         out << "</DataArray>\n";
     }
