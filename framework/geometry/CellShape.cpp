@@ -349,6 +349,150 @@ std::span<const std::array<int, 4>> CellShape::tetrahedra(ShapeType type) {
     }
 }
 
+namespace {
+
+bool lexLess(const double* a, const double* b) {
+    if (a[0] != b[0]) return a[0] < b[0];
+    if (a[1] != b[1]) return a[1] < b[1];
+    return a[2] < b[2];
+}
+
+double dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// Weights on edge (a, b) of the point p, from the end with the smaller coordinates.
+void edgeWeights(const CellNodes& c, int a, int b, const double p[3], double* w) {
+    if (lexLess(c.x[b], c.x[a])) std::swap(a, b);
+    double e[3], r[3];
+    for (int k = 0; k < 3; ++k) {
+        e[k] = c.x[b][k] - c.x[a][k];
+        r[k] = p[k] - c.x[a][k];
+    }
+    const double len2 = dot(e, e);
+    const double s = len2 > 0.0 ? std::clamp(dot(r, e) / len2, 0.0, 1.0) : 0.5;
+    w[a] = 1.0 - s;
+    w[b] = s;
+}
+
+// Barycentric weights of p's projection on triangle (a, b, c), its corners taken in the
+// order of their coordinates.
+void triangleWeights(const CellNodes& cn, std::array<int, 3> n, const double p[3], double* w) {
+    std::sort(n.begin(), n.end(), [&](int i, int j) { return lexLess(cn.x[i], cn.x[j]); });
+    double v0[3], v1[3], v2[3];
+    for (int k = 0; k < 3; ++k) {
+        v0[k] = cn.x[n[1]][k] - cn.x[n[0]][k];
+        v1[k] = cn.x[n[2]][k] - cn.x[n[0]][k];
+        v2[k] = p[k] - cn.x[n[0]][k];
+    }
+    const double d00 = dot(v0, v0), d01 = dot(v0, v1), d11 = dot(v1, v1), d20 = dot(v2, v0), d21 = dot(v2, v1);
+    const double den = d00 * d11 - d01 * d01;
+    if (!(den > 0.0)) return; // a degenerate face keeps the cell's weights
+    double b[3];
+    b[1] = (d11 * d20 - d01 * d21) / den;
+    b[2] = (d00 * d21 - d01 * d20) / den;
+    b[0] = 1.0 - b[1] - b[2];
+    clampBarycentric(b, 3);
+    for (int j = 0; j < 3; ++j) w[n[static_cast<std::size_t>(j)]] = b[j];
+}
+
+// Bilinear weights of p's projection on the quadrilateral q (in its cyclic order), the
+// corners taken from the one with the smallest coordinates, towards its smaller neighbour.
+void quadWeights(const CellNodes& cn, const std::array<int, 4>& q, const double p[3], double* w) {
+    int first = 0;
+    for (int j = 1; j < 4; ++j)
+        if (lexLess(cn.x[q[static_cast<std::size_t>(j)]], cn.x[q[static_cast<std::size_t>(first)]])) first = j;
+    const int next = q[static_cast<std::size_t>((first + 1) % 4)], prev = q[static_cast<std::size_t>((first + 3) % 4)];
+    const int step = lexLess(cn.x[next], cn.x[prev]) ? 1 : 3;
+    int n[4];
+    for (int j = 0; j < 4; ++j) n[j] = q[static_cast<std::size_t>((first + step * j) % 4)];
+    const double *q0 = cn.x[n[0]], *q1 = cn.x[n[1]], *q2 = cn.x[n[2]], *q3 = cn.x[n[3]];
+    double e1[3], e2[3], e3[3];
+    for (int k = 0; k < 3; ++k) {
+        e1[k] = q1[k] - q0[k];
+        e2[k] = q3[k] - q0[k];
+        e3[k] = q0[k] - q1[k] + q2[k] - q3[k];
+    }
+    // Gauss-Newton on x(u, v) = p, least squares across the patch.
+    double u = 0.5, v = 0.5;
+    for (int it = 0; it < 30; ++it) {
+        double r[3], ju[3], jv[3];
+        for (int k = 0; k < 3; ++k) {
+            r[k] = q0[k] + u * e1[k] + v * e2[k] + u * v * e3[k] - p[k];
+            ju[k] = e1[k] + v * e3[k];
+            jv[k] = e2[k] + u * e3[k];
+        }
+        const double a = dot(ju, ju), b = dot(ju, jv), d = dot(jv, jv), gu = dot(ju, r), gv = dot(jv, r);
+        const double det = a * d - b * b;
+        if (!(det > 0.0)) return; // a degenerate face keeps the cell's weights
+        const double du = -(d * gu - b * gv) / det, dv = -(a * gv - b * gu) / det;
+        u += du;
+        v += dv;
+        if (std::fabs(du) + std::fabs(dv) < 1e-15) break;
+    }
+    u = std::clamp(u, 0.0, 1.0);
+    v = std::clamp(v, 0.0, 1.0);
+    w[n[0]] = (1.0 - u) * (1.0 - v);
+    w[n[1]] = u * (1.0 - v);
+    w[n[2]] = u * v;
+    w[n[3]] = (1.0 - u) * v;
+}
+
+// A point on a node, an edge or a face of the cell (within the rounding of float
+// coordinates) takes its weights from that node, edge or face alone, computed from its
+// nodes in the order of their coordinates, not of the cell's numbering. Both cells of a
+// face then give the same weights, bit for bit, which is what makes a decomposed case's
+// values on the faces between its pieces those of the whole case (each piece holds only
+// one of the two cells, the whole case finds either).
+void snapToBoundary(const CellNodes& c, const double p[3], CellLocation& loc) {
+    const int n = cell::nodeCount(c.type);
+    double* w = loc.weights.data();
+    const double tol = 1e-9 + 4.0 * FLT_EPSILON * c.magnitude() / std::max(c.size(), 1e-300);
+    double total = 0.0;
+    int top = 0;
+    for (int j = 0; j < n; ++j) {
+        total += std::fabs(w[j]);
+        if (w[j] > w[top]) top = j;
+    }
+    if (total - std::fabs(w[top]) <= tol) {
+        std::fill(w, w + n, 0.0);
+        w[top] = 1.0;
+        return;
+    }
+    double best = tol;
+    const cell::LocalEdge* edge = nullptr;
+    for (const cell::LocalEdge& e : cell::edges(c.type)) {
+        const double off = total - std::fabs(w[e[0]]) - std::fabs(w[e[1]]);
+        if (off <= best) {
+            best = off;
+            edge = &e;
+        }
+    }
+    if (edge != nullptr) {
+        std::fill(w, w + n, 0.0);
+        edgeWeights(c, (*edge)[0], (*edge)[1], p, w);
+        return;
+    }
+    const cell::LocalFace* face = nullptr;
+    for (const cell::LocalFace& f : cell::faces(c.type)) {
+        double off = total;
+        for (int j = 0; j < f.count; ++j) off -= std::fabs(w[f.nodes[static_cast<std::size_t>(j)]]);
+        if (off <= best) {
+            best = off;
+            face = &f;
+        }
+    }
+    if (face == nullptr) return;
+    double snapped[cell::kMaxCellNodes] = {};
+    if (face->count == 3)
+        triangleWeights(c, {face->nodes[0], face->nodes[1], face->nodes[2]}, p, snapped);
+    else
+        quadWeights(c, face->nodes, p, snapped);
+    double sum = 0.0;
+    for (int j = 0; j < n; ++j) sum += snapped[j];
+    if (std::fabs(sum - 1.0) < 1e-9) std::copy(snapped, snapped + n, w);
+}
+
+} // namespace
+
 CellLocation CellShape::locate(const CellNodes& c, const double p[3], double paramTolerance) {
     CellLocation loc;
     const double size = std::max(c.size(), 1e-300);
@@ -376,6 +520,7 @@ CellLocation CellShape::locate(const CellNodes& c, const double p[3], double par
         if (loc.inside) {
             clamp(c.type, loc.pc);
             weights(c.type, loc.pc, loc.weights.data());
+            snapToBoundary(c, p, loc);
         }
         return loc;
     }
@@ -408,6 +553,7 @@ CellLocation CellShape::locate(const CellNodes& c, const double p[3], double par
         clamp(c.type, pc);
         std::copy(pc, pc + 3, loc.pc);
         weights(c.type, loc.pc, loc.weights.data());
+        snapToBoundary(c, p, loc);
         return loc;
     }
     // The linear weights of the sub-tetrahedron still interpolate linear fields exactly.

@@ -109,6 +109,32 @@ void crossBilinear(const double* p00, const double* p10, const double* p11, cons
     }
 }
 
+bool lexLess(const double* a, const double* b) {
+    if (a[0] != b[0]) return a[0] < b[0];
+    if (a[1] != b[1]) return a[1] < b[1];
+    return a[2] < b[2];
+}
+
+// The corners of a face in an order set by their coordinates, not by the cell's numbering
+// (a triangle's sorted; a quadrilateral's cyclic from its smallest corner towards the
+// smaller neighbour): the two cells of a face then compute its crossing with the same
+// arithmetic and find the same parameter, bit for bit, whichever piece of a decomposed case
+// holds them.
+void canonicalFace(const CellNodes& c, const cell::LocalFace& f, const double* x[4]) {
+    for (int j = 0; j < f.count; ++j) x[j] = c.x[f.nodes[static_cast<std::size_t>(j)]];
+    if (f.count == 3) {
+        std::sort(x, x + 3, lexLess);
+        return;
+    }
+    int first = 0;
+    for (int j = 1; j < 4; ++j)
+        if (lexLess(x[j], x[first])) first = j;
+    const int step = lexLess(x[(first + 1) % 4], x[(first + 3) % 4]) ? 1 : 3;
+    const double* y[4];
+    for (int j = 0; j < 4; ++j) y[j] = x[(first + step * j) % 4];
+    std::copy(y, y + 4, x);
+}
+
 // The parameter intervals of the line inside one cell, appended as pairs to `out`. The
 // breaks are the crossings with the cell's faces (triangles, bilinear quadrilaterals);
 // each piece between two breaks is inside when its midpoint is (the cell's own map
@@ -117,10 +143,12 @@ void clipCell(const CellNodes& c, const double o[3], const double d[3], std::vec
               std::vector<std::pair<double, double>>& out) {
     ts.clear();
     for (const auto& f : cell::faces(c.type)) {
+        const double* x[4];
+        canonicalFace(c, f, x);
         if (f.count == 3)
-            crossTriangle(c.x[f.nodes[0]], c.x[f.nodes[1]], c.x[f.nodes[2]], o, d, ts);
+            crossTriangle(x[0], x[1], x[2], o, d, ts);
         else
-            crossBilinear(c.x[f.nodes[0]], c.x[f.nodes[1]], c.x[f.nodes[2]], c.x[f.nodes[3]], o, d, ts);
+            crossBilinear(x[0], x[1], x[2], x[3], o, d, ts);
     }
     if (ts.size() < 2) return;
     std::sort(ts.begin(), ts.end());
@@ -194,10 +222,12 @@ void LineCutter::cut(const CellLocator& locator, const TripletD& point, const Tr
     const double tol = 1e-4 * minChord;
     std::vector<double> merged;
     for (std::size_t i = 0; i < ts.size();) {
+        // The mean is taken about the first: crossings that agree exactly (one face seen
+        // by its two cells) give that value itself, however many cells saw it.
         std::size_t j = i;
         double sum = 0.0;
-        while (j < ts.size() && ts[j] - ts[i] <= tol) sum += ts[j++];
-        merged.push_back(sum / double(j - i));
+        while (j < ts.size() && ts[j] - ts[i] <= tol) sum += ts[j++] - ts[i];
+        merged.push_back(ts[i] + sum / double(j - i));
         i = j;
     }
     auto vertexOf = [&](double t) {

@@ -113,19 +113,8 @@ SessionRun runPieces(const fs::path& caseFile, const std::string& session, const
 }
 
 constexpr double kIntegralTolerance = 1e-12;
-// A cut line's values at its points on a face between pieces still differ from one process's
-// by the rounding of a float: one process takes them from the first cell it finds there, the
-// pieces from their own cell (the rake line's mean velocity, small beside the velocities it
-// averages, is 2.4e-8 off).
-// TODO: interpolate such points from the face's nodes alone.
-constexpr double kVertexRoundingTolerance = 5e-8;
 
 bool isIntegral(const std::string& f) { return f != "count" && f != "minVal" && f != "maxVal" && f != "probe"; }
-
-double toleranceOf(const ResultRow& row) {
-    if (row.function.rfind("length", 0) == 0) return kVertexRoundingTolerance;
-    return kIntegralTolerance;
-}
 
 void expectSameResults(const SessionRun& whole, const SessionRun& pieces, const std::string& what) {
     ASSERT_EQ(pieces.status, 0) << what << ": " << pieces.message;
@@ -139,7 +128,7 @@ void expectSameResults(const SessionRun& whole, const SessionRun& pieces, const 
         ASSERT_EQ(w.exact.has_value(), p.exact.has_value()) << what << ": " << w.call;
         if (!w.exact) continue;
         if (isIntegral(w.function)) {
-            EXPECT_NEAR(*p.exact, *w.exact, toleranceOf(w) * std::max(std::fabs(*w.exact), 1e-30))
+            EXPECT_NEAR(*p.exact, *w.exact, kIntegralTolerance * std::max(std::fabs(*w.exact), 1e-30))
                 << what << ": " << w.call;
         } else {
             EXPECT_EQ(*p.exact, *w.exact) << what << ": " << w.call;
