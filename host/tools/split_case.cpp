@@ -5,11 +5,13 @@
 // with the case's groups. For the tests and the benchmarks of parallel runs.
 //
 //   split_case CASE N OUTDIR [--ghost] [--global-ids]
+//   split_case --demo N OUTDIR ...     (zelpost's embedded demo case, as OUTDIR/demo.vtm)
 //
 // --ghost adds one layer of ghost cells to each volume piece (the other pieces' cells that
 // share a point with it, marked DUPLICATECELL in "vtkGhostType"); --global-ids gives every
 // point its index in the whole block as "GlobalNodeIds". The output is named after CASE
 // (OUTDIR/elbow_200.vtm, OUTDIR/cube.pvtu) so that the domains keep their names.
+#include "host/DemoCase.h"
 #include "host/readers/CaseReader.h"
 
 #include <algorithm>
@@ -175,26 +177,30 @@ void writeParallelFile(const fs::path& file, const MeshBlock& b, const std::vect
 
 int main(int argc, char** argv) {
     std::vector<std::string> positional;
-    bool ghost = false, globalIds = false;
+    bool ghost = false, globalIds = false, demo = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--ghost")
             ghost = true;
         else if (a == "--global-ids")
             globalIds = true;
+        else if (a == "--demo" && positional.empty())
+            demo = true;
         else
             positional.push_back(a);
     }
-    if (positional.size() != 3) {
-        std::cerr << "usage: split_case CASE N OUTDIR [--ghost] [--global-ids]\n";
+    if (positional.size() != (demo ? 2u : 3u)) {
+        std::cerr << "usage: split_case CASE N OUTDIR [--ghost] [--global-ids]\n"
+                     "       split_case --demo N OUTDIR [--ghost] [--global-ids]\n";
         return 2;
     }
+    if (demo) positional.insert(positional.begin(), "demo.vtm");
     try {
         const fs::path input = positional[0];
         const int parts = std::stoi(positional[1]);
         const fs::path outDir = positional[2];
         if (parts < 1) throw std::runtime_error("N must be at least 1");
-        const CaseData data = readCase(input);
+        const CaseData data = demo ? makeDemoCase() : readCase(input);
         fs::create_directories(outDir);
 
         // The piece of every volume cell, and where each volume point is.

@@ -3,6 +3,7 @@
 // the whole case: integrals to 1e-12 relative, counts, min/max and probes exactly.
 #include "framework/core/Reporter.h"
 #include "host/CommandLine.h"
+#include "host/DemoCase.h"
 #include "host/Host.h"
 #include "host/parallel/MpiCollective.h"
 #include "host/readers/CaseReader.h"
@@ -71,15 +72,19 @@ std::string sessionText(const fs::path& file) {
     return s.str();
 }
 
-SessionRun runWhole(const fs::path& caseFile, const std::string& session, const LoadOptions& options) {
+SessionRun runWhole(CaseData data, const std::string& session, const LoadOptions& options) {
     WholeCase whole;
     Host host;
     host.setCollective(&whole);
     SessionRun run;
-    run.boundaries = host.loadCase(readCase(caseFile), options).boundaries;
+    run.boundaries = host.loadCase(std::move(data), options).boundaries;
     host.runSession(session, "session");
     run.rows = host.results();
     return run;
+}
+
+SessionRun runWhole(const fs::path& caseFile, const std::string& session, const LoadOptions& options) {
+    return runWhole(readCase(caseFile), session, options);
 }
 
 // The run of zelpost's parallel branch, keeping the rows.
@@ -296,6 +301,14 @@ TEST_F(ParallelTest, FoamsOwnParallelExportGivesTheSerialExportsResults) {
     for (const char* split : {"foamParallel2", "foamParallel3"})
         expectCloseResults(whole, runPieces(kCases / split / "squareBend_400.vtm", kSquareBendSession, options),
                            kTolerance, split);
+}
+
+TEST_F(ParallelTest, DemoSessionGivesTheWholeCasesResults) {
+    // Hexahedra, wedges, pyramids and tetrahedra, each with faces between pieces that slices,
+    // the cut line and the probe cross.
+    const SessionRun whole = runWhole(makeDemoCase(), demoSession(), {});
+    for (const char* split : {"demo2", "demo3", "demo7", "demo3g"})
+        expectSameResults(whole, runPieces(kCases / split / "demo.vtm", demoSession(), {}), split);
 }
 
 TEST_F(ParallelTest, ElbowExamplesGiveTheWholeCasesResults) {

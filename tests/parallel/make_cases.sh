@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The cases of the parallel tests: a random-ish cube, the squareBend export and (when the
-# shared data are there) the elbow, each split into 2, 3 and 7 pieces, with and without a
+# The cases of the parallel tests: a random-ish cube, zelpost's demo case, the squareBend
+# export and (when the shared data are there) the elbow, each split into 2, 3 and 7 pieces, with and without a
 # ghost layer, a split cube with a piece file missing, and foamToVTK's parallel export of
 # squareBendParallel split into 2 and 3.
 #   make_cases.sh SPLIT_CASE SOURCE_DIR OUT_DIR
@@ -15,6 +15,9 @@ for n in 2 3 7; do
   "$split" "$src/tests/data/openfoam/squareBend/VTK/squareBend_400.vtm" $n "$out/squareBend$n"
 done
 "$split" "$out/cube.vtu" 3 "$out/cube3ids" --global-ids
+# zelpost's demo case: every cell type.
+for n in 2 3 7; do "$split" --demo $n "$out/demo$n"; done
+"$split" --demo 3 "$out/demo3g" --ghost
 # OpenFOAM's own parallel export, read whole and dealt again as pieces.
 for n in 2 3; do
   "$split" "$src/tests/data/openfoam/squareBendParallel/parallel/squareBend_400.vtm" $n "$out/foamParallel$n"
