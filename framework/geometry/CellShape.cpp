@@ -373,10 +373,8 @@ void edgeWeights(const CellNodes& c, int a, int b, const double p[3], double* w)
     w[b] = s;
 }
 
-// Barycentric weights of p's projection on triangle (a, b, c), its corners taken in the
-// order of their coordinates.
-void triangleWeights(const CellNodes& cn, std::array<int, 3> n, const double p[3], double* w) {
-    std::sort(n.begin(), n.end(), [&](int i, int j) { return lexLess(cn.x[i], cn.x[j]); });
+// Barycentric weights of p's projection on triangle n (in canonical order).
+void triangleWeights(const CellNodes& cn, const int n[3], const double p[3], double* w) {
     double v0[3], v1[3], v2[3];
     for (int k = 0; k < 3; ++k) {
         v0[k] = cn.x[n[1]][k] - cn.x[n[0]][k];
@@ -391,19 +389,11 @@ void triangleWeights(const CellNodes& cn, std::array<int, 3> n, const double p[3
     b[2] = (d00 * d21 - d01 * d20) / den;
     b[0] = 1.0 - b[1] - b[2];
     clampBarycentric(b, 3);
-    for (int j = 0; j < 3; ++j) w[n[static_cast<std::size_t>(j)]] = b[j];
+    for (int j = 0; j < 3; ++j) w[n[j]] = b[j];
 }
 
-// Bilinear weights of p's projection on the quadrilateral q (in its cyclic order), the
-// corners taken from the one with the smallest coordinates, towards its smaller neighbour.
-void quadWeights(const CellNodes& cn, const std::array<int, 4>& q, const double p[3], double* w) {
-    int first = 0;
-    for (int j = 1; j < 4; ++j)
-        if (lexLess(cn.x[q[static_cast<std::size_t>(j)]], cn.x[q[static_cast<std::size_t>(first)]])) first = j;
-    const int next = q[static_cast<std::size_t>((first + 1) % 4)], prev = q[static_cast<std::size_t>((first + 3) % 4)];
-    const int step = lexLess(cn.x[next], cn.x[prev]) ? 1 : 3;
-    int n[4];
-    for (int j = 0; j < 4; ++j) n[j] = q[static_cast<std::size_t>((first + step * j) % 4)];
+// Bilinear weights of p's projection on the quadrilateral n (in canonical order).
+void quadWeights(const CellNodes& cn, const int n[4], const double p[3], double* w) {
     const double *q0 = cn.x[n[0]], *q1 = cn.x[n[1]], *q2 = cn.x[n[2]], *q3 = cn.x[n[3]];
     double e1[3], e2[3], e3[3];
     for (int k = 0; k < 3; ++k) {
@@ -482,16 +472,34 @@ void snapToBoundary(const CellNodes& c, const double p[3], CellLocation& loc) {
     }
     if (face == nullptr) return;
     double snapped[cell::kMaxCellNodes] = {};
+    int corners[4];
+    canonicalFaceOrder(c, *face, corners);
     if (face->count == 3)
-        triangleWeights(c, {face->nodes[0], face->nodes[1], face->nodes[2]}, p, snapped);
+        triangleWeights(c, corners, p, snapped);
     else
-        quadWeights(c, face->nodes, p, snapped);
+        quadWeights(c, corners, p, snapped);
     double sum = 0.0;
     for (int j = 0; j < n; ++j) sum += snapped[j];
     if (std::fabs(sum - 1.0) < 1e-9) std::copy(snapped, snapped + n, w);
 }
 
 } // namespace
+
+void canonicalFaceOrder(const CellNodes& c, const cell::LocalFace& f, int out[4]) {
+    for (int j = 0; j < f.count; ++j) out[j] = f.nodes[static_cast<std::size_t>(j)];
+    auto less = [&](int a, int b) { return lexLess(c.x[a], c.x[b]); };
+    if (f.count == 3) {
+        std::sort(out, out + 3, less);
+        return;
+    }
+    int first = 0;
+    for (int j = 1; j < 4; ++j)
+        if (less(out[j], out[first])) first = j;
+    const int step = less(out[(first + 1) % 4], out[(first + 3) % 4]) ? 1 : 3;
+    int cyclic[4];
+    for (int j = 0; j < 4; ++j) cyclic[j] = out[(first + step * j) % 4];
+    std::copy(cyclic, cyclic + 4, out);
+}
 
 CellLocation CellShape::locate(const CellNodes& c, const double p[3], double paramTolerance) {
     CellLocation loc;

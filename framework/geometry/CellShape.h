@@ -83,6 +83,13 @@ public:
     static std::span<const std::array<int, 4>> tetrahedra(ShapeType type);
 };
 
+// The local nodes of face `f` of cell `c` in an order set by their coordinates, not by the
+// cell's numbering: a triangle's sorted (lexicographically), a quadrilateral's cyclic from its
+// smallest corner towards the smaller of its neighbours. The cells on either side of a face
+// (in a decomposed case, maybe in two pieces) then compute with its corners alike, to the
+// last bit. Writes f.count entries.
+void canonicalFaceOrder(const CellNodes& c, const cell::LocalFace& f, int out[4]);
+
 // Closest point on triangle (a, b, c) to p: writes the point and the barycentric weights of
 // a, b, c; returns the squared distance.
 double closestPointOnTriangle(const double p[3], const double a[3], const double b[3], const double c[3], double out[3],

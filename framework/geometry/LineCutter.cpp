@@ -109,32 +109,6 @@ void crossBilinear(const double* p00, const double* p10, const double* p11, cons
     }
 }
 
-bool lexLess(const double* a, const double* b) {
-    if (a[0] != b[0]) return a[0] < b[0];
-    if (a[1] != b[1]) return a[1] < b[1];
-    return a[2] < b[2];
-}
-
-// The corners of a face in an order set by their coordinates, not by the cell's numbering
-// (a triangle's sorted; a quadrilateral's cyclic from its smallest corner towards the
-// smaller neighbour): the two cells of a face then compute its crossing with the same
-// arithmetic and find the same parameter, bit for bit, whichever piece of a decomposed case
-// holds them.
-void canonicalFace(const CellNodes& c, const cell::LocalFace& f, const double* x[4]) {
-    for (int j = 0; j < f.count; ++j) x[j] = c.x[f.nodes[static_cast<std::size_t>(j)]];
-    if (f.count == 3) {
-        std::sort(x, x + 3, lexLess);
-        return;
-    }
-    int first = 0;
-    for (int j = 1; j < 4; ++j)
-        if (lexLess(x[j], x[first])) first = j;
-    const int step = lexLess(x[(first + 1) % 4], x[(first + 3) % 4]) ? 1 : 3;
-    const double* y[4];
-    for (int j = 0; j < 4; ++j) y[j] = x[(first + step * j) % 4];
-    std::copy(y, y + 4, x);
-}
-
 // The parameter intervals of the line inside one cell, appended as pairs to `out`. The
 // breaks are the crossings with the cell's faces (triangles, bilinear quadrilaterals);
 // each piece between two breaks is inside when its midpoint is (the cell's own map
@@ -143,12 +117,13 @@ void clipCell(const CellNodes& c, const double o[3], const double d[3], std::vec
               std::vector<std::pair<double, double>>& out) {
     ts.clear();
     for (const auto& f : cell::faces(c.type)) {
-        const double* x[4];
-        canonicalFace(c, f, x);
+        // Corners in their canonical order: the two cells of a face find the same crossing.
+        int n[4];
+        canonicalFaceOrder(c, f, n);
         if (f.count == 3)
-            crossTriangle(x[0], x[1], x[2], o, d, ts);
+            crossTriangle(c.x[n[0]], c.x[n[1]], c.x[n[2]], o, d, ts);
         else
-            crossBilinear(x[0], x[1], x[2], x[3], o, d, ts);
+            crossBilinear(c.x[n[0]], c.x[n[1]], c.x[n[2]], c.x[n[3]], o, d, ts);
     }
     if (ts.size() < 2) return;
     std::sort(ts.begin(), ts.end());
