@@ -85,16 +85,14 @@ TEST(ServerRegistration, ServesTheLanguageAndObservesTheDatabaseWhileAlive) {
     ObjectDB::instance()->clear();
 }
 
-TEST_F(ServerTest, UpdateClearsTheExpressionCacheOnlyForVariableAndResultChanges) {
+TEST_F(ServerTest, CacheClearedByVariableAndResultUpdatesAndByReset) {
     for (int type = NotifyNone; type <= NotifyViewChanged; ++type) {
         compileSomething();
         server->update(static_cast<NotifyType>(type));
         const bool cleared = ExpressionEvaluator::expressionCacheSize() == 0;
         EXPECT_EQ(cleared, type == NotifyVariablesChanged || type == NotifyResultsLoaded) << "type " << type;
     }
-}
-
-TEST_F(ServerTest, ResetMarksEverythingStale) {
+    // A reset marks everything stale.
     store.markUpToDate();
     compileSomething();
     server->resetVariableUpdateFlags();
@@ -144,62 +142,36 @@ TEST_F(ServerTest, VariablesListBasesLongNamesAndShortNamesOnce) {
     addScalarVariable("Velocity.Gradient", "0, 0, -1, 0, 0, 0, 0, 0, 0, 0");
     addScalarVariable("2nd Moment", "0, 0, 0, 0, 0, 0, 0, 0, 0, 0");
 
-    const std::vector<std::string> names{"Pressure",
-                                         "p",
-                                         "X",
-                                         "X Coordinate",
-                                         "Y",
-                                         "Y Coordinate",
-                                         "ycoord",
-                                         "Temperature",
-                                         "T",
-                                         "Velocity",
-                                         "vel",
-                                         "2nd Moment",
-                                         "Water.Temperature",
-                                         "Velocity.Gradient",
-                                         "u"};
-    const std::vector<Entry> plain{
-        {"Pressure", "Pressure", true, "", ""},
-        {"p", "Pressure", true, "", ""},
-        {"X", "X", true, "", ""},
-        {"X Coordinate", "X", true, "", ""}, // the alias target stands for the object's name
-        {"Y", "Y", true, "", ""},
-        {"Y Coordinate", "Y", true, "", ""},
-        {"ycoord", "Y", true, "", ""},
-        {"Temperature", "Temperature", true, "", ""}, // the base of the phases' names
-        {"T", "Temperature", true, "", ""},
-        {"Velocity", "Velocity", true, "", ""}, // the base of a name with an operator
-        {"vel", "Velocity", true, "", ""},
-        {"2nd Moment", "2nd Moment", false, "", ""},
-        {"Water.Temperature", "<none>", false, "", ""}, // qualified names are not listed
-        {"Velocity.Gradient", "<none>", false, "", ""},
-        {"u", "<none>", false, "", ""}, // component short names are not listed
-    };
-    EXPECT_EQ(entriesOf(*server, names, false), plain);
-
+    // Each row as listed with units; without them the units and dimensions are empty.
     const std::string pressure = "kg m^-1 s^-2", pressureDims = "1,-1,-2,0,0,0,0,0,0,0";
     const std::string length = "m", lengthDims = "0,1,0,0,0,0,0,0,0,0";
-    const std::string none = "0,0,0,0,0,0,0,0,0,0";
     const std::vector<Entry> withUnits{
         {"Pressure", "Pressure", true, pressure, pressureDims},
         {"p", "Pressure", true, pressure, pressureDims},
         {"X", "X", true, length, lengthDims},
-        {"X Coordinate", "X", true, length, lengthDims},
+        {"X Coordinate", "X", true, length, lengthDims}, // the alias target stands for the object's name
         {"Y", "Y", true, length, lengthDims},
         {"Y Coordinate", "Y", true, length, lengthDims},
         {"ycoord", "Y", true, length, lengthDims},
-        // From the first phase's object.
+        // The base of the phases' names, with the units of the first phase's object.
         {"Temperature", "Temperature", true, "K", "0,0,0,1,0,0,0,0,0,0"},
         {"T", "Temperature", true, "K", "0,0,0,1,0,0,0,0,0,0"},
-        // No object of the name or a phase's: from the definition.
+        // The base of a name with an operator; no object of the name or a phase's: units
+        // from the definition.
         {"Velocity", "Velocity", true, "m s^-1", "0,1,-1,0,0,0,0,0,0,0"},
         {"vel", "Velocity", true, "m s^-1", "0,1,-1,0,0,0,0,0,0,0"},
-        {"2nd Moment", "2nd Moment", false, "", none},
-        {"Water.Temperature", "<none>", false, "", ""},
+        {"2nd Moment", "2nd Moment", false, "", "0,0,0,0,0,0,0,0,0,0"},
+        {"Water.Temperature", "<none>", false, "", ""}, // qualified names are not listed
         {"Velocity.Gradient", "<none>", false, "", ""},
-        {"u", "<none>", false, "", ""},
+        {"u", "<none>", false, "", ""}, // component short names are not listed
     };
+    std::vector<std::string> names;
+    std::vector<Entry> plain;
+    for (const auto& [name, variable, valid, units, dims] : withUnits) {
+        names.push_back(name);
+        plain.emplace_back(name, variable, valid, "", "");
+    }
+    EXPECT_EQ(entriesOf(*server, names, false), plain);
     EXPECT_EQ(entriesOf(*server, names, true), withUnits);
 }
 
@@ -279,7 +251,7 @@ TEST_F(ServerTest, PrefixesAreCachedUntilResetButNeverWhenEmpty) {
               (std::vector<std::string>{"Air.Temperature", "Oil.Temperature"}));
 }
 
-TEST_F(ServerTest, SuffixEffects) {
+TEST_F(ServerTest, SuffixEffectsAndTheirUnitsInTheLanguage) {
     using Effect = ExpressionVariablesInterface::SuffixEffect;
     const std::vector<std::tuple<std::string, int, std::string>> cases{
         {"Gradient", Effect::ApplyUnits, "m^-1"},     {"Curl Z", Effect::ApplyUnits, "m^-1"},
@@ -302,9 +274,9 @@ TEST_F(ServerTest, SuffixEffects) {
     store.withOperators = false;
     Effect effect;
     EXPECT_FALSE(server->isVariableSuffix("Gradient", effect));
-}
 
-TEST_F(ServerTest, SuffixUnitsReachTheLanguage) {
+    // What the language makes of them.
+    store.withOperators = true;
     addScalarVariable("Pressure", kDimsPressure);
     EXPECT_EQ(ExpressionEvaluator::getDimensions("Pressure.Gradient X", "").commaString(), "1,-2,-2,0,0,0,0,0,0,0");
     EXPECT_EQ(ExpressionEvaluator::getDimensions("p.Residual", "").commaString(), "0,0,0,0,0,0,0,0,0,0");

@@ -1,39 +1,21 @@
 // The variable definition store: registration, definitions, name questions, name splitting
 // and base units.
-#include "datastorage/DataStorageBase.h"
-#include "expressions/VariableDefStoreBase.h"
-#include "framework/core/Error.h"
-#include "framework/okl/OKLObject.h"
-#include "framework/okl/ObjectDB.h"
-#include "tests/support/DatabaseSupport.h"
-#include "tests/support/ErrorChecks.h"
-#include "tests/support/StorageSupport.h"
+#include "ExprServerTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <memory>
-
-namespace zel::test {
+namespace zel::exprtest {
 namespace {
 
-class DefStoreTest : public ::testing::Test {
+// getBaseUnits asks the storage for the phases of the results: none until a test sets them.
+class DefStoreTest : public HostTest {
 protected:
     void SetUp() override {
-        ObjectDB::instance()->clear();
-        storage.registerInstance(&storage);
-        VariableDefStoreBase::registerInstance(&store);
+        HostTest::SetUp();
         store.addScalarVarDef("Pressure", "p", "Pressure", 1, "Static pressure");
         store.addScalarVarDef("Density", "density", "Density", 7, "Density");
         store.addVectorVarDef("Velocity", "vel", "Velocity u", "Velocity v", "Velocity w", "u", "v", "w", "Velocity", 2,
                               "");
         store.addScalarVarDef("X Coordinate", "x", "Length", 3, "");
     }
-    void TearDown() override { ObjectDB::instance()->clear(); }
-
-    // getBaseUnits asks the storage for the phases of the results (none until a test sets
-    // them). Destroyed after the store: registrations are withdrawn in order.
-    FieldStorage storage{std::vector<std::string>()};
-    HostDefStore store;
 };
 
 TEST(DefStoreRegistration, InstanceRules) {
@@ -253,4 +235,4 @@ TEST_F(DefStoreTest, NamesForTheExpressionLanguage) {
 }
 
 } // namespace
-} // namespace zel::test
+} // namespace zel::exprtest

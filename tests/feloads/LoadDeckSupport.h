@@ -36,14 +36,11 @@ inline std::string nodeLine(const DeckNode& n) {
 // "(19i9)" element line: material, type, real, section, system, birth, solid, shape, node
 // count, 0, element number, nodes.
 inline std::string elementLine(const DeckElement& e) {
-    const int head[11] = {1, e.type, 1, 1, 0, 0, 0, 0, int(e.nodes.size()), 0, e.number};
+    std::vector<int> fields{1, e.type, 1, 1, 0, 0, 0, 0, int(e.nodes.size()), 0, e.number};
+    fields.insert(fields.end(), e.nodes.begin(), e.nodes.end());
     std::string line;
     char field[16];
-    for (int v : head) {
-        std::snprintf(field, sizeof field, "%9d", v);
-        line += field;
-    }
-    for (int v : e.nodes) {
+    for (int v : fields) {
         std::snprintf(field, sizeof field, "%9d", v);
         line += field;
     }

@@ -98,30 +98,27 @@ protected:
     // object (replaced when it exists).
     using Field = std::function<double(const TripletD&, double)>;
     void setScalar(const std::string& name, const char* dims, const Field& f) {
-        Geometry& g = bottomGeometry();
         auto v = std::make_unique<ScalarVariable>(VarTypeHybrid);
-        FloatZELVector& values = v->values();
-        for (int i = 0; i < g.getNumVertices(); ++i)
-            values.push_back(float(f(TripletD(g.getVertices()[std::size_t(i)]), g.getVertexAreas()[std::size_t(i)])));
-        v->setName(name);
-        v->setDomain("Box");
-        dropDependents(name);
-        g.addVariable(std::move(v));
-        declare("SCALAR VARIABLE", name, dims);
+        forVertices([&](const TripletD& p, double a) { v->values().push_back(float(f(p, a))); });
+        hold(std::move(v), "SCALAR VARIABLE", name, dims);
     }
     void setVector(const std::string& name, const char* dims,
                    const std::function<TripletD(const TripletD&, double)>& f) {
-        Geometry& g = bottomGeometry();
         auto v = std::make_unique<VectorVariable>(VarTypeHybrid);
-        TripletZELVector& values = v->values();
+        forVertices([&](const TripletD& p, double a) { v->values().push_back(TripletF(f(p, a))); });
+        hold(std::move(v), "VECTOR VARIABLE", name, dims);
+    }
+    void forVertices(const std::function<void(const TripletD&, double)>& visit) {
+        const Geometry& g = bottomGeometry();
         for (int i = 0; i < g.getNumVertices(); ++i)
-            values.push_back(
-                TripletF(f(TripletD(g.getVertices()[std::size_t(i)]), g.getVertexAreas()[std::size_t(i)])));
+            visit(TripletD(g.getVertices()[std::size_t(i)]), g.getVertexAreas()[std::size_t(i)]);
+    }
+    void hold(std::unique_ptr<Variable> v, const std::string& type, const std::string& name, const char* dims) {
         v->setName(name);
         v->setDomain("Box");
         dropDependents(name);
-        g.addVariable(std::move(v));
-        declare("VECTOR VARIABLE", name, dims);
+        bottomGeometry().addVariable(std::move(v));
+        declare(type, name, dims);
     }
     // Values made from a replaced variable (expressions of it) are made again.
     void dropDependents(const std::string& name) {

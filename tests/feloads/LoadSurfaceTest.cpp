@@ -85,10 +85,8 @@ TEST_F(LoadSurfaceTest, ProjectedOnItsBoundaryItPublishesItsVariables) {
     EXPECT_EQ(db.getObjectByName("Wall Adjacent Temperature on S")->getValue("Variable Description"),
               "This Temperature is equivalent to the 'Wall Adjacent Temperature'.");
 
-    // The import report of the transfer.
-    ASSERT_TRUE(std::filesystem::exists(KVO2NorvaUtilities::kReportFile));
-    EXPECT_NE(readFile(KVO2NorvaUtilities::kReportFile).find("<PROJECTION-SUCCESS type=\"percentage\">100<"),
-              std::string::npos);
+    // The import report is written (its content: TransferReportTest).
+    EXPECT_TRUE(std::filesystem::exists(KVO2NorvaUtilities::kReportFile));
 
     // A rebuild keeps one set of objects; a failed one (the file gone) leaves no geometry.
     const std::size_t objects = db.getAllObjects().size();

@@ -44,17 +44,12 @@ protected:
     // Reading `text` raises data::invalid with exactly `message` (or, when `exact` is
     // false, a message holding it).
     void expectReadError(const std::string& text, const std::string& message, bool exact = true) {
-        try {
-            read(text);
-            ADD_FAILURE() << "no error; expected: " << message;
-        } catch (const data::invalid& e) {
-            EXPECT_EQ(e.getClassName(), "NorvaGeometryReader");
-            EXPECT_EQ(e.getOperation(), "readNorvaFile");
-            if (exact)
-                EXPECT_EQ(e.getMessage(), message);
-            else
-                EXPECT_NE(e.getMessage().find(message), std::string::npos) << e.getMessage();
-        }
+        ExpectedError expected{.className = "NorvaGeometryReader", .operation = "readNorvaFile"};
+        if (exact)
+            expected.message = message;
+        else
+            expected.fragments = {message};
+        expectError<data::invalid>([&] { read(text); }, expected);
     }
     int warnings() const {
         int n = 0;

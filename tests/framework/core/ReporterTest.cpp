@@ -7,26 +7,20 @@ using namespace zel;
 namespace {
 
 struct ReporterFixture : ::testing::Test {
-    void SetUp() override {
-        rep = ErrorProgressReporter::instance();
+    void SetUp() override { reset(); }
+    void TearDown() override { reset(); }
+    void reset() {
         rep->clear();
         rep->setEcho(false);
         rep->setShowPlaces(false);
         rep->setListener({});
     }
-    void TearDown() override {
-        rep->clear();
-        rep->setEcho(false);
-        rep->setShowPlaces(false);
-        rep->setListener({});
-    }
-    ErrorProgressReporter* rep = nullptr;
+    ErrorProgressReporter* rep = ErrorProgressReporter::instance();
 };
 
 } // namespace
 
 TEST_F(ReporterFixture, KeepsBothFormsInOrderAndClears) {
-    EXPECT_EQ(rep, ErrorProgressReporter::instance());
     rep->reportError(
         ErrorMsg("PlaneCalcFunc", "processParameters", "Bound Radius (-1.000000) must be non-negative.", 4));
     rep->reportError(data::notFound("Storage", "getVariable", "Variable 'P' not found.", 4));

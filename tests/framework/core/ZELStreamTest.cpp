@@ -1,5 +1,6 @@
 #include "framework/core/ZELStream.h"
 #include "framework/core/Error.h"
+#include "tests/support/ErrorChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -83,12 +84,7 @@ TEST(ZELStream, MissingFileNamesTheFile) {
     const std::string missing = (fs::temp_directory_path() / "zel_no_such_dir" / "missing.txt").string();
     EXPECT_FALSE(ZELFile::exists(missing));
     EXPECT_FALSE(ZELFile::exists(""));
-    try {
-        ZELStream s(missing);
-        FAIL() << "opened a missing file";
-    } catch (const data::notFound& e) {
-        EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
-    }
+    zel::test::expectError<data::notFound>([&] { ZELStream s(missing); }, {.fragments = {missing}});
     ZELStream s;
     EXPECT_THROW(s.open(fs::temp_directory_path().string()), data::notFound); // a directory
     EXPECT_FALSE(s.isOpen());

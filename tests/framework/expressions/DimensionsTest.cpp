@@ -28,33 +28,25 @@ TEST_F(ExpressionTest, DimensionsFollowTheOperations) {
 }
 
 TEST_F(ExpressionTest, UnlikeDimensionsAreErrorsNamingTheOffendingPart) {
-    auto dimsError = [this](const char* text) {
-        return evalError([&] { ExpressionEvaluator::getDimensions(text, ""); });
-    };
-    EXPECT_EQ(dimsError("1 + Pressure + Temperature"),
-              "Dimension error in expression '1 + Pressure + Temperature' at position 3: cannot add '1' "
-              "dimensionless and 'Pressure' [kg m^-1 s^-2].");
-    EXPECT_EQ(dimsError("2 * Pressure - Temperature"),
-              "Dimension error in expression '2 * Pressure - Temperature' at position 14: cannot subtract "
-              "'2 * Pressure' [kg m^-1 s^-2] from 'Temperature' [K].");
-    EXPECT_NE(dimsError("Pressure < 1").find("cannot compare 'Pressure' [kg m^-1 s^-2] with '1' dimensionless"),
-              std::string::npos);
-    EXPECT_NE(dimsError("sin(Pressure)")
-                  .find("'sin' needs a dimensionless or angle argument, but 'Pressure' "
-                        "[kg m^-1 s^-2]"),
-              std::string::npos);
-    EXPECT_NE(dimsError("exp(30 [deg])").find("'exp' needs a dimensionless argument"), std::string::npos);
-    EXPECT_NE(dimsError("loge(Temperature)").find("at position 6"), std::string::npos);
-    EXPECT_EQ(dimsError("Pressure^0.5"),
-              "Dimension error in expression 'Pressure^0.5' at position 9: non-integer power 0.5 of the "
-              "dimensional value 'Pressure' [kg m^-1 s^-2].");
-    EXPECT_NE(dimsError("Pressure^(Temperature / 1 [K])").find("may only be raised to a constant power"),
-              std::string::npos);
-    EXPECT_NE(dimsError("2^Temperature").find("the exponent 'Temperature' [K] must be dimensionless"),
-              std::string::npos);
-    EXPECT_NE(dimsError("max(Pressure, Temperature)").find("the arguments of 'max' differ"), std::string::npos);
-    EXPECT_NE(dimsError("if(1, Pressure, 1)").find("the arguments of 'if' differ"), std::string::npos);
-    EXPECT_NE(dimsError("1 [furlong]").find("cannot read the units 'furlong'"), std::string::npos);
+    expectDimsError("1 + Pressure + Temperature",
+                    {.message = "Dimension error in expression '1 + Pressure + Temperature' at position 3: cannot add "
+                                "'1' dimensionless and 'Pressure' [kg m^-1 s^-2]."});
+    expectDimsError("2 * Pressure - Temperature",
+                    {.message = "Dimension error in expression '2 * Pressure - Temperature' at position 14: cannot "
+                                "subtract '2 * Pressure' [kg m^-1 s^-2] from 'Temperature' [K]."});
+    expectDimsError("Pressure^0.5", {.message = "Dimension error in expression 'Pressure^0.5' at position 9: "
+                                                "non-integer power 0.5 of the dimensional value 'Pressure' "
+                                                "[kg m^-1 s^-2]."});
+    expectDimsError("Pressure < 1", {.fragments = {"cannot compare 'Pressure' [kg m^-1 s^-2] with '1' dimensionless"}});
+    expectDimsError("sin(Pressure)",
+                    {.fragments = {"'sin' needs a dimensionless or angle argument, but 'Pressure' [kg m^-1 s^-2]"}});
+    expectDimsError("exp(30 [deg])", {.fragments = {"'exp' needs a dimensionless argument"}});
+    expectDimsError("loge(Temperature)", {.fragments = {"at position 6"}});
+    expectDimsError("Pressure^(Temperature / 1 [K])", {.fragments = {"may only be raised to a constant power"}});
+    expectDimsError("2^Temperature", {.fragments = {"the exponent 'Temperature' [K] must be dimensionless"}});
+    expectDimsError("max(Pressure, Temperature)", {.fragments = {"the arguments of 'max' differ"}});
+    expectDimsError("if(1, Pressure, 1)", {.fragments = {"the arguments of 'if' differ"}});
+    expectDimsError("1 [furlong]", {.fragments = {"cannot read the units 'furlong'"}});
     // a constant whole power of a dimensional value is fine, also when it is computed
     EXPECT_EQ(ExpressionEvaluator::getDimensions("Velocity^(1 + 1)", ""), UnitDimensions(0, 2, -2));
 }
@@ -74,10 +66,7 @@ TEST_F(ExpressionTest, VariablesWithoutUnitsInTheListAskForTheirBaseUnits) {
     vars->baseUnits = nullptr;
     EXPECT_TRUE(ExpressionEvaluator::getDimensions("Mystery", "").isDimensionless());
     vars->add("Broken", "furlong");
-    EXPECT_NE(evalError([] {
-                  ExpressionEvaluator::getDimensions("Broken", "");
-              }).find("the units 'furlong' of the variable 'Broken' cannot be read"),
-              std::string::npos);
+    expectDimsError("Broken", {.fragments = {"the units 'furlong' of the variable 'Broken' cannot be read"}});
 }
 
 TEST_F(ExpressionTest, SingleValuesCarryTheirBaseUnits) {
@@ -86,11 +75,11 @@ TEST_F(ExpressionTest, SingleValuesCarryTheirBaseUnits) {
     EXPECT_FLOAT_EQ(q.getValue(), 19.62f);
     EXPECT_EQ(q.getUnits(), "m s^-1");
     // a field variable has no single value
-    EXPECT_EQ(evalError([] { ExpressionEvaluator::evalSingleValue("2 * Pressure", "Plane 1"); }),
-              "Error in expression '2 * Pressure': it needs the values of the field variable 'Pressure' and has no "
-              "single value.");
-    EXPECT_NE(evalError([] { ExpressionEvaluator::evalSingleValue("x", ""); }).find("field variable 'X'"),
-              std::string::npos);
+    expectError<expressions::eval>([] { ExpressionEvaluator::evalSingleValue("2 * Pressure", "Plane 1"); },
+                                   {.message = "Error in expression '2 * Pressure': it needs the values of the field "
+                                               "variable 'Pressure' and has no single value."});
+    expectError<expressions::eval>([] { ExpressionEvaluator::evalSingleValue("x", ""); },
+                                   {.fragments = {"field variable 'X'"}});
     // 1/0 has no value
     EXPECT_TRUE(ExpressionEvaluator::evalSingleValue("1 / 0", "").isUndefined());
     EXPECT_TRUE(ExpressionEvaluator::evalSingleValue("sqrt(-1)", "").isUndefined());

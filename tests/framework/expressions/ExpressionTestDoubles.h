@@ -4,6 +4,7 @@
 #include "framework/core/Error.h"
 #include "framework/expressions/ExpressionEvaluator.h"
 #include "framework/expressions/ExpressionInterfaces.h"
+#include "tests/support/ErrorChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -172,17 +173,6 @@ protected:
         return out;
     }
 
-    // The message of the expressions::eval error that running f raises ("" if none).
-    template <class F> static std::string evalError(F&& f) {
-        try {
-            f();
-        } catch (const expressions::eval& e) {
-            return e.getMessage();
-        }
-        ADD_FAILURE() << "no expressions::eval error";
-        return "";
-    }
-
     std::unique_ptr<FakeVariables> vars;
     std::unique_ptr<FakeStore> store;
     std::unique_ptr<FakeCalculator> calc;
@@ -191,5 +181,10 @@ protected:
 };
 
 inline float single(const std::string& text) { return ExpressionEvaluator::evalSingleValue(text, "").getValue(); }
+
+// Asking for the dimensions of `text` raises the language's error as `expected` says.
+inline void expectDimsError(const std::string& text, const ExpectedError& expected) {
+    expectError<expressions::eval>([&] { ExpressionEvaluator::getDimensions(text, ""); }, expected);
+}
 
 } // namespace zel::test

@@ -64,9 +64,9 @@ TEST_F(ExpressionTest, ProtocolStateAndCountsAreChecked) {
     std::string other = "evaluation 0: variable 1 of 2: Pressure";
     EXPECT_THROW(e.continueEvaluatingVariable(p.data(), other), internal::error);
     EXPECT_EQ(e.continueEvaluatingVariable(std::span<const float>(p), state), "Temperature");
-    EXPECT_EQ(evalError([&] { e.continueEvaluatingVariable(std::span<const float>(shortT), state); }),
-              "Error in expression 'Pressure + p + Temperature * 1 [Pa K^-1]': the variable 'Temperature' has 2 "
-              "values, but 3 vertices are evaluated.");
+    expectError<expressions::eval>([&] { e.continueEvaluatingVariable(std::span<const float>(shortT), state); },
+                                   {.message = "Error in expression 'Pressure + p + Temperature * 1 [Pa K^-1]': the "
+                                               "variable 'Temperature' has 2 values, but 3 vertices are evaluated."});
     const std::vector<float> t = {10, 20, 30};
     EXPECT_EQ(e.continueEvaluatingVariable(t.data(), state), "");
     EXPECT_TRUE(state.empty());
@@ -106,8 +106,7 @@ TEST_F(ExpressionTest, ExpressionsAreCompiledOnceUntilTheCacheIsCleared) {
     EXPECT_FLOAT_EQ(single("Late"), 3.0f);
     FakeStore other;
     EXPECT_EQ(ExpressionEvaluator::expressionCacheSize(), 0u);
-    EXPECT_NE(evalError([] { ExpressionEvaluator::getDimensions("Late", ""); }).find("'Late' is no variable"),
-              std::string::npos);
+    expectDimsError("Late", {.fragments = {"'Late' is no variable"}});
     EXPECT_EQ(ExpressionEvaluator::getNeededVariables("theta * Pressure"),
               (std::vector<std::string>{"Y", "X", "Pressure"}));
 }

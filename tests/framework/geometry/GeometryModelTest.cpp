@@ -2,6 +2,7 @@
 #include "GeometryTestSupport.h"
 #include "framework/core/Error.h"
 #include "framework/geometry/FileReaderBase.h"
+#include "tests/support/ErrorChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -111,12 +112,7 @@ TEST(Geometry, BadVertexIndexIsReported) {
     Geometry g;
     g.setVertices(TripletZELVector{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     g.addFaceSet("tri", ShapeType::Triangle, 1); // nodes left at -1
-    try {
-        g.getVertexAreas();
-        FAIL();
-    } catch (const data::invalid& e) {
-        EXPECT_NE(std::string(e.what()).find("'tri'"), std::string::npos);
-    }
+    test::expectError<data::invalid>([&] { g.getVertexAreas(); }, {.fragments = {"'tri'"}});
 }
 
 class TestReader : public FileReaderBase {

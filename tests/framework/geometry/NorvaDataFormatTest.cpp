@@ -2,6 +2,7 @@
 // the columns they give, short lines, and descriptors that must be refused.
 #include "framework/geometry/NorvaDataFormat.h"
 #include "framework/core/Error.h"
+#include "tests/support/ErrorChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -108,13 +109,9 @@ TEST(NorvaDataFormat, RefusesWhatItCannotRead) {
     };
     for (const char* text : bad) {
         SCOPED_TRACE(text);
-        try {
-            NorvaDataFormat format(text);
-            ADD_FAILURE() << "accepted";
-        } catch (const data::invalid& e) {
-            EXPECT_EQ(e.getClassName(), "NorvaDataFormat");
-            EXPECT_NE(e.getMessage().find(std::string("'") + text + "'"), std::string::npos) << e.getMessage();
-        }
+        test::expectError<data::invalid>(
+            [&] { NorvaDataFormat format(text); },
+            {.className = "NorvaDataFormat", .fragments = {std::string("'") + text + "'"}});
     }
 }
 

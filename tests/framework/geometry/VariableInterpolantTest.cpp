@@ -3,6 +3,7 @@
 #include "GeometryTestSupport.h"
 #include "framework/core/Error.h"
 #include "framework/geometry/Visitor.h"
+#include "tests/support/ErrorChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -273,12 +274,9 @@ TEST(Visitors, AreaLengthVolumeAverages) {
     withValues.visitGeometry(*square, &given);
     EXPECT_NEAR(withValues.getIntegral(), 1.0, 1e-6);
     AreaVisitor missing("Nothing");
-    try {
-        missing.visitGeometry(*square);
-        FAIL();
-    } catch (const data::notFound& e) {
-        EXPECT_EQ(e.getMessage(), "No data exists for variable 'Nothing' specified in object 'Square'.");
-    }
+    test::expectError<data::notFound>(
+        [&] { missing.visitGeometry(*square); },
+        {.message = "No data exists for variable 'Nothing' specified in object 'Square'."});
 
     square->setLines(IntZELVector{0, 1, 1, 2});
     LengthVisitor length("Y");

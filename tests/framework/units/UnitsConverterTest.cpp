@@ -1,5 +1,6 @@
 #include "framework/core/Error.h"
 #include "framework/units/Units.h"
+#include "tests/support/ErrorChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -22,12 +23,7 @@ double conv(const std::string& from, const std::string& to, double v, bool diffe
 
 // Expects data::invalid whose message names the text.
 void expectInvalidNaming(const std::string& units) {
-    try {
-        uc().dimsFromUnits(units);
-        ADD_FAILURE() << "'" << units << "' parsed";
-    } catch (const data::invalid& e) {
-        EXPECT_NE(std::string(e.what()).find("'" + units + "'"), std::string::npos) << e.what();
-    }
+    test::expectError<data::invalid>([&] { uc().dimsFromUnits(units); }, {.fragments = {"'" + units + "'"}});
 }
 
 } // namespace
@@ -145,16 +141,14 @@ TEST(UnitsConverter, BadTextsAreErrorsNamingTheText) {
     }
     // The same bad text fails again (failures are not cached as dimensionless).
     expectInvalidNaming("furlong");
-    try {
-        uc().parse("kg m^");
-    } catch (const data::invalid& e) {
-        EXPECT_STREQ(e.what(), "UnitsConverter::parse: Invalid unit text 'kg m^': missing exponent after '^'.");
-    }
-    try {
-        uc().parse("furlong");
-    } catch (const data::invalid& e) {
-        EXPECT_STREQ(e.what(), "UnitsConverter::parse: Invalid unit text 'furlong': unknown unit 'furlong'.");
-    }
+    test::expectError<data::invalid>([] { uc().parse("kg m^"); },
+                                     {.className = "UnitsConverter",
+                                      .operation = "parse",
+                                      .message = "Invalid unit text 'kg m^': missing exponent after '^'."});
+    test::expectError<data::invalid>([] { uc().parse("furlong"); },
+                                     {.className = "UnitsConverter",
+                                      .operation = "parse",
+                                      .message = "Invalid unit text 'furlong': unknown unit 'furlong'."});
 }
 
 TEST(UnitsConverter, ConvertsScalesAndTemperatureOffsets) {
@@ -194,14 +188,7 @@ TEST(UnitsConverter, ConvertsScalesAndTemperatureOffsets) {
     EXPECT_TRUE(uc().convertUnits("C", "K", UNDEFINED_VALUE, f, false));
     EXPECT_EQ(f, UNDEFINED_VALUE);
 
-    try {
-        conv("m", "s", 1);
-        ADD_FAILURE() << "converted length to time";
-    } catch (const data::invalid& e) {
-        const std::string what = e.what();
-        EXPECT_NE(what.find("'m'"), std::string::npos) << what;
-        EXPECT_NE(what.find("'s'"), std::string::npos) << what;
-    }
+    test::expectError<data::invalid>([] { conv("m", "s", 1); }, {.fragments = {"'m'", "'s'"}});
     double out = 7;
     EXPECT_FALSE(uc().tryConvertUnits("rpm", "Hz", 1, out)); // angle per time is not frequency
     EXPECT_FALSE(uc().tryConvertUnits("furlong", "m", 1, out));

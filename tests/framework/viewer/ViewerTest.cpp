@@ -3,6 +3,7 @@
 #include "framework/viewer/Colour.h"
 #include "framework/viewer/GraphicObject.h"
 #include "framework/viewer/ViewerInterface.h"
+#include "tests/support/ErrorChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,14 @@
 namespace zel::test {
 namespace {
 
-std::unique_ptr<Geometry> unitSquare();
+// The unit square [0,1]² at z = 0, one quadrilateral with normal +Z.
+std::unique_ptr<Geometry> unitSquare() {
+    auto g = std::make_unique<Geometry>();
+    g->setVertices(TripletZELVector({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}));
+    const int face[4] = {0, 1, 2, 3};
+    g->addFaceSet("quad", ShapeType::Quadrilateral)->addElement(face);
+    return g;
+}
 
 class Viewer : public ::testing::Test {
 protected:
@@ -29,15 +37,6 @@ protected:
     }
     std::unique_ptr<Geometry> m_held;
 };
-
-// The unit square [0,1]² at z = 0, one quadrilateral with normal +Z.
-std::unique_ptr<Geometry> unitSquare() {
-    auto g = std::make_unique<Geometry>();
-    g->setVertices(TripletZELVector({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}));
-    const int face[4] = {0, 1, 2, 3};
-    g->addFaceSet("quad", ShapeType::Quadrilateral)->addElement(face);
-    return g;
-}
 
 TEST_F(Viewer, DrawAndDeleteBookkeeping) {
     const Geometry& square = *unitSquareHeld();
@@ -252,12 +251,7 @@ TEST_F(Viewer, WritesVtkPolyDataFiles) {
     // A folder that cannot be made is reported with its name.
     const std::string blocker = folder + "/file";
     std::ofstream(blocker) << "x";
-    try {
-        viewer()->writeVTK(blocker + "/sub");
-        ADD_FAILURE() << "no exception";
-    } catch (const data::error& e) {
-        EXPECT_NE(std::string(e.what()).find(blocker), std::string::npos) << e.what();
-    }
+    expectError<data::error>([&] { viewer()->writeVTK(blocker + "/sub"); }, {.fragments = {blocker}});
 }
 
 TEST_F(Viewer, ColourMapsAndGraphicSettings) {
