@@ -165,7 +165,10 @@ protected:
         while (!needed.empty()) {
             if (asked) asked->push_back(needed);
             auto it = fields.find(needed);
-            if (it == fields.end()) ADD_FAILURE() << "asked for unknown variable " << needed;
+            if (it == fields.end()) {
+                ADD_FAILURE() << "asked for unknown variable " << needed;
+                return out;
+            }
             std::vector<float> copy = it->second; // freed after the call, as the storage does
             needed = evaluator.continueEvaluatingVariable(std::span<const float>(copy), state);
         }
