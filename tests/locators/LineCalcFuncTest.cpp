@@ -425,11 +425,7 @@ TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
     EXPECT_TRUE(item->graphic.isChanged());
     EXPECT_EQ(item->getNumLines(), 2u);
     // The names without geometry were deleted: D2 and the empty name of a sample line.
-    std::vector<std::string> deleted;
-    for (const ViewerEvent& e : viewer->getHistory())
-        if (e.kind == ViewerEvent::Delete && e.geometryName != ViewerInterface::AllGeometries)
-            deleted.push_back(e.geometryName);
-    EXPECT_EQ(deleted, (std::vector<std::string>{"D2", ""}));
+    EXPECT_EQ(deletedGeometries(), (std::vector<std::string>{"D2", ""}));
     EXPECT_FALSE(line->isGeometryChanged() || line->isRenderChanged() || line->isColourChanged());
 
     // Coloured by a variable: it is drawn with it, and the legend shows it.

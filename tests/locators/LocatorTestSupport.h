@@ -29,6 +29,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -145,6 +146,39 @@ protected:
         return ErrorProgressReporter::instance()->getReports();
     }
     static std::string lastReport() { return reports().empty() ? std::string("(none)") : reports().back().toString(); }
+    // The last report, checked to be the only one since `before`.
+    static const ErrorProgressReporter::Report& onlyReportSince(std::size_t before) {
+        EXPECT_EQ(reports().size(), before + 1) << lastReport();
+        return ErrorProgressReporter::instance()->last();
+    }
+    // A report in the fields that are given (a field not given is compared with itself).
+    struct ExpectedReport {
+        std::optional<std::string> message{}, className{}, operation{}, family{};
+        std::optional<int> type{};
+    };
+    static void expectReport(const ErrorProgressReporter::Report& report, const ExpectedReport& expected) {
+        EXPECT_EQ(report.getMessage(), expected.message.value_or(report.getMessage()));
+        EXPECT_EQ(report.getClassName(), expected.className.value_or(report.getClassName()));
+        EXPECT_EQ(report.getOperation(), expected.operation.value_or(report.getOperation()));
+        EXPECT_EQ(report.family, expected.family.value_or(report.family));
+        EXPECT_EQ(report.getErrorType(), expected.type.value_or(report.getErrorType()));
+    }
+    // The object `name` exists, is of `type` and holds these parameter values.
+    static void expectObject(const std::string& name, const std::string& type,
+                             const std::vector<std::pair<std::string, std::string>>& values) {
+        const OKLObject* object = ObjectDB::instance()->getObjectByName(name);
+        ASSERT_NE(object, nullptr) << name;
+        EXPECT_EQ(object->getType(), type) << name;
+        for (const auto& [param, value] : values) EXPECT_EQ(object->getValue(param), value) << name << ": " << param;
+    }
+    // The geometries the viewer was told to delete one by one (not all of an object at once).
+    static std::vector<std::string> deletedGeometries() {
+        std::vector<std::string> deleted;
+        for (const ViewerEvent& e : ViewerInterface::instance()->getHistory())
+            if (e.kind == ViewerEvent::Delete && e.geometryName != ViewerInterface::AllGeometries)
+                deleted.push_back(e.geometryName);
+        return deleted;
+    }
 
     std::unique_ptr<FieldStorage> storage;
     std::unique_ptr<VariableDefStoreBase> defs;

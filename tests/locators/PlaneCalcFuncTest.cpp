@@ -1,7 +1,7 @@
 // Sample and slice planes: the parameter step (axes, rotation, bound errors), sample-plane
 // vertex and face layout with exact areas, slice areas and averages of linear fields against
-// analytic values (the benchmark mesh's oblique slice included), bounded and inverted slices
-// against the unbounded cut, and both error policies.
+// analytic values (the benchmark mesh's oblique slice is EndToEndTest's), bounded and inverted
+// slices against the unbounded cut, and both error policies.
 #include "tests/locators/LocatorTestSupport.h"
 
 #include "framework/core/Progress.h"
@@ -29,11 +29,6 @@ protected:
     // Registers the plane calc function with the given error policy.
     static void usePolicy(bool propagate) {
         CalcRegistry::instance()->registerCalcFunc("PLANE", std::make_unique<PlaneCalcFunc>(propagate, true));
-    }
-    // The last report, checked to be the only one since `before`.
-    static const ErrorProgressReporter::Report& onlyReportSince(std::size_t before) {
-        EXPECT_EQ(reports().size(), before + 1) << lastReport();
-        return ErrorProgressReporter::instance()->last();
     }
 };
 
@@ -125,11 +120,10 @@ TEST_F(PlaneTest, ParameterStepReportsUnusableBounds) {
         for (const auto& [name, value] : c.params) plane->setParameter(name, value);
         const std::size_t before = reports().size();
         EXPECT_FALSE(calc.processParameters(*plane));
-        const auto& report = onlyReportSince(before);
-        EXPECT_EQ(report.getMessage(), c.message);
-        EXPECT_EQ(report.getClassName(), "PlaneCalcFunc");
-        EXPECT_EQ(report.getOperation(), "processParameters");
-        EXPECT_EQ(report.getErrorType(), c.errorType);
+        expectReport(onlyReportSince(before), {.message = c.message,
+                                               .className = "PlaneCalcFunc",
+                                               .operation = "processParameters",
+                                               .type = c.errorType});
     }
 }
 
@@ -282,11 +276,8 @@ TEST_F(PlaneTest, SamplePlaneErrorsUnderBothPolicies) {
                 EXPECT_EQ(reports().size(), before);
             } else {
                 run(*plane);
-                const auto& report = onlyReportSince(before);
-                EXPECT_EQ(report.getMessage(), c.message);
-                EXPECT_EQ(report.family, "data::invalid");
-                EXPECT_EQ(report.getOperation(), "calcVertices");
-                EXPECT_EQ(report.getErrorType(), 4);
+                expectReport(onlyReportSince(before),
+                             {.message = c.message, .operation = "calcVertices", .family = "data::invalid", .type = 4});
             }
             EXPECT_EQ(plane->getNumGeometries(), 0u);
         }
@@ -353,18 +344,6 @@ TEST_F(PlaneTest, SlicePlaneAreasAndLinearAveragesAreExact) {
     EXPECT_EQ(plane->getGeometryNames(), std::vector<std::string>{"Hexes"});
     EXPECT_NEAR(area(*plane), 1.0, 1e-6);
     EXPECT_EQ(reports().size(), 0u) << lastReport();
-}
-
-TEST_F(PlaneTest, ObliqueSliceOfTheShearedBenchmarkMesh) {
-    // The benchmark mesh (x += 0.1 y over the unit cube), coarser: the slice lies inside every
-    // column, so its area and the average of a linear field do not depend on the resolution.
-    addDomain(makeHexBox("Bench", 20, 20, 20, {0, 0, 0}, {1, 1, 1}, 0.1f));
-    addField("Pressure", benchField);
-    auto* plane = addPlane("Oblique",
-                           {{"Option", "Point and Normal"}, {"Point", "0.5, 0.5, 0.5"}, {"Normal", "0.3, 0.4, 0.866"}});
-    run(*plane);
-    EXPECT_NEAR(area(*plane), 1.154709, 1e-5 * 1.154709);
-    EXPECT_NEAR(areaAve(*plane, "Pressure"), 3.117321, 1e-5 * 3.117321);
 }
 
 TEST_F(PlaneTest, BoundedSliceKeepsFacesByCentroidAndCarriesTheirInterpolation) {
@@ -522,10 +501,7 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
                                                 {.className = "PlaneCalcFunc", .message = c.message});
             } else {
                 run(*plane);
-                const auto& report = onlyReportSince(before);
-                EXPECT_EQ(report.getMessage(), c.message);
-                EXPECT_EQ(report.getOperation(), "calcSlicePlane");
-                EXPECT_EQ(report.getErrorType(), 4);
+                expectReport(onlyReportSince(before), {.message = c.message, .operation = "calcSlicePlane", .type = 4});
             }
             EXPECT_EQ(plane->getNumGeometries(), 0u);
         }
@@ -534,9 +510,7 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
         auto* plane = addPlane(propagate ? "Empty 1" : "Empty 2", {{"Domain List", ""}});
         std::size_t before = reports().size();
         run(*plane);
-        const auto& report = onlyReportSince(before);
-        EXPECT_EQ(report.getMessage(), "No domains exist.");
-        EXPECT_EQ(report.getOperation(), "operator()");
+        expectReport(onlyReportSince(before), {.message = "No domains exist.", .operation = "operator()"});
         EXPECT_EQ(plane->getNumGeometries(), 0u);
         // An unusable bound: reported, and no slice at all.
         plane->setParameter("Domain List", "D1");
@@ -557,10 +531,9 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
         } else {
             before = reports().size();
             calc(line, "top");
-            const auto& cast = onlyReportSince(before);
-            EXPECT_EQ(cast.getMessage(), "Bad cast of OKLObject 'p_OKLObj' to PlaneOKLObject.");
-            EXPECT_EQ(cast.family, "data::error");
-            EXPECT_EQ(cast.getErrorType(), 32);
+            expectReport(onlyReportSince(before), {.message = "Bad cast of OKLObject 'p_OKLObj' to PlaneOKLObject.",
+                                                   .family = "data::error",
+                                                   .type = 32});
         }
     }
 }
@@ -596,18 +569,15 @@ TEST_F(PlaneTest, NonPropagatingPolicySortsEveryKindOfFailure) {
         plane.mode = mode;
         const std::size_t before = reports().size();
         calc(&plane, "top");
-        const auto& report = onlyReportSince(before);
-        EXPECT_EQ(report.getMessage(), message);
-        if (mode < 3) {
-            EXPECT_EQ(report.family, "data::error");
-            EXPECT_EQ(report.getClassName(), "PlaneCalcFunc");
-            EXPECT_EQ(report.getOperation(), "operator()");
-            EXPECT_EQ(report.getErrorType(), 1);
-        } else {
-            // An internal error keeps its origin and is reported as internal.
-            EXPECT_EQ(report.getClassName(), "Somewhere");
-            EXPECT_EQ(report.getErrorType(), 32);
-        }
+        // An internal error (mode 3) keeps its origin and is reported as internal.
+        if (mode < 3)
+            expectReport(onlyReportSince(before), {.message = message,
+                                                   .className = "PlaneCalcFunc",
+                                                   .operation = "operator()",
+                                                   .family = "data::error",
+                                                   .type = 1});
+        else
+            expectReport(onlyReportSince(before), {.message = message, .className = "Somewhere", .type = 32});
         EXPECT_EQ(plane.getNumGeometries(), 0u);
     }
     // With propagation, the same failure passes on unchanged, after the discard.

@@ -85,11 +85,9 @@ TEST_F(PointTest, XYZWithTheWrongNumberOfValuesIsReportedUnderBothPolicies) {
             point->setParameter("Point", value);
             const std::size_t before = reports().size();
             run(*point);
-            ASSERT_EQ(reports().size(), before + 1);
-            const auto& report = reports().back();
-            EXPECT_EQ(report.getMessage(), "Parameter 'Point' must be defined by 3 float values.");
-            EXPECT_EQ(report.getClassName(), "PointCalcFunc");
-            EXPECT_EQ(report.getErrorType(), 4);
+            expectReport(onlyReportSince(before), {.message = "Parameter 'Point' must be defined by 3 float values.",
+                                                   .className = "PointCalcFunc",
+                                                   .type = 4});
             EXPECT_EQ(point->getNumGeometries(), 0u);
             EXPECT_EQ(point->getValue("Nearest Node Number"), "-1");
         }
@@ -232,9 +230,7 @@ TEST_F(PointTest, MissingLocationsAndVariablesOnlyRemoveTheirPoints) {
     run(*point);
     EXPECT_EQ(point->getNumGeometries(), 0u);
     EXPECT_EQ(reportsOf("Cannot create point 'P'. Location is not provided."), 3u);
-    EXPECT_EQ(reports().back().getErrorType(), 8);
-    EXPECT_EQ(reports().back().getClassName(), "PointCalcFunc");
-    EXPECT_EQ(reports().back().getOperation(), "findExtrema");
+    expectReport(reports().back(), {.className = "PointCalcFunc", .operation = "findExtrema", .type = 8});
 
     point->setParameter("Location", "Nowhere");
     run(*point);
@@ -275,9 +271,9 @@ TEST_F(PointTest, ErrorPolicies) {
     expectError<internal::error>([&] { propagating(plane, "top"); },
                                  {.className = "PointCalcFunc", .message = "Cast to SymbolGeometricOKLObject failed."});
     reporting(plane, "top");
-    EXPECT_EQ(reports().back().getMessage(), "Bad cast of OKLObject 'p_OKLObj' to SymbolGeometricOKLObect.");
-    EXPECT_EQ(reports().back().getErrorType(), 32);
-    EXPECT_EQ(reports().back().family, "data::error");
+    expectReport(reports().back(), {.message = "Bad cast of OKLObject 'p_OKLObj' to SymbolGeometricOKLObect.",
+                                    .family = "data::error",
+                                    .type = 32});
 
     FailingPoint failing;
     const std::pair<int, std::string> cases[] = {{0, "Operation 'PointCalcFunc' failed (system exception: boom)."},
@@ -286,9 +282,7 @@ TEST_F(PointTest, ErrorPolicies) {
         failing.mode = mode;
         failing.setGeometry("", std::make_unique<SymbolGeometry>());
         reporting(&failing, "top");
-        EXPECT_EQ(reports().back().getMessage(), message);
-        EXPECT_EQ(reports().back().getErrorType(), 1);
-        EXPECT_EQ(reports().back().getOperation(), "operator()");
+        expectReport(reports().back(), {.message = message, .operation = "operator()", .type = 1});
         EXPECT_EQ(failing.getNumGeometries(), 0u);
     }
     failing.mode = 0;
@@ -297,9 +291,9 @@ TEST_F(PointTest, ErrorPolicies) {
     // A framework error is reported as itself, with error type 4.
     auto* point = addPoint("P", {{"Option", "Node Number"}, {"Domain List", ""}});
     reporting(point, "top");
-    EXPECT_EQ(reports().back().getMessage(), "Empty domain list found in Domain List parameter.");
-    EXPECT_EQ(reports().back().family, "data::invalid");
-    EXPECT_EQ(reports().back().getErrorType(), 4);
+    expectReport(
+        reports().back(),
+        {.message = "Empty domain list found in Domain List parameter.", .family = "data::invalid", .type = 4});
     EXPECT_EQ(point->getNumGeometries(), 0u);
 }
 

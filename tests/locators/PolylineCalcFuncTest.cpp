@@ -201,10 +201,9 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
         run(*p);
         EXPECT_EQ(p->getNumGeometries(), 0u) << message;
         ASSERT_EQ(reports().size(), 1u) << message;
-        EXPECT_EQ(reports()[0].getMessage(), message);
-        EXPECT_EQ(reports()[0].getClassName(), "PolylineCalcFunc");
-        EXPECT_EQ(reports()[0].getOperation(), "doIntersection");
-        EXPECT_EQ(reports()[0].getErrorType(), ErrWarning);
+        expectReport(
+            reports()[0],
+            {.message = message, .className = "PolylineCalcFunc", .operation = "doIntersection", .type = ErrWarning});
     };
     check({{"Domain List", ""}, {"Location", "Slice"}, {"Boundary List", "ymin"}},
           "Cannot create polyline 'P'. Domain List is not provided.");
@@ -384,29 +383,22 @@ TEST_F(PolylineTest, BoundaryVariablesAlongAWallChord) {
     EXPECT_TRUE(phasedStorage->flowRequests.empty()); // the wall holds its flows
 
     // The declarations: the force with its units, the normal without; none for the flux.
-    OKLObject* declared = object("Normalized Force on P");
-    ASSERT_NE(declared, nullptr);
-    EXPECT_EQ(declared->getType(), "VECTOR VARIABLE");
-    EXPECT_EQ(declared->getValue("Related Object"), "P");
-    EXPECT_EQ(declared->getValue("Base Units"), "kg m s^-2");
-    EXPECT_EQ(declared->getValue("Variable Dimensions"), "1,1,-2,0,0,0,0,0,0,0");
-    EXPECT_EQ(declared->getValue("Quantity Type"), "Force");
-    EXPECT_EQ(declared->getValue("Variable Description"),
-              "Force acting on the unit-width band of boundary faces around the polyline");
-    OKLObject* component = object("Normalized Force on P Z");
-    ASSERT_NE(component, nullptr);
-    EXPECT_EQ(component->getType(), "SCALAR VARIABLE");
-    EXPECT_EQ(component->getValue("Recipe"), "Vector Component");
-    EXPECT_EQ(component->getValue("Variable"), "Normalized Force on P");
-    EXPECT_EQ(component->getValue("Component Index"), "3");
+    expectObject(
+        "Normalized Force on P", "VECTOR VARIABLE",
+        {{"Related Object", "P"},
+         {"Base Units", "kg m s^-2"},
+         {"Variable Dimensions", "1,1,-2,0,0,0,0,0,0,0"},
+         {"Quantity Type", "Force"},
+         {"Variable Description", "Force acting on the unit-width band of boundary faces around the polyline"}});
+    expectObject("Normalized Force on P Z", "SCALAR VARIABLE",
+                 {{"Recipe", "Vector Component"}, {"Variable", "Normalized Force on P"}, {"Component Index", "3"}});
     EXPECT_EQ(defs->getBaseUnits("Normalized Force on P X", false), "kg m s^-2");
-    OKLObject* normalObject = object("Boundary Normal on P");
-    ASSERT_NE(normalObject, nullptr);
-    EXPECT_FALSE(normalObject->isParamSet("Base Units"));
-    EXPECT_EQ(normalObject->getValue("Variable Dimensions"), "0,0,0,0,0,0,0,0,0,0");
-    EXPECT_EQ(normalObject->getValue("Variable Description"),
-              "Vertex normals interpolated from the associated boundary");
+    expectObject("Boundary Normal on P", "VECTOR VARIABLE",
+                 {{"Variable Dimensions", "0,0,0,0,0,0,0,0,0,0"},
+                  {"Variable Description", "Vertex normals interpolated from the associated boundary"}});
+    EXPECT_FALSE(object("Boundary Normal on P")->isParamSet("Base Units"));
     EXPECT_EQ(object("Heat Flux"), nullptr);
+    OKLObject* declared = object("Normalized Force on P");
 
     // A rebuild leaves the declarations as they are; a vertex of zero area adds nothing (one
     // that shares a node of the chord, with a value that would show).
@@ -493,13 +485,7 @@ TEST_F(PolylineTest, BoundaryVariableChecks) {
                                     {"Location", "Slice"},
                                     {"Boundary List", "ymin"},
                                     {"Add Local Variable", "True"}});
-        try {
-            run(*p);
-            ADD_FAILURE() << "no error: " << message;
-        } catch (const decltype(family)& e) {
-            EXPECT_EQ(e.getMessage(), message);
-            EXPECT_EQ(e.getOperation(), operation);
-        }
+        expectError<decltype(family)>([&] { run(*p); }, {.operation = operation, .message = message});
         EXPECT_EQ(p->getNumGeometries(), 0u);
     };
     fails(data::invalid("", "", ""), "calcForce",
@@ -549,11 +535,8 @@ TEST_F(PolylineTest, FromFileKeepsTheReaderAndItsVariables) {
     EXPECT_NEAR(length(*rake), 0.75, kTol);
     EXPECT_NEAR(lengthAve(*rake, "Wall Temperature"), 293.15 + 20.0 * 0.375, 1e-4);
     EXPECT_NEAR(lengthAve(*rake, "Pressure"), benchField({0.375, 0.1, 0.25}), kTol);
-    OKLObject* declared = object("Wall Temperature");
-    ASSERT_NE(declared, nullptr);
-    EXPECT_EQ(declared->getType(), "SCALAR VARIABLE");
-    EXPECT_EQ(declared->getValue("Related Object"), "Rake");
-    EXPECT_EQ(declared->getValue("Variable Dimensions"), "0,0,0,1,0,0,0,0,0,0");
+    expectObject("Wall Temperature", "SCALAR VARIABLE",
+                 {{"Related Object", "Rake"}, {"Variable Dimensions", "0,0,0,1,0,0,0,0,0,0"}});
     EXPECT_EQ(defs->getBaseUnits("Heat Flux", false), "kg s^-3");
     EXPECT_EQ(reports().size(), 0u) << lastReport();
 
@@ -659,11 +642,7 @@ TEST_F(PolylineTest, RenderDrawsWhatEachModeBuilt) {
     viewer->clearHistory();
     run(*p, "render");
     EXPECT_EQ(viewer->getGeometryNames(p->getPath()), std::vector<std::string>{"Box"});
-    std::vector<std::string> deleted;
-    for (const ViewerEvent& e : viewer->getHistory())
-        if (e.kind == ViewerEvent::Delete && e.geometryName != ViewerInterface::AllGeometries)
-            deleted.push_back(e.geometryName);
-    EXPECT_EQ(deleted, std::vector<std::string>{"Other"});
+    EXPECT_EQ(deletedGeometries(), std::vector<std::string>{"Other"});
 
     // Coloured by a variable the polyline cannot provide.
     addObject("SCALAR VARIABLE", "Nope", {{"Boundary Values", "Conservative"}});

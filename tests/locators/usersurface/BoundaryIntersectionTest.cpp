@@ -74,7 +74,9 @@ protected:
         run(*plane);
         return plane;
     }
+    // A new "Strip" in place of the one before.
     GeometricOKLObject* strip(const Params& params) {
+        ObjectDB::instance()->deleteObject("Strip");
         Params all{{"Option", "Boundary Intersection"}, {"Boundary List", "Bottom"}};
         all.insert(all.end(), params.begin(), params.end());
         auto* s = addTyped<GeometricOKLObject>("USER SURFACE", "Strip", all);
@@ -118,7 +120,6 @@ TEST_F(BoundaryStripTest, TheStripHoldsTheFacesAroundTheCrossedEdgesWithOrWithou
             EXPECT_EQ(flows[v].x, float(nodes->getInternalData(v)));
             EXPECT_EQ(g->getVertices()[v], box->getVertices()[std::size_t(nodes->getInternalData(v))]);
         }
-        ObjectDB::instance()->deleteObject("Strip");
     }
 }
 
@@ -129,7 +130,6 @@ TEST_F(BoundaryStripTest, APlaneThroughNodesTouchesThoseNodesOnly) {
         auto* s = strip({{"Location", "Cut"}});
         EXPECT_NEAR(area(*s), 0.5, 1e-6) << noOctree;
         EXPECT_NEAR(areaAve(*s, "F"), 1 + 1 + 1.5, 2e-6) << noOctree;
-        ObjectDB::instance()->deleteObject("Strip");
     }
 }
 
@@ -170,7 +170,6 @@ TEST_F(BoundaryStripTest, ParameterProblemsAreReportedAndBuildNothing) {
         auto* s = strip(c.params);
         EXPECT_EQ(lastWarning(), c.message);
         EXPECT_EQ(s->getNumGeometries(), 0u) << c.message;
-        ObjectDB::instance()->deleteObject("Strip");
     }
 
     // Two locations: the first is used. Unknown boundaries and objects that are no boundary
@@ -183,7 +182,6 @@ TEST_F(BoundaryStripTest, ParameterProblemsAreReportedAndBuildNothing) {
               "Cannot create user surface 'Strip'.\nBoundary Intersection mode currently supports only one location.");
     EXPECT_EQ(reports()[before + 1].getMessage(), "Cannot create user surface 'Strip'. Boundary 'Ghost' is not found.");
     EXPECT_EQ(reports()[before + 2].getMessage(), "Cannot create user surface 'Strip'. 'Cut' is not a boundary.");
-    ObjectDB::instance()->deleteObject("Strip");
 
     // The lists split as the polyline's do: empty items are no names, and a boundary named
     // twice is one strip.
@@ -191,11 +189,9 @@ TEST_F(BoundaryStripTest, ParameterProblemsAreReportedAndBuildNothing) {
     s = strip({{"Location", ", Cut"}, {"Boundary List", "Bottom, , Bottom"}});
     EXPECT_NEAR(area(*s), 0.75, 1e-6);
     EXPECT_EQ(reports().size(), quietLists) << lastReport();
-    ObjectDB::instance()->deleteObject("Strip");
 
     // A plane that does not reach the boundary: no strip, no report.
-    addObject("PLANE", "High", {{"Option", "XY Plane"}, {"Z", "0.6 [m]"}});
-    run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("High")));
+    run(*addTyped<GeometricOKLObject>("PLANE", "High", {{"Option", "XY Plane"}, {"Z", "0.6 [m]"}}));
     const std::size_t quiet = reports().size();
     EXPECT_EQ(strip({{"Location", "High"}})->getNumGeometries(), 0u);
     EXPECT_EQ(reports().size(), quiet);

@@ -138,13 +138,7 @@ TEST_F(UserSurfaceTest, BadFilesLeaveNoGeometryAndNameTheProblem) {
     // The point list's own errors name the file and the line.
     const std::string bad = writeFile("badpoint", "0 0 0\n1 zero 0\n[Faces]\n");
     s->setParameter("Input File", bad);
-    try {
-        run(*s);
-        ADD_FAILURE() << "no error";
-    } catch (const data::invalid& e) {
-        EXPECT_NE(e.getMessage().find(bad), std::string::npos) << e.getMessage();
-        EXPECT_NE(e.getMessage().find("line 2"), std::string::npos) << e.getMessage();
-    }
+    expectError<data::invalid>([&] { run(*s); }, {.fragments = {bad, "line 2"}});
     s->setParameter("Input File", ::testing::TempDir() + "zel_usersurface_no_such_file");
     EXPECT_THROW(run(*s), data::notFound);
     EXPECT_EQ(s->getNumGeometries(), 0u);
@@ -214,8 +208,7 @@ TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
 }
 
 TEST_F(UserSurfaceTest, OffsetOfASlicePlaneKeepsItsDomainPieces) {
-    addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
-    run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
+    run(*addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
     auto* s = addSurface("lifted", {{"Option", "Offset From Surface"},
                                     {"Surface Name", "Mid"},
                                     {"Offset Type", "Translational"},
@@ -257,9 +250,7 @@ TEST_F(UserSurfaceTest, OffsetByAVariableLeavesUndefinedVerticesInPlace) {
 // ------------------------------------------------------------------------- transformed
 
 TEST_F(UserSurfaceTest, TransformedSurfaceScalesRotatesAndTranslatesInThatOrder) {
-    fileSurface("rect", kRectangle);
-    const std::vector<TripletF> source =
-        vertices(*static_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("rect")));
+    const std::vector<TripletF> source = vertices(*fileSurface("rect", kRectangle));
     auto* t = addSurface("t", {{"Option", "Transformed Surface"}, {"Surface Name", "rect"}});
 
     // All switches off: an exact copy.
@@ -335,8 +326,7 @@ TEST_F(UserSurfaceTest, TransformedSurfaceRejectsBadAxesAndVectors) {
 
 TEST_F(UserSurfaceTest, TransformedCopiesOfSeveralDomainsAreJoined) {
     addDomain(makeHexBox("Right", 3, 3, 3, {1, 0, 0}, {2, 1, 1}));
-    addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
-    auto* plane = dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid"));
+    auto* plane = addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
     run(*plane);
     ASSERT_EQ(plane->getNumGeometries(), 2u);
     auto* t = addSurface("t", {{"Option", "Transformed Surface"},
@@ -357,8 +347,7 @@ class ContourSurfaceTest : public UserSurfaceTest {
 protected:
     void SetUp() override {
         UserSurfaceTest::SetUp();
-        addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
-        run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
+        run(*addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
         // F on the plane runs from 0.5 to 5.5: six levels 0.5, 1.5, ..., 5.5.
         contour = addTyped<ContourOKLObject>(
             "CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "F"}, {"Number of Contours", "6"}});
@@ -462,8 +451,7 @@ TEST_F(UserSurfaceTest, RenderDrawsTheSurfaceWithItsSettings) {
 
     // "<variable> on <location>" is taken from that location, which has no geometry of
     // this name.
-    addObject("PLANE", "Mid", {{"Option", "XY Plane"}});
-    run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
+    run(*addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}}));
     s->setParameter("Colour Variable", "F on Mid");
     expectError<internal::nullPointer>(
         [&] { run(*s, "render"); }, {.className = "UserSurfaceCalcFunc", .message = "Couldn't find variable F on Mid"});
