@@ -73,6 +73,45 @@ inline std::unique_ptr<DomainGeometryBase> makeTetBox(const std::string& name, i
     return domain;
 }
 
+// The side of a box of n³ hexahedra (makeHexBox) where coordinate `axis` is at its minimum
+// (side 0) or maximum (side 1): its faces, outward, in one set, with a vertex interpolant onto
+// the box's nodes; vertices are numbered as the faces first use them.
+inline std::unique_ptr<Geometry> makeBoxSide(const DomainGeometryBase& box, int n, int axis, int side,
+                                             const std::string& name, const std::string& faceSet) {
+    auto geometry = std::make_unique<Geometry>();
+    geometry->setName(name);
+    geometry->setDomain(box.getName());
+    auto interpolant = std::make_unique<VertexInterpolant>(box.getName());
+    const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+    std::map<int, int> local;
+    TripletZELVector vertices;
+    auto vertex = [&](int iu, int iv) {
+        int at[3];
+        at[axis] = side * n;
+        at[u] = iu;
+        at[v] = iv;
+        const int node = at[0] + (n + 1) * (at[1] + (n + 1) * at[2]);
+        auto [it, added] = local.try_emplace(node, static_cast<int>(vertices.size()));
+        if (added) {
+            vertices.push_back(box.getVertices()[std::size_t(node)]);
+            interpolant->pushVertex(node);
+        }
+        return it->second;
+    };
+    std::vector<int> quads;
+    for (int iu = 0; iu < n; ++iu)
+        for (int iv = 0; iv < n; ++iv) {
+            // (u, v) counter-clockwise faces +axis; the minimum side faces -axis.
+            int q[4] = {vertex(iu, iv), vertex(iu + 1, iv), vertex(iu + 1, iv + 1), vertex(iu, iv + 1)};
+            if (side == 0) std::swap(q[1], q[3]);
+            quads.insert(quads.end(), q, q + 4);
+        }
+    geometry->setVertices(std::move(vertices));
+    geometry->addFaceSet(faceSet, ShapeType::Quadrilateral, n * n)->editConnectivity() = std::move(quads);
+    geometry->setInterpolant(std::move(interpolant));
+    return geometry;
+}
+
 class LocatorTest : public ::testing::Test {
 protected:
     void SetUp() override {

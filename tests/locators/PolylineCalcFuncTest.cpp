@@ -58,45 +58,12 @@ protected:
             for (int side = 0; side < 2; ++side) addBoxBoundary(axis, side);
     }
 
-    // The side of the box where coordinate `axis` is at its minimum (side 0, "xmin") or
-    // maximum (side 1, "xmax"): its faces, outward, with a vertex interpolant onto the box's
-    // nodes, as a "BOUNDARY" object of the domain.
+    // The side of the box where coordinate `axis` is at its minimum ("xmin") or maximum ("xmax"),
+    // as a "BOUNDARY" object of the domain.
     GeometricOKLObject* addBoxBoundary(int axis, int side) {
         const std::string name = std::string(1, char('x' + axis)) + (side == 0 ? "min" : "max");
-        auto geometry = std::make_unique<Geometry>();
-        geometry->setName(name);
-        geometry->setDomain("Box");
-        auto interpolant = std::make_unique<VertexInterpolant>("Box");
-        const int u = (axis + 1) % 3, v = (axis + 2) % 3;
-        std::map<int, int> local;
-        TripletZELVector vertices;
-        auto vertex = [&](int iu, int iv) {
-            int at[3];
-            at[axis] = side * kCells;
-            at[u] = iu;
-            at[v] = iv;
-            const int node = at[0] + (kCells + 1) * (at[1] + (kCells + 1) * at[2]);
-            auto [it, added] = local.try_emplace(node, static_cast<int>(vertices.size()));
-            if (added) {
-                vertices.push_back(box->getVertices()[std::size_t(node)]);
-                interpolant->pushVertex(node);
-            }
-            return it->second;
-        };
-        std::vector<int> quads;
-        for (int iu = 0; iu < kCells; ++iu)
-            for (int iv = 0; iv < kCells; ++iv) {
-                // (u, v) counter-clockwise faces +axis; the minimum side faces -axis.
-                int q[4] = {vertex(iu, iv), vertex(iu + 1, iv), vertex(iu + 1, iv + 1), vertex(iu, iv + 1)};
-                if (side == 0) std::swap(q[1], q[3]);
-                quads.insert(quads.end(), q, q + 4);
-            }
-        geometry->setVertices(std::move(vertices));
-        ShapeSet* set = geometry->addFaceSet("Quadrilaterals", ShapeType::Quadrilateral, kCells * kCells);
-        set->editConnectivity() = std::move(quads);
-        geometry->setInterpolant(std::move(interpolant));
         auto* object = addTyped<GeometricOKLObject>("BOUNDARY", name, {{"Domain List", "Box"}});
-        object->setGeometry("Box", std::move(geometry));
+        object->setGeometry("Box", makeBoxSide(*box, kCells, axis, side, name, "Quadrilaterals"));
         return object;
     }
     Geometry* boundary(const std::string& name) {

@@ -37,32 +37,17 @@ protected:
         setOctreeOff(false);
         LocatorTest::TearDown();
     }
-    // The z = 0 side of the box as a boundary on the box's nodes: its vertex i is mesh node i
-    // (the first (n+1)² nodes lie at z = 0), one quadrilateral per cell face.
+    // The z = 0 side of the box as a boundary, with a momentum flow whose x component is the
+    // vertex's mesh node.
     void addBottom(bool withMomentum = true) {
-        auto geometry = std::make_unique<Geometry>();
-        geometry->setName("Bottom");
-        geometry->setDomain("Box");
-        const int n = kCells + 1;
-        TripletZELVector points;
-        auto interpolant = std::make_unique<VertexInterpolant>("Box");
-        for (int i = 0; i < n * n; ++i) {
-            points.push_back(box->getVertices()[std::size_t(i)]);
-            interpolant->pushVertex(i);
-        }
-        geometry->setVertices(std::move(points));
-        ShapeSet* quads = geometry->addFaceSet("Bottom:quads", ShapeType::Quadrilateral, 0);
-        for (int j = 0; j < kCells; ++j)
-            for (int i = 0; i < kCells; ++i) {
-                const int a = i + n * j;
-                quads->addElement(std::vector<int>{a, a + n, a + n + 1, a + 1});
-            }
-        geometry->setInterpolant(std::move(interpolant));
+        std::unique_ptr<Geometry> geometry = makeBoxSide(*box, kCells, 2, 0, "Bottom", "Bottom:quads");
         if (withMomentum) {
+            const auto& nodes = dynamic_cast<const VertexInterpolant&>(*geometry->getInterpolant());
             auto momentum = std::make_unique<VectorVariable>(VarTypeHybrid);
             momentum->setName("momentum flow");
             TripletZELVector& values = momentum->values(VarTypeHybrid);
-            for (int i = 0; i < n * n; ++i) values.push_back({float(i), 0.0f, 1.0f});
+            for (int i = 0; i < geometry->getNumVertices(); ++i)
+                values.push_back({float(nodes.getInternalData(std::size_t(i))), 0.0f, 1.0f});
             momentum->setTimestep(7);
             geometry->addVariable(std::move(momentum));
         }
