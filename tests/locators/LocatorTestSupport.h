@@ -158,6 +158,11 @@ protected:
     static void run(OKLObject& object, const std::string& action = "top") {
         ASSERT_TRUE(CalcRegistry::instance()->run(object, action));
     }
+    // The object, after its calc function ran.
+    template <typename T> static T* built(T* object) {
+        run(*object);
+        return object;
+    }
 
     // Σ area·value / Σ area over the object's geometries, and Σ area.
     static double areaAve(GeometricOKLObject& object, const std::string& variable) {

@@ -132,16 +132,15 @@ TEST_F(PlaneTest, ParameterStepReportsUnusableBounds) {
 TEST_F(PlaneTest, RectangularSamplePlaneLayoutAndExactArea) {
     addDomain(makeHexBox("D1", 3, 3, 3, {-1, -1, -1}, {2, 2, 2}));
     addField("Pressure", benchField);
-    auto* plane = addPlane("S", {{"Plane Type", "Sample"},
-                                 {"Option", "Point and Normal"},
-                                 {"Point", "0.5, 0.5, 0.5"},
-                                 {"Normal", "0, 0, 1"},
-                                 {"Plane Bound", "Rectangular"},
-                                 {"Direction 1 Bound", "0.6"},
-                                 {"Direction 2 Bound", "0.4"},
-                                 {"Direction 1 Points", "2"},
-                                 {"Direction 2 Points", "2"}});
-    run(*plane);
+    auto* plane = built(addPlane("S", {{"Plane Type", "Sample"},
+                                       {"Option", "Point and Normal"},
+                                       {"Point", "0.5, 0.5, 0.5"},
+                                       {"Normal", "0, 0, 1"},
+                                       {"Plane Bound", "Rectangular"},
+                                       {"Direction 1 Bound", "0.6"},
+                                       {"Direction 2 Bound", "0.4"},
+                                       {"Direction 1 Points", "2"},
+                                       {"Direction 2 Points", "2"}}));
     ASSERT_EQ(plane->getGeometryNames(), std::vector<std::string>{""});
     Geometry* g = plane->getGeometry("");
     EXPECT_TRUE(g->isPlane());
@@ -190,15 +189,14 @@ TEST_F(PlaneTest, RectangularSamplePlaneLayoutAndExactArea) {
 TEST_F(PlaneTest, CircularSamplePlaneLayoutAndAreaConvergence) {
     addDomain(makeHexBox("D1", 2, 2, 2, {-1, -1, -1}, {2, 2, 2}));
     addField("Pressure", benchField);
-    auto* plane = addPlane("C", {{"Plane Type", "Sample"},
-                                 {"Option", "Point and Normal"},
-                                 {"Point", "0.5, 0.5, 0.5"},
-                                 {"Normal", "0, 0, 1"},
-                                 {"Plane Bound", "Circular"},
-                                 {"Bound Radius", "0.4"},
-                                 {"Direction 1 Points", "2"},
-                                 {"Direction 2 Points", "6"}});
-    run(*plane);
+    auto* plane = built(addPlane("C", {{"Plane Type", "Sample"},
+                                       {"Option", "Point and Normal"},
+                                       {"Point", "0.5, 0.5, 0.5"},
+                                       {"Normal", "0, 0, 1"},
+                                       {"Plane Bound", "Circular"},
+                                       {"Bound Radius", "0.4"},
+                                       {"Direction 1 Points", "2"},
+                                       {"Direction 2 Points", "6"}}));
     Geometry* g = plane->getGeometry("");
     ASSERT_NE(g, nullptr);
     // The centre and one ring: triangles only.
@@ -266,8 +264,7 @@ TEST_F(PlaneTest, SamplePlaneErrorsUnderBothPolicies) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.message + (propagate ? " (propagating)" : ""));
             ObjectDB::instance()->deleteObject("S");
-            auto* plane = addPlane("S", {{"Plane Type", "Sample"}, {"Plane Bound", "Circular"}});
-            run(*plane);
+            auto* plane = built(addPlane("S", {{"Plane Type", "Sample"}, {"Plane Bound", "Circular"}}));
             ASSERT_EQ(plane->getNumGeometries(), 1u);
             for (const auto& [name, value] : c.params) plane->setParameter(name, value);
             const std::size_t before = reports().size();
@@ -312,8 +309,7 @@ TEST_F(PlaneTest, SlicePlaneAreasAndLinearAveragesAreExact) {
     addDomain(makeTetBox("Tets", 4, {0.5, 0, 0}, {1, 1, 1}));
     addField("Pressure", benchField);
 
-    auto* plane = addPlane("Slice", {{"Option", "XY Plane"}, {"Z", "0.37"}});
-    run(*plane);
+    auto* plane = built(addPlane("Slice", {{"Option", "XY Plane"}, {"Z", "0.37"}}));
     EXPECT_DOUBLE_EQ(ProgressTracker::lastOverallFraction(), 1.0);
     ASSERT_EQ(plane->getGeometryNames(), (std::vector<std::string>{"Hexes", "Tets"}));
     for (const char* name : {"Hexes", "Tets"}) {
@@ -351,12 +347,11 @@ TEST_F(PlaneTest, BoundedSliceKeepsFacesByCentroidAndCarriesTheirInterpolation) 
     addField("XField", [](const TripletD& p) { return p.x; });
     // The cut at z = 0.5 is four squares with centroids (0.25|0.75, 0.25|0.75); the circle
     // about (0.25, 0.25) of radius 0.5 holds one, has two on it and one outside.
-    auto* plane = addPlane("B", {{"Option", "Point and Normal"},
-                                 {"Point", "0.25, 0.25, 0.5"},
-                                 {"Normal", "0, 0, 1"},
-                                 {"Plane Bound", "Circular"},
-                                 {"Bound Radius", "0.5"}});
-    run(*plane);
+    auto* plane = built(addPlane("B", {{"Option", "Point and Normal"},
+                                       {"Point", "0.25, 0.25, 0.5"},
+                                       {"Normal", "0, 0, 1"},
+                                       {"Plane Bound", "Circular"},
+                                       {"Bound Radius", "0.5"}}));
     Geometry* g = plane->getGeometry("D1");
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->getFaceSetNames(), std::vector<std::string>{"QUAD"});
@@ -491,8 +486,7 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.message + (propagate ? " (propagating)" : ""));
             ObjectDB::instance()->deleteObject("Slice");
-            auto* plane = addPlane("Slice", {{"Z", "0.5"}});
-            run(*plane);
+            auto* plane = built(addPlane("Slice", {{"Z", "0.5"}}));
             ASSERT_EQ(plane->getNumGeometries(), 1u);
             plane->setParameter("Domain List", c.domains);
             const std::size_t before = reports().size();
@@ -591,8 +585,7 @@ TEST_F(PlaneTest, NonPropagatingPolicySortsEveryKindOfFailure) {
 TEST_F(PlaneTest, RenderAndColourActions) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addField("Pressure", benchField);
-    auto* plane = addPlane("Slice", {{"Z", "0.5"}, {"Colour Mode", "Variable"}});
-    run(*plane);
+    auto* plane = built(addPlane("Slice", {{"Z", "0.5"}, {"Colour Mode", "Variable"}}));
     run(*plane, "colour");
     EXPECT_TRUE(plane->isColourChanged());
     run(*plane, "render");

@@ -36,8 +36,7 @@ protected:
 
 TEST_F(PointTest, XYZPointAndItsNearestNode) {
     addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* point = addPoint("P1", {{"Point", "100, 100, 100 [mm]"}});
-    run(*point);
+    auto* point = built(addPoint("P1", {{"Point", "100, 100, 100 [mm]"}}));
     ASSERT_EQ(point->getGeometryNames(), std::vector<std::string>{""});
     auto* g = dynamic_cast<SymbolGeometry*>(point->getGeometry(""));
     ASSERT_NE(g, nullptr);
@@ -78,8 +77,7 @@ TEST_F(PointTest, XYZWithTheWrongNumberOfValuesIsReportedUnderBothPolicies) {
         usePolicy(propagate);
         for (const char* value : {"0.1, 0.2", "0.1, 0.2, 0.3, 0.4"}) {
             SCOPED_TRACE(value);
-            auto* point = addPoint(_("P %d %s", int(propagate), value), {{"Point", "0.6, 0.6, 0.6"}});
-            run(*point);
+            auto* point = built(addPoint(_("P %d %s", int(propagate), value), {{"Point", "0.6, 0.6, 0.6"}}));
             ASSERT_EQ(point->getNumGeometries(), 1u);
             ASSERT_NE(point->getValue("Nearest Node Number"), "-1");
             point->setParameter("Point", value);
@@ -97,8 +95,7 @@ TEST_F(PointTest, XYZWithTheWrongNumberOfValuesIsReportedUnderBothPolicies) {
 TEST_F(PointTest, NodeNumberPointsPerDomain) {
     addDomain(makeHexBox("D1", 2, 2, 2));                       // 27 vertices
     addDomain(makeHexBox("D2", 3, 1, 1, {2, 0, 0}, {3, 1, 1})); // 16 vertices
-    auto* point = addPoint("N", {{"Option", "Node Number"}, {"Node Number", "1"}});
-    run(*point);
+    auto* point = built(addPoint("N", {{"Option", "Node Number"}, {"Node Number", "1"}}));
     EXPECT_EQ(point->getGeometryNames(), (std::vector<std::string>{"D1", "D2"}));
     EXPECT_EQ(pointsOf(*point, "D1"), std::vector<TripletF>{TripletF(0, 0, 0)});
     EXPECT_EQ(pointsOf(*point, "D2"), std::vector<TripletF>{TripletF(2, 0, 0)});
@@ -149,14 +146,11 @@ TEST_F(PointTest, ExtremaOnAnotherLocation) {
     addField("Const", [](const TripletD&) { return 7.0; });
     // A sample line through D1 (its geometry is under the empty name) and a slice through
     // both domains (one geometry per domain).
-    auto* line = addTyped<GeometricOKLObject>(
-        "LINE", "L", {{"Point 1", "0.1, 0.2, 0.3"}, {"Point 2", "0.9, 0.2, 0.3"}, {"Line Samples", "5"}});
-    run(*line);
-    auto* slice = addTyped<GeometricOKLObject>("PLANE", "S", {{"Z", "0.5"}});
-    run(*slice);
+    auto* line = built(addTyped<GeometricOKLObject>(
+        "LINE", "L", {{"Point 1", "0.1, 0.2, 0.3"}, {"Point 2", "0.9, 0.2, 0.3"}, {"Line Samples", "5"}}));
+    built(addTyped<GeometricOKLObject>("PLANE", "S", {{"Z", "0.5"}}));
 
-    auto* point = addPoint("P", {{"Option", "Variable Maximum"}, {"Location", "L"}, {"Variable", "Pressure"}});
-    run(*point);
+    auto* point = built(addPoint("P", {{"Option", "Variable Maximum"}, {"Location", "L"}, {"Variable", "Pressure"}}));
     ASSERT_EQ(point->getGeometryNames(), std::vector<std::string>{""});
     EXPECT_EQ(pointsOf(*point, ""), std::vector<TripletF>{line->getGeometry("")->getVertices().vector().back()});
     const Geometry* g = point->getGeometry("");
@@ -187,16 +181,14 @@ TEST_F(PointTest, ExtremaOnAnotherLocation) {
 
 TEST_F(PointTest, ExtremaOfVectorsAndOfTheChosenValueType) {
     addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* line = addTyped<GeometricOKLObject>("LINE", "L", {{"Line Samples", "4"}, {"Point 2", "0.9, 0, 0"}});
-    run(*line);
+    auto* line = built(addTyped<GeometricOKLObject>("LINE", "L", {{"Line Samples", "4"}, {"Point 2", "0.9, 0, 0"}}));
     Geometry* lg = line->getGeometry("");
     // A vector: its magnitudes count.
     auto velocity = std::make_unique<VectorVariable>(VarTypeLocal);
     velocity->setName("Vel");
     velocity->values(VarTypeLocal).vector() = {{1, 0, 0}, {0, -3, 0}, {0, 0, 2}, {-3, 0, 0}};
     lg->addVariable(std::move(velocity));
-    auto* point = addPoint("P", {{"Option", "Variable Maximum"}, {"Location", "L"}, {"Variable", "Vel"}});
-    run(*point);
+    auto* point = built(addPoint("P", {{"Option", "Variable Maximum"}, {"Location", "L"}, {"Variable", "Vel"}}));
     EXPECT_EQ(pointsOf(*point, ""), (std::vector<TripletF>{lg->getVertices()[1], lg->getVertices()[3]}));
 
     // A scalar with two value sets: the variable's own unless "Variable Boundary Values"
@@ -222,8 +214,7 @@ TEST_F(PointTest, ExtremaOfVectorsAndOfTheChosenValueType) {
 TEST_F(PointTest, MissingLocationsAndVariablesOnlyRemoveTheirPoints) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addDomain(makeHexBox("D2", 3, 1, 1, {2, 0, 0}, {3, 1, 1}));
-    auto* line = addTyped<GeometricOKLObject>("LINE", "L", {{"Line Samples", "3"}});
-    run(*line);
+    built(addTyped<GeometricOKLObject>("LINE", "L", {{"Line Samples", "3"}}));
     addObject("NOTE", "Speed"); // a plain object, not a geometric one
     auto* point = addPoint("P", {{"Option", "Variable Minimum"}, {"Location", ""}});
     // Asked for each of D1, D2 and the empty name.
@@ -299,8 +290,7 @@ TEST_F(PointTest, ErrorPolicies) {
 
 TEST_F(PointTest, SymbolRenderAndColourActions) {
     addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* point = addPoint("P", {{"Point", "0.5, 0.5, 0.5"}, {"Symbol Size", "2"}});
-    run(*point);
+    auto* point = built(addPoint("P", {{"Point", "0.5, 0.5, 0.5"}, {"Symbol Size", "2"}}));
     point->clearChangeFlags();
     run(*point, "symbol");
     EXPECT_TRUE(point->isRenderChanged());

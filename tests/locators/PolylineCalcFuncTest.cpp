@@ -70,8 +70,8 @@ protected:
         return dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name))->getGeometry("Box");
     }
     PlaneOKLObject* addSlice(const std::string& name, float x) {
-        auto* plane = addTyped<PlaneOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", std::to_string(x)}});
-        run(*plane);
+        auto* plane =
+            built(addTyped<PlaneOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", std::to_string(x)}}));
         return plane;
     }
     GeometricOKLObject* addPolyline(const std::string& name,
@@ -82,9 +82,7 @@ protected:
                                      std::vector<std::pair<std::string, std::string>> more = {}) {
         more.insert(more.begin(),
                     {{"Option", "Boundary Intersection"}, {"Location", location}, {"Boundary List", boundaries}});
-        auto* polyline = addPolyline("P", more);
-        run(*polyline);
-        return polyline;
+        return built(addPolyline("P", more));
     }
 
     // The segments of a geometry form one closed path: each starts where the one before ended,
@@ -164,8 +162,7 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
         ErrorProgressReporter::instance()->clear();
         ObjectDB::instance()->deleteObject("P");
         params.insert(params.begin(), {"Option", "Boundary Intersection"});
-        auto* p = addPolyline("P", params);
-        run(*p);
+        auto* p = built(addPolyline("P", params));
         EXPECT_EQ(p->getNumGeometries(), 0u) << message;
         ASSERT_EQ(reports().size(), 1u) << message;
         expectReport(
@@ -486,8 +483,7 @@ TEST_F(PolylineTest, BoundaryVariableChecks) {
 // -------------------------------------------------------------------------------- files
 
 TEST_F(PolylineTest, FromFileKeepsTheReaderAndItsVariables) {
-    auto* square = addPolyline("Square", {{"Input File", dataFile("square_loop.txt")}});
-    run(*square);
+    auto* square = built(addPolyline("Square", {{"Input File", dataFile("square_loop.txt")}}));
     ASSERT_EQ(square->getGeometryNames(), std::vector<std::string>{""});
     const Geometry& g = *square->getGeometry("");
     ASSERT_NE(dynamic_cast<const ExternalGeometry*>(&g), nullptr);
@@ -497,8 +493,7 @@ TEST_F(PolylineTest, FromFileKeepsTheReaderAndItsVariables) {
     EXPECT_NEAR(lengthAve(*square, "Pressure"), benchField({0.5, 0.5, 0.5}), kTol);
 
     // A file variable is the polyline's, declared in the database.
-    auto* rake = addPolyline("Rake", {{"Input File", dataFile("probe_rake.txt")}});
-    run(*rake);
+    auto* rake = built(addPolyline("Rake", {{"Input File", dataFile("probe_rake.txt")}}));
     EXPECT_NEAR(length(*rake), 0.75, kTol);
     EXPECT_NEAR(lengthAve(*rake, "Wall Temperature"), 293.15 + 20.0 * 0.375, 1e-4);
     EXPECT_NEAR(lengthAve(*rake, "Pressure"), benchField({0.375, 0.1, 0.25}), kTol);
@@ -510,8 +505,7 @@ TEST_F(PolylineTest, FromFileKeepsTheReaderAndItsVariables) {
     // A file variable whose name an object of another kind holds is not declared.
     const fs::path path = fs::temp_directory_path() / "zel_polyline_clash.txt";
     std::ofstream(path, std::ios::binary) << "X, Y, Z, Square\n0 0 0 1\n1 0 0 2\n";
-    auto* clash = addPolyline("Clash", {{"Input File", path.string()}});
-    run(*clash);
+    auto* clash = built(addPolyline("Clash", {{"Input File", path.string()}}));
     fs::remove(path);
     ASSERT_EQ(reports().size(), 1u);
     EXPECT_EQ(reports()[0].getMessage(),
@@ -544,8 +538,7 @@ protected:
     void SetUp() override {
         PolylineTest::SetUp();
         addField("Gx", [](const TripletD& p) { return p.x; });
-        auto* mid = addTyped<PlaneOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.45"}});
-        run(*mid);
+        built(addTyped<PlaneOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.45"}}));
         contour = addTyped<ContourOKLObject>(
             "CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "Gx"}, {"Number of Contours", "11"}});
         contour->calculateContours();
@@ -556,8 +549,7 @@ protected:
 TEST_F(PolylineContourTest, ContourLevelInChainOrder) {
     ASSERT_EQ(contour->getGeometryNames(), std::vector<std::string>{"Box"});
     // Level 7 of 0, 0.1, ..., 1: the isoline x = 0.6 across the mid plane.
-    auto* p = addPolyline("Iso", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "7"}});
-    run(*p);
+    auto* p = built(addPolyline("Iso", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "7"}}));
     ASSERT_EQ(p->getGeometryNames(), std::vector<std::string>{"Box"});
     const Geometry& g = *p->getGeometry("Box");
     EXPECT_EQ(g.getName(), "Iso");
@@ -595,8 +587,7 @@ TEST_F(PolylineContourTest, ContourErrors) {
 
 TEST_F(PolylineTest, RenderDrawsWhatEachModeBuilt) {
     ViewerInterface* viewer = ViewerInterface::instance();
-    auto* file = addPolyline("Square", {{"Input File", dataFile("square_loop.txt")}, {"Line Width", "2"}});
-    run(*file);
+    auto* file = built(addPolyline("Square", {{"Input File", dataFile("square_loop.txt")}, {"Line Width", "2"}}));
     run(*file, "render");
     EXPECT_EQ(viewer->getGeometryNames(file->getPath()), std::vector<std::string>{""});
     EXPECT_EQ(viewer->getItem(file->getPath(), "")->graphic.getLineWidth(), 2.0f);

@@ -55,18 +55,14 @@ protected:
         bottom->setGeometry("Box", std::move(geometry));
     }
     GeometricOKLObject* slice(const std::string& name, const std::string& x) {
-        auto* plane = addTyped<GeometricOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", x}});
-        run(*plane);
-        return plane;
+        return built(addTyped<GeometricOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", x}}));
     }
     // A new "Strip" in place of the one before.
     GeometricOKLObject* strip(const Params& params) {
         ObjectDB::instance()->deleteObject("Strip");
         Params all{{"Option", "Boundary Intersection"}, {"Boundary List", "Bottom"}};
         all.insert(all.end(), params.begin(), params.end());
-        auto* s = addTyped<GeometricOKLObject>("USER SURFACE", "Strip", all);
-        run(*s);
-        return s;
+        return built(addTyped<GeometricOKLObject>("USER SURFACE", "Strip", all));
     }
     std::string lastWarning() {
         EXPECT_FALSE(reports().empty());

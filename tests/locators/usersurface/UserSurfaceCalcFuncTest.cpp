@@ -67,9 +67,7 @@ protected:
     }
     GeometricOKLObject* fileSurface(const std::string& name, const std::string& text, Params more = {}) {
         more.insert(more.begin(), {"Input File", writeFile(name, text)});
-        auto* s = addSurface(name, more);
-        run(*s);
-        return s;
+        return built(addSurface(name, more));
     }
     // Vertices of the object's geometry `name`.
     static std::vector<TripletF> vertices(GeometricOKLObject& object, const std::string& name = "") {
@@ -173,11 +171,10 @@ TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrFail) {
 
 TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
     fileSurface("rect", kRectangle);
-    auto* normal = addSurface("up", {{"Option", "Offset From Surface"},
-                                     {"Surface Name", "rect"},
-                                     {"Offset Type", "Normal"},
-                                     {"Offset Distance", "100 [mm]"}});
-    run(*normal);
+    auto* normal = built(addSurface("up", {{"Option", "Offset From Surface"},
+                                           {"Surface Name", "rect"},
+                                           {"Offset Type", "Normal"},
+                                           {"Offset Distance", "100 [mm]"}}));
     for (const TripletF& p : vertices(*normal)) EXPECT_NEAR(p.z, 0.6, 1e-6);
     EXPECT_NEAR(area(*normal), kRectArea, 1e-6);
     EXPECT_NEAR(areaAve(*normal, "F"), kRectAve - 0.1, 2e-6);
@@ -185,12 +182,11 @@ TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
     EXPECT_EQ(normal->getGeometry("")->getInterpolant()->getDomains(), std::vector<std::string>{"Box"});
 
     // The direction is normalised.
-    auto* side = addSurface("side", {{"Option", "Offset From Surface"},
-                                     {"Surface Name", "rect"},
-                                     {"Offset Type", "Translational"},
-                                     {"Offset Distance", "0.1"},
-                                     {"Offset Direction", "2, 0, 0"}});
-    run(*side);
+    auto* side = built(addSurface("side", {{"Option", "Offset From Surface"},
+                                           {"Surface Name", "rect"},
+                                           {"Offset Type", "Translational"},
+                                           {"Offset Distance", "0.1"},
+                                           {"Offset Direction", "2, 0, 0"}}));
     EXPECT_NEAR(areaAve(*side, "F"), kRectAve + 0.2, 2e-6);
     for (const TripletF& p : vertices(*side))
         EXPECT_TRUE(std::fabs(p.x - 0.3f) < 1e-6f || std::fabs(p.x - 0.9f) < 1e-6f);
@@ -209,12 +205,11 @@ TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
 
 TEST_F(UserSurfaceTest, OffsetOfASlicePlaneKeepsItsDomainPieces) {
     run(*addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
-    auto* s = addSurface("lifted", {{"Option", "Offset From Surface"},
-                                    {"Surface Name", "Mid"},
-                                    {"Offset Type", "Translational"},
-                                    {"Offset Distance", "0.2"},
-                                    {"Offset Direction", "0, 0, 1"}});
-    run(*s);
+    auto* s = built(addSurface("lifted", {{"Option", "Offset From Surface"},
+                                          {"Surface Name", "Mid"},
+                                          {"Offset Type", "Translational"},
+                                          {"Offset Distance", "0.2"},
+                                          {"Offset Direction", "0, 0, 1"}}));
     ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{"Box"});
     EXPECT_NEAR(area(*s), 1.0, 1e-6);
     // f at (0.5, 0.5, 0.7).
@@ -326,14 +321,12 @@ TEST_F(UserSurfaceTest, TransformedSurfaceRejectsBadAxesAndVectors) {
 
 TEST_F(UserSurfaceTest, TransformedCopiesOfSeveralDomainsAreJoined) {
     addDomain(makeHexBox("Right", 3, 3, 3, {1, 0, 0}, {2, 1, 1}));
-    auto* plane = addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
-    run(*plane);
+    auto* plane = built(addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
     ASSERT_EQ(plane->getNumGeometries(), 2u);
-    auto* t = addSurface("t", {{"Option", "Transformed Surface"},
-                               {"Surface Name", "Mid"},
-                               {"Apply Translation", "True"},
-                               {"Translation Vector", "0, 0, 0.1"}});
-    run(*t);
+    auto* t = built(addSurface("t", {{"Option", "Transformed Surface"},
+                                     {"Surface Name", "Mid"},
+                                     {"Apply Translation", "True"},
+                                     {"Translation Vector", "0, 0, 0.1"}}));
     ASSERT_EQ(t->getGeometryNames(), std::vector<std::string>{""});
     EXPECT_NEAR(area(*t), 2.0, 1e-5);
     // f over [0, 2] x [0, 1] at z = 0.6: its centre (1, 0.5).
@@ -357,8 +350,7 @@ protected:
 };
 
 TEST_F(ContourSurfaceTest, FringeFacesOfALevelAreTheBandOfTheLinearField) {
-    auto* s = addSurface("band", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "2"}});
-    run(*s);
+    auto* s = built(addSurface("band", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "2"}}));
     ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{"Box"});
     // Level 2 holds 1.5 <= F < 2.5 on z = 0.5, i.e. 1 <= 2x + 3y < 2: the area between
     // two triangles of areas 1/12 and 4/12; the mean of s = 2x + 3y there is 14/9.
