@@ -164,27 +164,20 @@ protected:
         return object;
     }
 
-    // Σ area·value / Σ area over the object's geometries, and Σ area.
-    static double areaAve(GeometricOKLObject& object, const std::string& variable) {
-        AreaVisitor visitor(variable);
+    // Σ area·value / Σ area over the object's geometries, and Σ area; likewise for lengths.
+    template <typename V> static V visited(GeometricOKLObject& object, const std::string& variable = "") {
+        V visitor(variable);
         object.acceptVisitor(visitor);
-        return visitor.getAverage();
+        return visitor;
     }
-    static double area(GeometricOKLObject& object) {
-        AreaVisitor visitor;
-        object.acceptVisitor(visitor);
-        return visitor.getTotalWeight();
+    static double areaAve(GeometricOKLObject& o, const std::string& v) {
+        return visited<AreaVisitor>(o, v).getAverage();
     }
-    static double lengthAve(GeometricOKLObject& object, const std::string& variable) {
-        LengthVisitor visitor(variable);
-        object.acceptVisitor(visitor);
-        return visitor.getAverage();
+    static double area(GeometricOKLObject& o) { return visited<AreaVisitor>(o).getTotalWeight(); }
+    static double lengthAve(GeometricOKLObject& o, const std::string& v) {
+        return visited<LengthVisitor>(o, v).getAverage();
     }
-    static double length(GeometricOKLObject& object) {
-        LengthVisitor visitor;
-        object.acceptVisitor(visitor);
-        return visitor.getTotalWeight();
-    }
+    static double length(GeometricOKLObject& o) { return visited<LengthVisitor>(o).getTotalWeight(); }
 
     static const std::vector<ErrorProgressReporter::Report>& reports() {
         return ErrorProgressReporter::instance()->getReports();
