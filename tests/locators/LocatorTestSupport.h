@@ -200,13 +200,18 @@ protected:
         EXPECT_EQ(report.family, expected.family.value_or(report.family));
         EXPECT_EQ(report.getErrorType(), expected.type.value_or(report.getErrorType()));
     }
-    // The object `name` exists, is of `type` and holds these parameter values.
-    static void expectObject(const std::string& name, const std::string& type,
-                             const std::vector<std::pair<std::string, std::string>>& values) {
-        const OKLObject* object = ObjectDB::instance()->getObjectByName(name);
-        ASSERT_NE(object, nullptr) << name;
+    // The object `name`, checked to be of `type` and to hold these parameter values; null (and
+    // a failure) when there is none.
+    static OKLObject* expectObject(const std::string& name, const std::string& type,
+                                   const std::vector<std::pair<std::string, std::string>>& values) {
+        OKLObject* object = ObjectDB::instance()->getObjectByName(name);
+        if (object == nullptr) {
+            ADD_FAILURE() << "no object " << name;
+            return nullptr;
+        }
         EXPECT_EQ(object->getType(), type) << name;
         for (const auto& [param, value] : values) EXPECT_EQ(object->getValue(param), value) << name << ": " << param;
+        return object;
     }
     // The geometries the viewer was told to delete one by one (not all of an object at once).
     static std::vector<std::string> deletedGeometries() {

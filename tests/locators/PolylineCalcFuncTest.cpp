@@ -70,9 +70,7 @@ protected:
         return dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name))->getGeometry("Box");
     }
     PlaneOKLObject* addSlice(const std::string& name, float x) {
-        auto* plane =
-            built(addTyped<PlaneOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", std::to_string(x)}}));
-        return plane;
+        return built(addTyped<PlaneOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", std::to_string(x)}}));
     }
     GeometricOKLObject* addPolyline(const std::string& name,
                                     const std::vector<std::pair<std::string, std::string>>& params) {
@@ -347,7 +345,7 @@ TEST_F(PolylineTest, BoundaryVariablesAlongAWallChord) {
     EXPECT_TRUE(phasedStorage->flowRequests.empty()); // the wall holds its flows
 
     // The declarations: the force with its units, the normal without; none for the flux.
-    expectObject(
+    OKLObject* declared = expectObject(
         "Normalized Force on P", "VECTOR VARIABLE",
         {{"Related Object", "P"},
          {"Base Units", "kg m s^-2"},
@@ -357,12 +355,13 @@ TEST_F(PolylineTest, BoundaryVariablesAlongAWallChord) {
     expectObject("Normalized Force on P Z", "SCALAR VARIABLE",
                  {{"Recipe", "Vector Component"}, {"Variable", "Normalized Force on P"}, {"Component Index", "3"}});
     EXPECT_EQ(defs->getBaseUnits("Normalized Force on P X", false), "kg m s^-2");
-    expectObject("Boundary Normal on P", "VECTOR VARIABLE",
-                 {{"Variable Dimensions", "0,0,0,0,0,0,0,0,0,0"},
-                  {"Variable Description", "Vertex normals interpolated from the associated boundary"}});
-    EXPECT_FALSE(object("Boundary Normal on P")->isParamSet("Base Units"));
+    const OKLObject* normalObject =
+        expectObject("Boundary Normal on P", "VECTOR VARIABLE",
+                     {{"Variable Dimensions", "0,0,0,0,0,0,0,0,0,0"},
+                      {"Variable Description", "Vertex normals interpolated from the associated boundary"}});
+    ASSERT_TRUE(declared && normalObject);
+    EXPECT_FALSE(normalObject->isParamSet("Base Units"));
     EXPECT_EQ(object("Heat Flux"), nullptr);
-    OKLObject* declared = object("Normalized Force on P");
 
     // A rebuild leaves the declarations as they are; a vertex of zero area adds nothing (one
     // that shares a node of the chord, with a value that would show).
