@@ -72,8 +72,10 @@ protected:
     PlaneOKLObject* addSlice(const std::string& name, float x) {
         return built(addTyped<PlaneOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", std::to_string(x)}}));
     }
+    // A new polyline in place of any of that name.
     GeometricOKLObject* addPolyline(const std::string& name,
                                     const std::vector<std::pair<std::string, std::string>>& params) {
+        ObjectDB::instance()->deleteObject(name);
         return addTyped<GeometricOKLObject>("POLYLINE", name, params);
     }
     GeometricOKLObject* intersection(const std::string& location, const std::string& boundaries,
@@ -130,7 +132,6 @@ TEST_F(PolylineTest, SliceMeetsTheSideWallsInTheClosedPerimeter) {
     // this one without a word.
     addDomain(makeHexBox("Other", 2, 2, 2, {3, 0, 0}, {4, 1, 1}));
     addObject("BOUNDARY", "Elsewhere", {{"Domain List", "Other"}});
-    ObjectDB::instance()->deleteObject("P");
     p = intersection("Slice", "ymin, Elsewhere");
     EXPECT_EQ(reports().size(), 0u) << lastReport();
     EXPECT_NEAR(length(*p), 1.0, kTol);
@@ -158,7 +159,6 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
     addObject("LINE", "Line");
     auto check = [&](std::vector<std::pair<std::string, std::string>> params, const std::string& message) {
         ErrorProgressReporter::instance()->clear();
-        ObjectDB::instance()->deleteObject("P");
         params.insert(params.begin(), {"Option", "Boundary Intersection"});
         auto* p = built(addPolyline("P", params));
         EXPECT_EQ(p->getNumGeometries(), 0u) << message;
@@ -183,7 +183,6 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
     // Reports that let the build go on: a second location, a boundary that does not exist or
     // is no boundary.
     ErrorProgressReporter::instance()->clear();
-    ObjectDB::instance()->deleteObject("P");
     GeometricOKLObject* p = intersection("Slice, Line", "Nothing, ymin, Slice");
     std::vector<std::string> messages;
     for (const auto& r : reports()) messages.push_back(r.getMessage());
@@ -197,7 +196,6 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
     // The lists split as the user surface's do: empty items are no names, and a boundary
     // named twice is cut once.
     ErrorProgressReporter::instance()->clear();
-    ObjectDB::instance()->deleteObject("P");
     p = intersection("Slice, ", "ymin, , ymin");
     EXPECT_EQ(reports().size(), 0u) << lastReport();
     EXPECT_NEAR(length(*p), 1.0, kTol);
@@ -206,7 +204,6 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
 TEST_F(PolylineTest, IntersectionFailuresRaiseAndLeaveNoGeometry) {
     addSlice("Slice", 0.55f);
     auto fails = [&](const std::string& location, const std::string& boundaries, const std::string& message) {
-        ObjectDB::instance()->deleteObject("P");
         auto* p = addPolyline(
             "P", {{"Option", "Boundary Intersection"}, {"Location", location}, {"Boundary List", boundaries}});
         expectError<internal::nullPointer>([&] { run(*p); }, {.className = "PolylineCalcFunc", .message = message});
@@ -423,13 +420,11 @@ TEST_F(PolylineTest, BoundaryVariablesOfPhases) {
 
     // No phases: only the normal.
     phasedStorage->phaseList.clear();
-    ObjectDB::instance()->deleteObject("P");
     p = intersection("Slice", "ymax", {{"Add Local Variable", "True"}});
     std::vector<std::string> names = p->getGeometry("Box")->getVariableNames();
     std::erase_if(names, [](const std::string& s) { return s.find("Boundary Normal") == 0; });
     EXPECT_TRUE(names.empty()) << names.front();
     // Without "Add Local Variable": nothing.
-    ObjectDB::instance()->deleteObject("P");
     p = intersection("Slice", "ymax");
     EXPECT_TRUE(p->getGeometry("Box")->getVariableNames().empty());
 }
@@ -443,7 +438,6 @@ TEST_F(PolylineTest, BoundaryVariableChecks) {
     VectorVariable* held = static_cast<VectorVariable*>(wall->addVariable(std::move(flow)));
     const std::size_t count = wall->getVertexAreas().size();
     auto fails = [&](auto family, const std::string& operation, const std::string& message) {
-        ObjectDB::instance()->deleteObject("P");
         auto* p = addPolyline("P", {{"Option", "Boundary Intersection"},
                                     {"Location", "Slice"},
                                     {"Boundary List", "ymin"},
@@ -562,7 +556,6 @@ TEST_F(PolylineContourTest, ContourLevelInChainOrder) {
 
 TEST_F(PolylineContourTest, ContourErrors) {
     auto fails = [&](auto family, std::vector<std::pair<std::string, std::string>> params, const std::string& message) {
-        ObjectDB::instance()->deleteObject("Iso");
         params.insert(params.begin(), {"Option", "From Contour"});
         auto* p = addPolyline("Iso", params);
         expectError<decltype(family)>([&] { run(*p); }, {.className = "PolylineCalcFunc", .message = message});
