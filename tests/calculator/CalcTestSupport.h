@@ -15,6 +15,7 @@
 #include "framework/okl/ObjectDB.h"
 #include "framework/units/UnitSystemHandler.h"
 #include "tests/support/DatabaseSupport.h"
+#include "tests/support/ErrorChecks.h"
 #include "tests/support/StorageSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,7 @@
 #include <memory>
 #include <new>
 #include <numbers>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -312,6 +314,20 @@ protected:
         return r->count() == 0 ? std::string() : r->last().getMessage();
     }
     static std::size_t reportCount() { return ErrorProgressReporter::instance()->count(); }
+    // The latest report, in the fields that are given (a field not given is compared with itself).
+    struct ExpectedReport {
+        std::optional<std::string> message{}, className{}, operation{}, family{};
+        std::optional<int> type{};
+    };
+    static void expectLastReport(const ExpectedReport& expected) {
+        ASSERT_GT(reportCount(), 0u);
+        const auto& report = ErrorProgressReporter::instance()->last();
+        EXPECT_EQ(report.getMessage(), expected.message.value_or(report.getMessage()));
+        EXPECT_EQ(report.getClassName(), expected.className.value_or(report.getClassName()));
+        EXPECT_EQ(report.getOperation(), expected.operation.value_or(report.getOperation()));
+        EXPECT_EQ(report.family, expected.family.value_or(report.family));
+        EXPECT_EQ(report.getErrorType(), expected.type.value_or(report.getErrorType()));
+    }
 
     std::unique_ptr<CalcStorage> storage;
     std::unique_ptr<HostDefStore> defs;

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 namespace zel::test {
 namespace {
@@ -84,20 +85,15 @@ TEST_F(CalculateActionTest, HelpPrintsTheListAndTouchesNoObject) {
 }
 
 TEST_F(CalculateActionTest, RefusesOtherActionsAndAStoredCallWithoutObject) {
-    try {
-        run({"integrate", "area", "Wall"});
-        ADD_FAILURE() << "no exception";
-    } catch (const internal::badParam& e) {
-        EXPECT_EQ(e.getMessage(), "Action 'integrate' cannot be handled by CalculateExecutor.");
-        EXPECT_EQ(e.getClassName(), "CalculateExecutor");
-        EXPECT_EQ(e.getOperation(), "invoke");
-    }
-    try {
-        run({"calculate"});
-        ADD_FAILURE() << "no exception";
-    } catch (const data::error& e) {
-        EXPECT_EQ(e.getMessage(), "Insufficient Data provided to perform calculation.");
-    }
+    expectError<internal::badParam>(
+        [&] {
+            run({"integrate", "area", "Wall"});
+        },
+        {.className = "CalculateExecutor",
+         .operation = "invoke",
+         .message = "Action 'integrate' cannot be handled by CalculateExecutor."});
+    expectError<data::error>([&] { run({"calculate"}); },
+                             {.message = "Insufficient Data provided to perform calculation."});
     EXPECT_EQ(calc(), nullptr);
     // A stored call naming an unknown function fails while reading it.
     calculatorObject({{"Function", "Area"}, {"Location", "Wall"}});
@@ -145,18 +141,15 @@ TEST_F(CalculateActionTest, StoredCallWritesAndPrintsTheResultInPreferredUnits) 
 
 TEST_F(CalculateActionTest, TemperaturesAreShownInRankineOnlyForFahrenheitOrRankine) {
     calculatorObject({{"Function", "ave"}, {"Expression", "Temperature"}, {"Location", "Probe"}});
-    run({"calculate"});
-    EXPECT_EQ(calc()->getValue("Result"), "300");
-    EXPECT_EQ(calc()->getValue("Result Units"), "K");
-    EngineUnitSystemHandler::instance()->setPreferredUnitFor("Temperature", "C");
-    run({"calculate"});
-    EXPECT_EQ(calc()->getValue("Result"), "300");
-    EXPECT_EQ(calc()->getValue("Result Units"), "K");
-    for (const char* preferred : {"F", "R"}) {
-        EngineUnitSystemHandler::instance()->setPreferredUnitFor("Temperature", preferred);
+    // The first row keeps the default preference.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {nullptr, "300", "K"}, {"C", "300", "K"}, {"F", "540", "R"}, {"R", "540", "R"}};
+    for (const auto& [preferred, result, units] : cases) {
+        SCOPED_TRACE(preferred ? preferred : "default");
+        if (preferred) EngineUnitSystemHandler::instance()->setPreferredUnitFor("Temperature", preferred);
         run({"calculate"});
-        EXPECT_EQ(calc()->getValue("Result"), "540");
-        EXPECT_EQ(calc()->getValue("Result Units"), "R");
+        EXPECT_EQ(calc()->getValue("Result"), result);
+        EXPECT_EQ(calc()->getValue("Result Units"), units);
     }
 }
 
@@ -201,11 +194,11 @@ TEST_F(CalculateActionTest, UndefinedResultsAreReportedFailures) {
     const auto& reports = ErrorProgressReporter::instance()->getReports();
     EXPECT_EQ(reports[0].getMessage(),
               "Function 'area' has 1 required arguments and 1 optional arguments. Received 0 arguments.");
-    EXPECT_EQ(reports[1].getMessage(), "Evaluation of 'area' is undefined.");
-    EXPECT_EQ(reports[1].getClassName(), "functionCalculator");
-    EXPECT_EQ(reports[1].getOperation(), "evaluate");
-    EXPECT_EQ(reports[1].family, "internal::error");
-    EXPECT_EQ(reports[1].getErrorType(), ErrError);
+    expectLastReport({.message = "Evaluation of 'area' is undefined.",
+                      .className = "functionCalculator",
+                      .operation = "evaluate",
+                      .family = "internal::error",
+                      .type = ErrError});
 
     // A standard exception below the calculator is reported by the calculator itself.
     storage->failure = 1;
@@ -214,7 +207,7 @@ TEST_F(CalculateActionTest, UndefinedResultsAreReportedFailures) {
     EXPECT_EQ(lastReport(), "Evaluation of 'massFlow' is undefined.");
     // Null pointers are refused, not read.
     EXPECT_FALSE(calculate(nullptr, args, &value));
-    EXPECT_EQ(ErrorProgressReporter::instance()->last().family, "internal::nullPointer");
+    expectLastReport({.family = "internal::nullPointer"});
 }
 
 TEST_F(CalculateActionTest, EvaluateInPreferredConvertsToTheUsersUnit) {
@@ -230,10 +223,9 @@ TEST_F(CalculateActionTest, EvaluateInPreferredConvertsToTheUsersUnit) {
     EXPECT_EQ(reportCount(), 0u) << lastReport();
 
     EXPECT_FALSE(evaluateInPreferred("1 / 0", &value, units, sizeof units));
-    EXPECT_EQ(lastReport(), "Evaluation of '1 / 0' is undefined.");
-    EXPECT_EQ(ErrorProgressReporter::instance()->last().getClassName(), "ExpressionEvaluator");
+    expectLastReport({.message = "Evaluation of '1 / 0' is undefined.", .className = "ExpressionEvaluator"});
     EXPECT_FALSE(evaluateInPreferred("1 [m] +", &value, units, sizeof units));
-    EXPECT_EQ(ErrorProgressReporter::instance()->last().family, "expressions::eval");
+    expectLastReport({.family = "expressions::eval"});
 }
 
 // A store of user expressions that fails as a broken host would.
@@ -251,21 +243,19 @@ TEST_F(CalculateActionTest, StandardExceptionsAreReportedAsSystemErrors) {
         EXPECT_FALSE(evaluateInPreferred("speed", &value, nullptr, 0));
         ExpressionInterfaces::setStore(nullptr);
     }
-    auto report = ErrorProgressReporter::instance()->last();
-    EXPECT_EQ(report.getMessage(), "System Error: store gone");
-    EXPECT_EQ(report.getClassName(), "IntegrateExecutor");
-    EXPECT_EQ(report.getOperation(), "calculate");
-    EXPECT_EQ(report.family, "data::error");
-    EXPECT_EQ(report.getErrorType(), ErrStdException);
+    expectLastReport({.message = "System Error: store gone",
+                      .className = "IntegrateExecutor",
+                      .operation = "calculate",
+                      .family = "data::error",
+                      .type = ErrStdException});
 
     storage->failure = 1;
     EXPECT_FALSE(calcTurboVariables());
-    report = ErrorProgressReporter::instance()->last();
-    EXPECT_EQ(report.getMessage(), "System Error: no turbo data");
-    EXPECT_EQ(report.getClassName(), "FunctionCalculator");
-    EXPECT_EQ(report.getOperation(), "calculate");
-    EXPECT_EQ(report.family, "");
-    EXPECT_EQ(report.getErrorType(), ErrStdException);
+    expectLastReport({.message = "System Error: no turbo data",
+                      .className = "FunctionCalculator",
+                      .operation = "calculate",
+                      .family = "",
+                      .type = ErrStdException});
 }
 
 TEST_F(CalculateActionTest, TurboVariablesAndViewArea) {

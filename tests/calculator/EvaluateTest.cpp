@@ -128,12 +128,11 @@ TEST_F(EvaluateTest, ArgumentErrorsAreReportedAndGiveTheUndefinedQuantity) {
         EXPECT_TRUE(q.isUndefined());
         EXPECT_EQ(q.getUnits(), "");
         ASSERT_EQ(reportCount(), 1u);
-        const auto& report = ErrorProgressReporter::instance()->last();
-        EXPECT_EQ(report.getMessage(), c.message);
-        EXPECT_EQ(report.getClassName(), "functionCalculator");
-        EXPECT_EQ(report.getOperation(), "evaluate");
-        EXPECT_EQ(report.family, "data::error");
-        EXPECT_EQ(report.getErrorType(), ErrError);
+        expectLastReport({.message = c.message,
+                          .className = "functionCalculator",
+                          .operation = "evaluate",
+                          .family = "data::error",
+                          .type = ErrError});
     }
     // The callback form drops empty strings: areaAve without an expression has one argument.
     ErrorProgressReporter::instance()->clear();
@@ -211,11 +210,10 @@ TEST_F(EvaluateTest, EveryFunctionChecksTheKindOfItsLocation) {
         ErrorProgressReporter::instance()->clear();
         EXPECT_TRUE(eval(c.function, args).isUndefined());
         ASSERT_EQ(reportCount(), 1u);
-        const auto& report = ErrorProgressReporter::instance()->last();
-        EXPECT_EQ(report.getMessage(), c.message);
-        EXPECT_EQ(report.getClassName(), "FunctionCalculator");
-        EXPECT_EQ(report.getOperation(), c.operation);
-        EXPECT_EQ(report.family, std::string(c.function) == "probe" ? "data::error" : "data::invalid");
+        expectLastReport({.message = c.message,
+                          .className = "FunctionCalculator",
+                          .operation = c.operation,
+                          .family = std::string(c.function) == "probe" ? "data::error" : "data::invalid"});
     }
 }
 
@@ -297,8 +295,7 @@ TEST_F(EvaluateTest, UndefinedResultsAndEmptyData) {
 
     // probe of a variable with no values, and of one the point does not have.
     EXPECT_TRUE(eval("probe", {"Hollow", "P"}).isUndefined());
-    EXPECT_EQ(lastReport(), "Variable 'Hollow' is empty.");
-    EXPECT_EQ(ErrorProgressReporter::instance()->last().family, "internal::error");
+    expectLastReport({.message = "Variable 'Hollow' is empty.", .family = "internal::error"});
     EXPECT_TRUE(eval("probe", {"Temperature", "P"}).isUndefined());
     EXPECT_EQ(lastReport(), "No data exists for variable 'Temperature' specified in object 'P'.");
     // A missing variable in an integral is the visitor's error, reported once.
@@ -315,17 +312,14 @@ TEST_F(EvaluateTest, StandardExceptionsAreReportedAsSystemErrors) {
 
     storage->failure = 1;
     EXPECT_TRUE(eval("massFlow", {"Inlet"}).isUndefined());
-    auto report = ErrorProgressReporter::instance()->last();
-    EXPECT_EQ(report.getMessage(), "Operation 'evaluate' failed (system exception: flow solver gone).");
-    EXPECT_EQ(report.getClassName(), "FunctionCalculator");
-    EXPECT_EQ(report.getOperation(), "evaluate");
-    EXPECT_EQ(report.getErrorType(), ErrStdException);
+    expectLastReport({.message = "Operation 'evaluate' failed (system exception: flow solver gone).",
+                      .className = "FunctionCalculator",
+                      .operation = "evaluate",
+                      .type = ErrStdException});
 
     storage->failure = 2;
     EXPECT_TRUE(eval("massFlow", {"Inlet"}).isUndefined());
-    report = ErrorProgressReporter::instance()->last();
-    EXPECT_EQ(report.getMessage(), "Operation 'evaluate' failed. Insufficient memory.");
-    EXPECT_EQ(report.getErrorType(), ErrStdException);
+    expectLastReport({.message = "Operation 'evaluate' failed. Insufficient memory.", .type = ErrStdException});
 }
 
 } // namespace

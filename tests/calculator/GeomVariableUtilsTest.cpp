@@ -89,15 +89,14 @@ TEST_F(GeomVariableUtilsTest, BulkSkipsMissingAndMultiDomainVariablesAndChecksSi
     storage->phases = {"A", "B"};
     addVariableObject("A.T");
     addVariableObject("B.T");
-    try {
-        FloatZELVectorConcrete result;
-        GeomVariableUtils::calculateBulkVariable("P", true, location({}), result, VarTypeLocal);
-        ADD_FAILURE() << "no exception";
-    } catch (const data::invalid& e) {
-        EXPECT_EQ(e.getMessage(), "Required Variable 'P' does not exist.");
-        EXPECT_EQ(e.getClassName(), "GeomVariableUtils");
-        EXPECT_EQ(e.getOperation(), "calculateBulkVariable");
-    }
+    expectError<data::invalid>(
+        [&] {
+            FloatZELVectorConcrete result;
+            GeomVariableUtils::calculateBulkVariable("P", true, location({}), result, VarTypeLocal);
+        },
+        {.className = "GeomVariableUtils",
+         .operation = "calculateBulkVariable",
+         .message = "Required Variable 'P' does not exist."});
     // The location does not hold them: nothing, and no error.
     EXPECT_EQ(bulk("T", true, location({}, "Bare")), std::vector<float>{});
     // A location in two domains gives two variables per name: skipped.
@@ -106,18 +105,9 @@ TEST_F(GeomVariableUtilsTest, BulkSkipsMissingAndMultiDomainVariablesAndChecksSi
     EXPECT_EQ(bulk("T", false, split), (std::vector<float>{5.0f, 5.0f}));
 
     GeometricOKLObject* odd = location({{"A.T", {1.0f, 2.0f}}, {"A.Volume Fraction", {0.5f}}, {"B.T", {1.0f}}}, "Odd");
-    try {
-        bulk("T", true, odd);
-        ADD_FAILURE() << "no exception";
-    } catch (const data::invalid& e) {
-        EXPECT_EQ(e.getMessage(), "Inconsistent data sizes for variables: A.T and A.Volume Fraction.");
-    }
-    try {
-        bulk("T", false, odd);
-        ADD_FAILURE() << "no exception";
-    } catch (const data::invalid& e) {
-        EXPECT_EQ(e.getMessage(), "Inconsistent data sizes for variables.");
-    }
+    expectError<data::invalid>([&] { bulk("T", true, odd); },
+                               {.message = "Inconsistent data sizes for variables: A.T and A.Volume Fraction."});
+    expectError<data::invalid>([&] { bulk("T", false, odd); }, {.message = "Inconsistent data sizes for variables."});
 }
 
 } // namespace

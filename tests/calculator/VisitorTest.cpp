@@ -176,12 +176,11 @@ TEST_F(VisitorTest, MassFlowThatCannotBeCalculatedIsReported) {
     patch.geometry->setInterpolant(std::move(interpolant));
     addLocation("PLANE", "Cut", std::move(patch.geometry));
     EXPECT_TRUE(eval("massFlowAve", {"Pressure", "Cut"}).isUndefined());
-    const auto& report = ErrorProgressReporter::instance()->last();
-    EXPECT_EQ(
-        report.getMessage(),
-        "Mass flow of fluid 'Water' is not available in domain 'D1'\nand cannot be calculated on geometry 'Cut'.");
-    EXPECT_EQ(report.getClassName(), "MassflowVisitor");
-    EXPECT_EQ(report.family, "data::error");
+    expectLastReport(
+        {.message = "Mass flow of fluid 'Water' is not available in domain 'D1'\nand cannot be calculated on geometry "
+                    "'Cut'.",
+         .className = "MassflowVisitor",
+         .family = "data::error"});
     EXPECT_TRUE(eval("massFlowAve", {"Temperature", "Cut"}).isUndefined());
     EXPECT_EQ(lastReport(), "No data exists for variable 'Temperature' specified in object 'Cut'.");
 }
@@ -253,8 +252,8 @@ TEST_F(VisitorTest, ForceFluidRuleUndefinedVerticesAndMissingData) {
     // A force that is no vector, and a fluid without any force.
     addScalar(g, "Air.Force", linearField);
     EXPECT_TRUE(eval("force", {"Wall", "Y", "Air"}).isUndefined());
-    EXPECT_EQ(lastReport(), "Bad cast of variable 'forceVector' to VectorVariable.");
-    EXPECT_EQ(ErrorProgressReporter::instance()->last().family, "internal::bad_cast");
+    expectLastReport(
+        {.message = "Bad cast of variable 'forceVector' to VectorVariable.", .family = "internal::bad_cast"});
     storage->domainPhases["D1"] = {"Water"};
     EXPECT_TRUE(eval("force", {"Wall", "Y", "Oil"}).isUndefined());
     EXPECT_EQ(lastReport(),
@@ -276,10 +275,8 @@ TEST_F(VisitorTest, GeometriesWithoutInterpolantAreReportedAndSkipped) {
     const Quantity q = eval("force", {"Wall", "Z"});
     EXPECT_EQ(q.getValue(), float(geometries[0]->getNumVertices()));
     ASSERT_EQ(reportCount(), 1u);
-    const auto& report = ErrorProgressReporter::instance()->last();
-    EXPECT_EQ(report.getMessage(), "No Interpolant on object Loose.");
-    EXPECT_EQ(report.family, "internal::nullPointer");
-    EXPECT_EQ(report.getClassName(), "ForceVisitor");
+    expectLastReport(
+        {.message = "No Interpolant on object Loose.", .className = "ForceVisitor", .family = "internal::nullPointer"});
 }
 
 TEST_F(VisitorTest, ForceNormSumsTheNormalisedForceOfTheLine) {

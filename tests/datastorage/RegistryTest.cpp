@@ -1,6 +1,5 @@
 // The storage registry: keys, singleton, geometry and variable maps, base operations.
 #include "tests/datastorage/StorageTestSupport.h"
-#include "tests/support/ErrorChecks.h"
 
 #include "framework/core/Error.h"
 
@@ -11,9 +10,12 @@ namespace {
 
 using kvodi::DIVarKey;
 
-// Counts destructions, to see that the registry frees a variable exactly once.
+// A variable X in D1 that counts its destructions, to see that the registry frees it exactly once.
 struct CountedVariable : ScalarVariable {
-    explicit CountedVariable(int* deaths) : ScalarVariable(VarTypeConservative), m_deaths(deaths) {}
+    explicit CountedVariable(int* deaths) : ScalarVariable(VarTypeConservative), m_deaths(deaths) {
+        setName("X");
+        setDomain("D1");
+    }
     ~CountedVariable() override { ++*m_deaths; }
     int* m_deaths;
 };
@@ -45,10 +47,8 @@ TEST(DIVarKey, OrdersByNameThenDomainIgnoringType) {
 
 TEST(DataStorageSingleton, RegistrationRules) {
     ObjectDB::instance()->clear();
-    expectError<internal::error>([] { DataStorageBase::instance(); },
-                                 {.className = "DataStorageBase",
-                                  .operation = "instance",
-                                  .message = "DataStorageBase::instance called before instance has been registered."});
+    expectStorageError<internal::error>([] { DataStorageBase::instance(); }, "instance",
+                                        "DataStorageBase::instance called before instance has been registered.");
     {
         TestStorage first;
         TestStorage second;
@@ -56,10 +56,8 @@ TEST(DataStorageSingleton, RegistrationRules) {
         // The object it is called on plays no part.
         second.registerInstance(&first);
         EXPECT_EQ(DataStorageBase::instance(), &first);
-        expectError<internal::error>([&] { first.registerInstance(&second); },
-                                     {.className = "DataStorageBase",
-                                      .operation = "registerInstance",
-                                      .message = "DataStorageBase::registerInstance second time."});
+        expectStorageError<internal::error>([&] { first.registerInstance(&second); }, "registerInstance",
+                                            "DataStorageBase::registerInstance second time.");
         EXPECT_EQ(DataStorageBase::instance(), &first);
         // The registered storage is the geometry library's directory of domains.
         first.setGeometry(makeHexBox("B", 1, 1, 1).release());
@@ -83,17 +81,14 @@ TEST_F(StorageTest, GeometryMap) {
     EXPECT_EQ(storage->getNumGeoms(), 2);
     // A second geometry of a present name fails; the map is unchanged and the caller keeps it.
     std::unique_ptr<DomainGeometryBase> again = makeHexBox("D1", 1, 1, 1);
-    expectError<internal::badParam>(
-        [&] { storage->setGeometry(again.get()); },
-        {.className = "DataStorageBase", .operation = "setGeometry", .message = "Geometry 'D1' already exists."});
+    expectStorageError<internal::badParam>([&] { storage->setGeometry(again.get()); }, "setGeometry",
+                                           "Geometry 'D1' already exists.");
     EXPECT_EQ(storage->getNumGeoms(), 2);
     EXPECT_EQ(storage->getGeometry("D1")->getNumVertices(), 27);
     EXPECT_THROW(storage->setGeometry(nullptr), internal::nullPointer);
 
-    expectError<data::error>([&] { storage->getGeometry("D9"); },
-                             {.className = "DataStorageBase",
-                              .operation = "getGeometry",
-                              .message = "Cannot get geometry for 'D9'. Geometry does not exist"});
+    expectStorageError<data::error>([&] { storage->getGeometry("D9"); }, "getGeometry",
+                                    "Cannot get geometry for 'D9'. Geometry does not exist");
 
     storage->setGeometry(makeHexBox("A0", 1, 1, 1).release());
     std::vector<std::pair<std::string, Geometry*>> list{{"stale", nullptr}};
@@ -118,25 +113,18 @@ TEST_F(StorageTest, GeometryMap) {
 
 TEST_F(StorageTest, SetVariableFailuresLeaveBothMapsUnchanged) {
     std::unique_ptr<Variable> orphan(newScalar("NoSuchObject", "D1"));
-    expectError<internal::badParam>(
-        [&] { storage->setVariable(orphan.get(), DIVarKey::Regular); },
-        {.className = "DataStorageBase",
-         .operation = "setVariable",
-         .message = "Cannot store variable data for 'NoSuchObject'. The object does not exist."});
-    expectError<internal::badParam>(
-        [&] { storage->replaceVariable(orphan.get()); },
-        {.className = "DataStorageBase",
-         .operation = "replaceVariable",
-         .message = "Cannot store variable data for 'NoSuchObject'. The object does not exist."});
+    expectStorageError<internal::badParam>([&] { storage->setVariable(orphan.get(), DIVarKey::Regular); },
+                                           "setVariable",
+                                           "Cannot store variable data for 'NoSuchObject'. The object does not exist.");
+    expectStorageError<internal::badParam>([&] { storage->replaceVariable(orphan.get()); }, "replaceVariable",
+                                           "Cannot store variable data for 'NoSuchObject'. The object does not exist.");
     EXPECT_EQ(storage->getNumVars(), 0);
 
     storage->setVariable(newScalar("X", "D1"), DIVarKey::Regular);
     // Same (name, domain) with another type still fails; the caller keeps the variable.
     std::unique_ptr<Variable> second(newScalar("X", "D1"));
-    expectError<internal::badParam>([&] { storage->setVariable(second.get(), DIVarKey::Protected); },
-                                    {.className = "DataStorageBase",
-                                     .operation = "setVariable",
-                                     .message = "Variable 'X' in domain 'D1' is already loaded."});
+    expectStorageError<internal::badParam>([&] { storage->setVariable(second.get(), DIVarKey::Protected); },
+                                           "setVariable", "Variable 'X' in domain 'D1' is already loaded.");
     EXPECT_EQ(storage->getNumVars(), 1);
     EXPECT_EQ(storage->entryType("X", "D1"), DIVarKey::Regular);
     EXPECT_NE(storage->getVariable("X", "D1"), second.get());
@@ -153,15 +141,11 @@ TEST_F(StorageTest, SetVariableFailuresLeaveBothMapsUnchanged) {
 TEST_F(StorageTest, ReplaceVariableFreesTheOldOnceAndKeepsTheType) {
     int deaths = 0;
     auto* first = new CountedVariable(&deaths);
-    first->setName("X");
-    first->setDomain("D1");
     storage->setVariable(first, DIVarKey::Protected);
     storage->replaceVariable(first); // the same object: nothing to free
     EXPECT_EQ(deaths, 0);
 
     auto* second = new CountedVariable(&deaths);
-    second->setName("X");
-    second->setDomain("D1");
     storage->replaceVariable(second);
     EXPECT_EQ(deaths, 1);
     EXPECT_EQ(storage->entryType("X", "D1"), DIVarKey::Protected);
@@ -241,14 +225,10 @@ TEST_F(StorageTest, ClonedEntriesCountInEveryDomain) {
 TEST_F(StorageTest, BaseOperationsOfTheConcreteStorage) {
     DataStorageBase& base = *storage;
     FloatZELVectorConcrete flows(4);
-    expectError<data::error>([&] { base.getMassFlow("Mass Flow", "D1"); },
-                             {.className = "DataStorageBase",
-                              .operation = "getMassFlow",
-                              .message = "Attempt to get mass flows - not supported."});
-    expectError<data::error>([&] { base.getMassFlow(flows, nullptr, "Water"); },
-                             {.className = "DataStorageBase",
-                              .operation = "getMassFlow",
-                              .message = "Attempt to get mass flows - not supported."});
+    expectStorageError<data::error>([&] { base.getMassFlow("Mass Flow", "D1"); }, "getMassFlow",
+                                    "Attempt to get mass flows - not supported.");
+    expectStorageError<data::error>([&] { base.getMassFlow(flows, nullptr, "Water"); }, "getMassFlow",
+                                    "Attempt to get mass flows - not supported.");
     EXPECT_EQ(base.getBoundaryFlow("Mass Flow", base.getGeometry("D1")), nullptr);
     EXPECT_TRUE(base.getPhases(1, "Water").empty());
     EXPECT_EQ(base.getAllPhases(), std::vector<std::string>{"Water"});

@@ -11,6 +11,7 @@
 #include "framework/okl/OKLObject.h"
 #include "framework/okl/ObjectDB.h"
 #include "tests/support/DatabaseSupport.h"
+#include "tests/support/ErrorChecks.h"
 #include "tests/support/StorageSupport.h"
 
 #include <gtest/gtest.h>
@@ -124,6 +125,12 @@ inline std::string cat(std::string a, const std::string& b) {
     return a;
 }
 inline std::string numbered(const char* prefix, long long i) { return cat(prefix, std::to_string(i)); }
+
+// An error the storage raises itself: its class, the operation and the whole message.
+template <typename E, typename F>
+void expectStorageError(F&& call, const std::string& operation, const std::string& message) {
+    expectError<E>(call, {.className = "DataStorageBase", .operation = operation, .message = message});
+}
 
 // A solver variable object: a scalar (or vector) variable whose values the storage reads.
 inline OKLObject* addSolverObject(const std::string& name, const std::string& type = "SCALAR VARIABLE",

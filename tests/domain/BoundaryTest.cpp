@@ -1,7 +1,6 @@
 // Domain geometry: boundary flags and types, the printed boundary data, variables through the
 // registry, and the host's records.
 #include "tests/datastorage/StorageTestSupport.h"
-#include "tests/support/ErrorChecks.h"
 
 #include "framework/core/Error.h"
 
@@ -13,6 +12,11 @@ namespace zel::test {
 namespace {
 
 using B = DomainGeometryBase;
+
+// An internal error of the domain geometry: the operation and the whole message.
+template <typename F> void expectDomainError(F&& call, const std::string& operation, const std::string& message) {
+    expectError<internal::error>(call, {.className = "DomainGeometryBase", .operation = operation, .message = message});
+}
 
 // A 2×1×1 hex domain "Duct" with a second cell set "tets" of one tetrahedron, so that the
 // sets' name order (hexes, tets) and their numbering can be told apart.
@@ -53,35 +57,23 @@ TEST_F(BoundaryTest, FlagsNamesAndFirstBoundaryWins) {
     EXPECT_EQ(duct->getBoundaries(), list);
 
     // Bad addresses.
-    expectError<internal::error>(
-        [&] { duct->getBoundaryFlags(7, 0); },
-        {.className = "DomainGeometryBase", .operation = "getBoundaryFlags", .message = "No element set number 7."});
+    expectDomainError([&] { duct->getBoundaryFlags(7, 0); }, "getBoundaryFlags", "No element set number 7.");
     EXPECT_THROW(duct->getBoundaryFlags(0, 2), internal::badParam);
     EXPECT_THROW(duct->setBoundaryFlag(0, 2, 0, "x"), internal::badParam);
     EXPECT_THROW(duct->setBoundaryFlag(0, 0, 6, "x"), internal::badParam); // a hexahedron has 6 faces
     EXPECT_THROW(duct->setBoundaryFlag(1, 0, 4, "x"), internal::badParam); // a tetrahedron has 4
     EXPECT_EQ(duct->getBoundaries().size(), 4u);
-    expectError<internal::error>([&] { duct->getBoundaryType(0, 0, 1); }, {.className = "DomainGeometryBase",
-                                                                           .operation = "getBoundaryType",
-                                                                           .message = "Unable to find boundary type."});
+    expectDomainError([&] { duct->getBoundaryType(0, 0, 1); }, "getBoundaryType", "Unable to find boundary type.");
 
     // A set added after initialisation has neither flags nor a boundary map.
     duct->addFaceSet("late", ShapeType::Tetrahedron, 1);
-    expectError<internal::error>([&] { duct->setBoundaryFlag(2, 0, 0, "inlet"); },
-                                 {.className = "DomainGeometryBase",
-                                  .operation = "setBoundaryFlag",
-                                  .message = "No face flags for element set late."});
-    expectError<internal::error>(
-        [&] { duct->getBoundaryFlags(2, 0); },
-        {.className = "DomainGeometryBase", .operation = "getBoundaryFlags", .message = "No element set number 2."});
-    expectError<internal::error>([&] { duct->getBoundaryType(2, 0, 0); },
-                                 {.className = "DomainGeometryBase",
-                                  .operation = "getBoundaryType",
-                                  .message = "Cannot find element set named late."});
-    expectError<internal::error>([&] { duct->getBoundaryName(2, 0, 0); },
-                                 {.className = "DomainGeometryBase",
-                                  .operation = "getBoundaryName",
-                                  .message = "Cannot find element set named late."});
+    expectDomainError([&] { duct->setBoundaryFlag(2, 0, 0, "inlet"); }, "setBoundaryFlag",
+                      "No face flags for element set late.");
+    expectDomainError([&] { duct->getBoundaryFlags(2, 0); }, "getBoundaryFlags", "No element set number 2.");
+    expectDomainError([&] { duct->getBoundaryType(2, 0, 0); }, "getBoundaryType",
+                      "Cannot find element set named late.");
+    expectDomainError([&] { duct->getBoundaryName(2, 0, 0); }, "getBoundaryName",
+                      "Cannot find element set named late.");
 
     // Initialising again forgets everything.
     duct->initialiseBoundaryFlags();
@@ -173,11 +165,8 @@ TEST_F(BoundaryTest, AtMost32767Boundaries) {
     EXPECT_EQ(d->getBoundaries().size(), 32767u);
     // A known name still works; a new one fails and changes nothing.
     d->setBoundaryFlag(0, 0, 0, "b32766");
-    expectError<internal::error>(
-        [&] { d->setBoundaryFlag(0, 0, 1, "one too many"); },
-        {.className = "DomainGeometryBase",
-         .operation = "setBoundaryFlag",
-         .message = "Cannot add boundary 'one too many' to domain 'Many': a domain holds at most 32767 boundaries."});
+    expectDomainError([&] { d->setBoundaryFlag(0, 0, 1, "one too many"); }, "setBoundaryFlag",
+                      "Cannot add boundary 'one too many' to domain 'Many': a domain holds at most 32767 boundaries.");
     EXPECT_EQ(d->getBoundaries().size(), 32767u);
     EXPECT_EQ(d->getBoundaryName(0, 0, 0), "b0");
 }

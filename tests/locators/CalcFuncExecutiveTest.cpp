@@ -98,10 +98,9 @@ TEST_F(ExecutiveTest, TheCastComesBeforeAnyAction) {
                                                      CalcFuncExecutive::accepting<GeometricOKLObject>, false));
         const std::size_t before = reports().size();
         reporting(note, action);
-        ASSERT_EQ(reports().size(), before + 1);
-        EXPECT_EQ(reports().back().getMessage(), "Bad cast of OKLObject 'p_OKLObj' to GeometricOKLObjct.");
-        EXPECT_EQ(reports().back().getOperation(), "operator()");
-        EXPECT_EQ(reports().back().getErrorType(), ErrInternal);
+        expectReport(onlyReportSince(before), {.message = "Bad cast of OKLObject 'p_OKLObj' to GeometricOKLObjct.",
+                                               .operation = "operator()",
+                                               .type = ErrInternal});
         EXPECT_TRUE(raising.calls.empty() && reporting.calls.empty());
     }
 }
@@ -126,8 +125,7 @@ TEST_F(ExecutiveTest, ReportingGuardsTopOnlyUnlessEveryActionIsGuarded) {
     every.failDraw = topOnly.failDraw;
     const std::size_t before = reports().size();
     every(object, "render");
-    ASSERT_EQ(reports().size(), before + 1);
-    EXPECT_EQ(reports().back().getMessage(), "Operation 'Probe' failed (system exception: viewer gone).");
+    EXPECT_EQ(onlyReportSince(before).getMessage(), "Operation 'Probe' failed (system exception: viewer gone).");
     EXPECT_EQ(object->getNumGeometries(), 0u);
 }
 
@@ -164,9 +162,8 @@ TEST_F(ExecutiveTest, ReportsSortEachKindOfFailureAsThePolicySays) {
             attach();
             const std::size_t before = reports().size();
             probe(object, "top");
-            ASSERT_EQ(reports().size(), before + 1);
-            EXPECT_EQ(reports().back().getMessage(), isDetailed ? c.detailed : c.plain);
-            EXPECT_EQ(reports().back().getErrorType(), isDetailed ? c.detailedType : c.plainType);
+            expectReport(onlyReportSince(before), {.message = isDetailed ? c.detailed : c.plain,
+                                                   .type = isDetailed ? c.detailedType : c.plainType});
             EXPECT_EQ(object->getNumGeometries(), 0u);
         }
     }

@@ -1,6 +1,8 @@
 // Locations defined through the command language are built by the registered calc
 // functions, and the calculator evaluates on them: areaAve on a slice, lengthAve on a cut
-// line, probe at a point, with the benchmark mesh's figures.
+// line, probe at a point, with the benchmark mesh's figures (coarser: the oblique slice lies
+// inside every column, so its area and the average of a linear field do not depend on the
+// resolution).
 #include "tests/locators/LocatorTestSupport.h"
 
 #include "calculator/FunctionCalculator.h"

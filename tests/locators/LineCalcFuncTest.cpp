@@ -72,8 +72,8 @@ TEST_F(LineTest, SampleLineIsEvenlySpacedInLengthUnitsAndAveragesLinearFieldsExa
 
 TEST_F(LineTest, SampleCountsAndCoincidentPoints) {
     addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* line = addLine("L", {{"Point 1", "0.1, 0.1, 0.1"}, {"Point 2", "0.7, 0.1, 0.1"}, {"Line Samples", "2"}});
-    run(*line);
+    auto* line =
+        built(addLine("L", {{"Point 1", "0.1, 0.1, 0.1"}, {"Point 2", "0.7, 0.1, 0.1"}, {"Line Samples", "2"}}));
     Geometry* g = line->getGeometry("");
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->getVertices().vector(), (std::vector<TripletF>{{0.1f, 0.1f, 0.1f}, {0.7f, 0.1f, 0.1f}}));
@@ -110,8 +110,7 @@ TEST_F(LineTest, SampleCountsAndCoincidentPoints) {
 
 TEST_F(LineTest, ObjectWithoutDomains) {
     addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* line = addLine("L", {{"Domain List", ""}, {"Line Samples", "3"}});
-    run(*line);
+    auto* line = built(addLine("L", {{"Domain List", ""}, {"Line Samples", "3"}}));
     // The sample line is built; its interpolant covers no domain.
     Geometry* g = line->getGeometry("");
     ASSERT_NE(g, nullptr);
@@ -133,10 +132,10 @@ TEST_F(LineTest, CutLineGivesEachCrossedDomainItsChordOrderedFromPointOne) {
     for (const bool reversed : {false, true}) {
         SCOPED_TRACE(reversed);
         const TripletD p1 = reversed ? b : a, p2 = reversed ? a : b;
-        auto* line = addLine(reversed ? "Back" : "Forth", {{"Line Type", "Cut"},
-                                                           {"Point 1", _("%.9g, %.9g, %.9g", p1.x, p1.y, p1.z)},
-                                                           {"Point 2", _("%.9g, %.9g, %.9g", p2.x, p2.y, p2.z)}});
-        run(*line);
+        auto* line =
+            built(addLine(reversed ? "Back" : "Forth", {{"Line Type", "Cut"},
+                                                        {"Point 1", _("%.9g, %.9g, %.9g", p1.x, p1.y, p1.z)},
+                                                        {"Point 2", _("%.9g, %.9g, %.9g", p2.x, p2.y, p2.z)}}));
         EXPECT_EQ(line->getGeometryNames(), (std::vector<std::string>{"D1", "D2"}));
         EXPECT_EQ(line->getGeometry(""), nullptr);
 
@@ -189,8 +188,7 @@ TEST_F(LineTest, CutLineMissingDomainsAttachesNothingForThem) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addDomain(makeHexBox("D2", 2, 2, 2, {2, 0, 0}, {3, 1, 1}));
     // Along y at x = 0.3: through D1 only.
-    auto* line = addLine("L", {{"Line Type", "Cut"}, {"Point 1", "0.3, -1, 0.6"}, {"Point 2", "0.3, 2, 0.6"}});
-    run(*line);
+    auto* line = built(addLine("L", {{"Line Type", "Cut"}, {"Point 1", "0.3, -1, 0.6"}, {"Point 2", "0.3, 2, 0.6"}}));
     EXPECT_EQ(line->getGeometryNames(), std::vector<std::string>{"D1"});
     EXPECT_NEAR(line->getGeometry("D1")->getVertexLengths().getSum(), 1.0, kTol);
 
@@ -234,8 +232,7 @@ TEST_F(LineTest, CutLineThroughNodesAndAlongEdgesHasNoRepeatedCrossings) {
     for (const Case& c : {Case{"-1, 0.25, 0.5", "2, 0.25, 0.5", 1.0, 5}, Case{"0, 0, 0", "1, 1, 1", std::sqrt(3.0), 5},
                           Case{"0.1, -1, 0.5", "0.1, 3, 0.5", 1.0, 5}}) {
         SCOPED_TRACE(c.p1);
-        auto* line = addLine(c.p1, {{"Line Type", "Cut"}, {"Point 1", c.p1}, {"Point 2", c.p2}});
-        run(*line);
+        auto* line = built(addLine(c.p1, {{"Line Type", "Cut"}, {"Point 1", c.p1}, {"Point 2", c.p2}}));
         Geometry* g = line->getGeometry("D1");
         ASSERT_NE(g, nullptr);
         EXPECT_EQ(g->getNumVertices(), c.vertices);
@@ -407,12 +404,11 @@ TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addDomain(makeHexBox("D2", 2, 2, 2, {2, 0, 0}, {3, 1, 1}));
     addField("Pressure", benchField);
-    auto* line = addLine("Cut 1", {{"Line Type", "Cut"},
-                                   {"Point 1", "0.3, -1, 0.6"},
-                                   {"Point 2", "0.3, 2, 0.6"},
-                                   {"Line Width", "3"},
-                                   {"Visibility", "False"}});
-    run(*line);
+    auto* line = built(addLine("Cut 1", {{"Line Type", "Cut"},
+                                         {"Point 1", "0.3, -1, 0.6"},
+                                         {"Point 2", "0.3, 2, 0.6"},
+                                         {"Line Width", "3"},
+                                         {"Visibility", "False"}}));
     ViewerInterface* viewer = ViewerInterface::instance();
     viewer->clearHistory();
     run(*line, "render");
@@ -425,11 +421,7 @@ TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
     EXPECT_TRUE(item->graphic.isChanged());
     EXPECT_EQ(item->getNumLines(), 2u);
     // The names without geometry were deleted: D2 and the empty name of a sample line.
-    std::vector<std::string> deleted;
-    for (const ViewerEvent& e : viewer->getHistory())
-        if (e.kind == ViewerEvent::Delete && e.geometryName != ViewerInterface::AllGeometries)
-            deleted.push_back(e.geometryName);
-    EXPECT_EQ(deleted, (std::vector<std::string>{"D2", ""}));
+    EXPECT_EQ(deletedGeometries(), (std::vector<std::string>{"D2", ""}));
     EXPECT_FALSE(line->isGeometryChanged() || line->isRenderChanged() || line->isColourChanged());
 
     // Coloured by a variable: it is drawn with it, and the legend shows it.
@@ -467,8 +459,7 @@ TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
 
 TEST_F(LineTest, ActionsAndCast) {
     addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* line = addLine("L", {{"Line Samples", "4"}});
-    run(*line);
+    auto* line = built(addLine("L", {{"Line Samples", "4"}}));
     line->clearChangeFlags();
     run(*line, "colour");
     EXPECT_TRUE(line->isColourChanged());

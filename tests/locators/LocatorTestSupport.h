@@ -29,6 +29,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -70,6 +71,45 @@ inline std::unique_ptr<DomainGeometryBase> makeTetBox(const std::string& name, i
     ShapeSet* set = domain->addFaceSet("tets", ShapeType::Tetrahedron, static_cast<int>(tets.size() / 4));
     set->editConnectivity() = std::move(tets);
     return domain;
+}
+
+// The side of a box of n³ hexahedra (makeHexBox) where coordinate `axis` is at its minimum
+// (side 0) or maximum (side 1): its faces, outward, in one set, with a vertex interpolant onto
+// the box's nodes; vertices are numbered as the faces first use them.
+inline std::unique_ptr<Geometry> makeBoxSide(const DomainGeometryBase& box, int n, int axis, int side,
+                                             const std::string& name, const std::string& faceSet) {
+    auto geometry = std::make_unique<Geometry>();
+    geometry->setName(name);
+    geometry->setDomain(box.getName());
+    auto interpolant = std::make_unique<VertexInterpolant>(box.getName());
+    const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+    std::map<int, int> local;
+    TripletZELVector vertices;
+    auto vertex = [&](int iu, int iv) {
+        int at[3];
+        at[axis] = side * n;
+        at[u] = iu;
+        at[v] = iv;
+        const int node = at[0] + (n + 1) * (at[1] + (n + 1) * at[2]);
+        auto [it, added] = local.try_emplace(node, static_cast<int>(vertices.size()));
+        if (added) {
+            vertices.push_back(box.getVertices()[std::size_t(node)]);
+            interpolant->pushVertex(node);
+        }
+        return it->second;
+    };
+    std::vector<int> quads;
+    for (int iu = 0; iu < n; ++iu)
+        for (int iv = 0; iv < n; ++iv) {
+            // (u, v) counter-clockwise faces +axis; the minimum side faces -axis.
+            int q[4] = {vertex(iu, iv), vertex(iu + 1, iv), vertex(iu + 1, iv + 1), vertex(iu, iv + 1)};
+            if (side == 0) std::swap(q[1], q[3]);
+            quads.insert(quads.end(), q, q + 4);
+        }
+    geometry->setVertices(std::move(vertices));
+    geometry->addFaceSet(faceSet, ShapeType::Quadrilateral, n * n)->editConnectivity() = std::move(quads);
+    geometry->setInterpolant(std::move(interpolant));
+    return geometry;
 }
 
 class LocatorTest : public ::testing::Test {
@@ -118,33 +158,69 @@ protected:
     static void run(OKLObject& object, const std::string& action = "top") {
         ASSERT_TRUE(CalcRegistry::instance()->run(object, action));
     }
+    // The object, after its calc function ran.
+    template <typename T> static T* built(T* object) {
+        run(*object);
+        return object;
+    }
 
-    // Σ area·value / Σ area over the object's geometries, and Σ area.
-    static double areaAve(GeometricOKLObject& object, const std::string& variable) {
-        AreaVisitor visitor(variable);
+    // Σ area·value / Σ area over the object's geometries, and Σ area; likewise for lengths.
+    template <typename V> static V visited(GeometricOKLObject& object, const std::string& variable = "") {
+        V visitor(variable);
         object.acceptVisitor(visitor);
-        return visitor.getAverage();
+        return visitor;
     }
-    static double area(GeometricOKLObject& object) {
-        AreaVisitor visitor;
-        object.acceptVisitor(visitor);
-        return visitor.getTotalWeight();
+    static double areaAve(GeometricOKLObject& o, const std::string& v) {
+        return visited<AreaVisitor>(o, v).getAverage();
     }
-    static double lengthAve(GeometricOKLObject& object, const std::string& variable) {
-        LengthVisitor visitor(variable);
-        object.acceptVisitor(visitor);
-        return visitor.getAverage();
+    static double area(GeometricOKLObject& o) { return visited<AreaVisitor>(o).getTotalWeight(); }
+    static double lengthAve(GeometricOKLObject& o, const std::string& v) {
+        return visited<LengthVisitor>(o, v).getAverage();
     }
-    static double length(GeometricOKLObject& object) {
-        LengthVisitor visitor;
-        object.acceptVisitor(visitor);
-        return visitor.getTotalWeight();
-    }
+    static double length(GeometricOKLObject& o) { return visited<LengthVisitor>(o).getTotalWeight(); }
 
     static const std::vector<ErrorProgressReporter::Report>& reports() {
         return ErrorProgressReporter::instance()->getReports();
     }
     static std::string lastReport() { return reports().empty() ? std::string("(none)") : reports().back().toString(); }
+    // The last report, checked to be the only one since `before`.
+    static const ErrorProgressReporter::Report& onlyReportSince(std::size_t before) {
+        EXPECT_EQ(reports().size(), before + 1) << lastReport();
+        return ErrorProgressReporter::instance()->last();
+    }
+    // A report in the fields that are given (a field not given is compared with itself).
+    struct ExpectedReport {
+        std::optional<std::string> message{}, className{}, operation{}, family{};
+        std::optional<int> type{};
+    };
+    static void expectReport(const ErrorProgressReporter::Report& report, const ExpectedReport& expected) {
+        EXPECT_EQ(report.getMessage(), expected.message.value_or(report.getMessage()));
+        EXPECT_EQ(report.getClassName(), expected.className.value_or(report.getClassName()));
+        EXPECT_EQ(report.getOperation(), expected.operation.value_or(report.getOperation()));
+        EXPECT_EQ(report.family, expected.family.value_or(report.family));
+        EXPECT_EQ(report.getErrorType(), expected.type.value_or(report.getErrorType()));
+    }
+    // The object `name`, checked to be of `type` and to hold these parameter values; null (and
+    // a failure) when there is none.
+    static OKLObject* expectObject(const std::string& name, const std::string& type,
+                                   const std::vector<std::pair<std::string, std::string>>& values) {
+        OKLObject* object = ObjectDB::instance()->getObjectByName(name);
+        if (object == nullptr) {
+            ADD_FAILURE() << "no object " << name;
+            return nullptr;
+        }
+        EXPECT_EQ(object->getType(), type) << name;
+        for (const auto& [param, value] : values) EXPECT_EQ(object->getValue(param), value) << name << ": " << param;
+        return object;
+    }
+    // The geometries the viewer was told to delete one by one (not all of an object at once).
+    static std::vector<std::string> deletedGeometries() {
+        std::vector<std::string> deleted;
+        for (const ViewerEvent& e : ViewerInterface::instance()->getHistory())
+            if (e.kind == ViewerEvent::Delete && e.geometryName != ViewerInterface::AllGeometries)
+                deleted.push_back(e.geometryName);
+        return deleted;
+    }
 
     std::unique_ptr<FieldStorage> storage;
     std::unique_ptr<VariableDefStoreBase> defs;

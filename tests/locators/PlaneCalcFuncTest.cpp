@@ -1,7 +1,7 @@
 // Sample and slice planes: the parameter step (axes, rotation, bound errors), sample-plane
 // vertex and face layout with exact areas, slice areas and averages of linear fields against
-// analytic values (the benchmark mesh's oblique slice included), bounded and inverted slices
-// against the unbounded cut, and both error policies.
+// analytic values (the benchmark mesh's oblique slice is EndToEndTest's), bounded and inverted
+// slices against the unbounded cut, and both error policies.
 #include "tests/locators/LocatorTestSupport.h"
 
 #include "framework/core/Progress.h"
@@ -29,11 +29,6 @@ protected:
     // Registers the plane calc function with the given error policy.
     static void usePolicy(bool propagate) {
         CalcRegistry::instance()->registerCalcFunc("PLANE", std::make_unique<PlaneCalcFunc>(propagate, true));
-    }
-    // The last report, checked to be the only one since `before`.
-    static const ErrorProgressReporter::Report& onlyReportSince(std::size_t before) {
-        EXPECT_EQ(reports().size(), before + 1) << lastReport();
-        return ErrorProgressReporter::instance()->last();
     }
 };
 
@@ -125,11 +120,10 @@ TEST_F(PlaneTest, ParameterStepReportsUnusableBounds) {
         for (const auto& [name, value] : c.params) plane->setParameter(name, value);
         const std::size_t before = reports().size();
         EXPECT_FALSE(calc.processParameters(*plane));
-        const auto& report = onlyReportSince(before);
-        EXPECT_EQ(report.getMessage(), c.message);
-        EXPECT_EQ(report.getClassName(), "PlaneCalcFunc");
-        EXPECT_EQ(report.getOperation(), "processParameters");
-        EXPECT_EQ(report.getErrorType(), c.errorType);
+        expectReport(onlyReportSince(before), {.message = c.message,
+                                               .className = "PlaneCalcFunc",
+                                               .operation = "processParameters",
+                                               .type = c.errorType});
     }
 }
 
@@ -138,16 +132,15 @@ TEST_F(PlaneTest, ParameterStepReportsUnusableBounds) {
 TEST_F(PlaneTest, RectangularSamplePlaneLayoutAndExactArea) {
     addDomain(makeHexBox("D1", 3, 3, 3, {-1, -1, -1}, {2, 2, 2}));
     addField("Pressure", benchField);
-    auto* plane = addPlane("S", {{"Plane Type", "Sample"},
-                                 {"Option", "Point and Normal"},
-                                 {"Point", "0.5, 0.5, 0.5"},
-                                 {"Normal", "0, 0, 1"},
-                                 {"Plane Bound", "Rectangular"},
-                                 {"Direction 1 Bound", "0.6"},
-                                 {"Direction 2 Bound", "0.4"},
-                                 {"Direction 1 Points", "2"},
-                                 {"Direction 2 Points", "2"}});
-    run(*plane);
+    auto* plane = built(addPlane("S", {{"Plane Type", "Sample"},
+                                       {"Option", "Point and Normal"},
+                                       {"Point", "0.5, 0.5, 0.5"},
+                                       {"Normal", "0, 0, 1"},
+                                       {"Plane Bound", "Rectangular"},
+                                       {"Direction 1 Bound", "0.6"},
+                                       {"Direction 2 Bound", "0.4"},
+                                       {"Direction 1 Points", "2"},
+                                       {"Direction 2 Points", "2"}}));
     ASSERT_EQ(plane->getGeometryNames(), std::vector<std::string>{""});
     Geometry* g = plane->getGeometry("");
     EXPECT_TRUE(g->isPlane());
@@ -196,15 +189,14 @@ TEST_F(PlaneTest, RectangularSamplePlaneLayoutAndExactArea) {
 TEST_F(PlaneTest, CircularSamplePlaneLayoutAndAreaConvergence) {
     addDomain(makeHexBox("D1", 2, 2, 2, {-1, -1, -1}, {2, 2, 2}));
     addField("Pressure", benchField);
-    auto* plane = addPlane("C", {{"Plane Type", "Sample"},
-                                 {"Option", "Point and Normal"},
-                                 {"Point", "0.5, 0.5, 0.5"},
-                                 {"Normal", "0, 0, 1"},
-                                 {"Plane Bound", "Circular"},
-                                 {"Bound Radius", "0.4"},
-                                 {"Direction 1 Points", "2"},
-                                 {"Direction 2 Points", "6"}});
-    run(*plane);
+    auto* plane = built(addPlane("C", {{"Plane Type", "Sample"},
+                                       {"Option", "Point and Normal"},
+                                       {"Point", "0.5, 0.5, 0.5"},
+                                       {"Normal", "0, 0, 1"},
+                                       {"Plane Bound", "Circular"},
+                                       {"Bound Radius", "0.4"},
+                                       {"Direction 1 Points", "2"},
+                                       {"Direction 2 Points", "6"}}));
     Geometry* g = plane->getGeometry("");
     ASSERT_NE(g, nullptr);
     // The centre and one ring: triangles only.
@@ -272,8 +264,7 @@ TEST_F(PlaneTest, SamplePlaneErrorsUnderBothPolicies) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.message + (propagate ? " (propagating)" : ""));
             ObjectDB::instance()->deleteObject("S");
-            auto* plane = addPlane("S", {{"Plane Type", "Sample"}, {"Plane Bound", "Circular"}});
-            run(*plane);
+            auto* plane = built(addPlane("S", {{"Plane Type", "Sample"}, {"Plane Bound", "Circular"}}));
             ASSERT_EQ(plane->getNumGeometries(), 1u);
             for (const auto& [name, value] : c.params) plane->setParameter(name, value);
             const std::size_t before = reports().size();
@@ -282,11 +273,8 @@ TEST_F(PlaneTest, SamplePlaneErrorsUnderBothPolicies) {
                 EXPECT_EQ(reports().size(), before);
             } else {
                 run(*plane);
-                const auto& report = onlyReportSince(before);
-                EXPECT_EQ(report.getMessage(), c.message);
-                EXPECT_EQ(report.family, "data::invalid");
-                EXPECT_EQ(report.getOperation(), "calcVertices");
-                EXPECT_EQ(report.getErrorType(), 4);
+                expectReport(onlyReportSince(before),
+                             {.message = c.message, .operation = "calcVertices", .family = "data::invalid", .type = 4});
             }
             EXPECT_EQ(plane->getNumGeometries(), 0u);
         }
@@ -321,8 +309,7 @@ TEST_F(PlaneTest, SlicePlaneAreasAndLinearAveragesAreExact) {
     addDomain(makeTetBox("Tets", 4, {0.5, 0, 0}, {1, 1, 1}));
     addField("Pressure", benchField);
 
-    auto* plane = addPlane("Slice", {{"Option", "XY Plane"}, {"Z", "0.37"}});
-    run(*plane);
+    auto* plane = built(addPlane("Slice", {{"Option", "XY Plane"}, {"Z", "0.37"}}));
     EXPECT_DOUBLE_EQ(ProgressTracker::lastOverallFraction(), 1.0);
     ASSERT_EQ(plane->getGeometryNames(), (std::vector<std::string>{"Hexes", "Tets"}));
     for (const char* name : {"Hexes", "Tets"}) {
@@ -355,29 +342,16 @@ TEST_F(PlaneTest, SlicePlaneAreasAndLinearAveragesAreExact) {
     EXPECT_EQ(reports().size(), 0u) << lastReport();
 }
 
-TEST_F(PlaneTest, ObliqueSliceOfTheShearedBenchmarkMesh) {
-    // The benchmark mesh (x += 0.1 y over the unit cube), coarser: the slice lies inside every
-    // column, so its area and the average of a linear field do not depend on the resolution.
-    addDomain(makeHexBox("Bench", 20, 20, 20, {0, 0, 0}, {1, 1, 1}, 0.1f));
-    addField("Pressure", benchField);
-    auto* plane = addPlane("Oblique",
-                           {{"Option", "Point and Normal"}, {"Point", "0.5, 0.5, 0.5"}, {"Normal", "0.3, 0.4, 0.866"}});
-    run(*plane);
-    EXPECT_NEAR(area(*plane), 1.154709, 1e-5 * 1.154709);
-    EXPECT_NEAR(areaAve(*plane, "Pressure"), 3.117321, 1e-5 * 3.117321);
-}
-
 TEST_F(PlaneTest, BoundedSliceKeepsFacesByCentroidAndCarriesTheirInterpolation) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addField("XField", [](const TripletD& p) { return p.x; });
     // The cut at z = 0.5 is four squares with centroids (0.25|0.75, 0.25|0.75); the circle
     // about (0.25, 0.25) of radius 0.5 holds one, has two on it and one outside.
-    auto* plane = addPlane("B", {{"Option", "Point and Normal"},
-                                 {"Point", "0.25, 0.25, 0.5"},
-                                 {"Normal", "0, 0, 1"},
-                                 {"Plane Bound", "Circular"},
-                                 {"Bound Radius", "0.5"}});
-    run(*plane);
+    auto* plane = built(addPlane("B", {{"Option", "Point and Normal"},
+                                       {"Point", "0.25, 0.25, 0.5"},
+                                       {"Normal", "0, 0, 1"},
+                                       {"Plane Bound", "Circular"},
+                                       {"Bound Radius", "0.5"}}));
     Geometry* g = plane->getGeometry("D1");
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->getFaceSetNames(), std::vector<std::string>{"QUAD"});
@@ -512,8 +486,7 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.message + (propagate ? " (propagating)" : ""));
             ObjectDB::instance()->deleteObject("Slice");
-            auto* plane = addPlane("Slice", {{"Z", "0.5"}});
-            run(*plane);
+            auto* plane = built(addPlane("Slice", {{"Z", "0.5"}}));
             ASSERT_EQ(plane->getNumGeometries(), 1u);
             plane->setParameter("Domain List", c.domains);
             const std::size_t before = reports().size();
@@ -522,10 +495,7 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
                                                 {.className = "PlaneCalcFunc", .message = c.message});
             } else {
                 run(*plane);
-                const auto& report = onlyReportSince(before);
-                EXPECT_EQ(report.getMessage(), c.message);
-                EXPECT_EQ(report.getOperation(), "calcSlicePlane");
-                EXPECT_EQ(report.getErrorType(), 4);
+                expectReport(onlyReportSince(before), {.message = c.message, .operation = "calcSlicePlane", .type = 4});
             }
             EXPECT_EQ(plane->getNumGeometries(), 0u);
         }
@@ -534,9 +504,7 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
         auto* plane = addPlane(propagate ? "Empty 1" : "Empty 2", {{"Domain List", ""}});
         std::size_t before = reports().size();
         run(*plane);
-        const auto& report = onlyReportSince(before);
-        EXPECT_EQ(report.getMessage(), "No domains exist.");
-        EXPECT_EQ(report.getOperation(), "operator()");
+        expectReport(onlyReportSince(before), {.message = "No domains exist.", .operation = "operator()"});
         EXPECT_EQ(plane->getNumGeometries(), 0u);
         // An unusable bound: reported, and no slice at all.
         plane->setParameter("Domain List", "D1");
@@ -557,10 +525,9 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
         } else {
             before = reports().size();
             calc(line, "top");
-            const auto& cast = onlyReportSince(before);
-            EXPECT_EQ(cast.getMessage(), "Bad cast of OKLObject 'p_OKLObj' to PlaneOKLObject.");
-            EXPECT_EQ(cast.family, "data::error");
-            EXPECT_EQ(cast.getErrorType(), 32);
+            expectReport(onlyReportSince(before), {.message = "Bad cast of OKLObject 'p_OKLObj' to PlaneOKLObject.",
+                                                   .family = "data::error",
+                                                   .type = 32});
         }
     }
 }
@@ -596,18 +563,15 @@ TEST_F(PlaneTest, NonPropagatingPolicySortsEveryKindOfFailure) {
         plane.mode = mode;
         const std::size_t before = reports().size();
         calc(&plane, "top");
-        const auto& report = onlyReportSince(before);
-        EXPECT_EQ(report.getMessage(), message);
-        if (mode < 3) {
-            EXPECT_EQ(report.family, "data::error");
-            EXPECT_EQ(report.getClassName(), "PlaneCalcFunc");
-            EXPECT_EQ(report.getOperation(), "operator()");
-            EXPECT_EQ(report.getErrorType(), 1);
-        } else {
-            // An internal error keeps its origin and is reported as internal.
-            EXPECT_EQ(report.getClassName(), "Somewhere");
-            EXPECT_EQ(report.getErrorType(), 32);
-        }
+        // An internal error (mode 3) keeps its origin and is reported as internal.
+        if (mode < 3)
+            expectReport(onlyReportSince(before), {.message = message,
+                                                   .className = "PlaneCalcFunc",
+                                                   .operation = "operator()",
+                                                   .family = "data::error",
+                                                   .type = 1});
+        else
+            expectReport(onlyReportSince(before), {.message = message, .className = "Somewhere", .type = 32});
         EXPECT_EQ(plane.getNumGeometries(), 0u);
     }
     // With propagation, the same failure passes on unchanged, after the discard.
@@ -621,8 +585,7 @@ TEST_F(PlaneTest, NonPropagatingPolicySortsEveryKindOfFailure) {
 TEST_F(PlaneTest, RenderAndColourActions) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addField("Pressure", benchField);
-    auto* plane = addPlane("Slice", {{"Z", "0.5"}, {"Colour Mode", "Variable"}});
-    run(*plane);
+    auto* plane = built(addPlane("Slice", {{"Z", "0.5"}, {"Colour Mode", "Variable"}}));
     run(*plane, "colour");
     EXPECT_TRUE(plane->isColourChanged());
     run(*plane, "render");

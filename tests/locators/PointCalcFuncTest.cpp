@@ -36,8 +36,7 @@ protected:
 
 TEST_F(PointTest, XYZPointAndItsNearestNode) {
     addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* point = addPoint("P1", {{"Point", "100, 100, 100 [mm]"}});
-    run(*point);
+    auto* point = built(addPoint("P1", {{"Point", "100, 100, 100 [mm]"}}));
     ASSERT_EQ(point->getGeometryNames(), std::vector<std::string>{""});
     auto* g = dynamic_cast<SymbolGeometry*>(point->getGeometry(""));
     ASSERT_NE(g, nullptr);
@@ -78,18 +77,15 @@ TEST_F(PointTest, XYZWithTheWrongNumberOfValuesIsReportedUnderBothPolicies) {
         usePolicy(propagate);
         for (const char* value : {"0.1, 0.2", "0.1, 0.2, 0.3, 0.4"}) {
             SCOPED_TRACE(value);
-            auto* point = addPoint(_("P %d %s", int(propagate), value), {{"Point", "0.6, 0.6, 0.6"}});
-            run(*point);
+            auto* point = built(addPoint(_("P %d %s", int(propagate), value), {{"Point", "0.6, 0.6, 0.6"}}));
             ASSERT_EQ(point->getNumGeometries(), 1u);
             ASSERT_NE(point->getValue("Nearest Node Number"), "-1");
             point->setParameter("Point", value);
             const std::size_t before = reports().size();
             run(*point);
-            ASSERT_EQ(reports().size(), before + 1);
-            const auto& report = reports().back();
-            EXPECT_EQ(report.getMessage(), "Parameter 'Point' must be defined by 3 float values.");
-            EXPECT_EQ(report.getClassName(), "PointCalcFunc");
-            EXPECT_EQ(report.getErrorType(), 4);
+            expectReport(onlyReportSince(before), {.message = "Parameter 'Point' must be defined by 3 float values.",
+                                                   .className = "PointCalcFunc",
+                                                   .type = 4});
             EXPECT_EQ(point->getNumGeometries(), 0u);
             EXPECT_EQ(point->getValue("Nearest Node Number"), "-1");
         }
@@ -99,8 +95,7 @@ TEST_F(PointTest, XYZWithTheWrongNumberOfValuesIsReportedUnderBothPolicies) {
 TEST_F(PointTest, NodeNumberPointsPerDomain) {
     addDomain(makeHexBox("D1", 2, 2, 2));                       // 27 vertices
     addDomain(makeHexBox("D2", 3, 1, 1, {2, 0, 0}, {3, 1, 1})); // 16 vertices
-    auto* point = addPoint("N", {{"Option", "Node Number"}, {"Node Number", "1"}});
-    run(*point);
+    auto* point = built(addPoint("N", {{"Option", "Node Number"}, {"Node Number", "1"}}));
     EXPECT_EQ(point->getGeometryNames(), (std::vector<std::string>{"D1", "D2"}));
     EXPECT_EQ(pointsOf(*point, "D1"), std::vector<TripletF>{TripletF(0, 0, 0)});
     EXPECT_EQ(pointsOf(*point, "D2"), std::vector<TripletF>{TripletF(2, 0, 0)});
@@ -151,14 +146,11 @@ TEST_F(PointTest, ExtremaOnAnotherLocation) {
     addField("Const", [](const TripletD&) { return 7.0; });
     // A sample line through D1 (its geometry is under the empty name) and a slice through
     // both domains (one geometry per domain).
-    auto* line = addTyped<GeometricOKLObject>(
-        "LINE", "L", {{"Point 1", "0.1, 0.2, 0.3"}, {"Point 2", "0.9, 0.2, 0.3"}, {"Line Samples", "5"}});
-    run(*line);
-    auto* slice = addTyped<GeometricOKLObject>("PLANE", "S", {{"Z", "0.5"}});
-    run(*slice);
+    auto* line = built(addTyped<GeometricOKLObject>(
+        "LINE", "L", {{"Point 1", "0.1, 0.2, 0.3"}, {"Point 2", "0.9, 0.2, 0.3"}, {"Line Samples", "5"}}));
+    built(addTyped<GeometricOKLObject>("PLANE", "S", {{"Z", "0.5"}}));
 
-    auto* point = addPoint("P", {{"Option", "Variable Maximum"}, {"Location", "L"}, {"Variable", "Pressure"}});
-    run(*point);
+    auto* point = built(addPoint("P", {{"Option", "Variable Maximum"}, {"Location", "L"}, {"Variable", "Pressure"}}));
     ASSERT_EQ(point->getGeometryNames(), std::vector<std::string>{""});
     EXPECT_EQ(pointsOf(*point, ""), std::vector<TripletF>{line->getGeometry("")->getVertices().vector().back()});
     const Geometry* g = point->getGeometry("");
@@ -189,16 +181,14 @@ TEST_F(PointTest, ExtremaOnAnotherLocation) {
 
 TEST_F(PointTest, ExtremaOfVectorsAndOfTheChosenValueType) {
     addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* line = addTyped<GeometricOKLObject>("LINE", "L", {{"Line Samples", "4"}, {"Point 2", "0.9, 0, 0"}});
-    run(*line);
+    auto* line = built(addTyped<GeometricOKLObject>("LINE", "L", {{"Line Samples", "4"}, {"Point 2", "0.9, 0, 0"}}));
     Geometry* lg = line->getGeometry("");
     // A vector: its magnitudes count.
     auto velocity = std::make_unique<VectorVariable>(VarTypeLocal);
     velocity->setName("Vel");
     velocity->values(VarTypeLocal).vector() = {{1, 0, 0}, {0, -3, 0}, {0, 0, 2}, {-3, 0, 0}};
     lg->addVariable(std::move(velocity));
-    auto* point = addPoint("P", {{"Option", "Variable Maximum"}, {"Location", "L"}, {"Variable", "Vel"}});
-    run(*point);
+    auto* point = built(addPoint("P", {{"Option", "Variable Maximum"}, {"Location", "L"}, {"Variable", "Vel"}}));
     EXPECT_EQ(pointsOf(*point, ""), (std::vector<TripletF>{lg->getVertices()[1], lg->getVertices()[3]}));
 
     // A scalar with two value sets: the variable's own unless "Variable Boundary Values"
@@ -224,17 +214,14 @@ TEST_F(PointTest, ExtremaOfVectorsAndOfTheChosenValueType) {
 TEST_F(PointTest, MissingLocationsAndVariablesOnlyRemoveTheirPoints) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addDomain(makeHexBox("D2", 3, 1, 1, {2, 0, 0}, {3, 1, 1}));
-    auto* line = addTyped<GeometricOKLObject>("LINE", "L", {{"Line Samples", "3"}});
-    run(*line);
+    built(addTyped<GeometricOKLObject>("LINE", "L", {{"Line Samples", "3"}}));
     addObject("NOTE", "Speed"); // a plain object, not a geometric one
     auto* point = addPoint("P", {{"Option", "Variable Minimum"}, {"Location", ""}});
     // Asked for each of D1, D2 and the empty name.
     run(*point);
     EXPECT_EQ(point->getNumGeometries(), 0u);
     EXPECT_EQ(reportsOf("Cannot create point 'P'. Location is not provided."), 3u);
-    EXPECT_EQ(reports().back().getErrorType(), 8);
-    EXPECT_EQ(reports().back().getClassName(), "PointCalcFunc");
-    EXPECT_EQ(reports().back().getOperation(), "findExtrema");
+    expectReport(reports().back(), {.className = "PointCalcFunc", .operation = "findExtrema", .type = 8});
 
     point->setParameter("Location", "Nowhere");
     run(*point);
@@ -275,9 +262,9 @@ TEST_F(PointTest, ErrorPolicies) {
     expectError<internal::error>([&] { propagating(plane, "top"); },
                                  {.className = "PointCalcFunc", .message = "Cast to SymbolGeometricOKLObject failed."});
     reporting(plane, "top");
-    EXPECT_EQ(reports().back().getMessage(), "Bad cast of OKLObject 'p_OKLObj' to SymbolGeometricOKLObect.");
-    EXPECT_EQ(reports().back().getErrorType(), 32);
-    EXPECT_EQ(reports().back().family, "data::error");
+    expectReport(reports().back(), {.message = "Bad cast of OKLObject 'p_OKLObj' to SymbolGeometricOKLObect.",
+                                    .family = "data::error",
+                                    .type = 32});
 
     FailingPoint failing;
     const std::pair<int, std::string> cases[] = {{0, "Operation 'PointCalcFunc' failed (system exception: boom)."},
@@ -286,9 +273,7 @@ TEST_F(PointTest, ErrorPolicies) {
         failing.mode = mode;
         failing.setGeometry("", std::make_unique<SymbolGeometry>());
         reporting(&failing, "top");
-        EXPECT_EQ(reports().back().getMessage(), message);
-        EXPECT_EQ(reports().back().getErrorType(), 1);
-        EXPECT_EQ(reports().back().getOperation(), "operator()");
+        expectReport(reports().back(), {.message = message, .operation = "operator()", .type = 1});
         EXPECT_EQ(failing.getNumGeometries(), 0u);
     }
     failing.mode = 0;
@@ -297,16 +282,15 @@ TEST_F(PointTest, ErrorPolicies) {
     // A framework error is reported as itself, with error type 4.
     auto* point = addPoint("P", {{"Option", "Node Number"}, {"Domain List", ""}});
     reporting(point, "top");
-    EXPECT_EQ(reports().back().getMessage(), "Empty domain list found in Domain List parameter.");
-    EXPECT_EQ(reports().back().family, "data::invalid");
-    EXPECT_EQ(reports().back().getErrorType(), 4);
+    expectReport(
+        reports().back(),
+        {.message = "Empty domain list found in Domain List parameter.", .family = "data::invalid", .type = 4});
     EXPECT_EQ(point->getNumGeometries(), 0u);
 }
 
 TEST_F(PointTest, SymbolRenderAndColourActions) {
     addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* point = addPoint("P", {{"Point", "0.5, 0.5, 0.5"}, {"Symbol Size", "2"}});
-    run(*point);
+    auto* point = built(addPoint("P", {{"Point", "0.5, 0.5, 0.5"}, {"Symbol Size", "2"}}));
     point->clearChangeFlags();
     run(*point, "symbol");
     EXPECT_TRUE(point->isRenderChanged());

@@ -58,66 +58,31 @@ protected:
             for (int side = 0; side < 2; ++side) addBoxBoundary(axis, side);
     }
 
-    // The side of the box where coordinate `axis` is at its minimum (side 0, "xmin") or
-    // maximum (side 1, "xmax"): its faces, outward, with a vertex interpolant onto the box's
-    // nodes, as a "BOUNDARY" object of the domain.
+    // The side of the box where coordinate `axis` is at its minimum ("xmin") or maximum ("xmax"),
+    // as a "BOUNDARY" object of the domain.
     GeometricOKLObject* addBoxBoundary(int axis, int side) {
         const std::string name = std::string(1, char('x' + axis)) + (side == 0 ? "min" : "max");
-        auto geometry = std::make_unique<Geometry>();
-        geometry->setName(name);
-        geometry->setDomain("Box");
-        auto interpolant = std::make_unique<VertexInterpolant>("Box");
-        const int u = (axis + 1) % 3, v = (axis + 2) % 3;
-        std::map<int, int> local;
-        TripletZELVector vertices;
-        auto vertex = [&](int iu, int iv) {
-            int at[3];
-            at[axis] = side * kCells;
-            at[u] = iu;
-            at[v] = iv;
-            const int node = at[0] + (kCells + 1) * (at[1] + (kCells + 1) * at[2]);
-            auto [it, added] = local.try_emplace(node, static_cast<int>(vertices.size()));
-            if (added) {
-                vertices.push_back(box->getVertices()[std::size_t(node)]);
-                interpolant->pushVertex(node);
-            }
-            return it->second;
-        };
-        std::vector<int> quads;
-        for (int iu = 0; iu < kCells; ++iu)
-            for (int iv = 0; iv < kCells; ++iv) {
-                // (u, v) counter-clockwise faces +axis; the minimum side faces -axis.
-                int q[4] = {vertex(iu, iv), vertex(iu + 1, iv), vertex(iu + 1, iv + 1), vertex(iu, iv + 1)};
-                if (side == 0) std::swap(q[1], q[3]);
-                quads.insert(quads.end(), q, q + 4);
-            }
-        geometry->setVertices(std::move(vertices));
-        ShapeSet* set = geometry->addFaceSet("Quadrilaterals", ShapeType::Quadrilateral, kCells * kCells);
-        set->editConnectivity() = std::move(quads);
-        geometry->setInterpolant(std::move(interpolant));
         auto* object = addTyped<GeometricOKLObject>("BOUNDARY", name, {{"Domain List", "Box"}});
-        object->setGeometry("Box", std::move(geometry));
+        object->setGeometry("Box", makeBoxSide(*box, kCells, axis, side, name, "Quadrilaterals"));
         return object;
     }
     Geometry* boundary(const std::string& name) {
         return dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name))->getGeometry("Box");
     }
     PlaneOKLObject* addSlice(const std::string& name, float x) {
-        auto* plane = addTyped<PlaneOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", std::to_string(x)}});
-        run(*plane);
-        return plane;
+        return built(addTyped<PlaneOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", std::to_string(x)}}));
     }
+    // A new polyline in place of any of that name.
     GeometricOKLObject* addPolyline(const std::string& name,
                                     const std::vector<std::pair<std::string, std::string>>& params) {
+        ObjectDB::instance()->deleteObject(name);
         return addTyped<GeometricOKLObject>("POLYLINE", name, params);
     }
     GeometricOKLObject* intersection(const std::string& location, const std::string& boundaries,
                                      std::vector<std::pair<std::string, std::string>> more = {}) {
         more.insert(more.begin(),
                     {{"Option", "Boundary Intersection"}, {"Location", location}, {"Boundary List", boundaries}});
-        auto* polyline = addPolyline("P", more);
-        run(*polyline);
-        return polyline;
+        return built(addPolyline("P", more));
     }
 
     // The segments of a geometry form one closed path: each starts where the one before ended,
@@ -167,7 +132,6 @@ TEST_F(PolylineTest, SliceMeetsTheSideWallsInTheClosedPerimeter) {
     // this one without a word.
     addDomain(makeHexBox("Other", 2, 2, 2, {3, 0, 0}, {4, 1, 1}));
     addObject("BOUNDARY", "Elsewhere", {{"Domain List", "Other"}});
-    ObjectDB::instance()->deleteObject("P");
     p = intersection("Slice", "ymin, Elsewhere");
     EXPECT_EQ(reports().size(), 0u) << lastReport();
     EXPECT_NEAR(length(*p), 1.0, kTol);
@@ -195,16 +159,13 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
     addObject("LINE", "Line");
     auto check = [&](std::vector<std::pair<std::string, std::string>> params, const std::string& message) {
         ErrorProgressReporter::instance()->clear();
-        ObjectDB::instance()->deleteObject("P");
         params.insert(params.begin(), {"Option", "Boundary Intersection"});
-        auto* p = addPolyline("P", params);
-        run(*p);
+        auto* p = built(addPolyline("P", params));
         EXPECT_EQ(p->getNumGeometries(), 0u) << message;
         ASSERT_EQ(reports().size(), 1u) << message;
-        EXPECT_EQ(reports()[0].getMessage(), message);
-        EXPECT_EQ(reports()[0].getClassName(), "PolylineCalcFunc");
-        EXPECT_EQ(reports()[0].getOperation(), "doIntersection");
-        EXPECT_EQ(reports()[0].getErrorType(), ErrWarning);
+        expectReport(
+            reports()[0],
+            {.message = message, .className = "PolylineCalcFunc", .operation = "doIntersection", .type = ErrWarning});
     };
     check({{"Domain List", ""}, {"Location", "Slice"}, {"Boundary List", "ymin"}},
           "Cannot create polyline 'P'. Domain List is not provided.");
@@ -222,7 +183,6 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
     // Reports that let the build go on: a second location, a boundary that does not exist or
     // is no boundary.
     ErrorProgressReporter::instance()->clear();
-    ObjectDB::instance()->deleteObject("P");
     GeometricOKLObject* p = intersection("Slice, Line", "Nothing, ymin, Slice");
     std::vector<std::string> messages;
     for (const auto& r : reports()) messages.push_back(r.getMessage());
@@ -236,7 +196,6 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
     // The lists split as the user surface's do: empty items are no names, and a boundary
     // named twice is cut once.
     ErrorProgressReporter::instance()->clear();
-    ObjectDB::instance()->deleteObject("P");
     p = intersection("Slice, ", "ymin, , ymin");
     EXPECT_EQ(reports().size(), 0u) << lastReport();
     EXPECT_NEAR(length(*p), 1.0, kTol);
@@ -245,7 +204,6 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
 TEST_F(PolylineTest, IntersectionFailuresRaiseAndLeaveNoGeometry) {
     addSlice("Slice", 0.55f);
     auto fails = [&](const std::string& location, const std::string& boundaries, const std::string& message) {
-        ObjectDB::instance()->deleteObject("P");
         auto* p = addPolyline(
             "P", {{"Option", "Boundary Intersection"}, {"Location", location}, {"Boundary List", boundaries}});
         expectError<internal::nullPointer>([&] { run(*p); }, {.className = "PolylineCalcFunc", .message = message});
@@ -384,28 +342,22 @@ TEST_F(PolylineTest, BoundaryVariablesAlongAWallChord) {
     EXPECT_TRUE(phasedStorage->flowRequests.empty()); // the wall holds its flows
 
     // The declarations: the force with its units, the normal without; none for the flux.
-    OKLObject* declared = object("Normalized Force on P");
-    ASSERT_NE(declared, nullptr);
-    EXPECT_EQ(declared->getType(), "VECTOR VARIABLE");
-    EXPECT_EQ(declared->getValue("Related Object"), "P");
-    EXPECT_EQ(declared->getValue("Base Units"), "kg m s^-2");
-    EXPECT_EQ(declared->getValue("Variable Dimensions"), "1,1,-2,0,0,0,0,0,0,0");
-    EXPECT_EQ(declared->getValue("Quantity Type"), "Force");
-    EXPECT_EQ(declared->getValue("Variable Description"),
-              "Force acting on the unit-width band of boundary faces around the polyline");
-    OKLObject* component = object("Normalized Force on P Z");
-    ASSERT_NE(component, nullptr);
-    EXPECT_EQ(component->getType(), "SCALAR VARIABLE");
-    EXPECT_EQ(component->getValue("Recipe"), "Vector Component");
-    EXPECT_EQ(component->getValue("Variable"), "Normalized Force on P");
-    EXPECT_EQ(component->getValue("Component Index"), "3");
+    OKLObject* declared = expectObject(
+        "Normalized Force on P", "VECTOR VARIABLE",
+        {{"Related Object", "P"},
+         {"Base Units", "kg m s^-2"},
+         {"Variable Dimensions", "1,1,-2,0,0,0,0,0,0,0"},
+         {"Quantity Type", "Force"},
+         {"Variable Description", "Force acting on the unit-width band of boundary faces around the polyline"}});
+    expectObject("Normalized Force on P Z", "SCALAR VARIABLE",
+                 {{"Recipe", "Vector Component"}, {"Variable", "Normalized Force on P"}, {"Component Index", "3"}});
     EXPECT_EQ(defs->getBaseUnits("Normalized Force on P X", false), "kg m s^-2");
-    OKLObject* normalObject = object("Boundary Normal on P");
-    ASSERT_NE(normalObject, nullptr);
+    const OKLObject* normalObject =
+        expectObject("Boundary Normal on P", "VECTOR VARIABLE",
+                     {{"Variable Dimensions", "0,0,0,0,0,0,0,0,0,0"},
+                      {"Variable Description", "Vertex normals interpolated from the associated boundary"}});
+    ASSERT_TRUE(declared && normalObject);
     EXPECT_FALSE(normalObject->isParamSet("Base Units"));
-    EXPECT_EQ(normalObject->getValue("Variable Dimensions"), "0,0,0,0,0,0,0,0,0,0");
-    EXPECT_EQ(normalObject->getValue("Variable Description"),
-              "Vertex normals interpolated from the associated boundary");
     EXPECT_EQ(object("Heat Flux"), nullptr);
 
     // A rebuild leaves the declarations as they are; a vertex of zero area adds nothing (one
@@ -468,13 +420,11 @@ TEST_F(PolylineTest, BoundaryVariablesOfPhases) {
 
     // No phases: only the normal.
     phasedStorage->phaseList.clear();
-    ObjectDB::instance()->deleteObject("P");
     p = intersection("Slice", "ymax", {{"Add Local Variable", "True"}});
     std::vector<std::string> names = p->getGeometry("Box")->getVariableNames();
     std::erase_if(names, [](const std::string& s) { return s.find("Boundary Normal") == 0; });
     EXPECT_TRUE(names.empty()) << names.front();
     // Without "Add Local Variable": nothing.
-    ObjectDB::instance()->deleteObject("P");
     p = intersection("Slice", "ymax");
     EXPECT_TRUE(p->getGeometry("Box")->getVariableNames().empty());
 }
@@ -488,18 +438,11 @@ TEST_F(PolylineTest, BoundaryVariableChecks) {
     VectorVariable* held = static_cast<VectorVariable*>(wall->addVariable(std::move(flow)));
     const std::size_t count = wall->getVertexAreas().size();
     auto fails = [&](auto family, const std::string& operation, const std::string& message) {
-        ObjectDB::instance()->deleteObject("P");
         auto* p = addPolyline("P", {{"Option", "Boundary Intersection"},
                                     {"Location", "Slice"},
                                     {"Boundary List", "ymin"},
                                     {"Add Local Variable", "True"}});
-        try {
-            run(*p);
-            ADD_FAILURE() << "no error: " << message;
-        } catch (const decltype(family)& e) {
-            EXPECT_EQ(e.getMessage(), message);
-            EXPECT_EQ(e.getOperation(), operation);
-        }
+        expectError<decltype(family)>([&] { run(*p); }, {.operation = operation, .message = message});
         EXPECT_EQ(p->getNumGeometries(), 0u);
     };
     fails(data::invalid("", "", ""), "calcForce",
@@ -533,8 +476,7 @@ TEST_F(PolylineTest, BoundaryVariableChecks) {
 // -------------------------------------------------------------------------------- files
 
 TEST_F(PolylineTest, FromFileKeepsTheReaderAndItsVariables) {
-    auto* square = addPolyline("Square", {{"Input File", dataFile("square_loop.txt")}});
-    run(*square);
+    auto* square = built(addPolyline("Square", {{"Input File", dataFile("square_loop.txt")}}));
     ASSERT_EQ(square->getGeometryNames(), std::vector<std::string>{""});
     const Geometry& g = *square->getGeometry("");
     ASSERT_NE(dynamic_cast<const ExternalGeometry*>(&g), nullptr);
@@ -544,24 +486,19 @@ TEST_F(PolylineTest, FromFileKeepsTheReaderAndItsVariables) {
     EXPECT_NEAR(lengthAve(*square, "Pressure"), benchField({0.5, 0.5, 0.5}), kTol);
 
     // A file variable is the polyline's, declared in the database.
-    auto* rake = addPolyline("Rake", {{"Input File", dataFile("probe_rake.txt")}});
-    run(*rake);
+    auto* rake = built(addPolyline("Rake", {{"Input File", dataFile("probe_rake.txt")}}));
     EXPECT_NEAR(length(*rake), 0.75, kTol);
     EXPECT_NEAR(lengthAve(*rake, "Wall Temperature"), 293.15 + 20.0 * 0.375, 1e-4);
     EXPECT_NEAR(lengthAve(*rake, "Pressure"), benchField({0.375, 0.1, 0.25}), kTol);
-    OKLObject* declared = object("Wall Temperature");
-    ASSERT_NE(declared, nullptr);
-    EXPECT_EQ(declared->getType(), "SCALAR VARIABLE");
-    EXPECT_EQ(declared->getValue("Related Object"), "Rake");
-    EXPECT_EQ(declared->getValue("Variable Dimensions"), "0,0,0,1,0,0,0,0,0,0");
+    expectObject("Wall Temperature", "SCALAR VARIABLE",
+                 {{"Related Object", "Rake"}, {"Variable Dimensions", "0,0,0,1,0,0,0,0,0,0"}});
     EXPECT_EQ(defs->getBaseUnits("Heat Flux", false), "kg s^-3");
     EXPECT_EQ(reports().size(), 0u) << lastReport();
 
     // A file variable whose name an object of another kind holds is not declared.
     const fs::path path = fs::temp_directory_path() / "zel_polyline_clash.txt";
     std::ofstream(path, std::ios::binary) << "X, Y, Z, Square\n0 0 0 1\n1 0 0 2\n";
-    auto* clash = addPolyline("Clash", {{"Input File", path.string()}});
-    run(*clash);
+    auto* clash = built(addPolyline("Clash", {{"Input File", path.string()}}));
     fs::remove(path);
     ASSERT_EQ(reports().size(), 1u);
     EXPECT_EQ(reports()[0].getMessage(),
@@ -594,8 +531,7 @@ protected:
     void SetUp() override {
         PolylineTest::SetUp();
         addField("Gx", [](const TripletD& p) { return p.x; });
-        auto* mid = addTyped<PlaneOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.45"}});
-        run(*mid);
+        built(addTyped<PlaneOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.45"}}));
         contour = addTyped<ContourOKLObject>(
             "CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "Gx"}, {"Number of Contours", "11"}});
         contour->calculateContours();
@@ -606,8 +542,7 @@ protected:
 TEST_F(PolylineContourTest, ContourLevelInChainOrder) {
     ASSERT_EQ(contour->getGeometryNames(), std::vector<std::string>{"Box"});
     // Level 7 of 0, 0.1, ..., 1: the isoline x = 0.6 across the mid plane.
-    auto* p = addPolyline("Iso", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "7"}});
-    run(*p);
+    auto* p = built(addPolyline("Iso", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "7"}}));
     ASSERT_EQ(p->getGeometryNames(), std::vector<std::string>{"Box"});
     const Geometry& g = *p->getGeometry("Box");
     EXPECT_EQ(g.getName(), "Iso");
@@ -621,7 +556,6 @@ TEST_F(PolylineContourTest, ContourLevelInChainOrder) {
 
 TEST_F(PolylineContourTest, ContourErrors) {
     auto fails = [&](auto family, std::vector<std::pair<std::string, std::string>> params, const std::string& message) {
-        ObjectDB::instance()->deleteObject("Iso");
         params.insert(params.begin(), {"Option", "From Contour"});
         auto* p = addPolyline("Iso", params);
         expectError<decltype(family)>([&] { run(*p); }, {.className = "PolylineCalcFunc", .message = message});
@@ -645,8 +579,7 @@ TEST_F(PolylineContourTest, ContourErrors) {
 
 TEST_F(PolylineTest, RenderDrawsWhatEachModeBuilt) {
     ViewerInterface* viewer = ViewerInterface::instance();
-    auto* file = addPolyline("Square", {{"Input File", dataFile("square_loop.txt")}, {"Line Width", "2"}});
-    run(*file);
+    auto* file = built(addPolyline("Square", {{"Input File", dataFile("square_loop.txt")}, {"Line Width", "2"}}));
     run(*file, "render");
     EXPECT_EQ(viewer->getGeometryNames(file->getPath()), std::vector<std::string>{""});
     EXPECT_EQ(viewer->getItem(file->getPath(), "")->graphic.getLineWidth(), 2.0f);
@@ -659,11 +592,7 @@ TEST_F(PolylineTest, RenderDrawsWhatEachModeBuilt) {
     viewer->clearHistory();
     run(*p, "render");
     EXPECT_EQ(viewer->getGeometryNames(p->getPath()), std::vector<std::string>{"Box"});
-    std::vector<std::string> deleted;
-    for (const ViewerEvent& e : viewer->getHistory())
-        if (e.kind == ViewerEvent::Delete && e.geometryName != ViewerInterface::AllGeometries)
-            deleted.push_back(e.geometryName);
-    EXPECT_EQ(deleted, std::vector<std::string>{"Other"});
+    EXPECT_EQ(deletedGeometries(), std::vector<std::string>{"Other"});
 
     // Coloured by a variable the polyline cannot provide.
     addObject("SCALAR VARIABLE", "Nope", {{"Boundary Values", "Conservative"}});

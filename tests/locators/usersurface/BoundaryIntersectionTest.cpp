@@ -37,32 +37,17 @@ protected:
         setOctreeOff(false);
         LocatorTest::TearDown();
     }
-    // The z = 0 side of the box as a boundary on the box's nodes: its vertex i is mesh node i
-    // (the first (n+1)² nodes lie at z = 0), one quadrilateral per cell face.
+    // The z = 0 side of the box as a boundary, with a momentum flow whose x component is the
+    // vertex's mesh node.
     void addBottom(bool withMomentum = true) {
-        auto geometry = std::make_unique<Geometry>();
-        geometry->setName("Bottom");
-        geometry->setDomain("Box");
-        const int n = kCells + 1;
-        TripletZELVector points;
-        auto interpolant = std::make_unique<VertexInterpolant>("Box");
-        for (int i = 0; i < n * n; ++i) {
-            points.push_back(box->getVertices()[std::size_t(i)]);
-            interpolant->pushVertex(i);
-        }
-        geometry->setVertices(std::move(points));
-        ShapeSet* quads = geometry->addFaceSet("Bottom:quads", ShapeType::Quadrilateral, 0);
-        for (int j = 0; j < kCells; ++j)
-            for (int i = 0; i < kCells; ++i) {
-                const int a = i + n * j;
-                quads->addElement(std::vector<int>{a, a + n, a + n + 1, a + 1});
-            }
-        geometry->setInterpolant(std::move(interpolant));
+        std::unique_ptr<Geometry> geometry = makeBoxSide(*box, kCells, 2, 0, "Bottom", "Bottom:quads");
         if (withMomentum) {
+            const auto& nodes = dynamic_cast<const VertexInterpolant&>(*geometry->getInterpolant());
             auto momentum = std::make_unique<VectorVariable>(VarTypeHybrid);
             momentum->setName("momentum flow");
             TripletZELVector& values = momentum->values(VarTypeHybrid);
-            for (int i = 0; i < n * n; ++i) values.push_back({float(i), 0.0f, 1.0f});
+            for (int i = 0; i < geometry->getNumVertices(); ++i)
+                values.push_back({float(nodes.getInternalData(std::size_t(i))), 0.0f, 1.0f});
             momentum->setTimestep(7);
             geometry->addVariable(std::move(momentum));
         }
@@ -70,16 +55,14 @@ protected:
         bottom->setGeometry("Box", std::move(geometry));
     }
     GeometricOKLObject* slice(const std::string& name, const std::string& x) {
-        auto* plane = addTyped<GeometricOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", x}});
-        run(*plane);
-        return plane;
+        return built(addTyped<GeometricOKLObject>("PLANE", name, {{"Option", "YZ Plane"}, {"X", x}}));
     }
+    // A new "Strip" in place of the one before.
     GeometricOKLObject* strip(const Params& params) {
+        ObjectDB::instance()->deleteObject("Strip");
         Params all{{"Option", "Boundary Intersection"}, {"Boundary List", "Bottom"}};
         all.insert(all.end(), params.begin(), params.end());
-        auto* s = addTyped<GeometricOKLObject>("USER SURFACE", "Strip", all);
-        run(*s);
-        return s;
+        return built(addTyped<GeometricOKLObject>("USER SURFACE", "Strip", all));
     }
     std::string lastWarning() {
         EXPECT_FALSE(reports().empty());
@@ -118,7 +101,6 @@ TEST_F(BoundaryStripTest, TheStripHoldsTheFacesAroundTheCrossedEdgesWithOrWithou
             EXPECT_EQ(flows[v].x, float(nodes->getInternalData(v)));
             EXPECT_EQ(g->getVertices()[v], box->getVertices()[std::size_t(nodes->getInternalData(v))]);
         }
-        ObjectDB::instance()->deleteObject("Strip");
     }
 }
 
@@ -129,7 +111,6 @@ TEST_F(BoundaryStripTest, APlaneThroughNodesTouchesThoseNodesOnly) {
         auto* s = strip({{"Location", "Cut"}});
         EXPECT_NEAR(area(*s), 0.5, 1e-6) << noOctree;
         EXPECT_NEAR(areaAve(*s, "F"), 1 + 1 + 1.5, 2e-6) << noOctree;
-        ObjectDB::instance()->deleteObject("Strip");
     }
 }
 
@@ -170,7 +151,6 @@ TEST_F(BoundaryStripTest, ParameterProblemsAreReportedAndBuildNothing) {
         auto* s = strip(c.params);
         EXPECT_EQ(lastWarning(), c.message);
         EXPECT_EQ(s->getNumGeometries(), 0u) << c.message;
-        ObjectDB::instance()->deleteObject("Strip");
     }
 
     // Two locations: the first is used. Unknown boundaries and objects that are no boundary
@@ -183,7 +163,6 @@ TEST_F(BoundaryStripTest, ParameterProblemsAreReportedAndBuildNothing) {
               "Cannot create user surface 'Strip'.\nBoundary Intersection mode currently supports only one location.");
     EXPECT_EQ(reports()[before + 1].getMessage(), "Cannot create user surface 'Strip'. Boundary 'Ghost' is not found.");
     EXPECT_EQ(reports()[before + 2].getMessage(), "Cannot create user surface 'Strip'. 'Cut' is not a boundary.");
-    ObjectDB::instance()->deleteObject("Strip");
 
     // The lists split as the polyline's do: empty items are no names, and a boundary named
     // twice is one strip.
@@ -191,11 +170,9 @@ TEST_F(BoundaryStripTest, ParameterProblemsAreReportedAndBuildNothing) {
     s = strip({{"Location", ", Cut"}, {"Boundary List", "Bottom, , Bottom"}});
     EXPECT_NEAR(area(*s), 0.75, 1e-6);
     EXPECT_EQ(reports().size(), quietLists) << lastReport();
-    ObjectDB::instance()->deleteObject("Strip");
 
     // A plane that does not reach the boundary: no strip, no report.
-    addObject("PLANE", "High", {{"Option", "XY Plane"}, {"Z", "0.6 [m]"}});
-    run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("High")));
+    run(*addTyped<GeometricOKLObject>("PLANE", "High", {{"Option", "XY Plane"}, {"Z", "0.6 [m]"}}));
     const std::size_t quiet = reports().size();
     EXPECT_EQ(strip({{"Location", "High"}})->getNumGeometries(), 0u);
     EXPECT_EQ(reports().size(), quiet);

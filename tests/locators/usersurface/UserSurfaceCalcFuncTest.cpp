@@ -67,9 +67,7 @@ protected:
     }
     GeometricOKLObject* fileSurface(const std::string& name, const std::string& text, Params more = {}) {
         more.insert(more.begin(), {"Input File", writeFile(name, text)});
-        auto* s = addSurface(name, more);
-        run(*s);
-        return s;
+        return built(addSurface(name, more));
     }
     // Vertices of the object's geometry `name`.
     static std::vector<TripletF> vertices(GeometricOKLObject& object, const std::string& name = "") {
@@ -138,13 +136,7 @@ TEST_F(UserSurfaceTest, BadFilesLeaveNoGeometryAndNameTheProblem) {
     // The point list's own errors name the file and the line.
     const std::string bad = writeFile("badpoint", "0 0 0\n1 zero 0\n[Faces]\n");
     s->setParameter("Input File", bad);
-    try {
-        run(*s);
-        ADD_FAILURE() << "no error";
-    } catch (const data::invalid& e) {
-        EXPECT_NE(e.getMessage().find(bad), std::string::npos) << e.getMessage();
-        EXPECT_NE(e.getMessage().find("line 2"), std::string::npos) << e.getMessage();
-    }
+    expectError<data::invalid>([&] { run(*s); }, {.fragments = {bad, "line 2"}});
     s->setParameter("Input File", ::testing::TempDir() + "zel_usersurface_no_such_file");
     EXPECT_THROW(run(*s), data::notFound);
     EXPECT_EQ(s->getNumGeometries(), 0u);
@@ -179,11 +171,10 @@ TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrFail) {
 
 TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
     fileSurface("rect", kRectangle);
-    auto* normal = addSurface("up", {{"Option", "Offset From Surface"},
-                                     {"Surface Name", "rect"},
-                                     {"Offset Type", "Normal"},
-                                     {"Offset Distance", "100 [mm]"}});
-    run(*normal);
+    auto* normal = built(addSurface("up", {{"Option", "Offset From Surface"},
+                                           {"Surface Name", "rect"},
+                                           {"Offset Type", "Normal"},
+                                           {"Offset Distance", "100 [mm]"}}));
     for (const TripletF& p : vertices(*normal)) EXPECT_NEAR(p.z, 0.6, 1e-6);
     EXPECT_NEAR(area(*normal), kRectArea, 1e-6);
     EXPECT_NEAR(areaAve(*normal, "F"), kRectAve - 0.1, 2e-6);
@@ -191,12 +182,11 @@ TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
     EXPECT_EQ(normal->getGeometry("")->getInterpolant()->getDomains(), std::vector<std::string>{"Box"});
 
     // The direction is normalised.
-    auto* side = addSurface("side", {{"Option", "Offset From Surface"},
-                                     {"Surface Name", "rect"},
-                                     {"Offset Type", "Translational"},
-                                     {"Offset Distance", "0.1"},
-                                     {"Offset Direction", "2, 0, 0"}});
-    run(*side);
+    auto* side = built(addSurface("side", {{"Option", "Offset From Surface"},
+                                           {"Surface Name", "rect"},
+                                           {"Offset Type", "Translational"},
+                                           {"Offset Distance", "0.1"},
+                                           {"Offset Direction", "2, 0, 0"}}));
     EXPECT_NEAR(areaAve(*side, "F"), kRectAve + 0.2, 2e-6);
     for (const TripletF& p : vertices(*side))
         EXPECT_TRUE(std::fabs(p.x - 0.3f) < 1e-6f || std::fabs(p.x - 0.9f) < 1e-6f);
@@ -214,14 +204,12 @@ TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
 }
 
 TEST_F(UserSurfaceTest, OffsetOfASlicePlaneKeepsItsDomainPieces) {
-    addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
-    run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
-    auto* s = addSurface("lifted", {{"Option", "Offset From Surface"},
-                                    {"Surface Name", "Mid"},
-                                    {"Offset Type", "Translational"},
-                                    {"Offset Distance", "0.2"},
-                                    {"Offset Direction", "0, 0, 1"}});
-    run(*s);
+    run(*addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
+    auto* s = built(addSurface("lifted", {{"Option", "Offset From Surface"},
+                                          {"Surface Name", "Mid"},
+                                          {"Offset Type", "Translational"},
+                                          {"Offset Distance", "0.2"},
+                                          {"Offset Direction", "0, 0, 1"}}));
     ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{"Box"});
     EXPECT_NEAR(area(*s), 1.0, 1e-6);
     // f at (0.5, 0.5, 0.7).
@@ -257,9 +245,7 @@ TEST_F(UserSurfaceTest, OffsetByAVariableLeavesUndefinedVerticesInPlace) {
 // ------------------------------------------------------------------------- transformed
 
 TEST_F(UserSurfaceTest, TransformedSurfaceScalesRotatesAndTranslatesInThatOrder) {
-    fileSurface("rect", kRectangle);
-    const std::vector<TripletF> source =
-        vertices(*static_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("rect")));
+    const std::vector<TripletF> source = vertices(*fileSurface("rect", kRectangle));
     auto* t = addSurface("t", {{"Option", "Transformed Surface"}, {"Surface Name", "rect"}});
 
     // All switches off: an exact copy.
@@ -335,15 +321,12 @@ TEST_F(UserSurfaceTest, TransformedSurfaceRejectsBadAxesAndVectors) {
 
 TEST_F(UserSurfaceTest, TransformedCopiesOfSeveralDomainsAreJoined) {
     addDomain(makeHexBox("Right", 3, 3, 3, {1, 0, 0}, {2, 1, 1}));
-    addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
-    auto* plane = dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid"));
-    run(*plane);
+    auto* plane = built(addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
     ASSERT_EQ(plane->getNumGeometries(), 2u);
-    auto* t = addSurface("t", {{"Option", "Transformed Surface"},
-                               {"Surface Name", "Mid"},
-                               {"Apply Translation", "True"},
-                               {"Translation Vector", "0, 0, 0.1"}});
-    run(*t);
+    auto* t = built(addSurface("t", {{"Option", "Transformed Surface"},
+                                     {"Surface Name", "Mid"},
+                                     {"Apply Translation", "True"},
+                                     {"Translation Vector", "0, 0, 0.1"}}));
     ASSERT_EQ(t->getGeometryNames(), std::vector<std::string>{""});
     EXPECT_NEAR(area(*t), 2.0, 1e-5);
     // f over [0, 2] x [0, 1] at z = 0.6: its centre (1, 0.5).
@@ -357,8 +340,7 @@ class ContourSurfaceTest : public UserSurfaceTest {
 protected:
     void SetUp() override {
         UserSurfaceTest::SetUp();
-        addObject("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}});
-        run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
+        run(*addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
         // F on the plane runs from 0.5 to 5.5: six levels 0.5, 1.5, ..., 5.5.
         contour = addTyped<ContourOKLObject>(
             "CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "F"}, {"Number of Contours", "6"}});
@@ -368,8 +350,7 @@ protected:
 };
 
 TEST_F(ContourSurfaceTest, FringeFacesOfALevelAreTheBandOfTheLinearField) {
-    auto* s = addSurface("band", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "2"}});
-    run(*s);
+    auto* s = built(addSurface("band", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "2"}}));
     ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{"Box"});
     // Level 2 holds 1.5 <= F < 2.5 on z = 0.5, i.e. 1 <= 2x + 3y < 2: the area between
     // two triangles of areas 1/12 and 4/12; the mean of s = 2x + 3y there is 14/9.
@@ -462,8 +443,7 @@ TEST_F(UserSurfaceTest, RenderDrawsTheSurfaceWithItsSettings) {
 
     // "<variable> on <location>" is taken from that location, which has no geometry of
     // this name.
-    addObject("PLANE", "Mid", {{"Option", "XY Plane"}});
-    run(*dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName("Mid")));
+    run(*addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}}));
     s->setParameter("Colour Variable", "F on Mid");
     expectError<internal::nullPointer>(
         [&] { run(*s, "render"); }, {.className = "UserSurfaceCalcFunc", .message = "Couldn't find variable F on Mid"});

@@ -3,6 +3,7 @@
 #include "framework/core/Error.h"
 #include "framework/geometry/Geometry.h"
 #include "locators/UserSurfaceGeometryReader.h"
+#include "tests/support/ErrorChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -62,15 +63,8 @@ void readInto(Read& out, const std::string& text) {
 void expectInvalid(const std::string& text, const std::string& message,
                    const std::string& operation = "readUserSurfaceConnectivity") {
     Read read;
-    try {
-        readInto(read, text);
-        ADD_FAILURE() << "no error; expected: " << message;
-    } catch (const data::invalid& e) {
-        EXPECT_EQ(e.getMessage(), message);
-        EXPECT_EQ(e.getClassName(), "UserSurfaceGeometryReader");
-        EXPECT_EQ(e.getOperation(), operation);
-        EXPECT_EQ(e.getErrorType(), ErrError);
-    }
+    expectError<data::invalid>([&] { readInto(read, text); },
+                               {.className = "UserSurfaceGeometryReader", .operation = operation, .message = message});
 }
 
 std::string line(int n) { return std::to_string(n); }
@@ -144,7 +138,6 @@ TEST(UserSurfaceReader, ErrorsNameTheLineAndTheRule) {
 TEST(UserSurfaceReader, ReportsTheSurfaceFileType) {
     UserSurfaceGeometryReader reader;
     EXPECT_EQ(reader.getFileType(), FileReaderBase::SurfaceFile);
-    EXPECT_EQ(static_cast<int>(reader.getFileType()), 1);
 }
 
 } // namespace
