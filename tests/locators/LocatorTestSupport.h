@@ -188,18 +188,6 @@ protected:
         EXPECT_EQ(reports().size(), before + 1) << lastReport();
         return ErrorProgressReporter::instance()->last();
     }
-    // A report in the fields that are given (a field not given is compared with itself).
-    struct ExpectedReport {
-        std::optional<std::string> message{}, className{}, operation{}, family{};
-        std::optional<int> type{};
-    };
-    static void expectReport(const ErrorProgressReporter::Report& report, const ExpectedReport& expected) {
-        EXPECT_EQ(report.getMessage(), expected.message.value_or(report.getMessage()));
-        EXPECT_EQ(report.getClassName(), expected.className.value_or(report.getClassName()));
-        EXPECT_EQ(report.getOperation(), expected.operation.value_or(report.getOperation()));
-        EXPECT_EQ(report.family, expected.family.value_or(report.family));
-        EXPECT_EQ(report.getErrorType(), expected.type.value_or(report.getErrorType()));
-    }
     // The object `name`, checked to be of `type` and to hold these parameter values; null (and
     // a failure) when there is none.
     static OKLObject* expectObject(const std::string& name, const std::string& type,

@@ -9,10 +9,12 @@
 // message are compared exactly and the report type must be `type`; `fragments` are looked
 // for in what() for any exception type.
 #include "framework/core/Error.h"
+#include "framework/core/Reporter.h"
 
 #include <gtest/gtest.h>
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -53,6 +55,21 @@ template <typename E, typename F> void expectError(F&& call, const ExpectedError
     } catch (const std::exception& e) {
         ADD_FAILURE() << "other exception than the one expected (" << what << "): " << e.what();
     }
+}
+
+// A report in the fields that are given (a field not given is not checked):
+//   expectReport(reporter->last(), {.message = "...", .type = ErrWarning});
+struct ExpectedReport {
+    std::optional<std::string> message{}, className{}, operation{}, family{};
+    std::optional<int> type{};
+};
+
+inline void expectReport(const ErrorProgressReporter::Report& report, const ExpectedReport& expected) {
+    EXPECT_EQ(report.getMessage(), expected.message.value_or(report.getMessage()));
+    EXPECT_EQ(report.getClassName(), expected.className.value_or(report.getClassName()));
+    EXPECT_EQ(report.getOperation(), expected.operation.value_or(report.getOperation()));
+    EXPECT_EQ(report.family, expected.family.value_or(report.family));
+    EXPECT_EQ(report.getErrorType(), expected.type.value_or(report.getErrorType()));
 }
 
 } // namespace zel::test
