@@ -73,8 +73,7 @@ void pointOnFace(const testmesh::Mesh& mesh, const SharedFace& f, std::mt19937& 
     }
     for (int k = 0; k < 3; ++k) {
         double x = 0.0;
-        for (std::size_t j = 0; j < f.nodes.size(); ++j)
-            x += w[j] * double(mesh.vertices[std::size_t(f.nodes[j])][k]);
+        for (std::size_t j = 0; j < f.nodes.size(); ++j) x += w[j] * double(mesh.vertices[std::size_t(f.nodes[j])][k]);
         p[k] = double(float(x));
     }
 }
