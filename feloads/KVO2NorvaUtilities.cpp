@@ -209,6 +209,15 @@ void KVO2NorvaUtilities::appendBlock(const std::string& file, const std::string&
     }
 }
 
+namespace {
+bool& reportWriting() {
+    static bool on = true;
+    return on;
+}
+} // namespace
+
+void KVO2NorvaUtilities::setReportWriting(bool on) { reportWriting() = on; }
+
 void KVO2NorvaUtilities::writeImportDiagnostics(GeometricOKLObject* surface,
                                                 Geometry::ProjectionStatistics statistics) {
     guarded("writeImportDiagnostics", "Import succeeded, although could not create Projection Statistics file", [&] {
@@ -232,7 +241,7 @@ void KVO2NorvaUtilities::writeImportDiagnostics(GeometricOKLObject* surface,
         forces(t.surface);
         block.close(2, "NORVA-LOAD");
         block.close(1, "IMPORT-DIAGNOSTICS");
-        appendBlock(kReportFile, block.str());
+        if (reportWriting()) appendBlock(kReportFile, block.str());
     });
 }
 
@@ -275,7 +284,7 @@ void KVO2NorvaUtilities::writeExportDiagnostics(GeometricOKLObject* surface, Dia
         side("KVO-RESULTS", t.boundary, true);
         side("NORVA-LOAD", t.surface, false);
         block.close(1, "EXPORT-DIAGNOSTICS");
-        appendBlock(kReportFile, block.str());
+        if (reportWriting()) appendBlock(kReportFile, block.str());
     });
 }
 

@@ -55,6 +55,10 @@ public:
     static void writeImportDiagnostics(GeometricOKLObject* surface, Geometry::ProjectionStatistics statistics);
     // `type`: DiagnosticsType; `varType`: the value kind of the exported variables.
     static void writeExportDiagnostics(GeometricOKLObject* surface, DiagnosticsType type, VarType varType);
+    // Whether the two above write the report (on by default). Their figures are computed
+    // either way: a host running one session on several processes, whose calculator calls are
+    // collective, has every process compute them and one write them.
+    static void setReportWriting(bool on);
 
     // --- the parts of the report, for hosts and tests
     // The calculator expression of `function` of `variable` at `location`, one per fluid

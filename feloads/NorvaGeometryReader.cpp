@@ -569,6 +569,21 @@ const std::vector<int>& NorvaGeometryReader::getNodeNumbers() const {
 
 // ---------------------------------------------------------------------------- projection
 
+namespace {
+NorvaGeometryReader::BoundaryLookup& boundaryLookup() {
+    static NorvaGeometryReader::BoundaryLookup lookup;
+    return lookup;
+}
+} // namespace
+
+void NorvaGeometryReader::setBoundaryLookup(BoundaryLookup lookup) { boundaryLookup() = std::move(lookup); }
+
+OKLObject* NorvaGeometryReader::findBoundary(const std::string& name) {
+    if (const BoundaryLookup& lookup = boundaryLookup())
+        if (GeometricOKLObject* whole = lookup(name)) return whole;
+    return ObjectDB::instance()->getObjectByName(name);
+}
+
 std::unique_ptr<HybridInterpolant>
 NorvaGeometryReader::makeHybridInterpolant(const TripletZELVector& vertices,
                                            Geometry::ProjectionStatistics& statistics) {
@@ -576,7 +591,7 @@ NorvaGeometryReader::makeHybridInterpolant(const TripletZELVector& vertices,
         throw internal::error(kClass, "getObjValue", "The OKLObject in the NorvaGeometryReader has not been set!",
                               ErrError);
     const std::string name = m_object->getValue("Associated Boundary");
-    OKLObject* object = ObjectDB::instance()->getObjectByName(name);
+    OKLObject* object = findBoundary(name);
     if (object == nullptr)
         throw data::invalid(kClass, "makeHybridInterpolant", _("Object not found: %s.", name), ErrError);
     auto* boundary = dynamic_cast<GeometricOKLObject*>(object);

@@ -41,6 +41,7 @@
 #include "framework/geometry/Geometry.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -50,6 +51,7 @@
 namespace zel {
 
 class GeometricOKLObject;
+class OKLObject;
 class HybridInterpolant;
 class Interpolant;
 class ShapeSet;
@@ -116,6 +118,14 @@ public:
     std::unique_ptr<HybridInterpolant> makeHybridInterpolant(const TripletZELVector& vertices,
                                                              Geometry::ProjectionStatistics& statistics);
 
+    // Where every reader finds an associated boundary by its name: by default the object
+    // database's object of that name. A host that holds the case in pieces, one group per
+    // process, gives the whole boundary gathered from them instead (the database's object
+    // holds only this process's faces); null from the lookup falls back to the database.
+    // The objects stay the host's. An empty function restores the default.
+    using BoundaryLookup = std::function<GeometricOKLObject*(const std::string& name)>;
+    static void setBoundaryLookup(BoundaryLookup lookup);
+
 private:
     struct VariableRecord {
         std::string shortName;
@@ -141,6 +151,8 @@ private:
     // The associated boundary object (data::invalid / internal::badParam as getObjectVariable
     // raises them).
     GeometricOKLObject& associatedBoundary(const char* operation) const;
+    // The object an associated boundary's name stands for (setBoundaryLookup), or null.
+    static OKLObject* findBoundary(const std::string& name);
 
     // The load variables (see the .cpp for the rules of each).
     std::unique_ptr<Variable> getObjectVariable(const std::string& name, Interpolant* interpolant);

@@ -107,7 +107,7 @@ Geometry& NorvaGeometryReader::surfaceGeometry(const char* operation) const {
 
 GeometricOKLObject& NorvaGeometryReader::associatedBoundary(const char* operation) const {
     const std::string name = m_object->getValue("Associated Boundary");
-    OKLObject* object = ObjectDB::instance()->getObjectByName(name);
+    OKLObject* object = findBoundary(name);
     if (object == nullptr) throw data::invalid(kClass, operation, _("Object not found: %s.", name), ErrError);
     auto* boundary = dynamic_cast<GeometricOKLObject*>(object);
     if (boundary == nullptr)

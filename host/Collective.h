@@ -43,6 +43,8 @@ public:
     virtual std::string firstFailure(const std::string& mine) = 0;
     // The largest of the processes' values.
     virtual int maxOf(int value) = 0;
+    // Every process's bytes, in rank order (this one's among them).
+    virtual std::vector<std::vector<char>> allGather(std::span<const char> mine) = 0;
 
     // After reading: a process that holds no piece (more processes than pieces) says so and
     // leaves the exchanges to the others, going straight to finish. Collective on all.

@@ -5,6 +5,8 @@
 #include "domain/DomainGeometryBase.h"
 #include "expressions/ExpressionServer.h"
 #include "expressions/library/VariableLibrary.h"
+#include "feloads/KVO2NorvaUtilities.h"
+#include "feloads/NorvaGeometryReader.h"
 #include "framework/core/Error.h"
 #include "framework/core/Format.h"
 #include "framework/core/Reporter.h"
@@ -23,6 +25,7 @@
 #include "host/Collective.h"
 #include "host/LoadExport.h"
 #include "host/NameTable.h"
+#include "host/WholeBoundary.h"
 #include "host/readers/CaseReader.h"
 #include "host/render/PictureCommands.h"
 #include "locators/LocatorRegistration.h"
@@ -67,6 +70,11 @@ bool isShareOfFlow(std::string name) {
     return false;
 }
 
+// A user surface that maps a structural model's loads (Option = NORVA).
+bool isLoadSurface(const OKLObject& object) {
+    return object.getType() == "USER SURFACE" && object.hasParam("Option") && object.getValue("Option") == "NORVA";
+}
+
 // Locations that do not come from the pieces but from their own parameters or files, so that
 // every process holds the whole of them: sample planes, polylines and user surfaces read from
 // files. (The same session makes them on every process alike.)
@@ -75,7 +83,8 @@ bool isWholeEverywhere(const GeometricOKLObject& location) {
     auto param = [&](const char* name) { return location.hasParam(name) ? location.getValue(name) : std::string(); };
     if (type == "PLANE") return param("Plane Type") == "Sample";
     if (type == "POLYLINE" || type == "USER SURFACE") {
-        if (param("Option") == "From File") return true;
+        // A load surface's values too: they come from its boundary made whole everywhere.
+        if (param("Option") == "From File" || param("Option") == "NORVA") return true;
         if (param("Option") == "Transformed Surface") {
             const auto* source = dynamic_cast<const GeometricOKLObject*>(
                 ObjectDB::instance()->getTopObjectByName(param("Surface Name")));
@@ -247,8 +256,9 @@ public:
         // (matched by their coordinates); min and max need no such care.
         std::vector<char> owned;
         std::unordered_map<const Geometry*, std::size_t> firstVertex;
-        if (GeometricOKLObject* whole = locationOf(calc, function, args);
-            whole != nullptr && isWholeEverywhere(*whole)) {
+        GeometricOKLObject* whole = locationOf(calc, function, args);
+        if (whole != nullptr && !isWholeEverywhere(*whole)) whole = nullptr;
+        if (whole != nullptr) {
             // Every process holds all of it: each vertex counts on the process whose cells
             // hold it, whose values are those of one process holding the whole case.
             std::vector<int> scores;
@@ -291,7 +301,7 @@ public:
             // A boundary vertex's share of a face flow (Force, Mass Flow, ...) is only the
             // share of this piece's faces: such shares add up over pieces, only the count is
             // of distinct vertices.
-            if (keep && function != "count" && !args.empty() && isShareOfFlow(args[0])) {
+            if (keep && whole == nullptr && function != "count" && !args.empty() && isShareOfFlow(args[0])) {
                 const double distinct = mine.values[3];
                 mine = calc.evaluatePartial(function, args, true);
                 mine.values[3] = distinct;
@@ -371,32 +381,50 @@ private:
     bool m_busy = false;
 };
 
-// The user surface calc function of a run over several processes: a load surface (Option =
-// NORVA) maps the structural model's nodes onto the boundary faces nearest to them, which a
-// process finds only among its own pieces' faces, and writes its diagnostics and exports to
-// one file from every process; it is refused on every process alike, before anything is
-// read or written.
-// TODO: map each node on the process whose faces hold its projection, gather the loads to the
-// first process and write them there.
-class WholeCaseOnly : public CalcBase {
+// The user surface calc function of a run over several processes. A load surface (Option =
+// NORVA) maps the structural model's nodes onto the boundary faces nearest to them, and its
+// loads come from vertex sums over the faces around their vertices: it is mapped onto its
+// associated boundary made whole on every process (Host::wholeBoundary), so that every
+// process holds the loads of every node, as one process holding the whole case has them. The
+// calculator calls of its import report are combined over the processes, as any other.
+class LoadSurfaceOverPieces : public CalcBase {
 public:
-    explicit WholeCaseOnly(std::unique_ptr<CalcBase> inner) : m_inner(std::move(inner)) {}
-    WholeCaseOnly(const WholeCaseOnly& other) : CalcBase(other), m_inner(other.m_inner->clone()) {}
-    WholeCaseOnly& operator=(const WholeCaseOnly&) = delete;
+    LoadSurfaceOverPieces(Host& host, RecordingCalculate& calculate, std::unique_ptr<CalcBase> inner)
+        : m_host(host), m_calculate(calculate), m_inner(std::move(inner)) {}
+    LoadSurfaceOverPieces(const LoadSurfaceOverPieces& other)
+        : CalcBase(other), m_host(other.m_host), m_calculate(other.m_calculate), m_inner(other.m_inner->clone()) {}
+    LoadSurfaceOverPieces& operator=(const LoadSurfaceOverPieces&) = delete;
 
     void operator()(OKLObject* object, const std::string& action) override {
-        if (object != nullptr && object->hasParam("Option") && object->getValue("Option") == "NORVA")
-            throw data::error("UserSurfaceCalcFunc", "calculate",
-                              _("The load surface '%s' needs the whole case on one process: run zelpost "
-                                "without mpirun for it.",
-                                object->getName()),
-                              ErrError);
+        if (object == nullptr || action != "top" || !isLoadSurface(*object) || m_host.collective() == nullptr)
+            return (*m_inner)(object, action);
+        if (object->getBoolValue("Associated Boundary Specified"))
+            m_host.wholeBoundary(object->getValue("Associated Boundary"));
+        CollectiveCallbacks combined(*m_host.collective(), m_calculate);
         (*m_inner)(object, action);
     }
-    CalcBase* clone() const override { return new WholeCaseOnly(*this); }
+    CalcBase* clone() const override { return new LoadSurfaceOverPieces(*this); }
 
 private:
+    Host& m_host;
+    RecordingCalculate& m_calculate;
     std::unique_ptr<CalcBase> m_inner;
+};
+
+// "> export" in a run over several processes: every process computes the loads (the same on
+// each) and the report's figures with combined calculator calls; the first writes the files.
+class ExportOverPieces : public LoadExportAction {
+public:
+    ExportOverPieces(Collective& collective, RecordingCalculate& calculate)
+        : LoadExportAction(collective.rank() == 0), m_collective(collective), m_calculate(calculate) {}
+    void invoke(const std::vector<std::string>& action) override {
+        CollectiveCallbacks combined(m_collective, m_calculate);
+        LoadExportAction::invoke(action);
+    }
+
+private:
+    Collective& m_collective;
+    RecordingCalculate& m_calculate;
 };
 
 bool isErrorReport(int type) { return type == ErrError || type == ErrInternal || type == ErrStdException; }
@@ -436,6 +464,12 @@ Host::~Host() {
     ViewerInterface::instance()->clear();
     ObjectDB::instance()->clear();
     CalcRegistry::instance()->clear();
+    if (m_collective != nullptr) {
+        NorvaGeometryReader::setBoundaryLookup({});
+        KVO2NorvaUtilities::setReportWriting(true);
+    }
+    m_wholeBoundaryByName.clear();
+    m_wholeBoundaries.clear();
     m_server.reset();
     m_defs.reset();
     m_storage.reset();
@@ -506,6 +540,7 @@ LoadedCase Host::loadShared(LoadOptions options, const std::function<LoadedCase(
 }
 
 void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
+    m_wholeBoundaryByName.clear(); // a new load: its boundaries are gathered anew
     // The results file of the boundaries, as a data reader records it: "/DATA READER/CASE:<name>"
     // with its "Current Case Name", the boundaries' "Case Name" naming it.
     std::string name = std::filesystem::path(file).stem().string();
@@ -629,11 +664,36 @@ std::vector<std::string> Host::writeVtk(const std::filesystem::path& folder, boo
 
 void Host::setCollective(Collective* collective) {
     m_collective = collective;
+    auto& calculate = static_cast<RecordingCalculate&>(*m_calculate);
     CalcRegistry* registry = CalcRegistry::instance();
     CalcBase* surfaces = registry->find("USER SURFACE");
-    if (collective != nullptr && surfaces != nullptr && dynamic_cast<WholeCaseOnly*>(surfaces) == nullptr)
-        registry->registerCalcFunc("USER SURFACE",
-                                   std::make_unique<WholeCaseOnly>(std::unique_ptr<CalcBase>(surfaces->clone())));
+    if (collective != nullptr && surfaces != nullptr && dynamic_cast<LoadSurfaceOverPieces*>(surfaces) == nullptr)
+        registry->registerCalcFunc("USER SURFACE", std::make_unique<LoadSurfaceOverPieces>(
+                                                       *this, calculate, std::unique_ptr<CalcBase>(surfaces->clone())));
+    if (collective != nullptr) {
+        ActionDispatcher::instance()->registerExecutor("export",
+                                                       std::make_shared<ExportOverPieces>(*collective, calculate));
+        NorvaGeometryReader::setBoundaryLookup([this](const std::string& name) -> GeometricOKLObject* {
+            const auto it = m_wholeBoundaryByName.find(name);
+            return it != m_wholeBoundaryByName.end() ? it->second : nullptr;
+        });
+        KVO2NorvaUtilities::setReportWriting(collective->rank() == 0);
+    } else {
+        ActionDispatcher::instance()->registerExecutor("export", std::make_shared<LoadExportAction>());
+        NorvaGeometryReader::setBoundaryLookup({});
+        KVO2NorvaUtilities::setReportWriting(true);
+    }
+}
+
+GeometricOKLObject& Host::wholeBoundary(const std::string& name) {
+    if (const auto it = m_wholeBoundaryByName.find(name); it != m_wholeBoundaryByName.end()) return *it->second;
+    if (m_collective == nullptr)
+        throw internal::error(kClass, "wholeBoundary", "A boundary is made whole only over several processes.",
+                              ErrError);
+    m_wholeBoundaries.push_back(gatherBoundary(*m_collective, name));
+    GeometricOKLObject* whole = m_wholeBoundaries.back().get();
+    m_wholeBoundaryByName[name] = whole;
+    return *whole;
 }
 
 void Host::setPictureFolder(std::optional<std::filesystem::path> folder) { m_pictures->setFolder(std::move(folder)); }

@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +36,7 @@
 namespace zel {
 class ActionExecutor;
 class ExpressionServer;
+class GeometricOKLObject;
 } // namespace zel
 
 namespace zel::host {
@@ -110,14 +112,17 @@ public:
     // and each expression ("timing: <what>  <seconds> s").
     void setTimings(std::ostream* out) { m_timings = out; }
 
-    // A run over several processes, each holding pieces of the case (not owned; null for one
+    // A run over several processes, each holding pieces of the case (borrowed; null for one
     // process holding all of it): "> calculate" combines the partial results of all processes
     // and every process records the same total, and loads drop the faces between pieces from
-    // the boundaries. Set it on every process before loading.
-    // In a run over several processes: the processes to combine results with (borrowed;
-    // null: one process). Load surfaces are refused then (see Host.cpp).
+    // the boundaries. A load surface is mapped onto its associated boundary made whole on
+    // every process (WholeBoundary.h), and only the first process writes the import report
+    // and the exported loads. Set it on every process before loading.
     void setCollective(Collective* collective);
     Collective* collective() const { return m_collective; }
+    // In a run over several processes, the boundary `name` made whole (gatherBoundary), once
+    // per load: collective the first time. Owned by the Host.
+    GeometricOKLObject& wholeBoundary(const std::string& name);
 
     // The folder that "> picture" and "> plot" write into; without one they write nothing
     // (a notice says so).
@@ -140,6 +145,11 @@ private:
     Collective* m_collective = nullptr;
     std::shared_ptr<render::PictureCommands> m_pictures; // shared with the action dispatcher
     std::shared_ptr<ActionExecutor> m_calculate;         // "calculate", shared likewise
+    // In a run over several processes: the associated boundaries of load surfaces made whole,
+    // once per boundary and load (a surface's interpolant keeps pointing into its boundary).
+    // Owned here; those of an earlier load stay until the Host goes, as its surfaces may.
+    std::vector<std::unique_ptr<GeometricOKLObject>> m_wholeBoundaries;
+    std::map<std::string, GeometricOKLObject*> m_wholeBoundaryByName; // of the current load
 };
 
 } // namespace zel::host

@@ -182,12 +182,14 @@ std::vector<std::string> exportLoads(const LoadExportRequest& request) {
 
     std::filesystem::path vtk = request.file;
     vtk.replace_extension(".vtk");
-    writeWhole(request.file, csv.str());
-    const std::filesystem::path vtkScratch = vtk.string() + ".tmp";
-    ViewerInterface::writeVTK(item, vtkScratch.string());
-    std::error_code ec;
-    std::filesystem::rename(vtkScratch, vtk, ec);
-    if (ec) throw data::error(kClass, operation, _("Cannot write '%s': %s", vtk.string(), ec.message()), ErrError);
+    if (request.write) {
+        writeWhole(request.file, csv.str());
+        const std::filesystem::path vtkScratch = vtk.string() + ".tmp";
+        ViewerInterface::writeVTK(item, vtkScratch.string());
+        std::error_code ec;
+        std::filesystem::rename(vtkScratch, vtk, ec);
+        if (ec) throw data::error(kClass, operation, _("Cannot write '%s': %s", vtk.string(), ec.message()), ErrError);
+    }
 
     // The transfer report of a thermal export.
     const bool heat = std::any_of(columns.begin(), columns.end(), [](const Column& c) { return c.variable->heat; });
@@ -212,6 +214,7 @@ void LoadExportAction::invoke(const std::vector<std::string>& action) {
     request.surface = action[1];
     request.file = action[2];
     request.variables.assign(action.begin() + 3, action.end());
+    request.write = m_write;
     exportLoads(request);
 }
 

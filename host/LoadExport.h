@@ -30,6 +30,7 @@ struct LoadExportRequest {
     std::string surface;
     std::filesystem::path file;         // the .csv; the .vtk is written beside it
     std::vector<std::string> variables; // short names; empty: Force
+    bool write = true;                  // false: computed, nothing written
 };
 
 // Returns the files written. data::invalid for a bad request (naming the surface or the
@@ -40,7 +41,13 @@ std::vector<std::string> exportLoads(const LoadExportRequest& request);
 // the working directory.
 class LoadExportAction : public ActionExecutor {
 public:
+    // `writeFiles` false: everything is computed (and checked) but no file is written, for
+    // the processes of a parallel run but the one that writes.
+    explicit LoadExportAction(bool writeFiles = true) : m_write(writeFiles) {}
     void invoke(const std::vector<std::string>& action) override;
+
+private:
+    bool m_write;
 };
 
 } // namespace zel::host

@@ -11,7 +11,8 @@ namespace zel::host {
 namespace {
 
 // Which exchange a process is at; kFinish is the end of the run.
-constexpr double kFinish = 1, kCombine = 2, kShared = 3, kFailure = 4, kMax = 5, kOwned = 6, kIdle = 7, kBest = 8;
+constexpr double kFinish = 1, kCombine = 2, kShared = 3, kFailure = 4, kMax = 5, kOwned = 6, kIdle = 7, kBest = 8,
+                 kGather = 9;
 
 constexpr int kFields = 14;
 constexpr int kValues = 6; // where the PartialResult's values start
@@ -200,6 +201,42 @@ std::vector<char> MpiCollective::bestScores(std::span<const int> scores) {
     MPI_Allreduce(mine.data(), best.data(), int(mine.size()), MPI_LONG_LONG, MPI_MAX, commOf(m_comm));
     std::vector<char> out(scores.size());
     for (std::size_t i = 0; i < scores.size(); ++i) out[i] = best[i] == mine[i] ? 1 : 0;
+    return out;
+}
+
+std::vector<std::vector<char>> MpiCollective::allGather(std::span<const char> mine) {
+    exchange(kGather, false, nullptr);
+    // Sizes as 64-bit counts: a boundary of some 1e7 faces is past 2^31 bytes, and MPI's counts
+    // and displacements are int, so the bytes travel in rounds of at most 2^31 in all.
+    const auto n = static_cast<long long>(mine.size());
+    std::vector<long long> sizes(static_cast<std::size_t>(m_size));
+    MPI_Allgather(&n, 1, MPI_LONG_LONG, sizes.data(), 1, MPI_LONG_LONG, commOf(m_comm));
+    std::vector<std::vector<char>> out(static_cast<std::size_t>(m_size));
+    long long longest = 0;
+    for (int r = 0; r < m_size; ++r) {
+        out[std::size_t(r)].resize(std::size_t(sizes[std::size_t(r)]));
+        longest = std::max(longest, sizes[std::size_t(r)]);
+    }
+    const long long chunk = std::max(1LL, ((1LL << 31) - 1) / m_size);
+    std::vector<int> counts(static_cast<std::size_t>(m_size)), displs(static_cast<std::size_t>(m_size));
+    std::vector<char> round;
+    for (long long at = 0; at < longest; at += chunk) {
+        std::size_t total = 0;
+        for (int r = 0; r < m_size; ++r) {
+            const long long left = std::max(0LL, sizes[std::size_t(r)] - at);
+            counts[std::size_t(r)] = int(std::min(left, chunk));
+            displs[std::size_t(r)] = int(total);
+            total += std::size_t(counts[std::size_t(r)]);
+        }
+        round.resize(total);
+        const int myCount = counts[std::size_t(m_rank)];
+        MPI_Allgatherv(myCount > 0 ? mine.data() + at : nullptr, myCount, MPI_CHAR, round.data(), counts.data(),
+                       displs.data(), MPI_CHAR, commOf(m_comm));
+        for (int r = 0; r < m_size; ++r)
+            if (counts[std::size_t(r)] > 0)
+                std::copy_n(round.data() + displs[std::size_t(r)], counts[std::size_t(r)],
+                            out[std::size_t(r)].data() + at);
+    }
     return out;
 }
 

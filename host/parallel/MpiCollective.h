@@ -29,6 +29,7 @@ public:
     std::vector<char> bestScores(std::span<const int> scores) override;
     std::string firstFailure(const std::string& mine) override;
     int maxOf(int value) override;
+    std::vector<std::vector<char>> allGather(std::span<const char> mine) override;
 
     void setIdle(bool idle) override;
     std::string finish(const std::string& message, bool failedHere, bool& failed) override;

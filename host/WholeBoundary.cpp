@@ -1,0 +1,364 @@
+#include "host/WholeBoundary.h"
+
+#include "framework/core/Error.h"
+#include "framework/core/Format.h"
+#include "framework/core/Undefined.h"
+#include "framework/geometry/CellTopology.h"
+#include "framework/okl/GeometricOKLObject.h"
+#include "framework/okl/OKLObject.h"
+#include "framework/okl/ObjectDB.h"
+#include "host/BoundaryGeometry.h"
+#include "host/CaseStorage.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <unordered_map>
+#include <vector>
+
+namespace zel::host {
+namespace {
+
+constexpr const char* kClass = "WholeBoundary";
+
+// The quantities a boundary makes from its faces (BoundaryGeometry.h) or its mesh: their
+// vertex values in a part are that part's sums, so they are made again on the whole.
+bool madeFromFaces(std::string name, const std::map<std::string, DomainField>& faceFields) {
+    for (const char* suffix : {" X", " Y", " Z"})
+        if (name.size() > 2 && name.compare(name.size() - 2, 2, suffix) == 0) {
+            name.resize(name.size() - 2);
+            break;
+        }
+    for (const char* plain : {"Area", "Normal", "X", "Y", "Z"})
+        if (name == plain) return true;
+    for (const char* heat : {"Heat Flux", "Wall Adjacent Temperature", "Wall Heat Transfer Coefficient"})
+        if (name == heat) return faceFields.count(heat) != 0;
+    const std::size_t dot = name.rfind('.');
+    const std::string base = dot == std::string::npos ? name : name.substr(dot + 1);
+    for (const char* share : {"Mass Flow", "Force", "Pressure Force", "Viscous Force", "momentum flow", "Heat Flow"})
+        if (base == share) return true;
+    return false;
+}
+
+class Writer {
+public:
+    template <typename T> void put(const T& v) {
+        const auto* b = reinterpret_cast<const char*>(&v);
+        m_bytes.insert(m_bytes.end(), b, b + sizeof(T));
+    }
+    template <typename T> void putArray(const T* data, std::size_t n) {
+        put(std::uint64_t(n));
+        const auto* b = reinterpret_cast<const char*>(data);
+        m_bytes.insert(m_bytes.end(), b, b + n * sizeof(T));
+    }
+    void putString(const std::string& s) { putArray(s.data(), s.size()); }
+    std::vector<char>& bytes() { return m_bytes; }
+
+private:
+    std::vector<char> m_bytes;
+};
+
+class Reader {
+public:
+    explicit Reader(const std::vector<char>& bytes) : m_bytes(bytes) {}
+    template <typename T> T get() {
+        T v{};
+        take(&v, sizeof(T));
+        return v;
+    }
+    template <typename T> std::vector<T> getArray() {
+        const auto n = get<std::uint64_t>();
+        if (n > (m_bytes.size() - m_at) / sizeof(T)) fail();
+        std::vector<T> out(static_cast<std::size_t>(n));
+        take(out.data(), out.size() * sizeof(T));
+        return out;
+    }
+    std::string getString() {
+        const std::vector<char> c = getArray<char>();
+        return {c.begin(), c.end()};
+    }
+
+private:
+    void take(void* to, std::size_t n) {
+        if (n > m_bytes.size() - m_at) fail();
+        if (n > 0) std::memcpy(to, m_bytes.data() + m_at, n);
+        m_at += n;
+    }
+    [[noreturn]] static void fail() {
+        throw internal::error(kClass, "gatherBoundary", "A process sent a truncated boundary.", ErrError);
+    }
+    const std::vector<char>& m_bytes;
+    std::size_t m_at = 0;
+};
+
+struct Field {
+    std::string name;
+    int components = 1;
+    std::vector<float> values;
+};
+
+// One process's part of the boundary.
+struct Part {
+    std::vector<float> coordinates; // #V by 3
+    struct Set {
+        int type = 0, nodes = 0;
+        std::vector<int> connectivity; // #faces by nodes, into the part's vertices
+    };
+    std::vector<Set> sets; // the face sets, in the part's face order
+    std::vector<Field> faceFields, pointFields;
+    int flowSource = 0;
+    std::string domain;
+};
+
+std::vector<char> packPart(BoundaryGeometry* g) {
+    Writer w;
+    w.put(std::uint8_t(g != nullptr ? 1 : 0));
+    if (g == nullptr) return std::move(w.bytes());
+    w.putString(g->getDomain());
+    const TripletZELVector& v = g->getVertices();
+    std::vector<float> xyz(3 * v.size());
+    for (std::size_t i = 0; i < v.size(); ++i)
+        for (int k = 0; k < 3; ++k) xyz[3 * i + std::size_t(k)] = v[i][k];
+    w.putArray(xyz.data(), xyz.size());
+    w.put(std::int32_t(g->getFlowSource() == FlowSource::Points ? 1 : 0));
+    std::vector<const ShapeSet*> sets;
+    for (int s = 0; s < g->getNumElementSets(); ++s)
+        if (g->getElementSet(s).isFaceSet()) sets.push_back(&g->getElementSet(s));
+    w.put(std::uint64_t(sets.size()));
+    for (const ShapeSet* set : sets) {
+        w.put(std::int32_t(set->getShapeType()));
+        w.put(std::int32_t(set->getNodesPerElement()));
+        const std::span<const int> c = set->getConnectivity();
+        w.putArray(c.data(), std::size_t(set->size()) * std::size_t(set->getNodesPerElement()));
+    }
+    const std::map<std::string, DomainField>& faceFields = g->getFaceFields();
+    w.put(std::uint64_t(faceFields.size()));
+    for (const auto& [name, f] : faceFields) {
+        w.putString(name);
+        w.put(std::int32_t(f.components));
+        w.putArray(f.values.data(), f.values.size());
+    }
+    // The case's fields at the vertices, and what the boundary holds of its own (a patch's
+    // point values, variables evaluated already), less the sums made from the faces.
+    std::vector<std::string> names = g->getVariableNames();
+    auto* storage = dynamic_cast<CaseStorage*>(DataStorageBase::instance());
+    if (const auto* fields = storage != nullptr ? storage->findDomainFields(g->getDomain()) : nullptr)
+        for (const auto& [name, f] : *fields)
+            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    std::vector<Field> point;
+    for (const std::string& name : names) {
+        if (madeFromFaces(name, faceFields)) continue;
+        Variable* var = g->getVariable(name, false);
+        if (var == nullptr) continue;
+        if (const FloatZELVector* f = var->getFloatValues(VarTypeVertex); f != nullptr && f->size() == v.size()) {
+            point.push_back({name, 1, std::vector<float>(f->begin(), f->end())});
+        } else if (const TripletZELVector* t = var->getTripletValues(VarTypeVertex);
+                   t != nullptr && t->size() == v.size()) {
+            Field field{name, 3, std::vector<float>(3 * v.size())};
+            for (std::size_t i = 0; i < v.size(); ++i)
+                for (int k = 0; k < 3; ++k) field.values[3 * i + std::size_t(k)] = (*t)[i][k];
+            point.push_back(std::move(field));
+        }
+    }
+    w.put(std::uint64_t(point.size()));
+    for (const Field& f : point) {
+        w.putString(f.name);
+        w.put(std::int32_t(f.components));
+        w.putArray(f.values.data(), f.values.size());
+    }
+    return std::move(w.bytes());
+}
+
+bool unpackPart(const std::vector<char>& bytes, Part& part) {
+    Reader r(bytes);
+    if (r.get<std::uint8_t>() == 0) return false;
+    part.domain = r.getString();
+    part.coordinates = r.getArray<float>();
+    part.flowSource = r.get<std::int32_t>();
+    part.sets.resize(std::size_t(r.get<std::uint64_t>()));
+    for (Part::Set& s : part.sets) {
+        s.type = r.get<std::int32_t>();
+        s.nodes = r.get<std::int32_t>();
+        s.connectivity = r.getArray<int>();
+    }
+    for (std::vector<Field>* fields : {&part.faceFields, &part.pointFields}) {
+        fields->resize(std::size_t(r.get<std::uint64_t>()));
+        for (Field& f : *fields) {
+            f.name = r.getString();
+            f.components = r.get<std::int32_t>();
+            f.values = r.getArray<float>();
+        }
+    }
+    return true;
+}
+
+// Coordinates as the key of a vertex (-0 as +0), compared exactly.
+using VertexKey = std::array<std::uint32_t, 3>;
+struct VertexKeyHash {
+    std::size_t operator()(const VertexKey& k) const {
+        std::uint64_t h = 14695981039346656037ull;
+        for (std::uint32_t x : k) h = (h ^ x) * 1099511628211ull;
+        return std::size_t(h);
+    }
+};
+VertexKey keyOf(const float* xyz) {
+    VertexKey k{};
+    for (int i = 0; i < 3; ++i) {
+        const float c = xyz[i] == 0.0f ? 0.0f : xyz[i];
+        std::memcpy(&k[std::size_t(i)], &c, sizeof c);
+    }
+    return k;
+}
+
+} // namespace
+
+std::unique_ptr<GeometricOKLObject> gatherBoundary(Collective& collective, const std::string& name) {
+    const char* const operation = "gatherBoundary";
+    auto* here = dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name));
+    BoundaryGeometry* mine = nullptr;
+    if (here != nullptr)
+        for (const std::string& d : here->getDomainNameList())
+            if ((mine = dynamic_cast<BoundaryGeometry*>(here->getGeometry(d))) != nullptr) break;
+    // A part of no faces sends nothing: it may also lack the fields.
+    if (mine != nullptr && mine->getNumElements() == 0) mine = nullptr;
+    const std::vector<std::vector<char>> all = collective.allGather(packPart(mine));
+
+    std::vector<Part> parts;
+    for (const std::vector<char>& bytes : all) {
+        Part p;
+        if (unpackPart(bytes, p)) parts.push_back(std::move(p));
+    }
+    if (parts.empty())
+        throw data::invalid(kClass, operation, _("The boundary '%s' has no faces on any process.", name), ErrError);
+
+    // Vertices: every part's, once each, in order of first appearance.
+    std::unordered_map<VertexKey, int, VertexKeyHash> index;
+    std::vector<float> xyz;
+    std::vector<std::vector<int>> toWhole(parts.size());
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        const std::vector<float>& c = parts[p].coordinates;
+        toWhole[p].resize(c.size() / 3);
+        for (std::size_t i = 0; i < c.size() / 3; ++i) {
+            const auto [it, added] = index.try_emplace(keyOf(&c[3 * i]), int(xyz.size() / 3));
+            if (added) xyz.insert(xyz.end(), {c[3 * i], c[3 * i + 1], c[3 * i + 2]});
+            toWhole[p][i] = it->second;
+        }
+    }
+    const std::size_t nv = xyz.size() / 3;
+
+    auto whole = std::make_unique<BoundaryGeometry>();
+    whole->setName(name);
+    whole->setDomain(parts.front().domain);
+    TripletZELVector vertices(nv);
+    for (std::size_t i = 0; i < nv; ++i) vertices[i] = TripletF(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
+    whole->setVertices(std::move(vertices));
+    whole->setFlowSource(parts.front().flowSource == 1 ? FlowSource::Points : FlowSource::Faces);
+
+    // Faces: one set per node count as a loaded boundary has them, each part's in process
+    // order; `order` holds (part, face of the part) in the whole's face order.
+    std::map<int, std::vector<std::pair<std::size_t, std::size_t>>> perCount; // nodes -> (part, set)
+    std::vector<std::vector<std::size_t>> firstFace(parts.size());            // per part and set
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        std::size_t face = 0;
+        for (std::size_t s = 0; s < parts[p].sets.size(); ++s) {
+            const Part::Set& set = parts[p].sets[s];
+            if (set.nodes <= 0 || set.connectivity.size() % std::size_t(set.nodes) != 0)
+                throw internal::error(kClass, operation, "A process sent a malformed face set.", ErrError);
+            firstFace[p].push_back(face);
+            face += set.connectivity.size() / std::size_t(set.nodes);
+            perCount[set.nodes].push_back({p, s});
+        }
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> order;
+    for (const auto& [count, sources] : perCount) {
+        std::size_t n = 0;
+        for (const auto& [p, s] : sources) n += parts[p].sets[s].connectivity.size() / std::size_t(count);
+        const ShapeType shape = cell::faceTypeForCount(count);
+        const std::string setName = count == 3 ? "Triangles" : count == 4 ? "Quadrilaterals" : _("Polygons %d", count);
+        ShapeSet* set = whole->addFaceSet(setName, shape, int(n), shape == ShapeType::Polygon ? count : 0);
+        int* conn = set->editConnectivity().data();
+        for (const auto& [p, s] : sources) {
+            const std::vector<int>& c = parts[p].sets[s].connectivity;
+            for (std::size_t j = 0; j < c.size(); ++j) {
+                if (c[j] < 0 || std::size_t(c[j]) >= toWhole[p].size())
+                    throw internal::error(kClass, operation, "A process sent a face of a vertex it has not.", ErrError);
+                *conn++ = toWhole[p][std::size_t(c[j])];
+            }
+            for (std::size_t e = 0; e < c.size() / std::size_t(count); ++e) order.push_back({p, firstFace[p][s] + e});
+        }
+    }
+    whole->setFaceOwners(std::vector<BoundaryFaceOwner>(order.size()));
+
+    // Face values in the whole's face order; a part without one gives its faces none.
+    std::map<std::string, DomainField> faceFields;
+    for (const Part& part : parts)
+        for (const Field& f : part.faceFields) faceFields[f.name].components = f.components;
+    for (auto& [fieldName, field] : faceFields) {
+        const std::size_t nc = std::size_t(field.components);
+        field.values.assign(order.size() * nc, UNDEFINED_VALUE);
+        std::vector<const Field*> from(parts.size(), nullptr);
+        for (std::size_t p = 0; p < parts.size(); ++p)
+            for (const Field& f : parts[p].faceFields)
+                if (f.name == fieldName && std::size_t(f.components) == nc) from[p] = &f;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const Field* f = from[order[i].first];
+            if (f != nullptr && (order[i].second + 1) * nc <= f->values.size())
+                std::copy_n(f->values.begin() + std::ptrdiff_t(order[i].second * nc), nc,
+                            field.values.begin() + std::ptrdiff_t(i * nc));
+        }
+    }
+    whole->setFaceFields(std::move(faceFields));
+
+    // Vertex values: a vertex takes the first part's value that has one (the parts agree).
+    std::map<std::string, int> pointNames;
+    for (const Part& part : parts)
+        for (const Field& f : part.pointFields) pointNames.emplace(f.name, f.components);
+    for (const auto& [fieldName, nc] : pointNames) {
+        std::vector<float> values(nv * std::size_t(nc), UNDEFINED_VALUE);
+        std::vector<char> set(nv, 0);
+        for (std::size_t p = 0; p < parts.size(); ++p)
+            for (const Field& f : parts[p].pointFields) {
+                if (f.name != fieldName || f.components != nc || f.values.size() != toWhole[p].size() * std::size_t(nc))
+                    continue;
+                for (std::size_t i = 0; i < toWhole[p].size(); ++i) {
+                    const std::size_t w = std::size_t(toWhole[p][i]);
+                    if (set[w] != 0) continue;
+                    set[w] = 1;
+                    std::copy_n(f.values.begin() + std::ptrdiff_t(i * std::size_t(nc)), nc,
+                                values.begin() + std::ptrdiff_t(w * std::size_t(nc)));
+                }
+            }
+        std::unique_ptr<Variable> variable;
+        if (nc == 1) {
+            auto s = std::make_unique<ScalarVariable>();
+            s->setFloatValues(FloatZELVector(std::move(values)));
+            variable = std::move(s);
+        } else {
+            TripletZELVector t(nv);
+            for (std::size_t i = 0; i < nv; ++i) t[i] = TripletF(values[3 * i], values[3 * i + 1], values[3 * i + 2]);
+            auto v = std::make_unique<VectorVariable>();
+            v->setTripletValues(std::move(t));
+            variable = std::move(v);
+        }
+        variable->setName(fieldName);
+        variable->setDomain(whole->getDomain());
+        whole->addVariable(std::move(variable));
+    }
+
+    std::unique_ptr<OKLObject> object = ObjectFactory::instance()->createObject("BOUNDARY", name);
+    auto* geometric = dynamic_cast<GeometricOKLObject*>(object.get());
+    if (geometric == nullptr)
+        throw internal::error(kClass, operation, "BOUNDARY objects are not geometric objects.", ErrError);
+    if (here != nullptr)
+        for (const auto& [parameter, value] : here->getParameters(OKLObject::StateSetParams))
+            geometric->setParameter(parameter, value);
+    geometric->setParameter("Domain List", whole->getDomain());
+    const std::string wholeDomain = whole->getDomain();
+    geometric->setGeometry(wholeDomain, std::unique_ptr<Geometry>(whole.release()));
+    object.release();
+    return std::unique_ptr<GeometricOKLObject>(geometric);
+}
+
+} // namespace zel::host
