@@ -65,6 +65,26 @@ void BoundaryGeometry::copyKindData(Geometry& copy, bool copyMesh, bool copyData
     to.m_faceOwners = m_faceOwners;
     to.m_faceFields = m_faceFields;
     to.m_flowSource = m_flowSource;
+    to.m_seam = m_seam;
+    to.m_seamsKnown = m_seamsKnown;
+    to.m_wholeAtSeams = m_wholeAtSeams;
+}
+
+void BoundaryGeometry::setSeamFaces(SeamFaces seam) {
+    m_seam = std::move(seam);
+    m_seamsKnown = true;
+    m_wholeAtSeams.clear();
+}
+
+bool BoundaryGeometry::isWholeAtSeams(std::string name) const {
+    if (!m_seamsKnown) return false;
+    if (!hasSeamFaces()) return true;
+    for (const char* suffix : {" X", " Y", " Z"})
+        if (name.size() > 2 && name.compare(name.size() - 2, 2, suffix) == 0) {
+            name.resize(name.size() - 2);
+            break;
+        }
+    return name == "Area" || std::find(m_wholeAtSeams.begin(), m_wholeAtSeams.end(), name) != m_wholeAtSeams.end();
 }
 
 Variable* BoundaryGeometry::getVariable(const std::string& name, bool mustExist) {
@@ -115,6 +135,22 @@ const std::vector<float>* BoundaryGeometry::faceVectors(const std::string& name)
     return it->second.values.size() == 3 * faceCount(*this) ? &it->second.values : nullptr;
 }
 
+BoundaryGeometry::FaceSide BoundaryGeometry::ownFaces() const {
+    return {&m_faceFields, getFaceAreaVectors(), faceCount(*this), false};
+}
+
+BoundaryGeometry::FaceSide BoundaryGeometry::seamFaces() const {
+    return {&m_seam.fields, m_seam.areaVectors, m_seam.size(), true};
+}
+
+const std::vector<float>* BoundaryGeometry::flowValuesOf(const FaceSide& side, const std::string& name,
+                                                         int components) const {
+    if (m_flowSource != FlowSource::Faces) return nullptr;
+    const auto it = side.fields->find(name);
+    if (it == side.fields->end() || it->second.components != components) return nullptr;
+    return it->second.values.size() == std::size_t(components) * side.faces ? &it->second.values : nullptr;
+}
+
 const std::vector<float>* BoundaryGeometry::flowFaceValues(const std::string& name) const {
     return m_flowSource == FlowSource::Faces ? faceValues(name) : nullptr;
 }
@@ -124,9 +160,27 @@ const std::vector<float>* BoundaryGeometry::flowFaceVectors(const std::string& n
 }
 
 void BoundaryGeometry::spreadFaceFlows(std::span<const double> perFace, int components, std::vector<double>& sums,
-                                       std::vector<char>& touched) const {
-    const std::vector<double> shares = getFaceVertexAreas();
+                                       std::vector<char>& touched, bool seam) const {
     const std::size_t nc = std::size_t(components);
+    if (seam) {
+        for (std::size_t f = 0; f < m_seam.size(); ++f) {
+            const std::size_t first = m_seam.offsets[f], end = m_seam.offsets[f + 1];
+            double area = 0.0;
+            for (std::size_t j = first; j < end; ++j) area += m_seam.shares[j];
+            const std::span<const double> flow = perFace.subspan(f * nc, nc);
+            if (!(area > 0.0) || std::any_of(flow.begin(), flow.end(), [](double v) { return std::isnan(v); }))
+                continue;
+            for (std::size_t j = first; j < end; ++j) {
+                if (m_seam.corners[j] < 0) continue;
+                const std::size_t v = std::size_t(m_seam.corners[j]);
+                const double part = m_seam.shares[j] / area;
+                for (std::size_t c = 0; c < nc; ++c) sums[v * nc + c] += flow[c] * part;
+                touched[v] = 1;
+            }
+        }
+        return;
+    }
+    const std::vector<double> shares = getFaceVertexAreas();
     std::size_t face = 0, entry = 0;
     for (int s = 0; s < getNumElementSets(); ++s) {
         const ShapeSet& set = getElementSet(s);
@@ -151,24 +205,24 @@ void BoundaryGeometry::spreadFaceFlows(std::span<const double> perFace, int comp
     }
 }
 
-std::vector<double> BoundaryGeometry::faceMassFlows(const std::string& phase) const {
-    const std::vector<float>* u = flowFaceVectors("Velocity");
+std::vector<double> BoundaryGeometry::faceMassFlows(const std::string& phase, const FaceSide& side) const {
+    const std::vector<float>* u = flowValuesOf(side, "Velocity", 3);
     auto* storage = dynamic_cast<CaseStorage*>(DataStorageBase::instance());
     if (u == nullptr || storage == nullptr) return {};
     // A density that varies is taken at the faces too, or not at all: mixing face velocities
     // with vertex densities would be neither sum.
-    const std::vector<float>* rho = flowFaceValues("Density");
+    const std::vector<float>* rho = flowValuesOf(side, "Density", 1);
     if (rho == nullptr) {
         const auto* fields = storage->findDomainFields(getDomain());
         if (fields != nullptr && fields->count("Density") != 0) return {};
     }
     const std::vector<float>* alpha = nullptr;
     if (!phase.empty() && storage->getAllPhases().size() > 1) {
-        alpha = flowFaceValues(phase + ".Volume Fraction");
+        alpha = flowValuesOf(side, phase + ".Volume Fraction", 1);
         if (alpha == nullptr) return {};
     }
-    const std::vector<double> S = getFaceAreaVectors();
-    const std::size_t faces = S.size() / 3;
+    const std::vector<double>& S = side.areaVectors;
+    const std::size_t faces = side.faces;
     std::vector<double> out(faces, kNoValue);
     for (std::size_t f = 0; f < faces; ++f) {
         const float* uf = u->data() + 3 * f;
@@ -180,7 +234,8 @@ std::vector<double> BoundaryGeometry::faceMassFlows(const std::string& phase) co
     return out;
 }
 
-std::vector<float> BoundaryGeometry::fromFaces(std::span<const float> perFace, bool integral) const {
+std::vector<float> BoundaryGeometry::fromFaces(std::span<const float> perFace, const std::vector<float>* perSeam,
+                                               bool integral) const {
     const std::size_t n = static_cast<std::size_t>(getNumVertices());
     const std::vector<double> shares = getFaceVertexAreas();
     std::vector<double> sum(n, 0.0), weight(n, 0.0);
@@ -196,6 +251,16 @@ std::vector<float> BoundaryGeometry::fromFaces(std::span<const float> perFace, b
                 weight[std::size_t(v)] += share;
             }
     }
+    if (perSeam != nullptr && perSeam->size() == m_seam.size())
+        for (std::size_t f = 0; f < m_seam.size(); ++f) {
+            if (isUndefined((*perSeam)[f])) continue;
+            for (std::size_t j = m_seam.offsets[f]; j < m_seam.offsets[f + 1]; ++j) {
+                if (m_seam.corners[j] < 0) continue;
+                const std::size_t v = std::size_t(m_seam.corners[j]);
+                sum[v] += double((*perSeam)[f]) * m_seam.shares[j];
+                weight[v] += m_seam.shares[j];
+            }
+        }
     std::vector<float> out(n, UNDEFINED_VALUE);
     for (std::size_t i = 0; i < n; ++i)
         if (weight[i] > 0.0) out[i] = static_cast<float>(integral ? sum[i] : sum[i] / weight[i]);
@@ -227,11 +292,23 @@ double BoundaryGeometry::coefficientSign(std::span<const float> h) const {
 std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
     const std::size_t n = static_cast<std::size_t>(getNumVertices());
     const std::vector<float>* faceFlux = flowFaceValues(kHeatFlux);
+    const FaceSide seam = seamFaces();
+    // The seam faces' values of the face values a heat variable is made of (null: none).
+    bool whole = true;
+    auto atSeams = [&](const char* field) -> const std::vector<float>* {
+        if (!hasSeamFaces()) return nullptr;
+        const auto it = m_seam.fields.find(field);
+        if (it != m_seam.fields.end() && it->second.components == 1 && it->second.values.size() == seam.faces)
+            return &it->second.values;
+        whole = false;
+        return nullptr;
+    };
     std::vector<float> values;
     if (name == kHeatFlow) {
         if (faceFlux != nullptr) {
-            values = fromFaces(*faceFlux, true);
+            values = fromFaces(*faceFlux, atSeams(kHeatFlux), true);
         } else {
+            whole = false;
             const FloatZELVector* q = floatsOf(field(kHeatFlux), n);
             if (q == nullptr) return nullptr;
             const FloatZELVector& a = getVertexAreas();
@@ -241,13 +318,14 @@ std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
         }
     } else if (name == kHeatFlux) {
         if (faceFlux == nullptr) return nullptr; // the field of that name, if any
-        values = fromFaces(*faceFlux, false);
+        values = fromFaces(*faceFlux, atSeams(kHeatFlux), false);
     } else if (name == kAdjacentTemperature) {
         const std::vector<float>* adjacent = faceValues(kAdjacentTemperature);
         if (adjacent == nullptr) return nullptr;
-        values = fromFaces(*adjacent, false);
+        values = fromFaces(*adjacent, atSeams(kAdjacentTemperature), false);
     } else if (const std::vector<float>* h = faceValues(kTransferCoefficient)) {
-        values = fromFaces(*h, false);
+        // TODO: the sign is this part's; the whole boundary's needs the sum over all parts.
+        values = fromFaces(*h, atSeams(kTransferCoefficient), false);
         if (coefficientSign(*h) < 0.0)
             for (float& v : values)
                 if (!isUndefined(v)) v = -v;
@@ -256,6 +334,7 @@ std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
         const FloatZELVector* wall = floatsOf(field(kTemperature), n);
         const FloatZELVector* adjacent = floatsOf(getVariable(kAdjacentTemperature, false), n);
         if (q == nullptr || wall == nullptr || adjacent == nullptr) return nullptr;
+        whole = isWholeAtSeams(kHeatFlux) && isWholeAtSeams(kAdjacentTemperature);
         values.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
             const float qi = (*q)[i], tw = (*wall)[i], ta = (*adjacent)[i];
@@ -268,6 +347,7 @@ std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
             values[i] = std::fabs(dt) <= resolution ? 0.0f : static_cast<float>(qi / dt);
         }
     }
+    if (whole) markWholeAtSeams(name);
     auto out = std::make_unique<ScalarVariable>();
     out->setFloatValues(FloatZELVector(std::move(values)));
     out->setName(name);
@@ -275,7 +355,8 @@ std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
     return out;
 }
 
-std::unique_ptr<Variable> BoundaryGeometry::makeForce(const std::string& name, bool pressure, bool viscous) {
+std::unique_ptr<Variable> BoundaryGeometry::makeForce(const std::string& name, bool pressure, bool viscous,
+                                                      bool& whole) {
     const std::size_t n = static_cast<std::size_t>(getNumVertices());
     const std::vector<float>* pf = pressure ? flowFaceValues("Pressure") : nullptr;
     const std::vector<float>* tf = viscous ? flowFaceVectors("Wall Shear") : nullptr;
@@ -286,31 +367,39 @@ std::unique_ptr<Variable> BoundaryGeometry::makeForce(const std::string& name, b
     std::vector<double> sums(3 * n, 0.0);
     std::vector<char> ok(n, 1);
     if (pf != nullptr || tf != nullptr) {
-        const std::vector<double> S = getFaceAreaVectors();
-        const std::size_t faces = S.size() / 3;
-        std::vector<double> perFace(3 * faces);
-        auto spread = [&](auto&& faceForce) {
-            for (std::size_t f = 0; f < faces; ++f) faceForce(f, std::span<double>(perFace).subspan(3 * f, 3));
+        const FaceSide sides[2] = {ownFaces(), seamFaces()};
+        // Each part over this geometry's faces, then over the seam faces.
+        auto spread = [&](const char* field, int components, auto&& faceForce) {
             std::vector<char> touched(n, 0);
-            spreadFaceFlows(perFace, 3, sums, touched);
+            for (const FaceSide& side : sides) {
+                if (side.seam && !hasSeamFaces()) continue;
+                const std::vector<float>* values = flowValuesOf(side, field, components);
+                if (values == nullptr) {
+                    whole = false;
+                    continue;
+                }
+                const std::vector<double>& S = side.areaVectors;
+                std::vector<double> perFace(3 * side.faces);
+                for (std::size_t f = 0; f < side.faces; ++f)
+                    faceForce(values->data() + std::size_t(components) * f, &S[3 * f],
+                              std::span<double>(perFace).subspan(3 * f, 3));
+                spreadFaceFlows(perFace, 3, sums, touched, side.seam);
+            }
             for (std::size_t i = 0; i < n; ++i) ok[i] = char(ok[i] && touched[i]);
         };
         if (pf != nullptr)
-            spread([&](std::size_t f, std::span<double> out) {
-                const float pv = (*pf)[f];
-                for (int c = 0; c < 3; ++c)
-                    out[std::size_t(c)] = isUndefined(pv) ? kNoValue : double(pv) * S[3 * f + std::size_t(c)];
+            spread("Pressure", 1, [](const float* pv, const double* S, std::span<double> out) {
+                for (std::size_t c = 0; c < 3; ++c) out[c] = isUndefined(*pv) ? kNoValue : double(*pv) * S[c];
             });
         if (tf != nullptr)
-            spread([&](std::size_t f, std::span<double> out) {
-                const double area =
-                    std::sqrt(S[3 * f] * S[3 * f] + S[3 * f + 1] * S[3 * f + 1] + S[3 * f + 2] * S[3 * f + 2]);
-                const float* t = tf->data() + 3 * f;
+            spread("Wall Shear", 3, [](const float* t, const double* S, std::span<double> out) {
+                const double area = std::sqrt(S[0] * S[0] + S[1] * S[1] + S[2] * S[2]);
                 const bool undefinedShear = isUndefined(t[0]) || isUndefined(t[1]) || isUndefined(t[2]);
-                for (int c = 0; c < 3; ++c) out[std::size_t(c)] = undefinedShear ? kNoValue : double(t[c]) * area;
+                for (std::size_t c = 0; c < 3; ++c) out[c] = undefinedShear ? kNoValue : double(t[c]) * area;
             });
     }
     if (p != nullptr || tau != nullptr) {
+        whole = false; // the vertex areas are this part's
         const TripletZELVector& a = getVertexAreaVectors();
         // Shear acts on the area itself: |a_i| would shrink it where the normals turn (at a
         // duct's corners by half).
@@ -344,7 +433,12 @@ std::unique_ptr<Variable> BoundaryGeometry::makeForce(const std::string& name, b
     return out;
 }
 
-std::vector<double> BoundaryGeometry::vertexMassFlowsD(const std::string& phase) {
+std::vector<double> BoundaryGeometry::vertexMassFlowsD(const std::string& phase, bool withSeams) {
+    bool whole = true;
+    return massFlowSums(phase, withSeams, whole);
+}
+
+std::vector<double> BoundaryGeometry::massFlowSums(const std::string& phase, bool withSeams, bool& whole) {
     auto* storage = dynamic_cast<CaseStorage*>(DataStorageBase::instance());
     const std::size_t n = static_cast<std::size_t>(getNumVertices());
     if (storage == nullptr || n == 0) return {};
@@ -352,13 +446,34 @@ std::vector<double> BoundaryGeometry::vertexMassFlowsD(const std::string& phase)
         std::vector<double> sums(n, 0.0); // 0 where no face has a flow
         std::vector<char> touched(n, 0);
         spreadFaceFlows(perFace, 1, sums, touched);
+        if (withSeams && hasSeamFaces()) {
+            const std::vector<double> perSeam = faceMassFlows(phase, seamFaces());
+            if (perSeam.empty())
+                whole = false;
+            else
+                spreadFaceFlows(perSeam, 1, sums, touched, true);
+        }
         return sums;
     }
+    whole = false;
     if (tripletsOf(field("Velocity"), n) == nullptr) return {};
     return storage->massFlowAtD(*this, phase);
 }
 
 std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name) {
+    if (name == "Area" && hasSeamFaces()) {
+        // The plain geometry's vertex areas, with the seam faces' shares.
+        const std::span<const double> own = getVertexAreasD();
+        std::vector<double> sums(own.begin(), own.end());
+        for (std::size_t j = 0; j < m_seam.corners.size(); ++j)
+            if (m_seam.corners[j] >= 0 && std::size_t(m_seam.corners[j]) < sums.size())
+                sums[std::size_t(m_seam.corners[j])] += m_seam.shares[j];
+        auto out = std::make_unique<ScalarVariable>();
+        out->setFloatValues(FloatZELVector(std::vector<float>(sums.begin(), sums.end())));
+        out->setName(name);
+        out->setDomain(getDomain());
+        return out;
+    }
     if (name == kHeatFlow || name == kHeatFlux || name == kAdjacentTemperature || name == kTransferCoefficient)
         return makeHeat(name);
     const auto [phase, base] = splitPhase(name);
@@ -367,9 +482,11 @@ std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name)
     if (storage == nullptr) return nullptr;
     const std::size_t n = static_cast<std::size_t>(getNumVertices());
 
+    bool whole = true;
     if (base == kMassFlow) {
-        const std::vector<double> exact = vertexMassFlowsD(phase);
+        const std::vector<double> exact = massFlowSums(phase, true, whole);
         if (exact.empty()) return nullptr;
+        if (whole) markWholeAtSeams(name);
         auto out = std::make_unique<ScalarVariable>();
         out->setFloatValues(FloatZELVector(std::vector<float>(exact.begin(), exact.end())));
         out->setName(name);
@@ -379,11 +496,13 @@ std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name)
 
     // Forces and momentum flow: phase-independent (the mixture's pressure and shear).
     if (!phase.empty()) return nullptr;
-    if (base == kForce) return makeForce(name, true, true);
-    if (base == kPressureForce) return makeForce(name, true, false);
-    if (base == kViscousForce) return makeForce(name, false, true);
+    if (base != kMomentumFlow) {
+        std::unique_ptr<Variable> force = makeForce(name, base != kViscousForce, base != kPressureForce, whole);
+        if (force != nullptr && whole) markWholeAtSeams(name);
+        return force;
+    }
 
-    std::unique_ptr<Variable> made = makeForce(name, true, true);
+    std::unique_ptr<Variable> made = makeForce(name, true, true, whole);
     if (made == nullptr) return nullptr;
     auto& momentum = static_cast<VectorVariable&>(*made);
     TripletZELVector values = *momentum.getTripletValues(VarTypeVertex);
@@ -397,6 +516,19 @@ std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name)
         std::vector<double> sums(3 * n, 0.0);
         std::vector<char> touched(n, 0);
         spreadFaceFlows(perFace, 3, sums, touched);
+        if (hasSeamFaces()) {
+            const FaceSide seam = seamFaces();
+            const std::vector<double> seamFlow = faceMassFlows(std::string(), seam);
+            const std::vector<float>* seamU = flowValuesOf(seam, "Velocity", 3);
+            if (seamFlow.empty() || seamU == nullptr) {
+                whole = false;
+            } else {
+                std::vector<double> perSeam(3 * seamFlow.size(), kNoValue);
+                for (std::size_t f = 0; f < seamFlow.size(); ++f)
+                    for (std::size_t c = 0; c < 3; ++c) perSeam[3 * f + c] = seamFlow[f] * double((*seamU)[3 * f + c]);
+                spreadFaceFlows(perSeam, 3, sums, touched, true);
+            }
+        }
         for (std::size_t i = 0; i < n; ++i)
             if (defined(values[i]) && touched[i] != 0)
                 values[i] =
@@ -405,11 +537,13 @@ std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name)
     } else {
         const TripletZELVector* u = tripletsOf(field("Velocity"), n);
         const FloatZELVector* m = floatsOf(field(kMassFlow), n);
+        if (m != nullptr && !isWholeAtSeams(kMassFlow)) whole = false;
         if (u != nullptr && m != nullptr)
             for (std::size_t i = 0; i < n; ++i)
                 if (defined(values[i]) && defined((*u)[i])) values[i] = values[i] + (*u)[i] * (*m)[i];
     }
     momentum.setTripletValues(std::move(values));
+    if (whole) markWholeAtSeams(name);
     return made;
 }
 

@@ -102,7 +102,30 @@ public:
     void setFaceFields(std::map<std::string, DomainField> fields);
     // Each vertex's mass flow of `phase` ("Mass Flow": from the face values, else ρ U·a of the
     // point values) before its rounding to float; empty where the boundary has no velocity.
-    std::vector<double> vertexMassFlowsD(const std::string& phase);
+    // `withSeams`: with the seam faces' shares (the vertex values); without them (the default)
+    // the sum over this geometry's vertices is the flow through its own faces.
+    std::vector<double> vertexMassFlowsD(const std::string& phase, bool withSeams = false);
+
+    // A boundary held in parts by several processes (a case in pieces): the faces of the other
+    // parts that meet this part's vertices. They add their shares to those vertices' flows,
+    // areas and face averages, so that a vertex where parts meet has the whole boundary's
+    // values rather than its own faces' part of them; they are no faces of this geometry (its
+    // integrals and drawings take none of them). Set once, before any of those is made.
+    struct SeamFaces {
+        std::vector<std::size_t> offsets{0};       // #faces + 1, into corners and shares
+        std::vector<int> corners;                  // per face corner, the vertex here or -1
+        std::vector<double> shares;                // per face corner, ∫_f N_j dA
+        std::vector<double> areaVectors;           // S_f, #faces by 3
+        std::map<std::string, DomainField> fields; // face values, as getFaceFields
+        std::size_t size() const { return offsets.size() - 1; }
+    };
+    void setSeamFaces(SeamFaces seam);
+    const SeamFaces& getSeamFaces() const { return m_seam; }
+    // Whether the vertex values of the flow or area `name` ("Force", "Force X", "Mass Flow",
+    // "Area", ...) made here are the whole boundary's at every vertex: after setSeamFaces, when
+    // no other part meets this one or they were made from face values the seam faces have too.
+    // False for a geometry that was never given its seams (it may be the whole boundary, or not).
+    bool isWholeAtSeams(std::string name) const;
 
 protected:
     Geometry* newGeometry() const override { return new BoundaryGeometry(); }
@@ -119,8 +142,10 @@ private:
     // The scalar face values of that name, or null (none, a vector, another count).
     const std::vector<float>* faceValues(const std::string& name) const;
     // Σ_f x_f w_fi / Σ_f w_fi over the faces around each vertex i with a defined x_f
-    // (`integral`: without the division). perFace: one value per face.
-    std::vector<float> fromFaces(std::span<const float> perFace, bool integral) const;
+    // (`integral`: without the division). perFace: one value per face; perSeam: one per seam
+    // face, or null (then the seam faces add nothing).
+    std::vector<float> fromFaces(std::span<const float> perFace, const std::vector<float>* perSeam,
+                                 bool integral) const;
     // -1 when the face coefficients h oppose the face heat flux over the boundary, else 1.
     double coefficientSign(std::span<const float> h) const;
     // Face values used for flows: null in FlowSource::Points or where faceValues/faceVectors
@@ -129,21 +154,42 @@ private:
     const std::vector<float>* flowFaceVectors(const std::string& name) const;
     // The three-component face values of that name, or null.
     const std::vector<float>* faceVectors(const std::string& name) const;
-    // ρ_f α_f U_f·S_f of every face (NaN where the face velocity is undefined), or empty when
-    // the mass flow of `phase` is not made from face values.
-    std::vector<double> faceMassFlows(const std::string& phase) const;
-    // Spreads per-face flows (`components` values per face, NaN: no value) onto the vertices by
-    // their area shares, adding to `sums` (#vertices by components); `touched[i]` is set where
-    // a face with a value meets vertex i.
+    // This geometry's faces or its seam faces: their face values and area vectors.
+    struct FaceSide {
+        const std::map<std::string, DomainField>* fields;
+        std::vector<double> areaVectors; // #faces by 3
+        std::size_t faces = 0;
+        bool seam = false;
+    };
+    FaceSide ownFaces() const;
+    FaceSide seamFaces() const;
+    // The face values of `side` used for flows, as flowFaceValues / flowFaceVectors.
+    const std::vector<float>* flowValuesOf(const FaceSide& side, const std::string& name, int components) const;
+    // ρ_f α_f U_f·S_f of every face of `side` (NaN where the face velocity is undefined), or
+    // empty when the mass flow of `phase` is not made from face values.
+    std::vector<double> faceMassFlows(const std::string& phase, const FaceSide& side) const;
+    std::vector<double> faceMassFlows(const std::string& phase) const { return faceMassFlows(phase, ownFaces()); }
+    // Spreads per-face flows (`components` values per face of `side`, NaN: no value) onto the
+    // vertices by their area shares, adding to `sums` (#vertices by components); `touched[i]`
+    // is set where a face with a value meets vertex i.
     void spreadFaceFlows(std::span<const double> perFace, int components, std::vector<double>& sums,
-                         std::vector<char>& touched) const;
+                         std::vector<char>& touched, bool seam = false) const;
+    // Whether seam faces must add to the vertex values (setSeamFaces gave some).
+    bool hasSeamFaces() const { return m_seam.size() > 0; }
+    void markWholeAtSeams(const std::string& name) { m_wholeAtSeams.push_back(name); }
     // "Force" (pressure, viscous), "Pressure Force" (pressure) or "Viscous Force" (viscous),
-    // #vertices by 3; null when none of the parts asked for has its field.
-    std::unique_ptr<Variable> makeForce(const std::string& name, bool pressure, bool viscous);
+    // #vertices by 3; null when none of the parts asked for has its field. `whole`: cleared
+    // when a part could not take the seam faces' shares (isWholeAtSeams).
+    std::unique_ptr<Variable> makeForce(const std::string& name, bool pressure, bool viscous, bool& whole);
+    // The vertex mass flows, and in `whole` whether the seam faces gave theirs.
+    std::vector<double> massFlowSums(const std::string& phase, bool withSeams, bool& whole);
 
     std::vector<BoundaryFaceOwner> m_faceOwners;
     std::map<std::string, DomainField> m_faceFields;
     FlowSource m_flowSource = FlowSource::Faces;
+    SeamFaces m_seam;
+    bool m_seamsKnown = false;
+    std::vector<std::string> m_wholeAtSeams; // the flows made whole at the seams
 };
 
 } // namespace zel::host

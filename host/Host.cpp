@@ -22,6 +22,7 @@
 #include "framework/okl/OKLProcessor.h"
 #include "framework/okl/ObjectDB.h"
 #include "framework/viewer/ViewerInterface.h"
+#include "host/BoundaryGeometry.h"
 #include "host/Collective.h"
 #include "host/LoadExport.h"
 #include "host/NameTable.h"
@@ -68,6 +69,19 @@ bool isShareOfFlow(std::string name) {
          {"Force", "Pressure Force", "Viscous Force", "Mass Flow", "momentum flow", "Heat Flow", "Area"})
         if (name == share) return true;
     return false;
+}
+
+// Whether the vertex shares `name` of every part of `location` here are the whole boundary's
+// at the vertices its pieces share (BoundaryGeometry::isWholeAtSeams).
+bool sharesAreWhole(GeometricOKLObject* location, const std::string& name) {
+    if (location == nullptr) return false;
+    bool any = false;
+    for (const std::string& g : location->getGeometryNames()) {
+        const auto* boundary = dynamic_cast<const BoundaryGeometry*>(location->getGeometry(g));
+        if (boundary == nullptr || !boundary->isWholeAtSeams(name)) return false;
+        any = true;
+    }
+    return any;
 }
 
 // A user surface that maps a structural model's loads (Option = NORVA).
@@ -274,7 +288,8 @@ public:
                 for (const TripletF& v : from->getVertices()) scores.push_back(cellScore(domains, v));
             }
             owned = collective.bestScores(scores);
-        } else if (function == "count" || function == "sum" || function == "ave") {
+        } else if (function == "count" || function == "sum" || function == "ave" || function == "force" ||
+                   function == "torque") {
             std::vector<std::uint64_t> keys;
             GeometricOKLObject* location = locationOf(calc, function, args);
             if (location != nullptr)
@@ -298,13 +313,17 @@ public:
             // A location missing here may be in other processes' pieces (a patch none of whose
             // faces are here): empty here, an error only when it is missing everywhere.
             mine = calc.evaluatePartial(function, args, true, keep);
-            // A boundary vertex's share of a face flow (Force, Mass Flow, ...) is only the
-            // share of this piece's faces: such shares add up over pieces, only the count is
-            // of distinct vertices.
-            if (keep && whole == nullptr && function != "count" && !args.empty() && isShareOfFlow(args[0])) {
+            // A vertex's share of a face flow (Force, Mass Flow, Area, ...) is the whole
+            // boundary's where its faces in other pieces have added theirs (completeSeams);
+            // elsewhere (a cut plane, flows from point values) only this piece's faces': such
+            // shares add up over the pieces, only the count is of distinct vertices.
+            const bool forces = function == "force" || function == "torque";
+            if (keep && whole == nullptr &&
+                (forces || (function != "count" && !args.empty() && isShareOfFlow(args[0]))) &&
+                !sharesAreWhole(locationOf(calc, function, args), forces ? "Force" : args[0])) {
                 const double distinct = mine.values[3];
                 mine = calc.evaluatePartial(function, args, true);
-                mine.values[3] = distinct;
+                if (!forces) mine.values[3] = distinct;
             }
         } catch (const std::exception& e) {
             failure = e.what();
@@ -541,6 +560,7 @@ LoadedCase Host::loadShared(LoadOptions options, const std::function<LoadedCase(
 
 void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
     m_wholeBoundaryByName.clear(); // a new load: its boundaries are gathered anew
+    if (m_collective != nullptr) completeSeams(*m_collective, loaded.boundaries);
     // The results file of the boundaries, as a data reader records it: "/DATA READER/CASE:<name>"
     // with its "Current Case Name", the boundaries' "Case Name" naming it.
     std::string name = std::filesystem::path(file).stem().string();

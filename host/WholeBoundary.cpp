@@ -361,4 +361,189 @@ std::unique_ptr<GeometricOKLObject> gatherBoundary(Collective& collective, const
     return std::unique_ptr<GeometricOKLObject>(geometric);
 }
 
+namespace {
+
+BoundaryGeometry* boundaryPart(const std::string& name) {
+    auto* object = dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name));
+    if (object == nullptr) return nullptr;
+    for (const std::string& d : object->getDomainNameList())
+        if (auto* g = dynamic_cast<BoundaryGeometry*>(object->getGeometry(d))) return g;
+    return nullptr;
+}
+
+// A boundary's vertex as a key: its name and coordinates.
+std::uint64_t seamKey(const std::string& boundary, const VertexKey& at) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char c : boundary) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    for (const std::uint32_t x : at)
+        for (int b = 0; b < 4; ++b) h = (h ^ ((x >> (8 * b)) & 0xffu)) * 1099511628211ull;
+    return h;
+}
+
+struct SeamPart {
+    BoundaryGeometry* geometry = nullptr;
+    std::string name;
+    std::vector<VertexKey> keys; // per vertex
+    std::vector<char> shared;    // per vertex: another process's part has it
+};
+
+} // namespace
+
+void completeSeams(Collective& collective, const std::vector<std::string>& boundaries) {
+    std::vector<SeamPart> parts;
+    std::vector<std::uint64_t> keys;
+    for (const std::string& name : boundaries) {
+        BoundaryGeometry* g = boundaryPart(name);
+        if (g == nullptr) continue;
+        SeamPart part{g, name, {}, {}};
+        const TripletZELVector& v = g->getVertices();
+        part.keys.reserve(v.size());
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const float xyz[3] = {v[i].x, v[i].y, v[i].z};
+            part.keys.push_back(keyOf(xyz));
+            keys.push_back(seamKey(name, part.keys.back()));
+        }
+        parts.push_back(std::move(part));
+    }
+    const std::vector<char> shared = collective.sharedKeys(keys);
+    std::size_t k = 0;
+    for (SeamPart& part : parts) {
+        part.shared.assign(shared.begin() + std::ptrdiff_t(k), shared.begin() + std::ptrdiff_t(k + part.keys.size()));
+        k += part.keys.size();
+    }
+
+    // Each part's faces with a shared corner: their corners' coordinates and area shares, area
+    // vectors and face values.
+    Writer w;
+    w.put(std::uint64_t(parts.size()));
+    for (const SeamPart& part : parts) {
+        const BoundaryGeometry& g = *part.geometry;
+        const std::vector<double> shares = g.getFaceVertexAreas();
+        const std::vector<double> S = g.getFaceAreaVectors();
+        std::vector<std::uint64_t> offsets{0};
+        std::vector<float> corners;
+        std::vector<double> cornerShares, areaVectors;
+        std::vector<std::size_t> faces; // which faces, in face order
+        std::size_t face = 0, entry = 0;
+        for (int s = 0; s < g.getNumElementSets(); ++s) {
+            const ShapeSet& set = g.getElementSet(s);
+            if (!set.isFaceSet()) continue;
+            for (int e = 0; e < set.size(); ++e, ++face) {
+                const auto nodes = set.getElement(e);
+                const std::size_t first = entry;
+                entry += nodes.size();
+                if (std::none_of(nodes.begin(), nodes.end(), [&](int n) { return part.shared[std::size_t(n)] != 0; }))
+                    continue;
+                for (std::size_t j = 0; j < nodes.size(); ++j) {
+                    const TripletF& at = g.getVertices()[std::size_t(nodes[j])];
+                    corners.insert(corners.end(), {at.x, at.y, at.z});
+                    cornerShares.push_back(shares[first + j]);
+                }
+                offsets.push_back(cornerShares.size());
+                areaVectors.insert(areaVectors.end(), S.begin() + std::ptrdiff_t(3 * face),
+                                   S.begin() + std::ptrdiff_t(3 * face + 3));
+                faces.push_back(face);
+            }
+        }
+        w.putString(part.name);
+        w.putArray(offsets.data(), offsets.size());
+        w.putArray(corners.data(), corners.size());
+        w.putArray(cornerShares.data(), cornerShares.size());
+        w.putArray(areaVectors.data(), areaVectors.size());
+        const std::map<std::string, DomainField>& fields = g.getFaceFields();
+        w.put(std::uint64_t(fields.size()));
+        for (const auto& [fieldName, f] : fields) {
+            const std::size_t nc = std::size_t(f.components);
+            std::vector<float> values(faces.size() * nc, UNDEFINED_VALUE);
+            if (f.values.size() == face * nc)
+                for (std::size_t i = 0; i < faces.size(); ++i)
+                    std::copy_n(f.values.begin() + std::ptrdiff_t(faces[i] * nc), nc,
+                                values.begin() + std::ptrdiff_t(i * nc));
+            w.putString(fieldName);
+            w.put(std::int32_t(f.components));
+            w.putArray(values.data(), values.size());
+        }
+    }
+    const std::vector<std::vector<char>> all = collective.allGather(w.bytes());
+
+    // Every other process's faces that meet a shared vertex of a part here, in process order.
+    std::map<std::string, std::size_t> partOf;
+    for (std::size_t p = 0; p < parts.size(); ++p) partOf[parts[p].name] = p;
+    std::vector<std::unordered_map<VertexKey, int, VertexKeyHash>> sharedIndex(parts.size());
+    for (std::size_t p = 0; p < parts.size(); ++p)
+        for (std::size_t i = 0; i < parts[p].keys.size(); ++i)
+            if (parts[p].shared[i] != 0) sharedIndex[p].emplace(parts[p].keys[i], int(i));
+    std::vector<BoundaryGeometry::SeamFaces> seams(parts.size());
+    // Per part: the face values every sending process gave (a field one of them lacks is
+    // dropped, so that the flows made of it are known not to be whole at the seams).
+    std::vector<std::map<std::string, int>> fieldCount(parts.size());
+    std::vector<int> senders(parts.size(), 0);
+    for (std::size_t from = 0; from < all.size(); ++from) {
+        if (int(from) == collective.rank()) continue;
+        Reader r(all[from]);
+        const auto count = r.get<std::uint64_t>();
+        for (std::uint64_t b = 0; b < count; ++b) {
+            const std::string name = r.getString();
+            const auto offsets = r.getArray<std::uint64_t>();
+            const auto corners = r.getArray<float>();
+            const auto cornerShares = r.getArray<double>();
+            const auto areaVectors = r.getArray<double>();
+            const std::size_t nf = offsets.empty() ? 0 : offsets.size() - 1;
+            if (offsets.empty() || offsets.back() != cornerShares.size() || corners.size() != 3 * cornerShares.size() ||
+                areaVectors.size() != 3 * nf)
+                throw internal::error(kClass, "completeSeams", "A process sent malformed seam faces.", ErrError);
+            const auto it = partOf.find(name);
+            std::vector<std::size_t> taken; // the faces that meet a vertex here
+            if (it != partOf.end()) {
+                BoundaryGeometry::SeamFaces& seam = seams[it->second];
+                const auto& index = sharedIndex[it->second];
+                for (std::size_t f = 0; f < nf; ++f) {
+                    if (offsets[f] > offsets[f + 1])
+                        throw internal::error(kClass, "completeSeams", "A process sent malformed seam faces.",
+                                              ErrError);
+                    std::vector<int> local;
+                    bool any = false;
+                    for (std::uint64_t j = offsets[f]; j < offsets[f + 1]; ++j) {
+                        const auto at = index.find(keyOf(&corners[3 * j]));
+                        local.push_back(at != index.end() ? at->second : -1);
+                        any = any || at != index.end();
+                    }
+                    if (!any) continue;
+                    taken.push_back(f);
+                    seam.corners.insert(seam.corners.end(), local.begin(), local.end());
+                    seam.shares.insert(seam.shares.end(), cornerShares.begin() + std::ptrdiff_t(offsets[f]),
+                                       cornerShares.begin() + std::ptrdiff_t(offsets[f + 1]));
+                    seam.offsets.push_back(seam.corners.size());
+                    seam.areaVectors.insert(seam.areaVectors.end(), areaVectors.begin() + std::ptrdiff_t(3 * f),
+                                            areaVectors.begin() + std::ptrdiff_t(3 * f + 3));
+                }
+            }
+            const auto fields = r.get<std::uint64_t>();
+            for (std::uint64_t q = 0; q < fields; ++q) {
+                const std::string fieldName = r.getString();
+                const int nc = r.get<std::int32_t>();
+                const auto values = r.getArray<float>();
+                if (taken.empty()) continue;
+                if (nc < 1 || values.size() != nf * std::size_t(nc))
+                    throw internal::error(kClass, "completeSeams", "A process sent malformed seam faces.", ErrError);
+                DomainField& to = seams[it->second].fields[fieldName];
+                to.components = nc;
+                // Faces taken before from processes without this field get none.
+                to.values.resize((seams[it->second].size() - taken.size()) * std::size_t(nc), UNDEFINED_VALUE);
+                for (const std::size_t f : taken)
+                    to.values.insert(to.values.end(), values.begin() + std::ptrdiff_t(f * std::size_t(nc)),
+                                     values.begin() + std::ptrdiff_t((f + 1) * std::size_t(nc)));
+                ++fieldCount[it->second][fieldName];
+            }
+            if (!taken.empty()) ++senders[it->second];
+        }
+    }
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        BoundaryGeometry::SeamFaces& seam = seams[p];
+        for (auto f = seam.fields.begin(); f != seam.fields.end();)
+            f = fieldCount[p][f->first] == senders[p] ? std::next(f) : seam.fields.erase(f);
+        parts[p].geometry->setSeamFaces(std::move(seam));
+    }
+}
+
 } // namespace zel::host

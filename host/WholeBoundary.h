@@ -19,6 +19,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zel {
 class GeometricOKLObject;
@@ -31,5 +32,13 @@ namespace zel::host {
 // the caller. Collective: every process calls it for the same name. data::invalid when no
 // process has faces of that boundary.
 std::unique_ptr<GeometricOKLObject> gatherBoundary(Collective& collective, const std::string& name);
+
+// After a load: every boundary part held here learns the faces of the other processes' parts
+// of the same boundary around the vertices it shares with them (BoundaryGeometry::
+// setSeamFaces), so that the vertex values of its flows and areas are the whole boundary's
+// there. `boundaries`: this process's boundaries (a list per process; the names match the
+// parts). Collective; it sends O(faces around the shared vertices), a small share of the
+// boundary faces, in one exchange of keys and one gather.
+void completeSeams(Collective& collective, const std::vector<std::string>& boundaries);
 
 } // namespace zel::host

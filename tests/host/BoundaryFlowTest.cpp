@@ -7,8 +7,11 @@
 #include "host/BoundaryGeometry.h"
 #include "host/CaseLoader.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <random>
 
 namespace zel::host::test {
@@ -224,6 +227,168 @@ TEST_F(HostTest, BoundaryFlowsFromPointsIntegrateTheVertexValues) {
         const std::unique_ptr<Geometry> copy = b->clone(true, false);
         EXPECT_EQ(dynamic_cast<BoundaryGeometry*>(copy.get())->getFlowSource(), FlowSource::Points);
     }
+}
+
+// The faces of `whole` that `inPart` takes, as a boundary part of their vertices alone, with
+// their face values ("Heat Flux" added to the patch's).
+std::unique_ptr<BoundaryGeometry> boundaryPart(BoundaryGeometry& whole, const std::function<bool(V)>& inPart) {
+    auto part = std::make_unique<BoundaryGeometry>();
+    part->setName(whole.getName());
+    part->setDomain(whole.getDomain());
+    std::vector<int> index(std::size_t(whole.getNumVertices()), -1);
+    TripletZELVector vertices;
+    std::map<std::string, DomainField> fields;
+    for (const auto& [name, f] : whole.getFaceFields()) fields[name].components = f.components;
+    std::size_t face = 0;
+    for (int s = 0; s < whole.getNumElementSets(); ++s) {
+        const ShapeSet& set = whole.getElementSet(s);
+        std::vector<int> connectivity;
+        for (int e = 0; e < set.size(); ++e, ++face) {
+            const auto nodes = set.getElement(e);
+            V centre(0, 0, 0);
+            for (const int n : nodes) centre += V(whole.getVertices()[std::size_t(n)]) * (1.0 / double(nodes.size()));
+            if (!inPart(centre)) continue;
+            for (const int n : nodes) {
+                if (index[std::size_t(n)] < 0) {
+                    index[std::size_t(n)] = int(vertices.size());
+                    vertices.push_back(whole.getVertices()[std::size_t(n)]);
+                }
+                connectivity.push_back(index[std::size_t(n)]);
+            }
+            for (const auto& [name, f] : whole.getFaceFields()) {
+                const std::size_t nc = std::size_t(f.components);
+                auto& to = fields[name].values;
+                to.insert(to.end(), f.values.begin() + std::ptrdiff_t(face * nc),
+                          f.values.begin() + std::ptrdiff_t((face + 1) * nc));
+            }
+        }
+        const int count = set.getNodesPerElement();
+        ShapeSet* added = part->addFaceSet(set.getName(), set.getShapeType(), int(connectivity.size()) / count,
+                                           set.getShapeType() == ShapeType::Polygon ? count : 0);
+        std::copy(connectivity.begin(), connectivity.end(), added->editConnectivity().begin());
+    }
+    part->setVertices(std::move(vertices));
+    part->setFaceFields(std::move(fields));
+    return part;
+}
+
+// The faces of `other` that meet a vertex of `part` (the same coordinates), as the seam
+// faces of `part`, less the face values `without` names.
+BoundaryGeometry::SeamFaces seamOf(const BoundaryGeometry& part, const BoundaryGeometry& other,
+                                   const std::string& without = {}) {
+    BoundaryGeometry::SeamFaces seam;
+    auto here = [&](const TripletF& at) {
+        const TripletZELVector& v = part.getVertices();
+        for (std::size_t i = 0; i < v.size(); ++i)
+            if (v[i].x == at.x && v[i].y == at.y && v[i].z == at.z) return int(i);
+        return -1;
+    };
+    const std::vector<double> shares = other.getFaceVertexAreas(), S = other.getFaceAreaVectors();
+    std::size_t face = 0, entry = 0;
+    for (int s = 0; s < other.getNumElementSets(); ++s)
+        for (int e = 0; e < other.getElementSet(s).size(); ++e, ++face) {
+            const auto nodes = other.getElementSet(s).getElement(e);
+            std::vector<int> corners;
+            for (const int n : nodes) corners.push_back(here(other.getVertices()[std::size_t(n)]));
+            entry += nodes.size();
+            if (std::all_of(corners.begin(), corners.end(), [](int c) { return c < 0; })) continue;
+            seam.corners.insert(seam.corners.end(), corners.begin(), corners.end());
+            seam.shares.insert(seam.shares.end(), shares.begin() + std::ptrdiff_t(entry - nodes.size()),
+                               shares.begin() + std::ptrdiff_t(entry));
+            seam.offsets.push_back(seam.corners.size());
+            seam.areaVectors.insert(seam.areaVectors.end(), S.begin() + std::ptrdiff_t(3 * face),
+                                    S.begin() + std::ptrdiff_t(3 * face + 3));
+            for (const auto& [name, f] : other.getFaceFields()) {
+                if (name == without) continue;
+                DomainField& to = seam.fields[name];
+                to.components = f.components;
+                const std::size_t nc = std::size_t(f.components);
+                to.values.insert(to.values.end(), f.values.begin() + std::ptrdiff_t(face * nc),
+                                 f.values.begin() + std::ptrdiff_t((face + 1) * nc));
+            }
+        }
+    return seam;
+}
+
+// Vertex i's components of `name` (1 or 3).
+std::vector<float> valuesAt(BoundaryGeometry& g, const std::string& name, std::size_t i) {
+    Variable* v = g.getVariable(name, false);
+    if (v == nullptr) return {};
+    if (const TripletZELVector* t = v->getTripletValues(VarTypeVertex)) return {(*t)[i].x, (*t)[i].y, (*t)[i].z};
+    return {(*v->getFloatValues(VarTypeVertex))[i]};
+}
+
+// A boundary held in two parts (as two processes hold it): with the other part's faces around
+// the shared vertices, a part's vertex flows, areas and face averages are the whole
+// boundary's; without them a shared vertex has its own faces' share only.
+TEST_F(HostTest, SeamFacesGiveAPartsSharedVerticesTheWholeBoundarysValues) {
+    CaseData data = cubeCase(4);
+    data.blocks.push_back(sidesPatch(4, 5u, true));
+    LoadOptions options;
+    options.density = 1.2;
+    host->loadCase(std::move(data), options);
+    auto* whole = dynamic_cast<BoundaryGeometry*>(boundaryGeometry("sides"));
+    ASSERT_NE(whole, nullptr);
+    std::map<std::string, DomainField> fields = whole->getFaceFields();
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> flux(-50.0f, 80.0f);
+    DomainField& q = fields["Heat Flux"];
+    for (std::int64_t f = 0; f < whole->getNumElements(); ++f) q.values.push_back(flux(rng));
+    whole->setFaceFields(fields);
+
+    // The seam, about z = 0.5, crosses both sides and every kind of face.
+    auto below = [](V c) { return c.z < 0.5; };
+    const auto lower = boundaryPart(*whole, below), upper = boundaryPart(*whole, [&](V c) { return !below(c); });
+    const auto alone = boundaryPart(*whole, below);
+    lower->setSeamFaces(seamOf(*lower, *upper));
+    ASSERT_GT(lower->getSeamFaces().size(), 0u);
+    const char* const names[] = {"Force",     "Pressure Force", "Viscous Force", "momentum flow",
+                                 "Mass Flow", "Area",           "Heat Flow",     "Heat Flux"};
+    std::size_t shared = 0;
+    for (std::size_t i = 0; i < lower->getVertices().size(); ++i) {
+        const TripletF at = lower->getVertices()[i];
+        std::size_t w = 0;
+        while (!(whole->getVertices()[w].x == at.x && whole->getVertices()[w].y == at.y &&
+                 whole->getVertices()[w].z == at.z))
+            ++w;
+        const TripletZELVector& up = upper->getVertices();
+        const bool onSeam = std::any_of(up.begin(), up.end(),
+                                        [&](const TripletF& u) { return u.x == at.x && u.y == at.y && u.z == at.z; });
+        shared += onSeam ? 1 : 0;
+        for (const char* name : names) {
+            const std::vector<float> expected = valuesAt(*whole, name, w), got = valuesAt(*lower, name, i),
+                                     own = valuesAt(*alone, name, i);
+            ASSERT_FALSE(expected.empty()) << name;
+            ASSERT_EQ(got.size(), expected.size()) << name;
+            for (std::size_t c = 0; c < got.size(); ++c) {
+                // The double sums add the faces in another order: at most one rounding apart.
+                EXPECT_NEAR(got[c], expected[c], FLT_EPSILON * std::fabs(expected[c]) + 1e-30f)
+                    << name << " at vertex " << i << (onSeam ? " on the seam" : "");
+                if (!onSeam) {
+                    EXPECT_EQ(own[c], got[c]) << name;
+                }
+            }
+        }
+        if (onSeam) { // alone, the part has its own faces' share: of the area, about half
+            EXPECT_LT(valuesAt(*alone, "Area", i)[0], 0.75f * valuesAt(*whole, "Area", w)[0]) << i;
+        }
+    }
+    EXPECT_GE(shared, 2u * 5u - 1u); // z = 0.5 on the two sides, and where faces cross it
+    for (const char* name : names) {
+        EXPECT_TRUE(lower->isWholeAtSeams(name)) << name;
+        EXPECT_FALSE(alone->isWholeAtSeams(name)) << name << ": never given its seams";
+    }
+    EXPECT_TRUE(lower->isWholeAtSeams("Force X"));
+
+    // Seam faces without the shear: the parts made of it are this part's at the seam.
+    const auto noShear = boundaryPart(*whole, below);
+    noShear->setSeamFaces(seamOf(*noShear, *upper, "Wall Shear"));
+    for (const char* name : {"Force", "Viscous Force", "Pressure Force", "Mass Flow"}) noShear->getVariable(name);
+    EXPECT_FALSE(noShear->isWholeAtSeams("Force"));
+    EXPECT_FALSE(noShear->isWholeAtSeams("Viscous Force Y"));
+    EXPECT_TRUE(noShear->isWholeAtSeams("Pressure Force"));
+    EXPECT_TRUE(noShear->isWholeAtSeams("Mass Flow"));
+    EXPECT_EQ(host->errorCount(), 0u) << reports();
 }
 
 } // namespace

@@ -130,10 +130,7 @@ constexpr double kIntegralTolerance = 1e-12;
 
 bool isIntegral(const std::string& f) { return f != "count" && f != "minVal" && f != "maxVal" && f != "probe"; }
 
-// `shareSums`: the tolerance of a "sum" over a boundary of pieces, whose vertex shares of a
-// face flow are rounded to float in each piece where pieces meet.
-void expectSameResults(const SessionRun& whole, const SessionRun& pieces, const std::string& what,
-                       double shareSums = kIntegralTolerance) {
+void expectSameResults(const SessionRun& whole, const SessionRun& pieces, const std::string& what) {
     ASSERT_EQ(pieces.status, 0) << what << ": " << pieces.message;
     if (pieces.idle) return;
     ASSERT_EQ(whole.rows.size(), pieces.rows.size()) << what;
@@ -145,10 +142,8 @@ void expectSameResults(const SessionRun& whole, const SessionRun& pieces, const 
         ASSERT_EQ(w.exact.has_value(), p.exact.has_value()) << what << ": " << w.call;
         if (!w.exact) continue;
         if (isIntegral(w.function)) {
-            const bool shares =
-                w.function == "sum" && std::count(whole.boundaries.begin(), whole.boundaries.end(), w.location) != 0;
-            const double tolerance = shares ? shareSums : kIntegralTolerance;
-            EXPECT_NEAR(*p.exact, *w.exact, tolerance * std::max(std::fabs(*w.exact), 1e-30)) << what << ": " << w.call;
+            EXPECT_NEAR(*p.exact, *w.exact, kIntegralTolerance * std::max(std::fabs(*w.exact), 1e-30))
+                << what << ": " << w.call;
         } else {
             EXPECT_EQ(*p.exact, *w.exact) << what << ": " << w.call;
         }
@@ -219,6 +214,14 @@ const char* const kSquareBendSession = R"(> calculate massFlow, inlet
 > calculate force, walls, Y
 > calculate torque, walls, Z
 > calculate sum, Pressure Force X, walls
+> calculate sum, Force X, walls
+> calculate sum, Force Z, walls
+> calculate maxVal, Force X, walls
+> calculate minVal, Force Y, walls
+> calculate maxVal, Area, walls
+> calculate sum, Area, walls
+> calculate maxVal, Mass Flow, inlet
+> calculate sum, Mass Flow, outlet
 > calculate areaInt, Wall Shear X, walls
 > calculate count, walls
 > calculate ave, Pressure, walls
@@ -442,9 +445,7 @@ TEST_F(ParallelTest, TheLoadSurfaceExampleGivesTheWholeCasesLoads) {
     for (const char* split : {"squareBend2", "squareBend3", "squareBend7"}) {
         const SessionRun pieces =
             runIn(mine / split, [&] { return runPieces(kCases / split / "squareBend_400.vtm", session, options); });
-        // The sum of the walls' "Force X" adds the float shares of each piece at the vertices
-        // where pieces meet: 1.2e-12 to 7.5e-12 off here. The load surface's rows are exact.
-        expectSameResults(whole, pieces, split, 2e-11);
+        expectSameResults(whole, pieces, split);
         if (pieces.idle) continue;
         if (worldRank() == 0) {
             for (const char* file : {"wall_loads.csv", "wall_loads.vtk"})
