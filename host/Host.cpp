@@ -38,6 +38,7 @@
 #include <functional>
 #include <iomanip>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <unistd.h>
 #include <unordered_map>
@@ -130,6 +131,96 @@ std::uint64_t vertexKey(const TripletF& v) {
     }
     return h;
 }
+
+using CalculatorCall = ExpressionEvaluator::CalculatorCall;
+
+// The calculator calls that evaluating `text` makes: its own, and those of the expressions of
+// the user variables it needs, each once, in order. `followed`: the user variables followed.
+// An expression that does not compile adds nothing: its own evaluation reports it.
+void callsOf(const std::string& text, std::vector<CalculatorCall>& calls, std::vector<std::string>& followed) {
+    auto add = [&](const CalculatorCall& c) {
+        for (const CalculatorCall& d : calls)
+            if (d.function == c.function && d.location == c.location && d.expression == c.expression &&
+                d.axis == c.axis && d.fluid == c.fluid)
+                return;
+        calls.push_back(c);
+    };
+    std::vector<std::string> needed;
+    try {
+        for (const CalculatorCall& c : ExpressionEvaluator::getCalculatorCalls(text)) add(c);
+        needed = ExpressionEvaluator::getNeededVariables(text);
+    } catch (const std::exception&) {
+        return;
+    }
+    for (const std::string& name : needed) {
+        if (std::find(followed.begin(), followed.end(), name) != followed.end()) continue;
+        followed.push_back(name);
+        const OKLObject* v = ObjectDB::instance()->getObjectByName(name);
+        if (v == nullptr || !v->hasParam("Recipe") || v->getValue("Recipe") != "Expression") continue;
+        for (const char* param : {"Expression", "X Expression", "Y Expression", "Z Expression"})
+            if (v->hasParam(param) && !v->getValue(param).empty()) callsOf(v->getValue(param), calls, followed);
+    }
+}
+
+// The arguments of a calculate for a call written in an expression.
+std::vector<std::string> argsOf(const std::string& expression, const std::string& location, const std::string& axis,
+                                const std::string& fluid) {
+    std::vector<std::string> args;
+    for (const std::string* a : {&expression, &location, &axis, &fluid})
+        if (!a->empty()) args.push_back(*a);
+    return args;
+}
+
+// While it lives, the calculator calls of expressions are answered from `answers` (the
+// totals over the processes); others are this process's own.
+class CombinedAnswers : public ExpressionCallbacksInterface {
+public:
+    CombinedAnswers(std::vector<std::pair<CalculatorCall, Quantity>> answers, ExpressionCallbacksInterface* previous)
+        : m_answers(std::move(answers)), m_previous(previous) {
+        ExpressionInterfaces::setCallbacks(this);
+    }
+    ~CombinedAnswers() override { ExpressionInterfaces::setCallbacks(m_previous); }
+    CombinedAnswers(const CombinedAnswers&) = delete;
+    CombinedAnswers& operator=(const CombinedAnswers&) = delete;
+
+    const FunctionInfo* getFunctionInfo(const std::string& name) override {
+        return FunctionCalculator::instance(false)->getFunctionInfo(name);
+    }
+    const std::map<std::string, FunctionInfo>& getFunctionInfo() override {
+        return FunctionCalculator::instance(false)->getFunctionInfo();
+    }
+    Quantity evaluate(const std::string& function, const std::string& location, const std::string& expression,
+                      const std::string& axis, const std::string& fluid) override {
+        for (const auto& [c, q] : m_answers)
+            if (c.function == function && c.location == location && c.expression == expression && c.axis == axis &&
+                c.fluid == fluid)
+                return q;
+        return FunctionCalculator::instance(false)->evaluate(function, location, expression, axis, fluid);
+    }
+
+private:
+    std::vector<std::pair<CalculatorCall, Quantity>> m_answers;
+    ExpressionCallbacksInterface* m_previous; // restored at the end; not owned
+};
+
+// In a run over several processes: the names of locations are those this process has and the
+// boundaries that only other processes' pieces have faces of (their calculator calls are
+// combined over the processes), so that an expression naming one compiles everywhere.
+class PiecesLocations : public ExpressionLocatorsInterface {
+public:
+    PiecesLocations(ExpressionLocatorsInterface* inner, std::set<std::string> elsewhere)
+        : m_inner(inner), m_elsewhere(std::move(elsewhere)) {}
+    ~PiecesLocations() override { ExpressionInterfaces::setLocators(m_inner); }
+    PiecesLocations(const PiecesLocations&) = delete;
+    PiecesLocations& operator=(const PiecesLocations&) = delete;
+    bool isLocator(const std::string& name) override {
+        return (m_inner != nullptr && m_inner->isLocator(name)) || m_elsewhere.count(name) != 0;
+    }
+
+private:
+    ExpressionLocatorsInterface* m_inner; // the expression server; not owned
+    std::set<std::string> m_elsewhere;
+};
 
 // The "calculate" action of the library, with each result recorded in the Host.
 class RecordingCalculate : public ActionExecutor {
@@ -266,6 +357,24 @@ public:
     std::optional<double> combinedCall(Collective& collective, const std::string& function,
                                        const std::vector<std::string>& args, std::string& units) {
         FunctionCalculator& calc = *FunctionCalculator::instance(false);
+        // The calculator calls inside the expression (areaAve(Pressure)@inlet in a user
+        // variable, say) are combined first, each as a calculate of its own, on every process
+        // alike; this process's part is then evaluated with their totals.
+        std::vector<std::pair<CalculatorCall, Quantity>> answers;
+        if (const FunctionInfo* info = calc.getFunctionInfo(function);
+            info != nullptr && info->expressionArg != ArgumentUse::NotTaken && !args.empty()) {
+            std::vector<CalculatorCall> calls;
+            std::vector<std::string> followed;
+            callsOf(args[0], calls, followed);
+            for (const CalculatorCall& c : calls) {
+                std::string callUnits;
+                const std::optional<double> v =
+                    combinedCall(collective, c.function, argsOf(c.expression, c.location, c.axis, c.fluid), callUnits);
+                answers.emplace_back(c, v ? Quantity(static_cast<float>(*v), callUnits) : Quantity::undefined());
+            }
+        }
+        std::optional<CombinedAnswers> answered;
+        if (!answers.empty()) answered.emplace(std::move(answers), ExpressionInterfaces::callbacks());
         // Vertices that several pieces share count once, for the lowest process holding them
         // (matched by their coordinates); min and max need no such care.
         std::vector<char> owned;
@@ -378,9 +487,7 @@ public:
     Quantity evaluate(const std::string& function, const std::string& location, const std::string& expression,
                       const std::string& axis, const std::string& fluid) override {
         if (m_busy) return FunctionCalculator::instance(false)->evaluate(function, location, expression, axis, fluid);
-        std::vector<std::string> args;
-        for (const std::string* a : {&expression, &location, &axis, &fluid})
-            if (!a->empty()) args.push_back(*a);
+        const std::vector<std::string> args = argsOf(expression, location, axis, fluid);
         m_busy = true;
         std::string units;
         std::optional<double> value;
@@ -489,6 +596,7 @@ Host::~Host() {
     }
     m_wholeBoundaryByName.clear();
     m_wholeBoundaries.clear();
+    m_locations.reset();
     m_server.reset();
     m_defs.reset();
     m_storage.reset();
@@ -560,7 +668,18 @@ LoadedCase Host::loadShared(LoadOptions options, const std::function<LoadedCase(
 
 void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
     m_wholeBoundaryByName.clear(); // a new load: its boundaries are gathered anew
-    if (m_collective != nullptr) completeSeams(*m_collective, loaded.boundaries);
+    if (m_collective != nullptr) {
+        completeSeams(*m_collective, loaded.boundaries);
+        std::string mine;
+        for (const std::string& b : loaded.boundaries) mine.append(b).push_back('\n');
+        std::set<std::string> names;
+        for (const std::vector<char>& theirs : m_collective->allGather(mine)) {
+            std::istringstream in(std::string(theirs.begin(), theirs.end()));
+            for (std::string b; std::getline(in, b);) names.insert(b);
+        }
+        m_locations.reset(); // gives the server back its place first
+        m_locations = std::make_unique<PiecesLocations>(m_server.get(), std::move(names));
+    }
     // The results file of the boundaries, as a data reader records it: "/DATA READER/CASE:<name>"
     // with its "Current Case Name", the boundaries' "Case Name" naming it.
     std::string name = std::filesystem::path(file).stem().string();

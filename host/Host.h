@@ -35,6 +35,7 @@
 
 namespace zel {
 class ActionExecutor;
+class ExpressionLocatorsInterface;
 class ExpressionServer;
 class GeometricOKLObject;
 } // namespace zel
@@ -150,6 +151,9 @@ private:
     // Owned here; those of an earlier load stay until the Host goes, as its surfaces may.
     std::vector<std::unique_ptr<GeometricOKLObject>> m_wholeBoundaries;
     std::map<std::string, GeometricOKLObject*> m_wholeBoundaryByName; // of the current load
+    // In a run over several processes: the expression language's locations, with the
+    // boundaries of the other processes' pieces (Host.cpp). Null for one process.
+    std::unique_ptr<ExpressionLocatorsInterface> m_locations;
 };
 
 } // namespace zel::host

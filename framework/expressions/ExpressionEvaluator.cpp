@@ -177,6 +177,14 @@ std::vector<std::string> ExpressionEvaluator::getNeededVariables(const std::stri
     return getProgram(expression, coords, "getNeededVariables", "")->inputs;
 }
 
+std::vector<ExpressionEvaluator::CalculatorCall>
+ExpressionEvaluator::getCalculatorCalls(const std::string& expression, const ExpressionCoordTransData& coords) {
+    std::vector<CalculatorCall> out;
+    for (const expr::CalcCall& c : getProgram(expression, coords, "getCalculatorCalls", "")->calls)
+        out.push_back({c.function, c.location, c.expression, c.axis, c.fluid});
+    return out;
+}
+
 void ExpressionEvaluator::clearExpressionCache() {
     std::lock_guard<std::mutex> lock(cache().mutex);
     cache().programs.clear();

@@ -60,6 +60,15 @@ public:
     static std::vector<std::string>
     getNeededVariables(const std::string& expression,
                        const ExpressionCoordTransData& coords = ExpressionCoordTransData());
+    // The calculator calls of the expression ("areaAve(Pressure)@inlet"; those of the user
+    // expressions and constants it uses included), each once, in the order the evaluator
+    // makes them; what a calculator call's own expression calls is not among them.
+    struct CalculatorCall {
+        std::string function, location, expression, axis, fluid;
+    };
+    static std::vector<CalculatorCall>
+    getCalculatorCalls(const std::string& expression,
+                       const ExpressionCoordTransData& coords = ExpressionCoordTransData());
     // Forgets every compiled expression (names may mean something else now).
     static void clearExpressionCache();
     // Number of compiled expressions held (for tests and diagnostics).

@@ -229,6 +229,26 @@ const char* const kSquareBendSession = R"(> calculate massFlow, inlet
 > calculate volumeAve, Pressure, squareBend
 )";
 
+// Calculator calls inside user expressions and variables, of boundaries that some processes
+// have no faces of.
+const char* const kInnerCallsSession = R"(LIBRARY:
+  ROX:
+    EXPRESSIONS:
+      dp = Pressure - areaAve(Pressure)@inlet
+      pout = massFlowAve(Pressure)@outlet
+    END
+  END
+END
+USER SCALAR VARIABLE: Head
+  Expression = (Pressure - pout) / 1 [kg m^-3]
+END
+> calculate areaAve, dp, walls
+> calculate maxVal, dp, walls
+> calculate areaInt, Head, walls
+> calculate minVal, Head, outlet
+> calculate areaAve, dp / 1 [Pa] + areaAve(Head)@walls / 1 [m^2 s^-2], inlet
+)";
+
 class ParallelTest : public ::testing::Test {
 protected:
     void SetUp() override { ErrorProgressReporter::instance()->clear(); }
@@ -281,8 +301,14 @@ TEST_F(ParallelTest, SquareBendSessionGivesTheWholeCasesResults) {
     options.density = 1.0;
     const SessionRun whole =
         runWhole(kSource / "tests/data/openfoam/squareBend/VTK/squareBend_400.vtm", kSquareBendSession, options);
+    const SessionRun wholeInner =
+        runWhole(kSource / "tests/data/openfoam/squareBend/VTK/squareBend_400.vtm", kInnerCallsSession, options);
+    ASSERT_EQ(wholeInner.rows.size(), 5u);
+    for (const ResultRow& row : wholeInner.rows) EXPECT_TRUE(row.exact.has_value()) << row.call;
     for (const char* split : {"squareBend2", "squareBend3", "squareBend7"}) {
         expectSameResults(whole, runPieces(kCases / split / "squareBend_400.vtm", kSquareBendSession, options), split);
+        expectSameResults(wholeInner, runPieces(kCases / split / "squareBend_400.vtm", kInnerCallsSession, options),
+                          std::string(split) + " inner calls");
     }
 }
 

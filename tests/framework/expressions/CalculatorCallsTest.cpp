@@ -35,6 +35,12 @@ TEST_F(ExpressionTest, CallsHandTheirPartsToTheCalculator) {
         const CalcRequest& r = calc->requests[0];
         EXPECT_TRUE(sameRequest(r, c.expected)) << c.text << " -> " << r.function << "|" << r.location << "|"
                                                 << r.expression << "|" << r.axis << "|" << r.fluid;
+        // What a host asks before evaluating (to combine the calls over processes first).
+        const auto listed = ExpressionEvaluator::getCalculatorCalls(c.text);
+        ASSERT_EQ(listed.size(), 1u) << c.text;
+        const CalcRequest l{listed[0].function, listed[0].location, listed[0].expression, listed[0].axis,
+                            listed[0].fluid};
+        EXPECT_TRUE(sameRequest(l, c.expected)) << c.text;
     }
 }
 
@@ -56,6 +62,11 @@ TEST_F(ExpressionTest, CallResultsComeBackInBaseUnitsAndCombine) {
     calc->requests.clear();
     EXPECT_FLOAT_EQ(single("massFlow()@Outlet + 2*massFlow()@Outlet"), 6.0f);
     EXPECT_EQ(calc->requests.size(), 1u);
+    EXPECT_EQ(ExpressionEvaluator::getCalculatorCalls("massFlow()@Outlet + 2*massFlow()@Outlet").size(), 1u);
+    const auto listed = ExpressionEvaluator::getCalculatorCalls("massFlow()@Outlet/area()@Outlet");
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].function, "massFlow");
+    EXPECT_EQ(listed[1].function, "area");
 }
 
 TEST_F(ExpressionTest, CallDimensionsComeFromTheFunctionTableWithoutEvaluating) {
