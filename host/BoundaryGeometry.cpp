@@ -84,7 +84,8 @@ bool BoundaryGeometry::isWholeAtSeams(std::string name) const {
             name.resize(name.size() - 2);
             break;
         }
-    return name == "Area" || std::find(m_wholeAtSeams.begin(), m_wholeAtSeams.end(), name) != m_wholeAtSeams.end();
+    return name == "Area" || name == "Normal" ||
+           std::find(m_wholeAtSeams.begin(), m_wholeAtSeams.end(), name) != m_wholeAtSeams.end();
 }
 
 Variable* BoundaryGeometry::getVariable(const std::string& name, bool mustExist) {
@@ -267,11 +268,12 @@ std::vector<float> BoundaryGeometry::fromFaces(std::span<const float> perFace, c
     return out;
 }
 
-double BoundaryGeometry::coefficientSign(std::span<const float> h) const {
+double BoundaryGeometry::coefficientAgreement() const {
+    const std::vector<float>* h = faceValues(kTransferCoefficient);
     const std::vector<float>* q = faceValues(kHeatFlux);
     const std::vector<float>* wall = faceValues(kTemperature);
     const std::vector<float>* adjacent = faceValues(kAdjacentTemperature);
-    if (q == nullptr || wall == nullptr || adjacent == nullptr) return 1.0;
+    if (h == nullptr || q == nullptr || wall == nullptr || adjacent == nullptr) return kNoValue;
     const std::vector<double> shares = getFaceVertexAreas();
     double agreement = 0.0;
     std::size_t face = 0, entry = 0;
@@ -281,12 +283,33 @@ double BoundaryGeometry::coefficientSign(std::span<const float> h) const {
         for (int e = 0; e < set.size(); ++e, ++face) {
             double area = 0.0;
             for (int k = 0; k < set.getNodesPerElement(); ++k) area += shares[entry++];
-            const float terms[4] = {h[face], (*q)[face], (*wall)[face], (*adjacent)[face]};
+            const float terms[4] = {(*h)[face], (*q)[face], (*wall)[face], (*adjacent)[face]};
             if (std::none_of(std::begin(terms), std::end(terms), [](float t) { return isUndefined(t); }))
                 agreement += double(terms[0]) * terms[1] * (double(terms[2]) - terms[3]) * area;
         }
     }
-    return agreement < 0.0 ? -1.0 : 1.0;
+    return agreement;
+}
+
+double BoundaryGeometry::coefficientSign() const {
+    const double agreement = std::isnan(m_wholeAgreement) ? coefficientAgreement() : m_wholeAgreement;
+    return agreement < 0.0 ? -1.0 : 1.0; // NaN: without the face values to tell
+}
+
+BoundaryGeometry::SeamAreas BoundaryGeometry::seamAreas() const {
+    const std::span<const double> areas = getVertexAreasD();
+    const std::span<const TripletBase<double>> vectors = getVertexAreaVectorsD();
+    SeamAreas out{{areas.begin(), areas.end()}, {vectors.begin(), vectors.end()}};
+    const bool withVectors = m_seam.shareVectors.size() == 3 * m_seam.corners.size();
+    for (std::size_t j = 0; j < m_seam.corners.size(); ++j) {
+        if (m_seam.corners[j] < 0 || std::size_t(m_seam.corners[j]) >= out.areas.size()) continue;
+        const std::size_t v = std::size_t(m_seam.corners[j]);
+        out.areas[v] += m_seam.shares[j];
+        if (withVectors)
+            out.vectors[v] += TripletBase<double>(m_seam.shareVectors[3 * j], m_seam.shareVectors[3 * j + 1],
+                                                  m_seam.shareVectors[3 * j + 2]);
+    }
+    return out;
 }
 
 std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
@@ -308,10 +331,13 @@ std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
         if (faceFlux != nullptr) {
             values = fromFaces(*faceFlux, atSeams(kHeatFlux), true);
         } else {
-            whole = false;
             const FloatZELVector* q = floatsOf(field(kHeatFlux), n);
             if (q == nullptr) return nullptr;
-            const FloatZELVector& a = getVertexAreas();
+            FloatZELVector a = getVertexAreas();
+            if (hasSeamFaces()) {
+                const std::vector<double> seam = seamAreas().areas;
+                for (std::size_t i = 0; i < n; ++i) a[i] = static_cast<float>(seam[i]);
+            }
             values.resize(n);
             for (std::size_t i = 0; i < n; ++i)
                 values[i] = isUndefined((*q)[i]) ? UNDEFINED_VALUE : static_cast<float>(double((*q)[i]) * a[i]);
@@ -324,9 +350,8 @@ std::unique_ptr<Variable> BoundaryGeometry::makeHeat(const std::string& name) {
         if (adjacent == nullptr) return nullptr;
         values = fromFaces(*adjacent, atSeams(kAdjacentTemperature), false);
     } else if (const std::vector<float>* h = faceValues(kTransferCoefficient)) {
-        // TODO: the sign is this part's; the whole boundary's needs the sum over all parts.
         values = fromFaces(*h, atSeams(kTransferCoefficient), false);
-        if (coefficientSign(*h) < 0.0)
+        if (coefficientSign() < 0.0)
             for (float& v : values)
                 if (!isUndefined(v)) v = -v;
     } else {
@@ -399,11 +424,18 @@ std::unique_ptr<Variable> BoundaryGeometry::makeForce(const std::string& name, b
             });
     }
     if (p != nullptr || tau != nullptr) {
-        whole = false; // the vertex areas are this part's
-        const TripletZELVector& a = getVertexAreaVectors();
+        // The vertex areas of the whole boundary where other parts' faces meet this one's.
+        TripletZELVector a = getVertexAreaVectors();
         // Shear acts on the area itself: |a_i| would shrink it where the normals turn (at a
         // duct's corners by half).
-        const FloatZELVector& areas = getVertexAreas();
+        FloatZELVector areas = getVertexAreas();
+        if (hasSeamFaces()) {
+            const SeamAreas seam = seamAreas();
+            for (std::size_t i = 0; i < n; ++i) {
+                a[i] = TripletF(seam.vectors[i]);
+                areas[i] = static_cast<float>(seam.areas[i]);
+            }
+        }
         for (std::size_t i = 0; i < n; ++i) {
             if (p != nullptr) {
                 const float pi = (*p)[i];
@@ -455,21 +487,42 @@ std::vector<double> BoundaryGeometry::massFlowSums(const std::string& phase, boo
         }
         return sums;
     }
-    whole = false;
     if (tripletsOf(field("Velocity"), n) == nullptr) return {};
+    if (withSeams && hasSeamFaces()) return storage->massFlowAtD(*this, phase, seamAreas().vectors);
     return storage->massFlowAtD(*this, phase);
 }
 
 std::unique_ptr<Variable> BoundaryGeometry::makeDerived(const std::string& name) {
-    if (name == "Area" && hasSeamFaces()) {
-        // The plain geometry's vertex areas, with the seam faces' shares.
-        const std::span<const double> own = getVertexAreasD();
-        std::vector<double> sums(own.begin(), own.end());
-        for (std::size_t j = 0; j < m_seam.corners.size(); ++j)
-            if (m_seam.corners[j] >= 0 && std::size_t(m_seam.corners[j]) < sums.size())
-                sums[std::size_t(m_seam.corners[j])] += m_seam.shares[j];
-        auto out = std::make_unique<ScalarVariable>();
-        out->setFloatValues(FloatZELVector(std::vector<float>(sums.begin(), sums.end())));
+    if (hasSeamFaces() &&
+        (name == "Area" || name == "Normal" || name == "Normal X" || name == "Normal Y" || name == "Normal Z")) {
+        // The plain geometry's vertex areas and normals, with the seam faces' shares.
+        const SeamAreas whole = seamAreas();
+        const std::size_t n = whole.areas.size();
+        std::unique_ptr<Variable> out;
+        if (name == "Area") {
+            auto scalar = std::make_unique<ScalarVariable>();
+            scalar->setFloatValues(FloatZELVector(std::vector<float>(whole.areas.begin(), whole.areas.end())));
+            out = std::move(scalar);
+        } else {
+            TripletZELVector normals(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                const TripletBase<double>& v = whole.vectors[i];
+                const double len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+                normals[i] = len > 0 ? TripletF(v / len) : TripletF(0, 0, 0);
+            }
+            if (name == "Normal") {
+                auto vector = std::make_unique<VectorVariable>();
+                vector->setTripletValues(std::move(normals));
+                out = std::move(vector);
+            } else {
+                const int k = name.back() - 'X';
+                std::vector<float> component(n);
+                for (std::size_t i = 0; i < n; ++i) component[i] = normals[i][k];
+                auto scalar = std::make_unique<ScalarVariable>();
+                scalar->setFloatValues(FloatZELVector(std::move(component)));
+                out = std::move(scalar);
+            }
+        }
         out->setName(name);
         out->setDomain(getDomain());
         return out;

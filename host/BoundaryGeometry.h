@@ -65,6 +65,7 @@
 #include "host/CaseStorage.h"
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <span>
 #include <string>
@@ -115,6 +116,7 @@ public:
         std::vector<std::size_t> offsets{0};       // #faces + 1, into corners and shares
         std::vector<int> corners;                  // per face corner, the vertex here or -1
         std::vector<double> shares;                // per face corner, ∫_f N_j dA
+        std::vector<double> shareVectors;          // per face corner, ∫_f N_j n dA (3 each)
         std::vector<double> areaVectors;           // S_f, #faces by 3
         std::map<std::string, DomainField> fields; // face values, as getFaceFields
         std::size_t size() const { return offsets.size() - 1; }
@@ -126,6 +128,11 @@ public:
     // no other part meets this one or they were made from face values the seam faces have too.
     // False for a geometry that was never given its seams (it may be the whole boundary, or not).
     bool isWholeAtSeams(std::string name) const;
+    // Σ_f h_f q_f (T_wall − T_adjacent)_f A_f over this geometry's faces (see "Wall Heat
+    // Transfer Coefficient" above), NaN without those face values; and that sum over the
+    // whole boundary, which then decides the coefficient's sign (set before it is made).
+    double coefficientAgreement() const;
+    void setWholeCoefficientAgreement(double agreement) { m_wholeAgreement = agreement; }
 
 protected:
     Geometry* newGeometry() const override { return new BoundaryGeometry(); }
@@ -146,8 +153,9 @@ private:
     // face, or null (then the seam faces add nothing).
     std::vector<float> fromFaces(std::span<const float> perFace, const std::vector<float>* perSeam,
                                  bool integral) const;
-    // -1 when the face coefficients h oppose the face heat flux over the boundary, else 1.
-    double coefficientSign(std::span<const float> h) const;
+    // -1 when the face coefficients h oppose the face heat flux over the boundary (the whole
+    // one where setWholeCoefficientAgreement gave its sum), else 1.
+    double coefficientSign() const;
     // Face values used for flows: null in FlowSource::Points or where faceValues/faceVectors
     // have none.
     const std::vector<float>* flowFaceValues(const std::string& name) const;
@@ -176,6 +184,12 @@ private:
                          std::vector<char>& touched, bool seam = false) const;
     // Whether seam faces must add to the vertex values (setSeamFaces gave some).
     bool hasSeamFaces() const { return m_seam.size() > 0; }
+    // The vertex areas and area vectors with the seam faces' shares: #vertices each.
+    struct SeamAreas {
+        std::vector<double> areas;
+        std::vector<TripletBase<double>> vectors;
+    };
+    SeamAreas seamAreas() const;
     void markWholeAtSeams(const std::string& name) { m_wholeAtSeams.push_back(name); }
     // "Force" (pressure, viscous), "Pressure Force" (pressure) or "Viscous Force" (viscous),
     // #vertices by 3; null when none of the parts asked for has its field. `whole`: cleared
@@ -190,6 +204,7 @@ private:
     SeamFaces m_seam;
     bool m_seamsKnown = false;
     std::vector<std::string> m_wholeAtSeams; // the flows made whole at the seams
+    double m_wholeAgreement = std::numeric_limits<double>::quiet_NaN();
 };
 
 } // namespace zel::host

@@ -116,7 +116,8 @@ std::vector<float> CaseStorage::massFlowAt(Geometry& geometry, const std::string
     return std::vector<float>(exact.begin(), exact.end());
 }
 
-std::vector<double> CaseStorage::massFlowAtD(Geometry& geometry, const std::string& phase) {
+std::vector<double> CaseStorage::massFlowAtD(Geometry& geometry, const std::string& phase,
+                                             std::span<const TripletBase<double>> areaVectors) {
     const std::size_t n = static_cast<std::size_t>(geometry.getNumVertices());
     std::vector<double> flow(n, 0.0);
     Variable* velocity = fieldOf(geometry, "Velocity");
@@ -131,7 +132,7 @@ std::vector<double> CaseStorage::massFlowAtD(Geometry& geometry, const std::stri
         alpha = fraction != nullptr ? fraction->getFloatValues(VarTypeVertex) : nullptr;
         if (alpha != nullptr && alpha->size() != n) alpha = nullptr;
     }
-    const auto a = geometry.getVertexAreaVectorsD();
+    const auto a = areaVectors.size() == n ? areaVectors : geometry.getVertexAreaVectorsD();
     for (std::size_t i = 0; i < n; ++i) {
         const TripletF& ui = (*u)[i];
         if (isUndefined(ui.x) || isUndefined(ui.y) || isUndefined(ui.z)) continue;

@@ -19,6 +19,7 @@
 
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,9 @@ public:
     // mixture), a the vertex area vectors. Vertices without a defined velocity get 0.
     std::vector<float> massFlowAt(Geometry& geometry, const std::string& phase);
     // The same before the rounding to float.
-    std::vector<double> massFlowAtD(Geometry& geometry, const std::string& phase);
+    // `areaVectors`: the vertex area vectors to take instead of the geometry's (#vertices).
+    std::vector<double> massFlowAtD(Geometry& geometry, const std::string& phase,
+                                    std::span<const TripletBase<double>> areaVectors = {});
     bool getMassFlowD(std::vector<double>& values, Geometry& geometry, const std::string& phase) override;
 
 protected:

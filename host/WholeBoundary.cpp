@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -419,10 +420,11 @@ void completeSeams(Collective& collective, const std::vector<std::string>& bound
     for (const SeamPart& part : parts) {
         const BoundaryGeometry& g = *part.geometry;
         const std::vector<double> shares = g.getFaceVertexAreas();
+        const std::vector<double> shareVectors = g.getFaceVertexAreaVectors();
         const std::vector<double> S = g.getFaceAreaVectors();
         std::vector<std::uint64_t> offsets{0};
         std::vector<float> corners;
-        std::vector<double> cornerShares, areaVectors;
+        std::vector<double> cornerShares, cornerVectors, areaVectors;
         std::vector<std::size_t> faces; // which faces, in face order
         std::size_t face = 0, entry = 0;
         for (int s = 0; s < g.getNumElementSets(); ++s) {
@@ -438,6 +440,8 @@ void completeSeams(Collective& collective, const std::vector<std::string>& bound
                     const TripletF& at = g.getVertices()[std::size_t(nodes[j])];
                     corners.insert(corners.end(), {at.x, at.y, at.z});
                     cornerShares.push_back(shares[first + j]);
+                    cornerVectors.insert(cornerVectors.end(), shareVectors.begin() + std::ptrdiff_t(3 * (first + j)),
+                                         shareVectors.begin() + std::ptrdiff_t(3 * (first + j) + 3));
                 }
                 offsets.push_back(cornerShares.size());
                 areaVectors.insert(areaVectors.end(), S.begin() + std::ptrdiff_t(3 * face),
@@ -446,9 +450,11 @@ void completeSeams(Collective& collective, const std::vector<std::string>& bound
             }
         }
         w.putString(part.name);
+        w.put(g.coefficientAgreement());
         w.putArray(offsets.data(), offsets.size());
         w.putArray(corners.data(), corners.size());
         w.putArray(cornerShares.data(), cornerShares.size());
+        w.putArray(cornerVectors.data(), cornerVectors.size());
         w.putArray(areaVectors.data(), areaVectors.size());
         const std::map<std::string, DomainField>& fields = g.getFaceFields();
         w.put(std::uint64_t(fields.size()));
@@ -478,23 +484,32 @@ void completeSeams(Collective& collective, const std::vector<std::string>& bound
     // dropped, so that the flows made of it are known not to be whole at the seams).
     std::vector<std::map<std::string, int>> fieldCount(parts.size());
     std::vector<int> senders(parts.size(), 0);
+    // The heat transfer coefficient's agreement sum over all parts, in process order.
+    std::vector<double> agreement(parts.size(), 0.0);
+    std::vector<char> agreed(parts.size(), 0);
     for (std::size_t from = 0; from < all.size(); ++from) {
-        if (int(from) == collective.rank()) continue;
+        const bool self = int(from) == collective.rank();
         Reader r(all[from]);
         const auto count = r.get<std::uint64_t>();
         for (std::uint64_t b = 0; b < count; ++b) {
             const std::string name = r.getString();
+            const double theirAgreement = r.get<double>();
             const auto offsets = r.getArray<std::uint64_t>();
             const auto corners = r.getArray<float>();
             const auto cornerShares = r.getArray<double>();
+            const auto cornerVectors = r.getArray<double>();
             const auto areaVectors = r.getArray<double>();
             const std::size_t nf = offsets.empty() ? 0 : offsets.size() - 1;
             if (offsets.empty() || offsets.back() != cornerShares.size() || corners.size() != 3 * cornerShares.size() ||
-                areaVectors.size() != 3 * nf)
+                cornerVectors.size() != corners.size() || areaVectors.size() != 3 * nf)
                 throw internal::error(kClass, "completeSeams", "A process sent malformed seam faces.", ErrError);
             const auto it = partOf.find(name);
+            if (it != partOf.end() && !std::isnan(theirAgreement)) {
+                agreement[it->second] += theirAgreement;
+                agreed[it->second] = 1;
+            }
             std::vector<std::size_t> taken; // the faces that meet a vertex here
-            if (it != partOf.end()) {
+            if (it != partOf.end() && !self) {
                 BoundaryGeometry::SeamFaces& seam = seams[it->second];
                 const auto& index = sharedIndex[it->second];
                 for (std::size_t f = 0; f < nf; ++f) {
@@ -513,6 +528,9 @@ void completeSeams(Collective& collective, const std::vector<std::string>& bound
                     seam.corners.insert(seam.corners.end(), local.begin(), local.end());
                     seam.shares.insert(seam.shares.end(), cornerShares.begin() + std::ptrdiff_t(offsets[f]),
                                        cornerShares.begin() + std::ptrdiff_t(offsets[f + 1]));
+                    seam.shareVectors.insert(seam.shareVectors.end(),
+                                             cornerVectors.begin() + std::ptrdiff_t(3 * offsets[f]),
+                                             cornerVectors.begin() + std::ptrdiff_t(3 * offsets[f + 1]));
                     seam.offsets.push_back(seam.corners.size());
                     seam.areaVectors.insert(seam.areaVectors.end(), areaVectors.begin() + std::ptrdiff_t(3 * f),
                                             areaVectors.begin() + std::ptrdiff_t(3 * f + 3));
@@ -543,6 +561,7 @@ void completeSeams(Collective& collective, const std::vector<std::string>& bound
         for (auto f = seam.fields.begin(); f != seam.fields.end();)
             f = fieldCount[p][f->first] == senders[p] ? std::next(f) : seam.fields.erase(f);
         parts[p].geometry->setSeamFaces(std::move(seam));
+        if (agreed[p] != 0) parts[p].geometry->setWholeCoefficientAgreement(agreement[p]);
     }
 }
 

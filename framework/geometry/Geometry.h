@@ -237,6 +237,9 @@ public:
     // order of getFaceVertexAreas: #faces by 3, face-major. It depends only on the face's
     // boundary polygon, so it is the face area vector S_f a finite-volume solver uses.
     std::vector<double> getFaceAreaVectors() const;
+    // ∫_f N_j n dA of every face node, in the order of getFaceVertexAreas: #face nodes by 3.
+    // Summed per vertex they are getVertexAreaVectors().
+    std::vector<double> getFaceVertexAreaVectors() const;
     // ∫N_i n dA over the faces (n the unit normal by the right-hand rule of each face's
     // vertex order): Σ w_i·axis is the projected area, Σ ρU·w_i the flow through a surface.
     const TripletZELVector& getVertexAreaVectors() const;

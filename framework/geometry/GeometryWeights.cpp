@@ -209,6 +209,15 @@ std::vector<double> Geometry::getFaceAreaVectors() const {
     return out;
 }
 
+std::vector<double> Geometry::getFaceVertexAreaVectors() const {
+    std::vector<double> out;
+    forEachFaceWeights("getFaceVertexAreaVectors", m_vertices, m_sets,
+                       [&](std::span<const int>, const std::vector<double>&, const std::vector<Vec>& fv) {
+                           for (const Vec& v : fv) out.insert(out.end(), {v.x, v.y, v.z});
+                       });
+    return out;
+}
+
 const FloatZELVector& Geometry::getVertexAreas() const {
     WeightCache& c = weights();
     if (c.haveAreas) return c.areas;

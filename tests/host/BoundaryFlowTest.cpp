@@ -230,7 +230,7 @@ TEST_F(HostTest, BoundaryFlowsFromPointsIntegrateTheVertexValues) {
 }
 
 // The faces of `whole` that `inPart` takes, as a boundary part of their vertices alone, with
-// their face values ("Heat Flux" added to the patch's).
+// their face values and the point values the flows are made of.
 std::unique_ptr<BoundaryGeometry> boundaryPart(BoundaryGeometry& whole, const std::function<bool(V)>& inPart) {
     auto part = std::make_unique<BoundaryGeometry>();
     part->setName(whole.getName());
@@ -267,7 +267,31 @@ std::unique_ptr<BoundaryGeometry> boundaryPart(BoundaryGeometry& whole, const st
                                            set.getShapeType() == ShapeType::Polygon ? count : 0);
         std::copy(connectivity.begin(), connectivity.end(), added->editConnectivity().begin());
     }
+    for (const char* name : {"Pressure", "Wall Shear", "Velocity", "Density"}) {
+        Variable* from = whole.getVariable(name, false);
+        if (from == nullptr) continue;
+        std::unique_ptr<Variable> to;
+        if (const TripletZELVector* t = from->getTripletValues(VarTypeVertex)) {
+            TripletZELVector values(vertices.size());
+            for (std::size_t i = 0; i < index.size(); ++i)
+                if (index[i] >= 0) values[std::size_t(index[i])] = (*t)[i];
+            auto v = std::make_unique<VectorVariable>();
+            v->setTripletValues(std::move(values));
+            to = std::move(v);
+        } else {
+            std::vector<float> values(vertices.size());
+            for (std::size_t i = 0; i < index.size(); ++i)
+                if (index[i] >= 0) values[std::size_t(index[i])] = (*from->getFloatValues(VarTypeVertex))[i];
+            auto v = std::make_unique<ScalarVariable>();
+            v->setFloatValues(FloatZELVector(std::move(values)));
+            to = std::move(v);
+        }
+        to->setName(name);
+        to->setDomain(whole.getDomain());
+        part->addVariable(std::move(to));
+    }
     part->setVertices(std::move(vertices));
+    part->setFlowSource(whole.getFlowSource());
     part->setFaceFields(std::move(fields));
     return part;
 }
@@ -284,6 +308,7 @@ BoundaryGeometry::SeamFaces seamOf(const BoundaryGeometry& part, const BoundaryG
         return -1;
     };
     const std::vector<double> shares = other.getFaceVertexAreas(), S = other.getFaceAreaVectors();
+    const std::vector<double> vectors = other.getFaceVertexAreaVectors();
     std::size_t face = 0, entry = 0;
     for (int s = 0; s < other.getNumElementSets(); ++s)
         for (int e = 0; e < other.getElementSet(s).size(); ++e, ++face) {
@@ -295,6 +320,9 @@ BoundaryGeometry::SeamFaces seamOf(const BoundaryGeometry& part, const BoundaryG
             seam.corners.insert(seam.corners.end(), corners.begin(), corners.end());
             seam.shares.insert(seam.shares.end(), shares.begin() + std::ptrdiff_t(entry - nodes.size()),
                                shares.begin() + std::ptrdiff_t(entry));
+            seam.shareVectors.insert(seam.shareVectors.end(),
+                                     vectors.begin() + std::ptrdiff_t(3 * (entry - nodes.size())),
+                                     vectors.begin() + std::ptrdiff_t(3 * entry));
             seam.offsets.push_back(seam.corners.size());
             seam.areaVectors.insert(seam.areaVectors.end(), S.begin() + std::ptrdiff_t(3 * face),
                                     S.begin() + std::ptrdiff_t(3 * face + 3));
@@ -322,74 +350,82 @@ std::vector<float> valuesAt(BoundaryGeometry& g, const std::string& name, std::s
 // the shared vertices, a part's vertex flows, areas and face averages are the whole
 // boundary's; without them a shared vertex has its own faces' share only.
 TEST_F(HostTest, SeamFacesGiveAPartsSharedVerticesTheWholeBoundarysValues) {
-    CaseData data = cubeCase(4);
-    data.blocks.push_back(sidesPatch(4, 5u, true));
-    LoadOptions options;
-    options.density = 1.2;
-    host->loadCase(std::move(data), options);
-    auto* whole = dynamic_cast<BoundaryGeometry*>(boundaryGeometry("sides"));
-    ASSERT_NE(whole, nullptr);
-    std::map<std::string, DomainField> fields = whole->getFaceFields();
-    std::mt19937 rng(11);
-    std::uniform_real_distribution<float> flux(-50.0f, 80.0f);
-    DomainField& q = fields["Heat Flux"];
-    for (std::int64_t f = 0; f < whole->getNumElements(); ++f) q.values.push_back(flux(rng));
-    whole->setFaceFields(fields);
+    for (const FlowSource source : {FlowSource::Faces, FlowSource::Points}) {
+        const bool faces = source == FlowSource::Faces;
+        SCOPED_TRACE(faces ? "flows from faces" : "flows from points");
+        host.reset(); // one Host at a time
+        host = std::make_unique<Host>();
+        CaseData data = cubeCase(4);
+        data.blocks.push_back(sidesPatch(4, 5u, true));
+        LoadOptions options;
+        options.density = 1.2;
+        options.boundaryFlows = source;
+        host->loadCase(std::move(data), options);
+        auto* whole = dynamic_cast<BoundaryGeometry*>(boundaryGeometry("sides"));
+        ASSERT_NE(whole, nullptr);
+        std::map<std::string, DomainField> fields = whole->getFaceFields();
+        std::mt19937 rng(11);
+        std::uniform_real_distribution<float> flux(-50.0f, 80.0f);
+        DomainField& q = fields["Heat Flux"];
+        for (std::int64_t f = 0; f < whole->getNumElements(); ++f) q.values.push_back(flux(rng));
+        whole->setFaceFields(fields);
 
-    // The seam, about z = 0.5, crosses both sides and every kind of face.
-    auto below = [](V c) { return c.z < 0.5; };
-    const auto lower = boundaryPart(*whole, below), upper = boundaryPart(*whole, [&](V c) { return !below(c); });
-    const auto alone = boundaryPart(*whole, below);
-    lower->setSeamFaces(seamOf(*lower, *upper));
-    ASSERT_GT(lower->getSeamFaces().size(), 0u);
-    const char* const names[] = {"Force",     "Pressure Force", "Viscous Force", "momentum flow",
-                                 "Mass Flow", "Area",           "Heat Flow",     "Heat Flux"};
-    std::size_t shared = 0;
-    for (std::size_t i = 0; i < lower->getVertices().size(); ++i) {
-        const TripletF at = lower->getVertices()[i];
-        std::size_t w = 0;
-        while (!(whole->getVertices()[w].x == at.x && whole->getVertices()[w].y == at.y &&
-                 whole->getVertices()[w].z == at.z))
-            ++w;
-        const TripletZELVector& up = upper->getVertices();
-        const bool onSeam = std::any_of(up.begin(), up.end(),
-                                        [&](const TripletF& u) { return u.x == at.x && u.y == at.y && u.z == at.z; });
-        shared += onSeam ? 1 : 0;
-        for (const char* name : names) {
-            const std::vector<float> expected = valuesAt(*whole, name, w), got = valuesAt(*lower, name, i),
-                                     own = valuesAt(*alone, name, i);
-            ASSERT_FALSE(expected.empty()) << name;
-            ASSERT_EQ(got.size(), expected.size()) << name;
-            for (std::size_t c = 0; c < got.size(); ++c) {
-                // The double sums add the faces in another order: at most one rounding apart.
-                EXPECT_NEAR(got[c], expected[c], FLT_EPSILON * std::fabs(expected[c]) + 1e-30f)
-                    << name << " at vertex " << i << (onSeam ? " on the seam" : "");
-                if (!onSeam) {
-                    EXPECT_EQ(own[c], got[c]) << name;
+        // The seam, about z = 0.5, crosses both sides and every kind of face.
+        auto below = [](V c) { return c.z < 0.5; };
+        const auto lower = boundaryPart(*whole, below), upper = boundaryPart(*whole, [&](V c) { return !below(c); });
+        const auto alone = boundaryPart(*whole, below);
+        lower->setSeamFaces(seamOf(*lower, *upper));
+        ASSERT_GT(lower->getSeamFaces().size(), 0u);
+        std::vector<std::string> names = {"Force",     "Pressure Force", "Viscous Force", "momentum flow",
+                                          "Mass Flow", "Area",           "Normal",        "Normal Y"};
+        if (faces) names.insert(names.end(), {"Heat Flow", "Heat Flux"});
+        std::size_t shared = 0;
+        for (std::size_t i = 0; i < lower->getVertices().size(); ++i) {
+            const TripletF at = lower->getVertices()[i];
+            std::size_t w = 0;
+            while (!(whole->getVertices()[w].x == at.x && whole->getVertices()[w].y == at.y &&
+                     whole->getVertices()[w].z == at.z))
+                ++w;
+            const TripletZELVector& up = upper->getVertices();
+            const bool onSeam = std::any_of(
+                up.begin(), up.end(), [&](const TripletF& u) { return u.x == at.x && u.y == at.y && u.z == at.z; });
+            shared += onSeam ? 1 : 0;
+            for (const std::string& name : names) {
+                const std::vector<float> expected = valuesAt(*whole, name, w), got = valuesAt(*lower, name, i),
+                                         own = valuesAt(*alone, name, i);
+                ASSERT_FALSE(expected.empty()) << name;
+                ASSERT_EQ(got.size(), expected.size()) << name;
+                for (std::size_t c = 0; c < got.size(); ++c) {
+                    // The double sums add the faces in another order: at most one rounding apart.
+                    EXPECT_NEAR(got[c], expected[c], FLT_EPSILON * std::fabs(expected[c]) + 1e-30f)
+                        << name << " at vertex " << i << (onSeam ? " on the seam" : "");
+                    if (!onSeam) {
+                        EXPECT_EQ(own[c], got[c]) << name;
+                    }
                 }
             }
+            if (onSeam) { // alone, the part has its own faces' share: of the area, about half
+                EXPECT_LT(valuesAt(*alone, "Area", i)[0], 0.75f * valuesAt(*whole, "Area", w)[0]) << i;
+            }
         }
-        if (onSeam) { // alone, the part has its own faces' share: of the area, about half
-            EXPECT_LT(valuesAt(*alone, "Area", i)[0], 0.75f * valuesAt(*whole, "Area", w)[0]) << i;
+        EXPECT_GE(shared, 2u * 5u - 1u); // z = 0.5 on the two sides, and where faces cross it
+        for (const std::string& name : names) {
+            EXPECT_TRUE(lower->isWholeAtSeams(name)) << name;
+            EXPECT_FALSE(alone->isWholeAtSeams(name)) << name << ": never given its seams";
         }
-    }
-    EXPECT_GE(shared, 2u * 5u - 1u); // z = 0.5 on the two sides, and where faces cross it
-    for (const char* name : names) {
-        EXPECT_TRUE(lower->isWholeAtSeams(name)) << name;
-        EXPECT_FALSE(alone->isWholeAtSeams(name)) << name << ": never given its seams";
-    }
-    EXPECT_TRUE(lower->isWholeAtSeams("Force X"));
+        EXPECT_TRUE(lower->isWholeAtSeams("Force X"));
 
-    // Seam faces without the shear: the parts made of it are this part's at the seam.
-    const auto noShear = boundaryPart(*whole, below);
-    noShear->setSeamFaces(seamOf(*noShear, *upper, "Wall Shear"));
-    for (const char* name : {"Force", "Viscous Force", "Pressure Force", "Mass Flow"}) noShear->getVariable(name);
-    EXPECT_FALSE(noShear->isWholeAtSeams("Force"));
-    EXPECT_FALSE(noShear->isWholeAtSeams("Viscous Force Y"));
-    EXPECT_TRUE(noShear->isWholeAtSeams("Pressure Force"));
-    EXPECT_TRUE(noShear->isWholeAtSeams("Mass Flow"));
-    EXPECT_EQ(host->errorCount(), 0u) << reports();
+        if (!faces) continue;
+        // Seam faces without the shear: the parts made of it are this part's at the seam.
+        const auto noShear = boundaryPart(*whole, below);
+        noShear->setSeamFaces(seamOf(*noShear, *upper, "Wall Shear"));
+        for (const char* name : {"Force", "Viscous Force", "Pressure Force", "Mass Flow"}) noShear->getVariable(name);
+        EXPECT_FALSE(noShear->isWholeAtSeams("Force"));
+        EXPECT_FALSE(noShear->isWholeAtSeams("Viscous Force Y"));
+        EXPECT_TRUE(noShear->isWholeAtSeams("Pressure Force"));
+        EXPECT_TRUE(noShear->isWholeAtSeams("Mass Flow"));
+        EXPECT_EQ(host->errorCount(), 0u) << reports();
+    }
 }
-
 } // namespace
 } // namespace zel::host::test

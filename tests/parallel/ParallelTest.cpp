@@ -221,6 +221,8 @@ const char* const kSquareBendSession = R"(> calculate massFlow, inlet
 > calculate maxVal, Area, walls
 > calculate sum, Area, walls
 > calculate maxVal, Mass Flow, inlet
+> calculate maxVal, Normal X, walls
+> calculate minVal, Normal Z, walls
 > calculate sum, Mass Flow, outlet
 > calculate areaInt, Wall Shear X, walls
 > calculate count, walls
@@ -303,12 +305,19 @@ TEST_F(ParallelTest, SquareBendSessionGivesTheWholeCasesResults) {
         runWhole(kSource / "tests/data/openfoam/squareBend/VTK/squareBend_400.vtm", kSquareBendSession, options);
     const SessionRun wholeInner =
         runWhole(kSource / "tests/data/openfoam/squareBend/VTK/squareBend_400.vtm", kInnerCallsSession, options);
+    // Flows from the vertex values: their vertex areas are made whole at the seams too.
+    LoadOptions points = options;
+    points.boundaryFlows = FlowSource::Points;
+    const SessionRun wholePoints =
+        runWhole(kSource / "tests/data/openfoam/squareBend/VTK/squareBend_400.vtm", kSquareBendSession, points);
     ASSERT_EQ(wholeInner.rows.size(), 5u);
     for (const ResultRow& row : wholeInner.rows) EXPECT_TRUE(row.exact.has_value()) << row.call;
     for (const char* split : {"squareBend2", "squareBend3", "squareBend7"}) {
         expectSameResults(whole, runPieces(kCases / split / "squareBend_400.vtm", kSquareBendSession, options), split);
         expectSameResults(wholeInner, runPieces(kCases / split / "squareBend_400.vtm", kInnerCallsSession, options),
                           std::string(split) + " inner calls");
+        expectSameResults(wholePoints, runPieces(kCases / split / "squareBend_400.vtm", kSquareBendSession, points),
+                          std::string(split) + " flows from points");
     }
 }
 
