@@ -171,9 +171,21 @@ std::vector<std::string> argsOf(const std::string& expression, const std::string
     return args;
 }
 
+// Calculator calls of expressions answered in a way of its own, with the calculator's table of
+// functions.
+class CalculatorCallsAnswered : public ExpressionCallbacksInterface {
+public:
+    const FunctionInfo* getFunctionInfo(const std::string& name) override {
+        return FunctionCalculator::instance(false)->getFunctionInfo(name);
+    }
+    const std::map<std::string, FunctionInfo>& getFunctionInfo() override {
+        return FunctionCalculator::instance(false)->getFunctionInfo();
+    }
+};
+
 // While it lives, the calculator calls of expressions are answered from `answers` (the
 // totals over the processes); others are this process's own.
-class CombinedAnswers : public ExpressionCallbacksInterface {
+class CombinedAnswers : public CalculatorCallsAnswered {
 public:
     CombinedAnswers(std::vector<std::pair<CalculatorCall, Quantity>> answers, ExpressionCallbacksInterface* previous)
         : m_answers(std::move(answers)), m_previous(previous) {
@@ -183,12 +195,6 @@ public:
     CombinedAnswers(const CombinedAnswers&) = delete;
     CombinedAnswers& operator=(const CombinedAnswers&) = delete;
 
-    const FunctionInfo* getFunctionInfo(const std::string& name) override {
-        return FunctionCalculator::instance(false)->getFunctionInfo(name);
-    }
-    const std::map<std::string, FunctionInfo>& getFunctionInfo() override {
-        return FunctionCalculator::instance(false)->getFunctionInfo();
-    }
     Quantity evaluate(const std::string& function, const std::string& location, const std::string& expression,
                       const std::string& axis, const std::string& fluid) override {
         for (const auto& [c, q] : m_answers)
@@ -472,18 +478,12 @@ private:
 // Calls made while one is being combined (an expression variable that itself calls the
 // calculator, evaluated on this process's vertices only) stay on this process: not every
 // process makes them.
-class CollectiveCallbacks : public ExpressionCallbacksInterface {
+class CollectiveCallbacks : public CalculatorCallsAnswered {
 public:
     CollectiveCallbacks(Collective& collective, RecordingCalculate& calculate)
         : m_collective(collective), m_calculate(calculate) {}
     ~CollectiveCallbacks() override { ExpressionInterfaces::setCallbacks(FunctionCalculator::instance(false)); }
 
-    const FunctionInfo* getFunctionInfo(const std::string& name) override {
-        return FunctionCalculator::instance(false)->getFunctionInfo(name);
-    }
-    const std::map<std::string, FunctionInfo>& getFunctionInfo() override {
-        return FunctionCalculator::instance(false)->getFunctionInfo();
-    }
     Quantity evaluate(const std::string& function, const std::string& location, const std::string& expression,
                       const std::string& axis, const std::string& fluid) override {
         if (m_busy) return FunctionCalculator::instance(false)->evaluate(function, location, expression, axis, fluid);
