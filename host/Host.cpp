@@ -669,6 +669,7 @@ LoadedCase Host::loadShared(LoadOptions options, const std::function<LoadedCase(
 void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
     m_wholeBoundaryByName.clear(); // a new load: its boundaries are gathered anew
     if (m_collective != nullptr) {
+        const auto start = std::chrono::steady_clock::now();
         completeSeams(*m_collective, loaded.boundaries);
         std::string mine;
         for (const std::string& b : loaded.boundaries) mine.append(b).push_back('\n');
@@ -679,6 +680,7 @@ void Host::registerCase(const std::string& file, const LoadedCase& loaded) {
         }
         m_locations.reset(); // gives the server back its place first
         m_locations = std::make_unique<PiecesLocations>(m_server.get(), std::move(names));
+        reportTime("boundary seams", secondsSince(start));
     }
     // The results file of the boundaries, as a data reader records it: "/DATA READER/CASE:<name>"
     // with its "Current Case Name", the boundaries' "Case Name" naming it.
