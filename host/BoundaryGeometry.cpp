@@ -76,14 +76,19 @@ void BoundaryGeometry::setSeamFaces(SeamFaces seam) {
     m_wholeAtSeams.clear();
 }
 
-bool BoundaryGeometry::isWholeAtSeams(std::string name) const {
-    if (!m_seamsKnown) return false;
-    if (!hasSeamFaces()) return true;
+std::string vectorOfComponent(std::string name) {
     for (const char* suffix : {" X", " Y", " Z"})
         if (name.size() > 2 && name.compare(name.size() - 2, 2, suffix) == 0) {
             name.resize(name.size() - 2);
             break;
         }
+    return name;
+}
+
+bool BoundaryGeometry::isWholeAtSeams(std::string name) const {
+    if (!m_seamsKnown) return false;
+    if (!hasSeamFaces()) return true;
+    name = vectorOfComponent(std::move(name));
     return name == "Area" || name == "Normal" ||
            std::find(m_wholeAtSeams.begin(), m_wholeAtSeams.end(), name) != m_wholeAtSeams.end();
 }

@@ -73,6 +73,9 @@
 
 namespace zel::host {
 
+// The vector a component's name names ("Force X" -> "Force"); other names as they are.
+std::string vectorOfComponent(std::string name);
+
 // The cell face of the domain that a boundary face is: the cell's global element id in the
 // domain geometry and the face's local index (CellTopology.h); cell -1 for a patch face that
 // is no cell face of the domain.

@@ -63,9 +63,8 @@ GeometricOKLObject* locationOf(FunctionCalculator& calc, const std::string& func
 
 // The boundary variables whose vertex values are shares of face quantities (the face's flow
 // split among its vertices), and their components.
-bool isShareOfFlow(std::string name) {
-    for (const char* suffix : {" X", " Y", " Z"})
-        if (name.size() > 2 && name.compare(name.size() - 2, 2, suffix) == 0) name.resize(name.size() - 2);
+bool isShareOfFlow(const std::string& component) {
+    const std::string name = vectorOfComponent(component);
     for (const char* share :
          {"Force", "Pressure Force", "Viscous Force", "Mass Flow", "momentum flow", "Heat Flow", "Area"})
         if (name == share) return true;
@@ -385,8 +384,8 @@ public:
         // (matched by their coordinates); min and max need no such care.
         std::vector<char> owned;
         std::unordered_map<const Geometry*, std::size_t> firstVertex;
-        GeometricOKLObject* whole = locationOf(calc, function, args);
-        if (whole != nullptr && !isWholeEverywhere(*whole)) whole = nullptr;
+        GeometricOKLObject* const location = locationOf(calc, function, args);
+        GeometricOKLObject* const whole = location != nullptr && isWholeEverywhere(*location) ? location : nullptr;
         if (whole != nullptr) {
             // Every process holds all of it: each vertex counts on the process whose cells
             // hold it, whose values are those of one process holding the whole case.
@@ -406,7 +405,6 @@ public:
         } else if (function == "count" || function == "sum" || function == "ave" || function == "force" ||
                    function == "torque") {
             std::vector<std::uint64_t> keys;
-            GeometricOKLObject* location = locationOf(calc, function, args);
             if (location != nullptr)
                 for (const std::string& name : location->getGeometryNames()) {
                     const Geometry* g = location->getGeometry(name);
@@ -435,7 +433,7 @@ public:
             const bool forces = function == "force" || function == "torque";
             if (keep && whole == nullptr &&
                 (forces || (function != "count" && !args.empty() && isShareOfFlow(args[0]))) &&
-                !sharesAreWhole(locationOf(calc, function, args), forces ? "Force" : args[0])) {
+                !sharesAreWhole(location, forces ? "Force" : args[0])) {
                 const double distinct = mine.values[3];
                 mine = calc.evaluatePartial(function, args, true);
                 if (!forces) mine.values[3] = distinct;

@@ -26,12 +26,8 @@ constexpr const char* kClass = "WholeBoundary";
 
 // The quantities a boundary makes from its faces (BoundaryGeometry.h) or its mesh: their
 // vertex values in a part are that part's sums, so they are made again on the whole.
-bool madeFromFaces(std::string name, const std::map<std::string, DomainField>& faceFields) {
-    for (const char* suffix : {" X", " Y", " Z"})
-        if (name.size() > 2 && name.compare(name.size() - 2, 2, suffix) == 0) {
-            name.resize(name.size() - 2);
-            break;
-        }
+bool madeFromFaces(const std::string& component, const std::map<std::string, DomainField>& faceFields) {
+    const std::string name = vectorOfComponent(component);
     for (const char* plain : {"Area", "Normal", "X", "Y", "Z"})
         if (name == plain) return true;
     for (const char* heat : {"Heat Flux", "Wall Adjacent Temperature", "Wall Heat Transfer Coefficient"})
@@ -213,15 +209,21 @@ VertexKey keyOf(const float* xyz) {
     return k;
 }
 
+// This process's part of the boundary `name`, or null.
+BoundaryGeometry* boundaryPart(const std::string& name) {
+    auto* object = dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name));
+    if (object == nullptr) return nullptr;
+    for (const std::string& d : object->getDomainNameList())
+        if (auto* g = dynamic_cast<BoundaryGeometry*>(object->getGeometry(d))) return g;
+    return nullptr;
+}
+
 } // namespace
 
 std::unique_ptr<GeometricOKLObject> gatherBoundary(Collective& collective, const std::string& name) {
     const char* const operation = "gatherBoundary";
     auto* here = dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name));
-    BoundaryGeometry* mine = nullptr;
-    if (here != nullptr)
-        for (const std::string& d : here->getDomainNameList())
-            if ((mine = dynamic_cast<BoundaryGeometry*>(here->getGeometry(d))) != nullptr) break;
+    BoundaryGeometry* mine = boundaryPart(name);
     // A part of no faces sends nothing: it may also lack the fields.
     if (mine != nullptr && mine->getNumElements() == 0) mine = nullptr;
     const std::vector<std::vector<char>> all = collective.allGather(packPart(mine));
@@ -363,14 +365,6 @@ std::unique_ptr<GeometricOKLObject> gatherBoundary(Collective& collective, const
 }
 
 namespace {
-
-BoundaryGeometry* boundaryPart(const std::string& name) {
-    auto* object = dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name));
-    if (object == nullptr) return nullptr;
-    for (const std::string& d : object->getDomainNameList())
-        if (auto* g = dynamic_cast<BoundaryGeometry*>(object->getGeometry(d))) return g;
-    return nullptr;
-}
 
 // A boundary's vertex as a key: its name and coordinates.
 std::uint64_t seamKey(const std::string& boundary, const VertexKey& at) {
