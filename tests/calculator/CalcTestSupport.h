@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -41,6 +43,13 @@ inline TripletF toF(const Vec3& p) { return TripletF(p); }
 
 // The linear field of the integration tests: f(p) = 5 + 0.7 x - 1.3 y + 2.1 z.
 inline double linearField(const Vec3& p) { return 5.0 + 0.7 * p.x - 1.3 * p.y + 2.1 * p.z; }
+
+// An integral or average of float weights and values (each within a few ulps of exact),
+// summed in double and rounded to float once: a few float epsilons of the magnitude, times
+// a small factor for the number of terms.
+inline void expectClose(double value, double expected, double scale = 1.0) {
+    EXPECT_NEAR(value, expected, 16 * FLT_EPSILON * std::max(std::abs(expected), scale)) << "expected " << expected;
+}
 
 // Dimensions of pressure as a variable object writes them.
 inline const char* const kPressureDims = "1, -1, -2, 0, 0, 0, 0, 0, 0, 0";

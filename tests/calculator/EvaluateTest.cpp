@@ -5,17 +5,8 @@
 #include "framework/core/Error.h"
 #include "framework/core/Undefined.h"
 
-#include <cfloat>
-
 namespace zel::test {
 namespace {
-
-// The sums are accumulated in double from float weights and values (each within a few ulps
-// of exact) and rounded to float once: a few float epsilons of the magnitude, times a
-// small factor for the number of terms.
-void expectClose(float value, double expected, double scale = 1.0) {
-    EXPECT_NEAR(value, expected, 16 * FLT_EPSILON * std::max(std::abs(expected), scale)) << "expected " << expected;
-}
 
 class EvaluateTest : public CalcTest {
 protected:

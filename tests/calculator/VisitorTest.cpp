@@ -9,16 +9,10 @@
 #include "framework/core/Undefined.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <deque>
 
 namespace zel::test {
 namespace {
-
-// Sums of a few dozen float products rounded to float once (see EvaluateTest).
-void expectClose(double value, double expected, double scale = 1.0) {
-    EXPECT_NEAR(value, expected, 16 * FLT_EPSILON * std::max(std::abs(expected), scale)) << "expected " << expected;
-}
 
 class VisitorTest : public CalcTest {
 protected:

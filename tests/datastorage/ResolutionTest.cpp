@@ -10,22 +10,16 @@ namespace {
 
 using kvodi::DIVarKey;
 
-// Expected values of a field at the vertices of a domain.
-template <typename F> std::vector<float> field(const TripletZELVector& vertices, F&& f) {
-    std::vector<float> out;
-    for (const TripletF& p : vertices) out.push_back(f(p));
-    return out;
-}
-
-void expectNear(const std::vector<float>& got, const std::vector<float>& want) {
-    ASSERT_EQ(got.size(), want.size());
-    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-5f) << "vertex " << i;
+// Values against a field f at the vertices of a domain.
+template <typename F> void expectNear(const std::vector<float>& got, const TripletZELVector& vertices, F&& f) {
+    ASSERT_EQ(got.size(), vertices.size());
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], f(vertices[i]), 1e-5f) << "vertex " << i;
 }
 
 TEST_F(StorageTest, ExpressionTextIsEvaluatedOnceAndStoredUnderItsText) {
     const std::string text = "x + 2*y";
     Variable* v = storage->getVariable(text, "D1");
-    expectNear(valuesOf(v), field(vertices("D1"), [](const TripletF& p) { return p.x + 2 * p.y; }));
+    expectNear(valuesOf(v), vertices("D1"), [](const TripletF& p) { return p.x + 2 * p.y; });
     EXPECT_EQ(v->getName(), text);
     EXPECT_EQ(v->getDomain(), "D1");
     EXPECT_EQ(v->getGlobalType(), VarTypeExpression);
@@ -49,7 +43,7 @@ TEST_F(StorageTest, ExpressionTextIsEvaluatedOnceAndStoredUnderItsText) {
 
 TEST_F(StorageTest, GetExpressionGivesNewVariablesToTheCaller) {
     std::unique_ptr<Variable> s(storage->getExpression("3*z", "D2"));
-    expectNear(valuesOf(s.get()), field(vertices("D2"), [](const TripletF& p) { return 3 * p.z; }));
+    expectNear(valuesOf(s.get()), vertices("D2"), [](const TripletF& p) { return 3 * p.z; });
     EXPECT_EQ(s->getName(), "3*z");
     EXPECT_FALSE(storage->isLoaded("3*z", "D2"));
 
@@ -108,7 +102,7 @@ TEST_F(StorageTest, SolverVariablesTurboAndValueTypes) {
     addSolverObject("Pressure");
     storage->addSolverScalar("Pressure", [](const TripletF& p) { return 100 + p.z; });
     Variable* p = storage->getVariable("Pressure", "D1");
-    expectNear(valuesOf(p), field(vertices("D1"), [](const TripletF& q) { return 100 + q.z; }));
+    expectNear(valuesOf(p), vertices("D1"), [](const TripletF& q) { return 100 + q.z; });
     EXPECT_EQ(p->getGlobalType(), VarTypeConservative);
     EXPECT_TRUE(storage->hybridCalls.empty());
 
@@ -141,7 +135,6 @@ TEST_F(StorageTest, SolverVariablesTurboAndValueTypes) {
     expectStorageError<internal::error>([&] { storage->getVariable("Odd", "D1"); }, "makeFundamentalVariable",
                                         "Variable 'Odd' in domain 'D1' has unknown type.");
 
-    // The protected helpers directly.
     expectStorageError<data::notFound>([&] { storage->makeFundamentalVariable("Nowhere", "D1"); },
                                        "makeFundamentalVariable", "Variable 'Nowhere' does not exist.");
     expectStorageError<data::notFound>([&] { storage->makeFundamentalVariable("D1", "D1"); }, "makeFundamentalVariable",
@@ -160,10 +153,10 @@ TEST_F(StorageTest, VectorComponents) {
                     {{"Recipe", "Vector Component"}, {"Variable", "Velocity"}, {"Component Index", "1"}});
     addSolverObject("Velocity w", "SCALAR VARIABLE",
                     {{"Recipe", "Vector Component"}, {"Variable", "Velocity"}, {"Component Index", "3"}});
-    expectNear(valuesOf(storage->getVariable("Velocity u", "D1")),
-               field(vertices("D1"), [](const TripletF& p) { return p.x; }));
-    expectNear(valuesOf(storage->getVariable("Velocity w", "D1")),
-               field(vertices("D1"), [](const TripletF& p) { return 100 * p.z; }));
+    expectNear(valuesOf(storage->getVariable("Velocity u", "D1")), vertices("D1"),
+               [](const TripletF& p) { return p.x; });
+    expectNear(valuesOf(storage->getVariable("Velocity w", "D1")), vertices("D1"),
+               [](const TripletF& p) { return 100 * p.z; });
     EXPECT_EQ(storage->entryType("Velocity u", "D1"), DIVarKey::Regular);
     EXPECT_TRUE(storage->isLoaded("Velocity", "D1"));
     EXPECT_EQ(std::count(storage->externalCalls.begin(), storage->externalCalls.end(), "Velocity"), 1);
@@ -188,7 +181,7 @@ TEST_F(StorageTest, UserScalarAndVectorVariables) {
     storage->addSolverScalar("Pressure", [](const TripletF& p) { return 100 + p.x; });
     addObject("USER SCALAR VARIABLE", "Head", {{"Expression", "Pressure / 2"}});
     Variable* head = storage->getVariable("Head", "D1");
-    expectNear(valuesOf(head), field(vertices("D1"), [](const TripletF& p) { return (100 + p.x) / 2; }));
+    expectNear(valuesOf(head), vertices("D1"), [](const TripletF& p) { return (100 + p.x) / 2; });
     // Stored under the user variable's name; its own name stays the expression text.
     EXPECT_EQ(storage->entryType("Head", "D1"), DIVarKey::Regular);
     EXPECT_EQ(head->getName(), "Pressure / 2");
@@ -307,8 +300,8 @@ TEST_F(StorageTest, DirectAndIndirectCyclesFailAndStoreNothing) {
 
     // The guard is released after a failure: a fixed definition resolves.
     ObjectDB::instance()->getObjectByName("C")->setParameter("Expression", "y / 1 [m] + 1");
-    expectNear(valuesOf(storage->getVariable("B", "D1")),
-               field(vertices("D1"), [](const TripletF& p) { return 2 * (p.y + 1); }));
+    expectNear(valuesOf(storage->getVariable("B", "D1")), vertices("D1"),
+               [](const TripletF& p) { return 2 * (p.y + 1); });
 
     // A vector component of a vector defined through the component itself.
     addObject("USER VECTOR VARIABLE", "Loop",
@@ -352,14 +345,12 @@ TEST_F(StorageTest, CyclesBeyondTheRecursionDepthAreFoundBeforeEvaluating) {
     // requests stop recursing and walk their dependencies.
     addChain(30, "V25 * 2");
     const int vars = storage->getNumVars();
-    expectStorageError<expressions::eval>(
-        [&] { storage->getVariable("V0", "D1"); }, "getVariable",
-        "Variable 'V25' in domain 'D1' depends on itself: 'V25' -> 'V26' -> 'V27' -> 'V28' -> 'V29' -> 'V25'.");
+    const std::string cycle =
+        "Variable 'V25' in domain 'D1' depends on itself: 'V25' -> 'V26' -> 'V27' -> 'V28' -> 'V29' -> 'V25'.";
+    expectStorageError<expressions::eval>([&] { storage->getVariable("V0", "D1"); }, "getVariable", cycle);
     EXPECT_EQ(storage->getNumVars(), vars);
     // Asked for from the middle of the cycle: the walk meets the request it started from.
-    expectStorageError<expressions::eval>(
-        [&] { storage->getVariable("V10", "D1"); }, "getVariable",
-        "Variable 'V25' in domain 'D1' depends on itself: 'V25' -> 'V26' -> 'V27' -> 'V28' -> 'V29' -> 'V25'.");
+    expectStorageError<expressions::eval>([&] { storage->getVariable("V10", "D1"); }, "getVariable", cycle);
     ObjectDB::instance()->getObjectByName("V29")->setParameter("Expression", "V10 * 2");
     expectStorageError<expressions::eval>(
         [&] { storage->getVariable("V0", "D1"); }, "getVariable",

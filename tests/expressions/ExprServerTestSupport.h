@@ -1,8 +1,7 @@
 #pragma once
 // Test doubles of the host for the loader, the expression server and the variable library:
-// a concrete definition store and a concrete storage as a host derives them, a one-hex
-// domain whose solver variables are functions of the vertex position, and a fixture that
-// registers them and leaves the object database and the reporter clean.
+// a concrete definition store and a concrete storage as a host derives them, and a fixture
+// that registers them and leaves the object database and the reporter clean.
 #include "datastorage/DataStorageBase.h"
 #include "domain/DomainGeometryBase.h"
 #include "expressions/VariableDefStoreBase.h"
@@ -17,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,21 +30,9 @@ using test::HostDefStore;
 
 // The storage a host makes: its phases are settable (none at first), and its "solver" holds
 // scalar fields given as functions of the vertex position.
-class HostStorage : public test::FieldStorage {
-public:
-    using Field = std::function<float(const TripletF&)>;
-
+struct HostStorage : test::FieldStorage {
     HostStorage() : FieldStorage(std::vector<std::string>()) {}
-    void addSolverScalar(const std::string& name, Field f) {
-        // Evaluated at the float vertex: the position converts to double and back exactly.
-        fields[name] = [f = std::move(f)](const TripletD& p) { return double(f(TripletF(p))); };
-    }
 };
-
-// One hexahedron [0,1]x[0,2]x[0,3] as the domain geometry `name` (8 vertices).
-inline std::unique_ptr<DomainGeometryBase> makeHexDomain(const std::string& name) {
-    return test::makeHexBox(name, 1, 1, 1, {0, 0, 0}, {1, 2, 3});
-}
 
 // A solver scalar variable object with its dimensions ("0, 1, -1, 0, ..." for a velocity).
 inline OKLObject* addScalarVariable(const std::string& name, const std::string& dimensions) {
@@ -54,7 +40,6 @@ inline OKLObject* addScalarVariable(const std::string& name, const std::string& 
                      {{"Boundary Values", "Conservative"}, {"Variable Dimensions", dimensions}});
 }
 
-inline const char* const kDimsVelocity = "0, 1, -1, 0, 0, 0, 0, 0, 0, 0";
 inline const char* const kDimsTemperature = "0, 0, 0, 1, 0, 0, 0, 0, 0, 0";
 inline const char* const kDimsPressure = "1, -1, -2, 0, 0, 0, 0, 0, 0, 0";
 

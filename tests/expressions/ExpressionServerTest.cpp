@@ -126,10 +126,10 @@ END
         "LIBRARY:\n  ROX:\n    NOTE: EXPRESSIONS\n      Ratio = 2\n    END\n  END\nEND\n");
     EXPECT_EQ(server->getExpression("Ratio"), nullptr);
     ASSERT_EQ(reports().size(), 1u);
-    EXPECT_EQ(reports()[0].getClassName(), "ExpressionServer");
-    EXPECT_EQ(reports()[0].getOperation(), "getExpressions");
-    EXPECT_EQ(reports()[0].getMessage(), "Object 'EXPRESSIONS' is not of type 'EXPRESSIONS'.");
-    EXPECT_EQ(reports()[0].getErrorType(), ErrWarning);
+    test::expectReport(reports()[0], {.message = "Object 'EXPRESSIONS' is not of type 'EXPRESSIONS'.",
+                                      .className = "ExpressionServer",
+                                      .operation = "getExpressions",
+                                      .type = ErrWarning});
 }
 
 TEST_F(ServerTest, VariablesListBasesLongNamesAndShortNamesOnce) {

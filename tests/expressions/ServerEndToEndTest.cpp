@@ -24,13 +24,13 @@ protected:
         VariableLibrary::load();
         server = std::make_unique<ExpressionServer>();
 
-        // Results: one domain, a phase's velocity and its solver gradient.
-        storage.setGeometry(makeHexDomain("Fluid").release());
+        // Results: one hexahedron [0,1]x[0,2]x[0,3], a phase's velocity and its solver gradient.
+        storage.setGeometry(test::makeHexBox("Fluid", 1, 1, 1, {0, 0, 0}, {1, 2, 3}).release());
         addObject("DOMAIN", "Fluid");
         addScalarVariable("Water.Velocity.Gradient X", "0, 0, -1, 0, 0, 0, 0, 0, 0, 0");
         addObject("VECTOR VARIABLE", "Water.Velocity",
-                  {{"Boundary Values", "Conservative"}, {"Variable Dimensions", kDimsVelocity}});
-        storage.addSolverScalar("Water.Velocity.Gradient X", [](const TripletF& p) { return p.x + 2.0f * p.y; });
+                  {{"Boundary Values", "Conservative"}, {"Variable Dimensions", "0, 1, -1, 0, 0, 0, 0, 0, 0, 0"}});
+        storage.fields["Water.Velocity.Gradient X"] = [](const TripletD& p) { return p.x + 2.0 * p.y; };
         // A session's user expression.
         OKLCoreAPI::instance()->processOKL(
             "LIBRARY:\n  ROX:\n    EXPRESSIONS:\n      Time Scale = 0.5 [min]\n    END\n  END\nEND\n");

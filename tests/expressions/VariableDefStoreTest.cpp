@@ -32,17 +32,13 @@ TEST(DefStoreRegistration, InstanceRules) {
                                   .operation = "registerInstance",
                                   .message = "VariableDefStoreBase::registerInstance second time."});
     EXPECT_EQ(VariableDefStoreBase::instance(), &first);
-    // The base store alone knows no operator word; its tables are there for a concrete one.
+    // The base store alone knows no operator word; its tables are there for a concrete one
+    // (their words and units are checked through the server's suffix effects).
     VariableDefStoreBase base;
     EXPECT_TRUE(base.getVariableSuffixes().empty());
     EXPECT_FALSE(base.isAnOperator("Gradient"));
-    ASSERT_EQ(base.getOperatorTable().size(), 22u);
+    EXPECT_EQ(base.getOperatorTable().size(), 22u);
     EXPECT_EQ(base.getOperatorWords().size(), 22u);
-    EXPECT_EQ(base.getOperatorTable()[0], (std::pair<std::string, std::string>{"Gradient", "m^-1"}));
-    EXPECT_EQ(base.getOperatorTable()[5], (std::pair<std::string, std::string>{"Residual X", "Dimensionless"}));
-    EXPECT_EQ(base.getOperatorTable()[19], (std::pair<std::string, std::string>{"Bforce Z", ""}));
-    EXPECT_EQ(base.getOperatorTable()[20], (std::pair<std::string, std::string>{"Specific", "kg^-1 m^3"}));
-    EXPECT_EQ(base.getOperatorTable()[21], (std::pair<std::string, std::string>{"Volumetric", "kg m^-3"}));
     EXPECT_TRUE(base.getUpdateFlag());
 }
 

@@ -11,12 +11,30 @@
 namespace zel::exprtest {
 namespace {
 
+using test::expectReport;
+
 class VariableDefsTest : public HostTest {
 protected:
     static void apply(const std::string& text) { OKLCoreAPI::instance()->processOKL(text, OKLCoreAPI::ModeUpdate); }
     static bool libraryExists() { return ObjectDB::instance()->getObjectByPath("/LIBRARY") != nullptr; }
     std::string field(const std::string& name, int selector) {
         return store.getVarDefData(name, static_cast<VariableDefStoreBase::varDBdata>(selector));
+    }
+    // A "VARIABLE:" block of the library text; an empty field is left out.
+    static std::string variable(const std::string& shortName, const std::string& longName, const std::string& quantity,
+                                const std::string& tensorType) {
+        std::string block = "  VARIABLE: ";
+        block += shortName;
+        block += "\n    Long Name = ";
+        block += longName;
+        if (!quantity.empty()) (block += "\n    Quantity = ") += quantity;
+        if (!tensorType.empty()) (block += "\n    Tensor Type = ") += tensorType;
+        return block + "\n  END\n";
+    }
+    static std::string library(const std::vector<std::string>& blocks, const std::string& tail = "") {
+        std::string text = "LIBRARY:\n";
+        for (const std::string& block : blocks) text += block;
+        return text + tail + "END\n";
     }
 };
 
@@ -101,42 +119,23 @@ END
 }
 
 TEST_F(VariableDefsTest, SkipsSymmetricTensorsSilentlyAndReportsUnknownTensorTypes) {
-    apply(R"(LIBRARY:
-  VARIABLE: strain
-    Long Name = Strain Rate
-    Quantity = Frequency
-    Tensor Type = SYMTEN2
-  END
-  VARIABLE: M
-    Long Name = Inertia
-    Quantity = Dimensionless
-    Tensor Type = MATRIX
-  END
-  VARIABLE: none
-    Long Name = No Type
-    Quantity = Length
-  END
-  VARIABLE: T
-    Long Name = Temperature
-    Quantity = Temperature
-    Tensor Type = SCALAR
-  END
-END
-)");
+    apply(library({variable("strain", "Strain Rate", "Frequency", "SYMTEN2"),
+                   variable("M", "Inertia", "Dimensionless", "MATRIX"), variable("none", "No Type", "Length", ""),
+                   variable("T", "Temperature", "Temperature", "SCALAR")}));
     VariableDefs::process(OKLAPI::instance());
 
     ASSERT_EQ(reports().size(), 3u); // the last: no constants branch
-    EXPECT_EQ(reports()[0].getClassName(), "VariableDefs");
-    EXPECT_EQ(reports()[0].getOperation(), "process");
-    EXPECT_EQ(reports()[0].getMessage(), "Unrecognised tensor type MATRIX in definition of variable M.");
-    EXPECT_EQ(reports()[0].getErrorType(), ErrError);
+    expectReport(reports()[0], {.message = "Unrecognised tensor type MATRIX in definition of variable M.",
+                                .className = "VariableDefs",
+                                .operation = "process",
+                                .type = ErrError});
     // A definition without a tensor type is of an unknown (empty) type as well.
     EXPECT_EQ(reports()[1].getMessage(), "Unrecognised tensor type  in definition of variable none.");
     // A missing branch is a notice; the variables still load and the library goes.
-    EXPECT_EQ(reports()[2].getClassName(), "VariableDefs");
-    EXPECT_EQ(reports()[2].getOperation(), "processVariableDefs");
-    EXPECT_EQ(reports()[2].getMessage(), "No physical constants were defined.");
-    EXPECT_EQ(reports()[2].getErrorType(), ErrNotice);
+    expectReport(reports()[2], {.message = "No physical constants were defined.",
+                                .className = "VariableDefs",
+                                .operation = "processVariableDefs",
+                                .type = ErrNotice});
 
     EXPECT_EQ(store.findDefinition("Strain Rate"), nullptr);
     EXPECT_EQ(store.findDefinition("Inertia"), nullptr);
@@ -146,7 +145,6 @@ END
 }
 
 TEST_F(VariableDefsTest, NoLibraryGivesBothNotices) {
-    // Both notices, nothing stored, no failure.
     addObject("PLANE", "Slice 1");
     VariableDefs::process(OKLAPI::instance());
     ASSERT_EQ(reports().size(), 2u);
@@ -158,35 +156,10 @@ TEST_F(VariableDefsTest, NoLibraryGivesBothNotices) {
 }
 
 TEST_F(VariableDefsTest, DuplicateLongNamePassesOutAndKeepsTheLibrary) {
-    apply(R"(LIBRARY:
-  VARIABLE: p
-    Long Name = Pressure
-    Quantity = Pressure
-    Tensor Type = SCALAR
-  END
-  VARIABLE: vel
-    Long Name = Velocity
-    Quantity = Velocity
-    Tensor Type = VECTOR
-    Component Long Names = Velocity X, Velocity Y, Velocity Z
-  END
-  VARIABLE: pstat
-    Long Name = Pressure
-    Quantity = Pressure
-    Tensor Type = SCALAR
-  END
-  VARIABLE: T
-    Long Name = Temperature
-    Quantity = Temperature
-    Tensor Type = SCALAR
-  END
-  ROX:
-    PHYSICAL CONSTANTS:
-      g = 9.81 [m s^-2]
-    END
-  END
-END
-)");
+    apply(library({variable("p", "Pressure", "Pressure", "SCALAR"), variable("vel", "Velocity", "Velocity", "VECTOR"),
+                   variable("pstat", "Pressure", "Pressure", "SCALAR"),
+                   variable("T", "Temperature", "Temperature", "SCALAR")},
+                  "  ROX:\n    PHYSICAL CONSTANTS:\n      g = 9.81 [m s^-2]\n    END\n  END\n"));
     expectError<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); },
                                  {.className = "VariableDefStoreBase",
                                   .operation = "addScalarVarDef",
@@ -201,7 +174,7 @@ END
 
     // A vector of a long name the store has reports the vector's own message.
     ObjectDB::instance()->clear();
-    apply("LIBRARY:\n  VARIABLE: v2\n    Long Name = Velocity\n    Tensor Type = VECTOR\n  END\nEND\n");
+    apply(library({variable("v2", "Velocity", "", "VECTOR")}));
     expectError<data::duplicate>([] { VariableDefs::process(OKLAPI::instance()); },
                                  {.className = "VariableDefStoreBase",
                                   .operation = "addVectorVarDef",

@@ -116,17 +116,11 @@ protected:
     void hold(std::unique_ptr<Variable> v, const std::string& type, const std::string& name, const char* dims) {
         v->setName(name);
         v->setDomain("Box");
-        dropDependents(name);
-        bottomGeometry().addVariable(std::move(v));
-        declare(type, name, dims);
-    }
-    // Values made from a replaced variable (expressions of it) are made again.
-    void dropDependents(const std::string& name) {
+        // Values made from a replaced variable (expressions of it) are made again.
         Geometry& g = bottomGeometry();
         for (const std::string& held : g.getVariableNames())
             if (held != name && held.find(name) != std::string::npos) g.removeVariable(held);
-    }
-    static void declare(const std::string& type, const std::string& name, const char* dims) {
+        g.addVariable(std::move(v));
         if (!ObjectDB::instance()->hasObject(name))
             addObject(type, name, {{"Boundary Values", "Hybrid"}, {"Variable Dimensions", dims}});
     }

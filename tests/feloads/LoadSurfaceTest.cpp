@@ -16,6 +16,10 @@ namespace {
 // Float sums over a few hundred vertices of values of order 1..10.
 constexpr double kSumTolerance = 1e-5;
 
+void expectNear(const TripletD& a, const TripletD& b, double tolerance) {
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(a[k], b[k], tolerance) << "component " << k;
+}
+
 TEST_F(LoadSurfaceTest, LocatedInTheDomainsWithoutABoundary) {
     GeometricOKLObject* s = loadSurface(false);
     Geometry* g = s->getGeometry("");
@@ -62,28 +66,22 @@ TEST_F(LoadSurfaceTest, ProjectedOnItsBoundaryItPublishesItsVariables) {
         {"Wall Adjacent Temperature on S", "SCALAR VARIABLE", "K", "Temperature"},
         {"Heat Flux on S", "SCALAR VARIABLE", "kg s^-3", "Heat Flux in"},
     };
-    for (const Expected& e : expected) {
-        SCOPED_TRACE(e.name);
-        const OKLObject* o = db.getObjectByName(e.name);
-        ASSERT_NE(o, nullptr);
-        EXPECT_EQ(o->getType(), e.type);
-        EXPECT_EQ(o->getValue("Related Object"), "S");
-        EXPECT_EQ(o->getValue("Base Units"), e.baseUnits);
-        EXPECT_EQ(o->getValue("Quantity Type"), e.quantity);
-        EXPECT_EQ(o->getValue("Has Hybrid Values"), "False");
-        EXPECT_EQ(o->getValue("Recipe"), "Standard");
-    }
-    const OKLObject* nodes = db.getObjectByName("Node Number on S");
-    EXPECT_EQ(nodes->getValue("VarMin"), "1.000000e+00");
+    for (const Expected& e : expected)
+        expectObject(e.name, e.type,
+                     {{"Related Object", "S"},
+                      {"Base Units", e.baseUnits},
+                      {"Quantity Type", e.quantity},
+                      {"Has Hybrid Values", "False"},
+                      {"Recipe", "Standard"}});
+    const OKLObject* nodes = expectObject("Node Number on S", "SCALAR VARIABLE",
+                                          {{"VarMin", "1.000000e+00"}, {"Variable Dimensions", "0,0,0,0,0,0,0,0,0,0"}});
+    ASSERT_NE(nodes, nullptr);
     EXPECT_EQ(nodes->getValue("HybridMax"), nodes->getValue("VarMax"));
-    EXPECT_EQ(nodes->getValue("Variable Dimensions"), "0,0,0,0,0,0,0,0,0,0");
-    const OKLObject* stress = db.getObjectByName("Stress on S");
-    EXPECT_EQ(stress->getValue("VarMin"), "");
-    EXPECT_EQ(stress->getValue("Variable Dimensions"), "1,-1,-2,0,0,0,0,0,0,0");
-    EXPECT_EQ(db.getObjectByName("Wall Heat Transfer Coefficient on S")->getValue("Variable Description"),
-              "This HTC is equivalent to the 'Wall Heat Transfer Coefficient'.");
-    EXPECT_EQ(db.getObjectByName("Wall Adjacent Temperature on S")->getValue("Variable Description"),
-              "This Temperature is equivalent to the 'Wall Adjacent Temperature'.");
+    expectObject("Stress on S", "VECTOR VARIABLE", {{"VarMin", ""}, {"Variable Dimensions", "1,-1,-2,0,0,0,0,0,0,0"}});
+    expectObject("Wall Heat Transfer Coefficient on S", "SCALAR VARIABLE",
+                 {{"Variable Description", "This HTC is equivalent to the 'Wall Heat Transfer Coefficient'."}});
+    expectObject("Wall Adjacent Temperature on S", "SCALAR VARIABLE",
+                 {{"Variable Description", "This Temperature is equivalent to the 'Wall Adjacent Temperature'."}});
 
     // The import report is written (its content: TransferReportTest).
     EXPECT_TRUE(std::filesystem::exists(KVO2NorvaUtilities::kReportFile));
@@ -107,27 +105,21 @@ TEST_F(LoadSurfaceTest, ForcesAndStressesCarryTheBoundaryForce) {
     ASSERT_EQ(stress.size(), std::size_t(g.getNumVertices()));
     for (std::size_t i = 0; i < stress.size(); ++i) {
         // A linear stress is reproduced at every vertex; normal and shear parts add up to it.
-        const TripletD expected = wallStress(TripletD(g.getVertices()[i]));
-        EXPECT_NEAR(stress[i].x, expected.x, 1e-5);
-        EXPECT_NEAR(stress[i].y, expected.y, 1e-5);
-        EXPECT_NEAR(stress[i].z, expected.z, 1e-5);
-        const TripletF sum = normal[i] + shear[i];
-        EXPECT_NEAR(sum.x, stress[i].x, 1e-5);
-        EXPECT_NEAR(sum.y, stress[i].y, 1e-5);
-        EXPECT_NEAR(sum.z, stress[i].z, 1e-5);
+        expectNear(TripletD(stress[i]), wallStress(TripletD(g.getVertices()[i])), 1e-5);
+        expectNear(TripletD(normal[i] + shear[i]), TripletD(stress[i]), 1e-5);
         EXPECT_NEAR(std::abs(normal[i].z), std::abs(stress[i].z), 1e-5); // the surface lies in z = 0
         EXPECT_NEAR(shear[i].z, 0.0, 1e-5);
     }
     // Σ Force over the surface is the boundary's force; its components are those of the vector.
     const TripletD onSurface = sumOf(force);
     const TripletD onBoundary = sumOf(*bottomGeometry().getVariable("Force")->getTripletValues());
-    EXPECT_NEAR(onSurface.x, onBoundary.x, kSumTolerance * std::abs(onBoundary.x));
-    EXPECT_NEAR(onSurface.y, onBoundary.y, kSumTolerance * std::abs(onBoundary.y));
-    EXPECT_NEAR(onSurface.z, onBoundary.z, kSumTolerance * std::abs(onBoundary.z));
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(onSurface[k], onBoundary[k], kSumTolerance * std::abs(onBoundary[k]));
     const FloatZELVector& y = scalarOn(*s, "Force on S Y");
-    for (std::size_t i = 0; i < force.size(); ++i) EXPECT_EQ(y[i], force[i].y);
     const FloatZELVector& shearZ = scalarOn(*s, "Shear Stress on S Z");
-    for (std::size_t i = 0; i < force.size(); ++i) EXPECT_EQ(shearZ[i], shear[i].z);
+    for (std::size_t i = 0; i < force.size(); ++i) {
+        EXPECT_EQ(y[i], force[i].y);
+        EXPECT_EQ(shearZ[i], shear[i].z);
+    }
     // "Force" on the surface is its load force (what the transfer report sums).
     EXPECT_EQ(vectorOn(*s, "Force")[3], force[3]);
     // A variable the boundary has comes across as it is (a linear field exactly).
@@ -244,14 +236,13 @@ TEST_F(LoadSurfaceTest, ReferenceTemperatureRules) {
             EXPECT_NEAR(h[i], c.h, 1e-3);
             EXPECT_NEAR(t[i], c.t, 1e-3);
         }
-        EXPECT_EQ(ObjectDB::instance()
-                      ->getObjectByName("Wall Heat Transfer Coefficient on S")
-                      ->getValue("Variable Description"),
-                  "The values for this Heat Transfer Coefficient variable are calculated based on the 'Heat Flux' "
-                  "and 'Temperature' variables and may have been adjusted based on a specified reference (bulk) "
-                  "temperature of 300 [K] and Supplemental HTC of " +
-                      std::to_string(c.hs) +
-                      " [W m^-2 K^-1].  These settings may be modified in the 'Export NORVA Load File' dialog.");
+        expectObject("Wall Heat Transfer Coefficient on S", "SCALAR VARIABLE",
+                     {{"Variable Description",
+                       "The values for this Heat Transfer Coefficient variable are calculated based on the 'Heat Flux' "
+                       "and 'Temperature' variables and may have been adjusted based on a specified reference (bulk) "
+                       "temperature of 300 [K] and Supplemental HTC of " +
+                           std::to_string(c.hs) +
+                           " [W m^-2 K^-1].  These settings may be modified in the 'Export NORVA Load File' dialog."}});
         ObjectDB::instance()->deleteObject(s);
     }
 }
@@ -283,76 +274,60 @@ TEST_F(LoadSurfaceTest, HeatFlowsThatCannotBeMadeConservative) {
     EXPECT_THROW(readerOf(*s).getVariable("Heat Flux on S", s->getGeometry("")->getInterpolant()), data::invalid);
 }
 
+// The call raises E from the reader's `operation` with exactly `message`.
+template <typename E, typename F> void expectReaderError(F&& call, const char* operation, const std::string& message) {
+    expectError<E>(call, {.className = "NorvaGeometryReader", .operation = operation, .message = message});
+}
+
 TEST_F(LoadSurfaceTest, ErrorsOfTheLoadVariables) {
     GeometricOKLObject* s = loadSurface();
     NorvaGeometryReader& reader = readerOf(*s);
     Interpolant* interpolant = s->getGeometry("")->getInterpolant();
-    const std::string kReader = "NorvaGeometryReader";
-    expectError<internal::error>(
-        [&] { reader.getVariable("Stress on S", nullptr); },
-        {.className = kReader, .operation = "getObjectVariable", .message = "An interpolant is required!"});
+    auto ask = [&](const char* name) { reader.getVariable(name, interpolant); };
+    expectReaderError<internal::error>([&] { reader.getVariable("Stress on S", nullptr); }, "getObjectVariable",
+                                       "An interpolant is required!");
     // Known, but neither the boundary nor the results have it.
     addObject("SCALAR VARIABLE", "Nope", {{"Boundary Values", "Conservative"}});
-    expectError<data::invalid>([&] { reader.getVariable("Nope", interpolant); },
-                               {.className = kReader,
-                                .operation = "getObjectVariable",
-                                .message = "Variable 'Nope' not defined on geometry 'Bottom'."});
+    expectReaderError<data::invalid>([&] { ask("Nope"); }, "getObjectVariable",
+                                     "Variable 'Nope' not defined on geometry 'Bottom'.");
     EXPECT_EQ(reader.getVariable("Normal", interpolant), nullptr); // the geometry's own
 
     // The boundary's domains.
-    const struct {
-        const char* domains;
-        const char* message;
-    } domainCases[] = {
-        {"Box, Other", "Boundary 'Bottom' defined in more than one domain."},
-        {"Other", "Boundary 'Bottom' has no defined geometry on domain 'Other'."},
-    };
-    for (const auto& c : domainCases) {
-        bottom->setParameter("Domain List", c.domains);
-        expectError<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); },
-                                   {.className = kReader, .operation = "calculateNORVAStress", .message = c.message});
-    }
+    bottom->setParameter("Domain List", "Box, Other");
+    expectReaderError<data::invalid>([&] { ask("Stress on S"); }, "calculateNORVAStress",
+                                     "Boundary 'Bottom' defined in more than one domain.");
+    bottom->setParameter("Domain List", "Other");
+    expectReaderError<data::invalid>([&] { ask("Stress on S"); }, "calculateNORVAStress",
+                                     "Boundary 'Bottom' has no defined geometry on domain 'Other'.");
     bottom->setParameter("Domain List", "Box");
 
     // No force variable at all.
     ObjectDB::instance()->deleteObject("Force");
-    expectError<data::invalid>(
-        [&] { reader.getVariable("Force on S", interpolant); },
-        {.className = kReader, .operation = "calculateNORVAStress", .message = "No 'Force' variables can be found."});
+    expectReaderError<data::invalid>([&] { ask("Force on S"); }, "calculateNORVAStress",
+                                     "No 'Force' variables can be found.");
     // A force that is not a vector.
     addObject("SCALAR VARIABLE", "Force");
     bottomGeometry().removeVariable("Force");
     setScalar("Force", kDimsForce, [](const TripletD&, double) { return 1.0; });
-    expectError<data::invalid>([&] { reader.getVariable("Stress on S", interpolant); },
-                               {.className = kReader,
-                                .operation = "calculateNORVAStress",
-                                .message = "Cannot cast variable 'Force' to Vector Variable."});
+    expectReaderError<data::invalid>([&] { ask("Stress on S"); }, "calculateNORVAStress",
+                                     "Cannot cast variable 'Force' to Vector Variable.");
 
     // The associated boundary.
     s->setParameter("Associated Boundary", "Nowhere");
-    expectError<data::invalid>(
-        [&] { reader.getVariable("Stress on S", interpolant); },
-        {.className = kReader, .operation = "getObjectVariable", .message = "Object not found: Nowhere."});
+    expectReaderError<data::invalid>([&] { ask("Stress on S"); }, "getObjectVariable", "Object not found: Nowhere.");
     addObject("VIEWPORT MANAGER", "Frame"); // an object that holds no geometry
     s->setParameter("Associated Boundary", "Frame");
-    expectError<internal::badParam>([&] { reader.getVariable("Stress on S", interpolant); },
-                                    {.className = kReader,
-                                     .operation = "getObjectVariable",
-                                     .message = "Bad cast of OKLObject 'Frame' to GeometricOKLObject."});
+    expectReaderError<internal::badParam>([&] { ask("Stress on S"); }, "getObjectVariable",
+                                          "Bad cast of OKLObject 'Frame' to GeometricOKLObject.");
     Geometry::ProjectionStatistics statistics;
-    expectError<data::invalid>([&] { reader.makeHybridInterpolant(s->getGeometry("")->getVertices(), statistics); },
-                               {.className = kReader,
-                                .operation = "makeHybridInterpolant",
-                                .message = "Specified associated Boundary is not a Boundary or Region."});
+    auto project = [&] { reader.makeHybridInterpolant(s->getGeometry("")->getVertices(), statistics); };
+    expectReaderError<data::invalid>(project, "makeHybridInterpolant",
+                                     "Specified associated Boundary is not a Boundary or Region.");
     s->setParameter("Associated Boundary", "Nowhere");
-    expectError<data::invalid>(
-        [&] { reader.makeHybridInterpolant(s->getGeometry("")->getVertices(), statistics); },
-        {.className = kReader, .operation = "makeHybridInterpolant", .message = "Object not found: Nowhere."});
+    expectReaderError<data::invalid>(project, "makeHybridInterpolant", "Object not found: Nowhere.");
     NorvaGeometryReader unset("m");
-    expectError<internal::error>([&] { unset.makeHybridInterpolant(TripletZELVector(), statistics); },
-                                 {.className = kReader,
-                                  .operation = "getObjValue",
-                                  .message = "The OKLObject in the NorvaGeometryReader has not been set!"});
+    expectReaderError<internal::error>([&] { unset.makeHybridInterpolant(TripletZELVector(), statistics); },
+                                       "getObjValue", "The OKLObject in the NorvaGeometryReader has not been set!");
 }
 
 } // namespace

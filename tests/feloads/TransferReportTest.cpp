@@ -26,28 +26,26 @@ protected:
     }
     // The import block of surface "S" on the fixture's boundary (forces of the linear stress:
     // ∫(1 + x), ∫2y, ∫(3 + x + y) over the unit square).
-    std::string importBlock(const std::string& surface = "S", const std::string& deck = "") const {
+    std::string importBlock() const {
         const std::string forces = "      <FORCE component=\"X\" units=\"N\">1.5</FORCE>\n"
                                    "      <FORCE component=\"Y\" units=\"N\">1</FORCE>\n"
                                    "      <FORCE component=\"Z\" units=\"N\">4</FORCE>\n";
         return "  <IMPORT-DIAGNOSTICS>\n"
                "    <KVOFILE>box.vtu</KVOFILE>\n"
                "    <NORVAFILE>" +
-               (deck.empty() ? deckFile : deck) +
+               deckFile +
                "</NORVAFILE>\n"
                "    <KVO-RESULTS location=\"Bottom\">\n" +
                forces +
                "    </KVO-RESULTS>\n"
-               "    <NORVA-LOAD location=\"" +
-               surface +
-               "\">\n"
+               "    <NORVA-LOAD location=\"S\">\n"
                "      <PROJECTION-SUCCESS type=\"percentage\">100</PROJECTION-SUCCESS>\n" +
                forces +
                "    </NORVA-LOAD>\n"
                "  </IMPORT-DIAGNOSTICS>\n";
     }
     static std::string report() { return readFile(kReport); }
-    const ErrorMsg* findReport(const std::string& fragment) const {
+    const ErrorProgressReporter::Report* findReport(const std::string& fragment) const {
         for (const auto& r : reports())
             if (r.getMessage().find(fragment) != std::string::npos) return &r;
         return nullptr;
@@ -161,13 +159,12 @@ TEST_F(TransferReportTest, ExportBlocks) {
     // No heat through the wall: the note, and the report all the same.
     setScalar("Heat Flux", kDimsHeatFlux, [](const TripletD&, double) { return 0.0; });
     KVO2NorvaUtilities::writeExportDiagnostics(s, KVO2NorvaUtilities::HeatTransferExport, VarTypeVertex);
-    const ErrorMsg* note = findReport("zero Heat Flow");
+    const ErrorProgressReporter::Report* note = findReport("zero Heat Flow");
     ASSERT_NE(note, nullptr);
-    EXPECT_EQ(
-        note->getMessage(),
-        "NOTE: The transfer diagnostics reports zero Heat Flow.\nThis may be due to an adiabatic boundary setting.");
-    EXPECT_EQ(note->getClassName(), "KVO2NorvaUtilities");
-    EXPECT_EQ(note->getOperation(), "writeExportDiagnostics");
+    expectReport(*note, {.message = "NOTE: The transfer diagnostics reports zero Heat Flow.\n"
+                                    "This may be due to an adiabatic boundary setting.",
+                         .className = "KVO2NorvaUtilities",
+                         .operation = "writeExportDiagnostics"});
     EXPECT_NE(report().find("<HEATFLOW units=\"W\">0</HEATFLOW>"), std::string::npos);
 }
 
@@ -178,7 +175,7 @@ TEST_F(TransferReportTest, AReportThatCannotBeWrittenIsReportedAndTheOldOneKept)
     std::filesystem::create_directory(std::string(kReport) + ".tmp");
     run(*s);
     EXPECT_NE(s->getGeometry(""), nullptr); // the import itself succeeded
-    const ErrorMsg* failure = findReport("Import succeeded");
+    const ErrorProgressReporter::Report* failure = findReport("Import succeeded");
     ASSERT_NE(failure, nullptr);
     EXPECT_EQ(failure->getClassName(), "KVO2NorvaUtilities");
     EXPECT_EQ(failure->getOperation(), "writeImportDiagnostics");

@@ -51,13 +51,9 @@ CaseData mixedCase(int n, unsigned seed) {
                     cells.push_back({VtkWedge, {h[0], h[2], h[3], h[4], h[6], h[7]}});
                     break;
                 default:
-                    for (const auto& t : {std::array<int, 4>{0, 1, 2, 6},
-                                          {0, 2, 3, 6},
-                                          {0, 3, 7, 6},
-                                          {0, 7, 4, 6},
-                                          {0, 4, 5, 6},
-                                          {0, 5, 1, 6}})
-                        cells.push_back({VtkTetra, {h[t[0]], h[t[1]], h[t[2]], h[t[3]]}});
+                    static const int tets[6][4] = {{0, 1, 2, 6}, {0, 2, 3, 6}, {0, 3, 7, 6},
+                                                   {0, 7, 4, 6}, {0, 4, 5, 6}, {0, 5, 1, 6}};
+                    for (const auto& t : tets) cells.push_back({VtkTetra, {h[t[0]], h[t[1]], h[t[2]], h[t[3]]}});
                 }
             }
     for (int copy = 0; copy < 12; ++copy) cells.push_back(cells.front());
@@ -100,8 +96,7 @@ std::vector<int> cellFace(const Geometry& d, std::int64_t cellId, int face) {
 
 TEST_F(HostTest, FreeFacesAndTheirOwnersMatchABruteForceTwin) {
     for (unsigned seed : {1u, 2u, 3u}) {
-        host.reset(); // one Host at a time
-        host = std::make_unique<Host>();
+        restartHost();
         host->loadCase(mixedCase(4, seed), {});
         DomainGeometryBase* d = domain("mixed");
         ASSERT_NE(d, nullptr);
@@ -257,8 +252,7 @@ TEST_F(HostTest, LoadPhasesAreTimedAndAConsumedCaseLoadsAsACopiedOne) {
     const std::vector<float> area(boundaryGeometry("Boundary")->getVertexAreas().begin(),
                                   boundaryGeometry("Boundary")->getVertexAreas().end());
 
-    host.reset(); // one Host at a time
-    host = std::make_unique<Host>();
+    restartHost();
     const LoadedCase consumed = loadCase(host->storage(), std::move(data), {});
     EXPECT_EQ(consumed.variables, copied.variables);
     EXPECT_TRUE(data.blocks.front().cells.connectivity.empty()); // dropped once copied

@@ -22,10 +22,7 @@ fs::path scratch() {
     return dir;
 }
 
-void write(const fs::path& file, const std::string& text) {
-    std::ofstream out(file, std::ios::binary);
-    out << text;
-}
+void write(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
 // A unit cube of one hexahedron as a legacy ASCII file, p = 1 + 2x, U = (2, 0, 0).
 std::string cubeVtk() {
@@ -53,17 +50,19 @@ TEST(CommandLine, HelpAndBadArguments) {
     const CliRun help = zelpost({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* part : {"usage:", "--json", "--vtk-out", "--density", "wallShearStress", "Wall Shear",
-                             "alpha.<phase>", "Mass Flow", "--boundary-flows", "Viscous Force"})
-        EXPECT_NE(help.out.find(part), std::string::npos) << part;
-    EXPECT_EQ(zelpost({}).status, 2);
-    EXPECT_EQ(zelpost({"--frobnicate"}).status, 2);
-    EXPECT_EQ(zelpost({"case.vtu", "--vtk-out"}).status, 2);
-    const CliRun density = zelpost({"case.vtu", "--density", "-3"});
-    EXPECT_EQ(density.status, 2);
-    EXPECT_NE(density.err.find("--density needs a positive number, not '-3'"), std::string::npos) << density.err;
-    const CliRun flows = zelpost({"case.vtu", "--boundary-flows", "cells"});
-    EXPECT_EQ(flows.status, 2);
-    EXPECT_NE(flows.err.find("--boundary-flows needs points or faces, not 'cells'"), std::string::npos) << flows.err;
+                             "alpha.<phase>", "Mass Flow", "--boundary-flows", "Viscous Force", "--timings"})
+        EXPECT_TRUE(contains(help.out, part));
+    const std::pair<std::vector<std::string>, std::string> bad[] = {
+        {{}, ""},
+        {{"--frobnicate"}, ""},
+        {{"case.vtu", "--vtk-out"}, ""},
+        {{"case.vtu", "--density", "-3"}, "--density needs a positive number, not '-3'"},
+        {{"case.vtu", "--boundary-flows", "cells"}, "--boundary-flows needs points or faces, not 'cells'"}};
+    for (const auto& [args, message] : bad) {
+        const CliRun r = zelpost(args);
+        EXPECT_EQ(r.status, 2) << message;
+        EXPECT_TRUE(contains(r.err, message));
+    }
 }
 
 TEST(CommandLine, SessionsAndExpressionsOnALegacyCase) {
@@ -79,30 +78,20 @@ TEST(CommandLine, SessionsAndExpressionsOnALegacyCase) {
                  "massFlow()@Mid / 2", "--json", "--density", "3", "--vtk-out", (dir / "out").string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.front(), '[');
-    EXPECT_NE(r.out.find("{\"call\": \"areaAve, Pressure, Mid\", \"function\": \"areaAve\", \"location\": \"Mid\", "
-                         "\"value\": 4.5, \"units\": \"Pa\"}"),
-              std::string::npos)
-        << r.out;
-    // ρ U A with the density of the command line.
-    EXPECT_NE(r.out.find("\"call\": \"massFlow, Mid\", \"function\": \"massFlow\", \"location\": \"Mid\", "
-                         "\"value\": 6,"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("\"call\": \"area, Boundary\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"value\": 6, \"units\": \"m^2\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"call\": \"1 [m] + 2 [m]\", \"function\": \"1 [m] + 2 [m]\", \"location\": \"\", "
-                         "\"value\": 3, \"units\": \"m\""),
-              std::string::npos)
-        << r.out;
-    // Calculator functions in expressions, in base units.
-    EXPECT_NE(r.out.find("\"call\": \"areaAve(Pressure)@Mid\", \"function\": \"areaAve(Pressure)@Mid\", "
-                         "\"location\": \"\", \"value\": 4.5, \"units\": \"kg m^-1 s^-2\""),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("\"call\": \"massFlow()@Mid / 2\", \"function\": \"massFlow()@Mid / 2\", "
-                         "\"location\": \"\", \"value\": 3, \"units\": \"kg s^-1\""),
-              std::string::npos)
-        << r.out;
+    for (const char* row :
+         {"{\"call\": \"areaAve, Pressure, Mid\", \"function\": \"areaAve\", \"location\": \"Mid\", \"value\": 4.5, "
+          "\"units\": \"Pa\"}",
+          // ρ U A with the density of the command line.
+          "\"call\": \"massFlow, Mid\", \"function\": \"massFlow\", \"location\": \"Mid\", \"value\": 6,",
+          "\"call\": \"area, Boundary\"", "\"value\": 6, \"units\": \"m^2\"",
+          "\"call\": \"1 [m] + 2 [m]\", \"function\": \"1 [m] + 2 [m]\", \"location\": \"\", "
+          "\"value\": 3, \"units\": \"m\"",
+          // Calculator functions in expressions, in base units.
+          "\"call\": \"areaAve(Pressure)@Mid\", \"function\": \"areaAve(Pressure)@Mid\", \"location\": \"\", "
+          "\"value\": 4.5, \"units\": \"kg m^-1 s^-2\"",
+          "\"call\": \"massFlow()@Mid / 2\", \"function\": \"massFlow()@Mid / 2\", \"location\": \"\", "
+          "\"value\": 3, \"units\": \"kg s^-1\""})
+        EXPECT_TRUE(contains(r.out, row));
     std::size_t files = 0;
     for (const auto& f : fs::directory_iterator(dir / "out")) files += f.path().extension() == ".vtk";
     EXPECT_EQ(files, 2u); // the plane and the boundary
@@ -114,8 +103,8 @@ TEST(CommandLine, TimingsOfEveryPhaseAndNoTableForAnEmptySession) {
     write(dir / "empty.zel", "");
     const CliRun empty = zelpost({(dir / "cube.vtk").string(), (dir / "empty.zel").string()});
     EXPECT_EQ(empty.status, 0) << empty.err;
-    EXPECT_EQ(empty.out.find("function"), std::string::npos) << empty.out; // no empty result table
-    EXPECT_EQ(empty.err.find("timing:"), std::string::npos);
+    EXPECT_FALSE(contains(empty.out, "function")); // no empty result table
+    EXPECT_FALSE(contains(empty.err, "timing:"));
 
     write(dir / "s.zel", "PLANE: Mid\n  Option = YZ Plane\n  X = 0.25 [m]\nEND\n> calculate area, Mid\n");
     const CliRun timed = zelpost({(dir / "cube.vtk").string(), (dir / "s.zel").string(), "--timings", "-e", "1 [m]"});
@@ -125,9 +114,8 @@ TEST(CommandLine, TimingsOfEveryPhaseAndNoTableForAnEmptySession) {
          {std::string("read"), std::string("decode"), std::string("domain build"), std::string("fields"),
           std::string("boundary build"), std::string("register"), std::string("load total"), session + ":1 PLANE: Mid",
           session + ":5 > calculate area, Mid", std::string("-e 1 [m]")})
-        EXPECT_NE(timed.err.find("timing: " + phase + " "), std::string::npos) << phase << "\n" << timed.err;
-    EXPECT_NE(timed.out.find("area"), std::string::npos) << timed.out; // results still go to stdout
-    EXPECT_NE(zelpost({"--help"}).out.find("--timings"), std::string::npos);
+        EXPECT_TRUE(contains(timed.err, "timing: " + phase + " "));
+    EXPECT_TRUE(contains(timed.out, "area")); // results still go to stdout
 }
 
 TEST(CommandLine, EveryFailureGivesANonZeroStatus) {
@@ -136,7 +124,7 @@ TEST(CommandLine, EveryFailureGivesANonZeroStatus) {
     // A case that is not there.
     const CliRun missing = zelpost({(dir / "none.vtk").string()});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("none.vtk"), std::string::npos) << missing.err;
+    EXPECT_TRUE(contains(missing.err, "none.vtk"));
     // A malformed case file.
     write(dir / "bad.vtk", cubeVtk().substr(0, 200));
     EXPECT_EQ(zelpost({(dir / "bad.vtk").string()}).status, 1);
@@ -144,12 +132,12 @@ TEST(CommandLine, EveryFailureGivesANonZeroStatus) {
     write(dir / "bad.zel", "PLANE: P\n  Option = YZ Plane\n");
     const CliRun bad = zelpost({(dir / "cube.vtk").string(), (dir / "bad.zel").string()});
     EXPECT_EQ(bad.status, 1);
-    EXPECT_NE(bad.err.find("bad.zel"), std::string::npos) << bad.err;
+    EXPECT_TRUE(contains(bad.err, "bad.zel"));
     // A calculation that fails (no such location) is reported and undefined.
     write(dir / "nowhere.zel", "> calculate area, Nowhere\n");
     const CliRun nowhere = zelpost({(dir / "cube.vtk").string(), (dir / "nowhere.zel").string(), "--json"});
     EXPECT_EQ(nowhere.status, 1);
-    EXPECT_NE(nowhere.out.find("\"value\": null"), std::string::npos) << nowhere.out;
+    EXPECT_TRUE(contains(nowhere.out, "\"value\": null"));
     // A session file that is not there.
     EXPECT_EQ(zelpost({(dir / "cube.vtk").string(), (dir / "none.zel").string()}).status, 1);
     // With --verbose a failure names where in the code it arose: the raise site inside the
@@ -162,12 +150,12 @@ TEST(CommandLine, EveryFailureGivesANonZeroStatus) {
     const CliRun verbose = zelpost({(dir / "cube.vtk").string(), (dir / "nowhere.zel").string(), "--verbose"});
     const std::string loud = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(verbose.status, 1);
-    EXPECT_EQ(quiet.find(".cpp:"), std::string::npos) << quiet;
+    EXPECT_FALSE(contains(quiet, ".cpp:"));
     const std::size_t place = loud.find(".cpp:");
     ASSERT_NE(place, std::string::npos) << loud;
     const std::string where = loud.substr(loud.rfind('[', place));
-    EXPECT_EQ(where.find("OKLProcessor.cpp"), std::string::npos) << where;
-    EXPECT_EQ(where.find("Host.cpp"), std::string::npos) << where;
+    EXPECT_FALSE(contains(where, "OKLProcessor.cpp"));
+    EXPECT_FALSE(contains(where, "Host.cpp"));
 }
 
 TEST(CommandLine, JsonEscapesTextsAndWritesUndefinedAsNull) {
@@ -192,19 +180,17 @@ TEST(CommandLine, JsonEscapesTextsAndWritesUndefinedAsNull) {
     EXPECT_EQ(empty.str(), "[]\n");
     std::ostringstream table;
     printTable({undefined, exact}, table);
-    EXPECT_NE(table.str().find("undefined"), std::string::npos);
-    EXPECT_NE(table.str().find("1.00e+00"), std::string::npos); // the relative error column
+    EXPECT_TRUE(contains(table.str(), "undefined"));
+    EXPECT_TRUE(contains(table.str(), "1.00e+00")); // the relative error column
 }
 
 TEST(CommandLine, DemoPrintsResultsBesideAnalyticValues) {
     const CliRun table = zelpost({"--demo"});
     EXPECT_EQ(table.status, 0) << table.err;
-    EXPECT_NE(table.out.find("analytic"), std::string::npos);
-    EXPECT_NE(table.out.find("rel. error"), std::string::npos);
-    EXPECT_NE(table.out.find("Slice Pyramid"), std::string::npos);
+    for (const char* part : {"analytic", "rel. error", "Slice Pyramid"}) EXPECT_TRUE(contains(table.out, part));
     const CliRun json = zelpost({"--demo", "--json"});
     EXPECT_EQ(json.status, 0);
-    EXPECT_NE(json.out.find("\"relative error\": "), std::string::npos);
+    EXPECT_TRUE(contains(json.out, "\"relative error\": "));
 }
 
 } // namespace

@@ -5,8 +5,7 @@
 #include "host/DemoCase.h"
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
+#include <numeric>
 
 namespace zel::host::test {
 namespace {
@@ -18,11 +17,9 @@ TEST_F(HostTest, DemoMeshUsesEveryCellTypeAndIsConforming) {
     DomainGeometryBase* d = domain("duct");
     ASSERT_NE(d, nullptr);
     std::vector<std::string> sets;
-    double volume = 0;
     for (int s = 0; s < d->getNumElementSets(); ++s) sets.push_back(d->getElementSet(s).getName());
     EXPECT_EQ(sets, (std::vector<std::string>{"Tetrahedra", "Pyramids", "Wedges", "Hexahedra"}));
-    for (float v : d->getVertexVolumes()) volume += v;
-    EXPECT_NEAR(volume, 2.0, 1e-5);
+    EXPECT_NEAR(std::accumulate(d->getVertexVolumes().begin(), d->getVertexVolumes().end(), 0.0), 2.0, 1e-5);
     // Conforming: the only free faces are the duct's walls, all claimed by the six patches
     // (a mismatch inside would leave faces for a "Default Boundary").
     EXPECT_EQ(ObjectDB::instance()->getObjectByName("Default Boundary"), nullptr);
@@ -54,11 +51,8 @@ TEST_F(HostTest, DemoResultsMatchTheirAnalyticValues) {
 }
 
 TEST(Demo, ExampleSessionIsTheEmbeddedOne) {
-    std::ifstream in(std::filesystem::path(ZEL_TEST_DATA_DIR) / ".." / ".." / "examples" / "demo.zel");
-    ASSERT_TRUE(in.good());
-    std::ostringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), demoSession());
+    ASSERT_TRUE(std::filesystem::exists(examplesFolder() / "demo.zel"));
+    EXPECT_EQ(readText(examplesFolder() / "demo.zel"), demoSession());
 }
 
 } // namespace

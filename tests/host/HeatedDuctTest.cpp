@@ -10,7 +10,6 @@
 #include "host/readers/CaseReader.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -184,8 +183,7 @@ TEST_F(HeatedDuctTest, TheCoefficientIsComputedWithoutTheSolversAndHeatNeedsAWal
 
     // Without the wall heat flux there is no heat flux, heat flow or coefficient; the cells'
     // temperature next to the walls is still there.
-    host.reset();
-    host = std::make_unique<Host>();
+    restartHost();
     host->loadCase(without({"heatTransferCoeff(T)", "wallHeatFlux"}), {});
     for (const char* name : {"Heat Flux", "Heat Flow", "Wall Heat Transfer Coefficient"})
         EXPECT_FALSE(ObjectDB::instance()->hasObject(name)) << name;
@@ -196,8 +194,7 @@ TEST_F(HeatedDuctTest, TheCoefficientIsComputedWithoutTheSolversAndHeatNeedsAWal
     EXPECT_FALSE(host->results().back().value.has_value());
 
     // A wall heat flux of three components is no heat flux: left out with a warning.
-    host.reset();
-    host = std::make_unique<Host>();
+    restartHost();
     CaseData data = without({"heatTransferCoeff(T)"});
     for (MeshBlock& block : data.blocks)
         for (auto* arrays : {&block.pointData, &block.cellData})
@@ -235,13 +232,8 @@ std::unique_ptr<Geometry> coarseFloor() {
 }
 
 TEST_F(HeatedDuctTest, ALoadSurfaceOnTheHotWallCarriesItsHeatFlow) {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::filesystem::path scratch =
-        std::filesystem::temp_directory_path() / ("zel_heat_" + std::to_string(stamp));
-    std::filesystem::create_directories(scratch);
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(scratch); // the transfer report goes to the working folder
-
+    const WorkingFolder folder("zel_heat_");
+    const std::filesystem::path& scratch = folder.path;
     host->loadCase(caseFile(), {});
     writeLoadDeck(*coarseFloor(), scratch / "floor.cdb");
     for (const char* conservative : {"True", "False"})
@@ -274,30 +266,18 @@ TEST_F(HeatedDuctTest, ALoadSurfaceOnTheHotWallCarriesItsHeatFlow) {
     // The exported heat flux, weighted by the surface's vertex areas, gives the flow too.
     Geometry& surface = *object("Floor True")->getGeometry("");
     const FloatZELVector& areas = surface.getVertexAreas();
-    std::ifstream in("floor.csv");
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "Node Number, X [mm], Y [mm], Z [mm], Heat Flux [W m^-2], Wall Heat Transfer Coefficient "
-                    "[W m^-2 K^-1]");
+    std::string header;
+    const std::vector<std::vector<double>> rows = csvRows("floor.csv", header);
+    EXPECT_EQ(header, "Node Number, X [mm], Y [mm], Z [mm], Heat Flux [W m^-2], Wall Heat Transfer Coefficient "
+                      "[W m^-2 K^-1]");
+    ASSERT_EQ(rows.size(), areas.size());
     double exported = 0.0;
-    std::size_t row = 0;
-    while (std::getline(in, line)) {
-        std::vector<double> v;
-        std::stringstream fields(line);
-        std::string field;
-        while (std::getline(fields, field, ',')) v.push_back(std::stod(field));
-        ASSERT_EQ(v.size(), 6u) << line;
-        ASSERT_LT(row, areas.size());
-        exported += v[4] * areas[row++];
-        EXPECT_NEAR(v[5], 41.73745, 1e-4 * 41.73745) << line;
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        ASSERT_EQ(rows[row].size(), 6u) << "row " << row;
+        exported += rows[row][4] * areas[row];
+        EXPECT_NEAR(rows[row][5], 41.73745, 1e-4 * 41.73745) << "row " << row;
     }
-    EXPECT_EQ(row, areas.size());
     EXPECT_NEAR(exported, boundary, 1e-3 * boundary);
-
-    host.reset();
-    std::filesystem::current_path(previous);
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
 }
 
 } // namespace

@@ -6,16 +6,21 @@
 #include "framework/geometry/Geometry.h"
 #include "framework/okl/GeometricOKLObject.h"
 #include "framework/okl/ObjectDB.h"
+#include "host/CaseLoader.h"
 #include "host/Host.h"
 #include "host/readers/CaseData.h"
 
+#include <expat.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zel::host::test {
 
@@ -28,6 +33,11 @@ protected:
     void TearDown() override {
         host.reset();
         ErrorProgressReporter::instance()->clear();
+    }
+    // A new Host in place of the test's (one Host at a time).
+    void restartHost() {
+        host.reset();
+        host = std::make_unique<Host>();
     }
     static GeometricOKLObject* object(const std::string& name) {
         return dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name));
@@ -68,6 +78,76 @@ protected:
     }
 
     std::unique_ptr<Host> host;
+};
+
+// Load options of the density `rho` and the flows from `flows`.
+inline LoadOptions withDensity(double rho, FlowSource flows = FlowSource::Faces) {
+    LoadOptions options;
+    options.density = rho;
+    options.boundaryFlows = flows;
+    return options;
+}
+
+// Whether `text` holds `part`; a failure shows both.
+inline ::testing::AssertionResult contains(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no '" << part << "' in:\n" << text;
+}
+
+inline std::string readText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The root element's name and "width" attribute of an XML text, both empty when the text is
+// not well-formed XML.
+inline std::pair<std::string, std::string> parseXml(const std::string& text) {
+    std::pair<std::string, std::string> root;
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    XML_SetUserData(parser, &root);
+    XML_SetStartElementHandler(parser, [](void* data, const XML_Char* name, const XML_Char** attributes) {
+        auto* r = static_cast<std::pair<std::string, std::string>*>(data);
+        if (!r->first.empty()) return;
+        r->first = name;
+        for (int i = 0; attributes[i] != nullptr; i += 2)
+            if (std::string(attributes[i]) == "width") r->second = attributes[i + 1];
+    });
+    const bool ok = XML_Parse(parser, text.data(), int(text.size()), 1) == XML_STATUS_OK;
+    XML_ParserFree(parser);
+    return ok ? root : std::pair<std::string, std::string>();
+}
+
+// The rows of numbers of a comma-separated file after its header line, which `header` receives.
+inline std::vector<std::vector<double>> csvRows(const std::filesystem::path& file, std::string& header) {
+    std::ifstream in(file);
+    std::getline(in, header);
+    std::vector<std::vector<double>> rows;
+    for (std::string line; std::getline(in, line);) {
+        std::stringstream fields(line);
+        rows.emplace_back();
+        for (std::string field; std::getline(fields, field, ',');) rows.back().push_back(std::stod(field));
+    }
+    return rows;
+}
+
+// A new folder of the system's temporary folder, the working folder while the object lives
+// (reports and exports go to the working folder).
+struct WorkingFolder {
+    explicit WorkingFolder(const std::string& prefix)
+        : path(std::filesystem::temp_directory_path() /
+               (prefix + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))),
+          previous(std::filesystem::current_path()) {
+        std::filesystem::create_directories(path);
+        std::filesystem::current_path(path);
+    }
+    ~WorkingFolder() {
+        std::filesystem::current_path(previous);
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    const std::filesystem::path path, previous;
 };
 
 // A file of `text` in the folder `folder` of the system's temporary folder.

@@ -1,9 +1,8 @@
 // Polylines in zelpost sessions: a file rake and the rim of a slice on the cube case with the
-// exact lengths and averages of its linear pressure, the boundary variables along the rim, a
-// bad file refused with its line, and the example session on the OpenFOAM elbow.
+// exact lengths and averages of its linear pressure, the boundary variables along the rim, and
+// a bad file refused with its line (the example session on the elbow: ElbowTest).
 #include "tests/host/HostTestSupport.h"
 
-#include <cmath>
 #include <filesystem>
 
 namespace zel::host::test {
@@ -63,28 +62,6 @@ TEST_F(HostTest, PolylinesInASession) {
     expectSessionFails("POLYLINE: Rake\n  Input File = " + bad.string() + "\nEND\n", "bad session",
                        "Line connectivity index out of range on line 5, should be within: 0..1");
     EXPECT_EQ(object("Rake")->getNumGeometries(), 0u);
-}
-
-TEST_F(HostTest, PolylineExampleOnTheElbow) {
-    const fs::path elbow = fs::path(ZEL_SHARED_DATA_DIR) / "elbow" / "VTK" / "elbow_200.vtm";
-    if (!fs::exists(elbow)) GTEST_SKIP() << elbow << " is not there";
-    LoadOptions options;
-    options.density = 1.0;
-    host->loadCase(elbow, options);
-    // Its rake file is named relative to the session, whatever the working directory.
-    host->runSessionFile(examplesFolder() / "polyline.zel");
-    EXPECT_EQ(host->errorCount(), 0u) << reports();
-
-    // The rim closes around the slice: twice its width across the leg and its depth.
-    const Geometry* rim = object("Outlet Rim")->getGeometry("elbow");
-    ASSERT_NE(rim, nullptr);
-    const TripletF lo = rim->getVertices().getMinExtents(), hi = rim->getVertices().getMaxExtents();
-    EXPECT_NEAR(result("length, Outlet Rim"), 2.0 * ((hi.y - lo.y) + (hi.z - lo.z)), 1e-4);
-    EXPECT_EQ(rim->getNumLines(), rim->getNumVertices());
-    EXPECT_NEAR(result("length, Rake"), 46.5, 1e-4);
-    // The rake's straight pieces between ten samples against the cut line's every cell.
-    EXPECT_NEAR(result("lengthAve, Velocity X, Rake"), result("lengthAve, Velocity X, Rake Line"),
-                0.1 * std::fabs(result("lengthAve, Velocity X, Rake Line")));
 }
 
 } // namespace

@@ -64,10 +64,8 @@ protected:
         host.reset();
         ErrorProgressReporter::instance()->clear();
         host = std::make_unique<Host>();
-        LoadOptions options;
-        options.density = 1.0;
         Run r;
-        r.boundaries = host->loadCase(kExports / folder / "squareBend_400.vtm", options).boundaries;
+        r.boundaries = host->loadCase(kExports / folder / "squareBend_400.vtm", withDensity(1.0)).boundaries;
         host->runSession(kSession, folder);
         EXPECT_EQ(host->errorCount(), 0u) << folder << ":\n" << reports();
         r.rows = host->results();

@@ -20,20 +20,9 @@ namespace {
 using test::vtkDataDir;
 
 // The "mixed" mesh of make_vtk_files.py: one cell of each volume type.
-const std::array<std::array<double, 3>, 12> kMixedPoints = {{
-    {0, 0, 0},
-    {1, 0, 0},
-    {1, 1, 0},
-    {0, 1, 0},
-    {0, 0, 1},
-    {1, 0, 1},
-    {1, 1, 1},
-    {0, 1, 1},
-    {2, 0, 0},
-    {2, 0, 1},
-    {0.5, 0.5, 1.5},
-    {1.5, 0.5, 1.5},
-}};
+const std::vector<std::array<double, 3>> kMixedPoints = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0},       {0, 1, 0},
+                                                         {0, 0, 1}, {1, 0, 1}, {1, 1, 1},       {0, 1, 1},
+                                                         {2, 0, 0}, {2, 0, 1}, {0.5, 0.5, 1.5}, {1.5, 0.5, 1.5}};
 const std::vector<std::uint8_t> kMixedTypes = {VtkHexahedron, VtkWedge, VtkPyramid, VtkTetra};
 const std::vector<std::vector<std::int64_t>> kMixedCells = {
     {0, 1, 2, 3, 4, 5, 6, 7}, {1, 2, 8, 5, 6, 9}, {4, 5, 6, 7, 10}, {5, 6, 10, 11}};
@@ -165,19 +154,16 @@ TEST(CaseReader, KeepsThePrecisionOfTheFileAndTheDatasetFieldData) {
 void expectPatch(const MeshBlock& b) {
     EXPECT_EQ(b.kind, BlockKind::Surface);
     ASSERT_EQ(b.numPoints(), 17u);
-    const std::vector<std::uint8_t> types = {VtkVertex,  VtkLine,     VtkPolyLine, VtkTriangle, VtkQuad,
-                                             VtkPolygon, VtkTriangle, VtkTriangle, VtkTriangle};
-    EXPECT_EQ(b.cells.types, types);
+    EXPECT_EQ(b.cells.types, (std::vector<std::uint8_t>{VtkVertex, VtkLine, VtkPolyLine, VtkTriangle, VtkQuad,
+                                                        VtkPolygon, VtkTriangle, VtkTriangle, VtkTriangle}));
     const std::vector<std::int64_t> conn = {9, 0, 1, 6, 7, 8, 0, 1, 4, 1, 2, 5, 4, 4, 5, 8, 11, 7,
                                             // strip 12 13 14 15 16: every other triangle reversed
                                             12, 13, 14, 14, 13, 15, 14, 15, 16};
     EXPECT_EQ(b.cells.connectivity, conn);
-    const std::vector<std::int64_t> offsets = {0, 1, 3, 6, 9, 13, 18, 21, 24, 27};
-    EXPECT_EQ(b.cells.offsets, offsets);
+    EXPECT_EQ(b.cells.offsets, (std::vector<std::int64_t>{0, 1, 3, 6, 9, 13, 18, 21, 24, 27}));
     const FieldArray* id = b.findCellData("id");
     ASSERT_TRUE(id);
-    const std::vector<double> ids = {0, 1, 2, 3, 4, 5, 6, 6, 6};
-    EXPECT_EQ(id->values.toDouble(), ids);
+    EXPECT_EQ(id->values.toDouble(), (std::vector<double>{0, 1, 2, 3, 4, 5, 6, 6, 6}));
     const FieldArray* h = b.findPointData("h");
     ASSERT_TRUE(h);
     for (std::size_t i = 0; i < b.numPoints(); ++i) EXPECT_EQ(h->value(i), b.points[3 * i] + 10 * b.points[3 * i + 1]);
@@ -295,12 +281,9 @@ TEST(CaseReader, PixelsVoxelsAndPolyhedraInAnUnstructuredGrid) {
 </Piece></UnstructuredGrid></VTKFile>
 )";
     const MeshBlock b = parseVtkXmlDataSet(vtu, "cells.vtu");
-    const std::vector<std::uint8_t> types = {VtkHexahedron, VtkQuad, VtkPolyhedron};
-    EXPECT_EQ(b.cells.types, types);
-    const std::vector<std::int64_t> conn = {0, 1, 3, 2, 4, 5, 7, 6, 0, 1, 3, 2, 0, 1, 2, 4};
-    EXPECT_EQ(b.cells.connectivity, conn);
-    const std::vector<std::int64_t> faceOffsets = {0, 0, 0, 17};
-    EXPECT_EQ(b.cells.faceOffsets, faceOffsets);
+    EXPECT_EQ(b.cells.types, (std::vector<std::uint8_t>{VtkHexahedron, VtkQuad, VtkPolyhedron}));
+    EXPECT_EQ(b.cells.connectivity, (std::vector<std::int64_t>{0, 1, 3, 2, 4, 5, 7, 6, 0, 1, 3, 2, 0, 1, 2, 4}));
+    EXPECT_EQ(b.cells.faceOffsets, (std::vector<std::int64_t>{0, 0, 0, 17}));
     EXPECT_EQ(b.cells.faces.size(), 17u);
     EXPECT_EQ(b.kind, BlockKind::Volume);
     EXPECT_EQ(b.name, "cells");

@@ -3,6 +3,7 @@
 #include "host/readers/CaseReader.h"
 #include "host/readers/PieceReader.h"
 #include "host/readers/VtkXmlReader.h"
+#include "tests/host_readers/ReaderTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@ namespace zel::host {
 namespace {
 
 namespace fs = std::filesystem;
+using test::hexRow;
 
 const fs::path kExports = fs::path(ZEL_TEST_DATA_DIR) / "openfoam" / "squareBendParallel";
 
@@ -30,28 +32,6 @@ std::map<Place, std::size_t> pointsByPlace(const MeshBlock& b) {
     std::map<Place, std::size_t> out;
     for (std::size_t p = 0; p < b.numPoints(); ++p) out.emplace(placeOf(b, p), p);
     return out;
-}
-
-// Unit hexahedra side by side along x, each with its own eight points (as two processors
-// write them), point value "p" = the point's index.
-MeshBlock hexRow(int count) {
-    MeshBlock b;
-    b.name = "internal";
-    b.path = "internal";
-    std::vector<float> pts, values;
-    for (int h = 0; h < count; ++h) {
-        for (int k = 0; k < 2; ++k)
-            for (int j = 0; j < 2; ++j)
-                for (int i = 0; i < 2; ++i) pts.insert(pts.end(), {float(h + i), float(j), float(k)});
-        for (int p : {0, 1, 3, 2, 4, 5, 7, 6}) b.cells.connectivity.push_back(8 * h + p);
-        b.cells.types.push_back(VtkHexahedron);
-        b.cells.offsets.push_back(std::int64_t(b.cells.connectivity.size()));
-    }
-    for (std::size_t p = 0; p < pts.size() / 3; ++p) values.push_back(float(p));
-    b.points = RealArray(pts);
-    b.pointData.push_back({"p", 1, RealArray(values)});
-    validateBlock(b);
-    return b;
 }
 
 // A patch of quads given by their corners, with its own copy of every corner.

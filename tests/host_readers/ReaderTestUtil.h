@@ -1,5 +1,6 @@
 #pragma once
-// Shared helpers of the case reader tests: test data paths, scratch folders, error checks.
+// Shared helpers of the case reader tests: test data paths, scratch folders, error checks and
+// a small mesh built in memory.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "host/readers/CaseData.h"
 #include "host/readers/ReadError.h"
 
 namespace zel::host::test {
@@ -59,6 +61,33 @@ inline void expectReadError(const std::function<void()>& read, std::initializer_
         for (const std::string& p : parts)
             EXPECT_NE(what.find(p), std::string::npos) << "'" << p << "' not in: " << what;
     }
+}
+
+// Unit hexahedra side by side along x, each with its own eight points (as two processors
+// write them), point value "p" = the point's index; with `globalIds`, "GlobalNodeIds" numbers
+// the points of the grid so that copies of one point share their id.
+inline MeshBlock hexRow(int count, bool globalIds = false) {
+    MeshBlock b;
+    b.name = "internal";
+    b.path = "internal";
+    std::vector<float> pts, values, ids;
+    for (int h = 0; h < count; ++h) {
+        for (int k = 0; k < 2; ++k)
+            for (int j = 0; j < 2; ++j)
+                for (int i = 0; i < 2; ++i) {
+                    pts.insert(pts.end(), {float(h + i), float(j), float(k)});
+                    ids.push_back(float(h + i + (count + 1) * (j + 2 * k)));
+                }
+        for (int p : {0, 1, 3, 2, 4, 5, 7, 6}) b.cells.connectivity.push_back(8 * h + p);
+        b.cells.types.push_back(VtkHexahedron);
+        b.cells.offsets.push_back(std::int64_t(b.cells.connectivity.size()));
+    }
+    for (std::size_t p = 0; p < pts.size() / 3; ++p) values.push_back(float(p));
+    b.points = RealArray(pts);
+    b.pointData.push_back({"p", 1, RealArray(values)});
+    if (globalIds) b.pointData.push_back({"GlobalNodeIds", 1, RealArray(ids)});
+    validateBlock(b);
+    return b;
 }
 
 } // namespace zel::host::test

@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <functional>
 #include <numeric>
 #include <random>
 
@@ -25,13 +26,19 @@ std::string decoded(std::string_view text, std::size_t n) {
     return std::string(out.begin(), out.end());
 }
 
-std::size_t faultPosition(std::string_view text, std::size_t n) {
+// The fault that `run` throws (a failure when it throws none).
+DecodeFault faultOf(const std::function<void()>& run) {
     try {
-        decoded(text, n);
+        run();
     } catch (const DecodeFault& f) {
-        return f.position;
+        return f;
     }
-    return std::string::npos;
+    ADD_FAILURE() << "no fault";
+    return DecodeFault("no fault", std::string::npos);
+}
+
+std::size_t faultPosition(std::string_view text, std::size_t n) {
+    return faultOf([&] { decoded(text, n); }).position;
 }
 
 TEST(VtkDecode, Base64GroupsWhitespaceAndSeparatelyPaddedRuns) {
@@ -132,12 +139,9 @@ TEST(VtkDecode, ArraysDecodeStraightIntoTheirDestination) {
     stream[stream.size() - 5] ^= 0xff;
     auto broken = vtkio::ByteSource::raw(stream);
     std::vector<std::int64_t> out;
-    try {
-        vtkio::readBinaryArrayInto(broken, l, ScalarType::Int64, total, out);
-        ADD_FAILURE() << "no fault";
-    } catch (const DecodeFault& f) {
-        EXPECT_NE(std::string(f.what()).find("zlib block 2 of 2"), std::string::npos) << f.what();
-    }
+    const std::string what =
+        faultOf([&] { vtkio::readBinaryArrayInto(broken, l, ScalarType::Int64, total, out); }).what();
+    EXPECT_NE(what.find("zlib block 2 of 2"), std::string::npos) << what;
 }
 
 TEST(VtkDecode, NumbersOfEveryType) {
@@ -164,31 +168,26 @@ TEST(VtkDecode, NumbersOfEveryType) {
 
     const auto list = vtkio::parseAsciiList(" 1 2\n 3\t4 ", ScalarType::Int16);
     EXPECT_EQ(list.count(), 4u);
-    try {
-        vtkio::parseAsciiList("1 2 x3", ScalarType::Float32);
-        ADD_FAILURE();
-    } catch (const DecodeFault& f) {
-        EXPECT_EQ(f.position, 4u);
-    }
+    EXPECT_EQ(faultOf([] { vtkio::parseAsciiList("1 2 x3", ScalarType::Float32); }).position, 4u);
     EXPECT_THROW(vtkio::toInt64(vtkio::parseAsciiList("1.5", ScalarType::Float32)), DecodeFault);
 }
 
 TEST(VtkDecode, CorruptHeadersFailBeforeAllocating) {
+    // A size header of 2^32-4 bytes with 8 bytes behind it; a compression header that claims
+    // 2^31 blocks; a size that is not a whole number of values.
+    const struct {
+        bool compressed;
+        std::vector<unsigned char> bytes;
+    } corrupt[] = {{false, {0xfc, 0xff, 0xff, 0xff, 1, 2, 3, 4, 5, 6, 7, 8}},
+                   {true, {0, 0, 0, 0x80, 0, 1, 0, 0, 0, 0, 0, 0, 9, 9, 9, 9}},
+                   {false, {3, 0, 0, 0, 1, 2, 3}}};
     vtkio::BinaryLayout l;
-    // Uncompressed: a size header of 2^32-4 bytes with 8 bytes behind it.
-    const unsigned char big[] = {0xfc, 0xff, 0xff, 0xff, 1, 2, 3, 4, 5, 6, 7, 8};
-    auto raw = vtkio::ByteSource::raw(big);
-    EXPECT_THROW(vtkio::readBinaryArray(raw, l, ScalarType::Float32, std::nullopt), DecodeFault);
-    // Compressed: 2^31 blocks claimed.
-    l.compressed = true;
-    const unsigned char blocks[] = {0, 0, 0, 0x80, 0, 1, 0, 0, 0, 0, 0, 0, 9, 9, 9, 9};
-    auto raw2 = vtkio::ByteSource::raw(blocks);
-    EXPECT_THROW(vtkio::readBinaryArray(raw2, l, ScalarType::Float32, std::nullopt), DecodeFault);
-    // A size that is not a whole number of values.
-    l.compressed = false;
-    const unsigned char odd[] = {3, 0, 0, 0, 1, 2, 3};
-    auto raw3 = vtkio::ByteSource::raw(odd);
-    EXPECT_THROW(vtkio::readBinaryArray(raw3, l, ScalarType::Float32, std::nullopt), DecodeFault);
+    for (const auto& c : corrupt) {
+        l.compressed = c.compressed;
+        auto raw = vtkio::ByteSource::raw(c.bytes);
+        EXPECT_THROW(vtkio::readBinaryArray(raw, l, ScalarType::Float32, std::nullopt), DecodeFault)
+            << c.bytes.size() << " bytes";
+    }
     // Byte order: a big-endian UInt64 header and Int16 data.
     l.header64 = true;
     l.swap = vtkio::hostIsLittleEndian();

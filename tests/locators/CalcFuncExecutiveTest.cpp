@@ -34,7 +34,11 @@ private:
     void perform(GeometricOKLObject&, const std::string& action) override { calls.push_back(action); }
 };
 
-// An object whose preparation fails.
+CalcFuncExecutive::Policy reportingPolicy(const char* castName = "GeometricOKLObject") {
+    return CalcFuncExecutive::reporting("Probe", "GeometricOKLObject", castName,
+                                        CalcFuncExecutive::accepting<GeometricOKLObject>, false);
+}
+
 class Unprepared : public GeometricOKLObject {
 public:
     Unprepared() : GeometricOKLObject("LINE", "Unprepared") {}
@@ -94,8 +98,7 @@ TEST_F(ExecutiveTest, TheCastComesBeforeAnyAction) {
         Probe raising(CalcFuncExecutive::passingOn("Probe"));
         expectError<internal::error>([&] { raising(note, action); },
                                      {.className = "Probe", .message = "Cast to GeometricOKLObject failed."});
-        Probe reporting(CalcFuncExecutive::reporting("Probe", "GeometricOKLObject", "GeometricOKLObjct",
-                                                     CalcFuncExecutive::accepting<GeometricOKLObject>, false));
+        Probe reporting(reportingPolicy("GeometricOKLObjct"));
         const std::size_t before = reports().size();
         reporting(note, action);
         expectReport(onlyReportSince(before), {.message = "Bad cast of OKLObject 'p_OKLObj' to GeometricOKLObjct.",
@@ -106,14 +109,7 @@ TEST_F(ExecutiveTest, TheCastComesBeforeAnyAction) {
 }
 
 TEST_F(ExecutiveTest, ReportingGuardsTopOnlyUnlessEveryActionIsGuarded) {
-    auto reporting = [](bool everyAction) {
-        CalcFuncExecutive::Policy policy =
-            CalcFuncExecutive::reporting("Probe", "GeometricOKLObject", "GeometricOKLObject",
-                                         CalcFuncExecutive::accepting<GeometricOKLObject>, false);
-        policy.guardEveryAction = everyAction;
-        return policy;
-    };
-    Probe topOnly(reporting(false));
+    Probe topOnly(reportingPolicy());
     topOnly.failDraw = [] { throw std::runtime_error("viewer gone"); };
     topOnly(object, "top");
     EXPECT_THROW(topOnly(object, "render"), std::runtime_error);
@@ -121,7 +117,9 @@ TEST_F(ExecutiveTest, ReportingGuardsTopOnlyUnlessEveryActionIsGuarded) {
     // The change flags are the host's.
     EXPECT_TRUE(object->isGeometryChanged());
 
-    Probe every(reporting(true));
+    CalcFuncExecutive::Policy everyAction = reportingPolicy();
+    everyAction.guardEveryAction = true;
+    Probe every(everyAction);
     every.failDraw = topOnly.failDraw;
     const std::size_t before = reports().size();
     every(object, "render");
@@ -148,8 +146,7 @@ TEST_F(ExecutiveTest, ReportsSortEachKindOfFailureAsThePolicySays) {
         {[] { throw 3; }, "Operation 'Probe' failed with unrecognized exception.",
          "Operation 'Probe' failed with unrecognized exception.", ErrStdException, ErrStdException},
     };
-    CalcFuncExecutive::Policy plain = CalcFuncExecutive::reporting(
-        "Probe", "GeometricOKLObject", "GeometricOKLObject", CalcFuncExecutive::accepting<GeometricOKLObject>, false);
+    const CalcFuncExecutive::Policy plain = reportingPolicy();
     CalcFuncExecutive::Policy detailed = plain;
     detailed.failedOperation = "update";
     detailed.internalErrorsAsInternal = true;

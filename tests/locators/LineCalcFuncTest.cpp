@@ -35,11 +35,17 @@ bool clipToBox(const TripletD& p, const TripletD& d, const TripletD& lo, const T
 // Float positions of a few ulps of a unit-sized mesh, summed over a short line.
 constexpr double kTol = 1e-5;
 
+using Params = std::vector<std::pair<std::string, std::string>>;
+
 class LineTest : public LocatorTest {
 protected:
-    GeometricOKLObject* addLine(const std::string& name,
-                                const std::vector<std::pair<std::string, std::string>>& params) {
+    GeometricOKLObject* addLine(const std::string& name, const Params& params) {
         return addTyped<GeometricOKLObject>("LINE", name, params);
+    }
+    // The object changed by `params` and built again.
+    static void rerun(OKLObject& object, const Params& params) {
+        for (const auto& [name, value] : params) object.setParameter(name, value);
+        run(object);
     }
 };
 
@@ -70,7 +76,7 @@ TEST_F(LineTest, SampleLineIsEvenlySpacedInLengthUnitsAndAveragesLinearFieldsExa
     EXPECT_EQ(reports().size(), 0u) << lastReport();
 }
 
-TEST_F(LineTest, SampleCountsAndCoincidentPoints) {
+TEST_F(LineTest, SampleCountsCoincidentPointsAndNoDomains) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     auto* line =
         built(addLine("L", {{"Point 1", "0.1, 0.1, 0.1"}, {"Point 2", "0.7, 0.1, 0.1"}, {"Line Samples", "2"}}));
@@ -88,9 +94,7 @@ TEST_F(LineTest, SampleCountsAndCoincidentPoints) {
     }
 
     // Coincident end points are allowed for a sample line: every sample sits on Point 1.
-    line->setParameter("Point 2", "0.1, 0.1, 0.1");
-    line->setParameter("Line Samples", "3");
-    run(*line);
+    rerun(*line, {{"Point 2", "0.1, 0.1, 0.1"}, {"Line Samples", "3"}});
     g = line->getGeometry("");
     ASSERT_NE(g, nullptr);
     for (const TripletF& v : g->getVertices()) EXPECT_EQ(v, TripletF(0.1f, 0.1f, 0.1f));
@@ -106,20 +110,16 @@ TEST_F(LineTest, SampleCountsAndCoincidentPoints) {
     line->setParameter("Point 1", "0.1, 0.1");
     expectError<data::invalid>([&] { run(*line); },
                                {.message = "Parameter 'Point 1' must be defined by 3 float values."});
-}
 
-TEST_F(LineTest, ObjectWithoutDomains) {
-    addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* line = built(addLine("L", {{"Domain List", ""}, {"Line Samples", "3"}}));
-    // The sample line is built; its interpolant covers no domain.
-    Geometry* g = line->getGeometry("");
+    // Without domains a sample line is built, its interpolant covering none; a cut line fails.
+    auto* bare = built(addLine("Bare", {{"Domain List", ""}, {"Line Samples", "3"}}));
+    g = bare->getGeometry("");
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->getNumVertices(), 3);
     EXPECT_TRUE(g->getInterpolant()->getDomains().empty());
-
-    line->setParameter("Line Type", "Cut");
-    expectError<data::invalid>([&] { run(*line); }, {.className = "LineCalcFunc", .message = "No domains exist."});
-    EXPECT_EQ(line->getNumGeometries(), 0u);
+    bare->setParameter("Line Type", "Cut");
+    expectError<data::invalid>([&] { run(*bare); }, {.className = "LineCalcFunc", .message = "No domains exist."});
+    EXPECT_EQ(bare->getNumGeometries(), 0u);
 }
 
 TEST_F(LineTest, CutLineGivesEachCrossedDomainItsChordOrderedFromPointOne) {
@@ -182,40 +182,6 @@ TEST_F(LineTest, CutLineGivesEachCrossedDomainItsChordOrderedFromPointOne) {
         EXPECT_NEAR(lengthAve(*line, "Pressure"), benchField(p1 + d * (0.5 * (t0 + t1))), 1e-5);
     }
     EXPECT_EQ(reports().size(), 0u) << lastReport();
-}
-
-TEST_F(LineTest, CutLineMissingDomainsAttachesNothingForThem) {
-    addDomain(makeHexBox("D1", 2, 2, 2));
-    addDomain(makeHexBox("D2", 2, 2, 2, {2, 0, 0}, {3, 1, 1}));
-    // Along y at x = 0.3: through D1 only.
-    auto* line = built(addLine("L", {{"Line Type", "Cut"}, {"Point 1", "0.3, -1, 0.6"}, {"Point 2", "0.3, 2, 0.6"}}));
-    EXPECT_EQ(line->getGeometryNames(), std::vector<std::string>{"D1"});
-    EXPECT_NEAR(line->getGeometry("D1")->getVertexLengths().getSum(), 1.0, kTol);
-
-    // Missing every domain: no geometry, no error, no report.
-    line->setParameter("Point 1", "0.3, -1, 5");
-    line->setParameter("Point 2", "0.3, 2, 5");
-    run(*line);
-    EXPECT_EQ(line->getNumGeometries(), 0u);
-    EXPECT_EQ(reports().size(), 0u) << lastReport();
-
-    // A listed name without an object is skipped; a name whose object is no geometric
-    // object, or has no geometry of that name, is an error.
-    line->setParameter("Point 1", "0.3, -1, 0.6");
-    line->setParameter("Point 2", "0.3, 2, 0.6");
-    line->setParameter("Domain List", "Nowhere, D1");
-    run(*line);
-    EXPECT_EQ(line->getGeometryNames(), std::vector<std::string>{"D1"});
-    addObject("NOTE", "Speed"); // a plain object, not a geometric one
-    line->setParameter("Domain List", "D1, Speed");
-    expectError<internal::badParam>(
-        [&] { run(*line); },
-        {.className = "LineCalcFunc", .message = "Bad cast of OKLObject 'Speed' to GeometricOKLObject."});
-    EXPECT_EQ(line->getNumGeometries(), 0u);
-    addObject("BOUNDARY", "Wall");
-    line->setParameter("Domain List", "Wall");
-    expectError<internal::badParam>([&] { run(*line); },
-                                    {.className = "LineCalcFunc", .message = "Cannot get geometry for domain 'Wall'."});
 }
 
 TEST_F(LineTest, CutLineThroughNodesAndAlongEdgesHasNoRepeatedCrossings) {
@@ -380,14 +346,13 @@ TEST(LineSteps, ChainFollowsThePathAndOrderingSortsAlongTheLine) {
     // Chain: 3-1, 1-4, 4-0, 2-0; renumbered 3->0, 1->1, 4->2, 0->3, 2->4.
     EXPECT_EQ(lines.vector(), (std::vector<int>{0, 1, 1, 2, 2, 3, 4, 3}));
     EXPECT_EQ(v.vector(), (std::vector<TripletF>{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}}));
-}
 
-TEST(LineSteps, OrderingKeepsEverySegmentOnTheSamePositions) {
+    // Ordering random segments keeps each on the same positions.
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    TripletZELVector v;
+    v.clear();
+    lines.clear();
     for (int i = 0; i < 50; ++i) v.push_back({unit(rng), unit(rng), unit(rng)});
-    IntZELVector lines;
     for (int s = 0; s < 80; ++s) lines.push_back(int(rng() % 50));
     const TripletZELVector before = v;
     const IntZELVector linesBefore = lines;
@@ -398,12 +363,38 @@ TEST(LineSteps, OrderingKeepsEverySegmentOnTheSamePositions) {
         EXPECT_EQ(v[std::size_t(lines[k])], before[std::size_t(linesBefore[k])]) << k;
 }
 
-// ------------------------------------------------------------------ render, actions
+// ------------------------------------------------------------- missing domains, render
 
-TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
+TEST_F(LineTest, CutLineAttachesAndDrawsOnlyTheDomainsItCrossesAndSortsItsActions) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addDomain(makeHexBox("D2", 2, 2, 2, {2, 0, 0}, {3, 1, 1}));
     addField("Pressure", benchField);
+    // Along y at x = 0.3: through D1 only.
+    auto* cut = built(addLine("L", {{"Line Type", "Cut"}, {"Point 1", "0.3, -1, 0.6"}, {"Point 2", "0.3, 2, 0.6"}}));
+    EXPECT_EQ(cut->getGeometryNames(), std::vector<std::string>{"D1"});
+    EXPECT_NEAR(cut->getGeometry("D1")->getVertexLengths().getSum(), 1.0, kTol);
+
+    // Missing every domain: no geometry, no error, no report.
+    rerun(*cut, {{"Point 1", "0.3, -1, 5"}, {"Point 2", "0.3, 2, 5"}});
+    EXPECT_EQ(cut->getNumGeometries(), 0u);
+    EXPECT_EQ(reports().size(), 0u) << lastReport();
+
+    // A listed name without an object is skipped; a name whose object is no geometric
+    // object, or has no geometry of that name, is an error.
+    rerun(*cut, {{"Point 1", "0.3, -1, 0.6"}, {"Point 2", "0.3, 2, 0.6"}, {"Domain List", "Nowhere, D1"}});
+    EXPECT_EQ(cut->getGeometryNames(), std::vector<std::string>{"D1"});
+    addObject("NOTE", "Speed"); // a plain object, not a geometric one
+    cut->setParameter("Domain List", "D1, Speed");
+    expectError<internal::badParam>(
+        [&] { run(*cut); },
+        {.className = "LineCalcFunc", .message = "Bad cast of OKLObject 'Speed' to GeometricOKLObject."});
+    EXPECT_EQ(cut->getNumGeometries(), 0u);
+    addObject("BOUNDARY", "Wall");
+    cut->setParameter("Domain List", "Wall");
+    expectError<internal::badParam>([&] { run(*cut); },
+                                    {.className = "LineCalcFunc", .message = "Cannot get geometry for domain 'Wall'."});
+
+    // Drawn: the crossed domain with the object's settings; the other names are deleted.
     auto* line = built(addLine("Cut 1", {{"Line Type", "Cut"},
                                          {"Point 1", "0.3, -1, 0.6"},
                                          {"Point 2", "0.3, 2, 0.6"},
@@ -455,25 +446,19 @@ TEST_F(LineTest, RenderDrawsCrossedDomainsAndDeletesTheRest) {
     added->setGlobalType(VarTypeLocal);
     run(*line, "render");
     EXPECT_TRUE(viewer->isDrawn(path, "D1"));
-}
 
-TEST_F(LineTest, ActionsAndCast) {
-    addDomain(makeHexBox("D1", 2, 2, 2));
-    auto* line = built(addLine("L", {{"Line Samples", "4"}}));
+    // "colour" recolours only; unknown actions are ignored and the geometry stays.
     line->clearChangeFlags();
     run(*line, "colour");
     EXPECT_TRUE(line->isColourChanged());
     EXPECT_FALSE(line->isGeometryChanged());
-    // Unknown actions are ignored; the geometry stays.
     run(*line, "glyph");
     EXPECT_EQ(line->getNumGeometries(), 1u);
 
-    LineCalcFunc calc;
-    EXPECT_TRUE(calc.getFlag());
     std::unique_ptr<CalcBase> copy(LineCalcFunc(false).clone());
     EXPECT_FALSE(dynamic_cast<LineCalcFunc&>(*copy).getFlag());
-    OKLObject* variable = addObject("NOTE", "P");
-    expectError<internal::error>([&] { calc(variable, "top"); },
+    OKLObject* note = addObject("NOTE", "N");
+    expectError<internal::error>([&] { LineCalcFunc()(note, "top"); },
                                  {.className = "LineCalcFunc", .message = "Cast to GeometricOKLObject failed."});
 }
 

@@ -21,14 +21,49 @@ void expectVec(const TripletF& v, const TripletD& expected, double tol = 1e-6) {
     for (int a = 0; a < 3; ++a) EXPECT_NEAR(v[a], expected[a], tol) << "component " << a;
 }
 
+template <typename R> std::vector<int> ints(const R& range) { return {range.begin(), range.end()}; }
+
 class PlaneTest : public LocatorTest {
 protected:
     PlaneOKLObject* addPlane(const std::string& name, const Params& params) {
         return addTyped<PlaneOKLObject>("PLANE", name, params);
     }
-    // Registers the plane calc function with the given error policy.
+    static void set(OKLObject& object, const Params& params) {
+        for (const auto& [name, value] : params) object.setParameter(name, value);
+    }
+    // The object changed by `params` and built again.
+    static void rerun(OKLObject& object, const Params& params) {
+        set(object, params);
+        run(object);
+    }
     static void usePolicy(bool propagate) {
         CalcRegistry::instance()->registerCalcFunc("PLANE", std::make_unique<PlaneCalcFunc>(propagate, true));
+    }
+    static const ErrorProgressReporter::Report& reportOfRun(PlaneOKLObject& plane) {
+        const std::size_t before = reports().size();
+        run(plane);
+        return onlyReportSince(before);
+    }
+    // A plane "P" built afresh from `params`, then changed by `changes`, fails with `message`:
+    // raised as E (and not reported) under the propagating policy, reported with the fields of
+    // `report` otherwise; either way it keeps no geometry.
+    template <typename E>
+    void expectFailure(bool propagate, const Params& params, const Params& changes, const std::string& message,
+                       ExpectedReport report) {
+        SCOPED_TRACE(message + (propagate ? " (propagating)" : ""));
+        ObjectDB::instance()->deleteObject("P");
+        auto* plane = built(addPlane("P", params));
+        ASSERT_EQ(plane->getNumGeometries(), 1u);
+        set(*plane, changes);
+        if (propagate) {
+            const std::size_t before = reports().size();
+            expectError<E>([&] { run(*plane); }, {.className = "PlaneCalcFunc", .message = message});
+            EXPECT_EQ(reports().size(), before);
+        } else {
+            report.message = message;
+            expectReport(reportOfRun(*plane), report);
+        }
+        EXPECT_EQ(plane->getNumGeometries(), 0u);
     }
 };
 
@@ -60,20 +95,18 @@ TEST_F(PlaneTest, ParameterStepGivesRightHandedUnitAxesInThePlane) {
     ASSERT_TRUE(calc.processParameters(*plane));
     const TripletD n = TripletD(calc.getNormal()) * (1.0 / std::sqrt(TripletD(calc.getNormal()).lengthSquared()));
     const TripletD d1(calc.getDirection1()), d2(calc.getDirection2());
-    EXPECT_NEAR(d1.lengthSquared(), 1.0, 1e-6);
+    // With d1 the unit projection and d1 × d2 = n, a unit d2 is the rest of a right-handed frame.
     EXPECT_NEAR(d2.lengthSquared(), 1.0, 1e-6);
-    EXPECT_NEAR(d1.dot(n), 0.0, 1e-6);
-    EXPECT_NEAR(d2.dot(n), 0.0, 1e-6);
     expectVec(TripletF(d1.cross(d2)), n);
     const TripletD projected = TripletD{1, 0, 0} - n * n.x;
     expectVec(TripletF(d1), projected * (1.0 / std::sqrt(projected.lengthSquared())));
 
     // The rectangle turns about the normal by "Direction 1 Orientation"; a value without a
     // unit is in radians.
-    plane->setParameter("Normal", "0, 0, 1");
-    plane->setParameter("Plane Bound", "Rectangular");
-    plane->setParameter("Direction 1 Bound", "0.6");
-    plane->setParameter("Direction 2 Bound", "0.4");
+    set(*plane, {{"Normal", "0, 0, 1"},
+                 {"Plane Bound", "Rectangular"},
+                 {"Direction 1 Bound", "0.6"},
+                 {"Direction 2 Bound", "0.4"}});
     for (const char* angle : {"90 [degree]", "1.5707963"}) {
         plane->setParameter("Direction 1 Orientation", angle);
         ASSERT_TRUE(calc.processParameters(*plane));
@@ -81,10 +114,6 @@ TEST_F(PlaneTest, ParameterStepGivesRightHandedUnitAxesInThePlane) {
         expectVec(calc.getDirection1(), {0, 1, 0});
         expectVec(calc.getDirection2(), {-1, 0, 0});
     }
-    plane->setParameter("Invert Plane Bound", "True");
-    ASSERT_TRUE(calc.processParameters(*plane));
-    EXPECT_TRUE(calc.getInvertBound());
-
     plane->setParameter("Plane Bound", "None");
     ASSERT_TRUE(calc.processParameters(*plane));
     EXPECT_EQ(calc.getBoundType(), PlaneCalcFunc::BoundNone);
@@ -93,7 +122,7 @@ TEST_F(PlaneTest, ParameterStepGivesRightHandedUnitAxesInThePlane) {
 
 TEST_F(PlaneTest, ParameterStepReportsUnusableBounds) {
     PlaneCalcFunc calc;
-    auto* plane = addPlane("P", {{"Plane Bound", "Circular"}, {"Bound Radius", "-0.5"}});
+    auto* plane = addPlane("P", {});
     struct Case {
         Params params;
         std::string message;
@@ -117,7 +146,7 @@ TEST_F(PlaneTest, ParameterStepReportsUnusableBounds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        for (const auto& [name, value] : c.params) plane->setParameter(name, value);
+        set(*plane, c.params);
         const std::size_t before = reports().size();
         EXPECT_FALSE(calc.processParameters(*plane));
         expectReport(onlyReportSince(before), {.message = c.message,
@@ -146,26 +175,21 @@ TEST_F(PlaneTest, RectangularSamplePlaneLayoutAndExactArea) {
     EXPECT_TRUE(g->isPlane());
     EXPECT_EQ(g->getName(), "");
     ASSERT_EQ(g->getNumVertices(), 4);
-    expectVec(g->getVertices()[0], {0.2, 0.3, 0.5});
-    expectVec(g->getVertices()[1], {0.8, 0.3, 0.5});
-    expectVec(g->getVertices()[2], {0.2, 0.7, 0.5});
-    expectVec(g->getVertices()[3], {0.8, 0.7, 0.5});
+    const TripletD corners[] = {{0.2, 0.3, 0.5}, {0.8, 0.3, 0.5}, {0.2, 0.7, 0.5}, {0.8, 0.7, 0.5}};
+    for (std::size_t i = 0; i < 4; ++i) expectVec(g->getVertices()[i], corners[i]);
     EXPECT_EQ(g->getFaceSetNames(), std::vector<std::string>{"quad"});
-    const ShapeSet* quads = g->getFaceSet("quad");
-    EXPECT_EQ(quads->getShapeType(), ShapeType::Quadrilateral);
-    EXPECT_EQ(std::vector<int>(quads->getConnectivity().begin(), quads->getConnectivity().end()),
-              (std::vector<int>{0, 1, 3, 2}));
+    EXPECT_EQ(g->getFaceSet("quad")->getShapeType(), ShapeType::Quadrilateral);
+    EXPECT_EQ(ints(g->getFaceSet("quad")->getConnectivity()), (std::vector<int>{0, 1, 3, 2}));
     const auto* interp = dynamic_cast<const ExternalInterpolant*>(g->getInterpolant());
     ASSERT_NE(interp, nullptr);
     EXPECT_EQ(interp->getDomains(), std::vector<std::string>{"D1"});
 
     // An oblique, turned rectangle of 5 × 4 points: vertex j·N1 + i at its grid position,
     // the exact area, and the centre's value as the average of a linear field.
-    plane->setParameter("Normal", "0.3, 0.4, 0.866");
-    plane->setParameter("Direction 1 Orientation", "30 [degree]");
-    plane->setParameter("Direction 1 Points", "5");
-    plane->setParameter("Direction 2 Points", "4");
-    run(*plane);
+    rerun(*plane, {{"Normal", "0.3, 0.4, 0.866"},
+                   {"Direction 1 Orientation", "30 [degree]"},
+                   {"Direction 1 Points", "5"},
+                   {"Direction 2 Points", "4"}});
     g = plane->getGeometry("");
     ASSERT_EQ(g->getNumVertices(), 20);
     PlaneCalcFunc calc;
@@ -178,9 +202,7 @@ TEST_F(PlaneTest, RectangularSamplePlaneLayoutAndExactArea) {
                                                                     TripletD(calc.getDirection2()) * b);
         }
     EXPECT_EQ(g->getFaceSet("quad")->size(), 12);
-    EXPECT_EQ(
-        std::vector<int>(g->getFaceSet("quad")->getElement(5).begin(), g->getFaceSet("quad")->getElement(5).end()),
-        (std::vector<int>{6, 7, 12, 11}));
+    EXPECT_EQ(ints(g->getFaceSet("quad")->getElement(5)), (std::vector<int>{6, 7, 12, 11}));
     EXPECT_NEAR(area(*plane), 0.24, 1e-6);
     EXPECT_NEAR(areaAve(*plane, "Pressure"), benchField({0.5, 0.5, 0.5}), 1e-5);
     EXPECT_EQ(reports().size(), 0u) << lastReport();
@@ -202,16 +224,13 @@ TEST_F(PlaneTest, CircularSamplePlaneLayoutAndAreaConvergence) {
     // The centre and one ring: triangles only.
     ASSERT_EQ(g->getNumVertices(), 7);
     EXPECT_EQ(g->getFaceSetNames(), std::vector<std::string>{"tri"});
-    const ShapeSet* tris = g->getFaceSet("tri");
-    EXPECT_EQ(tris->getShapeType(), ShapeType::Triangle);
-    EXPECT_EQ(std::vector<int>(tris->getConnectivity().begin(), tris->getConnectivity().end()),
+    EXPECT_EQ(g->getFaceSet("tri")->getShapeType(), ShapeType::Triangle);
+    EXPECT_EQ(ints(g->getFaceSet("tri")->getConnectivity()),
               (std::vector<int>{0, 1, 2, 0, 2, 3, 0, 3, 4, 0, 4, 5, 0, 5, 6, 0, 6, 1}));
     expectVec(g->getVertices()[0], {0.5, 0.5, 0.5});
     // Angle 0 lies along direction 2 (y here), a quarter turn later along direction 1.
     expectVec(g->getVertices()[1], {0.5, 0.9, 0.5});
-    plane->setParameter("Direction 2 Points", "4");
-    plane->setParameter("Direction 1 Points", "3");
-    run(*plane);
+    rerun(*plane, {{"Direction 2 Points", "4"}, {"Direction 1 Points", "3"}});
     g = plane->getGeometry("");
     ASSERT_EQ(g->getNumVertices(), 9);
     expectVec(g->getVertices()[2], {0.7, 0.5, 0.5}); // ring 1 (radius 0.2), j = 1
@@ -219,17 +238,14 @@ TEST_F(PlaneTest, CircularSamplePlaneLayoutAndAreaConvergence) {
     const ShapeSet* quads = g->getFaceSet("quad");
     ASSERT_NE(quads, nullptr);
     EXPECT_EQ(quads->size(), 4);
-    EXPECT_EQ(std::vector<int>(quads->getElement(3).begin(), quads->getElement(3).end()),
-              (std::vector<int>{4, 8, 5, 1}));
+    EXPECT_EQ(ints(quads->getElement(3)), (std::vector<int>{4, 8, 5, 1}));
 
     // The area is the inscribed N2-gon's whatever the ring count, and tends to πR².
     double previous = 0.0;
     for (const int n2 : {8, 32, 128, 720}) {
         for (const int n1 : {2, 5}) {
             SCOPED_TRACE(n2 * 10 + n1);
-            plane->setParameter("Direction 1 Points", std::to_string(n1));
-            plane->setParameter("Direction 2 Points", std::to_string(n2));
-            run(*plane);
+            rerun(*plane, {{"Direction 1 Points", std::to_string(n1)}, {"Direction 2 Points", std::to_string(n2)}});
             const double polygon = 0.5 * n2 * 0.16 * std::sin(2 * std::numbers::pi / n2);
             EXPECT_NEAR(area(*plane), polygon, 1e-6);
             EXPECT_NEAR(areaAve(*plane, "Pressure"), benchField({0.5, 0.5, 0.5}), 1e-5);
@@ -261,36 +277,20 @@ TEST_F(PlaneTest, SamplePlaneErrorsUnderBothPolicies) {
     };
     for (const bool propagate : {true, false}) {
         usePolicy(propagate);
-        for (const Case& c : cases) {
-            SCOPED_TRACE(c.message + (propagate ? " (propagating)" : ""));
-            ObjectDB::instance()->deleteObject("S");
-            auto* plane = built(addPlane("S", {{"Plane Type", "Sample"}, {"Plane Bound", "Circular"}}));
-            ASSERT_EQ(plane->getNumGeometries(), 1u);
-            for (const auto& [name, value] : c.params) plane->setParameter(name, value);
-            const std::size_t before = reports().size();
-            if (propagate) {
-                expectError<data::invalid>([&] { run(*plane); }, {.className = "PlaneCalcFunc", .message = c.message});
-                EXPECT_EQ(reports().size(), before);
-            } else {
-                run(*plane);
-                expectReport(onlyReportSince(before),
-                             {.message = c.message, .operation = "calcVertices", .family = "data::invalid", .type = 4});
-            }
-            EXPECT_EQ(plane->getNumGeometries(), 0u);
-        }
+        for (const Case& c : cases)
+            expectFailure<data::invalid>(propagate, {{"Plane Type", "Sample"}, {"Plane Bound", "Circular"}}, c.params,
+                                         c.message,
+                                         {.operation = "calcVertices", .family = "data::invalid", .type = 4});
 
         // An unusable bound is reported, never raised, and leaves the sample plane empty.
         auto* plane = addPlane(propagate ? "Neg1" : "Neg2",
                                {{"Plane Type", "Sample"}, {"Plane Bound", "Circular"}, {"Bound Radius", "-1"}});
-        const std::size_t before = reports().size();
-        run(*plane);
-        EXPECT_EQ(onlyReportSince(before).getMessage(), "Bound Radius (-1.000000) must be non-negative.");
+        EXPECT_EQ(reportOfRun(*plane).getMessage(), "Bound Radius (-1.000000) must be non-negative.");
         ASSERT_NE(plane->getGeometry(""), nullptr);
         EXPECT_EQ(plane->getGeometry("")->getNumVertices(), 0);
 
         // A plane definition the object cannot read is the object's error.
-        plane->setParameter("Bound Radius", "1");
-        plane->setParameter("Option", "Nonsense");
+        set(*plane, {{"Bound Radius", "1"}, {"Option", "Nonsense"}});
         if (propagate) {
             expectError<data::invalid>([&] { run(*plane); },
                                        {.message = "Unsupported plane definition 'Nonsense' of plane 'Neg1'."});
@@ -325,18 +325,13 @@ TEST_F(PlaneTest, SlicePlaneAreasAndLinearAveragesAreExact) {
     EXPECT_NEAR(areaAve(*plane, "Pressure"), benchField({0.5, 0.5, 0.37}), 1e-5);
 
     // An oblique plane crossing every vertical column of the unit cube: area |n| / n_z.
-    plane->setParameter("Option", "Point and Normal");
-    plane->setParameter("Point", "0.5, 0.5, 0.5");
-    plane->setParameter("Normal", "0.2, 0.1, 1");
-    run(*plane);
+    rerun(*plane, {{"Option", "Point and Normal"}, {"Point", "0.5, 0.5, 0.5"}, {"Normal", "0.2, 0.1, 1"}});
     EXPECT_NEAR(area(*plane), std::sqrt(1.05), 1e-6);
     // Over the unit square the slice's mean position is the centre: (0.5, 0.5, 0.5).
     EXPECT_NEAR(areaAve(*plane, "Pressure"), benchField({0.5, 0.5, 0.5}), 1e-5);
 
     // A plane that misses a domain attaches nothing for it.
-    plane->setParameter("Option", "YZ Plane");
-    plane->setParameter("X", "0.2");
-    run(*plane);
+    rerun(*plane, {{"Option", "YZ Plane"}, {"X", "0.2"}});
     EXPECT_EQ(plane->getGeometryNames(), std::vector<std::string>{"Hexes"});
     EXPECT_NEAR(area(*plane), 1.0, 1e-6);
     EXPECT_EQ(reports().size(), 0u) << lastReport();
@@ -358,8 +353,7 @@ TEST_F(PlaneTest, BoundedSliceKeepsFacesByCentroidAndCarriesTheirInterpolation) 
     EXPECT_EQ(g->getFaceSet("QUAD")->size(), 3);
     EXPECT_EQ(g->getNumVertices(), 8);
     EXPECT_NEAR(g->getVertexAreas().getSum(), 0.75, 1e-6);
-    plane->setParameter("Invert Plane Bound", "True");
-    run(*plane);
+    rerun(*plane, {{"Invert Plane Bound", "True"}});
     g = plane->getGeometry("D1");
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->getFaceSet("QUAD")->size(), 1);
@@ -385,9 +379,7 @@ TEST_F(PlaneTest, BoundedSliceKeepsFacesByCentroidAndCarriesTheirInterpolation) 
         const bool circular = trial % 2 == 0;
         const std::string centre = _("%.6f, %.6f, 0.5", 0.2 + 0.6 * unit(rng), 0.2 + 0.6 * unit(rng));
         SCOPED_TRACE(centre + (circular ? " circular" : " rectangular"));
-        full->setParameter("Point", centre);
-        full->setParameter("Plane Bound", "None");
-        run(*full);
+        rerun(*full, {{"Point", centre}, {"Plane Bound", "None"}});
         Geometry* cut = full->getGeometry("D2");
         ASSERT_NE(cut, nullptr);
         const double total = cut->getVertexAreas().getSum();
@@ -408,8 +400,7 @@ TEST_F(PlaneTest, BoundedSliceKeepsFacesByCentroidAndCarriesTheirInterpolation) 
                                                                          {"Normal", "0.3, 0.4, 0.866"},
                                                                          {"Point", centre},
                                                                          {"Invert Plane Bound", invert}});
-            for (const auto& [name, value] : bound) bounded->setParameter(name, value);
-            run(*bounded);
+            rerun(*bounded, bound);
             Geometry* part = bounded->getGeometry("D2");
             if (part == nullptr) continue;
             split += part->getVertexAreas().getSum();
@@ -474,45 +465,23 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addObject("NOTE", "Speed"); // a plain object, not a geometric one
     addObject("BOUNDARY", "Wall");
-    struct Case {
-        std::string domains;
-        std::string message;
-    };
-    const Case cases[] = {{"D1, Nope", "Cannot find OKL object for domain 'Nope'."},
-                          {"Speed", "Bad cast of OKLObject 'Speed' to GeometricOKLObject."},
-                          {"Wall", "Cannot get geometry for domain 'Wall'."}};
+    const std::pair<std::string, std::string> cases[] = {
+        {"D1, Nope", "Cannot find OKL object for domain 'Nope'."},
+        {"Speed", "Bad cast of OKLObject 'Speed' to GeometricOKLObject."},
+        {"Wall", "Cannot get geometry for domain 'Wall'."}};
     for (const bool propagate : {true, false}) {
         usePolicy(propagate);
-        for (const Case& c : cases) {
-            SCOPED_TRACE(c.message + (propagate ? " (propagating)" : ""));
-            ObjectDB::instance()->deleteObject("Slice");
-            auto* plane = built(addPlane("Slice", {{"Z", "0.5"}}));
-            ASSERT_EQ(plane->getNumGeometries(), 1u);
-            plane->setParameter("Domain List", c.domains);
-            const std::size_t before = reports().size();
-            if (propagate) {
-                expectError<internal::badParam>([&] { run(*plane); },
-                                                {.className = "PlaneCalcFunc", .message = c.message});
-            } else {
-                run(*plane);
-                expectReport(onlyReportSince(before), {.message = c.message, .operation = "calcSlicePlane", .type = 4});
-            }
-            EXPECT_EQ(plane->getNumGeometries(), 0u);
-        }
+        for (const auto& [domains, message] : cases)
+            expectFailure<internal::badParam>(propagate, {{"Z", "0.5"}}, {{"Domain List", domains}}, message,
+                                              {.operation = "calcSlicePlane", .type = 4});
 
         // No domains: reported, never raised; nothing attached.
         auto* plane = addPlane(propagate ? "Empty 1" : "Empty 2", {{"Domain List", ""}});
-        std::size_t before = reports().size();
-        run(*plane);
-        expectReport(onlyReportSince(before), {.message = "No domains exist.", .operation = "operator()"});
+        expectReport(reportOfRun(*plane), {.message = "No domains exist.", .operation = "operator()"});
         EXPECT_EQ(plane->getNumGeometries(), 0u);
         // An unusable bound: reported, and no slice at all.
-        plane->setParameter("Domain List", "D1");
-        plane->setParameter("Plane Bound", "Rectangular");
-        plane->setParameter("Direction 2 Bound", "-2");
-        before = reports().size();
-        run(*plane);
-        EXPECT_EQ(onlyReportSince(before).getMessage(),
+        set(*plane, {{"Domain List", "D1"}, {"Plane Bound", "Rectangular"}, {"Direction 2 Bound", "-2"}});
+        EXPECT_EQ(reportOfRun(*plane).getMessage(),
                   "Direction 1 and 2 Bounds(1.000000,-2.000000) must be non-negative.");
         EXPECT_EQ(plane->getNumGeometries(), 0u);
 
@@ -523,7 +492,7 @@ TEST_F(PlaneTest, SliceErrorsUnderBothPolicies) {
             expectError<internal::error>([&] { calc(line, "top"); },
                                          {.className = "PlaneCalcFunc", .message = "Cast to PlaneOKLObject failed."});
         } else {
-            before = reports().size();
+            const std::size_t before = reports().size();
             calc(line, "top");
             expectReport(onlyReportSince(before), {.message = "Bad cast of OKLObject 'p_OKLObj' to PlaneOKLObject.",
                                                    .family = "data::error",

@@ -19,10 +19,14 @@ protected:
     SymbolGeometricOKLObject* addPoint(const std::string& name, const Params& params) {
         return addTyped<SymbolGeometricOKLObject>("POINT", name, params);
     }
+    // The object changed by `params` and built again.
+    static void rerun(OKLObject& object, const Params& params) {
+        for (const auto& [name, value] : params) object.setParameter(name, value);
+        run(object);
+    }
     static void usePolicy(bool propagate) {
         CalcRegistry::instance()->registerCalcFunc("POINT", std::make_unique<PointCalcFunc>(propagate, true));
     }
-    // The points of the geometry of that name.
     static std::vector<TripletF> pointsOf(GeometricOKLObject& object, const std::string& name) {
         const Geometry* g = object.getGeometry(name);
         return g ? g->getVertices().vector() : std::vector<TripletF>{};
@@ -55,8 +59,7 @@ TEST_F(PointTest, XYZPointAndItsNearestNode) {
     std::uniform_real_distribution<float> unit(0.01f, 0.99f);
     for (int trial = 0; trial < 20; ++trial) {
         const TripletF p{unit(rng), unit(rng), unit(rng)};
-        point->setParameter("Point", _("%.7f, %.7f, %.7f", p.x, p.y, p.z));
-        run(*point);
+        rerun(*point, {{"Point", _("%.7f, %.7f, %.7f", p.x, p.y, p.z)}});
         int node[3];
         for (int a = 0; a < 3; ++a) node[a] = int(std::lround(std::stof(_("%.7f", p[a])) * 2.0f));
         EXPECT_EQ(point->getValue("Nearest Node Number"), std::to_string(1 + node[0] + 3 * (node[1] + 3 * node[2])))
@@ -64,8 +67,7 @@ TEST_F(PointTest, XYZPointAndItsNearestNode) {
     }
 
     // Outside every domain: the point is kept, but has no node.
-    point->setParameter("Point", "5, 5, 5");
-    run(*point);
+    rerun(*point, {{"Point", "5, 5, 5"}});
     EXPECT_EQ(point->getNumGeometries(), 1u);
     EXPECT_EQ(point->getValue("Nearest Node Number"), "-1");
     EXPECT_EQ(reports().size(), 0u) << lastReport();
@@ -108,22 +110,18 @@ TEST_F(PointTest, NodeNumberPointsPerDomain) {
     EXPECT_EQ(point->getValue("Nearest Node Number"), "1");
 
     // Beyond D2's vertex count: D1 alone.
-    point->setParameter("Node Number", "20");
-    run(*point);
+    rerun(*point, {{"Node Number", "20"}});
     EXPECT_EQ(point->getGeometryNames(), std::vector<std::string>{"D1"});
     EXPECT_EQ(pointsOf(*point, "D1"), std::vector<TripletF>{TripletF(0.5f, 0.0f, 1.0f)}); // vertex 19
     EXPECT_EQ(point->getValue("Nearest Node Number"), "20");
     for (const char* n : {"0", "28", "-4"}) {
-        point->setParameter("Node Number", n);
-        run(*point);
+        rerun(*point, {{"Node Number", n}});
         EXPECT_EQ(point->getNumGeometries(), 0u) << n;
         EXPECT_EQ(point->getValue("Nearest Node Number"), "-1");
     }
 
     // A name without an object is skipped; the wrong kind of object is an error.
-    point->setParameter("Node Number", "2");
-    point->setParameter("Domain List", "Ghost, D2");
-    run(*point);
+    rerun(*point, {{"Node Number", "2"}, {"Domain List", "Ghost, D2"}});
     EXPECT_EQ(point->getGeometryNames(), std::vector<std::string>{"D2"});
     addObject("NOTE", "Speed"); // a plain object, not a geometric one
     addObject("BOUNDARY", "Wall");
@@ -139,7 +137,7 @@ TEST_F(PointTest, NodeNumberPointsPerDomain) {
     EXPECT_EQ(point->getValue("Nearest Node Number"), "-1");
 }
 
-TEST_F(PointTest, ExtremaOnAnotherLocation) {
+TEST_F(PointTest, ExtremaOnAnotherLocationAndMissingLocationsAndVariables) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     addDomain(makeHexBox("D2", 3, 1, 1, {2, 0, 0}, {3, 1, 1}));
     addField("Pressure", benchField);
@@ -159,24 +157,42 @@ TEST_F(PointTest, ExtremaOnAnotherLocation) {
     EXPECT_EQ(g->getInterpolant()->getDomains(), (std::vector<std::string>{"D1", "D2"}));
     EXPECT_EQ(point->getValue("Nearest Node Number"), "12"); // (0.9, 0.2, 0.3): node (1, 0, 0.5)
 
-    point->setParameter("Option", "Variable Minimum");
-    run(*point);
+    rerun(*point, {{"Option", "Variable Minimum"}});
     EXPECT_EQ(pointsOf(*point, ""), std::vector<TripletF>{line->getGeometry("")->getVertices()[0]});
 
     // A constant variable ties at every vertex.
-    point->setParameter("Variable", "Const");
-    run(*point);
+    rerun(*point, {{"Variable", "Const"}});
     EXPECT_EQ(pointsOf(*point, ""), line->getGeometry("")->getVertices().vector());
 
     // On the slice: one point per domain piece, at that piece's extreme vertex.
-    point->setParameter("Location", "S");
-    point->setParameter("Variable", "Pressure");
-    point->setParameter("Option", "Variable Maximum");
-    run(*point);
+    rerun(*point, {{"Location", "S"}, {"Variable", "Pressure"}, {"Option", "Variable Maximum"}});
     EXPECT_EQ(point->getGeometryNames(), (std::vector<std::string>{"D1", "D2"}));
     EXPECT_EQ(pointsOf(*point, "D1"), std::vector<TripletF>{TripletF(1, 1, 0.5f)});
     EXPECT_EQ(pointsOf(*point, "D2"), std::vector<TripletF>{TripletF(3, 1, 0.5f)});
     EXPECT_EQ(reports().size(), 0u) << lastReport();
+
+    // A missing location or variable only removes the points: the location is asked for on
+    // each of D1, D2 and the empty name.
+    addObject("NOTE", "Speed"); // a plain object, not a geometric one
+    auto* missing = built(addPoint("Q", {{"Option", "Variable Minimum"}, {"Location", ""}}));
+    EXPECT_EQ(missing->getNumGeometries(), 0u);
+    EXPECT_EQ(reportsOf("Cannot create point 'Q'. Location is not provided."), 3u);
+    expectReport(reports().back(), {.className = "PointCalcFunc", .operation = "findExtrema", .type = 8});
+
+    rerun(*missing, {{"Location", "Nowhere"}});
+    EXPECT_EQ(reportsOf("Cannot create point 'Q'. Location 'Nowhere' is not found."), 3u);
+
+    // Only the line's geometry (the empty name) is asked for the variable, which the solver
+    // does not have.
+    addObject("SCALAR VARIABLE", "Ghost", {{"Boundary Values", "Conservative"}});
+    rerun(*missing, {{"Location", "L"}, {"Variable", "Ghost"}});
+    EXPECT_EQ(reportsOf("Cannot create point 'Q'. Variable 'Ghost' is not found."), 1u);
+    EXPECT_EQ(missing->getNumGeometries(), 0u);
+    EXPECT_EQ(missing->getValue("Nearest Node Number"), "-1");
+
+    missing->setParameter("Location", "Speed");
+    expectError<internal::nullPointer>(
+        [&] { run(*missing); }, {.className = "PointCalcFunc", .message = "Can't cast 'Speed' to GeometricOKLObject."});
 }
 
 TEST_F(PointTest, ExtremaOfVectorsAndOfTheChosenValueType) {
@@ -198,51 +214,15 @@ TEST_F(PointTest, ExtremaOfVectorsAndOfTheChosenValueType) {
     twoSets->values(VarTypeConservative).vector() = {1, 2, 3, 0};
     twoSets->values(VarTypeHybrid).vector() = {1, 9, 3, 0};
     lg->addVariable(std::move(twoSets));
-    point->setParameter("Variable", "Two");
-    point->setParameter("Option", "Variable Minimum");
-    run(*point);
+    rerun(*point, {{"Variable", "Two"}, {"Option", "Variable Minimum"}});
     EXPECT_EQ(pointsOf(*point, ""), std::vector<TripletF>{lg->getVertices()[3]});
-    point->setParameter("Option", "Variable Maximum");
-    run(*point);
+    rerun(*point, {{"Option", "Variable Maximum"}});
     EXPECT_EQ(pointsOf(*point, ""), std::vector<TripletF>{lg->getVertices()[2]});
-    point->setParameter("Variable Boundary Values", "Hybrid");
-    run(*point);
+    rerun(*point, {{"Variable Boundary Values", "Hybrid"}});
     EXPECT_EQ(pointsOf(*point, ""), std::vector<TripletF>{lg->getVertices()[1]});
     EXPECT_EQ(reports().size(), 0u) << lastReport();
 }
 
-TEST_F(PointTest, MissingLocationsAndVariablesOnlyRemoveTheirPoints) {
-    addDomain(makeHexBox("D1", 2, 2, 2));
-    addDomain(makeHexBox("D2", 3, 1, 1, {2, 0, 0}, {3, 1, 1}));
-    built(addTyped<GeometricOKLObject>("LINE", "L", {{"Line Samples", "3"}}));
-    addObject("NOTE", "Speed"); // a plain object, not a geometric one
-    auto* point = addPoint("P", {{"Option", "Variable Minimum"}, {"Location", ""}});
-    // Asked for each of D1, D2 and the empty name.
-    run(*point);
-    EXPECT_EQ(point->getNumGeometries(), 0u);
-    EXPECT_EQ(reportsOf("Cannot create point 'P'. Location is not provided."), 3u);
-    expectReport(reports().back(), {.className = "PointCalcFunc", .operation = "findExtrema", .type = 8});
-
-    point->setParameter("Location", "Nowhere");
-    run(*point);
-    EXPECT_EQ(reportsOf("Cannot create point 'P'. Location 'Nowhere' is not found."), 3u);
-
-    // Only the line's geometry (the empty name) is asked for the variable, which the solver
-    // does not have.
-    addObject("SCALAR VARIABLE", "Ghost", {{"Boundary Values", "Conservative"}});
-    point->setParameter("Location", "L");
-    point->setParameter("Variable", "Ghost");
-    run(*point);
-    EXPECT_EQ(reportsOf("Cannot create point 'P'. Variable 'Ghost' is not found."), 1u);
-    EXPECT_EQ(point->getNumGeometries(), 0u);
-    EXPECT_EQ(point->getValue("Nearest Node Number"), "-1");
-
-    point->setParameter("Location", "Speed");
-    expectError<internal::nullPointer>(
-        [&] { run(*point); }, {.className = "PointCalcFunc", .message = "Can't cast 'Speed' to GeometricOKLObject."});
-}
-
-// A point whose preparation fails.
 class FailingPoint : public SymbolGeometricOKLObject {
 public:
     FailingPoint() : SymbolGeometricOKLObject("POINT", "Failing") {}
@@ -256,7 +236,6 @@ public:
 TEST_F(PointTest, ErrorPolicies) {
     addDomain(makeHexBox("D1", 2, 2, 2));
     PointCalcFunc reporting(false, true), propagating;
-    EXPECT_TRUE(propagating.getPropagateErrors() && propagating.getInterpolantFlag());
 
     OKLObject* plane = addObject("PLANE", "Not a point");
     expectError<internal::error>([&] { propagating(plane, "top"); },
@@ -302,9 +281,7 @@ TEST_F(PointTest, SymbolRenderAndColourActions) {
     EXPECT_EQ(item->graphic.getSymbolSize(), 2.0f);
 
     // Nothing to draw: the object's geometries are discarded.
-    point->setParameter("Option", "Node Number");
-    point->setParameter("Node Number", "999");
-    run(*point);
+    rerun(*point, {{"Option", "Node Number"}, {"Node Number", "999"}});
     point->setGeometry("", std::make_unique<SymbolGeometry>()); // an empty leftover
     run(*point, "render");
     EXPECT_EQ(point->getNumGeometries(), 0u);

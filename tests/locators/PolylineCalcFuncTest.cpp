@@ -21,6 +21,18 @@ std::string dataFile(const std::string& name) { return std::string(ZEL_TEST_DATA
 // Float positions of a unit-sized mesh, summed over a few segments.
 constexpr double kTol = 1e-5;
 
+void expectNear(const TripletD& v, const TripletD& expected, double tol) {
+    for (int a = 0; a < 3; ++a) EXPECT_NEAR(v[a], expected[a], tol) << "component " << a;
+}
+
+// A vertex variable of the geometry, with these values.
+template <typename V, typename T> V* addVertexVariable(Geometry& g, const std::string& name, std::vector<T> values) {
+    auto variable = std::make_unique<V>(VarTypeVertex);
+    variable->setName(name);
+    variable->values().vector() = std::move(values);
+    return static_cast<V*>(g.addVariable(std::move(variable)));
+}
+
 // The fixture's storage, with phases and boundary flows of the test's choosing.
 struct FixtureStorage : LocatorTest {
     using type = decltype(storage)::element_type;
@@ -54,17 +66,14 @@ protected:
         storage = std::move(phased);
         box = addDomain(makeHexBox("Box", kCells, kCells, kCells));
         addField("Pressure", benchField);
+        // Each side of the box, where coordinate `axis` is at its minimum ("xmin") or maximum
+        // ("xmax"), as a "BOUNDARY" object of the domain.
         for (int axis = 0; axis < 3; ++axis)
-            for (int side = 0; side < 2; ++side) addBoxBoundary(axis, side);
-    }
-
-    // The side of the box where coordinate `axis` is at its minimum ("xmin") or maximum ("xmax"),
-    // as a "BOUNDARY" object of the domain.
-    GeometricOKLObject* addBoxBoundary(int axis, int side) {
-        const std::string name = std::string(1, char('x' + axis)) + (side == 0 ? "min" : "max");
-        auto* object = addTyped<GeometricOKLObject>("BOUNDARY", name, {{"Domain List", "Box"}});
-        object->setGeometry("Box", makeBoxSide(*box, kCells, axis, side, name, "Quadrilaterals"));
-        return object;
+            for (int side = 0; side < 2; ++side) {
+                const std::string name = std::string(1, char('x' + axis)) + (side == 0 ? "min" : "max");
+                addTyped<GeometricOKLObject>("BOUNDARY", name, {{"Domain List", "Box"}})
+                    ->setGeometry("Box", makeBoxSide(*box, kCells, axis, side, name, "Quadrilaterals"));
+            }
     }
     Geometry* boundary(const std::string& name) {
         return dynamic_cast<GeometricOKLObject*>(ObjectDB::instance()->getObjectByName(name))->getGeometry("Box");
@@ -93,7 +102,6 @@ protected:
         for (std::size_t k = 2; k < lines.size(); k += 2) EXPECT_EQ(lines[k], lines[k - 1]) << k;
         EXPECT_EQ(lines.back(), lines[0]);
     }
-    // Σ of a vector variable's values over the vertices.
     static TripletD sum(const Variable& v) {
         TripletD s(0, 0, 0);
         for (const TripletF& t : *v.getTripletValues()) s += TripletD(t);
@@ -153,7 +161,7 @@ TEST_F(PolylineTest, BoundaryLocationUsesItsVertexInterpolant) {
     EXPECT_NEAR(lengthAve(*p, "Pressure"), benchField({0.5, 0.0, 0.0}), kTol);
 }
 
-TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
+TEST_F(PolylineTest, BadIntersectionSettingsAreReportedOrRaisedAndBuildNothing) {
     addSlice("Slice", 0.55f);
     addTyped<PlaneOKLObject>("PLANE", "Sampler", {{"Plane Type", "Sample"}});
     addObject("LINE", "Line");
@@ -199,21 +207,19 @@ TEST_F(PolylineTest, IntersectionSettingsAreReportedAndBuildNothing) {
     p = intersection("Slice, ", "ymin, , ymin");
     EXPECT_EQ(reports().size(), 0u) << lastReport();
     EXPECT_NEAR(length(*p), 1.0, kTol);
-}
 
-TEST_F(PolylineTest, IntersectionFailuresRaiseAndLeaveNoGeometry) {
-    addSlice("Slice", 0.55f);
-    auto fails = [&](const std::string& location, const std::string& boundaries, const std::string& message) {
+    // Objects of the wrong kind, and a boundary without geometry, are errors.
+    auto fail = [&](const std::string& location, const std::string& boundaries, const std::string& message) {
         auto* p = addPolyline(
             "P", {{"Option", "Boundary Intersection"}, {"Location", location}, {"Boundary List", boundaries}});
         expectError<internal::nullPointer>([&] { run(*p); }, {.className = "PolylineCalcFunc", .message = message});
         EXPECT_EQ(p->getNumGeometries(), 0u);
     };
     addObject("CALCULATOR", "Calc");
-    fails("Calc", "ymin", "Can't cast locator OKLObject for Calc to GeometricOKLObject.");
-    fails("Slice", "ymin, Calc", "Can't cast boundary OKLObject for Calc to GeometricOKLObject.");
+    fail("Calc", "ymin", "Can't cast locator OKLObject for Calc to GeometricOKLObject.");
+    fail("Slice", "ymin, Calc", "Can't cast boundary OKLObject for Calc to GeometricOKLObject.");
     addObject("BOUNDARY", "Ghost", {{"Domain List", "Box"}});
-    fails("Slice", "Ghost", "Boundary Ghost is listed in domain Box, but no geometry was found.");
+    fail("Slice", "Ghost", "Boundary Ghost is listed in domain Box, but no geometry was found.");
 }
 
 // A surface of two unit squares in the plane z = 0 that meet along x = 1 at different vertices
@@ -234,7 +240,7 @@ struct SplitSurface {
     }
 };
 
-TEST_F(PolylineTest, CalcIntersectJoinsEdgesThatMeetAtDifferentVerticesInOnePlace) {
+TEST_F(PolylineTest, CalcIntersectJoinsEdgesThatMeetAtDifferentVerticesAndNeedsTheInterpolantItCopies) {
     SplitSurface s;
     std::vector<Geometry*> walls{s.wall.get()};
     Geometry result;
@@ -262,12 +268,8 @@ TEST_F(PolylineTest, CalcIntersectJoinsEdgesThatMeetAtDifferentVerticesInOnePlac
     std::vector<Geometry*> none;
     EXPECT_FALSE(PolylineCalcFunc::calcIntersect(&empty, none, s.surface.get(), false, "D", false, false));
     EXPECT_EQ(empty.getNumVertices(), 0);
-}
 
-TEST_F(PolylineTest, CalcIntersectNeedsTheInterpolantItCopies) {
-    SplitSurface s;
-    std::vector<Geometry*> walls{s.wall.get()};
-    Geometry result;
+    // The interpolant it copies must be there.
     auto call = [&](Geometry* r, Geometry* surface, bool vertex) {
         return [=, &walls] { PolylineCalcFunc::calcIntersect(r, walls, surface, vertex, "D", true, false); };
     };
@@ -293,17 +295,12 @@ TEST_F(PolylineTest, BoundaryVariablesAlongAWallChord) {
     // vector at each vertex; and a heat flux q.
     const float p0 = 2.0f, q = 5.0f;
     Geometry* wall = boundary("ymin");
-    {
-        auto flow = std::make_unique<VectorVariable>(VarTypeVertex);
-        flow->setName("momentum flow");
-        TripletZELVector& values = flow->values();
-        for (const TripletF& a : wall->getVertexAreaVectors()) values.push_back(a * p0);
-        auto heat = std::make_unique<ScalarVariable>(VarTypeVertex);
-        heat->setName("Heat Flow");
-        for (float a : wall->getVertexAreas()) heat->values().push_back(a * q);
-        wall->addVariable(std::move(flow));
-        wall->addVariable(std::move(heat));
-    }
+    std::vector<TripletF> flows;
+    for (const TripletF& a : wall->getVertexAreaVectors()) flows.push_back(a * p0);
+    std::vector<float> heatFlows;
+    for (float a : wall->getVertexAreas()) heatFlows.push_back(a * q);
+    addVertexVariable<VectorVariable>(*wall, "momentum flow", flows);
+    addVertexVariable<ScalarVariable>(*wall, "Heat Flow", heatFlows);
     addSlice("Slice", 0.55f);
     GeometricOKLObject* p = intersection("Slice", "ymin", {{"Add Local Variable", "True"}});
     EXPECT_EQ(reports().size(), 0u) << lastReport();
@@ -315,10 +312,7 @@ TEST_F(PolylineTest, BoundaryVariablesAlongAWallChord) {
     ASSERT_NE(force, nullptr);
     EXPECT_EQ(force->getGlobalType(), VarTypeLocal);
     EXPECT_TRUE(force->hasValues(VarTypeLocal));
-    const TripletD total = sum(*force);
-    EXPECT_NEAR(total.x, 0.0, kTol);
-    EXPECT_NEAR(total.y, p0, kTol);
-    EXPECT_NEAR(total.z, 0.0, kTol);
+    expectNear(sum(*force), {0.0, p0, 0.0}, kTol);
     const Variable* forceY = g.findVariable("Normalized Force on P Y");
     ASSERT_NE(forceY, nullptr);
     EXPECT_EQ(forceY->getGlobalType(), VarTypeLocal);
@@ -327,11 +321,7 @@ TEST_F(PolylineTest, BoundaryVariablesAlongAWallChord) {
     const Variable* normal = g.findVariable("Boundary Normal on P");
     ASSERT_NE(normal, nullptr);
     ASSERT_NE(g.findVariable("Boundary Normal on P Z"), nullptr);
-    for (const TripletF& v : *normal->getTripletValues()) {
-        EXPECT_NEAR(v.x, 0.0, 1e-6);
-        EXPECT_NEAR(v.y, -1.0, 1e-6);
-        EXPECT_NEAR(v.z, 0.0, 1e-6);
-    }
+    for (const TripletF& v : *normal->getTripletValues()) expectNear(TripletD(v), {0.0, -1.0, 0.0}, 1e-6);
 
     const Variable* flux = g.findVariable("Heat Flux");
     ASSERT_NE(flux, nullptr);
@@ -389,19 +379,13 @@ TEST_F(PolylineTest, BoundaryVariablesOfPhases) {
     phasedStorage->phaseList = {"Air", "Water"};
     phasedStorage->provider = [](const std::string& name, Geometry& wall) -> Variable* {
         if (name == "Air.momentum flow") {
-            auto plain = std::make_unique<VectorVariable>(VarTypeVertex);
-            plain->setName("momentum flow");
-            for (const TripletF& a : wall.getVertexAreaVectors()) plain->values().push_back(a);
-            wall.addVariable(std::move(plain));
+            addVertexVariable<VectorVariable>(wall, "momentum flow", wall.getVertexAreaVectors().vector());
             return nullptr;
         }
-        if (name == "Air.Heat Flow" || name == "Water.Heat Flow") {
-            auto heat = std::make_unique<ScalarVariable>(VarTypeVertex);
-            heat->setName(name);
-            for (float a : wall.getVertexAreas()) heat->values().push_back(a * (name[0] == 'A' ? 1.0f : 2.0f));
-            return wall.addVariable(std::move(heat));
-        }
-        return nullptr;
+        if (name != "Air.Heat Flow" && name != "Water.Heat Flow") return nullptr;
+        std::vector<float> heat;
+        for (float a : wall.getVertexAreas()) heat.push_back(a * (name[0] == 'A' ? 1.0f : 2.0f));
+        return addVertexVariable<ScalarVariable>(wall, name, heat);
     };
     GeometricOKLObject* p = intersection("Slice", "ymin", {{"Add Local Variable", "True"}});
     EXPECT_EQ(reports().size(), 0u) << lastReport();
@@ -432,10 +416,7 @@ TEST_F(PolylineTest, BoundaryVariablesOfPhases) {
 TEST_F(PolylineTest, BoundaryVariableChecks) {
     addSlice("Slice", 0.55f);
     Geometry* wall = boundary("ymin");
-    auto flow = std::make_unique<VectorVariable>(VarTypeVertex);
-    flow->setName("momentum flow");
-    flow->values().resize(3);
-    VectorVariable* held = static_cast<VectorVariable*>(wall->addVariable(std::move(flow)));
+    addVertexVariable<VectorVariable>(*wall, "momentum flow", std::vector<TripletF>(3));
     const std::size_t count = wall->getVertexAreas().size();
     auto fails = [&](auto family, const std::string& operation, const std::string& message) {
         auto* p = addPolyline("P", {{"Option", "Boundary Intersection"},
@@ -447,18 +428,12 @@ TEST_F(PolylineTest, BoundaryVariableChecks) {
     };
     fails(data::invalid("", "", ""), "calcForce",
           _("Boundary momentum flow size (3) does not match Boundary vertex areas (%d).", count));
-    auto heat = std::make_unique<ScalarVariable>(VarTypeVertex);
-    heat->setName("Heat Flow");
-    heat->values().resize(2);
-    wall->addVariable(std::move(heat));
+    addVertexVariable<ScalarVariable>(*wall, "Heat Flow", std::vector<float>(2));
     wall->removeVariable("momentum flow");
     fails(data::invalid("", "", ""), "calcHeatFlux",
           _("Boundary heat flow size (2) does not match Boundary vertex areas (%d).", count));
     wall->removeVariable("Heat Flow");
-    flow = std::make_unique<VectorVariable>(VarTypeVertex);
-    flow->setName("momentum flow");
-    held = static_cast<VectorVariable*>(wall->addVariable(std::move(flow)));
-    held->values().resize(count);
+    addVertexVariable<VectorVariable>(*wall, "momentum flow", std::vector<TripletF>(count));
     std::unique_ptr<Interpolant> nodes(wall->getInterpolant()->clone());
     auto* vertexNodes = static_cast<VertexInterpolant*>(nodes.get());
     wall->setInterpolant(std::make_unique<EdgeInterpolant>("Box"));
@@ -475,7 +450,7 @@ TEST_F(PolylineTest, BoundaryVariableChecks) {
 
 // -------------------------------------------------------------------------------- files
 
-TEST_F(PolylineTest, FromFileKeepsTheReaderAndItsVariables) {
+TEST_F(PolylineTest, FromFileKeepsTheReaderAndItsVariablesAndFailuresLeaveNoGeometry) {
     auto* square = built(addPolyline("Square", {{"Input File", dataFile("square_loop.txt")}}));
     ASSERT_EQ(square->getGeometryNames(), std::vector<std::string>{""});
     const Geometry& g = *square->getGeometry("");
@@ -505,10 +480,8 @@ TEST_F(PolylineTest, FromFileKeepsTheReaderAndItsVariables) {
               "The file variable 'Square' is not declared: an object 'Square' of type POLYLINE exists.");
     EXPECT_EQ(reports()[0].getErrorType(), ErrWarning);
     EXPECT_NEAR(lengthAve(*clash, "Square"), 1.5, kTol);
-}
 
-TEST_F(PolylineTest, FromFileFailuresLeaveNoGeometry) {
-    const fs::path path = fs::temp_directory_path() / "zel_polyline_bad.txt";
+    // A file that fails to read, or is gone, leaves no geometry.
     std::ofstream(path, std::ios::binary) << "0 0 0\n1 0 0\n[Lines]\n0 1\n0 2\n";
     auto* p = addPolyline("P", {{"Input File", path.string()}});
     expectError<data::invalid>([&] { run(*p); },
@@ -526,20 +499,12 @@ TEST_F(PolylineTest, FromFileFailuresLeaveNoGeometry) {
 
 // ------------------------------------------------------------------------------ contours
 
-class PolylineContourTest : public PolylineTest {
-protected:
-    void SetUp() override {
-        PolylineTest::SetUp();
-        addField("Gx", [](const TripletD& p) { return p.x; });
-        built(addTyped<PlaneOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.45"}}));
-        contour = addTyped<ContourOKLObject>(
-            "CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "Gx"}, {"Number of Contours", "11"}});
-        contour->calculateContours();
-    }
-    ContourOKLObject* contour = nullptr;
-};
-
-TEST_F(PolylineContourTest, ContourLevelInChainOrder) {
+TEST_F(PolylineTest, ContourLevelInChainOrderAndItsErrors) {
+    addField("Gx", [](const TripletD& p) { return p.x; });
+    built(addTyped<PlaneOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.45"}}));
+    auto* contour = addTyped<ContourOKLObject>(
+        "CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "Gx"}, {"Number of Contours", "11"}});
+    contour->calculateContours();
     ASSERT_EQ(contour->getGeometryNames(), std::vector<std::string>{"Box"});
     // Level 7 of 0, 0.1, ..., 1: the isoline x = 0.6 across the mid plane.
     auto* p = built(addPolyline("Iso", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "7"}}));
@@ -552,9 +517,7 @@ TEST_F(PolylineContourTest, ContourLevelInChainOrder) {
     for (const TripletF& v : g.getVertices()) EXPECT_NEAR(v.x, 0.6, 1e-6);
     EXPECT_NEAR(length(*p), 1.0, kTol);
     EXPECT_NEAR(lengthAve(*p, "Pressure"), benchField({0.6, 0.5, 0.45}), kTol);
-}
 
-TEST_F(PolylineContourTest, ContourErrors) {
     auto fails = [&](auto family, std::vector<std::pair<std::string, std::string>> params, const std::string& message) {
         params.insert(params.begin(), {"Option", "From Contour"});
         auto* p = addPolyline("Iso", params);

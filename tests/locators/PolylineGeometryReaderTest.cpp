@@ -21,30 +21,32 @@ protected:
     void TearDown() override {
         if (!m_path.empty()) fs::remove(m_path);
     }
-    // Reads a file of the seven points and `segments`; `lines` gets what was read.
-    void read(const std::string& segments, std::vector<int>& lines) {
+    // Reads a file of `content` with `reader`; `lines` gets what was read.
+    TripletZELVector read(const std::string& content, std::vector<int>& lines, PolylineGeometryReader& reader) {
         m_path =
             (fs::temp_directory_path() /
              ("zel_polyline_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".txt"))
                 .string();
-        std::ofstream(m_path, std::ios::binary) << kPoints << segments;
-        PolylineGeometryReader reader;
+        std::ofstream(m_path, std::ios::binary) << content;
         reader.initialize(m_path, "Polyline 1");
         TripletZELVector points;
         reader.readPolylineFile(points, lines);
-        EXPECT_EQ(points.size(), 7u);
+        return points;
     }
+    // The segments of a file of the seven points and `text`.
     std::vector<int> segments(const std::string& text) {
         std::vector<int> lines;
-        read(text, lines);
+        PolylineGeometryReader reader;
+        EXPECT_EQ(read(kPoints + text, lines, reader).size(), 7u);
         return lines;
     }
     // The message of the data::invalid that reading `text` raises; `lines` keeps what was
     // read before it.
     std::string failure(const std::string& text, std::vector<int>* kept = nullptr) {
         std::vector<int> lines;
+        PolylineGeometryReader reader;
         try {
-            read(text, lines);
+            read(kPoints + text, lines, reader);
         } catch (const data::invalid& e) {
             EXPECT_EQ(e.getClassName(), "PolylineGeometryReader");
             EXPECT_EQ(e.getOperation(), "readPolylineConnectivity");
@@ -82,19 +84,14 @@ TEST_F(PolylineReaderTest, SeparatorsRangesAndComments) {
     // Without the marker the points are joined in order.
     std::vector<int> lines;
     PolylineGeometryReader reader;
-    const fs::path path = fs::temp_directory_path() / "zel_polyline_points_only.txt";
-    std::ofstream(path, std::ios::binary) << "0 0 0\n1 0 0\n1 1 0\n";
-    reader.initialize(path.string(), "P");
-    TripletZELVector points;
-    reader.readPolylineFile(points, lines);
-    fs::remove(path);
+    EXPECT_EQ(read("0 0 0\n1 0 0\n1 1 0\n", lines, reader).size(), 3u);
     EXPECT_EQ(lines, (std::vector<int>{0, 1, 1, 2}));
     EXPECT_EQ(reader.getFileType(), FileReaderBase::PolylineFile);
 
     // Copies read the same file.
     PolylineGeometryReader copy(reader);
     EXPECT_EQ(copy.getFilename(), reader.getFilename());
-    EXPECT_EQ(copy.getObjectName(), "P");
+    EXPECT_EQ(copy.getObjectName(), "Polyline 1");
 }
 
 TEST_F(PolylineReaderTest, RefusalsNameTheLine) {

@@ -52,9 +52,7 @@ TEST(ZELStream, ReadsLinesWithMixedEndingsAndNumbersThem) {
     EXPECT_FALSE(es.hasInput());
     EXPECT_TRUE(es.getFileAsVector().empty());
 
-    fs::remove(p);
-    fs::remove(q);
-    fs::remove(e);
+    for (const fs::path& f : {p, q, e}) fs::remove(f);
 }
 
 TEST(ZELStream, LinesAcrossReadBlocksComeWhole) {

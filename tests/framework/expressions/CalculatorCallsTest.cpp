@@ -5,11 +5,6 @@
 namespace zel::test {
 namespace {
 
-bool sameRequest(const CalcRequest& r, const CalcRequest& e) {
-    return r.function == e.function && r.location == e.location && r.expression == e.expression && r.axis == e.axis &&
-           r.fluid == e.fluid;
-}
-
 TEST_F(ExpressionTest, CallsHandTheirPartsToTheCalculator) {
     struct Case {
         const char* text;
@@ -32,15 +27,12 @@ TEST_F(ExpressionTest, CallsHandTheirPartsToTheCalculator) {
         calc->requests.clear();
         ExpressionEvaluator::evalSingleValue(c.text, "");
         ASSERT_EQ(calc->requests.size(), 1u) << c.text;
-        const CalcRequest& r = calc->requests[0];
-        EXPECT_TRUE(sameRequest(r, c.expected)) << c.text << " -> " << r.function << "|" << r.location << "|"
-                                                << r.expression << "|" << r.axis << "|" << r.fluid;
+        EXPECT_EQ(calc->requests[0], c.expected) << c.text;
         // What a host asks before evaluating (to combine the calls over processes first).
         const auto listed = ExpressionEvaluator::getCalculatorCalls(c.text);
         ASSERT_EQ(listed.size(), 1u) << c.text;
-        const CalcRequest l{listed[0].function, listed[0].location, listed[0].expression, listed[0].axis,
-                            listed[0].fluid};
-        EXPECT_TRUE(sameRequest(l, c.expected)) << c.text;
+        const auto& l = listed[0];
+        EXPECT_EQ((CalcRequest{l.function, l.location, l.expression, l.axis, l.fluid}), c.expected) << c.text;
     }
 }
 

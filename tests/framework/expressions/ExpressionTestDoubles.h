@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,7 +66,11 @@ private:
 
 struct CalcRequest {
     std::string function, location, expression, axis, fluid;
+    bool operator==(const CalcRequest&) const = default;
 };
+inline std::ostream& operator<<(std::ostream& out, const CalcRequest& r) {
+    return out << r.function << "|" << r.location << "|" << r.expression << "|" << r.axis << "|" << r.fluid;
+}
 
 class FakeCalculator : public ExpressionCallbacksInterface {
 public:
@@ -118,8 +123,8 @@ public:
     std::set<std::string> locators{"Plane 1", "Outlet", "Inlet", "Wall"};
 };
 
-// Registers fresh doubles for each test (construction registers them) and starts from an
-// empty cache.
+// Registers fresh doubles for each test (construction registers them, destruction withdraws
+// them) and starts from an empty cache.
 class ExpressionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -142,14 +147,6 @@ protected:
         vars->suffixes["Gradient X"] = {2, "m^-1"};
         vars->suffixes["Residual"] = {1, ""};
         vars->suffixes["Bforce"] = {0, ""};
-    }
-    void TearDown() override {
-        locators.reset();
-        fluids.reset();
-        calc.reset();
-        store.reset();
-        vars.reset();
-        ExpressionInterfaces::clear();
     }
 
     // Runs the resumable protocol as the storage does, supplying each asked-for variable

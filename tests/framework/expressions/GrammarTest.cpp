@@ -176,16 +176,10 @@ TEST_F(ExpressionTest, BuiltinCallsCheckTheirArguments) {
 }
 
 TEST(ExpressionNames, ValidPlainVariableNames) {
-    EXPECT_TRUE(ExpressionEvaluator::isValidGeniVariable("Pressure"));
-    EXPECT_TRUE(ExpressionEvaluator::isValidGeniVariable("Heat Flux on Surface 1"));
-    EXPECT_TRUE(ExpressionEvaluator::isValidGeniVariable("_k2 X"));
-    EXPECT_FALSE(ExpressionEvaluator::isValidGeniVariable(""));
-    EXPECT_FALSE(ExpressionEvaluator::isValidGeniVariable("Water.Velocity"));
-    EXPECT_FALSE(ExpressionEvaluator::isValidGeniVariable("1st"));
-    EXPECT_FALSE(ExpressionEvaluator::isValidGeniVariable(" Pressure"));
-    EXPECT_FALSE(ExpressionEvaluator::isValidGeniVariable("Pressure "));
-    EXPECT_FALSE(ExpressionEvaluator::isValidGeniVariable("Total  Pressure"));
-    EXPECT_FALSE(ExpressionEvaluator::isValidGeniVariable("Plane-1"));
+    for (const char* name : {"Pressure", "Heat Flux on Surface 1", "_k2 X"})
+        EXPECT_TRUE(ExpressionEvaluator::isValidGeniVariable(name)) << name;
+    for (const char* name : {"", "Water.Velocity", "1st", " Pressure", "Pressure ", "Total  Pressure", "Plane-1"})
+        EXPECT_FALSE(ExpressionEvaluator::isValidGeniVariable(name)) << name;
 }
 
 } // namespace

@@ -4,19 +4,23 @@
 #include "framework/okl/ContourOKLObject.h"
 
 #include <cmath>
+#include <functional>
 
 namespace zel::test {
 namespace {
 
 class Contours : public GeomObjTest {
 protected:
-    // A user surface "S" holding `surface` under `name`, with the variable "F" = fx·x + fy·y.
-    GeometricOKLObject* surfaceWith(std::unique_ptr<Geometry> surface, const std::string& name = "", float fx = 1.0f,
-                                    float fy = 0.0f, const std::string& object = "S") {
+    using Field = std::function<float(const TripletF&)>;
+    static float x(const TripletF& p) { return p.x; }
+
+    // A user surface `object` holding `surface` under `name`, with the variable "F" = field.
+    GeometricOKLObject* surfaceWith(std::unique_ptr<Geometry> surface, const std::string& name = "",
+                                    const Field& field = x, const std::string& object = "S") {
         auto* location = dynamic_cast<GeometricOKLObject*>(db()->getObjectByName(object));
         if (!location) location = add("USER SURFACE", object);
         FloatZELVector f;
-        for (const TripletF& p : surface->getVertices()) f.push_back(fx * p.x + fy * p.y);
+        for (const TripletF& p : surface->getVertices()) f.push_back(field(p));
         auto variable = std::make_unique<ScalarVariable>(f.data(), f.size());
         variable->setName("F");
         surface->addVariable(std::move(variable));
@@ -108,7 +112,7 @@ TEST_F(Contours, DiagonalFieldAndUserRange) {
     // F = x + y on the unit square, range [0.5, 1.5] in 3 levels: bands [0.5, 1) and
     // [1, 1.5) and F >= 1.5. Areas: A(t) = area{F < t} = t²/2 (t <= 1), 1 - (2-t)²/2 (t >= 1).
     auto area = [](double t) { return t <= 1.0 ? t * t / 2.0 : 1.0 - (2.0 - t) * (2.0 - t) / 2.0; };
-    surfaceWith(unitSquareGrid(8, 0.25f, 3), "", 1.0f, 1.0f);
+    surfaceWith(unitSquareGrid(8, 0.25f, 3), "", [](const TripletF& p) { return p.x + p.y; });
     ContourOKLObject* c = contour("S", 3);
     c->setParameter("Range", "User Specified");
     c->setParameter("Min", "0.5");
@@ -132,13 +136,7 @@ TEST_F(Contours, DiagonalFieldAndUserRange) {
 TEST_F(Contours, SaddleFaceIsSplitAndBandsStillTile) {
     // One quadrilateral with F = 0, 1, 0, 1 at its corners: the middle level crosses its
     // boundary four times.
-    auto quad = rectangle(0, 0, 1, 1);
-    auto* location = add("USER SURFACE", "S");
-    const float f[4] = {0, 1, 0, 1};
-    auto variable = std::make_unique<ScalarVariable>(f, 4);
-    variable->setName("F");
-    quad->addVariable(std::move(variable));
-    location->setGeometry("", std::move(quad));
+    surfaceWith(rectangle(0, 0, 1, 1), "", [](const TripletF& p) { return p.x + p.y - 2 * p.x * p.y; });
     ContourOKLObject* c = contour("S", 3);
     c->calculateContours();
     auto* g = dynamic_cast<ContourGeometry*>(c->getGeometry(""));
@@ -150,9 +148,9 @@ TEST_F(Contours, SaddleFaceIsSplitAndBandsStillTile) {
 }
 
 TEST_F(Contours, PiecesPerDomainAndSeveralLocations) {
-    surfaceWith(rectangle(0, 0, 1, 1), "D1", 1.0f, 0.0f, "A");
-    surfaceWith(rectangle(1, 0, 1, 1), "D2", 1.0f, 0.0f, "A");
-    surfaceWith(rectangle(0, 2, 2, 1), "D1", 1.0f, 0.0f, "B");
+    surfaceWith(rectangle(0, 0, 1, 1), "D1", x, "A");
+    surfaceWith(rectangle(1, 0, 1, 1), "D2", x, "A");
+    surfaceWith(rectangle(0, 2, 2, 1), "D1", x, "B");
     ContourOKLObject* c = contour("A, B", 3); // F = x over [0, 2]: levels 0, 1, 2
     c->calculateContours();
     EXPECT_EQ(c->getGeometryNames(), (std::vector<std::string>{"D1", "D2"}));

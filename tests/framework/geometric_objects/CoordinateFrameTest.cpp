@@ -7,12 +7,6 @@ namespace {
 
 using CoordinateFrames = GeomObjTest;
 
-void expectNear(const TripletF& a, const TripletF& b, const char* what) {
-    EXPECT_NEAR(a.x, b.x, 1e-6) << what;
-    EXPECT_NEAR(a.y, b.y, 1e-6) << what;
-    EXPECT_NEAR(a.z, b.z, 1e-6) << what;
-}
-
 TEST_F(CoordinateFrames, GlobalAxesAndDirections) {
     const TripletF o(0, 0, 0);
     const struct {

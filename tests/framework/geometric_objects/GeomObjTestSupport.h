@@ -28,6 +28,12 @@ protected:
     }
 };
 
+inline void expectNear(const TripletF& a, const TripletF& b, const std::string& what, double tolerance = 1e-6) {
+    EXPECT_NEAR(a.x, b.x, tolerance) << what;
+    EXPECT_NEAR(a.y, b.y, tolerance) << what;
+    EXPECT_NEAR(a.z, b.z, tolerance) << what;
+}
+
 // An axis-aligned rectangle in the plane z = const, one quadrilateral counter-clockwise seen
 // from +Z (area w·h, normal +Z).
 inline std::unique_ptr<Geometry> rectangle(float x0, float y0, float w, float h, float z = 0.0f) {

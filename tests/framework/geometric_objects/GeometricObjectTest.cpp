@@ -34,7 +34,6 @@ struct TestDirectory : GeometryInfo {
     }
 };
 
-// Counts the geometries visited.
 struct CountingVisitor : GeometryVisitor {
     std::vector<const Geometry*> seen;
     void visitGeometry(Geometry& g) override { seen.push_back(&g); }
@@ -173,10 +172,8 @@ TEST_F(Objects, AcceptVisitorVisitsEachGeometryOnce) {
 
     CountingVisitor counter;
     plane->acceptVisitor(counter);
-    ASSERT_EQ(counter.seen.size(), 3u);
-    EXPECT_EQ(counter.seen[0], plane->getGeometry("D1"));
-    EXPECT_EQ(counter.seen[1], plane->getGeometry("D2"));
-    EXPECT_EQ(counter.seen[2], plane->getGeometry("D3"));
+    EXPECT_EQ(counter.seen, (std::vector<const Geometry*>{plane->getGeometry("D1"), plane->getGeometry("D2"),
+                                                          plane->getGeometry("D3")}));
 
     AreaVisitor area;
     plane->acceptVisitor(area);

@@ -40,9 +40,7 @@ TEST_F(PlaneDefinition, CoordinatePlanes) {
         plane->setParameter("Option", c.option);
         plane->setParameter(c.param, c.value);
         plane->processParameters(p1, p2, p3);
-        EXPECT_NEAR(p1.x, c.point.x, 1e-7) << c.option;
-        EXPECT_NEAR(p1.y, c.point.y, 1e-7) << c.option;
-        EXPECT_NEAR(p1.z, c.point.z, 1e-7) << c.option;
+        expectNear(p1, c.point, c.option, 1e-7);
         const TripletF n = normalOf(p1, p2, p3);
         EXPECT_EQ(n, c.normal) << c.option; // unit offsets: exact
         // All three points lie in the plane.
@@ -63,9 +61,7 @@ TEST_F(PlaneDefinition, PointAndNormal) {
     plane->setParameter("Normal", "0, 0, -7");
     TripletF p1, p2, p3, point, normal;
     plane->processParameters(p1, p2, p3);
-    EXPECT_NEAR(p1.x, 0.5f, 1e-7);
-    EXPECT_NEAR(p1.y, 0.25f, 1e-7);
-    EXPECT_NEAR(p1.z, 0.125f, 1e-7);
+    expectNear(p1, {0.5f, 0.25f, 0.125f}, "point", 1e-7);
     plane->getPlane(point, normal);
     EXPECT_EQ(point, p1);
     EXPECT_LT(angleBetween(normal, TripletF(0, 0, -1)), 1e-6);

@@ -153,7 +153,6 @@ TEST(Geometry, KindsFromTheFactoryAndOwnership) {
     auto reader = std::make_unique<TestReader>();
     reader->initialize("surface.txt", "Surface 1");
     EXPECT_EQ(reader->initialised, 1);
-    EXPECT_EQ(reader->getFilename(), "surface.txt");
     eg->setFileReader(std::move(reader));
     Variable* t = eg->getVariable("Thickness");
     ASSERT_NE(t, nullptr);
@@ -175,10 +174,7 @@ TEST(Geometry, CloneCopiesWhatItIsAskedFor) {
     const int tri[3] = {0, 1, 2};
     g.addFaceSet("tri", ShapeType::Triangle)->addElement(tri);
     EXPECT_NEAR(g.getVertexAreas()[0], 1.0f / 6, 1e-7f);
-    auto scalar = std::make_unique<ScalarVariable>(VarTypeVertex);
-    scalar->setName("T");
-    scalar->values() = FloatZELVector{1, 2, 3};
-    g.addVariable(std::move(scalar));
+    test::addScalar(g, "T", {1, 2, 3});
     auto vi = std::make_unique<VertexInterpolant>("D1");
     vi->pushVertex(5);
     g.setInterpolant(std::move(vi));
@@ -224,9 +220,7 @@ TEST(Geometry, VariablesHeldComputedAndReplaced) {
     EXPECT_EQ(g->getVariable("Volume"), nullptr); // no cells
     EXPECT_EQ(g->getVariable("Length"), nullptr); // no lines
 
-    auto replacement = std::make_unique<ScalarVariable>();
-    replacement->setName("X");
-    Variable* stored = g->addVariable(std::move(replacement));
+    Variable* stored = test::addScalar(*g, "X", {});
     EXPECT_EQ(g->findVariable("X"), stored);
     EXPECT_EQ(g->getVariableNames().size(), 3u);
     EXPECT_TRUE(g->removeVariable("X"));

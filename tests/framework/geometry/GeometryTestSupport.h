@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace zel::test {
@@ -64,6 +65,14 @@ inline std::unique_ptr<Geometry> oneElement(const std::vector<Vec3>& pts, ShapeT
     for (int i = 0; i < n; ++i) nodes[std::size_t(i)] = i;
     set->addElement(nodes);
     return g;
+}
+
+// A per-vertex scalar `name` with the given values, added to g.
+inline ScalarVariable* addScalar(Geometry& g, const std::string& name, const FloatZELVector& values) {
+    auto v = std::make_unique<ScalarVariable>();
+    v->setName(name);
+    v->values() = values;
+    return static_cast<ScalarVariable*>(g.addVariable(std::move(v)));
 }
 
 // Σ w_i f(x_i) for the linear field f(x) = c + g·x.

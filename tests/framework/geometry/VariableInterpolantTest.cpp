@@ -57,7 +57,6 @@ TEST(Variable, ValueSetsAndTypes) {
     EXPECT_EQ(copy->getName(), "Force 2");
     EXPECT_EQ(copy->getDomain(), "D");
     EXPECT_EQ((*copy->getTripletValues())[0], TripletF(1, 2, 3)); // deep copy
-    EXPECT_EQ(copy->getNumComponents(), 3);
 }
 
 // The geometry directory of the tests: domain geometries by name.
@@ -80,10 +79,9 @@ protected:
         }
         // Pressure = 10 * node (+ 100 in D2); velocity only in D1, undefined at node 4.
         for (int d = 0; d < 2; ++d) {
-            auto p = std::make_unique<ScalarVariable>();
-            p->setName("Pressure");
-            for (int i = 0; i < 6; ++i) p->values().push_back(float(10 * i + 100 * d));
-            domains[std::size_t(d)]->addVariable(std::move(p));
+            FloatZELVector p;
+            for (int i = 0; i < 6; ++i) p.push_back(float(10 * i + 100 * d));
+            test::addScalar(*domains[std::size_t(d)], "Pressure", p);
         }
         auto v = std::make_unique<VectorVariable>();
         v->setName("Velocity");
@@ -211,15 +209,8 @@ TEST_F(InterpolationTest, HybridInterpolantPrefersHybridValues) {
     Geometry surface;
     surface.setName("Wall");
     surface.setVertices(TripletZELVector(3, TripletF(0, 0, 0)));
-    auto p = std::make_unique<ScalarVariable>();
-    p->setName("Pressure");
-    p->values() = FloatZELVector{1, 2, 3};
-    surface.addVariable(std::move(p));
-    auto q = std::make_unique<ScalarVariable>();
-    q->setName("Heat Flux");
-    q->values() = FloatZELVector{1, 2, 3};
-    q->values(VarTypeHybrid) = FloatZELVector{10, 20, 30};
-    surface.addVariable(std::move(q));
+    test::addScalar(surface, "Pressure", {1, 2, 3});
+    test::addScalar(surface, "Heat Flux", {1, 2, 3})->values(VarTypeHybrid) = FloatZELVector{10, 20, 30};
 
     auto hi = std::make_unique<HybridInterpolant>("");
     EXPECT_EQ(hi->addSource(&surface), 0);
@@ -296,10 +287,7 @@ TEST(Visitors, AreaLengthVolumeAverages) {
 TEST(Visitors, SummationSkipsUndefined) {
     Geometry g;
     g.setVertices(TripletZELVector(4, TripletF(0, 0, 0)));
-    auto s = std::make_unique<ScalarVariable>();
-    s->setName("T");
-    s->values() = FloatZELVector{3, UNDEFINED_VALUE, -2, 5};
-    g.addVariable(std::move(s));
+    test::addScalar(g, "T", {3, UNDEFINED_VALUE, -2, 5});
     auto v = std::make_unique<VectorVariable>();
     v->setName("U");
     v->values() = TripletZELVector{{3, 4, 0}, {0, UNDEFINED_VALUE, 0}, {0, 0, 1}, {0, 0, 0}};

@@ -70,26 +70,21 @@ std::vector<Vec3> referenceNodes(ShapeType type) {
 constexpr ShapeType kCells[] = {ShapeType::Tetrahedron, ShapeType::Pyramid, ShapeType::Wedge, ShapeType::Hexahedron};
 
 // Volume and centroid of the reference cells (nodes at their parametric coordinates).
-void referenceVolume(ShapeType type, double& volume, Vec3& centroid) {
+struct Reference {
+    double volume;
+    Vec3 centroid;
+};
+Reference referenceVolume(ShapeType type) {
     switch (type) {
-    case ShapeType::Tetrahedron:
-        volume = 1.0 / 6;
-        centroid = {0.25, 0.25, 0.25};
-        break;
-    case ShapeType::Pyramid:
-        volume = 1.0 / 3;
-        centroid = {0.5, 0.5, 0.25};
-        break;
-    case ShapeType::Wedge:
-        volume = 0.5;
-        centroid = {1.0 / 3, 1.0 / 3, 0.5};
-        break;
-    default:
-        volume = 1.0;
-        centroid = {0.5, 0.5, 0.5};
-        break;
+    case ShapeType::Tetrahedron: return {1.0 / 6, {0.25, 0.25, 0.25}};
+    case ShapeType::Pyramid: return {1.0 / 3, {0.5, 0.5, 0.25}};
+    case ShapeType::Wedge: return {0.5, {1.0 / 3, 1.0 / 3, 0.5}};
+    default: return {1.0, {0.5, 0.5, 0.5}};
     }
 }
+
+// VTK's wedge lists 0-1-2 clockwise seen from 3-4-5; the parametric layout is the mirror.
+const std::vector<Vec3> kVtkWedge = {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, 1}, {0, 1, 1}, {1, 0, 1}};
 
 TEST(VertexWeights, PlanarPolygonsIntegrateLinearFieldsExactly) {
     std::mt19937 rng(1234);
@@ -171,67 +166,49 @@ TEST(VertexWeights, WarpedQuadrilateralMatchesItsBilinearPatch) {
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(sum[k], vecField[k], 1e-5 * std::abs(field));
 }
 
-TEST(VertexWeights, AffineCellsIntegrateLinearFieldsExactly) {
+TEST(VertexWeights, AffineAndDistortedCellsIntegrateLinearFieldsExactly) {
     std::mt19937 rng(77);
-    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0), jitter(-0.15, 0.15);
+    // Σ w_i (c + g·x_i) against the volume and field integral given, to float accuracy.
+    auto check = [](const std::vector<Vec3>& pts, ShapeType type, double c, const Vec3& grad, const Integral& exact) {
+        const auto geom = test::oneElement(pts, type);
+        const auto& w = geom->getVertexVolumes();
+        for (float x : w) EXPECT_GT(x, 0.0f);
+        EXPECT_NEAR(test::weightedSum(*geom, w, 1, {0, 0, 0}), exact.measure, 1e-5 * exact.measure);
+        const double scale = exact.measure * (c + 10 * std::sqrt(grad.lengthSquared()));
+        EXPECT_NEAR(test::weightedSum(*geom, w, c, grad), exact.field, 1e-5 * scale);
+    };
     for (ShapeType type : kCells) {
         for (int trial = 0; trial < 20; ++trial) {
+            SCOPED_TRACE(::testing::Message() << "type=" << int(type) << " trial=" << trial);
+            // An affine image of the reference cell: volume and centroid are known exactly.
             const test::Affine m = test::randomAffine(rng, true);
             std::vector<Vec3> pts;
             for (const Vec3& q : referenceNodes(type)) pts.push_back(m.apply(q));
-            const auto geom = test::oneElement(pts, type);
-            double refVolume;
-            Vec3 refCentroid;
-            referenceVolume(type, refVolume, refCentroid);
-            const double volume = refVolume * std::abs(m.det());
-            const Vec3 centroid = m.apply(refCentroid);
+            const Reference ref = referenceVolume(type);
+            const double volume = ref.volume * std::abs(m.det());
             const Vec3 grad{unit(rng), unit(rng), unit(rng)};
-            const double c = 1.5;
-            SCOPED_TRACE(::testing::Message() << "type=" << int(type) << " trial=" << trial);
-            const auto& w = geom->getVertexVolumes();
-            for (float x : w) EXPECT_GT(x, 0.0f);
-            EXPECT_NEAR(test::weightedSum(*geom, w, 1, {0, 0, 0}), volume, 1e-5 * volume);
-            const double scale = volume * (c + std::sqrt(grad.lengthSquared()) * 10);
-            EXPECT_NEAR(test::weightedSum(*geom, w, c, grad), volume * (c + grad.dot(centroid)), 1e-5 * scale);
-        }
-    }
-}
-
-TEST(VertexWeights, DistortedCellsMatchAReferenceQuadrature) {
-    std::mt19937 rng(4242);
-    std::uniform_real_distribution<double> jitter(-0.15, 0.15);
-    for (ShapeType type : kCells) {
-        for (int trial = 0; trial < 20; ++trial) {
-            std::vector<Vec3> pts = referenceNodes(type);
-            for (auto& q : pts) q += Vec3{jitter(rng), jitter(rng), jitter(rng)};
-            const test::Affine m = test::randomAffine(rng, true);
-            for (auto& q : pts) q = m.apply(q);
-            const auto geom = test::oneElement(pts, type);
-            const Vec3 grad{0.4, -0.9, 0.25};
-            const double c = 2.0;
-            const Integral ref = referenceCell(type, pts, c, grad);
-            SCOPED_TRACE(::testing::Message() << "type=" << int(type) << " trial=" << trial);
-            const auto& w = geom->getVertexVolumes();
-            EXPECT_NEAR(test::weightedSum(*geom, w, 1, {0, 0, 0}), ref.measure, 1e-5 * ref.measure);
-            const double scale = ref.measure * (c + 10 * std::sqrt(grad.lengthSquared()));
-            EXPECT_NEAR(test::weightedSum(*geom, w, c, grad), ref.field, 1e-5 * scale);
+            check(pts, type, 1.5, grad, {volume, volume * (1.5 + grad.dot(m.apply(ref.centroid)))});
+            // A distorted one against the reference quadrature.
+            std::vector<Vec3> moved = referenceNodes(type);
+            for (auto& q : moved) q += Vec3{jitter(rng), jitter(rng), jitter(rng)};
+            const test::Affine d = test::randomAffine(rng, true);
+            for (auto& q : moved) q = d.apply(q);
+            check(moved, type, 2.0, {0.4, -0.9, 0.25}, referenceCell(type, moved, 2.0, {0.4, -0.9, 0.25}));
         }
     }
 }
 
 TEST(VertexWeights, WedgeVolumeIsPositiveInEitherOrientation) {
-    // VTK's wedge lists 0-1-2 clockwise seen from 3-4-5; the parametric layout is the mirror.
-    const std::vector<Vec3> vtk = {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, 1}, {0, 1, 1}, {1, 0, 1}};
-    for (const auto& pts : {vtk, referenceNodes(ShapeType::Wedge)}) {
+    for (const auto& pts : {kVtkWedge, referenceNodes(ShapeType::Wedge)}) {
         const auto geom = test::oneElement(pts, ShapeType::Wedge);
         EXPECT_NEAR(test::weightedSum(*geom, geom->getVertexVolumes(), 1, {0, 0, 0}), 0.5, 1e-6);
     }
 }
 
 TEST(CellTopology, LocalFacesAreOutwardAndCloseTheCell) {
-    const std::vector<Vec3> vtkWedge = {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, 1}, {0, 1, 1}, {1, 0, 1}};
     for (ShapeType type : kCells) {
-        const std::vector<Vec3> p = type == ShapeType::Wedge ? vtkWedge : referenceNodes(type);
+        const std::vector<Vec3> p = type == ShapeType::Wedge ? kVtkWedge : referenceNodes(type);
         Vec3 centre{0, 0, 0};
         for (const auto& q : p) centre += q;
         centre /= double(p.size());
@@ -316,7 +293,7 @@ std::unique_ptr<Geometry> unitBoxSurface() {
     return g;
 }
 
-TEST(VertexWeights, ClosedBoxNormalsPointOutward) {
+TEST(VertexWeights, ClosedBoxNormalsPointOutwardAndWeightsFollowMeshChanges) {
     const auto box = unitBoxSurface();
     const Vec3 centre{0.5, 0.5, 0.5};
     const auto& normals = box->getVertexNormals();
@@ -336,31 +313,8 @@ TEST(VertexWeights, ClosedBoxNormalsPointOutward) {
     AreaVisitor total;
     total.visitGeometry(*box);
     EXPECT_NEAR(total.getTotalWeight(), 6.0, 1e-6);
-}
 
-TEST(VertexWeights, ProjectedAreaOfATiltedPlate) {
-    // A 2 x 3 rectangle tilted 30 degrees about the x axis.
-    const double a = std::numbers::pi / 6;
-    const std::vector<Vec3> p = {
-        {0, 0, 0}, {2, 0, 0}, {2, 3 * std::cos(a), 3 * std::sin(a)}, {0, 3 * std::cos(a), 3 * std::sin(a)}};
-    const auto plate = test::oneElement(p, ShapeType::Quadrilateral);
-    AreaVisitor onZ;
-    onZ.setAxis({0, 0, 5}); // not unit: normalised by setAxis
-    onZ.visitGeometry(*plate);
-    EXPECT_NEAR(onZ.getTotalWeight(), 6 * std::cos(a), 1e-5);
-    AreaVisitor onY;
-    onY.setAxis({0, -1, 0});
-    onY.visitGeometry(*plate);
-    EXPECT_NEAR(onY.getTotalWeight(), 6 * std::sin(a), 1e-5);
-    AreaVisitor onX;
-    onX.setAxis({1, 0, 0});
-    onX.visitGeometry(*plate);
-    EXPECT_NEAR(onX.getTotalWeight(), 0.0, 1e-6);
-}
-
-TEST(VertexWeights, CachesFollowMeshChanges) {
-    auto box = unitBoxSurface();
-    EXPECT_NEAR(box->getVertexAreas()[0], 0.75f, 1e-6f);
+    // The weights follow changes of the mesh.
     for (auto& q : box->getModifiableVertices()) q *= 2.0f;
     EXPECT_NEAR(box->getVertexAreas()[0], 3.0f, 1e-5f);
     // Collapse face 4 (the bottom) to a triangle-like sliver by editing it in place.
@@ -372,6 +326,24 @@ TEST(VertexWeights, CachesFollowMeshChanges) {
     EXPECT_NEAR(box->getVertexAreas()[0], 2.0f, 1e-5f);
     box->removeFaceSet("box");
     EXPECT_EQ(box->getVertexAreas()[0], 0.0f);
+}
+
+TEST(VertexWeights, ProjectedAreaOfATiltedPlate) {
+    // A 2 x 3 rectangle tilted 30 degrees about the x axis.
+    const double a = std::numbers::pi / 6;
+    const std::vector<Vec3> p = {
+        {0, 0, 0}, {2, 0, 0}, {2, 3 * std::cos(a), 3 * std::sin(a)}, {0, 3 * std::cos(a), 3 * std::sin(a)}};
+    const auto plate = test::oneElement(p, ShapeType::Quadrilateral);
+    const struct {
+        TripletF axis; // not unit: normalised by setAxis
+        double area, tolerance;
+    } cases[] = {{{0, 0, 5}, 6 * std::cos(a), 1e-5}, {{0, -1, 0}, 6 * std::sin(a), 1e-5}, {{1, 0, 0}, 0.0, 1e-6}};
+    for (const auto& c : cases) {
+        AreaVisitor projected;
+        projected.setAxis(c.axis);
+        projected.visitGeometry(*plate);
+        EXPECT_NEAR(projected.getTotalWeight(), c.area, c.tolerance) << c.axis.x << " " << c.axis.y << " " << c.axis.z;
+    }
 }
 
 TEST(Geometry, FeatureLinesOfABoxAndAPlate) {

@@ -27,6 +27,14 @@ TripletD weightedPoint(const MeshView& mesh, const CellHit& hit) {
 
 double distance(const TripletD& a, const TripletF& b) { return (a - TripletD(b)).length(); }
 
+// A box of hexahedra whose layers grow by `ratio` in z: cell sizes spread over decades.
+testmesh::Mesh graded(int n, int layers, double ratio) {
+    testmesh::Mesh m = testmesh::box(ShapeType::Hexahedron, n, n, layers);
+    for (auto& v : m.vertices)
+        v.z = static_cast<float>((std::pow(ratio, v.z * double(layers)) - 1.0) / (std::pow(ratio, layers) - 1.0));
+    return m;
+}
+
 struct Fixture {
     testmesh::Mesh mesh;
     MeshView view;
@@ -34,9 +42,11 @@ struct Fixture {
     explicit Fixture(testmesh::Mesh m) : mesh(std::move(m)), view(mesh.view()), locator(view) {}
 };
 
-TEST(CellLocator, EveryQueryMatchesTheBruteForceTwin) {
+TEST(CellLocator, EveryQueryMatchesTheBruteForceTwinAndInterpolatesLinearFieldsExactly) {
+    auto field = [](const TripletD& x) { return 2.0 * x.x - 3.0 * x.y + 0.5 * x.z + 1.0; };
     std::mt19937 rng(2024);
     for (ShapeType type : testmesh::kCellTypes) {
+        SCOPED_TRACE(int(type));
         Fixture f(testmesh::box(type, 5, 4, 3, 0.1f, 0.25f, 11));
         const auto index = f.locator.view();
         std::uniform_real_distribution<float> u(-0.15f, 1.2f);
@@ -46,39 +56,34 @@ TEST(CellLocator, EveryQueryMatchesTheBruteForceTwin) {
             for (SearchMode mode : {SearchMode::Containing, SearchMode::Nearest}) {
                 CellHit a, b;
                 const bool fa = index.find(p, mode, a);
-                const bool fb = findCellBruteForce(f.view, p, mode, b);
-                ASSERT_EQ(fa, fb) << "type " << int(type) << " point " << p.x << " " << p.y << " " << p.z << " mode "
-                                  << int(mode);
+                ASSERT_EQ(fa, findCellBruteForce(f.view, p, mode, b))
+                    << "point " << p.x << " " << p.y << " " << p.z << " mode " << int(mode);
                 if (!fa) continue;
                 located += mode == SearchMode::Containing;
                 // Points on a shared face may be given to either cell, and the nearest cell
                 // may tie: compare what the answers mean, not the cell numbers.
                 EXPECT_NEAR(a.distance, b.distance, 1e-9);
-                if (a.distance == 0.0) {
-                    EXPECT_LT(distance(weightedPoint(f.view, a), p), 1e-6);
-                }
-                double sum = 0;
+                double sum = 0, value = 0;
                 for (int k = 0; k < a.nodeCount; ++k) {
-                    EXPECT_GE(a.weights[static_cast<std::size_t>(k)], -1e-12);
-                    sum += a.weights[static_cast<std::size_t>(k)];
+                    const double w = a.weights[static_cast<std::size_t>(k)];
+                    EXPECT_GE(w, -1e-12);
+                    sum += w;
+                    value += w * field(TripletD(f.mesh.vertices[static_cast<std::size_t>(a.nodes[k])]));
                 }
                 EXPECT_NEAR(sum, 1.0, 1e-9);
+                if (a.distance == 0.0) {
+                    EXPECT_LT(distance(weightedPoint(f.view, a), p), 1e-6);
+                    EXPECT_NEAR(value, field(TripletD(p)), 1e-5);
+                }
             }
             // The candidate list is a superset of the cells whose box holds the point.
             std::vector<std::int64_t> cand;
             index.candidates(p, cand);
             std::sort(cand.begin(), cand.end());
             for (std::int64_t e = 0; e < f.mesh.cells(); ++e) {
-                const int* n = f.view.blocks[0].element(e);
+                const auto [lo, hi] = f.mesh.bounds(e);
                 bool inBox = true;
-                for (int k = 0; k < 3 && inBox; ++k) {
-                    float lo = f.mesh.vertices[static_cast<std::size_t>(n[0])][k], hi = lo;
-                    for (int j = 1; j < cell::nodeCount(type); ++j) {
-                        lo = std::min(lo, f.mesh.vertices[static_cast<std::size_t>(n[j])][k]);
-                        hi = std::max(hi, f.mesh.vertices[static_cast<std::size_t>(n[j])][k]);
-                    }
-                    inBox = p[k] >= lo && p[k] <= hi;
-                }
+                for (int k = 0; k < 3; ++k) inBox = inBox && p[k] >= lo[k] && p[k] <= hi[k];
                 if (inBox) {
                     EXPECT_TRUE(std::binary_search(cand.begin(), cand.end(), e)) << "cell " << e;
                 }
@@ -94,16 +99,12 @@ TEST(CellLocator, NodesEdgesAndFacesAreLocatedWithWeightsThatReproduceThePoint) 
         const auto index = f.locator.view();
         std::vector<TripletF> points(f.mesh.vertices.begin(), f.mesh.vertices.end());
         for (std::int64_t e = 0; e < f.mesh.cells(); ++e) {
-            const int* n = f.view.blocks[0].element(e);
             for (const auto& edge : cell::edges(type))
-                points.push_back((f.mesh.vertices[static_cast<std::size_t>(n[edge[0]])] +
-                                  f.mesh.vertices[static_cast<std::size_t>(n[edge[1]])]) *
-                                 0.5f);
+                points.push_back((f.mesh.node(e, edge[0]) + f.mesh.node(e, edge[1])) * 0.5f);
             for (const auto& face : cell::faces(type)) {
                 if (face.count != 3) continue; // quadrilateral faces may be warped
                 TripletF c{0, 0, 0};
-                for (int j = 0; j < 3; ++j)
-                    c += f.mesh.vertices[static_cast<std::size_t>(n[face.nodes[static_cast<std::size_t>(j)]])];
+                for (int j = 0; j < 3; ++j) c += f.mesh.node(e, face.nodes[static_cast<std::size_t>(j)]);
                 points.push_back(c / 3.0f);
             }
         }
@@ -115,27 +116,6 @@ TEST(CellLocator, NodesEdgesAndFacesAreLocatedWithWeightsThatReproduceThePoint) 
             EXPECT_EQ(hit.distance, 0.0);
             EXPECT_LT(distance(weightedPoint(f.view, hit), p), 2e-6);
             hint = hit.element;
-        }
-    }
-}
-
-TEST(CellLocator, LinearFieldsInterpolateExactly) {
-    std::mt19937 rng(3);
-    std::uniform_real_distribution<float> u(0.0f, 1.0f);
-    for (ShapeType type : testmesh::kCellTypes) {
-        Fixture f(testmesh::box(type, 6, 5, 4, 0.1f, 0.25f, 9));
-        const auto index = f.locator.view();
-        auto field = [](double x, double y, double z) { return 2.0 * x - 3.0 * y + 0.5 * z + 1.0; };
-        for (int i = 0; i < 500; ++i) {
-            const TripletF p{u(rng) * 1.1f, u(rng), u(rng)};
-            CellHit hit;
-            if (!index.find(p, SearchMode::Containing, hit)) continue;
-            double value = 0;
-            for (int k = 0; k < hit.nodeCount; ++k) {
-                const TripletF& v = f.mesh.vertices[static_cast<std::size_t>(hit.nodes[k])];
-                value += hit.weights[static_cast<std::size_t>(k)] * field(v.x, v.y, v.z);
-            }
-            EXPECT_NEAR(value, field(p.x, p.y, p.z), 1e-5);
         }
     }
 }
@@ -172,10 +152,7 @@ TEST(CellLocator, JustOutsideIsFoundOnlyByTheTolerantPassAndFarOutsideNever) {
 
 TEST(CellLocator, GradedMeshesUseSeveralLevelsAndStayWithinTheMemoryBudget) {
     // Cells whose size grows by 1.5 per layer in z: sizes spread over two decades.
-    testmesh::Mesh m = testmesh::box(ShapeType::Hexahedron, 20, 20, 12);
-    for (auto& v : m.vertices)
-        v.z = static_cast<float>((std::pow(1.5, v.z * 12.0) - 1.0) / (std::pow(1.5, 12.0) - 1.0));
-    Fixture f(std::move(m));
+    Fixture f(graded(20, 12, 1.5));
     int used = 0;
     for (const auto& L : f.locator.levels()) used += L.cells > 0;
     EXPECT_GE(used, 2);
@@ -198,10 +175,7 @@ TEST(CellLocator, ManyPointSearchGivesTheSingleSearchAnswers) {
     std::mt19937 rng(77);
     std::vector<testmesh::Mesh> meshes;
     for (ShapeType type : testmesh::kCellTypes) meshes.push_back(testmesh::box(type, 6, 5, 4, 0.1f, 0.25f, 4));
-    testmesh::Mesh graded = testmesh::box(ShapeType::Hexahedron, 12, 12, 10);
-    for (auto& v : graded.vertices)
-        v.z = static_cast<float>((std::pow(1.6, v.z * 10.0) - 1.0) / (std::pow(1.6, 10.0) - 1.0));
-    meshes.push_back(std::move(graded));
+    meshes.push_back(graded(12, 10, 1.6));
     for (const testmesh::Mesh& m : meshes) {
         Fixture f(m);
         const auto index = f.locator.view();

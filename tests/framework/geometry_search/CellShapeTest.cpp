@@ -13,12 +13,9 @@ namespace {
 // A random parametric point of the reference cell, at least `margin` inside it.
 void randomParametric(ShapeType type, std::mt19937& rng, double margin, double pc[3]) {
     std::uniform_real_distribution<double> u(margin, 1.0 - margin);
-    for (;;) {
-        pc[0] = u(rng);
-        pc[1] = u(rng);
-        pc[2] = u(rng);
-        if (CellShape::outside(type, pc) <= -margin) return;
-    }
+    do {
+        for (int k = 0; k < 3; ++k) pc[k] = u(rng);
+    } while (CellShape::outside(type, pc) > -margin);
 }
 
 CellNodes referenceCell(ShapeType type) {
@@ -105,9 +102,9 @@ TEST(CellShape, NodesEdgesAndFacesAreInsideWithExactWeights) {
             ASSERT_TRUE(loc.inside);
             double onFace = 0;
             for (int j = 0; j < f.count; ++j) {
-                onFace += loc.weights[static_cast<std::size_t>(f.nodes[static_cast<std::size_t>(j)])];
-                EXPECT_NEAR(loc.weights[static_cast<std::size_t>(f.nodes[static_cast<std::size_t>(j)])], 1.0 / f.count,
-                            1e-6);
+                const double w = loc.weights[static_cast<std::size_t>(f.nodes[static_cast<std::size_t>(j)])];
+                onFace += w;
+                EXPECT_NEAR(w, 1.0 / f.count, 1e-6);
             }
             EXPECT_NEAR(onFace, 1.0, 1e-6);
         }

@@ -13,13 +13,22 @@
 namespace zel {
 namespace {
 
+// The end points of segment s of a cut.
+std::array<TripletD, 2> ends(const LineCutResult& cut, std::size_t s) {
+    return {TripletD(cut.vertices[std::size_t(cut.segments[2 * s])]),
+            TripletD(cut.vertices[std::size_t(cut.segments[2 * s + 1])])};
+}
+
 double totalLength(const LineCutResult& cut) {
     double sum = 0;
-    for (std::size_t s = 0; s + 1 < cut.segments.size(); s += 2)
-        sum += (TripletD(cut.vertices[std::size_t(cut.segments[s + 1])]) -
-                TripletD(cut.vertices[std::size_t(cut.segments[s])]))
-                   .length();
+    for (std::size_t s = 0; 2 * s + 1 < cut.segments.size(); ++s) sum += (ends(cut, s)[1] - ends(cut, s)[0]).length();
     return sum;
+}
+
+// Narrows [t0, t1] to the parameters at which a line is between the parameters a and b.
+void clip(double& t0, double& t1, double a, double b) {
+    t0 = std::max(t0, std::min(a, b));
+    t1 = std::min(t1, std::max(a, b));
 }
 
 TEST(LineCut, AxisLinesCrossEveryCellOnceWithExactChords) {
@@ -87,7 +96,6 @@ TEST(LineCut, LineCandidatesContainEveryCellWhoseBoxTheLineCrosses) {
         const testmesh::Mesh mesh = testmesh::box(type, 6, 5, 4, 0.1f, 0.25f, 3);
         CellLocator locator(mesh.view());
         const auto view = locator.view();
-        const int n = cell::nodeCount(type);
         for (int trial = 0; trial < 20; ++trial) {
             const double o[3] = {0.5 + 0.4 * u(rng), 0.5 + 0.4 * u(rng), 0.5 + 0.4 * u(rng)};
             const double d[3] = {u(rng), u(rng), u(rng)};
@@ -96,20 +104,10 @@ TEST(LineCut, LineCandidatesContainEveryCellWhoseBoxTheLineCrosses) {
             std::sort(cand.begin(), cand.end());
             EXPECT_EQ(std::adjacent_find(cand.begin(), cand.end()), cand.end());
             for (std::int64_t e = 0; e < mesh.cells(); ++e) {
+                const auto [lo, hi] = mesh.bounds(e);
                 double t0 = -1e300, t1 = 1e300;
-                for (int k = 0; k < 3; ++k) {
-                    double lo = 1e300, hi = -1e300;
-                    for (int j = 0; j < n; ++j) {
-                        const double x = mesh.vertices[std::size_t(mesh.connectivity[std::size_t(e * n + j)])][k];
-                        lo = std::min(lo, x);
-                        hi = std::max(hi, x);
-                    }
-                    if (d[k] == 0) continue;
-                    double a = (lo - o[k]) / d[k], b = (hi - o[k]) / d[k];
-                    if (a > b) std::swap(a, b);
-                    t0 = std::max(t0, a);
-                    t1 = std::min(t1, b);
-                }
+                for (int k = 0; k < 3; ++k)
+                    if (d[k] != 0) clip(t0, t1, (lo[k] - o[k]) / d[k], (hi[k] - o[k]) / d[k]);
                 if (t0 <= t1) {
                     EXPECT_TRUE(std::binary_search(cand.begin(), cand.end(), e)) << "cell " << e;
                 }
@@ -122,23 +120,17 @@ TEST(LineCut, LineCandidatesContainEveryCellWhoseBoxTheLineCrosses) {
             const double planes[3][3] = {{1, -0.1, 0}, {0, 1, 0}, {0, 0, 1}}; // n·x in [0, 1]
             for (const auto& n : planes) {
                 const double no = n[0] * o[0] + n[1] * o[1] + n[2] * o[2], nd = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
-                double a = -no / nd, b = (1 - no) / nd;
-                if (a > b) std::swap(a, b);
-                t0 = std::max(t0, a);
-                t1 = std::min(t1, b);
+                clip(t0, t1, -no / nd, (1 - no) / nd);
             }
             const double dlen = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
             EXPECT_NEAR(totalLength(cut), std::max(0.0, t1 - t0) * dlen, 1e-5) << int(type) << " trial " << trial;
-            for (std::size_t s = 0; s < cut.segments.size(); s += 2) {
-                const TripletD mid = (TripletD(cut.vertices[std::size_t(cut.segments[s])]) +
-                                      TripletD(cut.vertices[std::size_t(cut.segments[s + 1])])) *
-                                     0.5;
+            for (std::size_t s = 0; 2 * s < cut.segments.size(); ++s) {
+                const auto [a, b] = ends(cut, s);
+                const TripletD mid = (a + b) * 0.5;
                 CellHit hit;
                 EXPECT_TRUE(view.find(TripletF(mid), SearchMode::Containing, hit))
                     << int(type) << " trial " << trial << " mid " << mid.x << " " << mid.y << " " << mid.z << " len "
-                    << (TripletD(cut.vertices[std::size_t(cut.segments[s])]) -
-                        TripletD(cut.vertices[std::size_t(cut.segments[s + 1])]))
-                           .length();
+                    << (a - b).length();
             }
         }
     }

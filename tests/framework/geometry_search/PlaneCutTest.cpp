@@ -63,8 +63,6 @@ CutCheck checkCut(const PlaneCutResult& cut, const MeshView& mesh, const Triplet
         const TripletD a(mesh.vertices[std::size_t(e.nodeA)]), b(mesh.vertices[std::size_t(e.nodeB)]);
         const TripletD p = a * double(e.weightA) + b * (1.0 - double(e.weightA));
         EXPECT_LT((p - TripletD(cut.vertices[i])).length(), 1e-6);
-        EXPECT_GE(e.weightA, 0.0f);
-        EXPECT_LE(e.weightA, 1.0f);
         if (e.nodeA == e.nodeB) {
             EXPECT_EQ(e.weightA, 1.0f);
         } else {
@@ -185,17 +183,16 @@ TEST(PlaneCut, PlanesThroughNodesGiveOneVertexPerNodeAndEachInPlaneFaceOnce) {
 
 TEST(PlaneCut, TouchingAndMissingPlanesGiveNothing) {
     const testmesh::Mesh mesh = testmesh::box(ShapeType::Hexahedron, 3, 3, 3);
+    // Through a single corner node of the box from outside, along an edge of the box, beyond it.
+    const std::pair<TripletD, double> planes[] = {{TripletD{1, 1, 1}.normalised(), 0.0},
+                                                  {TripletD{1, 1, 0}.normalised(), 2.0 / std::sqrt(2.0)},
+                                                  {{0, 0, 1}, 5.0}};
     PlaneCutResult cut;
-    // Through a single corner node of the box, from outside.
-    PlaneCutter::cut(mesh.view(), TripletD{1, 1, 1}.normalised(), 0.0, cut);
-    EXPECT_EQ(cut.faceCount(), 0u);
-    EXPECT_TRUE(cut.vertices.empty());
-    // Along an edge of the box.
-    PlaneCutter::cut(mesh.view(), TripletD{1, 1, 0}.normalised(), 2.0 / std::sqrt(2.0), cut);
-    EXPECT_EQ(cut.faceCount(), 0u);
-    EXPECT_TRUE(cut.vertices.empty());
-    PlaneCutter::cut(mesh.view(), {0, 0, 1}, 5.0, cut);
-    EXPECT_EQ(cut.faceCount(), 0u);
+    for (const auto& [n, d] : planes) {
+        PlaneCutter::cut(mesh.view(), n, d, cut);
+        EXPECT_EQ(cut.faceCount(), 0u) << d;
+        EXPECT_TRUE(cut.vertices.empty()) << d;
+    }
 }
 
 TEST(PlaneCut, HexahedraGiveTrianglesToHexagons) {

@@ -124,7 +124,7 @@ testmesh::Mesh half(const testmesh::Mesh& mesh, float cut, bool low) {
     const int n = cell::nodeCount(mesh.type);
     for (std::int64_t e = 0; e < mesh.cells(); ++e) {
         float x = 0.0f;
-        for (int j = 0; j < n; ++j) x += mesh.vertices[std::size_t(mesh.connectivity[std::size_t(e * n + j)])].x;
+        for (int j = 0; j < n; ++j) x += mesh.node(e, j).x;
         if ((x / float(n) < cut) == low)
             h.connectivity.insert(h.connectivity.end(), mesh.connectivity.begin() + e * n,
                                   mesh.connectivity.begin() + (e + 1) * n);

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <span>
 
 namespace zel {
 namespace {
@@ -34,38 +35,49 @@ std::unique_ptr<Geometry> sphere(int nRings, int nSeg, int zSign = 0) {
         }
     }
     v.push_back({0, 0, -1});
-    const int south = static_cast<int>(v.size()) - 1;
+    g->setVertices(std::move(v));
+    const int south = g->getNumVertices() - 1;
     auto id = [&](int r, int s) { return 1 + (r - 1) * nSeg + (s % nSeg); };
-    std::vector<std::array<int, 3>> tris;
-    std::vector<std::array<int, 4>> quads;
-    auto keep = [&](std::initializer_list<int> ids) {
-        if (zSign == 0) return true;
+    ShapeSet* tris = g->addFaceSet("tri", ShapeType::Triangle, 0);
+    ShapeSet* quads = g->addFaceSet("quad", ShapeType::Quadrilateral, 0);
+    auto add = [&](ShapeSet* set, auto... ids) { // if its centre has the kept sign of z
         double z = 0;
-        for (int i : ids) z += v[std::size_t(i)].z;
-        return (z > 0) == (zSign > 0);
+        for (int i : {ids...}) z += g->getVertices()[std::size_t(i)].z;
+        if (zSign == 0 || (z > 0) == (zSign > 0)) set->addElement(std::array<int, sizeof...(ids)>{ids...});
     };
     for (int s = 0; s < nSeg; ++s) {
-        if (keep({0, id(1, s + 1), id(1, s)})) tris.push_back({0, id(1, s), id(1, s + 1)});
-        if (keep({south, id(nRings, s), id(nRings, s + 1)})) tris.push_back({south, id(nRings, s + 1), id(nRings, s)});
-        for (int r = 1; r < nRings; ++r)
-            if (keep({id(r, s), id(r + 1, s), id(r + 1, s + 1), id(r, s + 1)}))
-                quads.push_back({id(r, s), id(r + 1, s), id(r + 1, s + 1), id(r, s + 1)});
+        add(tris, 0, id(1, s), id(1, s + 1));
+        add(tris, south, id(nRings, s + 1), id(nRings, s));
+        for (int r = 1; r < nRings; ++r) add(quads, id(r, s), id(r + 1, s), id(r + 1, s + 1), id(r, s + 1));
     }
-    g->setVertices(std::move(v));
-    ShapeSet* t = g->addFaceSet("tri", ShapeType::Triangle, static_cast<int>(tris.size()));
-    for (std::size_t i = 0; i < tris.size(); ++i) t->setElement(static_cast<int>(i), tris[i]);
-    ShapeSet* q = g->addFaceSet("quad", ShapeType::Quadrilateral, static_cast<int>(quads.size()));
-    for (std::size_t i = 0; i < quads.size(); ++i) q->setElement(static_cast<int>(i), quads[i]);
     return g;
 }
 
-// Brute-force closest distance to the faces of a geometry (fans as the locator makes them).
+// The smallest squared distance from p to face `ids` split as the locators split it: a
+// triangle as it is, any other polygon into a fan of triangles around `apex`.
+template <typename Vertices, typename Apex>
+double fanDistance2(const Vertices& v, std::span<const int> ids, const Apex& apex, const TripletD& p) {
+    const int n = static_cast<int>(ids.size());
+    const double q[3] = {p.x, p.y, p.z};
+    double best = 1e300;
+    for (int j = 0; j < (n == 3 ? 1 : n); ++j) {
+        double a[3], b[3], d[3], out[3], bary[3];
+        for (int k = 0; k < 3; ++k) {
+            a[k] = v[std::size_t(ids[std::size_t(j)])][k];
+            b[k] = v[std::size_t(ids[std::size_t((j + 1) % n)])][k];
+            d[k] = n == 3 ? v[std::size_t(ids[2])][k] : apex[k];
+        }
+        best = std::min(best, closestPointOnTriangle(q, a, b, d, out, bary));
+    }
+    return best;
+}
+
+// Brute-force closest distance to the faces of a geometry.
 double bruteDistance(const Geometry& g, const TripletD& p) {
     double best = 1e300;
     const auto& v = g.getVertices();
     for (int s = 0; s < g.getNumElementSets(); ++s) {
         const ShapeSet& set = g.getElementSet(s);
-        const int n = set.getNodesPerElement();
         for (int f = 0; f < set.size(); ++f) {
             const auto ids = set.getElement(f);
             // The fan apex as the locator rounds it: summed and divided in double, stored in float.
@@ -73,18 +85,9 @@ double bruteDistance(const Geometry& g, const TripletD& p) {
             // double round trip held in registers (seen here: the unrounded apex came out).
             TripletD c{0, 0, 0};
             for (int id : ids) c += TripletD(v[std::size_t(id)]);
-            c /= double(n);
+            c /= double(ids.size());
             volatile float apex[3] = {float(c.x), float(c.y), float(c.z)};
-            const double q[3] = {p.x, p.y, p.z};
-            for (int j = 0; j < (n == 3 ? 1 : n); ++j) {
-                double a[3], b[3], d[3], out[3], bary[3];
-                for (int k = 0; k < 3; ++k) {
-                    a[k] = v[std::size_t(ids[std::size_t(j)])][k];
-                    b[k] = v[std::size_t(ids[std::size_t((j + 1) % n)])][k];
-                    d[k] = n == 3 ? v[std::size_t(ids[2])][k] : apex[k];
-                }
-                best = std::min(best, closestPointOnTriangle(q, a, b, d, out, bary));
-            }
+            best = std::min(best, fanDistance2(v, ids, apex, p));
         }
     }
     return std::sqrt(best);
@@ -263,17 +266,15 @@ TEST(FreeEdges, CutPlanePerimeterAndBoundaryFiltering) {
     EXPECT_EQ(perBoundary[1].size(), 5u);
     for (int i : perBoundary[0]) EXPECT_EQ(cut.getVertices()[std::size_t(i)].x, 0.0f);
     for (int i : perBoundary[1]) EXPECT_EQ(cut.getVertices()[std::size_t(i)].y, 0.0f);
-    // Only the y = 0 side: its 4 edges.
-    cut.getFreeEdges(edges, vertices);
-    std::vector<Geometry*> one{y0.get()};
-    cut.findFreeEdgesOnBoundaries(one, edges, vertices);
-    EXPECT_EQ(edges.size(), 4u);
-    EXPECT_EQ(vertices.size(), 5u);
-    // No boundaries: nothing is kept.
-    cut.getFreeEdges(edges, vertices);
-    cut.findFreeEdgesOnBoundaries({}, edges, vertices);
-    EXPECT_TRUE(edges.empty());
-    EXPECT_TRUE(vertices.empty());
+    // The numbers of free edges and vertices kept on some of the sides.
+    auto kept = [&](const std::vector<Geometry*>& sides) {
+        cut.getFreeEdges(edges, vertices);
+        cut.findFreeEdgesOnBoundaries(sides, edges, vertices);
+        return std::pair(edges.size(), vertices.size());
+    };
+    using Counts = std::pair<std::size_t, std::size_t>;
+    EXPECT_EQ(kept({y0.get()}), Counts(4, 5));
+    EXPECT_EQ(kept({}), Counts(0, 0));
 }
 
 TEST(FreeEdges, OrderOrientationAndNonManifoldEdges) {
@@ -313,17 +314,7 @@ bool touchesBrute(const std::vector<TripletF>& v, const ShapeSet& set, int f, co
         }
     const double tol =
         double(float(1e-5 * std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]}) + 4.0 * FLT_EPSILON * mag));
-    const double q[3] = {p.x, p.y, p.z};
-    for (int j = 0; j < (n == 3 ? 1 : n); ++j) {
-        double a[3], b[3], d[3], out[3], bary[3];
-        for (int k = 0; k < 3; ++k) {
-            a[k] = v[std::size_t(ids[std::size_t(j)])][k];
-            b[k] = v[std::size_t(ids[std::size_t((j + 1) % n)])][k];
-            d[k] = n == 3 ? v[std::size_t(ids[2])][k] : c[k];
-        }
-        if (closestPointOnTriangle(q, a, b, d, out, bary) <= tol * tol) return true;
-    }
-    return false;
+    return fanDistance2(v, ids, c, TripletD(p)) <= tol * tol;
 }
 
 TEST(Octree, FacesThatContainOrTouchAPointMatchTheBruteForceTwin) {

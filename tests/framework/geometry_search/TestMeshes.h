@@ -3,6 +3,7 @@
 #include "framework/geometry/Geometry.h"
 #include "framework/geometry/MeshView.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -28,6 +29,19 @@ struct Mesh {
         return v;
     }
     std::int64_t cells() const { return static_cast<std::int64_t>(connectivity.size()) / cell::nodeCount(type); }
+    const TripletF& node(std::int64_t e, int j) const {
+        return vertices[std::size_t(connectivity[std::size_t(e * cell::nodeCount(type) + j)])];
+    }
+    // The axis-aligned box of cell e: {lowest, highest} corner.
+    std::array<TripletD, 2> bounds(std::int64_t e) const {
+        std::array<TripletD, 2> b{TripletD(node(e, 0)), TripletD(node(e, 0))};
+        for (int j = 1; j < cell::nodeCount(type); ++j)
+            for (int k = 0; k < 3; ++k) {
+                b[0][k] = std::min(b[0][k], double(node(e, j)[k]));
+                b[1][k] = std::max(b[1][k], double(node(e, j)[k]));
+            }
+        return b;
+    }
 };
 
 inline Mesh box(ShapeType type, int nx, int ny, int nz, float shear = 0.0f, float jitter = 0.0f, unsigned seed = 1) {

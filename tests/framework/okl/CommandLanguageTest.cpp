@@ -9,11 +9,7 @@
 
 namespace zel::test {
 
-namespace {
-
-class CommandLanguage : public OklTest {};
-
-} // namespace
+using CommandLanguage = OklTest;
 
 TEST_F(CommandLanguage, SessionTextRunsAsWritten) {
     auto calc = std::make_shared<RecordingExecutor>();
@@ -40,7 +36,6 @@ TEST_F(CommandLanguage, SessionTextRunsAsWritten) {
     EXPECT_FALSE(db()->hasObject("Slice 1"));
     OKLObject* calculator = db()->getObjectByName("CALCULATOR");
     ASSERT_NE(calculator, nullptr);
-    EXPECT_EQ(calculator->getType(), "CALCULATOR");
     EXPECT_EQ(calculator->getPath(), "/CALCULATOR");
     EXPECT_EQ(calculator->getValue("Function"), "areaAve");
     EXPECT_EQ(calculator->getValue("Location"), "Slice 1");
@@ -116,11 +111,9 @@ TEST_F(CommandLanguage, ReopeningChangesOnlyTheGivenParameters) {
     EXPECT_EQ(p->getValue("Z"), "2 [m]");
     EXPECT_EQ(p->getValue("Plane Bound"), "Circular");
     // Setting order is kept: a changed parameter keeps its place.
-    const auto set = p->getParameters(OKLObject::StateSetParams);
-    ASSERT_EQ(set.size(), 3u);
-    EXPECT_EQ(set[0].first, "Option");
-    EXPECT_EQ(set[1].first, "Z");
-    EXPECT_EQ(set[2].first, "Plane Bound");
+    EXPECT_EQ(p->getParameters(OKLObject::StateSetParams),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"Option", "XY Plane"}, {"Z", "2 [m]"}, {"Plane Bound", "Circular"}}));
 
     // Replace mode: a re-opened block that gives parameters drops the others, which read
     // as their defaults again; a block that gives none leaves its object alone.
@@ -287,18 +280,18 @@ TEST_F(CommandLanguage, ParserKeepsStatementsInTextOrder) {
 
 TEST_F(CommandLanguage, SplitHelpers) {
     using PD = ParamDefinition;
-    EXPECT_EQ(PD::splitNameValue("  Plane Type =  Slice "),
-              (std::pair<std::string, std::string>{"Plane Type", "Slice"}));
-    EXPECT_EQ(PD::splitNameValue("Condition = a = b"), (std::pair<std::string, std::string>{"Condition", "a = b"}));
-    EXPECT_EQ(PD::splitNameValue("  PLANE: Slice 1"), (std::pair<std::string, std::string>{"PLANE: Slice 1", ""}));
-    EXPECT_EQ(PD::splitNameValue("Empty ="), (std::pair<std::string, std::string>{"Empty", ""}));
+    using NV = std::pair<std::string, std::string>;
+    using V = std::vector<std::string>;
+    EXPECT_EQ(PD::splitNameValue("  Plane Type =  Slice "), (NV{"Plane Type", "Slice"}));
+    EXPECT_EQ(PD::splitNameValue("Condition = a = b"), (NV{"Condition", "a = b"}));
+    EXPECT_EQ(PD::splitNameValue("  PLANE: Slice 1"), (NV{"PLANE: Slice 1", ""}));
+    EXPECT_EQ(PD::splitNameValue("Empty ="), (NV{"Empty", ""}));
 
-    EXPECT_EQ(PD::splitValue("a, b ,c"), (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_EQ(PD::splitValue("a, , b"), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_EQ(PD::splitValue("  "), std::vector<std::string>{});
-    EXPECT_EQ(PD::splitValue("max(a, b), [x, y], \"p, q\""),
-              (std::vector<std::string>{"max(a, b)", "[x, y]", "\"p, q\""}));
-    EXPECT_EQ(PD::splitValue("0.5, 0.5, 0.5 [m]"), (std::vector<std::string>{"0.5", "0.5", "0.5 [m]"}));
+    EXPECT_EQ(PD::splitValue("a, b ,c"), (V{"a", "b", "c"}));
+    EXPECT_EQ(PD::splitValue("a, , b"), (V{"a", "", "b"}));
+    EXPECT_EQ(PD::splitValue("  "), V{});
+    EXPECT_EQ(PD::splitValue("max(a, b), [x, y], \"p, q\""), (V{"max(a, b)", "[x, y]", "\"p, q\""}));
+    EXPECT_EQ(PD::splitValue("0.5, 0.5, 0.5 [m]"), (V{"0.5", "0.5", "0.5 [m]"}));
 }
 
 } // namespace zel::test

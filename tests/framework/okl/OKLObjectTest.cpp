@@ -11,26 +11,17 @@
 
 namespace zel::test {
 
-namespace {
-
-class Objects : public OklTest {};
-
-} // namespace
+using Objects = OklTest;
 
 TEST_F(Objects, TypedGettersReadNumbersWithUnits) {
     OKLObject o("POINT", "P");
-    o.setParameter("Point", "0, 0, 0.5 [m]");
-    o.setParameter("Blank Separated", "1 2\t3");
-    o.setParameter("Plain", "  -2.5e-1 ");
-    o.setParameter("Angle", "30 [degree]");
-    o.setParameter("Temperature", "20 [C]");
-    o.setParameter("Count", "+12");
-    o.setParameter("Text", "Slice 1");
-    o.setParameter("Two Units", "1 [m] 2 [m]");
-    o.setParameter("Unclosed", "1 [m");
-    o.setParameter("Empty", "");
-    o.setParameter("Yes", " yes ");
-    o.setParameter("Off", "OFF");
+    const std::pair<const char*, const char*> params[] = {{"Point", "0, 0, 0.5 [m]"}, {"Blank Separated", "1 2\t3"},
+                                                          {"Plain", "  -2.5e-1 "},    {"Angle", "30 [degree]"},
+                                                          {"Temperature", "20 [C]"},  {"Count", "+12"},
+                                                          {"Text", "Slice 1"},        {"Two Units", "1 [m] 2 [m]"},
+                                                          {"Unclosed", "1 [m"},       {"Empty", ""},
+                                                          {"Yes", " yes "},           {"Off", "OFF"}};
+    for (const auto& [name, value] : params) o.setParameter(name, value);
 
     EXPECT_EQ(o.getFloatArray("Point"), (std::vector<float>{0.f, 0.f, 0.5f}));
     EXPECT_EQ(o.getFloatArray("Point", "m"), (std::vector<float>{0.f, 0.f, 0.5f}));
@@ -51,10 +42,8 @@ TEST_F(Objects, TypedGettersReadNumbersWithUnits) {
     // Not a number, not one number, not a whole number, not a logical value.
     expectError<data::invalid>([&] { o.getFloatValue("Text"); }, {.fragments = {"'Text'", "/POINT:P", "Slice 1"}});
     expectError<data::invalid>([&] { o.getFloatValue("Point"); }, {.fragments = {"'Point'"}});
-    EXPECT_THROW(o.getFloatArray("Two Units"), data::invalid);
-    EXPECT_THROW(o.getFloatArray("Unclosed"), data::invalid);
-    EXPECT_THROW(o.getIntValue("Plain"), data::invalid);
-    EXPECT_THROW(o.getIntValue("Empty"), data::invalid);
+    for (const char* name : {"Two Units", "Unclosed"}) EXPECT_THROW(o.getFloatArray(name), data::invalid) << name;
+    for (const char* name : {"Plain", "Empty"}) EXPECT_THROW(o.getIntValue(name), data::invalid) << name;
     EXPECT_THROW(o.getBoolValue("Text"), data::invalid);
     EXPECT_THROW(o.getQuantityValue("Point"), data::invalid);
     // Units of other dimensions.
@@ -219,9 +208,8 @@ TEST_F(Objects, BuilderTextRoundTrips) {
     EXPECT_THROW(c.push("PLANE", "a/b"), okl::error);
     EXPECT_THROW(c.push("END", ""), okl::error);
     c.push("PLANE", "P");
-    EXPECT_THROW(c.addParam("A", "line\nbreak"), okl::error);
-    EXPECT_THROW(c.addParam("A", "ends with \\"), okl::error);
-    EXPECT_THROW(c.addParam("A", " padded"), okl::error);
+    for (const char* value : {"line\nbreak", "ends with \\", " padded"})
+        EXPECT_THROW(c.addParam("A", value), okl::error) << value;
     EXPECT_THROW(c.addParam("A=B", "1"), okl::error);
     EXPECT_THROW(c.addAction("delete", "P"), okl::error); // inside a block
 }

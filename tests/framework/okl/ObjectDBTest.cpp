@@ -10,7 +10,7 @@ namespace zel::test {
 
 namespace {
 
-class Database : public OklTest {};
+using Database = OklTest;
 
 struct Event {
     NotifyType type;
@@ -101,10 +101,10 @@ TEST_F(Database, PathsAndNames) {
     EXPECT_EQ(db()->getObjectByName("Plane 1")->getType(), "PLANE"); // the top-level one first
 
     // Invalid names and types never enter the database.
-    EXPECT_THROW(OKLObject("PLANE", "a/b"), internal::badParam);
-    EXPECT_THROW(OKLObject("PLANE", " padded"), internal::badParam);
-    EXPECT_THROW(OKLObject("PL:ANE", "x"), internal::badParam);
-    EXPECT_THROW(OKLObject("", "x"), internal::badParam);
+    const std::pair<const char*, const char*> invalid[] = {
+        {"PLANE", "a/b"}, {"PLANE", " padded"}, {"PL:ANE", "x"}, {"", "x"}};
+    for (const auto& [type, name] : invalid)
+        EXPECT_THROW(OKLObject(type, name), internal::badParam) << type << ": " << name;
     EXPECT_EQ(OKLObject("CALCULATOR", "").getName(), "CALCULATOR");
 }
 
@@ -132,10 +132,9 @@ TEST_F(Database, ListingsByTypeCategoryAndParameter) {
     for (const char* k : {"geometry", "point", "surface", "mesh-density", "edge-based", "PLANE"})
         EXPECT_TRUE(slice->isA(k)) << k;
     for (const char* k : {"line", "volume", "region2d", "variable"}) EXPECT_FALSE(slice->isA(k)) << k;
-    EXPECT_TRUE(db()->getObjectByName("inlet")->isA("region2d"));
-    EXPECT_TRUE(db()->getObjectByName("Line 1")->isA("line"));
-    EXPECT_TRUE(db()->getObjectByName("Fluid")->isA("volume"));
-    EXPECT_TRUE(db()->getObjectByName("V")->isA("variable"));
+    const std::pair<const char*, const char*> kinds[] = {
+        {"inlet", "region2d"}, {"Line 1", "line"}, {"Fluid", "volume"}, {"V", "variable"}};
+    for (const auto& [name, kind] : kinds) EXPECT_TRUE(db()->getObjectByName(name)->isA(kind)) << name;
     EXPECT_FALSE(db()->getObjectByName("Coord 1")->isA("point"));
 
     // "All Domains" expands to every DOMAIN, in database order; a list is split.

@@ -164,18 +164,11 @@ TEST(UnitsConverter, ConvertsScalesAndTemperatureOffsets) {
     EXPECT_NEAR(conv("W m^-2 C^-1", "W m^-2 K^-1", 5), 5, 1e-12);
     EXPECT_NEAR(conv("J kg^-1 F^-1", "J kg^-1 K^-1", 1), 1.8, 1e-12);
     EXPECT_NEAR(conv("C^2", "K^2", 1), 1, 1e-12);
-
-    EXPECT_NEAR(conv("bar", "Pa", 1), 1e5, 1e-9);
-    EXPECT_NEAR(conv("psi", "Pa", 1), 6894.757, 1e-3);
-    EXPECT_NEAR(conv("in", "m", 1), 0.0254, 1e-15);
-    EXPECT_NEAR(conv("lbf", "N", 1), 4.448222, 1e-6);
+    // Scales: each unit's scale is checked by the parse table; these check the ratio of two.
     EXPECT_NEAR(conv("mm", "m", 1500), 1.5, 1e-12);
-    EXPECT_NEAR(conv("kW", "W", 2), 2000, 1e-9);
     EXPECT_NEAR(conv("MPa", "kPa", 1), 1000, 1e-9);
     EXPECT_NEAR(conv("m", "mm", 0.001), 1, 1e-12);
     EXPECT_NEAR(conv("rpm", "rad s^-1", 60), 2 * kPi, 1e-12);
-    EXPECT_NEAR(conv("degree", "radian", 180), kPi, 1e-12);
-    EXPECT_NEAR(conv("L", "m^3", 1000), 1, 1e-12);
     EXPECT_NEAR(conv("kg m^-3", "g cm^-3", 1000), 1, 1e-12);
     EXPECT_NEAR(conv("N", "kg m s^-2", 3), 3, 0);
     EXPECT_NEAR(conv("ft", "in", 1), 12, 1e-12);

@@ -76,14 +76,21 @@ protected:
 
 TEST_F(BoundaryStripTest, TheStripHoldsTheFacesAroundTheCrossedEdgesWithOrWithoutTheOctree) {
     slice("Cut", "0.4 [m]");
+    slice("Half", "0.5 [m]");
     for (bool noOctree : {false, true}) {
+        SCOPED_TRACE(noOctree ? "without the octree" : "with the octree");
         setOctreeOff(noOctree);
-        auto* s = strip({{"Location", "Cut"}});
-        ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{"Box"}) << noOctree;
+        // A plane through nodes touches those nodes only.
+        auto* s = strip({{"Location", "Half"}});
+        EXPECT_NEAR(area(*s), 0.5, 1e-6);
+        EXPECT_NEAR(areaAve(*s, "F"), 1 + 1 + 1.5, 2e-6);
+
+        s = strip({{"Location", "Cut"}});
+        ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{"Box"});
         // The plane crosses the bottom between the nodes at x = 0.25 and 0.5: the faces
         // around them cover 0 < x < 0.75.
-        EXPECT_NEAR(area(*s), 0.75, 1e-6) << noOctree;
-        EXPECT_NEAR(areaAve(*s, "F"), 1 + 0.75 + 1.5, 2e-6) << noOctree;
+        EXPECT_NEAR(area(*s), 0.75, 1e-6);
+        EXPECT_NEAR(areaAve(*s, "F"), 1 + 0.75 + 1.5, 2e-6);
         const Geometry* g = s->getGeometry("Box");
         EXPECT_EQ(g->getFaceSetNames(), std::vector<std::string>{"Box:3"});
         EXPECT_EQ(g->getFaceSet("Box:3")->size(), 12);
@@ -101,16 +108,6 @@ TEST_F(BoundaryStripTest, TheStripHoldsTheFacesAroundTheCrossedEdgesWithOrWithou
             EXPECT_EQ(flows[v].x, float(nodes->getInternalData(v)));
             EXPECT_EQ(g->getVertices()[v], box->getVertices()[std::size_t(nodes->getInternalData(v))]);
         }
-    }
-}
-
-TEST_F(BoundaryStripTest, APlaneThroughNodesTouchesThoseNodesOnly) {
-    slice("Cut", "0.5 [m]");
-    for (bool noOctree : {false, true}) {
-        setOctreeOff(noOctree);
-        auto* s = strip({{"Location", "Cut"}});
-        EXPECT_NEAR(area(*s), 0.5, 1e-6) << noOctree;
-        EXPECT_NEAR(areaAve(*s, "F"), 1 + 1 + 1.5, 2e-6) << noOctree;
     }
 }
 

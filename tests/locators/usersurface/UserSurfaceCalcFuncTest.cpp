@@ -41,7 +41,7 @@ constexpr double kRectArea = 0.36;
 constexpr double kRectAve = 2.7;
 
 // A regular polygon of n rim points of radius r about (cx, cy, z) and its centre point, as a
-// fan of triangles; the last face is the first six rim points as one hexagon range.
+// fan of triangles.
 std::string discFile(int n, double r, double cx, double cy, double z) {
     std::string text = "[Data]\n";
     text += std::to_string(cx) + " " + std::to_string(cy) + " " + std::to_string(z) + "\n";
@@ -69,11 +69,34 @@ protected:
         more.insert(more.begin(), {"Input File", writeFile(name, text)});
         return built(addSurface(name, more));
     }
+    // A built copy of `source` offset by `distance` (along `direction` when one is given).
+    GeometricOKLObject* offset(const std::string& name, const std::string& source, const std::string& type,
+                               const std::string& distance, const std::string& direction = "") {
+        Params params{{"Option", "Offset From Surface"},
+                      {"Surface Name", source},
+                      {"Offset Type", type},
+                      {"Offset Distance", distance}};
+        if (!direction.empty()) params.emplace_back("Offset Direction", direction);
+        return built(addSurface(name, params));
+    }
+    static void setAndRun(GeometricOKLObject& object, const Params& params) {
+        for (const auto& [name, value] : params) object.setParameter(name, value);
+        run(object);
+    }
+    // Set `params`, the build raises E with `message`.
+    template <typename E>
+    static void expectRunError(GeometricOKLObject& object, const Params& params, const std::string& message) {
+        for (const auto& [name, value] : params) object.setParameter(name, value);
+        expectError<E>([&] { run(object); }, {.message = message});
+    }
     // Vertices of the object's geometry `name`.
     static std::vector<TripletF> vertices(GeometricOKLObject& object, const std::string& name = "") {
         const Geometry* g = object.getGeometry(name);
         EXPECT_NE(g, nullptr);
         return g ? std::vector<TripletF>(g->getVertices().begin(), g->getVertices().end()) : std::vector<TripletF>();
+    }
+    GeometricOKLObject* midPlane() {
+        return built(addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
     }
     DomainGeometryBase* box = nullptr;
 };
@@ -81,8 +104,6 @@ protected:
 void expectNear(const TripletF& a, const TripletD& b, double tol = 2e-6) {
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(a[k], b[k], tol) << "component " << k;
 }
-
-// ------------------------------------------------------------------------------ from file
 
 TEST_F(UserSurfaceTest, FileSurfaceHasTheExactAreaAndAverageOfALinearField) {
     auto* s = fileSurface("rect", kRectangle);
@@ -102,10 +123,8 @@ TEST_F(UserSurfaceTest, FileSurfaceHasTheExactAreaAndAverageOfALinearField) {
     auto* disc = fileSurface("disc", discFile(12, 0.3, 0.45, 0.55, 0.25));
     EXPECT_NEAR(area(*disc), 0.5 * 12 * 0.09 * std::sin(2 * std::numbers::pi / 12), 2e-6);
     EXPECT_NEAR(areaAve(*disc, "F"), 1 + 0.9 + 1.65 - 0.25, 4e-6);
-}
 
-TEST_F(UserSurfaceTest, PolygonFacesOfTheFileWeighLikeTheirTriangles) {
-    // The unit-square-in-the-box hexagon 0..5 and the same hexagon as a fan of triangles.
+    // A hexagon face 0..5 weighs like the same hexagon as a fan of triangles.
     const std::string points =
         "0.1 0.1 0.5\n0.5 0.05 0.5\n0.9 0.1 0.5\n0.9 0.9 0.5\n0.5 0.95 0.5\n0.1 0.9 0.5\n[Faces]\n";
     auto* hex = fileSurface("hex", points + "0-5\n");
@@ -118,31 +137,28 @@ TEST_F(UserSurfaceTest, PolygonFacesOfTheFileWeighLikeTheirTriangles) {
 TEST_F(UserSurfaceTest, BadFilesLeaveNoGeometryAndNameTheProblem) {
     auto* s = fileSurface("good", kRectangle);
     ASSERT_TRUE(s->hasGeometry(""));
-
-    s->setParameter("Input File", writeFile("nofaces", "0 0 0\n1 0 0\n1 1 0\n"));
+    auto runWith = [&](const std::string& file) {
+        s->setParameter("Input File", file);
+        run(*s);
+    };
     const unsigned builds = UserSurfaceCalcFunc::getBuildsInProgress();
-    expectError<data::invalid>([&] { run(*s); },
+    expectError<data::invalid>([&] { runWith(writeFile("nofaces", "0 0 0\n1 0 0\n1 1 0\n")); },
                                {.className = "UserSurfaceGeometryReader",
                                 .message = "Faces connectivity is not supplied.  Cannot create User Surface."});
     EXPECT_EQ(s->getNumGeometries(), 0u);
     // A failed build is not counted down.
     EXPECT_EQ(UserSurfaceCalcFunc::getBuildsInProgress(), builds + 1);
 
-    s->setParameter("Input File", writeFile("badline", "0 0 0\n1 0 0\n1 1 0\n[Faces]\n0 1 3\n"));
-    expectError<data::invalid>([&] { run(*s); },
+    expectError<data::invalid>([&] { runWith(writeFile("badline", "0 0 0\n1 0 0\n1 1 0\n[Faces]\n0 1 3\n")); },
                                {.message = "Face connectivity index out of range on line 5, should be within: 0..2"});
     EXPECT_EQ(s->getNumGeometries(), 0u);
 
     // The point list's own errors name the file and the line.
     const std::string bad = writeFile("badpoint", "0 0 0\n1 zero 0\n[Faces]\n");
-    s->setParameter("Input File", bad);
-    expectError<data::invalid>([&] { run(*s); }, {.fragments = {bad, "line 2"}});
-    s->setParameter("Input File", ::testing::TempDir() + "zel_usersurface_no_such_file");
-    EXPECT_THROW(run(*s), data::notFound);
+    expectError<data::invalid>([&] { runWith(bad); }, {.fragments = {bad, "line 2"}});
+    EXPECT_THROW(runWith(::testing::TempDir() + "zel_usersurface_no_such_file"), data::notFound);
     EXPECT_EQ(s->getNumGeometries(), 0u);
 }
-
-// ---------------------------------------------------------------------------- options
 
 TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrFail) {
     for (const char* option : {"Patran Import", "Something Else"}) {
@@ -167,14 +183,9 @@ TEST_F(UserSurfaceTest, OptionsThatBuildNothingOrFail) {
     EXPECT_FALSE(dynamic_cast<UserSurfaceCalcFunc&>(*copy).getFlag());
 }
 
-// ------------------------------------------------------------------------------ offset
-
 TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
     fileSurface("rect", kRectangle);
-    auto* normal = built(addSurface("up", {{"Option", "Offset From Surface"},
-                                           {"Surface Name", "rect"},
-                                           {"Offset Type", "Normal"},
-                                           {"Offset Distance", "100 [mm]"}}));
+    auto* normal = offset("up", "rect", "Normal", "100 [mm]");
     for (const TripletF& p : vertices(*normal)) EXPECT_NEAR(p.z, 0.6, 1e-6);
     EXPECT_NEAR(area(*normal), kRectArea, 1e-6);
     EXPECT_NEAR(areaAve(*normal, "F"), kRectAve - 0.1, 2e-6);
@@ -182,18 +193,13 @@ TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
     EXPECT_EQ(normal->getGeometry("")->getInterpolant()->getDomains(), std::vector<std::string>{"Box"});
 
     // The direction is normalised.
-    auto* side = built(addSurface("side", {{"Option", "Offset From Surface"},
-                                           {"Surface Name", "rect"},
-                                           {"Offset Type", "Translational"},
-                                           {"Offset Distance", "0.1"},
-                                           {"Offset Direction", "2, 0, 0"}}));
+    auto* side = offset("side", "rect", "Translational", "0.1", "2, 0, 0");
     EXPECT_NEAR(areaAve(*side, "F"), kRectAve + 0.2, 2e-6);
     for (const TripletF& p : vertices(*side))
         EXPECT_TRUE(std::fabs(p.x - 0.3f) < 1e-6f || std::fabs(p.x - 0.9f) < 1e-6f);
 
     // Any other type leaves the copy where the source is.
-    side->setParameter("Offset Type", "None");
-    run(*side);
+    setAndRun(*side, {{"Offset Type", "None"}});
     EXPECT_NEAR(areaAve(*side, "F"), kRectAve, 2e-6);
 
     side->setParameter("Offset Direction", "1, 0");
@@ -201,19 +207,14 @@ TEST_F(UserSurfaceTest, OffsetAlongNormalsOrADirectionMovesByTheDistance) {
                                {.className = "UserSurfaceCalcFunc",
                                 .message = "Parameter 'Offset Direction' must be defined by 3 float values."});
     EXPECT_EQ(side->getNumGeometries(), 0u);
-}
 
-TEST_F(UserSurfaceTest, OffsetOfASlicePlaneKeepsItsDomainPieces) {
-    run(*addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
-    auto* s = built(addSurface("lifted", {{"Option", "Offset From Surface"},
-                                          {"Surface Name", "Mid"},
-                                          {"Offset Type", "Translational"},
-                                          {"Offset Distance", "0.2"},
-                                          {"Offset Direction", "0, 0, 1"}}));
-    ASSERT_EQ(s->getGeometryNames(), std::vector<std::string>{"Box"});
-    EXPECT_NEAR(area(*s), 1.0, 1e-6);
+    // A slice plane's copy keeps its domain pieces.
+    midPlane();
+    auto* lifted = offset("lifted", "Mid", "Translational", "0.2", "0, 0, 1");
+    ASSERT_EQ(lifted->getGeometryNames(), std::vector<std::string>{"Box"});
+    EXPECT_NEAR(area(*lifted), 1.0, 1e-6);
     // f at (0.5, 0.5, 0.7).
-    EXPECT_NEAR(areaAve(*s, "F"), 1 + 1 + 1.5 - 0.7, 2e-6);
+    EXPECT_NEAR(areaAve(*lifted, "F"), 1 + 1 + 1.5 - 0.7, 2e-6);
 }
 
 TEST_F(UserSurfaceTest, OffsetByAVariableLeavesUndefinedVerticesInPlace) {
@@ -224,25 +225,23 @@ TEST_F(UserSurfaceTest, OffsetByAVariableLeavesUndefinedVerticesInPlace) {
     auto variable = std::make_unique<ScalarVariable>(lift, 3);
     variable->setName("Lift");
     source.addVariable(std::move(variable));
+    auto offsetCopy = [&](const std::string& type, float distance, const TripletF& direction, const std::string& by) {
+        std::unique_ptr<Geometry> copy = source.clone(true, false);
+        UserSurfaceCalcFunc::offsetGeometry(&source, copy.get(), type, distance, direction, by);
+        return std::vector<TripletF>(copy->getVertices().begin(), copy->getVertices().end());
+    };
 
-    std::unique_ptr<Geometry> copy = source.clone(true, false);
-    UserSurfaceCalcFunc::offsetGeometry(&source, copy.get(), "Normal", 9.0f, {1, 0, 0}, "Lift");
-    expectNear(copy->getVertices()[0], {0, 0, 0.5});
-    expectNear(copy->getVertices()[1], {1, 0, 0});
-    expectNear(copy->getVertices()[2], {0, 1, 0.25});
-
+    const std::vector<TripletF> normal = offsetCopy("Normal", 9.0f, {1, 0, 0}, "Lift");
+    expectNear(normal[0], {0, 0, 0.5});
+    expectNear(normal[1], {1, 0, 0});
+    expectNear(normal[2], {0, 1, 0.25});
     // Translational: the direction times the value; a variable the source lacks moves every
     // vertex by the distance.
-    copy = source.clone(true, false);
-    UserSurfaceCalcFunc::offsetGeometry(&source, copy.get(), "Translational", 9.0f, {0, 1, 0}, "Lift");
-    expectNear(copy->getVertices()[0], {0, 0.5, 0});
-    expectNear(copy->getVertices()[1], {1, 0, 0});
-    copy = source.clone(true, false);
-    UserSurfaceCalcFunc::offsetGeometry(&source, copy.get(), "Translational", 2.0f, {0, 1, 0}, "Missing");
-    expectNear(copy->getVertices()[1], {1, 2, 0});
+    const std::vector<TripletF> along = offsetCopy("Translational", 9.0f, {0, 1, 0}, "Lift");
+    expectNear(along[0], {0, 0.5, 0});
+    expectNear(along[1], {1, 0, 0});
+    expectNear(offsetCopy("Translational", 2.0f, {0, 1, 0}, "Missing")[1], {1, 2, 0});
 }
-
-// ------------------------------------------------------------------------- transformed
 
 TEST_F(UserSurfaceTest, TransformedSurfaceScalesRotatesAndTranslatesInThatOrder) {
     const std::vector<TripletF> source = vertices(*fileSurface("rect", kRectangle));
@@ -254,9 +253,7 @@ TEST_F(UserSurfaceTest, TransformedSurfaceScalesRotatesAndTranslatesInThatOrder)
     EXPECT_EQ(t->getGeometry("")->getName(), "t");
 
     // Scale by 2 about the centre of the bounding box (0.5, 0.4, 0.5).
-    t->setParameter("Apply Scale", "True");
-    t->setParameter("Scale Factor", "2");
-    run(*t);
+    setAndRun(*t, {{"Apply Scale", "True"}, {"Scale Factor", "2"}});
     EXPECT_NEAR(area(*t), 4 * kRectArea, 1e-5);
     const TripletZELVector& scaled = t->getGeometry("")->getVertices();
     expectNear(scaled.getMinExtents(), {-0.1, -0.2, 0.5});
@@ -264,31 +261,24 @@ TEST_F(UserSurfaceTest, TransformedSurfaceScalesRotatesAndTranslatesInThatOrder)
 
     // A quarter turn about the vertical line through (0.5, 0.5): the centroid (0.5, 0.4)
     // goes to (0.6, 0.5).
-    t->setParameter("Apply Scale", "False");
-    t->setParameter("Apply Rotation", "True");
-    t->setParameter("Rotation Angle", "90 [degree]");
-    t->setParameter("Rotation Axis Type", "Two Points");
-    t->setParameter("Rotation Axis From", "500, 500, 0 [mm]");
-    t->setParameter("Rotation Axis To", "0.5, 0.5, 1");
-    run(*t);
+    setAndRun(*t, {{"Apply Scale", "False"},
+                   {"Apply Rotation", "True"},
+                   {"Rotation Angle", "90 [degree]"},
+                   {"Rotation Axis Type", "Two Points"},
+                   {"Rotation Axis From", "500, 500, 0 [mm]"},
+                   {"Rotation Axis To", "0.5, 0.5, 1"}});
     EXPECT_NEAR(area(*t), kRectArea, 1e-6);
     EXPECT_NEAR(areaAve(*t, "F"), 1 + 1.2 + 1.5 - 0.5, 4e-6);
 
     // Then translated by (0, 0, -0.25).
-    t->setParameter("Apply Translation", "True");
-    t->setParameter("Translation Vector", "0, 0, -250 [mm]");
-    run(*t);
+    setAndRun(*t, {{"Apply Translation", "True"}, {"Translation Vector", "0, 0, -250 [mm]"}});
     EXPECT_NEAR(areaAve(*t, "F"), 1 + 1.2 + 1.5 - 0.25, 4e-6);
     for (const TripletF& p : vertices(*t)) EXPECT_NEAR(p.z, 0.25, 1e-6);
 
     // Principal axes about the origin: "Y" turns (0.2, 0.1, 0.5) by 90° to (0.5, 0.1, -0.2).
-    t->setParameter("Apply Translation", "False");
-    t->setParameter("Rotation Axis Type", "Principal Axis");
-    t->setParameter("Principal Axis", "Y");
-    run(*t);
+    setAndRun(*t, {{"Apply Translation", "False"}, {"Rotation Axis Type", "Principal Axis"}, {"Principal Axis", "Y"}});
     expectNear(vertices(*t)[0], {0.5, 0.1, -0.2});
-    t->setParameter("Principal Axis", "X");
-    run(*t);
+    setAndRun(*t, {{"Principal Axis", "X"}});
     expectNear(vertices(*t)[0], {0.2, -0.5, 0.1});
 }
 
@@ -304,25 +294,21 @@ TEST_F(UserSurfaceTest, TransformedSurfaceRejectsBadAxesAndVectors) {
         [&] { run(*t); },
         {.className = "UserSurfaceCalcFunc", .message = "Rotation axis cannot be defined via two coincident points."});
     EXPECT_EQ(t->getNumGeometries(), 0u);
-    t->setParameter("Rotation Axis To", "1, 2");
-    expectError<data::invalid>([&] { run(*t); },
-                               {.message = "Parameter 'Rotation Axis To' must be defined by 3 float values."});
-    t->setParameter("Rotation Axis Type", "Principal Axis");
-    t->setParameter("Translation Vector", "1");
-    expectError<data::invalid>([&] { run(*t); },
-                               {.message = "Parameter 'Translation Vector' must be defined by 3 float values."});
+    expectRunError<data::invalid>(*t, {{"Rotation Axis To", "1, 2"}},
+                                  "Parameter 'Rotation Axis To' must be defined by 3 float values.");
+    expectRunError<data::invalid>(*t, {{"Rotation Axis Type", "Principal Axis"}, {"Translation Vector", "1"}},
+                                  "Parameter 'Translation Vector' must be defined by 3 float values.");
 
-    t->setParameter("Surface Name", "nothing");
-    expectError<internal::badParam>([&] { run(*t); }, {.message = "Cannot find OKL object for surface  'nothing'."});
+    expectRunError<internal::badParam>(*t, {{"Surface Name", "nothing"}},
+                                       "Cannot find OKL object for surface  'nothing'.");
     addObject("VIEWPORT MANAGER", "VM");
-    t->setParameter("Surface Name", "VM");
-    expectError<internal::badParam>([&] { run(*t); }, {.message = "Bad cast of OKLObject 'VM' to GeometricOKLObject."});
+    expectRunError<internal::badParam>(*t, {{"Surface Name", "VM"}},
+                                       "Bad cast of OKLObject 'VM' to GeometricOKLObject.");
 }
 
 TEST_F(UserSurfaceTest, TransformedCopiesOfSeveralDomainsAreJoined) {
     addDomain(makeHexBox("Right", 3, 3, 3, {1, 0, 0}, {2, 1, 1}));
-    auto* plane = built(addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
-    ASSERT_EQ(plane->getNumGeometries(), 2u);
+    ASSERT_EQ(midPlane()->getNumGeometries(), 2u);
     auto* t = built(addSurface("t", {{"Option", "Transformed Surface"},
                                      {"Surface Name", "Mid"},
                                      {"Apply Translation", "True"},
@@ -334,13 +320,11 @@ TEST_F(UserSurfaceTest, TransformedCopiesOfSeveralDomainsAreJoined) {
     EXPECT_EQ(t->getGeometry("")->getInterpolant()->getDomains(), (std::vector<std::string>{"Box", "Right"}));
 }
 
-// ----------------------------------------------------------------------------- contour
-
 class ContourSurfaceTest : public UserSurfaceTest {
 protected:
     void SetUp() override {
         UserSurfaceTest::SetUp();
-        run(*addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}, {"Z", "0.5 [m]"}}));
+        midPlane();
         // F on the plane runs from 0.5 to 5.5: six levels 0.5, 1.5, ..., 5.5.
         contour = addTyped<ContourOKLObject>(
             "CONTOUR", "C", {{"Location List", "Mid"}, {"Colour Variable", "F"}, {"Number of Contours", "6"}});
@@ -373,8 +357,7 @@ TEST_F(ContourSurfaceTest, FringeFacesOfALevelAreTheBandOfTheLinearField) {
     // The bands of all levels tile the plane.
     double total = 0.0;
     for (int level = 1; level <= 6; ++level) {
-        s->setParameter("Contour Level", std::to_string(level));
-        run(*s);
+        setAndRun(*s, {{"Contour Level", std::to_string(level)}});
         total += area(*s);
     }
     EXPECT_NEAR(total, 1.0, 1e-5);
@@ -383,35 +366,34 @@ TEST_F(ContourSurfaceTest, FringeFacesOfALevelAreTheBandOfTheLinearField) {
 TEST_F(ContourSurfaceTest, MissingLevelsAreReportedAndBadContoursRaise) {
     auto* s = addSurface("band", {{"Option", "From Contour"}, {"Contour Name", "C"}, {"Contour Level", "0"}});
     for (const char* level : {"0", "7"}) {
-        s->setParameter("Contour Level", level);
         const std::size_t before = reports().size();
-        EXPECT_NO_THROW(run(*s));
+        EXPECT_NO_THROW(setAndRun(*s, {{"Contour Level", level}}));
         EXPECT_EQ(s->getNumGeometries(), 0u);
         ASSERT_EQ(reports().size(), before + 1);
         EXPECT_EQ(reports().back().getMessage(), std::string("Requested contour level ") + level + " does not exist.");
         EXPECT_EQ(reports().back().getErrorType(), ErrWarning);
     }
-    s->setParameter("Contour Level", "1");
-    s->setParameter("Contour Name", "none");
-    expectError<internal::badParam>([&] { run(*s); }, {.message = "Cannot find OKL object for contour  'none'."});
+    expectRunError<internal::badParam>(*s, {{"Contour Level", "1"}, {"Contour Name", "none"}},
+                                       "Cannot find OKL object for contour  'none'.");
     addObject("VIEWPORT MANAGER", "VM");
-    s->setParameter("Contour Name", "VM");
-    expectError<internal::badParam>([&] { run(*s); }, {.message = "Bad cast of OKLObject 'VM' to GeometricOKLObject."});
-    s->setParameter("Contour Name", "Mid");
-    expectError<internal::nullPointer>([&] { run(*s); },
-                                       {.message = "Can't cast GeometricOKLObject for Mid to ContourOKLObject."});
-    s->setParameter("Contour Name", "C");
-    s->setParameter("Domain List", "");
-    expectError<data::invalid>([&] { run(*s); }, {.message = "Empty domain list found in Domain List parameter."});
+    expectRunError<internal::badParam>(*s, {{"Contour Name", "VM"}},
+                                       "Bad cast of OKLObject 'VM' to GeometricOKLObject.");
+    expectRunError<internal::nullPointer>(*s, {{"Contour Name", "Mid"}},
+                                          "Can't cast GeometricOKLObject for Mid to ContourOKLObject.");
+    expectRunError<data::invalid>(*s, {{"Contour Name", "C"}, {"Domain List", ""}},
+                                  "Empty domain list found in Domain List parameter.");
 }
-
-// ------------------------------------------------------------------------------ render
 
 TEST_F(UserSurfaceTest, RenderDrawsTheSurfaceWithItsSettings) {
     auto* s = fileSurface("rect", kRectangle,
                           {{"Draw Lines", "True"}, {"Line Colour Mode", "Custom"}, {"Culling Mode", "Back Faces"}});
-    run(*s, "render");
-    const DrawnItem* item = ViewerInterface::instance()->getItem(s->getPath(), "");
+    // The drawn item of the surface after a render (with this colour variable).
+    auto render = [&](const char* colourVariable = nullptr) {
+        if (colourVariable != nullptr) s->setParameter("Colour Variable", colourVariable);
+        run(*s, "render");
+        return ViewerInterface::instance()->getItem(s->getPath(), "");
+    };
+    const DrawnItem* item = render();
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->getNumPolygons(), 2u);
     // Feature lines at 0°: the four free edges (the diagonal joins coplanar faces).
@@ -423,34 +405,24 @@ TEST_F(UserSurfaceTest, RenderDrawsTheSurfaceWithItsSettings) {
     EXPECT_EQ(ViewerInterface::instance()->getItem(s->getPath(), "Box"), nullptr);
 
     s->setParameter("Colour Mode", "Variable");
-    s->setParameter("Colour Variable", "F");
-    run(*s, "render");
-    item = ViewerInterface::instance()->getItem(s->getPath(), "");
+    item = render("F");
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->graphic.getColourVariableName(), "F");
-
     // An empty colour variable is taken as "Pressure".
     addField("Pressure", [](const TripletD&) { return 1e5; });
-    s->setParameter("Colour Variable", "");
-    run(*s, "render");
+    EXPECT_EQ(render("")->graphic.getColourVariableName(), "Pressure");
     EXPECT_EQ(s->getValue("Colour Variable"), "Pressure");
-    EXPECT_EQ(ViewerInterface::instance()->getItem(s->getPath(), "")->graphic.getColourVariableName(), "Pressure");
-
     // The file's own column: its reader declared it in the database.
-    s->setParameter("Colour Variable", "Heat");
-    run(*s, "render");
-    EXPECT_EQ(ViewerInterface::instance()->getItem(s->getPath(), "")->graphic.getColourVariableName(), "Heat");
+    EXPECT_EQ(render("Heat")->graphic.getColourVariableName(), "Heat");
 
     // "<variable> on <location>" is taken from that location, which has no geometry of
     // this name.
     run(*addTyped<GeometricOKLObject>("PLANE", "Mid", {{"Option", "XY Plane"}}));
-    s->setParameter("Colour Variable", "F on Mid");
-    expectError<internal::nullPointer>(
-        [&] { run(*s, "render"); }, {.className = "UserSurfaceCalcFunc", .message = "Couldn't find variable F on Mid"});
+    expectError<internal::nullPointer>([&] { render("F on Mid"); }, {.className = "UserSurfaceCalcFunc",
+                                                                     .message = "Couldn't find variable F on Mid"});
     EXPECT_EQ(ViewerInterface::instance()->getItem(s->getPath(), ""), nullptr);
     // A coordinate is computed on the geometry but is no variable of the database.
-    s->setParameter("Colour Variable", "X");
-    expectError<internal::nullPointer>([&] { run(*s, "render"); }, {.message = "Couldn't find variable okl object X"});
+    expectError<internal::nullPointer>([&] { render("X"); }, {.message = "Couldn't find variable okl object X"});
 }
 
 } // namespace

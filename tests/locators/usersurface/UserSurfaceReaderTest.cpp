@@ -15,7 +15,7 @@
 namespace zel::test {
 namespace {
 
-// Six points; the face section follows the marker on line 8.
+// Six points; the face section follows the marker on line 9.
 const char* const kHeader = "[Name]\n"     // line 1
                             "Six points\n" // 2
                             "0 0 0\n"      // 3
@@ -25,7 +25,6 @@ const char* const kHeader = "[Name]\n"     // line 1
                             "0 2 0\n"      // 7
                             "1 2 0\n"      // 8
                             "[Faces]\n";   // 9
-constexpr int kFirstFaceLine = 10;
 
 std::string writeFile(const std::string& name, const std::string& text) {
     // One file per test: ctest runs the tests side by side, as processes of their own.
@@ -67,8 +66,6 @@ void expectInvalid(const std::string& text, const std::string& message,
                                {.className = "UserSurfaceGeometryReader", .operation = operation, .message = message});
 }
 
-std::string line(int n) { return std::to_string(n); }
-
 TEST(UserSurfaceReader, ListAndRangeFormsGiveTheSameFacesInTheirSets) {
     Read read;
     readInto(read, std::string(kHeader) + "0 1 2\n"
@@ -96,48 +93,43 @@ TEST(UserSurfaceReader, ListAndRangeFormsGiveTheSameFacesInTheirSets) {
     EXPECT_EQ(read.geometry.getFaceSet("QUAD")->size(), 3);
 }
 
-TEST(UserSurfaceReader, AFileThatEndsWithItsMarkerHasNoFaces) {
-    Read read;
-    readInto(read, kHeader);
-    for (const auto& set : read.faces) EXPECT_TRUE(set.empty());
-    EXPECT_EQ(read.geometry.getNumVertices(), 6);
-    EXPECT_EQ(read.geometry.getFaceSet("TRIANGLE")->size(), 0);
-
-    // Only blank lines and comments after the marker: still no faces.
-    Read blank;
-    readInto(blank, std::string(kHeader) + "\n## none\n\n");
-    for (const auto& set : blank.faces) EXPECT_TRUE(set.empty());
+TEST(UserSurfaceReader, AFileThatEndsWithItsMarkerOrHasOnlyCommentsAfterItHasNoFaces) {
+    for (const char* tail : {"", "\n## none\n\n"}) {
+        Read read;
+        readInto(read, std::string(kHeader) + tail);
+        for (const auto& set : read.faces) EXPECT_TRUE(set.empty()) << tail;
+        EXPECT_EQ(read.geometry.getNumVertices(), 6);
+        EXPECT_EQ(read.geometry.getFaceSet("TRIANGLE")->size(), 0);
+    }
+    // The reader is one of surface files.
+    EXPECT_EQ(UserSurfaceGeometryReader().getFileType(), FileReaderBase::SurfaceFile);
 }
 
 TEST(UserSurfaceReader, ErrorsNameTheLineAndTheRule) {
-    const std::string h = kHeader;
-    const std::string n = line(kFirstFaceLine);
     expectInvalid("0 0 0\n1 0 0\n1 1 0\n", "Faces connectivity is not supplied.  Cannot create User Surface.",
                   "readUserSurfaceFile");
-    expectInvalid(h + "4-4\n", "Face connectivity range must span 3 to 6 indices per line, line " + n +
-                                   " only specifies range of 0.");
-    expectInvalid(h + "0-1\n", "Face connectivity range must span 3 to 6 indices per line, line " + n +
-                                   " only specifies range of -1.");
-    expectInvalid(h + "1-2-3\n",
-                  "Face connectivity range must contain 2 indices per line, received 3 on line " + n + ".");
-    // A minus sign always makes a range: "-1 0 2" is one part.
-    expectInvalid(h + "-1 0 2\n",
-                  "Face connectivity range must contain 2 indices per line, received 1 on line " + n + ".");
-    expectInvalid(h + "0 1 2 3 4 5 0\n",
-                  "Face connectivity list must contain 3 to 6 indices per line, received 7 on line " + n + ".");
-    expectInvalid(h + "0 1\n",
-                  "Face connectivity list must contain 3 to 6 indices per line, received 2 on line " + n + ".");
-    // An index equal to the number of points; the message names the last valid index.
-    expectInvalid(h + "0 1 2\n\n## c\n0 1 6\n", "Face connectivity index out of range on line " +
-                                                    line(kFirstFaceLine + 3) + ", should be within: 0..5");
-    expectInvalid(h + "3-6\n", "Face connectivity index out of range on line " + n + ", should be within: 0..5");
-    // The range is checked before its span.
-    expectInvalid(h + "6-6\n", "Face connectivity index out of range on line " + n + ", should be within: 0..5");
-}
-
-TEST(UserSurfaceReader, ReportsTheSurfaceFileType) {
-    UserSurfaceGeometryReader reader;
-    EXPECT_EQ(reader.getFileType(), FileReaderBase::SurfaceFile);
+    struct Case {
+        const char* faces; // after the header: its first line is line 10
+        const char* message;
+    };
+    const Case cases[] = {
+        {"4-4\n", "Face connectivity range must span 3 to 6 indices per line, line 10 only specifies range of 0."},
+        {"0-1\n", "Face connectivity range must span 3 to 6 indices per line, line 10 only specifies range of -1."},
+        {"1-2-3\n", "Face connectivity range must contain 2 indices per line, received 3 on line 10."},
+        // A minus sign always makes a range: "-1 0 2" is one part.
+        {"-1 0 2\n", "Face connectivity range must contain 2 indices per line, received 1 on line 10."},
+        {"0 1 2 3 4 5 0\n", "Face connectivity list must contain 3 to 6 indices per line, received 7 on line 10."},
+        {"0 1\n", "Face connectivity list must contain 3 to 6 indices per line, received 2 on line 10."},
+        // An index equal to the number of points; the message names the last valid index.
+        {"0 1 2\n\n## c\n0 1 6\n", "Face connectivity index out of range on line 13, should be within: 0..5"},
+        {"3-6\n", "Face connectivity index out of range on line 10, should be within: 0..5"},
+        // The range is checked before its span.
+        {"6-6\n", "Face connectivity index out of range on line 10, should be within: 0..5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.faces);
+        expectInvalid(std::string(kHeader) + c.faces, c.message);
+    }
 }
 
 } // namespace
